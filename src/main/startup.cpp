@@ -1,0 +1,144 @@
+// Start-up sequence: shells, signals, exits and the idle time-out.
+
+#include "startup.h"
+
+#include "vxmain.h"
+#include "vxutil.h"
+
+#include <Xm/MainW.h>
+#include <Xm/MwmUtil.h>
+#include <Xm/Protocols.h>
+#include <X11/Shell.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+Widget displevel = nullptr;
+static Widget query_window = nullptr;
+static Atom wm_delete_window, wm_save_yourself;
+
+// SIGINT and SIGQUIT end the program, but the exit steps are not safe in a
+// signal handler: the handler writes a byte to a pipe that the main loop
+// watches, and the exit runs from there.
+static int exit_pipe[2] = {-1, -1};
+
+static void forced_exit_signal(int)
+{
+    char c = 'x';
+    ssize_t n = write(exit_pipe[1], &c, 1);
+    (void)n;
+}
+
+static void forced_exit_input(XtPointer, int *, XtInputId *) { on_forced_exit(); }
+
+// The steps every exit takes.  The interpreter connection, the display
+// server protocol and the temporary blob file join these as they arrive.
+static void exit_steps() { fflush(stdout); }
+
+void shell_close_cb(Widget, XtPointer, XtPointer)
+{
+    exit_steps();
+    exit(0);
+}
+
+void on_forced_exit()
+{
+    exit_steps();
+    _exit(0);
+}
+
+void on_timer_exit()
+{
+    fputs("Vostrelane has exited due to a timeout.\n", stderr);
+    exit_steps();
+    _exit(0);
+}
+
+static void install_signals()
+{
+    signal(SIGHUP, SIG_IGN);
+    if (pipe(exit_pipe) == 0) {
+        fcntl(exit_pipe[0], F_SETFD, FD_CLOEXEC);
+        fcntl(exit_pipe[1], F_SETFD, FD_CLOEXEC);
+        fcntl(exit_pipe[1], F_SETFL, O_NONBLOCK);
+        XtAddInput(exit_pipe[0], reinterpret_cast<XtPointer>(XtInputReadMask), forced_exit_input, nullptr);
+        struct sigaction sa {};
+        sa.sa_handler = forced_exit_signal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGQUIT, &sa, nullptr);
+    }
+}
+
+void initialise_query_window()
+{
+    if (adata.disableWMClose)
+        XtVaSetValues(toplevel, XmNmwmFunctions, MWM_FUNC_ALL | MWM_FUNC_CLOSE, nullptr);
+    XmAddWMProtocolCallback(toplevel, wm_delete_window, shell_close_cb, nullptr);
+    if (adata.runMode != RUN_INTERACTIVE)
+        return;
+    query_window = XmCreateMainWindow(toplevel, const_cast<char *>("queryWindow"), nullptr, 0);
+    XtManageChild(query_window);
+}
+
+Widget initialise_display_window(Boolean iconic)
+{
+    const char *title = adata.displayName ? adata.displayName : "vostrelane";
+    // With MWM_FUNC_ALL set, the other bits name what is taken away.
+    int functions = MWM_FUNC_ALL | (adata.disableWMClose ? MWM_FUNC_CLOSE : 0);
+    int decorations = MWM_DECOR_ALL;
+    if (adata.noResize == 1) {
+        functions |= MWM_FUNC_RESIZE;
+        decorations |= MWM_DECOR_RESIZEH;
+    }
+    Widget shell = XtVaCreatePopupShell("displayShell", topLevelShellWidgetClass, toplevel, XmNtitle, title,
+                                        XmNiconName, title, XmNiconic, iconic, XmNmwmFunctions, functions,
+                                        XmNmwmDecorations, decorations, XmNallowShellResize,
+                                        adata.noResize == 1 ? False : True, nullptr);
+    XmAddWMProtocolCallback(shell, wm_delete_window, shell_close_cb, nullptr);
+    if (adata.runMode != RUN_TSL_NOMENU && adata.runMode != RUN_TSL_NOWIN) {
+        Widget main_window = XmCreateMainWindow(shell, const_cast<char *>("displayWindow"), nullptr, 0);
+        XtManageChild(main_window);
+    }
+    return shell;
+}
+
+void startup_sequence(Boolean iconic)
+{
+    if (is_tty)
+        fputs("Vostrelane. Connecting to DOZ server..\n", stdout);
+    install_signals();
+    if (is_tty)
+        fputs("Vostrelane. Creating user interface..\n", stdout);
+
+    Display *dpy = XtDisplay(toplevel);
+    wm_delete_window = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
+    wm_save_yourself = XInternAtom(dpy, "WM_SAVE_YOURSELF", False);
+    (void)wm_save_yourself;
+
+    initialise_query_window();
+    displevel = initialise_display_window(iconic);
+
+    if (adata.runMode == RUN_INTERACTIVE)
+        XtRealizeWidget(toplevel);
+    XtRealizeWidget(displevel);
+    bool popup = !((adata.nomap == 1 && adata.runMode != RUN_INTERACTIVE) || adata.runMode == RUN_TSL_NOWIN);
+    if (popup) {
+        XtPopup(displevel, XtGrabNone);
+        if (adata.noResize == 1) {
+            Dimension w = 0, h = 0;
+            XtVaGetValues(displevel, XmNwidth, &w, XmNheight, &h, nullptr);
+            XtVaSetValues(displevel, XmNminWidth, w, XmNmaxWidth, w, XmNminHeight, h, XmNmaxHeight, h, nullptr);
+        }
+    }
+    if (adata.runMode == RUN_INTERACTIVE && !adata.displayId)
+        adata.displayId = XtNewString("_NORM_0");
+
+    if (adata.timeout != -1)
+        arm_idle_timer();
+    init_fpe_handling();
+}

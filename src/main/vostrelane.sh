@@ -1,0 +1,9 @@
+#!/bin/bash
+# Launcher: runs the program of the installation tree it lies in, wherever
+# that tree was installed.
+bindir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$bindir")
+export DOZ_CLIENT_DIR="${DOZ_CLIENT_DIR:-$root}"
+export DOZ_SERVER_DIR="${DOZ_SERVER_DIR:-$root/server}"
+export XFILESEARCHPATH="$root/%T/%N%S:$root/%T/%N${XFILESEARCHPATH:+:$XFILESEARCHPATH}"
+exec -a vostrelane "$bindir/vostrelane.bin" "$@"

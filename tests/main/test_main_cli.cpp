@@ -1,0 +1,169 @@
+// The installed program's command line, application defaults and
+// catalogue handling, run for real on the test X server.
+
+#include "vxtest.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string launcher() { return vxtest::install_dir() + "/bin/vostrelane"; }
+std::string binary() { return vxtest::install_dir() + "/bin/vostrelane.bin"; }
+
+const char usage_head[] = "Vostrelane understands all standard X arguments.\n";
+const char usage_error[] = "Vostrelane: usage error\n\n";
+
+TEST(CommandLine, VersionExitsZero)
+{
+    auto r = vxtest::run({launcher(), "-version"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("Vostrelane for Orvanta 5.3\n", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("\nCompiled on: "), std::string::npos);
+    EXPECT_NE(r.err.find("VX Version 5.3 Patch 6 (Checkpoint: 0.1, State: Released product)\n"), std::string::npos);
+}
+
+TEST(CommandLine, HelpAndBadLines)
+{
+    struct {
+        std::vector<std::string> args;
+        int status;
+        bool error_line;
+    } cases[] = {
+        {{"-help"}, 1, false},
+        {{"stray"}, 1, true},
+        {{"-procedure", "p1"}, 1, true},
+        {{"-nosuchoption"}, 1, true},
+    };
+    for (auto &c : cases) {
+        std::vector<std::string> argv{launcher()};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        auto r = vxtest::run(argv);
+        EXPECT_EQ(r.status, c.status) << c.args[0];
+        std::string expect = std::string(c.error_line ? usage_error : "") + usage_head;
+        EXPECT_EQ(r.err.rfind(expect, 0), 0u) << c.args[0] << ":\n" << r.err;
+        EXPECT_NE(r.err.find("    -timeout    Set the Vostrelane idle timeout in minutes.\n"), std::string::npos);
+        EXPECT_EQ(r.err.find("-displayid"), std::string::npos);
+    }
+}
+
+TEST(CommandLine, MissingApplicationDefaults)
+{
+    vxtest::Options o;
+    o.set_env["XFILESEARCHPATH"] = "/nonexistent/%N";
+    o.set_env["DOZ_CLIENT_DIR"] = vxtest::install_dir();
+    o.unset_env = {"XAPPLRESDIR", "XUSERFILESEARCHPATH"};
+    auto r = vxtest::run({binary()}, o);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Vostrelane. Application defaults file was not loaded.\n");
+    // -version and -help come before that check.
+    EXPECT_EQ(vxtest::run({binary(), "-version"}, o).status, 0);
+    EXPECT_EQ(vxtest::run({binary(), "-help"}, o).status, 1);
+}
+
+TEST(CommandLine, NoCatalogueAtAll)
+{
+    std::string empty = vxtest::temp_dir("nocat");
+    vxtest::Options o;
+    o.set_env["DOZ_CLIENT_DIR"] = empty;
+    o.set_env["LANG"] = "C";
+    auto r = vxtest::run({launcher(), "-tslnowin"}, o);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Vostrelane. Failed to open message catalogue for $LANG and C\n");
+    fs::remove_all(empty);
+}
+
+TEST(CommandLine, FontSetThatCannotBeMade)
+{
+    auto r = vxtest::run({launcher(), "-tslnowin", "-xrm", "*labelFontset: fixed", "-xrm",
+                          "*dataFontset: -nosuchfoundry-nosuchfamily-*"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Error: cannot resolve data fontset fonts\n"), std::string::npos) << r.err;
+}
+
+// Finds a top-level window by its WM_CLASS instance and class names.
+Window find_window(Display *dpy, Window w, const char *res_class, const char *wm_name)
+{
+    XClassHint hint;
+    if (XGetClassHint(dpy, w, &hint)) {
+        bool match = std::string(hint.res_class) == res_class;
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        char *name = nullptr;
+        if (match && XFetchName(dpy, w, &name) && name) {
+            match = std::string(name) == wm_name;
+            XFree(name);
+            if (match)
+                return w;
+        }
+    }
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    Window found = 0;
+    if (XQueryTree(dpy, w, &root, &parent, &children, &n)) {
+        for (unsigned i = 0; i < n && !found; i++)
+            found = find_window(dpy, children[i], res_class, wm_name);
+        if (children)
+            XFree(children);
+    }
+    return found;
+}
+
+class Running : public ::testing::Test {
+protected:
+    Display *dpy = nullptr;
+    void SetUp() override
+    {
+        dpy = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy, nullptr);
+    }
+    void TearDown() override { XCloseDisplay(dpy); }
+
+    bool window_appears(const char *title)
+    {
+        return vxtest::wait_for(
+            [&] { return find_window(dpy, DefaultRootWindow(dpy), "Vostrelane", title) != 0; }, 20s);
+    }
+};
+
+TEST_F(Running, UnknownLanguageFallsBackToCAndSigintEndsCleanly)
+{
+    vxtest::Options o;
+    o.set_env["LANG"] = "xx_YY";
+    auto child = vxtest::start({launcher(), "-tsl", "-displayname", "fallback-test"}, o);
+    ASSERT_TRUE(window_appears("fallback-test")) << child.err();
+    kill(child.pid, SIGINT);
+    vxtest::Result r;
+    ASSERT_TRUE(child.wait(20s, r));
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(Running, WindowCloseEndsWithStatusZero)
+{
+    auto child = vxtest::start({launcher(), "-tsl", "-displayname", "close-test"});
+    ASSERT_TRUE(window_appears("close-test")) << child.err();
+    Window w = find_window(dpy, DefaultRootWindow(dpy), "Vostrelane", "close-test");
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, w, False, NoEventMask, &ev);
+    XFlush(dpy);
+    vxtest::Result r;
+    ASSERT_TRUE(child.wait(20s, r));
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+}  // namespace
