@@ -1,0 +1,35 @@
+#!/bin/bash
+# Sets up, builds (optimised), installs the tree and starts the program on
+# its built-in demo.  Without $DISPLAY it starts a private Xvfb and says so.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+build="${VX_DEMO_BUILD:-$root/build}"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVX_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)"
+cmake --install "$build" >/dev/null
+prefix="$build/install"
+echo "demo: installed tree in $prefix"
+
+xvfb_pid=""
+cleanup() { if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi; }
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then
+    exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null)
+    read -r num <&3
+    xvfb_pid=$!
+    export DISPLAY=":$num"
+    echo "demo: no \$DISPLAY; started a private Xvfb on $DISPLAY"
+fi
+
+"$prefix/bin/vostrelane" -version
+echo "demo: starting Vostrelane as a display server (-tsl); it exits after ${VX_DEMO_SECONDS:-10} s"
+"$prefix/bin/vostrelane" -tsl -displayname "Vostrelane demo" "$@" &
+app=$!
+sleep "${VX_DEMO_SECONDS:-10}"
+if command -v xwininfo >/dev/null; then
+    xwininfo -root -tree | grep -i "vostrelane" || true
+fi
+kill -INT "$app" 2>/dev/null || true
+wait "$app" || true
+echo "demo: done"
