@@ -23,12 +23,18 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 "$prefix/bin/vostrelane" -version
-echo "demo: starting Vostrelane as a display server (-tsl); it exits after ${VX_DEMO_SECONDS:-10} s"
+if [ -z "$xvfb_pid" ]; then
+    echo "demo: starting Vostrelane as a display server (-tsl); close its window to end"
+    exec "$prefix/bin/vostrelane" -tsl -displayname "Vostrelane demo" "$@"
+fi
+secs="${VX_DEMO_SECONDS:-8}"
+echo "demo: starting Vostrelane as a display server (-tsl) for $secs s"
 "$prefix/bin/vostrelane" -tsl -displayname "Vostrelane demo" "$@" &
 app=$!
-sleep "${VX_DEMO_SECONDS:-10}"
-if command -v xwininfo >/dev/null; then
-    xwininfo -root -tree | grep -i "vostrelane" || true
+sleep "$secs"
+xwininfo -root -tree | grep -i "vostrelane" || true
+if command -v import >/dev/null; then
+    import -window root "$build/demo.png" 2>/dev/null && echo "demo: screenshot in $build/demo.png"
 fi
 kill -INT "$app" 2>/dev/null || true
 wait "$app" || true
