@@ -107,9 +107,10 @@ char *strtbtrim(char *dst, const char *src) { return trim_with(dst, src, true, t
 char *strim(char *dst, const char *src) { return trim_with(dst, src, true, true, is_space_char); }
 
 // Walks src a character at a time; single bytes go through `fn`, multibyte
-// characters are copied unchanged.  The output is never longer than src.
-template <class Fn>
-static char *map_single_bytes(char *dst, const char *src, Fn fn)
+// characters are copied unchanged after `on_multibyte` is told of them.  The
+// output is never longer than src, so dst may be src.
+template <class Fn, class Mb>
+static char *map_single_bytes(char *dst, const char *src, Fn fn, Mb on_multibyte)
 {
     size_t i = 0, o = 0;
     while (src[i]) {
@@ -118,6 +119,7 @@ static char *map_single_bytes(char *dst, const char *src, Fn fn)
             dst[o++] = static_cast<char>(fn(static_cast<unsigned char>(src[i])));
             i++;
         } else {
+            on_multibyte();
             memmove(dst + o, src + i, static_cast<size_t>(n));
             o += static_cast<size_t>(n);
             i += static_cast<size_t>(n);
@@ -127,14 +129,16 @@ static char *map_single_bytes(char *dst, const char *src, Fn fn)
     return dst;
 }
 
+static void no_state() {}
+
 char *strupper(char *dst, const char *src)
 {
-    return map_single_bytes(dst, src, [](unsigned char c) { return toupper(c); });
+    return map_single_bytes(dst, src, [](unsigned char c) { return toupper(c); }, no_state);
 }
 
 char *strlower(char *dst, const char *src)
 {
-    return map_single_bytes(dst, src, [](unsigned char c) { return tolower(c); });
+    return map_single_bytes(dst, src, [](unsigned char c) { return tolower(c); }, no_state);
 }
 
 char *strnorm(char *dst, const char *src)
@@ -144,31 +148,22 @@ char *strnorm(char *dst, const char *src)
     // as it is, except a multibyte character, which ends the start state.
     bool start = true;
     bool prev_letter = false;
-    size_t i = 0, o = 0;
-    while (src[i]) {
-        int n = mb_len(src + i);
-        if (n > 1) {
-            memmove(dst + o, src + i, static_cast<size_t>(n));
-            o += static_cast<size_t>(n);
-            i += static_cast<size_t>(n);
-            start = false;
-            prev_letter = false;
-            continue;
-        }
-        unsigned char c = static_cast<unsigned char>(src[i++]);
-        if (isalpha(c)) {
-            dst[o++] = static_cast<char>(start ? toupper(c) : tolower(c));
-            start = false;
-            prev_letter = true;
-        } else {
-            dst[o++] = static_cast<char>(c);
-            if ((c == ' ' || c == '_') && prev_letter)
-                start = true;
-            prev_letter = false;
-        }
-    }
-    dst[o] = '\0';
-    return dst;
+    return map_single_bytes(
+        dst, src,
+        [&](unsigned char c) {
+            int out = c;
+            if (isalpha(c)) {
+                out = start ? toupper(c) : tolower(c);
+                start = false;
+                prev_letter = true;
+            } else {
+                if ((c == ' ' || c == '_') && prev_letter)
+                    start = true;
+                prev_letter = false;
+            }
+            return out;
+        },
+        [&] { start = prev_letter = false; });
 }
 
 int strpos(const char *text, const char *pattern)
@@ -181,30 +176,23 @@ int strpos(const char *text, const char *pattern)
 
 char *caps(char *dst, const char *src)
 {
+    // A quote opens a run, ended by the same quote, that is copied as is.
     char quote = 0;
-    size_t i = 0, o = 0;
-    while (src[i]) {
-        int n = mb_len(src + i);
-        if (n > 1) {
-            memmove(dst + o, src + i, static_cast<size_t>(n));
-            o += static_cast<size_t>(n);
-            i += static_cast<size_t>(n);
-            continue;
-        }
-        char c = src[i++];
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-            dst[o++] = c;
-        } else if (c == '\'' || c == '"') {
-            quote = c;
-            dst[o++] = c;
-        } else {
-            dst[o++] = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        }
-    }
-    dst[o] = '\0';
-    return dst;
+    return map_single_bytes(
+        dst, src,
+        [&](unsigned char c) {
+            if (quote) {
+                if (c == static_cast<unsigned char>(quote))
+                    quote = 0;
+                return static_cast<int>(c);
+            }
+            if (c == '\'' || c == '"') {
+                quote = static_cast<char>(c);
+                return static_cast<int>(c);
+            }
+            return toupper(c);
+        },
+        no_state);
 }
 
 // ---- multibyte helpers ---------------------------------------------------
