@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sys/stat.h>
 #include <sstream>
 
 namespace {
@@ -84,6 +85,9 @@ HelpTexts parse_help_texts(const std::string &text)
 
 bool read_help_file(const std::string &path, HelpTexts &out)
 {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;

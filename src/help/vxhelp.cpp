@@ -207,6 +207,7 @@ Window read_server_window()
     if (!window_valid(w)) {
         report(HLP_WINDOW_INVALID);
         clear_started();
+        server_window = 0;
         return 0;
     }
     server_window = w;
@@ -353,7 +354,9 @@ void send_request(int id)
         return;
     Window win = 0;
     if (server_started()) {
-        win = server_window ? server_window : read_server_window();
+        // A cached window that died may have been replaced by another
+        // server's: then the public one serves.
+        win = server_window && window_valid(server_window) ? server_window : read_server_window();
         if (!win)
             return;
     } else {
