@@ -460,9 +460,12 @@ int draw_angle(IImage *image, IGC *gc, const IBDFFont *f, int x, int y, const ch
                 for (int c = 0; c < g.width; c++) {
                     if (!g.bits[static_cast<size_t>(r) * static_cast<size_t>(g.width) + static_cast<size_t>(c)])
                         continue;
-                    double u = c + g.x_offset, v = r + n - g.height;
+                    // Turned about the top of the glyph cell, pixel size
+                    // above the pen; the y offset turns with the glyph so
+                    // that descenders stay below the baseline at any angle.
+                    double u = c + g.x_offset, v = r + n - g.height - g.y_offset;
                     double rx = u * ct + v * st, ry = -u * st + v * ct;
-                    put_pixel(image, colour, trunc_long(pen_x + rx), trunc_long(pen_y - g.y_offset - n + ry));
+                    put_pixel(image, colour, trunc_long(pen_x + rx), trunc_long(pen_y - n + ry));
                 }
             double e = g.advance + g.x_offset;
             pen_x = trunc_long(pen_x + e * ct);
