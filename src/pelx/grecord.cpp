@@ -1,0 +1,242 @@
+#include "grecord.h"
+
+#include <cstring>
+
+namespace grec {
+
+const char *const slot_names[35] = {
+    "ClearArea", "ClearCanvas", "ClearDevice", "CloseCanvas", "CloseDevice", "DrawArc", "DrawGrid",
+    "DrawLine", "DrawLines", "DrawPolyLine", "DrawFilledPolygon", "DrawRectangle", "DrawTextLines",
+    "FlushDevice", "GetDeviceModes", "GetRelativeTextLimits", "Initialise", "InvertYDim", "OpenCanvas",
+    "OpenDevice", "PutText", "SamplePointer", "SetCanvasModes", "SetDefaultDeviceModes", "SetDeviceModes",
+    "SetFillModes", "SetLineModes", "SetTextModes", "Terminate", "CommentOutput", "FlushCanvas", "DrawImage",
+    "GetCanvasColour", "SetPolylineClip", "CreateTransforms"};
+
+namespace {
+
+std::vector<Call> record;
+Answers the_answers;
+// Set by SetDefaultDeviceModes so the stand-in of the right driver answers.
+const GEntryPoints *stand_in(const GDeviceRecord *d)
+{
+    switch (d->modes.protocol) {
+    case GP_X: case GP_PCL: return gep_GStubEntryPoints(GDRV_X11);
+    case GP_POSTSCRIPT: case GP_EPS: return gep_GStubEntryPoints(GDRV_POSTSCRIPT);
+    case GP_HPGL: case GP_HPGL2: return gep_GStubEntryPoints(GDRV_HPGL);
+    default: return gep_GStubEntryPoints(GDRV_IMAGE);
+    }
+}
+
+Points pts(const GVector *v)
+{
+    Points p;
+    if (!v)
+        return p;
+    p.type = v->type;
+    p.dims = v->dims;
+    for (long i = 0; i < v->count; i++)
+        for (int c = 0; c < v->dims; c++)
+            p.values.push_back(gvector_GGetValue(v, i, c));
+    return p;
+}
+
+Call &add(int slot, GCanvasRecord *c = nullptr)
+{
+    Call call{slot, {}, {}, {}, {}, {}, {}};
+    if (c) {
+        call.line = c->line;
+        call.fill = c->fill;
+        call.text_modes = c->text;
+    }
+    record.push_back(call);
+    return record.back();
+}
+
+int clear_area(GCanvasRecord *c, const GVector *a, const GVector *b)
+{
+    auto &k = add(0, c);
+    k.points = {pts(a), pts(b)};
+    return 0;
+}
+int canvas_op(int slot, GCanvasRecord *c)
+{
+    add(slot, c);
+    return 0;
+}
+int clear_canvas(GCanvasRecord *c) { return canvas_op(1, c); }
+int clear_device(GDeviceRecord *) { return add(2), 0; }
+int close_canvas(GCanvasRecord *c) { return canvas_op(3, c); }
+int close_device(GDeviceRecord *) { return add(4), 0; }
+int draw_arc(GCanvasRecord *c, const GVector *a, const GVector *b, long x, long y)
+{
+    auto &k = add(5, c);
+    k.points = {pts(a), pts(b)};
+    k.ints = {x, y};
+    return 0;
+}
+int draw_grid(GCanvasRecord *c, const GVector *a, const GVector *b, long n, const GVector *d)
+{
+    auto &k = add(6, c);
+    k.points = {pts(a), pts(b), pts(d)};
+    k.ints = {n};
+    return 0;
+}
+int draw_line(GCanvasRecord *c, const GVector *a, const GVector *b)
+{
+    auto &k = add(7, c);
+    k.points = {pts(a), pts(b)};
+    return 0;
+}
+int points_op(int slot, GCanvasRecord *c, const GVector *v)
+{
+    auto &k = add(slot, c);
+    k.points = {pts(v)};
+    return 0;
+}
+int draw_lines(GCanvasRecord *c, const GVector *v) { return points_op(8, c, v); }
+int draw_polyline(GCanvasRecord *c, const GVector *v) { return points_op(9, c, v); }
+int draw_polygon(GCanvasRecord *c, const GVector *v, int flag)
+{
+    auto &k = add(10, c);
+    k.points = {pts(v)};
+    k.ints = {flag};
+    return 0;
+}
+int draw_rectangle(GCanvasRecord *c, const GVector *a, const GVector *b)
+{
+    auto &k = add(11, c);
+    k.points = {pts(a), pts(b)};
+    return 0;
+}
+int draw_text_lines(GCanvasRecord *c, const GVector *v) { return points_op(12, c, v); }
+int flush_device(GDeviceRecord *) { return add(13), 0; }
+int get_device_modes(GDeviceRecord *d, GDeviceModes *m)
+{
+    add(14);
+    *m = d->modes;
+    return 0;
+}
+int text_limits(GCanvasRecord *c, const char *t, short corners[8])
+{
+    auto &k = add(15, c);
+    k.text = t ? t : "";
+    memcpy(corners, the_answers.text_limits, sizeof the_answers.text_limits);
+    return the_answers.text_limits_result;
+}
+int initialise() { return add(16), -1; }
+int invert_y(GDeviceRecord *d)
+{
+    add(17);
+    if (the_answers.invert_y >= 0)
+        return the_answers.invert_y;
+    return stand_in(d)->InvertYDim(d);
+}
+int open_canvas(GCanvasRecord *c) { return canvas_op(18, c); }
+int open_device(GDeviceRecord *, uint64_t mask)
+{
+    auto &k = add(19);
+    k.ints = {static_cast<long>(mask)};
+    if (the_answers.open_device != 0)
+        gerror_GRegisterError(4, 8, 0, nullptr);
+    return the_answers.open_device;
+}
+int put_text(GCanvasRecord *c, const char *t, const GVector *p)
+{
+    auto &k = add(20, c);
+    k.text = t ? t : "";
+    k.points = {pts(p)};
+    return 0;
+}
+int sample(GDeviceRecord *, void *) { return add(21), 0; }
+int mask_op(int slot, GCanvasRecord *c, uint64_t mask)
+{
+    auto &k = add(slot, c);
+    k.ints = {static_cast<long>(mask)};
+    return 0;
+}
+int set_canvas_modes(GCanvasRecord *c, uint64_t m) { return mask_op(22, c, m); }
+int set_default_modes(GDeviceModes *m)
+{
+    add(23);
+    // The defaults of the stand-in for the record's protocol.
+    GDeviceRecord probe{};
+    probe.modes.protocol = m->protocol;
+    return stand_in(&probe)->SetDefaultDeviceModes(m);
+}
+int set_device_modes(GDeviceRecord *d, uint64_t mask, const GDeviceModes *m)
+{
+    auto &k = add(24);
+    k.ints = {static_cast<long>(mask)};
+    gdev_GApplyDeviceModes(d, mask, m);
+    return 0;
+}
+int set_fill_modes(GCanvasRecord *c, uint64_t m) { return mask_op(25, c, m); }
+int set_line_modes(GCanvasRecord *c, uint64_t m) { return mask_op(26, c, m); }
+int set_text_modes(GCanvasRecord *c, uint64_t m) { return mask_op(27, c, m); }
+int terminate() { return add(28), -1; }
+int comment(GCanvasRecord *c, const char *t)
+{
+    auto &k = add(29, c);
+    k.text = t ? t : "";
+    return 0;
+}
+int flush_canvas(GCanvasRecord *c) { return canvas_op(30, c); }
+int draw_image(GCanvasRecord *c, const void *) { return canvas_op(31, c); }
+int canvas_colour(GCanvasRecord *c, long *colour, unsigned char selector)
+{
+    auto &k = add(32, c);
+    k.ints = {selector};
+    *colour = the_answers.canvas_colour;
+    return 0;
+}
+int polyline_clip(GCanvasRecord *c, const void *) { return canvas_op(33, c); }
+int create_transforms(GCanvasRecord *c) { return canvas_op(34, c); }
+
+const GEntryPoints recorder = {
+    clear_area,      clear_canvas,   clear_device,    close_canvas,     close_device,     draw_arc,
+    draw_grid,       draw_line,      draw_lines,      draw_polyline,    draw_polygon,     draw_rectangle,
+    draw_text_lines, flush_device,   get_device_modes, text_limits,     initialise,       invert_y,
+    open_canvas,     open_device,    put_text,        sample,           set_canvas_modes, set_default_modes,
+    set_device_modes, set_fill_modes, set_line_modes, set_text_modes,   terminate,        comment,
+    flush_canvas,    draw_image,     canvas_colour,   polyline_clip,    create_transforms};
+
+}  // namespace
+
+void install()
+{
+    for (int d = 0; d < GDRV_COUNT; d++)
+        gep_GSetDriver(d, &recorder);
+    clear();
+    the_answers = Answers{};
+}
+
+void remove()
+{
+    for (int d = 0; d < GDRV_COUNT; d++)
+        gep_GSetDriver(d, nullptr);
+}
+
+void clear() { record.clear(); }
+
+const std::vector<Call> &calls() { return record; }
+
+std::vector<Call> of(int slot)
+{
+    std::vector<Call> r;
+    for (auto &c : record)
+        if (c.slot == slot)
+            r.push_back(c);
+    return r;
+}
+
+long count(int slot)
+{
+    long n = 0;
+    for (auto &c : record)
+        n += c.slot == slot;
+    return n;
+}
+
+Answers &answers() { return the_answers; }
+
+}  // namespace grec

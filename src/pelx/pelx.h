@@ -1,0 +1,600 @@
+// The graphics library kernel: error registry, lists, point vectors and
+// matrices, style and colour tables, the configuration reader, devices,
+// canvases, coordinate transforms and the drawing and text primitives.
+//
+// Nothing here throws.  Operations return 0 (or a valid handle) on success
+// and -1 (or a null handle) on failure, after registering the reason as an
+// error pair (type, number) that GGetError() hands back.  The invalid list
+// and every other "no handle" value is the null pointer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// ---- error registry ------------------------------------------------------
+
+int GInitialise(const char *directory, const char *config_file, const char *catalogue_path,
+                const char *database_path);
+void GTerminate();
+int GHandleResizeEvent();
+int GEscape();
+
+int gerror_GInitialiseErrors(const char *catalogue_path);
+void gerror_GTerminateErrors();
+int gerror_GRegisterError(int type, int number, int reserved, const char *parameter);
+// type << 16 | number of the last failure; 0 when nothing failed yet.
+long GGetError();
+// Composes the last failure's line into buf (size bytes); null with an
+// empty buffer when the catalogue is not open.
+char *GGetErrorMessage(char *buf, size_t size);
+void GLogError(const char *line, const char *parameter);
+// The library's configuration directory as GInitialise stored it.
+const char *gerror_GLibraryDirectory();
+
+// Catalogue wrappers.
+void *gnls_Gcatopen(const char *path);
+void gnls_Gcatclose(void *handle);
+char *gnls_Gcatgetmsg(void *handle, int set, int number, char *buf, int length);
+
+// ---- lists ---------------------------------------------------------------
+
+struct GListEntry {
+    GListEntry *prev;
+    GListEntry *next;
+    unsigned char owned;
+    void *item;
+};
+
+struct GList {
+    int64_t reserved;
+    GListEntry *first;
+    unsigned char dirty;
+    int64_t length;
+    GListEntry **index;
+    // Beyond the chain: its last entry, and how an owned item is freed
+    // (vx_free when null).
+    GListEntry *last;
+    void (*free_item)(void *item);
+};
+
+GList *glist_GCreateList();
+int glist_GAppendToList(GList *list, void *item, int owned);
+int glist_GIndexList(GList *list);
+void *glist_GGetListItem(GList *list, long position);
+void *glist_GReplaceInList(GList *list, void *item, long position);
+int glist_GDeleteFromList(GList *list, long position);
+int glist_GDeleteByValFromList(GList *list, void *item);
+long glist_GGetListLen(GList *list);
+int glist_GCopyList(GList *destination, GList *source);
+int glist_GCopyListPointers(GList *destination, GList *source);
+int glist_GDestroyList(GList *list);
+
+// ---- point vectors -------------------------------------------------------
+
+enum : unsigned char { GV_DOUBLE = 0, GV_FLOAT = 1, GV_LONG = 2, GV_SHORT = 3, GV_BYTE = 5 };
+
+struct GVector {
+    unsigned char type;      // GV_*
+    unsigned char separate;  // 0 interleaved in data[0]; 1 x, y, z in data[0..2]
+    unsigned char dims;      // 1, 2 or 3
+    int64_t count;
+    void *data[3];
+};
+
+long gbits_GSimpleSize(int element_type);
+int gvector_GCopyVector(GVector *destination, const GVector *source);
+int gvector_GCloneVector(GVector **holder, const GVector *source);
+void gvector_GDestroyClonedVector(GVector **holder);
+// Frees the arrays of a vector whose data the caller owns, and clears them.
+void gvector_GFreeVectorData(GVector *vector);
+// Element i, coordinate c (0 x, 1 y, 2 z) of any vector, as a double.
+double gvector_GGetValue(const GVector *v, long i, int c);
+
+// ---- matrices ------------------------------------------------------------
+
+int gmatrix_GInvert2DMatrix(double *destination, const double *source);
+void gmatrix_GMultiply2DMatWithVec(double *result, const double *matrix, const double *point);
+void gmatrix_GRotateShortPoint(const double *matrix, short *point);
+void gmatrix_GMultiply3DMatWithVec(double *result, const double *matrix, const double *vector);
+void gmatrix_GMultiply3DMatrices(double *result, const double *first, const double *second);
+void gmatrix_GAdd3DVectors(double *result, const double *first, const double *second);
+void gmatrix_GScaleMatrix(double *matrix, double factor);
+double **gmatrix_GGetMatrix(long rows, long columns);
+double **gmatrix_GGetSubMatrix(double **matrix, long row_count, long column_count, long first_row,
+                               long first_column);
+void gmatrix_GFreeMatrix(double **matrix);
+void gmatrix_GFreeSubMatrix(double **rows);
+
+// ---- colours -------------------------------------------------------------
+
+struct GColour {
+    char name[80];
+    uint16_t red, green, blue;
+    uint16_t conv[3];  // hue; HSV saturation, value or HLS lightness, saturation
+    int64_t pixel;
+};
+
+int gcolour_GCreateDefColourTable();
+GList *gcolour_GCreateDevColourTable();
+int gcolour_GCopyDefaultColourTable(GList *table);
+int gcolour_GIndexColourTable();
+int gcolour_GDestroyColourTable(GList *table);
+void gcolour_GCopyColour(GColour *destination, const GColour *source);
+int gcolour_GAddColour(const GColour *colour);
+int gcolour_GAddMoreColour(GList *table, const GColour *colour);
+int gcolour_GReplaceColour(GList *table, const GColour *colour, long index);
+GColour *gcolour_GGetColour(GList *table, long index);
+GList *gcolour_GGetDefaultColourTable();
+long GGetNumColoursIn(GList *table);
+int gcolour_GReadColourDatabase(const char *path);
+void gcolour_GCloseColourDatabase();
+int gcolour_GLookupColour(GColour *colour, char *name);
+long gcolour_GGetClosestMatch(const GColour *colour, const GColour *colours, long count);
+int gcolour_GColourConvert(GColour *colour, int direction);
+void GRGBtoHSV(const uint16_t in[3], uint16_t out[3]);
+void GHSVtoRGB(const uint16_t in[3], uint16_t out[3]);
+void GRGBtoHLS(const uint16_t in[3], uint16_t out[3]);
+void GHLStoRGB(const uint16_t in[3], uint16_t out[3]);
+
+struct GCanvasRecord;
+struct GDeviceRecord;
+int gcolour_GGetShadowColours(GCanvasRecord *canvas, long index, long *light, long *dark);
+// llx, lly, urx, ury of the picture on a file device's page.
+int gbits_GComputeBoundingBox(GDeviceRecord *device, long box[4]);
+
+// ---- style tables --------------------------------------------------------
+
+using GMarker = GVector;  // 16-bit, 2-D, two points per stroke segment
+using GHatch = GVector;   // 16-bit, 2-D, (angle, spacing) per line family
+
+struct GLineStyle {
+    char name[80];
+    double length;
+    int32_t width;
+    GVector dashes;  // unsigned bytes, 1-D; count 0 for a solid style
+};
+
+struct GFont {
+    int64_t flags;
+    char *name;
+    char *path;
+    int16_t height, width, baseline, numchars, numbits, vdcheight;
+    double vdcaspect;
+    GVector **glyphs;  // numchars slots, null for a device font
+    char charset[80];
+    unsigned char fixed, italic;
+    char weight[80];
+    char typeface[80];
+    unsigned char nls;
+};
+
+enum : int64_t {
+    GF_NAME = 0x1, GF_HEIGHT = 0x2, GF_WIDTH = 0x4, GF_BASELINE = 0x8, GF_NUMCHARS = 0x10,
+    GF_NUMBITS = 0x20, GF_VDCHEIGHT = 0x40, GF_VDCASPECT = 0x80, GF_GLYPHS = 0x100, GF_CHARSET = 0x200,
+    GF_FIXED = 0x400, GF_ITALIC = 0x800, GF_WEIGHT = 0x1000, GF_TYPEFACE = 0x2000, GF_NLS = 0x4000
+};
+
+int gmarker_GCreateDefMarkerTable();
+GList *gmarker_GCreateDevMarkerTable();
+int gmarker_GCopyDefaultMarkerTable(GList *table);
+int gmarker_GIndexMarkerTable();
+int gmarker_GDestroyMarkerTable(GList *table);
+int GCopyMarker(GMarker *destination, const GMarker *source);
+int gmarker_GAddMarker(const GMarker *marker);
+int gmarker_GReplaceMarker(GList *table, const GMarker *marker, long index);
+GMarker *gmarker_GGetMarker(GList *table, long index);
+GList *gmarker_GGetDefaultMarkerTable();
+
+int glines_GCreateDefLineTable();
+GList *glines_GCreateDevLineTable();
+int glines_GCopyDefaultLineTable(GList *table);
+int glines_GIndexLineTable();
+int glines_GDestroyLineTable(GList *table);
+int GCopyLine(GLineStyle *destination, const GLineStyle *source);
+int glines_GAddLine(const GLineStyle *line);
+int glines_GReplaceLine(GList *table, const GLineStyle *line, long index);
+GLineStyle *glines_GGetLine(GList *table, long index);
+GList *glines_GGetDefaultLineTable();
+
+int ghatch_GCreateDefHatchTable();
+GList *ghatch_GCreateDevHatchTable();
+int ghatch_GCopyDefaultHatchTable(GList *table);
+int ghatch_GIndexHatchTable();
+int ghatch_GDestroyHatchTable(GList *table);
+int GCopyHatch(GHatch *destination, const GHatch *source);
+int ghatch_GAddHatch(const GHatch *hatch);
+int ghatch_GReplaceHatch(GList *table, const GHatch *hatch, long index);
+GHatch *ghatch_GGetHatch(GList *table, long index);
+GList *ghatch_GGetDefaultHatchTable();
+// Steps between the lines of the hatch's first family; -1 when the hatch
+// has no family or a spacing of 0 (no step can be derived).
+int ghatch_GComputeHatchIncrements(GHatch *hatch, long *x_step, long *y_step, long *count);
+
+int gfont_GCreateDefFontTable();
+GList *gfont_GCreateDevFontTable();
+int gfont_GCopyDefaultFontTable(GList *table);
+int gfont_GIndexFontTable();
+int gfont_GDestroyFontTable(GList *table);
+int GCopyFont(GFont *destination, const GFont *source);
+int gfont_GAddFont(const GFont *font);
+int gfont_GReplaceFont(GList *table, const GFont *font, long index);
+GFont *gfont_GGetFont(GList *table, long index);
+GList *gfont_GGetDefaultFontTable();
+// Frees what a font record owns (name, path); the glyph table is shared.
+void gfont_GFreeFontFields(GFont *font);
+// Glyph tables built by the configuration reader: freed with the default
+// font table (gfont_GKeepGlyphs hands one over).
+void gfont_GKeepGlyphs(GVector **glyphs, long count);
+void gfont_GFreeGlyphs(GVector **glyphs, long count);
+
+// Colour maps: a name and a list of colours (owned by the map).
+struct GColourMap {
+    char name[80];
+    GList *colours;
+};
+int gcolmap_GCreateDefColourMapTable();
+GList *gcolmap_GCreateDevColourMapTable();
+int gcolmap_GCopyDefaultColourMapTable(GList *table);
+int gcolmap_GIndexColourMapTable();
+int gcolmap_GDestroyColourMapTable(GList *table);
+int gcolmap_GAddColourMap(const GColourMap *map);
+int gcolmap_GReplaceColourMap(GList *table, const GColourMap *map, long index);
+GColourMap *gcolmap_GGetColourMap(GList *table, long index);
+GList *gcolmap_GGetDefaultColourMapTable();
+
+// ---- transforms ----------------------------------------------------------
+
+struct GXformPart {
+    double offset[3];
+    double m[9];
+};
+struct GXform {
+    GXformPart forward;
+    GXformPart inverse;
+};
+
+// ---- devices -------------------------------------------------------------
+
+enum : unsigned char {
+    GP_X = 0, GP_POSTSCRIPT = 1, GP_EPS = 2, GP_HPGL = 3, GP_HPGL2 = 4, GP_PCL = 5, GP_IMAGE = 6
+};
+
+enum : uint64_t {
+    GDM_PROTOCOL = 0x1, GDM_DCXDIM = 0x2, GDM_DCYDIM = 0x4, GDM_UCXDIM = 0x8, GDM_UCYDIM = 0x10,
+    GDM_DCXPOS = 0x20, GDM_DCYPOS = 0x40, GDM_BGCOLOUR = 0x80, GDM_COLOURMAP = 0x100,
+    GDM_BORDERWIDTH = 0x200, GDM_BORDERCOLOUR = 0x400, GDM_BITDEPTH = 0x800, GDM_WINDOW = 0x1000,
+    GDM_DISPLAYCONN = 0x2000, GDM_DISPLAY = 0x4000, GDM_ISWINDOW = 0x8000, GDM_BACKINGSTORE = 0x10000,
+    GDM_LANDSCAPE = 0x20000, GDM_OUTPUT = 0x40000, GDM_FILLPAGE = 0x80000, GDM_SPOOLCMD = 0x100000,
+    GDM_FILENAME = 0x200000, GDM_VISUAL = 0x400000, GDM_BASEDEVICE = 0x800000, GDM_DRIVERFLAG = 0x1000000,
+    GDM_PROLOG = 0x2000000, GDM_EPILOG = 0x4000000, GDM_SUPPORTS = 0x8000000, GDM_CLRPLANES = 0x20000000,
+    GDM_CENTRE = 0x40000000
+};
+
+struct GDeviceModes {
+    unsigned char protocol;
+    int64_t dcxdim, dcydim;
+    int64_t ucxdim, ucydim;
+    int16_t vdcxdim, vdcydim;
+    int64_t dcxpos, dcypos;
+    int64_t bg_colour;
+    int16_t colourmap;
+    unsigned char basedevice;
+    int64_t borderwidth, bordercolour, bitdepth;
+    uint64_t window;
+    unsigned char iswindow, backingstore;
+    void *displayconn;
+    char display[255];
+    unsigned char visual;
+    int16_t clr_planes;
+    unsigned char landscape, fillpage, output, driverflag, centre;
+    char spoolcmd[255];
+    char filename[255];
+    char prolog[255];
+    char epilog[255];
+    uint32_t supports;
+    int64_t scale;  // image device scale
+};
+
+enum { GT_COLOURS = 0, GT_FONTS, GT_HATCHES, GT_LINES, GT_MARKERS, GT_COLOURMAPS, GT_COUNT };
+
+struct GDeviceEntry {
+    uint64_t mask;
+    GDeviceModes modes;
+    GList *tables[GT_COUNT];
+};
+
+struct GCanvasRecord;
+struct GDeviceRecord {
+    GList *tables[GT_COUNT];
+    GDeviceModes modes;
+    GList *canvases;
+    void *driver;
+};
+
+// The driver entry table: 35 operations in fixed slot order.
+struct GEntryPoints {
+    int (*ClearArea)(GCanvasRecord *, const GVector *corner, const GVector *size);        // 0
+    int (*ClearCanvas)(GCanvasRecord *);                                                  // 1
+    int (*ClearDevice)(GDeviceRecord *);                                                  // 2
+    int (*CloseCanvas)(GCanvasRecord *);                                                  // 3
+    int (*CloseDevice)(GDeviceRecord *);                                                  // 4
+    int (*DrawArc)(GCanvasRecord *, const GVector *, const GVector *, long, long);        // 5
+    int (*DrawGrid)(GCanvasRecord *, const GVector *, const GVector *, long, const GVector *);  // 6
+    int (*DrawLine)(GCanvasRecord *, const GVector *from, const GVector *to);            // 7
+    int (*DrawLines)(GCanvasRecord *, const GVector *pairs);                              // 8
+    int (*DrawPolyLine)(GCanvasRecord *, const GVector *points);                          // 9
+    int (*DrawFilledPolygon)(GCanvasRecord *, const GVector *points, int flag);           // 10
+    int (*DrawRectangle)(GCanvasRecord *, const GVector *corner, const GVector *size);    // 11
+    int (*DrawTextLines)(GCanvasRecord *, const GVector *pairs);                          // 12
+    int (*FlushDevice)(GDeviceRecord *);                                                  // 13
+    int (*GetDeviceModes)(GDeviceRecord *, GDeviceModes *);                               // 14
+    int (*GetRelativeTextLimits)(GCanvasRecord *, const char *, short corners[8]);        // 15
+    int (*Initialise)();                                                                  // 16
+    int (*InvertYDim)(GDeviceRecord *);                                                   // 17
+    int (*OpenCanvas)(GCanvasRecord *);                                                   // 18
+    int (*OpenDevice)(GDeviceRecord *, uint64_t mask);                                    // 19
+    int (*PutText)(GCanvasRecord *, const char *text, const GVector *position);           // 20
+    int (*SamplePointer)(GDeviceRecord *, void *pointer);                                 // 21
+    int (*SetCanvasModes)(GCanvasRecord *, uint64_t mask);                                // 22
+    int (*SetDefaultDeviceModes)(GDeviceModes *);                                         // 23
+    int (*SetDeviceModes)(GDeviceRecord *, uint64_t mask, const GDeviceModes *);          // 24
+    int (*SetFillModes)(GCanvasRecord *, uint64_t mask);                                  // 25
+    int (*SetLineModes)(GCanvasRecord *, uint64_t mask);                                  // 26
+    int (*SetTextModes)(GCanvasRecord *, uint64_t mask);                                  // 27
+    int (*Terminate)();                                                                   // 28
+    int (*CommentOutput)(GCanvasRecord *, const char *text);                              // 29
+    int (*FlushCanvas)(GCanvasRecord *);                                                  // 30
+    int (*DrawImage)(GCanvasRecord *, const void *image);                                 // 31
+    int (*GetCanvasColour)(GCanvasRecord *, long *colour, unsigned char selector);        // 32
+    int (*SetPolylineClip)(GCanvasRecord *, const void *clip);                            // 33
+    int (*CreateTransforms)(GCanvasRecord *);                                             // 34
+};
+static_assert(sizeof(GEntryPoints) == 35 * sizeof(void *));
+static_assert(offsetof(GEntryPoints, ClearArea) == 0 * sizeof(void *));
+static_assert(offsetof(GEntryPoints, DrawLine) == 7 * sizeof(void *));
+static_assert(offsetof(GEntryPoints, DrawTextLines) == 12 * sizeof(void *));
+static_assert(offsetof(GEntryPoints, InvertYDim) == 17 * sizeof(void *));
+static_assert(offsetof(GEntryPoints, SetDefaultDeviceModes) == 23 * sizeof(void *));
+static_assert(offsetof(GEntryPoints, CommentOutput) == 29 * sizeof(void *));
+static_assert(offsetof(GEntryPoints, CreateTransforms) == 34 * sizeof(void *));
+
+// The four drivers, by the order of their tables.
+enum { GDRV_X11 = 0, GDRV_POSTSCRIPT = 1, GDRV_HPGL = 2, GDRV_IMAGE = 3, GDRV_COUNT = 4 };
+// Installs a driver's entry table (null restores the stand-in that returns
+// at once); returns the previous one.  The drivers of the output subsystem
+// install themselves here.
+const GEntryPoints *gep_GSetDriver(int driver, const GEntryPoints *table);
+const GEntryPoints *gep_GEntryPoints(int protocol);
+// The stand-in table of a driver (for drivers and test drivers that
+// delegate what they don't do themselves).
+const GEntryPoints *gep_GStubEntryPoints(int driver);
+// The entry table of an open device or canvas.
+const GEntryPoints *gep_GDeviceEntryPoints(const GDeviceRecord *device);
+const GEntryPoints *gep_GCanvasEntryPoints(const GCanvasRecord *canvas);
+// For drivers: takes the fields of the mask into the device's modes and
+// recomputes the VDC extents when a device dimension changed.
+void gdev_GApplyDeviceModes(GDeviceRecord *device, uint64_t mask, const GDeviceModes *modes);
+void gdev_GComputeVdcExtents(GDeviceModes *modes);
+
+GDeviceRecord *GOpenDevice(uint64_t mask, const GDeviceModes *modes, GList *const tables[GT_COUNT]);
+int GCloseDevice(GDeviceRecord *device);
+int GSetDeviceModes(GDeviceRecord *device, uint64_t mask, const GDeviceModes *modes);
+int GGetDeviceModes(GDeviceRecord *device, GDeviceModes *modes);
+int GClearDevice(GDeviceRecord *device);
+int GFlushDevice(GDeviceRecord *device);
+int gdev_GCreateDefDeviceTable();
+int gdev_GAddDevice(const GDeviceEntry *entry);
+int gdev_GIndexDeviceTable();
+int GGetDevice(long index, GDeviceEntry *entry);
+// Destroys the six table lists of an entry that GGetDevice filled.
+void gdev_GFreeDeviceEntry(GDeviceEntry *entry);
+int gdev_GDestroyDeviceTable();
+long gdev_GNumDevices();
+void gdev_GSetBaseDevLimits(long x, long y);
+void gdev_GGetBaseDevLimits(long *x, long *y);
+void gdev_GSetBaseTransform(const GXform *transform);
+GXform *gdev_GGetBaseTransform();
+
+long GGetNumColours(GDeviceRecord *device);
+long GGetNumMarkers(GDeviceRecord *device);
+long GGetNumLines(GDeviceRecord *device);
+long GGetNumHatches(GDeviceRecord *device);
+long GGetNumFonts(GDeviceRecord *device);
+
+// ---- canvases ------------------------------------------------------------
+
+enum { GCS_DC = 1, GCS_VDC = 2, GCS_CC = 3, GCS_PS = 4, GCS_WC = 5, GCS_FIFTH = 7, GCS_CURRENT = 8 };
+
+enum : uint64_t {
+    GCM_DIMENSION = 0x1, GCM_CLIP = 0x2, GCM_COORDS = 0x4, GCM_ORIGIN = 0x8, GCM_SIZE = 0x10,
+    GCM_CCEXTENT = 0x20, GCM_PSORIGIN = 0x40, GCM_PSSIZE = 0x80, GCM_ANGLE1 = 0x100, GCM_ANGLE2 = 0x200,
+    GCM_PSEXTENT = 0x400, GCM_FIT = 0x800, GCM_WORLD = 0x1000, GCM_FLAG1 = 0x2000, GCM_FLAG3D = 0x4000,
+    GCM_EXTRA = 0x8000, GCM_AXISBOX = 0x10000, GCM_TRANSFORMS = 0x17F8
+};
+
+struct GCanvasModes {
+    unsigned char dimension;
+    unsigned char clip;
+    unsigned char coords;
+    int16_t origin[2];
+    int16_t size[3];
+    int16_t ccextent[3];
+    int16_t psorigin[2];
+    int16_t pssize[3];
+    int64_t angle1, angle2;
+    int16_t psextent[3];
+    int16_t fit[2];
+    double world[6];
+    double axisbox[6];
+    unsigned char flag1;
+    unsigned char flag3d;
+    int64_t extra;
+};
+
+struct GMarkerModes {
+    int64_t index;
+    double scale;
+};
+struct GLineModes {
+    int64_t style;
+    int64_t colour;
+    int16_t function;
+    unsigned char flag;  // close flag
+    int64_t width;
+};
+struct GFillModes {
+    int64_t style, colour, hatch, rule, arc, function;
+};
+struct GTextModes {
+    int64_t font, colour;
+    double scale;
+    int64_t angle, alignment;
+};
+
+enum { GX_WC = 0, GX_PS = 1, GX_CC = 2, GX_VDC = 3, GX_FIFTH = 4 };
+
+struct GCanvasRecord {
+    GXform xf[5];  // world, plot space, canvas and virtual device to device; fifth
+    GXform *current;
+    GCanvasModes modes;
+    GMarkerModes marker;
+    GLineModes line;
+    GFillModes fill;
+    GTextModes text;
+    void *reserved;
+    void *driver;  // the driver's canvas part
+    GDeviceRecord *device;
+};
+
+GCanvasRecord *GOpenCanvas(GDeviceRecord *device, uint64_t mask, const GCanvasModes *modes);
+int GCloseCanvas(GCanvasRecord *canvas);
+int GSetCanvasModes(GCanvasRecord *canvas, uint64_t mask, const GCanvasModes *modes);
+int GGetCanvasModes(GCanvasRecord *canvas, GCanvasModes *modes);
+int GClearCanvas(GCanvasRecord *canvas);
+int GFlushCanvas(GCanvasRecord *canvas);
+GDeviceRecord *GDeviceFromCanvas(GCanvasRecord *canvas);
+int GGetCanvasColour(GCanvasRecord *canvas, long *colour, unsigned char selector);
+long GSetCanvasColour(long colour);
+long GGetNumColoursCanv(GCanvasRecord *canvas);
+int GComputeAllTransformations(GCanvasRecord *canvas);
+int GComputeVdcToDc(GCanvasRecord *canvas);
+int GComputeCcToVdc(GCanvasRecord *canvas);
+int GComputePsToCc(GCanvasRecord *canvas);
+int GComputeWcToPs(GCanvasRecord *canvas);
+// Eight corners of the PS extent box in canvas coordinates: min x, min y,
+// max x, max y.
+int GGetPlotspaceBoundingBox(GCanvasRecord *canvas, const GXformPart *ps_to_cc, double box[4]);
+int GFudgePlotspaceTransform(GCanvasRecord *canvas, GXformPart *ps_to_cc);
+
+// ---- coordinate transforms -----------------------------------------------
+
+void gcoords_GInitialiseTransform(GXform *transform);
+GXform *gcoords_GCreateTransform();
+void gcoords_GCopyTransform(GXform *destination, const GXform *source);
+void gcoords_GDestroyTransform(GXform *transform);
+void gcoords_GCombineTransforms(GXform *result, const GXform *first, const GXform *second);
+void gcoords_GHackXformToInvertYdim(GXform *transform, double height);
+void gcoords_GScaleTransformIsotropic(GXform *transform, double factor);
+int GTransformPoints(GCanvasRecord *canvas, int from, int to, const GVector *input, GVector *output);
+int gcoords_GTransformVector(GVector *output, const GVector *input, const GXform *transform, int part,
+                             int output_type, int dimensions);
+void *gcoords_GGetXformMemory(GVector *vector, int element_type);
+double GTransformLength(GCanvasRecord *canvas, int unit, int axis, double length);
+int GTransformBaseToVdcPoints(const GVector *input, GVector *output, int keep, const GDeviceModes *modes);
+GXform *gcoords_GCreateUserTransform(GCanvasRecord *canvas, const double *origin, const double *position,
+                                     const long *angles, const double *scales, const double *flips, int mode);
+void gcoords_GFreeUserTransform(GXform *transform);
+// Sets the inverse part from the forward part.
+void gcoords_GInvertForward(GXform *transform);
+// Applies one part of a transform to a single point.
+void gcoords_GApplyPart(const GXformPart *part, const double in[3], double out[3]);
+
+// ---- configuration language ----------------------------------------------
+
+struct GParseNode {
+    int64_t keyword;
+    char *value;
+    uint32_t line;
+    GParseNode *child;
+    GParseNode *next;
+};
+
+struct GHashEntry;
+struct GHashTable {
+    int16_t buckets;
+    GHashEntry **chains;
+};
+
+char *glex_GReadToken(FILE *file, char *buffer, int limit, int *line);
+FILE *gparse_GOpenParseFile(const char *name, const char *directory);
+int gparse_GCloseParseFile(FILE *file);
+int gparse_GCreateParseTree(GParseNode **tree, FILE *file, const char *directory, GHashTable *keywords,
+                            int *line);
+void gparse_GDestroyParseTree(GParseNode *node);
+// Frees a whole tree, the given head included.
+void gparse_GFreeParseTree(GParseNode *tree);
+char *GExpandParseString(const char *text);
+int GFindEnvironmentVariable(const char *text, long *start, long *length);
+char *GLowerCase(char *text);
+GHashTable *ghash_GCreateHashTable(int buckets);
+int ghash_GInsertHash(GHashTable *table, const char *key, int length, long value);
+long ghash_GHash(GHashTable *table, const char *key, int length);
+int ghash_GDeleteHash(GHashTable *table, const char *key, int length);
+void ghash_GDestroyHashTable(GHashTable *table);
+int grev_GCheckFileRevision(const char *path, int wanted, int *reason);
+void grev_GDumpFileRevision(FILE *file);
+
+// ---- configuration reader ------------------------------------------------
+
+enum { GCONFIG_NKEYS = 73, GK_INCLUDE = 50 };
+extern char gconfig_keys[GCONFIG_NKEYS][16];
+int gconfig_GReadConfiguration(const char *directory, const char *config_file, const char *database_path);
+int GSetupConfigHash(GHashTable *table);
+int GInitialiseTables(GParseNode *tree, const char *database_path);
+
+// ---- style modes ---------------------------------------------------------
+
+GFont *gfont_GGetCanvasFont(GCanvasRecord *canvas, long index);
+int GSetMarkerModes(GCanvasRecord *canvas, uint64_t mask, const GMarkerModes *modes);
+int GGetMarkerModes(GCanvasRecord *canvas, GMarkerModes *modes);
+int gmarker_GSetDefaultMarkerModes(GCanvasRecord *canvas);
+int GSetLineModes(GCanvasRecord *canvas, uint64_t mask, const GLineModes *modes);
+int GGetLineModes(GCanvasRecord *canvas, GLineModes *modes);
+int gline_GSetDefaultLineModes(GCanvasRecord *canvas);
+int GSetFillModes(GCanvasRecord *canvas, uint64_t mask, const GFillModes *modes);
+int gfill_GSetDefaultFillModes(GCanvasRecord *canvas);
+int GGetFillModes(GCanvasRecord *canvas, GFillModes *modes);
+
+// ---- drawing -------------------------------------------------------------
+
+void gdraw_GDrawLine(GCanvasRecord *canvas, const GVector *first, const GVector *second);
+short gdraw_GDrawLineSupp(GCanvasRecord *canvas, const GVector *first, const GVector *second);
+short gdraw_GDrawLines(GCanvasRecord *canvas, const GVector *points);
+short gdraw_GDrawPolyLine(GCanvasRecord *canvas, GVector *points);
+short gdraw_GDrawFilledPolygon(GCanvasRecord *canvas, GVector *points, const long *colour_index);
+short gdraw_GDraw2DFilledPolygon(GCanvasRecord *canvas, const GVector *points, int by_value,
+                                 const double *value);
+short gdraw_GDrawRectangle(GCanvasRecord *canvas, const GVector *first, const GVector *second);
+short gdraw_GDrawArc(GCanvasRecord *canvas, const GVector *first, const GVector *second, long a, long b);
+short gdraw_GDrawMarkers(GCanvasRecord *canvas, const GVector *points);
+short gdraw_GDrawSelectMarker(GCanvasRecord *canvas, const GVector *points, long n);
+short gdraw_GDrawTextLines(GCanvasRecord *canvas, const GVector *points);
+short gdraw_GDrawGrid(GCanvasRecord *canvas, const GVector *p1, const GVector *p2, long n, const GVector *p3);
+short GCommentOutput(GCanvasRecord *canvas, const char *text);
+short GClearArea(GCanvasRecord *canvas, const GVector *first, const GVector *second);
+
+// ---- text ----------------------------------------------------------------
+
+int GSetTextModes(GCanvasRecord *canvas, uint64_t mask, const GTextModes *modes);
+int gtext_GSetDefaultTextModes(GCanvasRecord *canvas);
+int GGetTextModes(GCanvasRecord *canvas, GTextModes *modes);
+int GGetRelativeTextLimits(GCanvasRecord *canvas, const char *text, short corners[8]);
+int GGetTextOrgOffset(short *x, short *y, long alignment, const short corners[8]);
+void GSetupRotationMatrix(double *matrix, long angle);
+int GFontMetrics(const char *text, const GFont *font, double size, long *width, long *height, long *depth,
+                 long *bearing);
+int GGetTextLimits(GCanvasRecord *canvas, const char *text, const GVector *position, short corners[8]);
+int GClearText(GCanvasRecord *canvas, const GVector *position, const char *text);
+int GPutText(GCanvasRecord *canvas, const GVector *position, const char *text);
+int gtext_GIsStrokeFont(GCanvasRecord *canvas, long index);

@@ -1,0 +1,1 @@
+#include "pelxtest.h"
