@@ -12,6 +12,8 @@
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
+using namespace std::string_literals;
+
 namespace {
 
 std::string write_to_string(IImage *image, int format, int flags, int *rc)
@@ -40,7 +42,7 @@ struct Chunk {
 std::vector<Chunk> chunks(const std::string &png)
 {
     std::vector<Chunk> out;
-    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n"s);
     for (size_t at = 8; at + 12 <= png.size();) {
         uint32_t len = be32(png, at);
         out.push_back({png.substr(at + 4, 4), png.substr(at + 8, len)});
@@ -68,7 +70,7 @@ TEST(Png, HeaderChunksAndComment)
     ASSERT_EQ(cs[0].data.size(), 13u);
     EXPECT_EQ(be32(cs[0].data, 0), 2u);            // width
     EXPECT_EQ(be32(cs[0].data, 4), 2u);            // height
-    EXPECT_EQ(cs[0].data.substr(8), std::string("\x08\x02\x00\x00\x00", 5));  // depth 8, RGB, no interlace
+    EXPECT_EQ(cs[0].data.substr(8), "\x08\x02\x00\x00\x00"s);  // depth 8, RGB, no interlace
 
     ISetComment(im.get(), "Vostrelane graph of 2 x 2");
     cs = chunks(write_to_string(im.get(), IFORMAT_PNG, 0, &rc));
@@ -77,7 +79,7 @@ TEST(Png, HeaderChunksAndComment)
     for (auto &c : cs)
         if (c.type == "tEXt") {
             texts++;
-            EXPECT_EQ(c.data, std::string("Comment\0Vostrelane graph of 2 x 2", 33));
+            EXPECT_EQ(c.data, "Comment\0Vostrelane graph of 2 x 2"s);
         }
     EXPECT_EQ(texts, 1);
 }
@@ -172,9 +174,9 @@ TEST(Portable, PlainAndRawPixmaps)
         std::string text;
     } cases[] = {
         {IFORMAT_PGM, IFILE_PLAIN, "P2\n# two\n2 1\n255\n60\n255\n"},
-        {IFORMAT_PGM, 0, std::string("P5\n# two\n2 1\n255\n<\xff", 20)},
+        {IFORMAT_PGM, 0, "P5\n# two\n2 1\n255\n<\xff"s},
         {IFORMAT_PPM, IFILE_PLAIN, "P3\n# two\n2 1\n255\n30 60 90\n255 255 255\n"},
-        {IFORMAT_PPM, 0, std::string("P6\n# two\n2 1\n255\n\x1e<Z\xff\xff\xff", 24)},
+        {IFORMAT_PPM, 0, "P6\n# two\n2 1\n255\n\x1e<Z\xff\xff\xff"s},
     };
     for (auto &c : cases) {
         EXPECT_EQ(write_to_string(im.get(), c.format, c.flags, &rc), c.text) << c.format << "/" << c.flags;
@@ -192,13 +194,13 @@ TEST(Portable, Reader)
         std::vector<int> bytes;
         const char *comment;
     } cases[] = {
-        {"raw colour", std::string("P6\n# mine\n# second\n2 1\n255\n\x01\x02\x03\x04\x05\x06", 30), 0, 0,
+        {"raw colour", "P6\n# mine\n# second\n2 1\n255\n\x01\x02\x03\x04\x05\x06"s, 0, 0,
          {1, 2, 3, 4, 5, 6}, "mine"},
-        {"raw grey", std::string("P5\n1 2\n255\n\x07\x08", 13), 0, 1, {7, 8},
+        {"raw grey", "P5\n1 2\n255\n\x07\x08"s, 0, 1, {7, 8},
          "Created by the Vostrelane image library"},
-        {"maximum 15 scales", std::string("P5\n2 1\n15\n\x0f\x05", 12), 0, 1, {255, 85}, nullptr},
+        {"maximum 15 scales", "P5\n2 1\n15\n\x0f\x05"s, 0, 1, {255, 85}, nullptr},
         {"plain variant is not read", "P3\n1 1\n255\n1 2 3\n", IERR_INVALID_FILE, 0, {}, nullptr},
-        {"short pixels", std::string("P6\n2 2\n255\n\x01\x02", 13), IERR_INVALID_FILE, 0, {}, nullptr},
+        {"short pixels", "P6\n2 2\n255\n\x01\x02"s, IERR_INVALID_FILE, 0, {}, nullptr},
         {"no size", "P6\nabc\n255\n", IERR_INVALID_FILE, 0, {}, nullptr},
         {"negative size", "P6\n-2 2\n255\n", IERR_INVALID_FILE, 0, {}, nullptr},
         {"maximum too big", "P5\n1 1\n65535\n\x01\x01", IERR_INVALID_FILE, 0, {}, nullptr},
