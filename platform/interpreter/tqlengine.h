@@ -1,0 +1,88 @@
+// The statement engine behind the query interpreter's protocol loop.
+//
+// The protocol side (tqlserver.cpp) owns the message queue, the shared
+// buffer, the modes and the signals; an engine only parses and runs one
+// statement at a time and describes its outcome: status codes, result
+// columns with a row producer, or a satellite program to start.  The
+// result writer (tqlwriter.h) lays the rows into the buffer.  Any DOZ
+// engine can be put behind this table of functions.
+#pragma once
+
+#include "dozrow.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+// What the protocol side knows of its client, handed to the engine.
+struct TqlSession {
+    std::string user;        // from INIT
+    int client_pid = -1;
+    std::string server_dir;  // where dump files go
+};
+
+// Services of the protocol side while a statement runs.
+struct TqlHost {
+    void *self = nullptr;
+    // True once the client asked to stop (SIGUSR1).
+    bool (*stop_requested)(void *self) = nullptr;
+    // The rows the client packed (Write mode): the buffer, its size and the
+    // row count last announced.  Null without a buffer.
+    const unsigned char *(*input)(void *self, size_t *size, int *rows) = nullptr;
+    // Interactive questions; each waits for the client's reply.
+    int (*confirm)(void *self, const char *question) = nullptr;
+    void (*echo)(void *self, int first, const char *text, int second) = nullptr;
+    std::string (*get_response)(void *self, const char *prompt, int flag) = nullptr;
+};
+
+// Result rows: the columns, and a producer that fills the next row laid
+// out by `layout` (presence bytes or not) and returns false at the end.
+struct TqlResult {
+    std::vector<DozColDesc> columns;
+    std::function<bool(unsigned char *row, const DozLayout &layout)> next_row;
+};
+
+struct TqlOutcome {
+    int32_t code[3] = {0, 0, 0};  // query, database and filer codes; 0 = success
+    int32_t rows = 0;             // rows written by a statement that stores rows
+    int32_t fifth = 0;
+    bool has_result = false;
+    TqlResult result;
+    // A satellite program to start in place of the acknowledgement.
+    bool fork = false;
+    std::string fork_command;
+    uint8_t fork_flags[4] = {0, 0, 0, 0};
+    // Test statements: leave without an answer, or send a code no
+    // client knows.
+    bool exit_now = false;
+    int32_t raw_code = 0;
+};
+
+struct TqlEngine {
+    const char *name;
+    void *(*open)(const TqlSession *session);
+    // Runs (with NOEVAL in `modes`: only checks) one statement.
+    void (*run)(void *engine, const char *text, uint32_t modes, TqlHost *host, TqlOutcome *out);
+    // Writes dump `kind` (4: the database list, one "name location" pair a
+    // line); 0 or -1.
+    int (*dump)(void *engine, int kind, FILE *to);
+    // Whether `right` is granted to the session's user.
+    int (*authorise)(void *engine, int right);
+    void (*close)(void *engine);
+};
+
+// The stand-in engine: the few statements the client needs before the DOZ
+// engine takes its place (see docs/interpreter-protocol.md).
+const TqlEngine &tql_mini_engine();
+
+// Codes of the stand-in engine (query code, status[1]).
+enum TqlCode : int32_t {
+    TQL_E_SYNTAX = -2,    // statement not recognised
+    TQL_E_ARGUMENT = -3,  // bad argument or column type
+    TQL_E_ROW_SIZE = -4,  // a row does not fit into the buffer
+    TQL_E_NO_BUFFER = -5, // no shared buffer announced
+    TQL_E_INPUT = -6,     // the rows handed in do not fit the buffer
+    TQL_E_STOPPED = 7,    // stopped by the client
+};

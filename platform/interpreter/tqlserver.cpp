@@ -1,0 +1,445 @@
+// tqlserver: the query interpreter.  Started by the client library as
+// "tqlserver <msqid> <client pid>", it serves requests from the message
+// queue until TERM, until the queue is removed, or until its client is
+// gone (unless NO_SUICIDE is set).  Statements go to the engine; rows go
+// into the shared buffer through the result writer.
+#include "tqlengine.h"
+#include "tqlwriter.h"
+
+#include "vxcat.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/ipc.h>
+#include <sys/msg.h>
+#include <sys/shm.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace {
+
+volatile sig_atomic_t stop_flag = 0;
+volatile sig_atomic_t tick = 0;
+
+void on_usr1(int) { stop_flag = 1; }
+void on_alarm(int) { tick = 1; }
+
+struct Server {
+    int msqid = -1;
+    pid_t client_pid = -1;   // the program that started us
+    pid_t target_pid = -1;   // where SIGUSR1 goes (last ATTACH / CLINFO)
+    uint32_t modes = DOZ_M_WAIT;
+    uint32_t query_modes = DOZ_M_WAIT;  // in force for the running query
+    bool in_query = false;
+    unsigned char *buffer = nullptr;
+    int shmid = -1;
+    int size = 0;
+    int rows = DOZ_DEFAULT_ROWS;
+    const TqlEngine *engine = nullptr;
+    void *engine_state = nullptr;
+    TqlSession session;
+};
+
+Server srv;
+
+[[noreturn]] void leave(int status)
+{
+    if (srv.buffer)
+        shmdt(srv.buffer);
+    if (srv.engine && srv.engine_state)
+        srv.engine->close(srv.engine_state);
+    terminate_qerror_handling(0);
+    exit(status);
+}
+
+bool client_gone()
+{
+    if (srv.modes & DOZ_M_NO_SUICIDE)
+        return false;
+    return kill(srv.client_pid, 0) != 0 && errno == ESRCH;
+}
+
+void send(void *msg, size_t payload)
+{
+    auto *h = static_cast<DozHeader *>(msg);
+    h->mtype = DOZ_TO_CLIENT;
+    h->zero = 0;
+    for (;;) {
+        if (msgsnd(srv.msqid, msg, doz_msg_size(payload), 0) == 0)
+            break;
+        if (errno == EINTR && !client_gone())
+            continue;
+        leave(errno == EINTR ? 0 : 1);  // queue removed or client gone
+    }
+    if (srv.in_query && !(srv.query_modes & DOZ_M_WAIT) && srv.target_pid > 0)
+        kill(srv.target_pid, SIGUSR1);
+}
+
+// The next request; leaves the program when the queue is removed or the
+// client is gone.
+int receive(DozMsg &m)
+{
+    for (;;) {
+        ssize_t n = msgrcv(srv.msqid, &m, doz_msg_size(DOZ_RECV_ROOM), DOZ_TO_SERVER, 0);
+        if (n >= 8)
+            return static_cast<int>(n - 8);
+        if (n >= 0)
+            continue;
+        if (errno == EINTR) {
+            if (client_gone())
+                leave(0);
+            continue;
+        }
+        leave(errno == EIDRM || errno == EINVAL ? 0 : 1);
+    }
+}
+
+// Waits for the client's reply `code` to a message sent during a query.
+// TERM ends the program; anything else is out of turn and dropped.
+int wait_reply(int code, DozMsg &m)
+{
+    for (;;) {
+        int n = receive(m);
+        if (m.h.code == code)
+            return n;
+        if (m.h.code == DOZ_TERM)
+            leave(0);
+    }
+}
+
+void ack(const int32_t status[6], int32_t data_bytes)
+{
+    DozAckMsg a{};
+    a.h.code = DOZ_ACK;
+    memcpy(a.status, status, sizeof a.status);
+    a.data_bytes = data_bytes;
+    send(&a, DOZ_ACK_PAYLOAD);
+}
+
+void ack_ok()
+{
+    const int32_t st[6] = {};
+    ack(st, 0);
+}
+
+void ack_error(int32_t code)
+{
+    const int32_t st[6] = {1, code, 0, 0, 0, 0};
+    ack(st, 0);
+}
+
+// ---- services for the engine and the writer ----------------------------------
+
+bool host_stop(void *) { return stop_flag != 0; }
+
+const unsigned char *host_input(void *, size_t *size, int *rows)
+{
+    *size = static_cast<size_t>(srv.size);
+    *rows = srv.rows;
+    return srv.buffer;
+}
+
+int host_confirm(void *, const char *question)
+{
+    static DozTextMsg m;
+    m.h.code = DOZ_CONFIRM;
+    snprintf(m.text, sizeof m.text, "%s", question);
+    send(&m, strlen(m.text) + 1);
+    DozMsg r;
+    int n = wait_reply(DOZ_CONFIRM_REPLY, r);
+    int32_t answer = 0;
+    if (n >= 4)
+        memcpy(&answer, r.data, 4);
+    return answer;
+}
+
+void host_echo(void *, int first, const char *text, int second)
+{
+    static DozEchoMsg m;
+    m.h.code = DOZ_ECHO;
+    m.first = first;
+    m.second = second;
+    snprintf(m.text, sizeof m.text, "%s", text);
+    send(&m, 8 + strlen(m.text) + 1);
+    DozMsg r;
+    wait_reply(DOZ_ECHO_REPLY, r);
+}
+
+std::string host_getresp(void *, const char *prompt, int flag)
+{
+    DozGetrespMsg m{};
+    m.h.code = DOZ_GETRESP;
+    snprintf(m.prompt, sizeof m.prompt, "%s", prompt);
+    m.flag = static_cast<int8_t>(flag);
+    send(&m, DOZ_GETRESP_PAYLOAD);
+    DozMsg r;
+    int n = wait_reply(DOZ_GETRESP_REPLY, r);
+    const char *t = reinterpret_cast<const char *>(r.data);
+    return std::string(t, strnlen(t, static_cast<size_t>(std::clamp(n, 0, 81))));
+}
+
+bool chan_eob(void *, int rows, int data_bytes)
+{
+    DozEobMsg e{};
+    e.h.code = DOZ_EOB;
+    e.rows = rows;
+    e.data_bytes = data_bytes;
+    send(&e, 8);
+    DozMsg r;
+    wait_reply(DOZ_EOB_REPLY, r);
+    return true;
+}
+
+// ---- requests ----------------------------------------------------------------
+
+void run_query(const char *text, uint32_t modes)
+{
+    stop_flag = 0;
+    srv.in_query = true;
+    srv.query_modes = modes;
+    TqlHost host;
+    host.stop_requested = host_stop;
+    host.input = host_input;
+    host.confirm = host_confirm;
+    host.echo = host_echo;
+    host.get_response = host_getresp;
+    TqlOutcome out;
+    srv.engine->run(srv.engine_state, text, modes, &host, &out);
+    if (out.exit_now)
+        leave(0);
+    if (out.raw_code) {
+        DozHeader h{DOZ_TO_CLIENT, 0, out.raw_code};
+        send(&h, 0);
+        srv.in_query = false;
+        return;
+    }
+    if (out.fork) {
+        static DozForkMsg f;
+        memset(&f, 0, sizeof f);
+        f.h.code = DOZ_FORK;
+        snprintf(f.command, sizeof f.command, "%s", out.fork_command.c_str());
+        memcpy(f.flags, out.fork_flags, 4);
+        send(&f, 280 - 16);
+        srv.in_query = false;
+        return;
+    }
+    int32_t st[6] = {0, out.code[0], out.code[1], out.code[2], out.rows, out.fifth};
+    int32_t data_bytes = 0;
+    if (!out.code[0] && !out.code[1] && !out.code[2] && out.has_result) {
+        TqlChannel ch;
+        ch.buffer = srv.buffer;
+        ch.size = srv.size;
+        ch.rows_per_buffer = srv.rows;
+        ch.send_eob = chan_eob;
+        ch.stop_requested = host_stop;
+        TqlWritten w = tql_write_result(ch, out.result, modes);
+        st[4] = w.rows;
+        data_bytes = w.data_bytes;
+        if (w.error)
+            st[1] = w.error;
+        else if (w.stopped)
+            st[1] = TQL_E_STOPPED;
+    }
+    if (st[1] || st[2] || st[3])
+        st[0] = 1;
+    ack(st, data_bytes);
+    srv.in_query = false;
+    stop_flag = 0;
+}
+
+std::string error_text(int code)
+{
+    if (code == 0)
+        return "";
+    char t[82] = "";
+    if (qerror_catalogue_open())
+        nl_qmsg(code, t, 80);
+    if (t[0])
+        return t;
+    return "Error " + std::to_string(code);
+}
+
+void serve_err(const DozMsg &m, int n)
+{
+    int32_t codes[3] = {0, 0, 0};
+    memcpy(codes, m.data, static_cast<size_t>(std::clamp(n, 0, 12)));
+    DozErrReplyMsg r{};
+    r.h.code = DOZ_ERR;
+    snprintf(r.text1, sizeof r.text1, "%s", error_text(codes[0]).c_str());
+    snprintf(r.text2, sizeof r.text2, "%s", error_text(codes[1]).c_str());
+    snprintf(r.text3, sizeof r.text3, "%s", error_text(codes[2]).c_str());
+    send(&r, DOZ_ERR_REPLY_BYTES);
+}
+
+void serve_buff(const DozMsg &m, int n)
+{
+    if (n < 16)
+        return ack_error(TQL_E_ARGUMENT);
+    const auto &b = reinterpret_cast<const DozBuffMsg &>(m);
+    if (b.kind == 1) {
+        if (srv.buffer)
+            shmdt(srv.buffer);
+        srv.buffer = nullptr;
+        srv.size = 0;
+        void *at = shmat(b.shmid, nullptr, SHM_RND);
+        if (at == reinterpret_cast<void *>(-1))
+            return ack_error(TQL_E_NO_BUFFER);
+        srv.buffer = static_cast<unsigned char *>(at);
+        srv.shmid = b.shmid;
+    }
+    // Never beyond the segment, whatever the message says.
+    struct shmid_ds ds;
+    size_t real = srv.shmid >= 0 && shmctl(srv.shmid, IPC_STAT, &ds) == 0 ? ds.shm_segsz : 0;
+    srv.size = static_cast<int>(std::min<size_t>(std::max(b.size, 0), std::min<size_t>(real, INT32_MAX)));
+    srv.rows = b.rows > 0 ? b.rows : DOZ_DEFAULT_ROWS;
+    ack_ok();
+}
+
+void serve_dump(const DozMsg &m, int n)
+{
+    if (n < 8)
+        return ack_error(TQL_E_ARGUMENT);
+    const auto &d = reinterpret_cast<const DozDumpMsg &>(m);
+    std::string path = srv.session.server_dir + "/.dump" + std::to_string(d.pid);
+    FILE *f = fopen(path.c_str(), "w");
+    if (!f)
+        return ack_error(TQL_E_ARGUMENT);
+    int r = srv.engine->dump(srv.engine_state, d.kind, f);
+    if (fclose(f) != 0 || r != 0)
+        return ack_error(TQL_E_ARGUMENT);
+    ack_ok();
+}
+
+void serve(DozMsg &m, int n)
+{
+    switch (m.h.code) {
+    case DOZ_INIT: {
+        const auto &i = reinterpret_cast<const DozInitMsg &>(m);
+        srv.session.user = n >= 32 ? std::string(i.user, strnlen(i.user, sizeof i.user)) : "";
+        srv.engine_state = srv.engine->open(&srv.session);
+        return ack_ok();
+    }
+    case DOZ_TERM: leave(0);
+    case DOZ_BUFF: return serve_buff(m, n);
+    case DOZ_QUERY:
+    case DOZ_QUERYM: {
+        bool with_modes = m.h.code == DOZ_QUERYM;
+        int skip = with_modes ? 4 : 0;
+        if (n < skip + 1) {
+            srv.in_query = true;
+            srv.query_modes = srv.modes;
+            ack_error(TQL_E_SYNTAX);
+            srv.in_query = false;
+            return;
+        }
+        uint32_t modes = srv.modes;
+        if (with_modes) {
+            int32_t qm;
+            memcpy(&qm, m.data, 4);
+            modes = static_cast<uint32_t>(qm) & DOZ_SERVER_MASK;
+        }
+        // The text ends at its NUL or at the end of the message.
+        char *text = reinterpret_cast<char *>(m.data) + skip;
+        size_t len = strnlen(text, static_cast<size_t>(n - skip));
+        std::string q(text, len);
+        if (!srv.engine_state)
+            srv.engine_state = srv.engine->open(&srv.session);
+        return run_query(q.c_str(), modes);
+    }
+    case DOZ_MODE: {
+        const auto &md = reinterpret_cast<const DozModeMsg &>(m);
+        if (n < 5 || md.bit < 0 || md.bit > 11)
+            return ack_error(TQL_E_ARGUMENT);
+        if (md.on)
+            srv.modes |= 1u << md.bit;
+        else
+            srv.modes &= ~(1u << md.bit);
+        return ack_ok();
+    }
+    case DOZ_ERR: return serve_err(m, n);
+    case DOZ_QSTAT: {
+        DozQstatReplyMsg r{};
+        r.h.code = DOZ_QSTAT;
+        snprintf(r.text, sizeof r.text, "idle, user %s", srv.session.user.c_str());
+        return send(&r, DOZ_QSTAT_REPLY_BYTES);
+    }
+    case DOZ_ATTACH: {
+        if (n >= 4) {
+            int32_t pid;
+            memcpy(&pid, m.data, 4);
+            if (pid > 0)
+                srv.target_pid = pid;
+        }
+        return ack_ok();
+    }
+    case DOZ_CLINFO: {
+        const auto &c = reinterpret_cast<const DozClinfoMsg &>(m);
+        if (n >= 12 && c.pid > 0)
+            srv.target_pid = c.pid;
+        return ack_ok();
+    }
+    case DOZ_DUMP: return serve_dump(m, n);
+    case DOZ_AUTHORISE: {
+        int32_t right = 0;
+        if (n >= 4)
+            memcpy(&right, m.data, 4);
+        int32_t st[6] = {0, 0, 0, 0, 0, srv.engine_state ? srv.engine->authorise(srv.engine_state, right) : 0};
+        return ack(st, 0);
+    }
+    case DOZ_FORMAT:
+    case DOZ_BLOB_RETRIEVAL: return ack_ok();
+    default:
+        // Replies out of turn (EOB, CONFIRM, ...) need no answer.
+        return;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s msqid client-pid\n", argc > 0 ? argv[0] : "tqlserver");
+        return 2;
+    }
+    // The stand-in keeps no files of its own: it runs with the caller's
+    // rights whatever the set-id bits of the installed program give it.
+    if (setresgid(getgid(), getgid(), getgid()) != 0 || setresuid(getuid(), getuid(), getuid()) != 0)
+        return 1;
+    srv.msqid = atoi(argv[1]);
+    srv.client_pid = srv.target_pid = atoi(argv[2]);
+    srv.engine = &tql_mini_engine();
+    srv.session.client_pid = srv.client_pid;
+    const char *sd = getenv("DOZ_SERVER_DIR"), *qd = getenv("QYDIR"), *cd = getenv("DOZ_CLIENT_DIR");
+    std::string inst = qd && *qd ? qd : "/usr/lib/qelbase";
+    srv.session.server_dir = sd && *sd ? sd : inst;
+    init_qerror_handling(cd && *cd ? cd : inst.c_str());
+
+    // Dispositions are set here, not inherited: SIGUSR1 may come in ignored.
+    struct sigaction sa {};
+    sigemptyset(&sa.sa_mask);
+    sa.sa_handler = on_usr1;
+    sigaction(SIGUSR1, &sa, nullptr);
+    sa.sa_handler = on_alarm;
+    sigaction(SIGALRM, &sa, nullptr);
+    sigset_t unblock;
+    sigemptyset(&unblock);
+    sigaddset(&unblock, SIGUSR1);
+    sigaddset(&unblock, SIGALRM);
+    sigaddset(&unblock, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+    // A tick each second lets a blocked receive look for its client.
+    struct itimerval it {{1, 0}, {1, 0}};
+    setitimer(ITIMER_REAL, &it, nullptr);
+
+    static DozMsg m;
+    for (;;) {
+        int n = receive(m);
+        serve(m, n);
+    }
+}

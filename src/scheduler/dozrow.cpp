@@ -1,0 +1,236 @@
+#include "dozrow.h"
+
+#include <algorithm>
+#include <cstring>
+
+const int32_t alignment_rec[12] = {4, 2, 1, 8, 4, 1, 1, 1, 2, 4, 1, 8};
+
+enum { AL_LONG, AL_SHORT, AL_TINY, AL_REAL, AL_SREAL, AL_STRING, AL_FLAG, AL_CHAR, AL_DATE, AL_BLOB, AL_INIT, AL_MAX };
+
+int doz_type_align(int type)
+{
+    switch (type) {
+    case DOZ_T_STRING: return alignment_rec[AL_STRING];
+    case DOZ_T_LONG: return alignment_rec[AL_LONG];
+    case DOZ_T_SHORT: return alignment_rec[AL_SHORT];
+    case DOZ_T_REAL:
+    case DOZ_T_COMPLEX: return alignment_rec[AL_REAL];
+    case DOZ_T_DATE:
+    case DOZ_T_TIME: return alignment_rec[AL_DATE];
+    case DOZ_T_BOOL: return alignment_rec[AL_FLAG];
+    case DOZ_T_CHAR: return alignment_rec[AL_CHAR];
+    case DOZ_T_SREAL: return alignment_rec[AL_SREAL];
+    case DOZ_T_TINY: return alignment_rec[AL_TINY];
+    case DOZ_T_BLOB: return alignment_rec[AL_BLOB];
+    default: return -1;
+    }
+}
+
+int doz_elem_size(const DozColDesc &col)
+{
+    switch (col.type) {
+    case DOZ_T_STRING: return col.width < 0 ? -1 : col.width + 1;
+    case DOZ_T_LONG: return 4;
+    case DOZ_T_SHORT: return 2;
+    case DOZ_T_REAL: return 8;
+    case DOZ_T_DATE:
+    case DOZ_T_TIME: return 6;
+    case DOZ_T_COMPLEX: return 16;
+    case DOZ_T_BOOL:
+    case DOZ_T_CHAR:
+    case DOZ_T_TINY: return 1;
+    case DOZ_T_SREAL: return 4;
+    case DOZ_T_BLOB: return 36;
+    default: return -1;
+    }
+}
+
+static bool has_arrays(int type)
+{
+    return type != DOZ_T_STRING && type != DOZ_T_BOOL && type != DOZ_T_CHAR && type != DOZ_T_BLOB;
+}
+
+static int pad_to(int at, int n) { return (at + n - 1) / n * n; }
+
+bool doz_layout(std::span<const DozColDesc> cols, bool flags, DozLayout &out)
+{
+    out.fields.clear();
+    out.flags = flags;
+    int at = 0;
+    int row_align = alignment_rec[AL_INIT];
+    for (const DozColDesc &c : cols) {
+        DozField f;
+        f.type = c.type;
+        int al = doz_type_align(c.type);
+        f.elem_size = doz_elem_size(c);
+        if (al < 0 || f.elem_size < 0)
+            return false;
+        if (c.count != 0 && (!has_arrays(c.type) || c.count < -DOZ_MAX_ELEMENTS || c.count > DOZ_MAX_ELEMENTS))
+            return false;
+        f.var = c.count < 0;
+        f.room = c.count == 0 ? 1 : (c.count < 0 ? -c.count : c.count);
+        if (flags)
+            f.presence = at++;
+        if (f.var) {
+            at = pad_to(at, alignment_rec[AL_LONG]);
+            f.count_at = at;
+            at += 4;
+            row_align = std::max(row_align, alignment_rec[AL_LONG]);
+        }
+        at = pad_to(at, al);
+        f.value = at;
+        at += f.elem_size * f.room;
+        if (al <= alignment_rec[AL_MAX])
+            row_align = std::max(row_align, al);
+        if (at > DOZ_MAX_ROW)
+            return false;
+        out.fields.push_back(f);
+    }
+    out.row_align = row_align;
+    out.row_size = pad_to(at, row_align);
+    return true;
+}
+
+void doz_put_terminator(unsigned char *buffer, int row_align)
+{
+    DozColDesc end{};
+    end.type = DOZ_T_END;
+    end.precision = static_cast<int16_t>(row_align);
+    memcpy(buffer, &end, sizeof end);
+}
+
+void doz_put_table(unsigned char *buffer, std::span<const DozColDesc> cols, int row_align)
+{
+    if (!cols.empty())
+        memcpy(buffer, cols.data(), cols.size() * sizeof(DozColDesc));
+    doz_put_terminator(buffer + cols.size() * sizeof(DozColDesc), row_align);
+}
+
+void doz_put(unsigned char *row, const DozField &f, const void *elems, int count, bool present)
+{
+    if (f.presence >= 0)
+        row[f.presence] = present ? 1 : 0;
+    unsigned char *v = row + f.value;
+    size_t room = static_cast<size_t>(f.elem_size) * f.room;
+    memset(v, 0, room);
+    int n = present && elems ? std::clamp(count, 0, f.room) : 0;
+    if (f.count_at >= 0) {
+        int32_t c = n;
+        memcpy(row + f.count_at, &c, 4);
+    }
+    if (n == 0)
+        return;
+    if (f.type == DOZ_T_STRING) {
+        const char *text = static_cast<const char *>(elems);
+        size_t len = strnlen(text, static_cast<size_t>(f.elem_size - 1));
+        memcpy(v, text, len);
+        return;
+    }
+    memcpy(v, elems, static_cast<size_t>(f.elem_size) * n);
+}
+
+const unsigned char *doz_get(const unsigned char *row, const DozField &f, int *count, bool *present)
+{
+    bool p = f.presence < 0 || row[f.presence] != 0;
+    int n = f.room;
+    if (f.count_at >= 0) {
+        int32_t c;
+        memcpy(&c, row + f.count_at, 4);
+        n = std::clamp<int>(c, 0, f.room);
+    }
+    if (present)
+        *present = p;
+    if (count)
+        *count = p ? n : 0;
+    return row + f.value;
+}
+
+// ---- the reading cursor --------------------------------------------------
+
+static unsigned char *buffhandle;
+static unsigned char *buffer;
+static size_t buffsize;
+static int row_align_now = 1;
+static std::vector<DozColDesc> tinfo;
+
+void *init_buffer(void *start, size_t size)
+{
+    buffhandle = buffer = static_cast<unsigned char *>(start);
+    buffsize = start ? size : 0;
+    return start;
+}
+
+void clear_buffer()
+{
+    if (!buffhandle || buffsize < 2)
+        return;
+    int16_t mark = DOZ_EMPTY_MARK;
+    memcpy(buffhandle, &mark, 2);
+    buffer = buffhandle;
+}
+
+int empty_buffer()
+{
+    if (!buffhandle || buffsize < 2)
+        return 1;
+    int16_t first;
+    memcpy(&first, buffhandle, 2);
+    return first == DOZ_EMPTY_MARK ? 1 : 0;
+}
+
+int prepare_buffer(int *had_table)
+{
+    if (had_table)
+        *had_table = 0;
+    if (!buffhandle)
+        return -1;
+    size_t entries = buffsize / sizeof(DozColDesc);
+    size_t n = 0;
+    DozColDesc d;
+    for (;; n++) {
+        if (n >= entries)
+            return -1;
+        memcpy(&d, buffhandle + n * sizeof d, sizeof d);
+        if (d.type == DOZ_T_END)
+            break;
+    }
+    int al = d.precision;
+    if (al != 1 && al != 2 && al != 4 && al != 8)
+        return -1;
+    if (n > 0) {
+        tinfo.assign(n + 1, DozColDesc{});
+        memcpy(tinfo.data(), buffhandle, (n + 1) * sizeof(DozColDesc));
+        tinfo.pop_back();  // the copy keeps the columns; the terminator is implied
+        for (DozColDesc &c : tinfo)
+            c.name[sizeof c.name - 1] = '\0';
+        if (had_table)
+            *had_table = 1;
+    }
+    row_align_now = al;
+    buffer = buffhandle + (n + 1) * sizeof(DozColDesc);
+    align(row_align_now);
+    return 0;
+}
+
+void align(int n)
+{
+    if (n <= 1 || !buffhandle)
+        return;
+    size_t off = static_cast<size_t>(buffer - buffhandle);
+    size_t rem = (n & (n - 1)) == 0 ? off & static_cast<size_t>(n - 1) : off % static_cast<size_t>(n);
+    if (rem)
+        buffer += n - rem;
+}
+
+void align_row() { align(row_align_now); }
+unsigned char *buffer_cursor() { return buffer; }
+void set_buffer_cursor(unsigned char *at) { buffer = at; }
+
+size_t buffer_left()
+{
+    size_t off = static_cast<size_t>(buffer - buffhandle);
+    return off >= buffsize ? 0 : buffsize - off;
+}
+
+int row_alignment() { return row_align_now; }
+const std::vector<DozColDesc> &tinfo_table() { return tinfo; }
