@@ -282,8 +282,14 @@ void free_context(LiteClueContext *ctx, bool watched_alive)
         XtRemoveCallback(ctx->watched, XtNdestroyCallback, watched_destroyed, ctx);
     }
     cancel_timeout(cw);
-    if (cw->liteClue.shown == ctx)
+    // A tip whose widget stops being watched would otherwise stay up: no
+    // leave handler is left to take it down.
+    if (cw->liteClue.shown == ctx) {
+        if (cw->liteClue.popped)
+            XtPopdown(reinterpret_cast<Widget>(cw));
+        cw->liteClue.popped = 0;
         cw->liteClue.shown = nullptr;
+    }
     ctx->prev->next = ctx->next;
     ctx->next->prev = ctx->prev;
     XtFree(ctx->text);
