@@ -1,0 +1,181 @@
+// The DOZ statement engine: the language core of the query interpreter.
+//
+// One Session per client connection keeps the connection's macros,
+// variables and system variables.  Session::execute() runs one statement
+// text and reports its result set to a Sink (column descriptors, then
+// rows of typed values, then the end) and its outcome in a Status (the
+// six status words and the three error texts the ERR reply carries).
+// The engine is headless: it knows nothing of message queues or shared
+// buffers; the interpreter program lays the values into its buffers.
+#pragma once
+
+#include <nl_types.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace doz {
+
+// Value type codes, as they travel in column descriptors.
+enum Type : int {
+    UNTYPED = -1,  // a bare NULL, or a variable created without a value
+    STRING = 0,
+    LONG = 1,
+    SHORT = 2,
+    REAL = 3,
+    DATE = 4,
+    TIME = 5,
+    COMPLEX = 6,
+    BOOL = 7,
+    CHAR = 8,
+    SHORTREAL = 9,
+    BYTE = 10,
+    BLOB = 11,
+};
+inline constexpr int TYPE_COUNT = 12;
+
+// Bits of the per-query mode word that the engine itself looks at.  The
+// buffer bits (FLAGS, EOB, TYPE) only shape how the interpreter lays out
+// what the Sink receives.
+inline constexpr unsigned MODE_FLAGS = 0x001;
+inline constexpr unsigned MODE_EOB = 0x002;
+inline constexpr unsigned MODE_TYPE = 0x008;
+inline constexpr unsigned MODE_WAIT = 0x010;
+inline constexpr unsigned MODE_INTERACTIVE = 0x080;
+inline constexpr unsigned MODE_NOEVAL = 0x100;
+inline constexpr unsigned MODE_SIGNAL_DONE = 0x400;
+
+// Longest statement text a client may send (without its terminator).
+inline constexpr size_t MAX_STATEMENT = 5999;
+// Longest string value and declared string length.
+inline constexpr int MAX_STRING = 4096;
+// Most elements an array value may hold.
+inline constexpr int MAX_ELEMENTS = 100000;
+// Longest error text in the ERR reply (81 bytes with the terminator).
+inline constexpr size_t MAX_ERROR_TEXT = 80;
+
+// One scalar.  LONG, SHORT, BYTE, BOOL and CHAR use i; DATE holds days
+// since 1970-01-01 in i and TIME seconds since midnight; REAL and
+// SHORTREAL use r; COMPLEX uses r and im.
+struct Elem {
+    int64_t i = 0;
+    double r = 0.0;
+    double im = 0.0;
+};
+
+// A value of any type: single, fixed array or variable-length array.
+struct Value {
+    int type = UNTYPED;
+    bool null = true;
+    // 0 single; n > 0 a fixed array of n elements; -n a variable-length
+    // array with room for n elements.
+    int32_t count = 0;
+    // STRING: the declared length (the field holds len + 1 bytes);
+    // BLOB: the class.
+    int len = 0;
+    // A fixed array's dimensions (their product is count); empty means
+    // one dimension.
+    std::vector<int32_t> dims;
+    std::string s;        // STRING text
+    std::vector<Elem> e;  // single: one element; fixed: count; variable: the current length
+
+    bool is_array() const { return count != 0; }
+    bool is_var() const { return count < 0; }
+    int capacity() const { return count < 0 ? -count : count; }
+};
+
+// Makers of single values.
+Value make_null(int type, int len = 0);
+Value make_long(int64_t v, int type = LONG);
+Value make_real(double v, int type = REAL);
+Value make_complex(double re, double im);
+Value make_bool(bool v);
+Value make_char(char c);
+Value make_string(std::string_view s, int declared = -1);
+Value make_date(int year, int month, int day);  // full year
+Value make_time(int hour, int minute, int second);
+
+// Calendar helpers shared with the layout code: days since 1970-01-01.
+int64_t days_from_civil(int64_t y, unsigned m, unsigned d);
+void civil_from_days(int64_t days, int &y, int &m, int &d);
+bool valid_date(int y, int m, int d);
+// A year typed with one or two digits: 35..99 -> 1935..1999, 0..34 -> 2000..2034.
+int full_year(int y);
+
+// One column of a result set, as the descriptor table describes it.
+struct Column {
+    int16_t type = STRING;
+    int16_t width = 0;       // string: declared length; blob: class; else print width
+    int16_t precision = -1;  // string: display width (-1 = length); else precision (-1 = default)
+    int32_t count = 0;       // 0 single, n fixed, -n variable
+    std::string name;
+};
+
+// Where a statement's result set goes.  columns() opens a result set,
+// row() delivers one row (a null Value is an absent field) and may answer
+// false to end the rows early, end() closes the set.  A statement without
+// a result set calls none of them; an unevaluated (NOEVAL) statement with a
+// result calls columns() and end() only.
+class Sink {
+  public:
+    virtual ~Sink() = default;
+    virtual void columns(const std::vector<Column> &cols) = 0;
+    virtual bool row(const std::vector<Value> &values) = 0;
+    virtual void end() = 0;
+};
+
+// A Sink that drops everything (for statements whose results nobody reads).
+class NullSink : public Sink {
+  public:
+    void columns(const std::vector<Column> &) override {}
+    bool row(const std::vector<Value> &) override { return true; }
+    void end() override {}
+};
+
+// The status block of the ACK and the texts of the ERR reply.
+struct Status {
+    int32_t error = 0;     // 1 when the statement failed or was stopped
+    int32_t query = 0;     // query code (7 = stopped by the user)
+    int32_t database = 0;  // database code
+    int32_t filer = 0;     // filer code
+    int32_t rows = 0;      // rows returned or written
+    int32_t fifth = 0;     // rows rejected after a failed WRITE, and the like
+    std::string query_text, database_text, filer_text;
+};
+
+struct SessionConfig {
+    std::string user = "BRASK";      // the connection's user (upper case)
+    std::string result_prefix = "RS00";  // RESULT(): "RS" and two hex digits
+    nl_catd catalogue = reinterpret_cast<nl_catd>(-1);  // the "kernel" catalogue, or none
+};
+
+struct SessionState;
+
+class Session {
+  public:
+    explicit Session(SessionConfig config = {});
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    // Runs one statement.  mode is the per-query mode word; only
+    // MODE_NOEVAL changes what the engine does.
+    Status execute(std::string_view text, unsigned mode, Sink &sink);
+
+    // Asks the running statement to stop (async-signal-safe); it then
+    // ends with query code 7.
+    void stop() { stop_.store(true, std::memory_order_relaxed); }
+
+    // The macro body of a name, or nullptr (for tests and tools).
+    const std::string *macro(std::string_view name) const;
+
+  private:
+    std::unique_ptr<SessionState> st_;
+    std::atomic<bool> stop_{false};
+};
+
+}  // namespace doz
