@@ -3,7 +3,8 @@
 // on the root window ("Target Window", and "Help Server Started" = 1),
 // signals its starter with SIGUSR2, and then shows, in one reusable window,
 // the text of each help id that a "Client Request Help" client message
-// (format 16, the id in the first short) asks for.  The window's shown text
+// (format 16, the id in the first short) asks for.  (The ready signal goes
+// only to a starter that takes it.)  The window's shown text
 // is also kept in its "Help Text" property.  When it ends it clears "Help
 // Server Started", provided the public window is still its own.
 
@@ -28,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -191,6 +193,25 @@ void quit_input(XtPointer, int *, XtInputId *) { finish(0); }
 
 int io_error(Display *) { _exit(0); }
 
+// The ready signal goes only to a starter that catches or blocks it: run
+// by hand from a shell, whose default action for SIGUSR2 is to end, the
+// server must not signal its parent.
+bool starter_takes_usr2(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    unsigned long long bit = 1ULL << (SIGUSR2 - 1);
+    bool takes = false;
+    while (std::getline(in, line)) {
+        if (line.rfind("SigBlk:", 0) == 0 || line.rfind("SigCgt:", 0) == 0) {
+            unsigned long long mask = strtoull(line.c_str() + 7, nullptr, 16);
+            if (mask & bit)
+                takes = true;
+        }
+    }
+    return takes;
+}
+
 [[noreturn]] void usage()
 {
     report(QH_USAGE);
@@ -235,7 +256,8 @@ int main(int argc, char **argv)
             n = read(ready[0], &c, 1);
         while (n < 0 && errno == EINTR);
         if (n == 1 && c == 'R') {
-            kill(getppid(), SIGUSR2);
+            if (starter_takes_usr2(getppid()))
+                kill(getppid(), SIGUSR2);
             _exit(0);
         }
         _exit(1);

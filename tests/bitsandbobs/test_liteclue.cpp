@@ -11,6 +11,7 @@
 #include <Xm/Xm.h>
 #include <X11/Shell.h>
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
@@ -159,6 +160,24 @@ Time server_time()
     return ev.xproperty.time;
 }
 
+// The number of the tip's pixels in its foreground colour.
+int ink_pixels(Widget tip)
+{
+    Pixel fg = 0;
+    XtVaGetValues(tip, XtNforeground, &fg, nullptr);
+    Dimension w = 0, h = 0;
+    XtVaGetValues(tip, XtNwidth, &w, XtNheight, &h, nullptr);
+    XImage *img = XGetImage(dpy, XtWindow(tip), 0, 0, w, h, AllPlanes, ZPixmap);
+    if (!img)
+        return 0;
+    int n = 0;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            n += XGetPixel(img, x, y) == fg;
+    XDestroyImage(img);
+    return n;
+}
+
 bool same(const Geometry &a, const Geometry &b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; }
 
 // Waits until the tip shows `text` over `w`.
@@ -239,6 +258,7 @@ TEST_F(Tips, ShowsAfterTheWaitAtThePlacementRules)
         EXPECT_GE(g.x, 0) << c.name;
         EXPECT_LE(g.x + g.w, screen_w) << c.name;
         EXPECT_LE(g.y + g.h, screen_h) << c.name;
+        EXPECT_GT(ink_pixels(tip), 0) << c.name;  // the text is drawn
         move_to(screen_w / 2, 5);
         ASSERT_TRUE(wait_shown(tip, false)) << c.name;  // leave takes it down
         XcgLiteClueDeleteWidget(tip, row.a);

@@ -107,6 +107,17 @@ TEST_F(HelpServer, StartsShowsAndReusesItsWindow)
     EXPECT_TRUE(vxtest::wait_for([&] { return shown(w) == cases[0].text; }, 10s));
 }
 
+TEST_F(HelpServer, RunByHandLeavesItsShellAlone)
+{
+    // A shell ends on SIGUSR2: only a starter that takes the signal gets it.
+    auto r = vxtest::run({"/bin/sh", "-c", std::string(QELHELP_PATH) + " -server -display " + DisplayString(d) +
+                                               "; echo status $?"},
+                         opts);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.out, "status 0\n") << r.err;
+    EXPECT_TRUE(vxtest::wait_for([&] { return helpprops::started(d) == 1; }, 10s));
+}
+
 TEST_F(HelpServer, EndingClearsThePublicState)
 {
     vxtest::Result r;
