@@ -102,6 +102,22 @@ TEST_P(TimeScale, YearOfDataGoesByQuarters)
     scale_GetFirstSDiv(&r, &s);
     ASSERT_EQ(scale_GetNextSDiv(&r, &s), 0);
     EXPECT_EQ(date_of(s), (Date{1996, 2, 1, 0}));
+
+    // An approximate origin goes to the nearest division, the last one
+    // included.
+    struct {
+        Date origin, expect;
+    } origins[] = {
+        {{1996, 12, 20, 0}, {1997, 1, 1, 0}},
+        {{1996, 5, 1, 0}, {1996, 4, 1, 0}},
+        {{1996, 1, 1, 0}, {1996, 1, 1, 0}},
+    };
+    for (auto &o : origins) {
+        ScaleRec q = time_axis(local(1996, 1, 1), local(1996, 12, 31));
+        scale_SetScaleOrg(&q, local(o.origin.year, o.origin.month, o.origin.day), 1, 0);
+        ASSERT_EQ(scale_ScaleAxis(&q, &code), 0);
+        EXPECT_EQ(date_of(q.origin), o.expect) << o.origin;
+    }
 }
 
 TEST_P(TimeScale, UnitFromTheRange)
