@@ -428,6 +428,8 @@ void InitializeHelp(Widget first, ...)
     cdata.app_display = XtDisplay(first);
     XtGetApplicationResources(first, &cdata.res, help_resources, XtNumber(help_resources), nullptr, 0);
 
+    if (cdata.help_display && cdata.help_display != cdata.app_display)
+        XCloseDisplay(cdata.help_display);
     cdata.help_display = cdata.app_display;
     const char *name = cdata.res.helpServerDisplay;
     if (name && strcmp(name, "local") != 0) {

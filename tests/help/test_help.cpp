@@ -38,9 +38,10 @@ void pump()
 }
 
 // Points the client at a server program and a start-up bound.
-void init_help(const std::string &server, int retries = 20)
+void init_help(const std::string &server, int retries = 20, const std::string &display = "local")
 {
     XrmDatabase db = XtDatabase(dpy);
+    XrmPutStringResource(&db, "Vostrelane.helpServerDisplay", display.c_str());
     XrmPutStringResource(&db, "Vostrelane.helpServer", server.c_str());
     XrmPutStringResource(&db, "Vostrelane.helpClientConnectRetries", std::to_string(retries).c_str());
     InitializeHelp(top, nullptr);
@@ -179,6 +180,51 @@ TEST_F(Help, RegistryPairsWidgetsAndIds)
     XtDestroyWidget(a);
     XtDestroyWidget(c);
     pump();
+}
+
+TEST_F(Help, RegistryHoldsFiveHundredWidgets)
+{
+    fake_server();
+    std::vector<Widget> made;
+    int refused_at = -1;
+    for (int i = 0; i < 600 && refused_at < 0; i++) {
+        Widget w = XtCreateWidget("many", xmPushButtonGadgetClass, form, nullptr, 0);
+        made.push_back(w);
+        if (RegisterHelp(w, nullptr, 1000 + i, 0) == 0)
+            refused_at = i;
+    }
+    EXPECT_GT(refused_at, 400);  // the suite's other widgets hold a few entries
+    EXPECT_LE(refused_at, HLP_MAX_WIDGETS);
+    ApplHelp(made.front());
+    EXPECT_EQ(received(1), std::vector<int>{1000});
+    EXPECT_EQ(first_after([&] { ApplHelp(made.back()); }), 7777);  // refused: not registered
+
+    // Destroyed widgets free their entries.
+    for (Widget w : made)
+        XtDestroyWidget(w);
+    pump();
+    Widget again = XtCreateWidget("again", xmPushButtonGadgetClass, form, nullptr, 0);
+    EXPECT_EQ(RegisterHelp(again, nullptr, 55, 0), 1);
+    ApplHelp(again);
+    EXPECT_EQ(received(1), std::vector<int>{55});
+    XtDestroyWidget(again);
+    pump();
+}
+
+TEST_F(Help, HelpDisplayByName)
+{
+    fake_server();
+    // The same display by name: requests go through a connection of its own.
+    init_help(QELHELP_PATH, 20, DisplayString(dpy));
+    DisplayHelp(31);
+    EXPECT_EQ(received(1), std::vector<int>{31});
+
+    // A display that cannot be opened: the application's serves.
+    testing::internal::CaptureStderr();
+    init_help(QELHELP_PATH, 20, ":987");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Failed to open X display :987 to start help\n");
+    DisplayHelp(32);
+    EXPECT_EQ(received(1), std::vector<int>{32});
 }
 
 TEST_F(Help, ApplicationHelpRunsTheWidgetsHelpCallbacks)
