@@ -119,7 +119,9 @@ GList *device_table = nullptr;
 long base_x = 0, base_y = 0;
 GXform base_transform = {{{0, 0, 0}, {1, 0, 0, 0, 1, 0, 0, 0, 1}}, {{0, 0, 0}, {1, 0, 0, 0, 1, 0, 0, 0, 1}}};
 
-// A copy of a table list sharing the items; an absent table stays absent.
+// A copy of a table list sharing the items it shares; the items it owns
+// (entries that replaced a default) are copied, so that each copy owns its
+// own.  An absent table stays absent.
 GList *share(GList *source)
 {
     if (!source)
@@ -128,10 +130,22 @@ GList *share(GList *source)
     if (!l)
         return nullptr;
     l->free_item = source->free_item;
-    if (glist_GCopyList(l, source) != 0) {
-        glist_GDestroyList(l);
-        return nullptr;
+    l->clone_item = source->clone_item;
+    for (GListEntry *e = source->first; e; e = e->next) {
+        void *item = e->item;
+        bool own = e->owned && source->clone_item;
+        if (own && !(item = source->clone_item(e->item))) {
+            glist_GDestroyList(l);
+            return nullptr;
+        }
+        if (glist_GAppendToList(l, item, own) != 0) {
+            if (own && source->free_item)
+                source->free_item(item);
+            glist_GDestroyList(l);
+            return nullptr;
+        }
     }
+    glist_GIndexList(l);
     return l;
 }
 

@@ -47,7 +47,7 @@ GList *glist_GCreateList()
     GList *list = static_cast<GList *>(g_alloc(sizeof(GList)));
     if (!list)
         return nullptr;
-    *list = GList{0, nullptr, 1, 0, nullptr, nullptr, nullptr};
+    *list = GList{0, nullptr, 1, 0, nullptr, nullptr, nullptr, nullptr};
     return list;
 }
 

@@ -15,6 +15,7 @@ struct GTable {
     void (*free_fields)(T *record);
 
     static void free_item(void *item);
+    static void *clone_item(const void *item);
 };
 
 template <class T>
@@ -45,11 +46,19 @@ T *gtable_new_copy(const T *source)
 }
 
 template <class T>
+void *GTable<T>::clone_item(const void *item)
+{
+    return gtable_new_copy(static_cast<const T *>(item));
+}
+
+template <class T>
 GList *gtable_new_list()
 {
     GList *l = glist_GCreateList();
-    if (l)
+    if (l) {
         l->free_item = &GTable<T>::free_item;
+        l->clone_item = &GTable<T>::clone_item;
+    }
     return l;
 }
 

@@ -52,10 +52,11 @@ struct GList {
     unsigned char dirty;
     int64_t length;
     GListEntry **index;
-    // Beyond the chain: its last entry, and how an owned item is freed
-    // (vx_free when null).
+    // Beyond the chain: its last entry, how an owned item is freed (vx_free
+    // when null) and copied (for lists whose copies must own their own).
     GListEntry *last;
     void (*free_item)(void *item);
+    void *(*clone_item)(const void *item);
 };
 
 GList *glist_GCreateList();
