@@ -213,14 +213,26 @@ int read_ppm(FILE *stream, int flags, IImage **out)
 
 }  // namespace
 
+bool imagelib::slurp(FILE *stream, std::string &bytes, size_t limit)
+{
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, stream)) > 0) {
+        if (bytes.size() + n > limit)
+            return false;
+        bytes.append(buffer, n);
+    }
+    return !ferror(stream);
+}
+
 const IFileFormat IFileFormats[IFORMAT_COUNT] = {
-    {"GIF", nullptr, nullptr, 8, 0},
+    {"GIF", read_gif, write_gif, 8, 0},
     {"PPM", read_ppm, write_ppm, 24, 0},
     {"PGM", read_ppm, write_pgm, 8, 1},
     {"PBM", nullptr, nullptr, 1, 1},
-    {"XPM", nullptr, nullptr, 24, 0},
+    {"XPM", read_xpm, write_xpm, 24, 0},
     {"XBM", nullptr, nullptr, 1, 1},
     {"PNG", read_png, write_png, 24, 0},
     {"JPEG", nullptr, nullptr, 24, 0},
-    {"BMP", nullptr, nullptr, 24, 0},
+    {"BMP", read_bmp, nullptr, 24, 0},
 };

@@ -4,6 +4,8 @@
 #include "imagelib.h"
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 namespace imagelib {
 
@@ -55,5 +57,28 @@ inline long trunc_long(double v)
 
 // Records the last GIF library error for IErrorString.
 void set_gif_error(int code);
+
+// Readers and writers of the format table kept in files of their own.
+int read_xpm(FILE *stream, int flags, IImage **image);
+int write_xpm(FILE *stream, IImage *image, int flags);
+int read_bmp(FILE *stream, int flags, IImage **image);
+int read_gif(FILE *stream, int flags, IImage **image);
+int write_gif(FILE *stream, IImage *image, int flags);
+
+// The whole rest of a stream; false when reading failed or it holds more
+// than `limit` bytes.
+bool slurp(FILE *stream, std::string &bytes, size_t limit);
+
+// The colour of pixel i (grey pixels as three equal components).
+inline void pixel_rgb(const IImage *image, size_t i, unsigned char rgb[3])
+{
+    if (image->grey) {
+        rgb[0] = rgb[1] = rgb[2] = image->pixels[i];
+    } else {
+        rgb[0] = image->pixels[3 * i];
+        rgb[1] = image->pixels[3 * i + 1];
+        rgb[2] = image->pixels[3 * i + 2];
+    }
+}
 
 }  // namespace imagelib

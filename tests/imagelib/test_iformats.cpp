@@ -228,4 +228,259 @@ TEST(Portable, Reader)
     }
 }
 
+Image read_from_string(const std::string &bytes, int format, int *rc)
+{
+    FILE *f = tmpfile();
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    rewind(f);
+    IImage *out = nullptr;
+    *rc = IReadImageFile(f, format, 0, &out);
+    fclose(f);
+    if (*rc) {
+        EXPECT_EQ(out, nullptr);
+    }
+    return Image(out);
+}
+
+// An image of the given colours, one pixel each, in one row.
+Image strip(const std::vector<std::array<int, 3>> &colours)
+{
+    Image im = new_image(static_cast<int>(colours.size()), 1);
+    for (size_t i = 0; i < colours.size(); i++)
+        for (int c = 0; c < 3; c++)
+            im->pixels[3 * i + c] = static_cast<unsigned char>(colours[i][c]);
+    return im;
+}
+
+TEST(Xpm, WriterText)
+{
+    Image im = strip({{255, 0, 0}, {255, 255, 255}, {255, 0, 0}});
+    ISetComment(im.get(), "three");
+    ISetTransparent(im.get(), 1);
+    int rc;
+    EXPECT_EQ(write_to_string(im.get(), IFORMAT_XPM, 0, &rc),
+              "/* XPM */\n/* three */\nstatic char *image[] = {\n"
+              "/* width height num_colors chars_per_pixel */\n\"3 1 2 1\",\n/* colors */\n"
+              "\". c #FF0000\",\n\"# c None\",\n/* pixels */\n\".#.\",\n};\n");
+    EXPECT_EQ(rc, 0);
+
+    // Past 64 colours each pixel takes two characters.
+    std::vector<std::array<int, 3>> many;
+    for (int i = 0; i < 65; i++)
+        many.push_back({i, 0, 0});
+    Image wide = strip(many);
+    std::string text = write_to_string(wide.get(), IFORMAT_XPM, 0, &rc);
+    EXPECT_EQ(rc, 0);
+    EXPECT_NE(text.find("\"65 1 65 2\""), std::string::npos);
+    EXPECT_NE(text.find("\"#. c #400000\""), std::string::npos);
+    EXPECT_NE(text.find("\n\"...#.a"), std::string::npos);
+
+    // Two characters name at most 4096 colours: more are refused, and
+    // nothing is written.
+    Image lots = new_image(4097, 1);
+    for (int i = 0; i < 4097; i++) {
+        lots->pixels[3 * i] = static_cast<unsigned char>(i & 0xff);
+        lots->pixels[3 * i + 1] = static_cast<unsigned char>(i >> 8);
+    }
+    EXPECT_EQ(write_to_string(lots.get(), IFORMAT_XPM, 0, &rc), "");
+    EXPECT_EQ(rc, IERR_INVALID_ARGUMENT);
+}
+
+TEST(Xpm, RoundTripAndMalformedFiles)
+{
+    Image im = strip({{1, 2, 3}, {255, 255, 255}, {200, 100, 0}});
+    ISetTransparent(im.get(), 1);
+    int rc;
+    std::string text = write_to_string(im.get(), IFORMAT_XPM, 0, &rc);
+    Image back = read_from_string(text, IFORMAT_XPM, &rc);
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(rgb(back.get(), 0, 0), (std::array<int, 3>{1, 2, 3}));
+    EXPECT_EQ(rgb(back.get(), 2, 0), (std::array<int, 3>{200, 100, 0}));
+    // The transparent pixel comes back in the image's transparent colour.
+    int h = -1;
+    ASSERT_EQ(IGetTransparent(back.get(), &h), 0);
+    EXPECT_EQ((std::array<int, 3>{back->transparent.red, back->transparent.green, back->transparent.blue}),
+              rgb(back.get(), 1, 0));
+
+    const std::string head = "/* XPM */\nstatic char *x[] = {\n";
+    struct {
+        const char *what;
+        std::string text;
+        int rc;
+    } cases[] = {
+        {"short hex and long hex", head + "\"2 1 2 1\",\"a c #F00\",\"b c #00000000FFFF\",\"ab\"};", 0},
+        {"no values line", head + "};", IERR_INVALID_FORMAT},
+        {"values line of three", head + "\"2 1 2\",\"a c #F00\",\"b c #0F0\",\"ab\"};", IERR_INVALID_FORMAT},
+        {"too few colours", head + "\"2 1 2 1\",\"a c #F00\",\"ab\"};", IERR_INVALID_FORMAT},
+        {"colour of uneven parts", head + "\"1 1 1 1\",\"a c #F0\",\"a\"};", IERR_INVALID_FORMAT},
+        {"colour without c", head + "\"1 1 1 1\",\"a m #F00\",\"a\"};", IERR_INVALID_FORMAT},
+        {"unknown pixel code", head + "\"2 1 1 1\",\"a c #F00\",\"ax\"};", IERR_INVALID_FORMAT},
+        {"short row", head + "\"2 1 1 1\",\"a c #F00\",\"a\"};", IERR_INVALID_FORMAT},
+        {"missing row", head + "\"1 2 1 1\",\"a c #F00\",\"a\"};", IERR_INVALID_FORMAT},
+        {"unended comment", head + "/* \"1 1 1 1\"", IERR_INVALID_FORMAT},
+        {"unended string", head + "\"1 1 1 1", IERR_INVALID_FORMAT},
+    };
+    for (auto &c : cases) {
+        Image r = read_from_string(c.text, IFORMAT_XPM, &rc);
+        EXPECT_EQ(rc, c.rc) << c.what;
+    }
+    Image ok = read_from_string(cases[0].text, IFORMAT_XPM, &rc);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(rgb(ok.get(), 0, 0), (std::array<int, 3>{255, 0, 0}));
+    EXPECT_EQ(rgb(ok.get(), 1, 0), (std::array<int, 3>{0, 0, 255}));
+}
+
+// A Windows bitmap: file and information headers, then `rest` (palette or
+// masks) and the pixel data.
+std::string bmp(int width, int height, int bits, int compression, const std::string &rest, const std::string &pixels,
+                int colours_used = 0)
+{
+    auto le = [](uint32_t v, int n) {
+        std::string s;
+        for (int i = 0; i < n; i++)
+            s += static_cast<char>((v >> (8 * i)) & 0xff);
+        return s;
+    };
+    std::string info = le(40, 4) + le(static_cast<uint32_t>(width), 4) + le(static_cast<uint32_t>(height), 4) +
+                       le(1, 2) + le(static_cast<uint32_t>(bits), 2) + le(static_cast<uint32_t>(compression), 4) +
+                       le(static_cast<uint32_t>(pixels.size()), 4) + le(2835, 4) + le(2835, 4) +
+                       le(static_cast<uint32_t>(colours_used), 4) + le(0, 4);
+    uint32_t offset = 14 + 40 + static_cast<uint32_t>(rest.size());
+    return "BM" + le(offset + static_cast<uint32_t>(pixels.size()), 4) + le(0, 4) + le(offset, 4) + info + rest +
+           pixels;
+}
+
+TEST(Bmp, ReaderKinds)
+{
+    // Palette entries are blue, green, red and a spare byte.
+    const std::string palette = "\x00\x00\x00\x00\x00\x00\xff\x00\x00\xff\x00\x00\xff\x00\x00\x00"s;  // black red green blue
+    const std::array<int, 3> K{0, 0, 0}, R{255, 0, 0}, G{0, 255, 0}, B{0, 0, 255}, W{255, 255, 255};
+    struct {
+        const char *what;
+        std::string file;
+        int w, h;
+        std::vector<std::array<int, 3>> pixels;  // from the top row
+    } cases[] = {
+        {"24-bit, rows from the bottom, padded", bmp(2, 2, 24, 0, "", "\x00\x00\xff\x00\xff\x00\x00\x00\xff\x00\x00\xff\xff\xff\x00\x00"s),
+         2, 2, {B, W, R, G}},
+        {"16-bit 5-6-5 fields", bmp(2, 1, 16, 3, "\x00\xf8\x00\x00\xe0\x07\x00\x00\x1f\x00\x00\x00"s, "\x00\xf8\x1f\x00"s),
+         2, 1, {R, B}},
+        {"8-bit palette", bmp(3, 1, 8, 0, palette, "\x01\x02\x03\x00"s, 4), 3, 1, {R, G, B}},
+        {"8-bit runs with end of line, move and literal",
+         bmp(4, 2, 8, 1, palette, "\x02\x01\x00\x00\x00\x02\x02\x00\x00\x03\x03\x02\x01\x00\x00\x01"s, 4), 4, 2,
+         {K, K, B, G, R, R, K, K}},
+        {"4-bit runs", bmp(4, 1, 4, 2, palette, "\x03\x12\x00\x00\x00\x01"s, 4), 4, 1, {R, G, R, K}},
+        {"4-bit literal", bmp(3, 1, 4, 2, palette, "\x00\x03\x12\x30\x00\x01"s, 4), 3, 1, {R, G, B}},
+    };
+    for (auto &c : cases) {
+        int rc;
+        Image im = read_from_string(c.file, IFORMAT_BMP, &rc);
+        ASSERT_EQ(rc, 0) << c.what;
+        ASSERT_EQ(im->width, c.w) << c.what;
+        ASSERT_EQ(im->height, c.h) << c.what;
+        for (int i = 0; i < c.w * c.h; i++)
+            EXPECT_EQ(rgb(im.get(), i % c.w, i / c.w), c.pixels[static_cast<size_t>(i)]) << c.what << " pixel " << i;
+    }
+}
+
+TEST(Bmp, ReaderRefusals)
+{
+    const std::string good = bmp(1, 1, 24, 0, "", "\x01\x02\x03\x00"s);
+    std::string os2 = good;
+    os2[14] = 12;
+    struct {
+        const char *what;
+        std::string file;
+    } cases[] = {
+        {"not a bitmap", "PK" + good.substr(2)},
+        {"short header", good.substr(0, 40)},
+        {"another header size", os2},
+        {"32 bits a pixel", bmp(1, 1, 32, 0, "", "\x01\x02\x03\x04"s)},
+        {"uncompressed 4 bits", bmp(2, 1, 4, 0, std::string(64, '\0'), "\x12\x00\x00\x00"s)},
+        {"16 bits without fields", bmp(1, 1, 16, 0, "", "\x00\x00\x00\x00"s)},
+        {"rows from the top", bmp(1, -1, 24, 0, "", "\x01\x02\x03\x00"s)},
+        {"pixels cut short", good.substr(0, good.size() - 2)},
+        {"runs without an end", bmp(2, 1, 8, 1, std::string(8, '\0'), "\x02\x01"s, 2)},
+        {"literal run cut short", bmp(4, 1, 8, 1, std::string(8, '\0'), "\x00\x04\x01"s, 2)},
+        {"empty", ""},
+    };
+    int rc;
+    Image ok = read_from_string(good, IFORMAT_BMP, &rc);
+    EXPECT_EQ(rc, 0);
+    for (auto &c : cases) {
+        Image im = read_from_string(c.file, IFORMAT_BMP, &rc);
+        EXPECT_EQ(rc, IERR_INVALID_FORMAT) << c.what;
+    }
+    // Bitmaps are read, never written.
+    CaptureStderr();
+    EXPECT_EQ(write_to_string(ok.get(), IFORMAT_BMP, 0, &rc), "");
+    EXPECT_EQ(GetCapturedStderr(), "IWriteImageFile: BMP format write not implemented.\n");
+    EXPECT_EQ(rc, IERR_NOT_IMPLEMENTED);
+}
+
+TEST(Gif, RoundTripCommentTransparencyAndInterlace)
+{
+    // Ten rows of distinct colours, written plain and interlaced.
+    Image im = new_image(3, 10);
+    for (int y = 0; y < 10; y++)
+        for (int x = 0; x < 3; x++) {
+            unsigned char *p = im->pixels + 3 * (y * 3 + x);
+            p[0] = static_cast<unsigned char>(20 * y);
+            p[1] = static_cast<unsigned char>(x * 100);
+            p[2] = 7;
+        }
+    ISetComment(im.get(), "gif comment");
+    int see_through = IAllocColor(20, 100, 7);
+    ISetTransparent(im.get(), see_through);
+    for (int flags : {0, static_cast<int>(IFILE_INTERLACE)}) {
+        int rc;
+        std::string bytes = write_to_string(im.get(), IFORMAT_GIF, flags, &rc);
+        ASSERT_EQ(rc, 0) << flags;
+        EXPECT_EQ(bytes.substr(0, 6), "GIF89a");
+        Image back = read_from_string(bytes, IFORMAT_GIF, &rc);
+        ASSERT_EQ(rc, 0) << flags;
+        ASSERT_EQ(back->width, 3);
+        ASSERT_EQ(back->height, 10);
+        for (int y = 0; y < 10; y++)
+            for (int x = 0; x < 3; x++)
+                EXPECT_EQ(rgb(back.get(), x, y), rgb(im.get(), x, y)) << flags << ": " << x << "," << y;
+        const char *comment = nullptr;
+        IGetComment(back.get(), &comment);
+        EXPECT_STREQ(comment, "gif comment");
+        int h;
+        ASSERT_EQ(IGetTransparent(back.get(), &h), 0);
+        EXPECT_EQ((std::array<int, 3>{back->transparent.red, back->transparent.green, back->transparent.blue}),
+                  (std::array<int, 3>{20, 100, 7}));
+    }
+}
+
+TEST(Gif, ColoursBeyondThePaletteAndErrors)
+{
+    // 256 greys fill the palette; a further colour takes the nearest grey.
+    Image im = new_image(257, 1);
+    for (int i = 0; i < 256; i++)
+        memset(im->pixels + 3 * i, i, 3);
+    im->pixels[3 * 256] = 101;
+    im->pixels[3 * 256 + 1] = 99;
+    im->pixels[3 * 256 + 2] = 104;
+    int rc;
+    Image back = read_from_string(write_to_string(im.get(), IFORMAT_GIF, 0, &rc), IFORMAT_GIF, &rc);
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(rgb(back.get(), 200, 0), (std::array<int, 3>{200, 200, 200}));
+    EXPECT_EQ(rgb(back.get(), 256, 0), (std::array<int, 3>{101, 101, 101}));
+
+    // A two-colour image still has a map of two entries, the rest black.
+    Image one = strip({{9, 9, 9}});
+    std::string bytes = write_to_string(one.get(), IFORMAT_GIF, 0, &rc);
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(uint8_t(bytes[10]) & 7, 0);  // 2 ^ (0 + 1) entries
+    EXPECT_EQ(bytes.substr(13, 6), "\x09\x09\x09\x00\x00\x00"s);
+
+    Image none = read_from_string("P6\n1 1\n255\nabc", IFORMAT_GIF, &rc);
+    EXPECT_EQ(rc, IERR_GIF);
+    EXPECT_STREQ(IErrorString(rc), "GIF Error: 103");
+    Image cut = read_from_string(bytes.substr(0, bytes.size() / 2), IFORMAT_GIF, &rc);
+    EXPECT_EQ(rc, IERR_GIF);
+}
+
 }  // namespace
