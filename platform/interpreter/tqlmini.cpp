@@ -6,7 +6,7 @@
 //   TEST STORE types       keeps the rows the client packed (Write mode)
 //   TEST FETCH             hands the kept rows back
 //   TEST HOLD              runs until stopped
-//   TEST CONFIRM 'q'       asks; one long: the answer
+//   TEST CONFIRM 'q'       asks; one long: the answer (also in status[5])
 //   TEST ECHO a b 'text'   echoes; no rows
 //   TEST GETRESP 'p' flag  asks for a response; one string(81)
 //   TEST FORK 'command' f0 f1 f2 f3    asks the client to run a satellite
@@ -418,6 +418,7 @@ void run_test(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
         if (!lx.quoted(q) || !lx.at_end())
             return set_error(out, TQL_E_SYNTAX);
         int answer = noeval || !host->confirm ? 0 : host->confirm(host->self, q.c_str());
+        out->fifth = answer;  // seen by the client also when the query is then stopped
         one_row(out, {column(DOZ_T_LONG, 11, -1, 0, "ANSWER")}, {bytes_of<int32_t>(answer)}, {true});
         return;
     }
