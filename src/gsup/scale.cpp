@@ -364,6 +364,10 @@ static int compute_divisions(ScaleRec *rec)
             c.flags &= static_cast<uint16_t>(~(SC_NDIVS_A | SC_NDIVS_F));
         }
     }
+    // A negative division size is taken by its size, as a negative count
+    // is; the walks only step upwards.
+    if (sc_requested(&c, SC_DIV_A, SC_DIV_F) && c.div.mant < 0)
+        c.div.mant = -c.div.mant;
     int n = select_case(c.flags);
     if (n == 0 || scalsup_current->HandleCase[n - 1](&c) != 0)
         return -1;

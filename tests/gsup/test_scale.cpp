@@ -154,6 +154,7 @@ TEST(LinearScale, CasesByRequestedModes)
          {.min = 3, .max = 45, .ndivs = 4, .ndm = 'F', .div = 10, .divm = 'F'},
          {2, 8, 0, 0, 0, 0}},
         {"fixed division floors min", {.min = 3, .max = 37, .div = 10, .divm = 'F'}, {0, 0, 0, 40, 4, 10}},
+        {"negative division is taken by its size", {.min = 3, .max = 37, .div = -10, .divm = 'F'}, {0, 0, 0, 40, 4, 10}},
         {"fixed count grows the division", {.min = 0, .max = 97, .ndivs = 4, .ndm = 'F'}, {0, 0, 0, 200, 4, 50}},
         // Computed counts: 1000 passes, 1001 fails.
         {"1000 divisions", {.min = 0, .max = 1000, .div = 1, .divm = 'F'}, {0, 0, 0, 1000, 1000, 1}},
@@ -315,6 +316,15 @@ TEST(ScaleFrontEnd, SettersAndFailedRunsKeepTheRecord)
     scale_ClearScaleStuff(&r);
     EXPECT_EQ(r.flags, 0);
     EXPECT_EQ(r.origin, 3);
+
+    // Ends that were not requested at all are taken as hints.
+    ScaleRec h{};
+    h.min = 0;
+    h.max = 97;
+    int hcode;
+    EXPECT_EQ(scale_ScaleAxis(&h, &hcode), 0);
+    EXPECT_EQ(h.max, 100);
+    EXPECT_EQ(h.ndivs, 10);
 
     ScaleRec f = make({.min = 0, .max = 10, .minm = 'F', .maxm = 'F', .div = 3, .divm = 'F'});
     ScaleRec before = f;
