@@ -111,6 +111,8 @@ int scale_GetNumSDivs(ScaleRec *rec);
 double scale_GetDivSize(ScaleRec *rec);
 int scale_GetFirstDiv(ScaleRec *rec, double *value);
 int scale_GetLastDiv(ScaleRec *rec, double *value);
+// -1 past the last division.  A time/date scale hands its last division
+// over together with the -1.
 int scale_GetNextDiv(ScaleRec *rec, double *value);
 int scale_GetFirstSDiv(ScaleRec *rec, double *value);
 int scale_GetNextSDiv(ScaleRec *rec, double *value);
