@@ -1,6 +1,8 @@
 // Images, the colour table, graphics contexts, error texts and the file
 // format table.
+#include "imagelib_msgs.h"
 #include "imagelib_private.h"
+#include "vxcat.h"
 
 #include <cctype>
 #include <climits>
@@ -17,34 +19,38 @@ using namespace imagelib;
 
 namespace {
 
-const char *const error_texts[] = {
+const VxMsg<> *const error_texts[] = {
     nullptr,
-    "Invalid image",
-    "Invalid GC",
-    "Invalid color",
-    "No transparent color set",
-    "Invalid font",
-    "Function not implemented",
-    "Invalid file format",
-    "Invalid file",
-    "Error writing file",
-    "No font set",
-    "Font not found",
-    "No such file",
-    "Font error",
-    "Invalid escape sequence in text",
-    "Invalid argument",
-    "Invalid color name",
+    &IMG_ERR_INVALID_IMAGE,
+    &IMG_ERR_INVALID_GC,
+    &IMG_ERR_INVALID_COLOR,
+    &IMG_ERR_NO_TRANSPARENT,
+    &IMG_ERR_INVALID_FONT,
+    &IMG_ERR_NOT_IMPLEMENTED,
+    &IMG_ERR_INVALID_FORMAT,
+    &IMG_ERR_INVALID_FILE,
+    &IMG_ERR_WRITE,
+    &IMG_ERR_NO_FONT,
+    &IMG_ERR_FONT_NOT_FOUND,
+    &IMG_ERR_NO_SUCH_FILE,
+    &IMG_ERR_FONT,
+    &IMG_ERR_BAD_ESCAPE,
+    &IMG_ERR_INVALID_ARGUMENT,
+    &IMG_ERR_INVALID_COLOR_NAME,
     nullptr,  // GIF errors carry the GIF library's code
-    "GIF support not available",
-    "Unknown PNG error",
-    "PNG support not available",
-    "Invalid polygon (only convex non-intersecting are supported)",
+    &IMG_ERR_NO_GIF,
+    &IMG_ERR_PNG,
+    &IMG_ERR_NO_PNG,
+    &IMG_ERR_INVALID_POLYGON,
 };
 
 int gif_last_error = 0;
+nl_catd the_catalogue = NL_NO_CATALOGUE;
 
 }  // namespace
+
+nl_catd imagelib::catalogue() { return the_catalogue; }
+void ISetCatalogue(nl_catd catalogue) { the_catalogue = catalogue; }
 
 void imagelib::set_gif_error(int code) { gif_last_error = code; }
 
@@ -52,12 +58,12 @@ const char *IErrorString(int code)
 {
     static char gif_text[500];
     if (code == IERR_GIF) {
-        snprintf(gif_text, sizeof gif_text, "GIF Error: %d", gif_last_error);
+        snprintf(gif_text, sizeof gif_text, "%s", vx_msgf(the_catalogue, IMG_ERR_GIF, gif_last_error).c_str());
         return gif_text;
     }
     if (code > 0 && code < static_cast<int>(sizeof error_texts / sizeof error_texts[0]) && error_texts[code])
-        return error_texts[code];
-    return "error";
+        return vx_msg(the_catalogue, *error_texts[code]);
+    return vx_msg(the_catalogue, IMG_ERR_OTHER);
 }
 
 // ---- colours -------------------------------------------------------------------
@@ -237,7 +243,7 @@ int INumColors() { return static_cast<int>(colors().size()); }
 int IAllocColor(int red, int green, int blue)
 {
     if (red < 0 || red > 255 || green < 0 || green > 255 || blue < 0 || blue > 255) {
-        fprintf(stderr, "Bad color: %d/%d/%d\n", red, green, blue);
+        imagelib_warn(IMG_BAD_COLOR, red, green, blue);
         return 0;
     }
     auto &t = colors();
@@ -474,12 +480,12 @@ int IWriteImageFile(FILE *stream, IImage *image, int format, int flags)
     if (!valid_image(image))
         return IERR_INVALID_IMAGE;
     if (format < 0 || format >= IFORMAT_COUNT) {
-        fprintf(stderr, "IWriteImageFile: invalid format %d\n", format);
+        imagelib_warn(IMG_WRITE_BAD_FORMAT, format);
         return IERR_INVALID_FORMAT;
     }
     const IFileFormat &f = IFileFormats[format];
     if (!f.writer) {
-        fprintf(stderr, "IWriteImageFile: %s format write not implemented.\n", f.name);
+        imagelib_warn(IMG_WRITE_NOT_IMPLEMENTED, f.name);
         return IERR_NOT_IMPLEMENTED;
     }
     if (!stream)
@@ -490,7 +496,7 @@ int IWriteImageFile(FILE *stream, IImage *image, int format, int flags)
 int IReadImageFile(FILE *stream, int format, int flags, IImage **image)
 {
     if (format < 0 || format >= IFORMAT_COUNT) {
-        fprintf(stderr, "IReadImageFile: invalid format %d\n", format);
+        imagelib_warn(IMG_READ_BAD_FORMAT, format);
         return IERR_INVALID_FORMAT;
     }
     const IFileFormat &f = IFileFormats[format];

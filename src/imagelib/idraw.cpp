@@ -1,6 +1,7 @@
 // Drawing primitives: points, lines, rectangles, polygons, arcs and copies.
 // Every primitive draws with the GC's foreground and writes only pixels
 // that pass the destination's bounds and clip test.
+#include "imagelib_msgs.h"
 #include "imagelib_private.h"
 
 #include <algorithm>
@@ -178,7 +179,7 @@ void fill_polygon(IImage *image, IGC *gc, const long *pts, int count)
         if (contributing >= 2 || least == greatest)
             draw_line(image, gc, least, y, greatest, y);
         else
-            fprintf(stderr, "IFillPolygon: one edge alone spans %ld..%ld on scan line %ld\n", least, greatest, y);
+            imagelib_warn(IMG_POLYGON_EDGE, least, greatest, y);
     }
     gc->line_width = saved_width;
 }

@@ -1,5 +1,6 @@
 // Bitmap fonts read from BDF files, kept in a process-wide registry by
 // name, and text drawn glyph by glyph at any angle.
+#include "imagelib_msgs.h"
 #include "imagelib_private.h"
 
 #include <sys/stat.h>
@@ -262,7 +263,7 @@ int IFontBDFReadFile(const char *name, const char *path)
 {
     struct stat st;
     if (!path || stat(path, &st) != 0) {
-        fprintf(stderr, "Cannot find font file: %s\n", path ? path : "");
+        imagelib_warn(IMG_NO_FONT_FILE, path ? path : "");
         return IERR_NO_SUCH_FILE;
     }
     FILE *in = fopen(path, "r");

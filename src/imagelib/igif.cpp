@@ -1,6 +1,7 @@
 // GIF files through the GIF library: the first image of a file is read;
 // images of up to 256 colours are written (further colours take the
 // nearest one).
+#include "imagelib_msgs.h"
 #include "imagelib_private.h"
 
 #ifdef VX_HAVE_GIF
@@ -162,7 +163,7 @@ int imagelib::read_gif(FILE *stream, int flags, IImage **out)
         int v = frame.RasterBits[i];
         if (v >= cmap->ColorCount) {
             if (!warned)
-                fprintf(stderr, "IReadImageFile: GIF colour index %d beyond the colour map\n", v);
+                imagelib_warn(IMG_GIF_INDEX, v);
             warned = true;
             v = cmap->ColorCount - 1;
         }

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <nl_types.h>
 
 // ---- error codes -----------------------------------------------------------
 
@@ -38,6 +39,10 @@ enum {
 };
 
 const char *IErrorString(int code);
+
+// The catalogue ("pelx") whose sets 50 and 51 give the library's texts; the
+// built-in texts serve while none is set.  The caller keeps it open.
+void ISetCatalogue(nl_catd catalogue);
 
 // ---- objects -----------------------------------------------------------------
 

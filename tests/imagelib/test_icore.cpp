@@ -1,5 +1,6 @@
 // Colours, graphics contexts, images, error texts and the format dispatch.
 #include "ilib_test.h"
+#include "vxcat.h"
 
 #include <cstring>
 #include <functional>
@@ -122,6 +123,37 @@ TEST(Errors, Texts)
     };
     for (auto &c : cases)
         EXPECT_STREQ(IErrorString(c.code), c.text) << c.code;
+}
+
+TEST(Errors, TextsFromTheCatalogue)
+{
+    // A catalogue of another language: its texts replace the built-in ones,
+    // and a text whose conversion does not fit is not used.
+    std::string dir = testing::TempDir();
+    std::string msg = dir + "/imagelib-test.msg", cat = dir + "/imagelib-test.cat";
+    FILE *f = fopen(msg.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fputs("$quote \"\n$set 1\n1 \"Information\"\n$set 50\n5 \"Police invalide\"\n"
+          "17 \"Erreur GIF : %d\"\n$set 51\n1 \"erreur\"\n2 \"Mauvaise couleur %s\\n\"\n",
+          f);
+    fclose(f);
+    remove(cat.c_str());
+    ASSERT_EQ(system(("gencat " + cat + " " + msg).c_str()), 0);
+    nl_catd cd = nl_catopen(cat.c_str(), 0);
+    ASSERT_NE(cd, NL_NO_CATALOGUE);
+    ISetCatalogue(cd);
+    EXPECT_STREQ(IErrorString(5), "Police invalide");
+    EXPECT_STREQ(IErrorString(17), "Erreur GIF : 0");
+    EXPECT_STREQ(IErrorString(99), "erreur");
+    EXPECT_STREQ(IErrorString(6), "Function not implemented");  // not in it
+    CaptureStderr();
+    EXPECT_EQ(IAllocColor(300, 0, 0), 0);
+    EXPECT_EQ(GetCapturedStderr(), "Bad color: 300/0/0\n");
+    ISetCatalogue(NL_NO_CATALOGUE);
+    nl_catclose(cd);
+    EXPECT_STREQ(IErrorString(5), "Invalid font");
+    remove(msg.c_str());
+    remove(cat.c_str());
 }
 
 TEST(Images, CreationAndProperties)
