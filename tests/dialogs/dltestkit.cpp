@@ -15,6 +15,7 @@
 #include <Xm/TextF.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -66,6 +67,35 @@ bool popped_up(Widget w)
                  XtIsTopLevelShell(s));
 }
 
+// A modal box that nobody answers would hold its caller's loop until the
+// test's time-out.  The watchdog fails the test instead and takes the box
+// down after 15 seconds.
+struct Watched {
+    Widget box;
+    std::chrono::steady_clock::time_point since;
+};
+std::vector<Watched> watched;
+
+void watchdog(XtPointer, XtIntervalId *)
+{
+    auto now = std::chrono::steady_clock::now();
+    for (const char *name : {"error", "warning", "confirm", "prompt", "textInput"}) {
+        Widget w = find_shown(name);
+        auto it = std::find_if(watched.begin(), watched.end(), [&](const Watched &x) { return x.box == w; });
+        if (!w)
+            continue;
+        if (it == watched.end())
+            watched.push_back({w, now});
+        else if (now - it->since > std::chrono::seconds(15)) {
+            ADD_FAILURE() << "the box \"" << name << "\" was left waiting for an answer";
+            watched.erase(it);
+            XtUnmanageChild(w);
+        }
+    }
+    std::erase_if(watched, [](const Watched &x) { return !XtIsManaged(x.box); });
+    XtAppAddTimeOut(app().context, 250, watchdog, nullptr);
+}
+
 }  // namespace
 
 App &app()
@@ -104,6 +134,7 @@ App &app()
     a->adata.useEditorThreshold = 60;
     a->adata.dateInputFormat = const_cast<char *>("%d/%m/%Y");
     dlmain_dialog_init(a->top, &a->adata);
+    XtAppAddTimeOut(a->context, 250, watchdog, nullptr);
     return *a;
 }
 

@@ -85,6 +85,16 @@ TEST_F(MessageBoxes, ErrorAndWarningShowTheirFormattedText)
     dlmess_dialog_show_warning(app().top, app().adata.catd, MANDATORY);
     EXPECT_TRUE(p->ran);
     EXPECT_EQ(seen, "This field must not be left blank.|Warning");
+
+    // Closed by the window manager, a box returns as well.
+    for (const char *name : {"error", "warning"}) {
+        auto c = vxdl::when_shown(name, [](Widget w) { vxdl::wm_close(w); });
+        if (name[0] == 'e')
+            dlmess_dialog_show_error(app().top, app().adata.catd, MANDATORY);
+        else
+            dlmess_dialog_show_warning(app().top, app().adata.catd, MANDATORY);
+        EXPECT_TRUE(c->ran) << name;
+    }
 }
 
 TEST_F(MessageBoxes, TextWithConversionsTheCallerDoesNotPassIsShownUnformatted)
