@@ -231,8 +231,9 @@ void gen_row(const std::vector<DozColDesc> &cols, int r, unsigned char *row, con
             continue;
         }
         if (cols[c].type == DOZ_T_STRING) {
-            std::string text = "r" + std::to_string(r) + "c" + std::to_string(ci);
-            doz_put(row, f, text.c_str(), 1, true);
+            char text[32];
+            snprintf(text, sizeof text, "r%dc%d", r, ci);
+            doz_put(row, f, text, 1, true);
             continue;
         }
         int count = f.var ? (r + ci) % (f.room + 1) : f.room;

@@ -1,0 +1,163 @@
+// Throughput of query results: rows and bytes per second from the
+// interpreter writing them into the shared buffer to the client copying
+// them out at each end of buffer, for a narrow and a wide row, with the
+// default buffer and a large one; and a plain memcpy of the same bytes in
+// the same buffer-sized pieces, the memory-bandwidth limit.
+//
+// Usage: bench_scheduler [--out FILE] [--rows-scale F]
+// The interpreter is the one just built, copied with the modes the client
+// checks into a private server directory.
+
+#include "dozrow.h"
+#include "qysched.h"
+#include "vxproc.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <pwd.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::vector<unsigned char> sink;
+size_t sink_at = 0;
+size_t rows_read = 0;
+
+void read_rows(int cid, int rows)
+{
+    auto *b = static_cast<unsigned char *>(doz_get_qbuffer(cid));
+    init_buffer(b, static_cast<size_t>(doz_get_qbuffersize(cid)));
+    int had;
+    if (empty_buffer() || prepare_buffer(&had) != 0)
+        return;
+    size_t header = static_cast<size_t>(buffer_cursor() - b);
+    size_t bytes = doz_get_data_bytes(cid) - header;
+    if (sink_at + bytes > sink.size())
+        sink_at = 0;
+    memcpy(sink.data() + sink_at, buffer_cursor(), bytes);
+    sink_at += bytes;
+    rows_read += static_cast<size_t>(rows);
+}
+
+struct Figure {
+    double seconds, rows_per_s, mb_per_s;
+    size_t rows, row_size;
+};
+
+Figure run(int cid, const char *types, size_t nrows, int row_size)
+{
+    rows_read = 0;
+    std::string q = "TEST ROWS " + std::to_string(nrows) + " " + types;
+    auto t0 = Clock::now();
+    doz_querym(cid, q.c_str(), DOZ_M_FULL | DOZ_M_WAIT);
+    double s = std::chrono::duration<double>(Clock::now() - t0).count();
+    if (doz_error(cid) || rows_read != nrows) {
+        fprintf(stderr, "query failed or short: %zu of %zu rows\n", rows_read, nrows);
+        exit(1);
+    }
+    return {s, nrows / s, nrows * static_cast<double>(row_size) / s / 1e6, nrows, static_cast<size_t>(row_size)};
+}
+
+double memcpy_mb_per_s(size_t total, size_t piece)
+{
+    std::vector<unsigned char> from(piece, 0x5a), to(std::max<size_t>(total, piece));
+    // Best of three passes.
+    double best = 0;
+    for (int pass = 0; pass < 3; pass++) {
+        auto t0 = Clock::now();
+        for (size_t at = 0; at < total; at += piece) {
+            size_t n = std::min(piece, total - at);
+            memcpy(to.data() + at, from.data(), n);
+            from[at % piece] ^= 1;  // keep the copy from being folded away
+        }
+        double s = std::chrono::duration<double>(Clock::now() - t0).count();
+        best = std::max(best, total / s / 1e6);
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    std::string out = std::string(VX_RESULTS_DIR) + "/scheduler.txt";
+    double scale = 1.0;
+    for (int i = 1; i < argc; i++) {
+        if (!strcmp(argv[i], "--out") && i + 1 < argc)
+            out = argv[++i];
+        else if (!strcmp(argv[i], "--rows-scale") && i + 1 < argc)
+            scale = atof(argv[++i]);
+        else {
+            fprintf(stderr, "usage: %s [--out FILE] [--rows-scale F]\n", argv[0]);
+            return 2;
+        }
+    }
+
+    fs::path dir = fs::temp_directory_path() / ("vx-bench-server-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    fs::copy_file(VX_TQLSERVER, dir / "tqlserver", fs::copy_options::overwrite_existing);
+    chmod((dir / "tqlserver").c_str(), 06755);
+    std::ofstream(dir / ".orvanta_user") << getpwuid(getuid())->pw_name << "\n" << getgrgid(getgid())->gr_name << "\n";
+    setenv("DOZ_SERVER_DIR", dir.c_str(), 1);
+    unsetenv("QYINT");
+
+    struct Shape {
+        const char *name, *types;
+        size_t rows;
+    } shapes[] = {
+        {"narrow (one long)", "long", static_cast<size_t>(10000000 * scale)},
+        {"wide (long, 2 reals, string(40), real[8], date, time, complex)",
+         "long, real, real, string(40), real[8], date, time, complex", static_cast<size_t>(2000000 * scale)},
+    };
+    struct Buffer {
+        int size, rows;
+    } buffers[] = {{200000, 1000}, {4000000, 100000}};
+
+    std::string report;
+    char line[512];
+    snprintf(line, sizeof line, "Result rows, interpreter write to client read (Full mode, WAIT)\n\n");
+    report += line;
+    for (const Buffer &b : buffers) {
+        int cid = -1;
+        if (__doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, b.size) ||
+            doz_set_buffer_rows(cid, b.rows) != 0) {
+            fprintf(stderr, "cannot start the interpreter\n");
+            return 1;
+        }
+        doz_set_eob_proc(cid, read_rows);
+        sink.assign(static_cast<size_t>(b.size) * 4, 0);
+        for (const Shape &s : shapes) {
+            std::vector<DozColDesc> cols;
+            // The row size as the interpreter lays it out.
+            doz_querym(cid, (std::string("TEST ROWS 1 ") + s.types).c_str(), DOZ_M_FULL | DOZ_M_WAIT);
+            DozLayout l;
+            doz_layout(tinfo_table(), true, l);
+            Figure f = run(cid, s.types, s.rows, l.row_size);
+            double mc = memcpy_mb_per_s(f.rows * f.row_size, static_cast<size_t>(b.size));
+            snprintf(line, sizeof line,
+                     "buffer %7d bytes / %6d rows, %s: %zu rows of %zu bytes in %.3f s\n"
+                     "    %.0f rows/s, %.1f MB/s; memcpy of the same bytes %.1f MB/s; ratio %.3f\n",
+                     b.size, b.rows, s.name, f.rows, f.row_size, f.seconds, f.rows_per_s, f.mb_per_s, mc,
+                     f.mb_per_s / mc);
+            report += line;
+            fputs(line, stdout);
+        }
+        doz_term(cid);
+    }
+    fs::remove_all(dir);
+    fs::create_directories(fs::path(out).parent_path());
+    std::ofstream(out) << report;
+    printf("written to %s\n", out.c_str());
+    return 0;
+}
