@@ -2,6 +2,8 @@
 
 #include "startup.h"
 
+#include "LiteClue.h"
+#include "vxhelp.h"
 #include "vxmain.h"
 #include "vxutil.h"
 
@@ -137,6 +139,10 @@ void startup_sequence(Boolean iconic)
     }
     if (adata.runMode == RUN_INTERACTIVE && !adata.displayId)
         adata.displayId = XtNewString("_NORM_0");
+
+    hlp_set_catalogue(adata.catd);
+    XcgLiteClueSetCatalogue(adata.catd);
+    InitializeHelp(toplevel, displevel, static_cast<Widget>(nullptr));
 
     if (adata.timeout != -1)
         arm_idle_timer();
