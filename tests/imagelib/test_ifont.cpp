@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -457,23 +458,41 @@ TEST(Files, MissingMalformedAndAwkwardFiles)
     remove(awkward.c_str());
 }
 
-#ifdef VX_TEST_X_FONT
-TEST(Files, FontConvertedFromTheXFonts)
+#ifdef VX_TEST_FONT_DIR
+TEST(Files, FontsMadeFromTheXFonts)
 {
-    // A font made by pcf2bdf from Debian's X fonts, as the build makes them.
+    // Every font the build converts loads, with a pixel size and the
+    // printable ASCII glyphs.
+    int loaded = 0;
+    for (auto &entry : std::filesystem::directory_iterator(VX_TEST_FONT_DIR)) {
+        if (entry.path().extension() != ".bdf")
+            continue;
+        std::string path = entry.path().string();
+        IFont *f = nullptr;
+        ASSERT_EQ(ILoadFontFromFile("shipped", path.c_str(), &f), 0) << path;
+        int size = 0;
+        EXPECT_EQ(IFontSize(f, &size), 0);
+        EXPECT_GT(size, 0) << path;
+        for (char c = 33; c < 127; c++) {
+            Glyph g;
+            EXPECT_EQ(get("shipped", std::string(1, c).c_str(), g), 0) << path << " " << c;
+        }
+        _IFreeFont(f);
+        loaded++;
+    }
+    EXPECT_GE(loaded, 40);
+
+    // Helvetica 12: text at 0 degrees stays within its measured box above
+    // the pen, widened by the glyphs' x offsets, which drawing adds to each
+    // advance.
     IFont *f = nullptr;
-    ASSERT_EQ(ILoadFontFromFile("helv", VX_TEST_X_FONT, &f), 0);
-    int size = 0;
-    EXPECT_EQ(IFontSize(f, &size), 0);
-    EXPECT_EQ(size, 12);
+    ASSERT_EQ(ILoadFontFromFile("helv", VX_TEST_FONT_DIR "/helvR12.bdf", &f), 0);
     GC gc = new_gc();
     ISetFont(gc.get(), f);
     int w = 0, h = 0;
     EXPECT_EQ(ITextDimensions(gc.get(), f, "Hello", 5, &w, &h), 0);
     EXPECT_GT(w, 20);
     EXPECT_EQ(h, 12);
-    // Text at 0 degrees stays within the measured box above the pen, widened
-    // by the glyphs' x offsets, which drawing adds to each advance.
     Image im = new_image(80, 30);
     EXPECT_EQ(IDrawString(im.get(), gc.get(), 5, 20, "Hello", 5), 0);
     for (int y = 0; y < im->height; y++)

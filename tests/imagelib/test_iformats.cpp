@@ -483,4 +483,56 @@ TEST(Gif, ColoursBeyondThePaletteAndErrors)
     EXPECT_EQ(rc, IERR_GIF);
 }
 
+TEST(Readers, DamagedFilesGiveAnError)
+{
+    // Every reader, given a valid file cut short at every length or with a
+    // byte changed, gives an image or its error, never a fault (the
+    // sanitizers watch the reads).
+    Image im = new_image(5, 4);
+    GC gc = new_gc();
+    ISetForeground(gc.get(), IAllocColor(10, 200, 30));
+    IDrawLine(im.get(), gc.get(), 0, 0, 4, 3);
+    ISetComment(im.get(), "damaged");
+    const std::string palette = "\x00\x00\x00\x00\x00\x00\xff\x00"s;
+    struct {
+        int format;
+        std::string file;
+    } cases[] = {
+        {IFORMAT_PNG, ""},
+        {IFORMAT_PPM, ""},
+        {IFORMAT_XPM, ""},
+        {IFORMAT_GIF, ""},
+        {IFORMAT_BMP, bmp(4, 2, 8, 1, palette, "\x02\x01\x00\x00\x00\x02\x01\x00\x00\x03\x01\x00\x01\x00\x00\x01"s, 2)},
+        {IFORMAT_BMP, bmp(2, 2, 24, 0, "", std::string(16, '\x40'))},
+    };
+    int rc;
+    for (auto &c : cases) {
+        if (c.file.empty())
+            c.file = write_to_string(im.get(), c.format, 0, &rc);
+        Image whole = read_from_string(c.file, c.format, &rc);
+        ASSERT_EQ(rc, 0) << c.format;
+        const int failure = c.format == IFORMAT_PNG   ? IERR_PNG
+                            : c.format == IFORMAT_GIF ? IERR_GIF
+                            : c.format == IFORMAT_PPM ? IERR_INVALID_FILE
+                                                      : IERR_INVALID_FORMAT;
+        int refused = 0;
+        for (size_t n = 0; n < c.file.size(); n++) {
+            CaptureStderr();
+            Image cut = read_from_string(c.file.substr(0, n), c.format, &rc);
+            GetCapturedStderr();
+            EXPECT_TRUE(rc == 0 || rc == failure) << c.format << " cut at " << n << ": " << rc;
+            refused += rc != 0;
+            for (unsigned char flip : {0x01, 0x80, 0xff}) {
+                std::string bad = c.file;
+                bad[n] = static_cast<char>(bad[n] ^ flip);
+                CaptureStderr();
+                Image changed = read_from_string(bad, c.format, &rc);
+                GetCapturedStderr();
+                EXPECT_TRUE(rc == 0 || rc == failure) << c.format << " byte " << n << ": " << rc;
+            }
+        }
+        EXPECT_GT(refused, 0) << c.format;
+    }
+}
+
 }  // namespace
