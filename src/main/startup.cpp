@@ -3,6 +3,8 @@
 #include "startup.h"
 
 #include "LiteClue.h"
+#include "dlmain.h"
+#include "dlmess.h"
 #include "vxhelp.h"
 #include "vxmain.h"
 #include "vxutil.h"
@@ -109,6 +111,33 @@ Widget initialise_display_window(Boolean iconic)
     return shell;
 }
 
+// The dialog table for the run mode: the message boxes always, the
+// revision box in run modes 0 to 3.  The other dialogs join as they are
+// built.
+static void initialise_dialogs()
+{
+    dlmain_dialog_init(toplevel, &adata);
+    dlerr_initialise_error_dialog(&dlmain_dialogs[0]);
+    dlwarn_initialise_warning_dialog(&dlmain_dialogs[1]);
+    dlconf_initialise_confirm_dialog(&dlmain_dialogs[2]);
+    dlprompt_initialise_prompt_dialog(&dlmain_dialogs[3]);
+    if (adata.runMode >= RUN_INTERACTIVE && adata.runMode <= RUN_TSL_EDIT)
+        dlltp_initialise_ltp_dialog(&dlmain_dialogs[5]);
+}
+
+static void create_dialogs_pre_realize()
+{
+    dlmess_dialog_manage_error(&dlmain_dialogs[0]);
+    dialog_manage_warning(&dlmain_dialogs[1]);
+    dlmess_dialog_manage_confirm(&dlmain_dialogs[2]);
+    dlmess_dialog_manage_prompt(&dlmain_dialogs[3]);
+    DialogRecord *rev = &dlmain_dialogs[5];
+    if (adata.runMode == RUN_INTERACTIVE)
+        rev->create(rev, toplevel);
+    else if (adata.runMode == RUN_TSL || adata.runMode == RUN_TSL_EDIT)
+        rev->create(rev, displevel);
+}
+
 void startup_sequence(Boolean iconic)
 {
     if (is_tty)
@@ -124,6 +153,9 @@ void startup_sequence(Boolean iconic)
 
     initialise_query_window();
     displevel = initialise_display_window(iconic);
+    dlmess_dialog_register_alternate_shell(displevel);
+    initialise_dialogs();
+    create_dialogs_pre_realize();
 
     if (adata.runMode == RUN_INTERACTIVE)
         XtRealizeWidget(toplevel);
@@ -143,6 +175,8 @@ void startup_sequence(Boolean iconic)
     hlp_set_catalogue(adata.catd);
     XcgLiteClueSetCatalogue(adata.catd);
     InitializeHelp(toplevel, displevel, static_cast<Widget>(nullptr));
+    dlmain_register_help_hook = [](Widget w, int id) { RegisterHelp(w, static_cast<Widget>(nullptr), id, 0); };
+    dlmain_appl_help_hook = [](Widget w) { ApplHelp(w); };
 
     if (adata.timeout != -1)
         arm_idle_timer();
