@@ -4,6 +4,7 @@
 
 #include "dozeng_int.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdlib>
@@ -24,6 +25,29 @@ NodeP make(Node::Kind k, size_t pos)
 }
 
 NodeP parse_or(Cursor &c);
+
+// Bounds the parser's recursion.
+struct Nest {
+    Cursor &c;
+    explicit Nest(Cursor &cur) : c(cur)
+    {
+        if (++c.nesting > MAX_NESTING)
+            fail(E_TOO_DEEP);
+    }
+    ~Nest() { c.nesting--; }
+    Nest(const Nest &) = delete;
+    Nest &operator=(const Nest &) = delete;
+};
+
+// Adds a child and bounds the tree's depth (chains of operators grow it
+// without recursion in the parser).
+void adopt(Node &n, NodeP kid)
+{
+    n.depth = std::max(n.depth, kid->depth + 1);
+    if (n.depth > MAX_DEPTH)
+        fail(E_TOO_DEEP);
+    n.kids.push_back(std::move(kid));
+}
 
 Value number_literal(const Token &t)
 {
@@ -144,7 +168,7 @@ NodeP parse_primary(Cursor &c)
     n->name = word;
     if (!c.accept_punct(")")) {
         do
-            n->kids.push_back(parse_or(c));
+            adopt(*n, parse_or(c));
         while (c.accept_punct(","));
         c.expect_punct(")");
     }
@@ -158,13 +182,16 @@ NodeP parse_unary(Cursor &c)
 {
     size_t pos = c.peek().pos;
     if (c.accept_punct("-")) {
+        Nest guard(c);
         NodeP n = make(Node::UNARY, pos);
         n->name = "-";
-        n->kids.push_back(parse_unary(c));
+        adopt(*n, parse_unary(c));
         return n;
     }
-    if (c.accept_punct("+"))
+    if (c.accept_punct("+")) {
+        Nest guard(c);
         return parse_unary(c);
+    }
     return parse_primary(c);
 }
 
@@ -172,8 +199,8 @@ NodeP binary(std::string op, NodeP l, NodeP r, size_t pos)
 {
     NodeP n = make(Node::BINARY, pos);
     n->name = std::move(op);
-    n->kids.push_back(std::move(l));
-    n->kids.push_back(std::move(r));
+    adopt(*n, std::move(l));
+    adopt(*n, std::move(r));
     return n;
 }
 
@@ -220,9 +247,10 @@ NodeP parse_not(Cursor &c)
 {
     size_t pos = c.peek().pos;
     if (c.accept_word("NOT")) {
+        Nest guard(c);
         NodeP n = make(Node::UNARY, pos);
         n->name = "NOT";
-        n->kids.push_back(parse_not(c));
+        adopt(*n, parse_not(c));
         return n;
     }
     return parse_cmp(c);
@@ -241,6 +269,7 @@ NodeP parse_and(Cursor &c)
 
 NodeP parse_or(Cursor &c)
 {
+    Nest guard(c);
     NodeP l = parse_and(c);
     while (c.is_word("OR")) {
         size_t pos = c.peek().pos;

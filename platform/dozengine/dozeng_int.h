@@ -33,6 +33,7 @@ enum Code : int {
     E_NO_MACRO = -19,
     E_BAD_MACRO_NAME = -20,
     E_EMPTY = -21,
+    E_TOO_DEEP = -22,
     E_TYPES = -30,
     E_DIVIDE = -31,
     E_OVERFLOW = -32,
@@ -123,6 +124,7 @@ struct Node {
     std::string name;  // NAME and CALL: upper-cased; UNARY and BINARY: the operator
     std::vector<std::unique_ptr<Node>> kids;
     size_t pos = 0;
+    int depth = 1;  // of the tree below and including this node
 };
 using NodeP = std::unique_ptr<Node>;
 
@@ -131,6 +133,7 @@ using NodeP = std::unique_ptr<Node>;
 struct Cursor {
     std::vector<Token> toks;
     size_t at = 0;
+    int nesting = 0;  // of the expression parser's recursion
 
     const Token &peek(size_t ahead = 0) const;
     bool end() const { return peek().kind == T_END; }
@@ -144,6 +147,12 @@ struct Cursor {
     std::string name();  // a name token, upper-cased
     [[noreturn]] void syntax() const;
 };
+
+// Expressions nest at most this deep, so that neither the parser nor the
+// evaluator can run out of stack: MAX_NESTING levels of parentheses,
+// calls, signs and NOTs, and trees (chains of operators) MAX_DEPTH deep.
+inline constexpr int MAX_NESTING = 256;
+inline constexpr int MAX_DEPTH = 1000;
 
 NodeP parse_expression(Cursor &c);
 

@@ -387,6 +387,12 @@ TEST(DozErrors, CodesTable)
 {
     Session s;
     std::string huge = "PRINT '" + std::string(MAX_STATEMENT, 'x') + "'";
+    auto times = [](const std::string &piece, int n) {
+        std::string out;
+        for (int i = 0; i < n; i++)
+            out += piece;
+        return out;
+    };
     struct Case {
         std::string text;
         unsigned mode;
@@ -401,6 +407,13 @@ TEST(DozErrors, CodesTable)
         {"PRINT 1 +", 0, E_EARLY_END},
         {"PRINT (1", 0, E_EARLY_END},
         {"PRINT 1 2", 0, E_SYNTAX},
+        // Nesting is bounded, so no statement can exhaust the stack.
+        {"PRINT " + times("(", 300) + "1" + times(")", 300), 0, E_TOO_DEEP},
+        {"PRINT 1" + times("+1", 1200), 0, E_TOO_DEEP},
+        {"PRINT " + times("-", 1200) + "1", 0, E_TOO_DEEP},
+        {"PRINT " + times("NOT ", 1200) + "TRUE", 0, E_TOO_DEEP},
+        {"PRINT " + times("ABS(", 300) + "1" + times(")", 300), 0, E_TOO_DEEP},
+        {"PRINT 1" + times("+1", 700) + "+" + times("(-", 120) + "1" + times(")", 120), 0, 0},
         {"PRINT 1 AS", 0, E_EARLY_END},
         {"PRINT 1 AS FROM", 0, E_RESERVED},
         {"PRINT 1 AS ABCDEFGHIJKLM", 0, E_LONG_NAME},
@@ -632,7 +645,7 @@ TEST(DozStatements, StopEndsAStatementWithCode7)
 {
     Session s;
     std::string e = "REPEAT(1,100000)";
-    for (int i = 0; i < 400; i++)
+    for (int i = 0; i < 100; i++)
         e = "ROUND(FLOAT(" + e + "))";
     std::string stmt = "PRINT SUMARR(" + e + ")";
     ASSERT_LE(stmt.size(), MAX_STATEMENT);
