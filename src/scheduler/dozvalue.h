@@ -1,0 +1,64 @@
+// Values of result rows: extraction of one field at the reading cursor
+// (dozrow.h) and fixed-width text of one value of any type.
+#pragma once
+
+#include "dozproto.h"
+
+#include <cstddef>
+
+// ---- extraction (rows with presence bytes) -------------------------------
+
+// The field described by `col` at the cursor: the address of its first
+// element, or null for a null field, an empty variable array, or a field
+// that would run past the buffer (then extract_overrun() is true).  `count`
+// gets the element count (1 for a single value; the present elements of a
+// variable array).  The cursor moves past the whole field.
+const void *extract(const DozColDesc &col, int *count);
+// True when the last extraction ran past the buffer.
+bool extract_overrun();
+int extract_flag(int alignment);
+const void *extract_string(int length);
+const void *extract_long(int count);
+const void *extract_varlong(int max, int *count);
+const void *extract_short(int count);
+const void *extract_varshort(int max, int *count);
+const void *extract_real(int count);
+const void *extract_varreal(int max, int *count);
+const void *extract_date(int count);
+const void *extract_vardate(int max, int *count);
+const void *extract_time(int count);
+const void *extract_vartime(int max, int *count);
+const void *extract_complex(int count);
+const void *extract_varcomplex(int max, int *count);
+const void *extract_bool();
+const void *extract_char();
+const void *extract_shortreal(int count);
+const void *extract_varshortreal(int max, int *count);
+const void *extract_tiny(int count);
+const void *extract_vartiny(int max, int *count);
+const void *extract_blob();
+
+// ---- formatting ----------------------------------------------------------
+
+// One value in `width` columns (a missing value: blanks).  The text is the
+// formatter's own, valid until its next call; any width is safe.
+const char *sprint_data(const void *value, int width, int precision, int type);
+// Formats of at most 24 characters; null leaves a format unchanged / not
+// copied.  Out texts need 25 bytes.
+void set_date_time_format(const char *date_format, const char *time_format);
+void get_date_time_format(char *date_format, char *time_format);
+void set_complex_format(const char *format);
+void get_complex_format(char *format);
+void set_quoting(int on);
+
+// The blob's display name: prefix, "_", first id, "_", second id (ids in
+// base 32), or "$<second id>" without a first id.  Written into `text`
+// (room for DOZ_BLOB_NAME_SIZE bytes) or, when null, into a new allocation
+// the caller frees.
+inline constexpr size_t DOZ_BLOB_NAME_SIZE = 32;
+char *doz_blob_name(const DozBlobDesc *desc, char *text);
+int doz_blob_size(const DozBlobDesc *desc);
+int doz_blob_flags(const DozBlobDesc *desc);
+int doz_blob_subclass(const DozBlobDesc *desc);
+void doz_set_blob_flags(DozBlobDesc *desc, int flags);
+void doz_set_blob_subclass(DozBlobDesc *desc, int subclass);
