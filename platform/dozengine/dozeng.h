@@ -54,7 +54,7 @@ inline constexpr size_t MAX_STATEMENT = 5999;
 // Longest string value and declared string length.
 inline constexpr int MAX_STRING = 4096;
 // Most elements an array value may hold.
-inline constexpr int MAX_ELEMENTS = 100000;
+inline constexpr int MAX_ELEMENTS = 32767;
 // Longest error text in the ERR reply (81 bytes with the terminator).
 inline constexpr size_t MAX_ERROR_TEXT = 80;
 
@@ -169,6 +169,8 @@ class Session {
     // Asks the running statement to stop (async-signal-safe); it then
     // ends with query code 7.
     void stop() { stop_.store(true, std::memory_order_relaxed); }
+    // A question the engine also asks while it works: true means stop.
+    void set_stop_probe(bool (*probe)(void *ctx), void *ctx);
 
     // The macro body of a name, or nullptr (for tests and tools).
     const std::string *macro(std::string_view name) const;

@@ -287,7 +287,7 @@ NodeP parse_expression(Cursor &c) { return parse_or(c); }
 
 void EvalCtx::check_stop() const
 {
-    if (st.stop && st.stop->load(std::memory_order_relaxed))
+    if ((st.stop && st.stop->load(std::memory_order_relaxed)) || (st.stop_probe && st.stop_probe(st.stop_ctx)))
         fail(E_STOPPED);
 }
 

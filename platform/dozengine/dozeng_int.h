@@ -114,6 +114,8 @@ struct SessionState {
     std::string password;  // the session password (SET %PASS, never printed)
     std::string dbname;    // the open database, "" when none
     std::atomic<bool> *stop = nullptr;
+    bool (*stop_probe)(void *ctx) = nullptr;
+    void *stop_ctx = nullptr;
 };
 
 // ---- expressions ------------------------------------------------------

@@ -408,6 +408,12 @@ Session::Session(SessionConfig config) : st_(std::make_unique<SessionState>())
 
 Session::~Session() = default;
 
+void Session::set_stop_probe(bool (*probe)(void *ctx), void *ctx)
+{
+    st_->stop_probe = probe;
+    st_->stop_ctx = ctx;
+}
+
 const std::string *Session::macro(std::string_view name) const
 {
     auto it = st_->macros.find(upper(name));

@@ -644,7 +644,7 @@ TEST(DozStatements, VariablesAreReplacedAndDropped)
 TEST(DozStatements, StopEndsAStatementWithCode7)
 {
     Session s;
-    std::string e = "REPEAT(1,100000)";
+    std::string e = "REPEAT(1,30000)";
     for (int i = 0; i < 100; i++)
         e = "ROUND(FLOAT(" + e + "))";
     std::string stmt = "PRINT SUMARR(" + e + ")";
