@@ -222,10 +222,23 @@ void release_slot(Connection *c)
     delete c;
 }
 
+void arm_death_handler()
+{
+    static const int block_int[] = {SIGINT, 0};
+    if (chld_saved)
+        return;
+    previous_chld = signal_action_mask(SIGCHLD, handle_qy_death, block_int);
+    chld_saved = true;
+}
+
 void general_init()
 {
-    if (initialised)
+    if (initialised) {
+        // After general_terminate: the handlers and the catalogue again.
+        init_qerror_handling(client_dir.c_str());
+        arm_death_handler();
         return;
+    }
     initialised = true;
     const char *cd = getenv("DOZ_CLIENT_DIR"), *sd = getenv("DOZ_SERVER_DIR"), *qd = getenv("QYDIR");
     install_dir = qd && *qd ? qd : "/usr/lib/qelbase";
@@ -240,9 +253,7 @@ void general_init()
     system_error = default_system_error;
     if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         signal_pipe[0] = signal_pipe[1] = -1;
-    static const int block_int[] = {SIGINT, 0};
-    previous_chld = signal_action_mask(SIGCHLD, handle_qy_death, block_int);
-    chld_saved = true;
+    arm_death_handler();
 }
 
 void install_usr1_handler()
