@@ -93,6 +93,8 @@ void emit(Run &r, const std::vector<Column> &cols, const std::vector<Value> &row
 std::string result_name(Cursor &c)
 {
     std::string n = c.name();
+    if (n == "@" || n[0] == '$')
+        fail(E_BAD_NAME, n);
     if (is_reserved(n))
         fail(E_RESERVED, n);
     if (n.size() > MAX_NAME)
@@ -191,7 +193,9 @@ void st_set(Run &r)
 std::string variable_name(Cursor &c)
 {
     std::string n = c.name();
-    if (is_reserved(n) || find_sysvar(n) || n == "%TEST" || n == "@" || n[0] == '$')
+    if (n == "@" || n[0] == '$')
+        fail(E_BAD_NAME, n);
+    if (is_reserved(n) || find_sysvar(n) || n == "%TEST")
         fail(E_RESERVED, n);
     if (n.size() > MAX_NAME)
         fail(E_LONG_NAME, n);

@@ -477,6 +477,8 @@ TEST(DozErrors, CodesTable)
         // variables
         {"CREATE VAR %UNIQUE 1", 0, E_RESERVED},
         {"CREATE VAR PRINT 1", 0, E_RESERVED},
+        {"CREATE VAR $7 1", 0, E_BAD_NAME},
+        {"PRINT 1 AS @", 0, E_BAD_NAME},
         {"CREATE VAR ABCDEFGHIJKLM 1", 0, E_LONG_NAME},
         {"CREATE VAR X 1 2", 0, E_SYNTAX},
         {"DROP VAR NOSUCH", 0, E_NO_VARIABLE},
