@@ -52,6 +52,8 @@ struct DcPoints {
 
 short result(int r) { return static_cast<short>(r); }
 
+bool clips_to_volume(const GCanvasRecord *c) { return c->modes.clip == 3 && c->modes.flag3d == 1; }
+
 // Corner and size of a rectangle of two device points, smaller corner
 // first; with `saturate`, an overflowed second y is pulled in to +-20000.
 void normalise(const GVector &a, const GVector &b, short corner[2], short size[2], bool saturate)
@@ -149,6 +151,20 @@ short gdraw_GDrawLineSupp(GCanvasRecord *canvas, const GVector *first, const GVe
 
 void gdraw_GDrawLine(GCanvasRecord *canvas, const GVector *first, const GVector *second)
 {
+    if (clips_to_volume(canvas)) {
+        // Clipped on copies: the caller's points stay as they were.
+        double a[3] = {0, 0, 0}, b[3] = {0, 0, 0};
+        for (int c = 0; c < 3 && c < first->dims; c++)
+            a[c] = gvector_GGetValue(first, 0, c);
+        for (int c = 0; c < 3 && c < second->dims; c++)
+            b[c] = gvector_GGetValue(second, 0, c);
+        GVector va{GV_DOUBLE, 0, 3, 1, {a, nullptr, nullptr}}, vb{GV_DOUBLE, 0, 3, 1, {b, nullptr, nullptr}};
+        if (first->type != GV_DOUBLE || second->type != GV_DOUBLE || first->count < 1 || second->count < 1 ||
+            gclip_GClipOneLineToVolume(canvas, &va, &vb) == -1)
+            return;
+        gdraw_GDrawLineSupp(canvas, &va, &vb);
+        return;
+    }
     gdraw_GDrawLineSupp(canvas, first, second);
 }
 
@@ -162,6 +178,23 @@ short gdraw_GDrawLines(GCanvasRecord *canvas, const GVector *points)
 
 short gdraw_GDrawPolyLine(GCanvasRecord *canvas, GVector *points)
 {
+    if (clips_to_volume(canvas)) {
+        double *clipped = nullptr;
+        long n = 0;
+        int r = gclip_GClipLineToVolume(canvas, points, &clipped, &n);
+        if (r == -1)
+            return 0;
+        if (r == 1) {
+            // The clipped copy is drawn; the caller's vector keeps its data.
+            GVector cv{GV_DOUBLE, 0, 3, n, {clipped, nullptr, nullptr}};
+            DcPoints p;
+            short s = to_dc(&cv, &p.v, canvas->current) != 0
+                          ? -1
+                          : result(gep_GCanvasEntryPoints(canvas)->DrawPolyLine(canvas, &p.v));
+            vx_free(clipped);
+            return s;
+        }
+    }
     DcPoints p;
     if (to_dc(points, &p.v, canvas->current) != 0)
         return -1;
@@ -171,8 +204,21 @@ short gdraw_GDrawPolyLine(GCanvasRecord *canvas, GVector *points)
 short gdraw_GDrawFilledPolygon(GCanvasRecord *canvas, GVector *points, const long *)
 {
     DcPoints p;
-    if (to_dc(points, &p.v, canvas->current) != 0)
+    if (clips_to_volume(canvas)) {
+        // Clipped in a copy with room for what the cut adds.
+        long room = std::max<long>(2 * points->count + 6, 100);
+        std::vector<double> copy(static_cast<size_t>(3 * room), 0.0);
+        for (long i = 0; i < points->count; i++)
+            for (int c = 0; c < 3 && c < points->dims; c++)
+                copy[static_cast<size_t>(3 * i + c)] = gvector_GGetValue(points, i, c);
+        GVector cv{GV_DOUBLE, 0, 3, points->count, {copy.data(), nullptr, nullptr}};
+        if (points->type != GV_DOUBLE || gclip_GClipToVolume(canvas, &cv) == -1)
+            return 0;
+        if (to_dc(&cv, &p.v, canvas->current) != 0)
+            return -1;
+    } else if (to_dc(points, &p.v, canvas->current) != 0) {
         return -1;
+    }
     const GEntryPoints *ep = gep_GCanvasEntryPoints(canvas);
     if (canvas->fill.style != 0)
         return result(ep->DrawFilledPolygon(canvas, &p.v, 0));

@@ -585,6 +585,20 @@ short gdraw_GDrawGrid(GCanvasRecord *canvas, const GVector *p1, const GVector *p
 short GCommentOutput(GCanvasRecord *canvas, const char *text);
 short GClearArea(GCanvasRecord *canvas, const GVector *first, const GVector *second);
 
+// ---- volume clipping ------------------------------------------------------
+// Only while the canvas clips to the world volume (clip selector 3 and the
+// 3-D flag set); otherwise nothing is clipped (0).
+
+int gclip_GPointInWorld(GCanvasRecord *canvas, const double *point);
+// A closed polygon of 3-D doubles, in place (its data holds 100 points, or
+// its count if more): 1 cut, 0 whole, -1 outside or degenerate (count 0).
+int gclip_GClipToVolume(GCanvasRecord *canvas, GVector *polygon);
+// An open polyline: 1 with a new array of 3-D points (the caller's), 0
+// nothing cut, -1 outside; the input is left as it was.
+int gclip_GClipLineToVolume(GCanvasRecord *canvas, const GVector *polyline, double **points, long *count);
+// One segment, its ends moved in place: 1 cut, 0 whole, -1 outside.
+int gclip_GClipOneLineToVolume(GCanvasRecord *canvas, GVector *first, GVector *second);
+
 // ---- text ----------------------------------------------------------------
 
 int GSetTextModes(GCanvasRecord *canvas, uint64_t mask, const GTextModes *modes);

@@ -2,6 +2,7 @@
 
 #include "pelxfixture.h"
 
+#include <cmath>
 #include <cstring>
 
 using namespace pelxtest;
@@ -407,6 +408,116 @@ TEST_F(Draw, DeviceFontsAreAlignedForTheDriver)
     GVector pos = point(1000, 1000);
     EXPECT_EQ(GPutText(cv, &pos, "label"), -1);
     EXPECT_EQ(grec::count(20), 0);
+}
+
+class Clip : public Draw {
+protected:
+    void SetUp() override
+    {
+        Draw::SetUp();
+        open(GP_POSTSCRIPT);
+        canvas(4095, GCS_WC);
+        GCanvasModes m{};
+        double w[6] = {0, 0, 0, 100, 100, 100};
+        memcpy(m.world, w, sizeof w);
+        m.clip = 3;
+        m.flag3d = 1;
+        GSetCanvasModes(cv, GCM_WORLD | GCM_CLIP | GCM_FLAG3D, &m);
+        grec::clear();
+    }
+    GVector p3(double x, double y, double z)
+    {
+        dbl.push_back({x, y, z});
+        return GVector{GV_DOUBLE, 0, 3, 1, {dbl.back().data(), nullptr, nullptr}};
+    }
+    // World x (or y) to its device value on this canvas: the plot space is
+    // 2620 units (80% of the default canvas size) for the world's 100.
+    static double dc(double v) { return std::trunc(v / 100 * 2620); }
+};
+
+TEST_F(Clip, LinesAgainstTheWorldVolume)
+{
+    struct Case {
+        std::vector<double> a, b;
+        bool drawn;
+        double end_x;  // world x of the drawn second end
+    } cases[] = {
+        {{110, 10, 10}, {150, 90, 10}, false, 0},  // wholly outside x max
+        {{10, 10, 10}, {50, 50, 150}, true, 10 + 40 * 90 / 140.0},  // cut at z max
+        {{10, 10, 10}, {100, 50, 50}, true, 100},  // ends on the boundary: not cut
+        {{-50, 50, 50}, {50, 50, 50}, true, 50},
+    };
+    for (auto &c : cases) {
+        grec::clear();
+        GVector a = p3(c.a[0], c.a[1], c.a[2]), b = p3(c.b[0], c.b[1], c.b[2]);
+        gdraw_GDrawLine(cv, &a, &b);
+        ASSERT_EQ(grec::count(7), c.drawn ? 1 : 0) << c.a[0];
+        if (c.drawn) {
+            EXPECT_NEAR(grec::of(7)[0].points[1].at(0, 0), dc(c.end_x), 1) << c.a[0];
+        }
+        // The caller's points are its own.
+        EXPECT_EQ(gvector_GGetValue(&b, 0, 2), c.b[2]);
+    }
+    // The line from outside x min was cut to start at x 0.
+    EXPECT_NEAR(grec::of(7)[0].points[0].at(0, 0), 0, 1);
+}
+
+TEST_F(Clip, PolylinesAndPolygons)
+{
+    double line[9] = {10, 10, 10, 150, 10, 10, 150, 90, 10};
+    GVector lv{GV_DOUBLE, 0, 3, 3, {line, nullptr, nullptr}};
+    gdraw_GDrawPolyLine(cv, &lv);
+    auto pl = grec::of(9).at(0).points[0];
+    ASSERT_EQ(pl.count(), 2);  // the kept start and the cut at x max
+    EXPECT_NEAR(pl.at(1, 0), dc(100), 1);
+    EXPECT_EQ(lv.count, 3);
+    EXPECT_EQ(lv.data[0], static_cast<void *>(line));
+
+    // A triangle with one corner beyond x max comes back with four corners.
+    std::vector<double> tri(300, 0.0);
+    double t[9] = {10, 10, 10, 150, 50, 10, 10, 90, 10};
+    std::copy(t, t + 9, tri.begin());
+    GVector tv{GV_DOUBLE, 0, 3, 3, {tri.data(), nullptr, nullptr}};
+    EXPECT_EQ(gclip_GClipToVolume(cv, &tv), 1);
+    EXPECT_EQ(tv.count, 4);
+    EXPECT_EQ(tri[12], 0);  // the rest of the room cleared
+    // Lying exactly on the y max plane: inside, neither cut nor refused.
+    double flat[9] = {10, 100, 10, 20, 100, 10, 10, 100, 20};
+    std::vector<double> room(300, 0.0);
+    std::copy(flat, flat + 9, room.begin());
+    GVector fv{GV_DOUBLE, 0, 3, 3, {room.data(), nullptr, nullptr}};
+    EXPECT_EQ(gclip_GClipToVolume(cv, &fv), 0);
+    EXPECT_EQ(fv.count, 3);
+    // Wholly outside: nothing drawn.
+    double out[9] = {200, 10, 10, 300, 50, 10, 200, 90, 10};
+    GVector ov{GV_DOUBLE, 0, 3, 3, {out, nullptr, nullptr}};
+    grec::clear();
+    gdraw_GDrawFilledPolygon(cv, &ov, nullptr);
+    EXPECT_EQ(grec::count(10), 0);
+    // Cut while drawing: the driver gets the clipped outline (the polyline
+    // above, closed, loses its corners beyond x max).
+    gdraw_GDrawFilledPolygon(cv, &lv, nullptr);
+    auto cut = grec::of(10).at(0).points[0];
+    ASSERT_EQ(cut.count(), 3);
+    EXPECT_NEAR(cut.at(2, 0), dc(100), 1);
+    EXPECT_EQ(lv.count, 3);
+
+    double on_face[3] = {100, 0, 50}, outside[3] = {100.5, 0, 50};
+    EXPECT_EQ(gclip_GPointInWorld(cv, on_face), 1);
+    EXPECT_EQ(gclip_GPointInWorld(cv, outside), 0);
+}
+
+TEST_F(Clip, OnlyWhenTheCanvasAsks)
+{
+    GCanvasModes m{};
+    m.flag3d = 0;
+    GSetCanvasModes(cv, GCM_FLAG3D, &m);
+    grec::clear();
+    GVector a = p3(110, 10, 10), b = p3(150, 90, 10);
+    gdraw_GDrawLine(cv, &a, &b);
+    EXPECT_EQ(grec::count(7), 1);
+    double outside[3] = {500, 0, 0};
+    EXPECT_EQ(gclip_GPointInWorld(cv, outside), 1);
 }
 
 TEST(TextOffsets, AlignmentPoints)
