@@ -160,7 +160,8 @@ Value e_val(EvalCtx &ctx, std::vector<Value> &a)
     const char *p = s.c_str();
     while (*p == ' ' || *p == '\t')
         p++;
-    if (!*p)
+    // Decimal notation only (strtod would also read hexadecimal, "inf" and "nan").
+    if (!*p || s.find_first_not_of(" \t+-.0123456789eE") != std::string::npos)
         return make_null(REAL);
     char *end = nullptr;
     double d = strtod(p, &end);

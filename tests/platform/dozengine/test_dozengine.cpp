@@ -311,6 +311,8 @@ TEST(DozExpressions, ValuesTable)
         {"LEN(N)", "LONG NULL"},
         {"VAL(' 2.5 ')", "REAL 2.5"},
         {"VAL('x2')", "REAL NULL"},
+        {"VAL('0x1A')", "REAL NULL"},
+        {"VAL('-1.5e2')", "REAL -150"},
         {"VAL(?+'')", "REAL NULL"},
         {"ROUND(2.5)", "LONG 3"},
         {"ROUND(-2.5)", "LONG -3"},
