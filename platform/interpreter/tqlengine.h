@@ -35,6 +35,14 @@ struct TqlHost {
     int (*confirm)(void *self, const char *question) = nullptr;
     void (*echo)(void *self, int first, const char *text, int second) = nullptr;
     std::string (*get_response)(void *self, const char *prompt, int flag) = nullptr;
+    // Blob transfers through the client: a blob delivered from `source`
+    // (to `destination`, or to the client's retrieval procedure when that
+    // is empty), and the bytes of the write specification `spec` of a row
+    // the client sent, fetched into `destination`.  The client's result
+    // code; its errno in `error`.
+    int (*read_blob)(void *self, const char ident[28], const char *source, const char *destination,
+                     int *error) = nullptr;
+    int (*write_blob)(void *self, const char *destination, uint64_t spec, int *error) = nullptr;
 };
 
 // Result rows: the columns, and a producer that fills the next row laid

@@ -10,6 +10,10 @@
 //   TEST ECHO a b 'text'   echoes; no rows
 //   TEST GETRESP 'p' flag  asks for a response; one string(81)
 //   TEST FORK 'command' f0 f1 f2 f3    asks the client to run a satellite
+//   TEST READBLOB 'src' 'dst'   delivers a blob through the client
+//   TEST WRITEBLOB 'dst'   fetches the blob of the first row the client
+//                          packed (one blob column) into dst
+//   CREATE VAR %name n     keeps an integer variable; PRINT %name shows it
 //   TEST EXIT              ends the interpreter without an answer
 //   TEST BADCODE           answers with a message code no client knows
 //
@@ -34,6 +38,7 @@ namespace {
 
 struct Mini {
     TqlSession session;
+    std::vector<std::pair<std::string, int32_t>> vars;
     std::vector<DozColDesc> stored_cols;
     std::vector<unsigned char> stored;
     int stored_rows = 0;
@@ -293,6 +298,19 @@ void run_print(Mini *m, Lexer &lx, TqlOutcome *out)
             cols.push_back(column(DOZ_T_STRING, 30, -1, 0, name.c_str()));
             values.push_back(text_bytes(value));
             present.push_back(true);
+        } else if (lx.punct('%')) {
+            std::string var = "%";
+            while (isalnum(static_cast<unsigned char>(*lx.p)) || *lx.p == '_')
+                var += static_cast<char>(toupper(static_cast<unsigned char>(*lx.p++)));
+            const int32_t *value = nullptr;
+            for (auto &v : m->vars)
+                if (v.first == var)
+                    value = &v.second;
+            if (!value)
+                return set_error(out, TQL_E_ARGUMENT);
+            cols.push_back(column(DOZ_T_LONG, 11, -1, 0, var.c_str()));
+            values.push_back(bytes_of<int32_t>(*value));
+            present.push_back(true);
         } else if (lx.quoted(text)) {
             if (text.size() > DOZ_MAX_ELEMENTS)
                 return set_error(out, TQL_E_ARGUMENT);
@@ -460,6 +478,46 @@ void run_test(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
             out->fork_flags[i] = static_cast<uint8_t>(f[i]);
         return;
     }
+    if (lx.keyword("READBLOB")) {
+        std::string src, dst;
+        if (!lx.quoted(src) || !lx.quoted(dst) || !lx.at_end())
+            return set_error(out, TQL_E_SYNTAX);
+        if (noeval)
+            return;
+        DozBlobDesc b{};
+        snprintf(b.prefix, sizeof b.prefix, "B");
+        b.id1 = 1;
+        b.id2 = 2;
+        char ident[28];
+        memcpy(ident, &b, sizeof ident);
+        int err = 0;
+        int r = host->read_blob ? host->read_blob(host->self, ident, src.c_str(), dst.c_str(), &err) : -1;
+        out->fifth = err;
+        one_row(out, {column(DOZ_T_LONG, 11, -1, 0, "RESULT")}, {bytes_of<int32_t>(r)}, {true});
+        return;
+    }
+    if (lx.keyword("WRITEBLOB")) {
+        std::string dst;
+        if (!lx.quoted(dst) || !lx.at_end())
+            return set_error(out, TQL_E_SYNTAX);
+        if (noeval)
+            return;
+        size_t size = 0;
+        int rows = 0;
+        const unsigned char *in = host->input ? host->input(host->self, &size, &rows) : nullptr;
+        DozLayout layout;
+        std::vector<DozColDesc> cols = {column(DOZ_T_BLOB, 24, -1, 0, "B")};
+        doz_layout(cols, true, layout);
+        if (!in || size < static_cast<size_t>(layout.row_size))
+            return set_error(out, TQL_E_INPUT);
+        uint64_t spec;
+        memcpy(&spec, in + layout.fields[0].value + 16, 8);
+        int err = 0;
+        int r = host->write_blob ? host->write_blob(host->self, dst.c_str(), spec, &err) : -1;
+        out->fifth = err;
+        one_row(out, {column(DOZ_T_LONG, 11, -1, 0, "RESULT")}, {bytes_of<int32_t>(r)}, {true});
+        return;
+    }
     if (lx.keyword("EXIT")) {
         out->exit_now = !noeval;
         return;
@@ -483,12 +541,31 @@ void mini_run(void *engine, const char *text, uint32_t modes, TqlHost *host, Tql
     Mini *m = static_cast<Mini *>(engine);
     Lexer lx{text};
     bool noeval = modes & DOZ_M_NOEVAL;
-    if (lx.keyword("PRINT"))
+    if (lx.keyword("PRINT")) {
         run_print(m, lx, out);
-    else if (lx.keyword("TEST"))
+    } else if (lx.keyword("CREATE")) {
+        long value;
+        std::string var = "%";
+        if (!lx.keyword("VAR") || !lx.punct('%'))
+            return set_error(out, TQL_E_SYNTAX);
+        while (isalnum(static_cast<unsigned char>(*lx.p)) || *lx.p == '_')
+            var += static_cast<char>(toupper(static_cast<unsigned char>(*lx.p++)));
+        if (var.size() < 2 || !lx.integer(value) || !lx.at_end())
+            return set_error(out, TQL_E_SYNTAX);
+        if (noeval)
+            return;
+        for (auto &v : m->vars)
+            if (v.first == var) {
+                v.second = static_cast<int32_t>(value);
+                return;
+            }
+        m->vars.emplace_back(var, static_cast<int32_t>(value));
+    }
+    else if (lx.keyword("TEST")) {
         run_test(m, lx, noeval, host, out);
-    else
+    } else {
         set_error(out, TQL_E_SYNTAX);
+    }
 }
 
 int mini_dump(void *engine, int kind, FILE *to)

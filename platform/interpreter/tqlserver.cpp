@@ -183,6 +183,39 @@ std::string host_getresp(void *, const char *prompt, int flag)
     return std::string(t, strnlen(t, static_cast<size_t>(std::clamp(n, 0, 81))));
 }
 
+int host_read_blob(void *, const char ident[28], const char *source, const char *destination, int *error)
+{
+    static DozReadBlobMsg m;
+    memset(&m, 0, sizeof m);
+    m.h.code = DOZ_READ_BLOB;
+    memcpy(m.ident, ident, sizeof m.ident);
+    size_t ls = strnlen(source, 2000), ld = strnlen(destination, 2000);
+    memcpy(m.text, source, ls);
+    memcpy(m.text + ls + 1, destination, ld);
+    m.source_offset = 0;
+    m.destination_offset = static_cast<int32_t>(ls + 1);
+    send(&m, 40 + ls + 1 + ld + 1);
+    DozMsg r;
+    int n = wait_reply(DOZ_READ_BLOB_REPLY, r);
+    const auto &reply = reinterpret_cast<const DozBlobReplyMsg &>(r);
+    *error = n >= 8 ? reply.error : 0;
+    return n >= 8 ? reply.result : -1;
+}
+
+int host_write_blob(void *, const char *destination, uint64_t spec, int *error)
+{
+    DozWriteBlobMsg m{};
+    m.h.code = DOZ_WRITE_BLOB;
+    snprintf(m.destination, sizeof m.destination, "%s", destination);
+    m.spec = spec;
+    send(&m, 272);
+    DozMsg r;
+    int n = wait_reply(DOZ_WRITE_BLOB_REPLY, r);
+    const auto &reply = reinterpret_cast<const DozBlobReplyMsg &>(r);
+    *error = n >= 8 ? reply.error : 0;
+    return n >= 8 ? reply.result : -1;
+}
+
 bool chan_eob(void *, int rows, int data_bytes)
 {
     DozEobMsg e{};
@@ -208,6 +241,8 @@ void run_query(const char *text, uint32_t modes)
     host.confirm = host_confirm;
     host.echo = host_echo;
     host.get_response = host_getresp;
+    host.read_blob = host_read_blob;
+    host.write_blob = host_write_blob;
     TqlOutcome out;
     srv.engine->run(srv.engine_state, text, modes, &host, &out);
     if (out.exit_now)

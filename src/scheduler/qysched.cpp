@@ -27,6 +27,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -89,6 +90,11 @@ uid_t inst_uid = 0;
 gid_t inst_gid = 0;
 int unassigned_error = 0;
 bool draining = false;
+std::vector<DozBlobWriteSpec *> write_specs;
+std::string fork_option;
+DozSubcWaitProc subc_wait_proc = nullptr;
+volatile sig_atomic_t in_satellite_start = 0;
+std::string satellite_lines[3];
 
 template <class... A>
 void report(const VxMsg<A...> &m, typename std::type_identity<A>::type... args)
@@ -385,6 +391,363 @@ struct CallbackScope {
     ~CallbackScope() { in_callback = 0; }
 };
 
+// ---- blobs -------------------------------------------------------------------
+
+constexpr uint64_t SPEC_TAG = 0x766f7300ULL << 32;  // marks a token of ours
+
+DozBlobWriteSpec *find_write_spec(uint64_t token)
+{
+    if ((token & 0xffffffff00000000ULL) != SPEC_TAG)
+        return nullptr;
+    uint64_t i = token & 0xffffffffULL;
+    return i >= 1 && i <= write_specs.size() ? write_specs[i - 1] : nullptr;
+}
+
+ssize_t read_some(int fd, void *buf, size_t n)
+{
+    ssize_t r;
+    do
+        r = read(fd, buf, n);
+    while (r < 0 && errno == EINTR);
+    return r;
+}
+
+bool write_all(int fd, const unsigned char *p, size_t n)
+{
+    while (n > 0) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+// Copies `in` to `out`: 0, or the read / write failure code.
+int copy_fd(int in, int out, size_t block, int read_fail, int write_fail, int *error)
+{
+    std::vector<unsigned char> buf(block);
+    for (;;) {
+        ssize_t n = read_some(in, buf.data(), buf.size());
+        if (n == 0)
+            return 0;
+        if (n < 0) {
+            *error = errno;
+            return read_fail;
+        }
+        if (!write_all(out, buf.data(), static_cast<size_t>(n))) {
+            *error = errno;
+            return write_fail;
+        }
+    }
+}
+
+int open_blob_destination(Connection *c, const std::string &dest)
+{
+    std::string path = dest;
+    if (path.empty()) {
+        if (!c->fifo[0])
+            report(QY_NO_FIFO);
+        path = c->fifo;
+    }
+    int fd;
+    do
+        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int write_blob(Connection *c, const std::string &dest, uint64_t token, int32_t *error)
+{
+    in_callback = 0;
+    DozBlobWriteSpec *spec = find_write_spec(token);
+    if (!spec) {
+        report(QY_NULL_WRITE_SPEC);
+        return -201;
+    }
+    if (spec->kind == 0) {
+        int fd = open_blob_destination(c, dest);
+        if (fd < 0) {
+            *error = errno;
+            return -197;
+        }
+        close(fd);
+        return 0;
+    }
+    if (spec->kind == 1) {
+        int in = open(spec->path, O_RDONLY | O_CLOEXEC);
+        if (in < 0) {
+            *error = errno;
+            return -201;
+        }
+        int out = open_blob_destination(c, dest);
+        if (out < 0) {
+            *error = errno;
+            close(in);
+            return -197;
+        }
+        int e = 0;
+        int r = copy_fd(in, out, 8192, -204, -202, &e);
+        *error = e;
+        close(in);
+        close(out);
+        return r;
+    }
+    if ((spec->kind == 2 || spec->kind == 3) && spec->proc) {
+        int out = open_blob_destination(c, dest);
+        if (out < 0) {
+            *error = errno;
+            return -197;
+        }
+        spec->proc(spec->kind == 2 ? spec->argument : reinterpret_cast<long>(spec), out);
+        close(out);
+        return 0;
+    }
+    return 0;
+}
+
+int read_blob(Connection *c, DozReadBlobMsg *m, int len, int32_t *error)
+{
+    in_callback = 0;
+    int text_len = len - 40;
+    if (text_len < 0)
+        return -197;
+    // Both paths must lie inside the message and end there.
+    auto text_at = [&](int32_t off, std::string &out) {
+        if (off < 0 || off >= text_len)
+            return false;
+        const char *p = m->text + off;
+        size_t n = strnlen(p, static_cast<size_t>(text_len - off));
+        if (n == static_cast<size_t>(text_len - off))
+            return false;
+        out.assign(p, n);
+        return true;
+    };
+    std::string src, dst;
+    if (!text_at(m->source_offset, src) || !text_at(m->destination_offset, dst))
+        return -197;
+    if (src.empty())
+        src = c->fifo;
+    int in;
+    do
+        in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    while (in < 0 && errno == EINTR);
+    if (in < 0) {
+        *error = errno;
+        return -197;
+    }
+    int r = 0;
+    if (dst.empty()) {
+        if (c->blob_proc)
+            c->blob_proc(c->cid, in, m->ident, c->blob_number++);
+        else
+            r = -200;
+    } else {
+        int out = open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (out < 0) {
+            *error = errno;
+            r = -198;
+        } else {
+            long block = fs_blksize(dst.c_str());
+            int e = 0;
+            r = copy_fd(in, out, static_cast<size_t>(std::clamp<long>(block, 512, 1 << 20)), -203, -199, &e);
+            *error = e;
+            close(out);
+        }
+    }
+    close(in);
+    return r;
+}
+
+// ---- satellite programs --------------------------------------------------------
+
+std::vector<std::string> split_words(const std::string &text, size_t max)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < text.size() && words.size() < max) {
+        while (i < text.size() && text[i] == ' ')
+            i++;
+        size_t j = i;
+        while (j < text.size() && text[j] != ' ')
+            j++;
+        if (j > i)
+            words.push_back(text.substr(i, j - i));
+        i = j;
+    }
+    return words;
+}
+
+bool file_exists(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+int send_query_forced_wait(Connection *c, const char *text);
+
+void run_satellite(Connection *c, const std::string &command, const uint8_t flags[4], const unsigned char *area,
+                   int area_len)
+{
+    const int saved_in_query = c->in_query;
+    c->busy = 0;  // the interpreter is done with the request: it waits for us now
+    c->in_query = 0;
+    in_callback = 1;
+    for (std::string &l : satellite_lines)
+        l.clear();
+    auto fork_proc = reinterpret_cast<DozForkProc>(callbacks[DOZ_CB_FORK]);
+    std::vector<std::string> words = split_words(command, 40);
+    int code = 0, code2 = 0, code3 = 0;
+    if (words.empty()) {
+        code = 19;
+        code2 = 21;
+    }
+    std::string path;
+    if (!words.empty()) {
+        const std::string &prog = words[0];
+        std::string last = vx::basename(prog.c_str());
+        std::string in_client = client_dir + "/bin/bin.SUN4SOLARIS/" + (flags[0] ? prog : last);
+        if (flags[0])
+            path = prog[0] == '/' ? prog : file_exists(in_client) ? in_client : install_dir + "/bin/" + prog;
+        else
+            path = file_exists(in_client) ? in_client : install_dir + "/" + prog;
+    }
+    in_satellite_start = 1;
+    sigset_t before;
+    signal_getmask(&before);
+    if (flags[1])
+        signal_block(SIGINT, nullptr);
+
+    std::vector<std::string> args;
+    int err_pipe[2] = {-1, -1}, report_pipe[2] = {-1, -1};
+    bool started = false;
+    int exit_status = 0, signalled = 0, exec_errno = 0;
+    char **env = nullptr;
+    int how = 0;
+    if (!words.empty() && fork_proc)
+        how = fork_proc(0, flags[1], flags[2], area, &env);
+    if (!words.empty() && how != -1 && pipe(err_pipe) == 0 && pipe2(report_pipe, O_CLOEXEC) == 0) {
+        fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
+        args = {vx::basename(path.c_str()), "-q", std::to_string(c->msqid), "-m", std::to_string(c->shmid),
+                "-p", std::to_string(c->pid), "-e", std::to_string(err_pipe[1])};
+        for (const std::string &w : split_words(fork_option, 40))
+            args.push_back(w);
+        for (size_t i = 1; i < words.size(); i++)
+            args.push_back(words[i]);
+        if (args.size() > 40)
+            args.resize(40);
+        std::vector<char *> argv;
+        for (std::string &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        signal_block(SIGINT, nullptr);
+        pid_t pid = fork();
+        if (pid == 0) {
+            close(err_pipe[0]);
+            if (how == 1)
+                setsid();
+            signal(SIGINT, SIG_DFL);
+            signal_setmask(nullptr);
+            if (env)
+                execve(path.c_str(), argv.data(), env);
+            else
+                execv(path.c_str(), argv.data());
+            int e = errno;
+            ssize_t w = write(report_pipe[1], &e, sizeof e);
+            (void)w;
+            _exit(1);
+        }
+        int fork_errno = errno;
+        close(err_pipe[1]);
+        close(report_pipe[1]);
+        if (pid < 0) {
+            code = 16;
+            code2 = fork_errno == ENOMEM ? 22 : fork_errno == EAGAIN ? 23 : 0;
+        } else {
+            started = true;
+            c->satellite_pid = pid;
+            if (!flags[1])
+                signal_unblock(SIGINT, nullptr);
+            ssize_t got;
+            do
+                got = read(report_pipe[0], &exec_errno, sizeof exec_errno);
+            while (got < 0 && errno == EINTR);
+            if (got != static_cast<ssize_t>(sizeof exec_errno))
+                exec_errno = 0;
+            int st = 0;
+            if (!(subc_wait_proc && subc_wait_proc(pid, &st))) {
+                wait_for_child(pid, 1, &exit_status, &signalled);
+            } else {
+                exit_status = st;
+            }
+            char text[247];
+            size_t n = 0;
+            ssize_t r;
+            while (n < 246 && (r = read_some(err_pipe[0], text + n, 246 - n)) > 0)
+                n += static_cast<size_t>(r);
+            text[n] = '\0';
+            std::string all(text, n);
+            for (int i = 0, at = 0; i < 3 && at <= static_cast<int>(all.size()); i++) {
+                size_t nl = all.find('\n', static_cast<size_t>(at));
+                std::string line = all.substr(static_cast<size_t>(at), nl == std::string::npos ? std::string::npos : nl - at);
+                satellite_lines[i] = line.substr(0, 80);
+                if (nl == std::string::npos)
+                    break;
+                at = static_cast<int>(nl) + 1;
+            }
+        }
+        close(err_pipe[0]);
+        close(report_pipe[0]);
+    } else if (!words.empty() && how != -1) {
+        for (int fd : {err_pipe[0], err_pipe[1], report_pipe[0], report_pipe[1]})
+            if (fd >= 0)
+                close(fd);
+        code = 16;
+    }
+    if (!words.empty() && fork_proc && how != -1)
+        fork_proc(1, flags[1], flags[3], nullptr, nullptr);
+
+    if (started) {
+        doz_reattach(c->cid);
+        clear_status(c);
+        char text[64];
+        snprintf(text, sizeof text, "create var %%exitstatus %d", exit_status);
+        send_query_forced_wait(c, text);
+        clear_status(c);
+        if (exec_errno) {
+            code = 19;
+            code2 = exec_errno == ENOENT || exec_errno == ENOTDIR ? 21
+                    : exec_errno == ENOMEM                         ? 22
+                    : exec_errno == EAGAIN                         ? 23
+                    : exec_errno == EACCES                         ? 20
+                                                                   : 0;
+        } else if (signalled) {
+            code = 24;
+        } else if (exit_status != 0) {
+            code = 17;
+            if (!satellite_lines[1].empty())
+                code2 = 99;
+            if (!satellite_lines[2].empty())
+                code3 = 93;
+        }
+    }
+    if (code) {
+        c->status[DOZ_ST_ERROR] = 1;
+        c->status[DOZ_ST_CODE] = code;
+        c->status[DOZ_ST_CODE2] = code2;
+        c->status[DOZ_ST_CODE3] = code3;
+    }
+    in_satellite_start = 0;
+    c->satellite_pid = -1;
+    signal_setmask(&before);
+    in_callback = 0;
+    c->in_query = saved_in_query;
+    c->busy = 1;  // finished by the caller as for an acknowledgement
+}
+
 // Handles one message; true when it finished the pending request.
 bool handle_message(Connection *c, DozMsg *m, int len)
 {
@@ -461,25 +824,31 @@ bool handle_message(Connection *c, DozMsg *m, int len)
         return false;
     }
     case DOZ_FORK: {
-        // Satellite programs are not served by this client: the request
-        // ends as if the satellite could not be started.
-        c->status[DOZ_ST_ERROR] = 1;
-        c->status[DOZ_ST_CODE] = 19;
+        if (len < 264)
+            break;
+        auto *f = reinterpret_cast<DozForkMsg *>(m);
+        std::string command = bounded_text(f->command, len, sizeof f->command);
+        run_satellite(c, command, f->flags, f->area, len - 264);
         process_after_ack(c);
         return true;
     }
     case DOZ_WRITE_BLOB: {
         DozBlobReplyMsg r{};
         r.h.code = DOZ_WRITE_BLOB_REPLY;
-        r.result = -201;
-        r.error = ENOENT;
+        if (len < 272) {
+            r.result = -201;
+        } else {
+            auto *w = reinterpret_cast<DozWriteBlobMsg *>(m);
+            std::string dest = bounded_text(w->destination, len - 4, sizeof w->destination);
+            r.result = write_blob(c, dest, w->spec, &r.error);
+        }
         transmit(c, &r, 8);
         return false;
     }
     case DOZ_READ_BLOB: {
         DozBlobReplyMsg r{};
         r.h.code = DOZ_READ_BLOB_REPLY;
-        r.result = -200;
+        r.result = read_blob(c, reinterpret_cast<DozReadBlobMsg *>(m), len, &r.error);
         transmit(c, &r, 8);
         return false;
     }
@@ -1277,6 +1646,17 @@ static int send_query(Connection *c, const char *text, bool with_modes, uint32_t
     return 0;
 }
 
+namespace {
+int send_query_forced_wait(Connection *c, const char *text)
+{
+    uint32_t saved = c->current;
+    c->current |= DOZ_M_WAIT;
+    int r = send_query(c, text, false, 0);
+    c->current = saved;
+    return r;
+}
+}  // namespace
+
 int doz_query(int cid, const char *text)
 {
     Connection *c = check_connection(cid);
@@ -1412,6 +1792,13 @@ int doz_mess(int cid, char *text1, char *text2, char *text3)
         }
         return -1;
     }
+    if (c->status[DOZ_ST_ERROR] && (code == 17 || code2 == 99 || code3 == 93)) {
+        // A satellite failed: its own lines.
+        snprintf(text1, 81, "%s", satellite_lines[0].c_str());
+        snprintf(text2, 81, "%s", satellite_lines[1].c_str());
+        snprintf(text3, 81, "%s", satellite_lines[2].c_str());
+        return -1;
+    }
     DozErrMsg m{};
     m.h.code = DOZ_ERR;
     m.code[0] = code;
@@ -1465,7 +1852,7 @@ int doz_abort(int cid)
     Connection *c = check_connection(cid);
     if (!c)
         return -1;
-    if (c->satellite_pid > 0)
+    if (in_satellite_start && c->satellite_pid > 0)
         kill(c->satellite_pid, SIGTERM);
     else if (c->pid > 0)
         kill(c->pid, SIGUSR1);
@@ -1629,3 +2016,20 @@ void doz_handle_signals()
     signal_arrived = 0;
     handle_any_messages();
 }
+
+void doz_set_blob_write_spec(DozBlobDesc *desc, DozBlobWriteSpec *spec)
+{
+    size_t i = 0;
+    while (i < write_specs.size() && write_specs[i] != spec)
+        i++;
+    if (i == write_specs.size())
+        write_specs.push_back(spec);
+    uint64_t token = SPEC_TAG | static_cast<uint64_t>(i + 1);
+    memcpy(reinterpret_cast<unsigned char *>(desc) + 16, &token, 8);
+}
+
+void doz_clear_blob_write_specs() { write_specs.clear(); }
+
+void query_set_fork_option(const char *text) { fork_option = text ? text : ""; }
+
+void doz_set_subc_wait_proc(DozSubcWaitProc proc) { subc_wait_proc = proc; }

@@ -119,6 +119,34 @@ int doz_set_callback_proc(int kind, DozCallback proc);
 // return at once (its reply is then sent as for no answer).
 bool doz_callback_abandoned();
 
+// ---- blobs and satellite programs ---------------------------------------
+
+// What a row of the program's own (a load, the row editor) sends for one
+// blob: kind 0 nothing, 1 the file `path`, 2 the procedure called with
+// `argument`, 3 the procedure called with the specification's address.
+struct DozBlobWriteSpec {
+    int32_t kind;
+    int32_t argument;
+    char path[256];
+    void (*proc)(long value, int fd);
+};
+// Puts a token for `spec` into bytes 16 to 23 of the descriptor.  The
+// interpreter hands the token back; only specifications registered here
+// (and not cleared since) are used, never an address from elsewhere.
+void doz_set_blob_write_spec(DozBlobDesc *desc, DozBlobWriteSpec *spec);
+void doz_clear_blob_write_specs();
+
+// Extra words for every satellite's argument list.
+void query_set_fork_option(const char *text);
+// The fork procedure (callback kind 4): phase 0 before the start with the
+// second and third flag bytes, the message's area and an environment out
+// (return -1: do not start, 1: start in a new session); phase 1 after the
+// end with the second and fourth flag bytes and no area.
+using DozForkProc = int (*)(int phase, int flag_a, int flag_b, const unsigned char *area, char ***env);
+// Waits for the satellite itself; non-zero when it did (status valid).
+using DozSubcWaitProc = int (*)(pid_t pid, int *status);
+void doz_set_subc_wait_proc(DozSubcWaitProc proc);
+
 // ---- asynchronous delivery -----------------------------------------------
 
 // The read end of the signal pipe (non-blocking, close-on-exec), -1 before
