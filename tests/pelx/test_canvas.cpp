@@ -26,8 +26,8 @@ TEST_F(Canvas, DeviceOpenFailures)
     grec::answers().open_device = -1;
     EXPECT_EQ(GOpenDevice(GDM_PROTOCOL, &m, nullptr), nullptr);
     EXPECT_EQ(last_error(), std::make_pair(4, 8));
-    GetCapturedStderr();
     EXPECT_EQ(gep_GEntryPoints(7), nullptr);
+    GetCapturedStderr();
 }
 
 TEST_F(Canvas, ClosingADeviceClosesItsCanvasesFirst)
@@ -285,6 +285,98 @@ TEST_F(Canvas, UserTransformPlacesAndInverts)
     gcoords_GApplyPart(&s.inverse, out, back);
     for (int i = 0; i < 3; i++)
         EXPECT_NEAR(back[i], in[i], 1e-12);
+}
+
+TEST_F(Canvas, EveryProtocolHasItsDriver)
+{
+    // X and PCL share the X11 driver, PostScript and EPS theirs, HP-GL and
+    // HP-GL/2 theirs, the image driver the rest; each opens and closes.
+    const int driver[7] = {GDRV_X11, GDRV_POSTSCRIPT, GDRV_POSTSCRIPT, GDRV_HPGL, GDRV_HPGL, GDRV_X11, GDRV_IMAGE};
+    grec::remove();
+    for (int p = 0; p < 7; p++) {
+        EXPECT_EQ(gep_GEntryPoints(p), gep_GStubEntryPoints(driver[p])) << p;
+        GDeviceModes m{};
+        m.protocol = static_cast<unsigned char>(p);
+        GDeviceRecord *d = GOpenDevice(GDM_PROTOCOL, &m, nullptr);
+        ASSERT_NE(d, nullptr) << p;
+        EXPECT_EQ(d->modes.protocol, p);
+        EXPECT_EQ(GCloseDevice(d), 0);
+    }
+    // The stand-ins' defaults: the X11 driver's as the kernel expects them.
+    GDeviceModes x{};
+    gep_GStubEntryPoints(GDRV_X11)->SetDefaultDeviceModes(&x);
+    EXPECT_EQ(x.dcxdim, 600);
+    EXPECT_EQ(x.dcydim, 450);
+    EXPECT_EQ(x.vdcxdim, 4095);
+    EXPECT_EQ(x.bg_colour, 1);
+    EXPECT_EQ(x.colourmap, -1);
+    EXPECT_EQ(x.borderwidth, 3);
+    EXPECT_EQ(x.iswindow, 1);
+    grec::install();
+}
+
+TEST_F(Canvas, ShadowColours)
+{
+    gcolour_GCreateDefColourTable();
+    GColour blue{};
+    blue.blue = 58821;  // value 90 percent
+    gcolour_GAddColour(&blue);
+    GList *tables[GT_COUNT] = {gcolour_GCreateDevColourTable(), nullptr, nullptr, nullptr, nullptr, nullptr};
+    GDeviceModes m{};
+    m.protocol = GP_POSTSCRIPT;
+    dev = GOpenDevice(GDM_PROTOCOL, &m, tables);
+    cv = GOpenCanvas(dev, 0, nullptr);
+    long light = -1, dark = -1;
+    ASSERT_EQ(gcolour_GGetShadowColours(cv, 0, &light, &dark), 0);
+    EXPECT_EQ(light, 1);
+    EXPECT_EQ(dark, 2);
+    // The value is first held to 80: light 99 (1.3 x 80 capped), dark 56.
+    EXPECT_EQ(gcolour_GGetColour(tables[GT_COLOURS], light)->blue, 64702);
+    EXPECT_EQ(gcolour_GGetColour(tables[GT_COLOURS], dark)->blue, 36599);
+    EXPECT_EQ(gcolour_GGetColour(tables[GT_COLOURS], dark)->red, 0);
+    // Asked again with nothing appended between: the same two entries.
+    ASSERT_EQ(gcolour_GGetShadowColours(cv, 0, &light, &dark), 0);
+    EXPECT_EQ(light, 1);
+    EXPECT_EQ(GGetNumColours(dev), 3);
+    // After another colour was appended, a new pair is made.
+    gcolour_GAddMoreColour(tables[GT_COLOURS], &blue);
+    ASSERT_EQ(gcolour_GGetShadowColours(cv, 0, &light, &dark), 0);
+    EXPECT_EQ(light, 4);
+    EXPECT_EQ(dark, 5);
+    // The default table is not touched.
+    EXPECT_EQ(GGetNumColoursIn(nullptr), 1);
+    GCloseDevice(dev);
+    dev = nullptr;
+    gcolour_GDestroyColourTable(nullptr);
+}
+
+TEST(BoundingBox, OnThePage)
+{
+    struct Case {
+        unsigned char fill, landscape;
+        long x, y, dcx, dcy, ucx, ucy;
+        long box[4];
+        int result;
+    } cases[] = {
+        {0, 0, 10, 20, 100, 50, 0, 0, {10, 20, 110, 70}, 0},
+        {1, 1, 0, 0, 100, 50, 200, 100, {0, 0, 50, 100}, 0},
+        {1, 1, 0, 0, 100, 50, 100, 400, {0, 0, 100, 200}, 0},
+        {1, 0, 0, 0, 100, 100, 100, 300, {0, 200, 100, 300}, 0},
+        {1, 0, 0, 0, 100, 100, 300, 100, {0, 0, 100, 100}, 0},
+        {1, 0, 0, 0, 0, 100, 300, 100, {0, 0, 0, 0}, -1},  // no picture to scale
+    };
+    for (auto &c : cases) {
+        GDeviceRecord d{};
+        d.modes.fillpage = c.fill;
+        d.modes.landscape = c.landscape;
+        d.modes.dcxpos = c.x, d.modes.dcypos = c.y;
+        d.modes.dcxdim = c.dcx, d.modes.dcydim = c.dcy;
+        d.modes.ucxdim = c.ucx, d.modes.ucydim = c.ucy;
+        long box[4];
+        EXPECT_EQ(gbits_GComputeBoundingBox(&d, box), c.result);
+        for (int i = 0; i < 4; i++)
+            EXPECT_EQ(box[i], c.box[i]) << i << " of case " << &c - cases;
+    }
 }
 
 TEST_F(Canvas, CanvasColour)
