@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <sstream>
 #include <thread>
 
@@ -382,6 +383,89 @@ TEST(DozExpressions, ValuesTable)
     };
     for (const Case &c : cases)
         EXPECT_EQ(print(s, c.expr), c.expect) << c.expr;
+
+    // SYSDATE is today's local date.
+    time_t now = time(nullptr);
+    struct tm today;
+    localtime_r(&now, &today);
+    char want[32];
+    snprintf(want, sizeof want, "DATE %04d-%02d-%02d", today.tm_year + 1900, today.tm_mon + 1, today.tm_mday);
+    std::string got = print(s, "SYSDATE()");
+    if (got != want) {  // midnight passed between the two readings
+        now = time(nullptr);
+        localtime_r(&now, &today);
+        snprintf(want, sizeof want, "DATE %04d-%02d-%02d", today.tm_year + 1900, today.tm_mon + 1, today.tm_mday);
+    }
+    EXPECT_EQ(got, want);
+}
+
+// The type-change templates the program sends when a column changes type
+// (old type by row, new type by column): each must run and give a value of
+// a type the new column takes.  SHORT, SHORTREAL and BYTE values come only
+// from tables, so their rows wait for storage.
+TEST(DozExpressions, ColumnConversionTemplates)
+{
+    Session s;
+    const char *targets[11] = {"STRING|CHAR", "LONG", "LONG",    "REAL", "DATE", "TIME",
+                               "COMPLEX",     "BOOL", "STRING|CHAR", "REAL", "LONG"};
+    struct Row {
+        const char *sample;
+        const char *templates[11];
+    } rows[] = {
+        {"'12'",
+         {"%s", "ROUND(VAL(%s))", "ROUND(VAL(%s))", "VAL(%s)", "STRTODATE(%s)", "STRTOTIME(%s)", "COMP(VAL(%s),0.0)",
+          "UPC(%s)='TRUE'", "STR(%s,1,1)", "VAL(%s)", "ABS(ROUND(VAL(%s)))"}},
+        {"12",
+         {"STRTRIM(NUM(%s))", "%s", "%s", "FLOAT(%s)", "UNIXDATE(%s)", "UNIXTIME(%s)", "COMP(FLOAT(%s),0.0)", "%s>0",
+          "STR(STRTRIM(NUM(%s)),1,1)", "FLOAT(%s)", "ABS(%s)"}},
+        {"-2.5",
+         {"STRTRIM(NUM(%s))", "ROUND(%s)", "ROUND(%s)", "%s", "UNIXDATE(ROUND(%s))", "UNIXTIME(ROUND(%s))",
+          "COMP(%s,0.0)", "%s>0.0", "STR(STRTRIM(NUM(%s)),1,1)", "%s", "ABS(ROUND(%s))"}},
+        {"STRTODATE('2/1/24')",
+         {"''", "TD(%s)", "TD(%s)", "FLOAT(TD(%s))", "%s", "[0:0:0]", "COMP(FLOAT(TD(%s)),0.0)", "FALSE", "?",
+          "FLOAT(TD(%s))", "0"}},
+        {"[1:2:3]",
+         {"''", "TD(%s)", "TD(%s)", "FLOAT(TD(%s))", "SYSDATE()", "%s", "COMP(FLOAT(TD(%s)),0.0)", "FALSE", "?",
+          "FLOAT(TD(%s))", "0"}},
+        {"COMP(1.5,2)",
+         {"STRTRIM(NUM(RE(%s)))", "ROUND(RE(%s))", "ROUND(RE(%s))", "RE(%s)", "UNIXDATE(ROUND(RE(%s)))",
+          "UNIXTIME(ROUND(RE(%s)))", "%s", "RE(%s)>0.0", "STR(STRTRIM(NUM(RE(%s))),1,1)", "RE(%s)",
+          "ABS(ROUND(RE(%s)))"}},
+        {"TRUE",
+         {"COND(%s,'TRUE','FALSE')", "COND(%s,1,0)", "COND(%s,1,0)", "COND(%s,1.0,0.0)", "SYSDATE()", "[0:0:0]",
+          "COND(%s,COMP(1.0,1.0),COMP(0.0,0.0))", "%s", "COND(%s,'Y','N')", "COND(%s,1.0,0.0)", "COND(%s,1,0)"}},
+        {"?",
+         {"%s", "ROUND(VAL(%s+''))", "ROUND(VAL(%s+''))", "VAL(%s+'')", "SYSDATE()", "[0:0:0]",
+          "COMP(VAL(%s+''),0.0)", "UPC(%s)='Y'", "%s", "VAL(%s+'')", "ROUND(VAL(%s+''))"}},
+    };
+    for (const Row &r : rows)
+        for (int t = 0; t < 11; t++) {
+            std::string expr = r.templates[t];
+            for (size_t at; (at = expr.find("%s")) != std::string::npos;)
+                expr.replace(at, 2, r.sample);
+            std::string got = print(s, expr);
+            std::string type = got.substr(0, got.find_first_of("( ["));
+            std::string want = std::string("|") + targets[t] + "|";
+            EXPECT_NE(want.find("|" + type + "|"), std::string::npos) << expr << " gave " << got;
+        }
+
+    // Array reshaping before and after the conversion.
+    ASSERT_EQ(run(s, "CREATE VAR F SETDIMS(ARRAY(1,2,3,4,5,6),2:3)").status.error, 0);
+    ASSERT_EQ(run(s, "CREATE VAR V SETLEN(SETMAXLEN(ARRAY(1,2,3),4),3)").status.error, 0);
+    struct Reshape {
+        const char *expr, *expect;
+    } reshapes[] = {
+        {"ELEM(SETDIMS(F,ARRAY(6)),1)", "LONG 1"},
+        {"ELEM(VARTOFIX(V),1)", "LONG 1"},
+        {"SETLEN(SETMAXLEN(REPEAT(FLOAT(7),3),3),1)", "REAL[VAR 3] {7}"},
+        {"SETDIMS(REPEAT(0,4),2:2)", "LONG[2:2] {0,0,0,0}"},
+        {"SETDIMS(VARTOFIX(FIXTOVAR(SETDIMS(F,ARRAY(6)),4)),2:2)", "LONG[2:2] {1,2,3,4}"},
+        {"SETLEN(SETMAXLEN(FLOAT(VARTOFIX(V)),6),LEN(V))", "REAL[VAR 6] {1,2,3}"},
+        {"SETMAXLEN(VARTOFIX(V),2)", "LONG[VAR 2] {1,2}"},
+        {"SETLEN(SETMAXLEN(SETDIMS(REPEAT(0.0,6),2:3),2),0)", "REAL[VAR 2] {}"},
+    };
+    for (const Reshape &r : reshapes)
+        EXPECT_EQ(print(s, r.expr), r.expect) << r.expr;
 }
 
 // Bad input gives an error code in the right slot and a text, never a crash.
