@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -309,7 +310,9 @@ int read_word(FILE *f, std::string &word)
 
 int grev_GCheckFileRevision(const char *path, int wanted, int *reason)
 {
-    FILE *f = path ? fopen(path, "r") : nullptr;
+    // Only regular files: a device or a pipe could be read without end.
+    struct stat st;
+    FILE *f = path && stat(path, &st) == 0 && S_ISREG(st.st_mode) ? fopen(path, "r") : nullptr;
     if (!f) {
         *reason = 1;
         return -1;

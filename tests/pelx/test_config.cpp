@@ -186,6 +186,10 @@ TEST_F(Files, RevisionStamps)
     int reason;
     EXPECT_EQ(grev_GCheckFileRevision((dir + "/none").c_str(), 1, &reason), -1);
     EXPECT_EQ(reason, 1);
+    // A device that never ends is not read at all.
+    EXPECT_EQ(grev_GCheckFileRevision("/dev/zero", 1, &reason), -1);
+    EXPECT_EQ(reason, 1);
+    EXPECT_EQ(grev_GCheckFileRevision(dir.c_str(), 1, &reason), -1);
     std::string big = std::string(300, 'z') + " PelxRevisionNumber: 1\n";
     EXPECT_EQ(grev_GCheckFileRevision(put("big", big).c_str(), 1, &reason), -1);
     EXPECT_EQ(reason, 2);
