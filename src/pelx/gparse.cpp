@@ -127,8 +127,14 @@ char *GExpandParseString(const char *text)
     long start, length;
     while (GFindEnvironmentVariable(p, &start, &length)) {
         out.append(p, static_cast<size_t>(start));
+        if (length == 0) {
+            // A "$" without a name stays as written.
+            out += '$';
+            p += start + 1;
+            continue;
+        }
         std::string name(p + start + 1, static_cast<size_t>(length));
-        const char *value = length > 0 ? getenv(name.c_str()) : nullptr;
+        const char *value = getenv(name.c_str());
         if (value)
             out += value;
         else

@@ -104,6 +104,7 @@ TEST(Environment, References)
         {"a$PELX_T_HOME:$PELX_T_HOME", "a/home/u:/home/u", false},
         {"<$PELX_T_UNSET>", "<>", true},
         {"no reference", "no reference", false},
+        {"cost $5 or $", "cost $5 or $", false},  // a "$" without a name stays
     };
     for (auto &c : cases) {
         CaptureStderr();
