@@ -5,6 +5,7 @@
 #include "LiteClue.h"
 #include "dlmain.h"
 #include "dlmess.h"
+#include "pelx.h"
 #include "vxhelp.h"
 #include "vxmain.h"
 #include "vxutil.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 Widget displevel = nullptr;
@@ -138,6 +140,39 @@ static void create_dialogs_pre_realize()
         rev->create(rev, displevel);
 }
 
+// The graphics library: configuration, its catalogue and the colour names,
+// all under the installation directory.
+static void initialise_graphics()
+{
+    std::string dir = adata.install_dir;
+    std::string config;
+    if (!dir.empty() && dir[0] == '/') {
+        if (adata.pelxConfigFile && adata.pelxConfigFile[0] == '/')
+            config = adata.pelxConfigFile;
+        else if (adata.pelxConfigFile)
+            config = dir + "/" + adata.pelxConfigFile;
+        else
+            config = dir + "/etc/pelx.cfg";
+    } else {
+        config = adata.pelxConfigFile ? adata.pelxConfigFile : "pelx.cfg";
+    }
+    std::string catalogue;
+    const char *lang = getenv("LANG");
+    if (lang && *lang) {
+        catalogue = dir + "/messages/SUN4SOLARIS/" + lang + "/pelx.cat";
+        if (access(catalogue.c_str(), R_OK) != 0)
+            catalogue.clear();
+    }
+    if (catalogue.empty())
+        catalogue = dir + "/messages/SUN4SOLARIS/C/pelx.cat";
+    std::string rgb = dir + "/etc/pelx.rgb";
+    std::string etc = dir + "/etc";
+    if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
+        fputs("Vostrelane. Failed to initialise PELX\n", stderr);
+        exit(1);
+    }
+}
+
 void startup_sequence(Boolean iconic)
 {
     if (is_tty)
@@ -145,6 +180,7 @@ void startup_sequence(Boolean iconic)
     install_signals();
     if (is_tty)
         fputs("Vostrelane. Creating user interface..\n", stdout);
+    initialise_graphics();
 
     Display *dpy = XtDisplay(toplevel);
     wm_delete_window = XInternAtom(dpy, "WM_DELETE_WINDOW", False);

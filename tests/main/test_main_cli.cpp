@@ -90,6 +90,13 @@ TEST(CommandLine, FontSetThatCannotBeMade)
     EXPECT_NE(r.err.find("Error: cannot resolve data fontset fonts\n"), std::string::npos) << r.err;
 }
 
+TEST(CommandLine, GraphicsConfigurationThatCannotBeRead)
+{
+    auto r = vxtest::run({launcher(), "-tslnowin", "-xrm", "*pelxConfigFile: /nonexistent/pelx.cfg"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Vostrelane. Failed to initialise PELX\n"), std::string::npos) << r.err;
+}
+
 // Finds a top-level window by its WM_CLASS instance and class names.
 Window find_window(Display *dpy, Window w, const char *res_class, const char *wm_name)
 {
