@@ -591,6 +591,12 @@ Fault Database::commit()
 {
     if (!txn_)
         return db_fault(TRANSACTION, "commit");
+    if (sqlite3_get_autocommit(db_)) {
+        // SQLite already undid the transaction after a failure.
+        txn_ = false;
+        cache_->tables.clear();
+        return filer_fault(FILER_FAILURE, "the transaction was undone by a storage failure");
+    }
     Fault f = exec(db_, "COMMIT");
     if (!f.ok()) {
         // A commit that cannot finish leaves nothing behind.
@@ -607,6 +613,8 @@ Fault Database::rollback()
         return db_fault(TRANSACTION, "rollback");
     txn_ = false;
     cache_->tables.clear();
+    if (sqlite3_get_autocommit(db_))
+        return {};  // already undone
     return exec(db_, "ROLLBACK");
 }
 

@@ -366,8 +366,6 @@ struct DbAccess {
     // Forgets table definitions another connection may have changed.
     static void refresh(Database &d)
     {
-        if (d.txn_)
-            return;
         int64_t v = 0;
         if (number(d, "PRAGMA data_version", v).ok() && v != d.cache_->data_version) {
             d.cache_->tables.clear();
@@ -506,9 +504,16 @@ class Change {
   public:
     // Outer when no transaction is open on the connection (neither the
     // caller's begin() nor an enclosing change).
-    Change(sqlite3 *db, int &savepoints) : db_(db), outer_(sqlite3_get_autocommit(db) != 0), sp_(savepoints) {}
+    Change(sqlite3 *db, bool in_txn, int &savepoints)
+        : db_(db), outer_(sqlite3_get_autocommit(db) != 0), lost_(in_txn && outer_), sp_(savepoints)
+    {
+    }
     Fault start()
     {
+        // SQLite ends a transaction by itself after some failures (a full
+        // disc, an I/O error); what follows must not commit on its own.
+        if (lost_)
+            return filer_fault(FILER_FAILURE, "the transaction was undone by a storage failure");
         std::string sql = outer_ ? "BEGIN IMMEDIATE" : "SAVEPOINT s" + std::to_string(++sp_);
         int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) {
@@ -557,6 +562,7 @@ class Change {
     }
     sqlite3 *db_;
     bool outer_;
+    bool lost_;
     int &sp_;
     bool started_ = false;
 };
@@ -564,7 +570,7 @@ class Change {
 }  // namespace
 
 #define VX_CHANGE(...)                                        \
-    Change change(db_, savepoints_);             \
+    Change change(db_, txn_, savepoints_);             \
     if (Fault f0 = change.start(); !f0.ok())                  \
         return f0;                                            \
     Fault result = [&]() -> Fault { __VA_ARGS__ }();               \
@@ -1129,7 +1135,7 @@ Fault Database::insert(const std::string &name, const std::vector<doz::Value> &r
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
-    Change change(db_, savepoints_);
+    Change change(db_, txn_, savepoints_);
     if (Fault f = change.start(); !f.ok())
         return f;
     Fault result = [&]() -> Fault {
@@ -1154,12 +1160,14 @@ Fault Database::insert(const std::string &name, const std::vector<doz::Value> &r
             if (rc != SQLITE_DONE)
                 return sql_fault(db_, rc);
         }
-        int64_t rows = 0;
-        if (Fault f = DbAccess::number(*this, "SELECT nrows FROM doz_relations WHERE id=?", rows, 0, nullptr, t->id);
-            !f.ok())
-            return f;
-        if (t->info.def.fixed && rows >= t->info.def.maxsize)
-            return db_fault(TABLE_FULL, t->info.def.name);
+        if (t->info.def.fixed) {
+            int64_t rows = 0;
+            if (Fault f = DbAccess::number(*this, "SELECT nrows FROM doz_relations WHERE id=?", rows, 0, nullptr, t->id);
+                !f.ok())
+                return f;
+            if (rows >= t->info.def.maxsize)
+                return db_fault(TABLE_FULL, t->info.def.name);
+        }
         std::string sql = "INSERT INTO " + t->data + " VALUES(NULL, ";
         sql += t->info.sequenced ? "(SELECT coalesce(max(seq), -1) + 1 FROM " + t->data + ")" : "NULL";
         sql += ", ?";
@@ -1194,7 +1202,7 @@ Fault Database::update(const std::string &name, RowId id, const std::vector<doz:
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
-    Change change(db_, savepoints_);
+    Change change(db_, txn_, savepoints_);
     if (Fault f = change.start(); !f.ok())
         return f;
     Fault result = [&]() -> Fault {
@@ -1239,7 +1247,7 @@ Fault Database::erase(const std::string &name, RowId id)
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
-    Change change(db_, savepoints_);
+    Change change(db_, txn_, savepoints_);
     if (Fault f = change.start(); !f.ok())
         return f;
     Fault result = [&]() -> Fault {

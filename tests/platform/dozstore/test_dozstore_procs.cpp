@@ -212,6 +212,44 @@ TEST_F(ProcessTest, UseExclusiveHoldsAgainstOtherProcesses)
     EXPECT_EQ(last.join(), 0);
 }
 
+// A connection keeps table definitions between calls; a table another
+// process has dropped and made anew with other columns is seen as it is
+// now, also by a transaction begun after the change.
+TEST_F(ProcessTest, DefinitionsChangedByAnotherProcessAreSeen)
+{
+    auto db = open();
+    make_numbers(*db, "T");
+    ASSERT_FAULT_OK(add(*db, "T", 1));
+    for (bool in_transaction : {false, true}) {
+        SCOPED_TRACE(in_transaction ? "in a transaction" : "call by call");
+        Kid kid([this, in_transaction](Kid &k) {
+            Fault f;
+            auto d = Database::open(server, "DEMO", "", OpenMode::SHARED, "BRASK", pass, f);
+            // Dropping T drops its item N too.
+            bool ok = d && d->drop_table("T").ok() && d->create_item(item("S", doz::STRING, 3)).ok() &&
+                      d->create_item(item("N", doz::LONG, 11)).ok() &&
+                      d->create_table({"T", 10, false, 0, 0, "", {{"S"}, {"N"}}}, -1).ok();
+            (void)in_transaction;
+            k.say(ok ? 'y' : 'n');
+        });
+        ASSERT_EQ(kid.hear(), 'y');
+        EXPECT_EQ(kid.join(), 0);
+        if (in_transaction)
+            ASSERT_FAULT_OK(db->begin());
+        Inserted what;
+        EXPECT_EQ(add(*db, "T", 2).database, BAD_COLUMNS);
+        EXPECT_FAULT_OK(db->insert("T", {doz::make_string("ab", 3), doz::make_long(3)}, OnDuplicate::REJECT, what));
+        if (in_transaction)
+            ASSERT_FAULT_OK(db->commit());
+        auto rows = read_all(*db, "T");
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0][0].s, "ab");
+        // The next round starts from a one-column table again.
+        ASSERT_FAULT_OK(db->drop_table("T"));
+        make_numbers(*db, "T");
+    }
+}
+
 TEST_F(ProcessTest, WritersInSeveralProcessesShareADatabase)
 {
     {
