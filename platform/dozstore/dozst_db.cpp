@@ -584,6 +584,7 @@ Fault Database::begin()
     if (Fault f = exec(db_, "BEGIN IMMEDIATE"); !f.ok())
         return f;
     txn_ = true;
+    cache_->use_checked.clear();
     return {};
 }
 

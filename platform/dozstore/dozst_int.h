@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace dozstore {
@@ -64,6 +65,7 @@ struct DbCache {
     std::map<std::string, sqlite3_stmt *> stmts;
     std::map<std::string, std::shared_ptr<TableEntry>> tables;
     int64_t data_version = -1;
+    std::set<int64_t> use_checked;  // tables found free of others' USE in this transaction
     ~DbCache();
 };
 

@@ -336,6 +336,15 @@ struct DbAccess {
         return rc == SQLITE_DONE ? Fault{} : sql_fault(d.db_, rc);
     }
 
+    // Runs a statement without parameters through the kept statements.
+    static Fault step(Database &d, const std::string &sql)
+    {
+        Stmt st;
+        if (Fault f = prep(d, sql, st); !f.ok())
+            return f;
+        return run(d, st);
+    }
+
     static Fault exec(Database &d, const std::string &sql)
     {
         int rc = sqlite3_exec(d.db_, sql.c_str(), nullptr, nullptr, nullptr);
@@ -361,6 +370,16 @@ struct DbAccess {
         else
             return sql_fault(d.db_, rc);
         return {};
+    }
+
+    static Fault count_rows(Database &d, int64_t id, int delta)
+    {
+        Stmt st;
+        if (Fault f = prep(d, "UPDATE doz_relations SET nrows=nrows+? WHERE id=?", st); !f.ok())
+            return f;
+        sqlite3_bind_int(st, 1, delta);
+        sqlite3_bind_int64(st, 2, id);
+        return run(d, st);
     }
 
     // Forgets table definitions another connection may have changed.
@@ -470,14 +489,21 @@ struct DbAccess {
     // Refuses a change to a table another connection holds with USE.
     static Fault not_used_by_other(Database &d, const TableEntry &t)
     {
-        if (held(d, t.id))
+        // Within a transaction one look per table is enough: a process
+        // that takes the lock later cannot change the table before the
+        // transaction ends.
+        if (held(d, t.id) || (d.txn_ && d.cache_->use_checked.count(t.id)))
             return {};
         int fd = open_lock(use_path(d, t.id));
         if (fd < 0)
             return {};
         bool free = ::flock(fd, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK;
         ::close(fd);
-        return free ? Fault{} : db_fault(TABLE_IN_USE, t.info.def.name);
+        if (!free)
+            return db_fault(TABLE_IN_USE, t.info.def.name);
+        if (d.txn_)
+            d.cache_->use_checked.insert(t.id);
+        return {};
     }
 
     // Dictionary room: a FIXED dictionary table refuses rows past its size.
@@ -504,8 +530,8 @@ class Change {
   public:
     // Outer when no transaction is open on the connection (neither the
     // caller's begin() nor an enclosing change).
-    Change(sqlite3 *db, bool in_txn, int &savepoints)
-        : db_(db), outer_(sqlite3_get_autocommit(db) != 0), lost_(in_txn && outer_), sp_(savepoints)
+    Change(Database &d, sqlite3 *db, bool in_txn, int &savepoints)
+        : d_(d), outer_(sqlite3_get_autocommit(db) != 0), lost_(in_txn && outer_), sp_(savepoints)
     {
     }
     Fault start()
@@ -514,12 +540,13 @@ class Change {
         // disc, an I/O error); what follows must not commit on its own.
         if (lost_)
             return filer_fault(FILER_FAILURE, "the transaction was undone by a storage failure");
-        std::string sql = outer_ ? "BEGIN IMMEDIATE" : "SAVEPOINT s" + std::to_string(++sp_);
-        int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) {
+        if (!outer_)
+            ++sp_;
+        Fault f = DbAccess::step(d_, outer_ ? "BEGIN IMMEDIATE" : "SAVEPOINT s" + std::to_string(sp_));
+        if (!f.ok()) {
             if (!outer_)
                 --sp_;
-            return sql_fault(db_, rc);
+            return f;
         }
         started_ = true;
         return {};
@@ -528,16 +555,14 @@ class Change {
     {
         if (!started_)
             return f;
-        started_ = false;
         if (f.ok()) {
-            std::string sql = outer_ ? "COMMIT" : "RELEASE s" + std::to_string(sp_);
-            int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
-            if (rc == SQLITE_OK) {
+            f = DbAccess::step(d_, outer_ ? "COMMIT" : "RELEASE s" + std::to_string(sp_));
+            if (f.ok()) {
+                started_ = false;
                 if (!outer_)
                     --sp_;
                 return f;
             }
-            f = sql_fault(db_, rc);
         }
         undo();
         return f;
@@ -552,15 +577,16 @@ class Change {
     void undo()
     {
         if (outer_) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            DbAccess::step(d_, "ROLLBACK");
         } else {
             std::string n = "s" + std::to_string(sp_);
-            sqlite3_exec(db_, ("ROLLBACK TO " + n + "; RELEASE " + n).c_str(), nullptr, nullptr, nullptr);
+            DbAccess::step(d_, "ROLLBACK TO " + n);
+            DbAccess::step(d_, "RELEASE " + n);
             --sp_;
         }
         started_ = false;
     }
-    sqlite3 *db_;
+    Database &d_;
     bool outer_;
     bool lost_;
     int &sp_;
@@ -570,7 +596,7 @@ class Change {
 }  // namespace
 
 #define VX_CHANGE(...)                                        \
-    Change change(db_, txn_, savepoints_);             \
+    Change change(*this, db_, txn_, savepoints_);             \
     if (Fault f0 = change.start(); !f0.ok())                  \
         return f0;                                            \
     Fault result = [&]() -> Fault { __VA_ARGS__ }();               \
@@ -1135,7 +1161,7 @@ Fault Database::insert(const std::string &name, const std::vector<doz::Value> &r
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
-    Change change(db_, txn_, savepoints_);
+    Change change(*this, db_, txn_, savepoints_);
     if (Fault f = change.start(); !f.ok())
         return f;
     Fault result = [&]() -> Fault {
@@ -1186,7 +1212,7 @@ Fault Database::insert(const std::string &name, const std::vector<doz::Value> &r
         if (id_out)
             *id_out = sqlite3_last_insert_rowid(db_);
         what = Inserted::NEW;
-        return DbAccess::exec(*this, "UPDATE doz_relations SET nrows=nrows+1 WHERE id=" + std::to_string(t->id));
+        return DbAccess::count_rows(*this, t->id, 1);
     }();
     return change.finish(result);
 }
@@ -1202,7 +1228,7 @@ Fault Database::update(const std::string &name, RowId id, const std::vector<doz:
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
-    Change change(db_, txn_, savepoints_);
+    Change change(*this, db_, txn_, savepoints_);
     if (Fault f = change.start(); !f.ok())
         return f;
     Fault result = [&]() -> Fault {
@@ -1247,7 +1273,7 @@ Fault Database::erase(const std::string &name, RowId id)
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
-    Change change(db_, txn_, savepoints_);
+    Change change(*this, db_, txn_, savepoints_);
     if (Fault f = change.start(); !f.ok())
         return f;
     Fault result = [&]() -> Fault {
@@ -1259,7 +1285,7 @@ Fault Database::erase(const std::string &name, RowId id)
             return f;
         if (sqlite3_changes(db_) == 0)
             return db_fault(NO_ROW, std::to_string(id));
-        return DbAccess::exec(*this, "UPDATE doz_relations SET nrows=nrows-1 WHERE id=" + std::to_string(t->id));
+        return DbAccess::count_rows(*this, t->id, -1);
     }();
     return change.finish(result);
 }
