@@ -138,18 +138,27 @@ struct Registry {
         return nullptr;
     }
 
-    // Written beside and renamed over, so a reader never sees half a list.
+    // Written beside, flushed to the disc and renamed over, so a reader
+    // never sees half a list and a crash leaves the old one or the new.
     Fault save() const
     {
-        std::string tmp = dir + "/" + REGISTRY + ".new";
-        {
-            std::ofstream out(tmp, std::ios::trunc);
-            for (auto &e : entries)
-                out << e.first << '\t' << e.second << '\n';
-            out.flush();
-            if (!out)
-                return filer_fault(FILER_FAILURE, sys_error(tmp));
+        std::string tmp = dir + "/" + REGISTRY + ".new", text;
+        for (auto &e : entries)
+            text += e.first + '\t' + e.second + '\n';
+        Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (fd.fd < 0)
+            return filer_fault(FILER_FAILURE, sys_error(tmp));
+        size_t done = 0;
+        while (done < text.size()) {
+            ssize_t n = ::write(fd.fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return filer_fault(errno == ENOSPC ? FILER_FULL : FILER_FAILURE, sys_error(tmp));
+            done += static_cast<size_t>(n);
         }
+        if (::fsync(fd.fd) != 0)
+            return filer_fault(FILER_FAILURE, sys_error(tmp));
         if (::rename(tmp.c_str(), (dir + "/" + REGISTRY).c_str()) != 0)
             return filer_fault(FILER_FAILURE, sys_error(tmp));
         return {};
