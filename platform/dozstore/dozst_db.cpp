@@ -551,7 +551,7 @@ std::unique_ptr<Database> Database::open(const std::string &server_dir, const st
     bool good = rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == FORMAT;
     sqlite3_finalize(st);
     if (!good) {
-        fault = filer_fault(FILER_FAILURE, dir + "/" + DB_FILE + ": not a database of this system");
+        fault = db_fault(NOT_A_DATABASE, dir + "/" + DB_FILE);
         return nullptr;
     }
     rc = sqlite3_prepare_v2(d->db_, "SELECT password FROM doz_users WHERE name=?", -1, &st, nullptr);
@@ -589,7 +589,7 @@ Database::~Database()
 Fault Database::begin()
 {
     if (txn_)
-        return db_fault(TRANSACTION, "begin");
+        return db_fault(TRANSACTION);
     if (Fault f = exec(db_, "BEGIN IMMEDIATE"); !f.ok())
         return f;
     txn_ = true;
@@ -600,12 +600,12 @@ Fault Database::begin()
 Fault Database::commit()
 {
     if (!txn_)
-        return db_fault(TRANSACTION, "commit");
+        return db_fault(TRANSACTION);
     if (sqlite3_get_autocommit(db_)) {
         // SQLite already undid the transaction after a failure.
         txn_ = false;
         cache_->tables.clear();
-        return filer_fault(FILER_FAILURE, "the transaction was undone by a storage failure");
+        return filer_fault(FILER_LOST);
     }
     Fault f = exec(db_, "COMMIT");
     if (!f.ok()) {
@@ -620,7 +620,7 @@ Fault Database::commit()
 Fault Database::rollback()
 {
     if (!txn_)
-        return db_fault(TRANSACTION, "rollback");
+        return db_fault(TRANSACTION);
     txn_ = false;
     cache_->tables.clear();
     if (sqlite3_get_autocommit(db_))

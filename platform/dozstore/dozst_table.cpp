@@ -539,7 +539,7 @@ class Change {
         // SQLite ends a transaction by itself after some failures (a full
         // disc, an I/O error); what follows must not commit on its own.
         if (lost_)
-            return filer_fault(FILER_FAILURE, "the transaction was undone by a storage failure");
+            return filer_fault(FILER_LOST);
         if (!outer_)
             ++sp_;
         Fault f = DbAccess::step(d_, outer_ ? "BEGIN IMMEDIATE" : "SAVEPOINT s" + std::to_string(sp_));
@@ -1305,7 +1305,7 @@ Fault read_row(const TableEntry &t, sqlite3_stmt *st, std::vector<doz::Value> &r
     row.resize(t.info.items.size());
     for (size_t i = 0; i < row.size(); ++i)
         if (!read_value(t.info.items[i], st, static_cast<int>(i) + 1, row[i]))
-            return filer_fault(FILER_FAILURE, t.info.def.name + ": a stored value is damaged");
+            return filer_fault(FILER_DAMAGED, t.info.def.name);
     return {};
 }
 
@@ -1457,7 +1457,6 @@ bool Cursor::next(std::vector<doz::Value> &row, RowId *id)
         return false;
     if (stop_ && (polls_++ & 63) == 0 && stop_()) {
         fault_.query = 7;
-        fault_.detail = "stopped";
         return false;
     }
     if (sys_) {
@@ -1485,7 +1484,7 @@ bool Cursor::next(std::vector<doz::Value> &row, RowId *id)
     row.resize(items_.size());
     for (size_t i = 0; i < items_.size(); ++i)
         if (!read_value(items_[i], stmt_, static_cast<int>(i) + 1, row[i])) {
-            fault_ = filer_fault(FILER_FAILURE, "a stored value is damaged");
+            fault_ = filer_fault(FILER_DAMAGED);
             return false;
         }
     return true;

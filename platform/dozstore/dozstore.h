@@ -63,17 +63,21 @@ enum Code : int {
     NO_INDEX = 144,         // no such index
     BAD_SETTING = 146,      // a setting or keyword out of range
     TRANSACTION = 147,      // begin() inside a transaction, commit() without one
+    NOT_A_DATABASE = 148,   // the database file is not one of this system's
     // filer slot
     FILER_FAILURE = 1,      // the storage failed (SQLite's text in the detail)
     FILER_FULL = 2,         // the disc is full
     FILER_BUSY = 3,         // another process kept the database locked too long
+    FILER_LOST = 4,         // SQLite undid the transaction after a failure; nothing of it stays
+    FILER_DAMAGED = 5,      // a stored value cannot be read back (the table in the detail)
     FILER_CONFIGURE = 25,   // a CONFIGURE of a system relation that changes nothing or is not allowed
     // query slot
     NO_DATABASE_OPEN = -104,
 };
 
-// The outcome of a call: all slots zero on success.  detail names what
-// failed (a table, a user, SQLite's message) for the error text.
+// The outcome of a call: all slots zero on success.  detail is the
+// argument of the error text: the name of what failed (a database, table,
+// item, user, path), or the system's or SQLite's own message.
 struct Fault {
     int query = 0;
     int database = 0;

@@ -4,6 +4,8 @@
 
 #include "dozst_testkit.h"
 
+#include <sqlite3.h>
+
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -91,7 +93,7 @@ TEST_F(StoreTest, DatabaseAdministrationFaults)
     std::filesystem::create_directory(server + "/FAKE");
     std::ofstream(server + "/FAKE/doz.sqlite") << "not a database";
     EXPECT_FALSE(Database::open(server, "FAKE", "./", OpenMode::SHARED, "BRASK", pass, f));
-    EXPECT_NE(f.filer, 0);
+    EXPECT_TRUE(f.database == NOT_A_DATABASE || f.filer == FILER_FAILURE) << codes(f);
 }
 
 TEST_F(StoreTest, PasswordsOfCreatorsAndChanges)
@@ -300,6 +302,47 @@ TEST_F(StoreTest, ValuesThatDoNotFitTheirColumnAreRefused)
     int64_t n = -1;
     ASSERT_FAULT_OK(db->count("V", n));
     EXPECT_EQ(n, 1);
+}
+
+// Stored bytes that no longer fit their column (a damaged or hand-edited
+// file) give a fault, never a crash or a made-up value.
+TEST_F(StoreTest, DamagedStoredValuesAreReportedNotRead)
+{
+    {
+        auto db = open();
+        ASSERT_FAULT_OK(db->create_item(item("A", doz::REAL, 10, 4)));
+        ASSERT_FAULT_OK(db->create_item(item("C", doz::COMPLEX, 10)));
+        ASSERT_FAULT_OK(db->create_table({"T", 10, false, 0, 0, "", {{"A"}, {"C"}}}, -1));
+        Inserted what;
+        ASSERT_FAULT_OK(db->insert("T", {array(doz::REAL, 4, {er(1), er(2), er(3), er(4)}), doz::make_complex(1, 2)},
+                                   OnDuplicate::REJECT, what));
+    }
+    const char *damage[] = {
+        "UPDATE d000000001 SET c0=x'0400000004000000'",              // array cut short
+        "UPDATE d000000001 SET c0=x'04000000ffffff7f00000000'",      // absurd element count
+        "UPDATE d000000001 SET c0=x'040000000000000009000000'",      // nine dimensions
+        "UPDATE d000000001 SET c1=x'0102'",                          // complex of two bytes
+        "UPDATE d000000001 SET c1=42",                               // complex as a number
+    };
+    for (const char *sql : damage) {
+        SCOPED_TRACE(sql);
+        auto db = open();
+        std::vector<RowId> ids;
+        ASSERT_EQ(read_all(*db, "T", &ids).size(), 1u);
+        sqlite3 *raw = nullptr;
+        ASSERT_EQ(sqlite3_open((server + "/DEMO/doz.sqlite").c_str(), &raw), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+        sqlite3_close(raw);
+        Cursor c;
+        ASSERT_FAULT_OK(db->scan("T", c));
+        std::vector<doz::Value> row;
+        EXPECT_FALSE(c.next(row));
+        EXPECT_EQ(c.fault().filer, FILER_DAMAGED);
+        EXPECT_EQ(db->get("T", ids[0], row).filer, FILER_DAMAGED);
+        // A good row written over it reads again.
+        ASSERT_FAULT_OK(db->update("T", ids[0], {array(doz::REAL, 4, {er(1), er(2), er(3), er(4)}), doz::make_complex(1, 2)}));
+        EXPECT_FAULT_OK(db->get("T", ids[0], row));
+    }
 }
 
 // ---------------------------------------------------------------- order
