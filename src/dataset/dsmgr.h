@@ -1,0 +1,119 @@
+// The dataset manager: keeps query results as datasets in an archive of at
+// most 500, gives access to their rows, columns and values by dataset
+// index, classifies their columns for graphing (data character and data
+// order), and tells the display canvas that new data has arrived with a
+// format-32 client message of type "VX_NEW_DATA".
+//
+// Rows are kept exactly as the interpreter laid them out in the result
+// buffer (dozrow.h); a dataset's descriptor table ends with an entry of
+// type -1 whose third short holds the row alignment.
+#pragma once
+
+#include "dozproto.h"
+
+#include <cstddef>
+#include <vector>
+
+struct AppData;
+// The toolkit's widget handle (X11/Intrinsic.h), without its macros.
+typedef struct _WidgetRec *Widget;
+
+inline constexpr int DS_ARCHIVE_SIZE = 500;
+
+// Query handler events.
+enum { DS_EV_OK = 1, DS_EV_EOB = 2, DS_EV_STOPPED = 3, DS_EV_FAILED = 4 };
+
+// The query handler: (event, rows, data bytes, buffer).  Event 2 gives the
+// rows and bytes the interpreter put into the buffer; events 1, 3 and 4
+// end the query (rows and bytes 0).
+using DsQueryHandler = void (*)(int event, int rows, int data_bytes, void *buffer);
+
+// Where a column's value starts inside a row (its presence byte), and the
+// column's descriptor.
+struct DsColInfo {
+    int offset;
+    DozColDesc desc;
+};
+
+struct DsDataset {
+    unsigned char *data = nullptr;     // the rows, back to back
+    int data_bytes = 0;
+    std::vector<DozColDesc> tinfo;     // the columns, then the type -1 entry
+    std::vector<DsColInfo> colinfo;    // set up when the query ended well
+    int rows = 0;
+    int columns = 0;
+    int row_size = 0;                  // 0 until the column info is set up
+    int character = 0;
+    int order = 3;
+    int printed = 0;
+    int stride = 0;                    // row size by the layout, while rows arrive
+};
+
+struct DsArchive {
+    DsDataset *slot[DS_ARCHIVE_SIZE];
+    int current;
+};
+extern DsArchive dsmgr_archive;
+
+// Column classes for characterising.
+enum { DS_COL_ABSENT = 0, DS_COL_NUMERIC = 1, DS_COL_ARRAY = 2, DS_COL_OTHER = 3 };
+
+// Data character bits.
+enum {
+    DS_CH_Y = 1,            // y numeric, x none or array
+    DS_CH_XY = 2,           // x and y numeric, z none or array
+    DS_CH_Y_XOTHER = 4,     // y numeric, x other scalar
+    DS_CH_YOTHER_X = 8,     // y other scalar, x numeric
+    DS_CH_YARRAY = 16,      // y array, x not an array
+    DS_CH_XYARRAY = 32,     // x and y arrays, no z
+    DS_CH_XYZ = 64,         // x, y and z numeric
+    DS_CH_XY_ZOTHER = 128,  // x and y numeric, z other scalar
+    DS_CH_XYARRAY_Z = 256,  // x and y arrays, z numeric
+    DS_CH_XYARRAY_ZOTHER = 512,
+    DS_CH_XYZARRAY = 1024,
+};
+
+// ---- the archive -----------------------------------------------------------
+
+// Sets the date, time and complex output formats and the date input format
+// from the resource record (either may be null), remembers the canvas that
+// receives the notices and empties the archive.  The query manager takes
+// ds_manager as its default query handler.
+void dsmgr_ds_init(Widget display_canvas, const AppData *resources);
+void ds_manager(int event, int rows, int data_bytes, void *buffer);
+void dsmgr_ds_retain();
+void dsmgr_ds_clear();
+int dsmgr_ds_current();
+int dsmgr_ds_current_exists();
+int dsmgr_ds_rows(int i);
+int dsmgr_ds_columns(int i);
+int dsmgr_ds_character(int i);
+int dsmgr_ds_order(int i);
+int dsmgr_ds_printed(int i);
+void dsmgr_ds_set_printed(int i);
+void dsmgr_ds_set_datanull(int flag);
+int dsmgr_ds_check_datanull();
+
+// The size of the shared result buffer that ds_manager reads: no copy out
+// of it reaches beyond this.  The query manager provides it; null (or a
+// size below 0) leaves only the data byte count as the bound.
+using DsBufferSizeProc = int (*)();
+void dsmgr_ds_set_buffer_size_proc(DsBufferSizeProc proc);
+
+// ---- columns and values ------------------------------------------------------
+
+// Blanks generated names ("%NAME..."), then records each column's offset in
+// the row and the row size (offsets and size 0 with no rows).  Returns 0,
+// or -1 when the descriptors cannot be laid out.
+int dscol_ds_setup_colinfo(std::vector<DozColDesc> &descriptors, int rows, std::vector<DsColInfo> &info,
+                           int *columns, int *row_size);
+// Characterises the current dataset for the requested order (1-6); returns
+// the character, or the requested order when the slot is empty.
+int dscol_ds_characterise(int order);
+// The class of one descriptor (null: absent).
+int dscol_ds_class(const DozColDesc *desc);
+// One value: the address of its first element and its element count, or
+// null for a null value or when the dataset, row or column does not exist.
+const void *dscol_ds_get(int dataset, int row, int column, int *count);
+const DozColDesc *dscol_ds_get_tinfo(int dataset, int column);
+const DozColDesc *dscol_ds_get_tinfo_list(int dataset);
