@@ -10,6 +10,11 @@
 
 #include <gtest/gtest.h>
 
+// After GoogleTest: the toolkit's macros (None, Bool) would trip it.
+#include "dsput.h"
+#include "vxadata.h"
+#include "vxcat.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -351,6 +356,38 @@ TEST_F(Datasets, OddBuffers)
         memcpy(&l, v, 4);
         EXPECT_EQ(l, 11 * (r + 1));
     }
+}
+
+TEST_F(Datasets, FormatsComeFromTheResources)
+{
+    AppData ad{};
+    ad.catd = NL_NO_CATALOGUE;
+    char date_out[] = "%Y-%m-%d", time_out[] = "%H.%M", date_in[] = "%m/%d/%y", complex_out[] = "%X + %Yi";
+    ad.dateOutputFormat = date_out;
+    ad.timeOutputFormat = time_out;
+    ad.dateInputFormat = date_in;
+    ad.complexOutputFormat = complex_out;
+    dsmgr_ds_init(nullptr, &ad);
+    DozDate date{99, 12, 31};
+    DozTime time{7, 5, 0};
+    double complex[2] = {1.5, -2.0};
+    EXPECT_EQ(std::string(dsprint_ds_sprint(&date, 10, 0, DOZ_T_DATE)), "1999-12-31");
+    EXPECT_EQ(std::string(dsprint_ds_sprint(&time, 5, 0, DOZ_T_TIME)), "07.05");
+    EXPECT_EQ(std::string(dsprint_ds_sprint(complex, 17, 1, DOZ_T_COMPLEX)), "   1.5 +   -2.0i");
+    const void *v = dsprint_ds_scan("12/31/99", DOZ_T_DATE, nullptr);
+    ASSERT_NE(v, nullptr);
+    DozDate back;
+    memcpy(&back, v, sizeof back);
+    EXPECT_EQ(back.month, 12);
+    EXPECT_EQ(back.day, 31);
+
+    char empty[] = "";
+    ad.dateOutputFormat = ad.timeOutputFormat = ad.complexOutputFormat = empty;
+    ad.dateInputFormat = nullptr;
+    dsmgr_ds_init(nullptr, &ad);
+    EXPECT_EQ(std::string(dsprint_ds_sprint(&date, 8, 0, DOZ_T_DATE)), "31/12/99");
+    EXPECT_NE(dsprint_ds_scan("12/31/99", DOZ_T_DATE, nullptr), nullptr) << "the input order was kept";
+    dsprint_ds_set_date_input_format("%d/%m/%y");
 }
 
 TEST_F(Datasets, DataNullFlag)
