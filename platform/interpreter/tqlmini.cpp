@@ -2,6 +2,7 @@
 //
 //   PRINT item, ...        one row; items: REVISION(), SYSUSER(), DBNAME(),
 //                          'text', integer, real, TRUE, FALSE, NULL
+//   TEST PRINT item, ...   the same (kept beside another engine's PRINT)
 //   TEST ROWS n types      n generated rows of the listed column types
 //   TEST STORE types       keeps the rows the client packed (Write mode)
 //   TEST FETCH             hands the kept rows back
@@ -358,6 +359,8 @@ bool stopped(TqlHost *host) { return host && host->stop_requested && host->stop_
 
 void run_test(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
 {
+    if (lx.keyword("PRINT"))
+        return run_print(m, lx, out);
     if (lx.keyword("ROWS")) {
         long n;
         std::vector<DozColDesc> cols;

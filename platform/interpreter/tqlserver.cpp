@@ -33,6 +33,7 @@ struct Server {
     int msqid = -1;
     pid_t client_pid = -1;   // the program that started us
     pid_t target_pid = -1;   // where SIGUSR1 goes (last ATTACH / CLINFO)
+    pid_t parent_pid = -1;
     uint32_t modes = DOZ_M_WAIT;
     uint32_t query_modes = DOZ_M_WAIT;  // in force for the running query
     bool in_query = false;
@@ -57,11 +58,34 @@ Server srv;
     exit(status);
 }
 
+// A process that has ended, also when nobody has reaped it yet.
+bool process_ended(pid_t pid)
+{
+    if (kill(pid, 0) != 0 && errno == ESRCH)
+        return true;
+    char path[64], state = 0;
+    snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    FILE *f = fopen(path, "r");
+    if (!f)
+        return false;
+    // "pid (name) state ...": the name may hold blanks and parentheses.
+    char line[512];
+    size_t n = fread(line, 1, sizeof line - 1, f);
+    fclose(f);
+    line[n] = '\0';
+    const char *close = strrchr(line, ')');
+    if (close && close[1] == ' ')
+        state = close[2];
+    return state == 'Z' || state == 'X';
+}
+
 bool client_gone()
 {
     if (srv.modes & DOZ_M_NO_SUICIDE)
         return false;
-    return kill(srv.client_pid, 0) != 0 && errno == ESRCH;
+    if (srv.client_pid == srv.parent_pid && getppid() != srv.parent_pid)
+        return true;  // our starter ended and we were handed on
+    return process_ended(srv.client_pid);
 }
 
 void send(void *msg, size_t payload)
@@ -448,6 +472,7 @@ int main(int argc, char **argv)
         return 1;
     srv.msqid = atoi(argv[1]);
     srv.client_pid = srv.target_pid = atoi(argv[2]);
+    srv.parent_pid = getppid();
     srv.engine = &tql_mini_engine();
     srv.session.client_pid = srv.client_pid;
     const char *sd = getenv("DOZ_SERVER_DIR"), *qd = getenv("QYDIR"), *cd = getenv("DOZ_CLIENT_DIR");

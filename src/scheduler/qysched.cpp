@@ -647,6 +647,11 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
         pid_t pid = fork();
         if (pid == 0) {
             close(err_pipe[0]);
+            // Only the error pipe and the report pipe stay open.
+            int keep_a = std::min(err_pipe[1], report_pipe[1]), keep_b = std::max(err_pipe[1], report_pipe[1]);
+            close_range(3, static_cast<unsigned>(keep_a) - 1, 0);
+            close_range(static_cast<unsigned>(keep_a) + 1, static_cast<unsigned>(keep_b) - 1, 0);
+            close_range(static_cast<unsigned>(keep_b) + 1, ~0U, 0);
             if (how == 1)
                 setsid();
             signal(SIGINT, SIG_DFL);
@@ -1231,6 +1236,10 @@ int __doz_init(int *cid_out, const char *host, const char *user, uint32_t start_
         pid = fork();
         if (pid == 0) {
             setsid();
+            // The interpreter gets none of our descriptors beyond the three
+            // standard ones (the report pipe closes itself on exec).
+            close_range(3, static_cast<unsigned>(report_pipe[1]) - 1, 0);
+            close_range(static_cast<unsigned>(report_pipe[1]) + 1, ~0U, 0);
             execv(path.c_str(), const_cast<char **>(argv));
             int e = errno;
             ssize_t w = write(report_pipe[1], &e, sizeof e);

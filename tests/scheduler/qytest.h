@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <functional>
 #include <string>
 #include <sys/ipc.h>
@@ -72,7 +73,7 @@ inline int start(int size = 200000)
 inline std::string in_child(const std::function<std::string()> &body)
 {
     int fds[2];
-    if (pipe(fds) != 0)
+    if (pipe2(fds, O_CLOEXEC) != 0)  // not handed to programs the copy starts
         return "pipe failed";
     pid_t pid = fork();
     if (pid == 0) {

@@ -240,7 +240,7 @@ TEST_F(Interpreter, SatellitePrograms)
     fork_answer = 0;
     doz_set_callback_proc(DOZ_CB_FORK, nullptr);
     query_set_fork_option(nullptr);
-    ASSERT_EQ(doz_querym(cid, "PRINT 8", DOZ_M_WAIT), 0);
+    ASSERT_EQ(doz_querym(cid, "TEST PRINT 8", DOZ_M_WAIT), 0);
     EXPECT_EQ(first_long(cid), 8);
 }
 

@@ -28,11 +28,11 @@ TEST(DefaultConnection, ForwardsToTheOneConnection)
     ASSERT_EQ(query_on_eob(count_rows), 0);
     ASSERT_EQ(querym("TEST ROWS 5 long", DOZ_M_FULL | DOZ_M_WAIT), 0);
     EXPECT_EQ(rows_seen, 5) << "over buffers of two rows";
-    EXPECT_EQ(Query("PRINT 1", "PRINT 2", nullptr), 0);
+    EXPECT_EQ(Query("TEST PRINT 1", "TEST PRINT 2", nullptr), 0);
     int32_t v;
     memcpy(&v, get_qbuffer(), 4);
     EXPECT_EQ(v, 2);
-    EXPECT_EQ(Query("PRINT 3", "WRONG", "PRINT 4", nullptr), 0);
+    EXPECT_EQ(Query("TEST PRINT 3", "TEST WRONG", "TEST PRINT 4", nullptr), 0);
     EXPECT_EQ(query_error(), 1);
     memcpy(&v, get_qbuffer(), 4);
     EXPECT_EQ(v, 3) << "stopped at the failing text";
@@ -45,7 +45,7 @@ TEST(DefaultConnection, ForwardsToTheOneConnection)
     ASSERT_EQ(query_term(), 0);
     EXPECT_FALSE(qytest::queue_exists(msqid));
     EXPECT_EQ(query_error(), 0) << "an unknown connection is no error";
-    EXPECT_EQ(query("PRINT 1"), -1);
+    EXPECT_EQ(query("TEST PRINT 1"), -1);
 
     // Started again after the handlers were given back; then detached:
     // every call now fails as for an unknown connection.
@@ -55,7 +55,7 @@ TEST(DefaultConnection, ForwardsToTheOneConnection)
     query_get_server_details(&pid, &msqid, &shmid);
     ASSERT_EQ(query_detach(), 0);
     EXPECT_EQ(query_connection(), -1);
-    EXPECT_EQ(query("PRINT 1"), -1);
+    EXPECT_EQ(query("TEST PRINT 1"), -1);
     EXPECT_EQ(get_qbuffer(), nullptr);
     // What a detach leaves to its owner: the interpreter, queue and segment.
     kill(pid, SIGTERM);

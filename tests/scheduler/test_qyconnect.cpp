@@ -73,7 +73,7 @@ TEST_F(Interpreter, SecondBufferReplacesTheFirst)
     EXPECT_FALSE(qytest::segment_exists(old_shmid));
     EXPECT_EQ(doz_get_qbuffersize(cid), 8192);
     // The interpreter writes into the new one.
-    ASSERT_EQ(doz_querym(cid, "PRINT 42", DOZ_M_WAIT), 0);
+    ASSERT_EQ(doz_querym(cid, "TEST PRINT 42", DOZ_M_WAIT), 0);
     int32_t v;
     memcpy(&v, doz_get_qbuffer(cid), 4);
     EXPECT_EQ(v, 42);
@@ -162,7 +162,7 @@ TEST_F(Interpreter, AttachFromAnotherProcessAndReattach)
         int c2 = -1;
         if (__doz_attach(&c2, pid, shmid, msqid, DOZ_START_WORD, area, 13) != 0)
             return std::string("attach failed");
-        if (doz_querym(c2, "PRINT 1234", DOZ_M_WAIT) != 0 || doz_error(c2))
+        if (doz_querym(c2, "TEST PRINT 1234", DOZ_M_WAIT) != 0 || doz_error(c2))
             return std::string("query failed");
         int32_t v;
         memcpy(&v, doz_get_qbuffer(c2), 4);
@@ -173,7 +173,7 @@ TEST_F(Interpreter, AttachFromAnotherProcessAndReattach)
 
     // The interpreter served another program: attach to it again.
     ASSERT_EQ(doz_reattach(cid), 0);
-    ASSERT_EQ(doz_querym(cid, "PRINT 77", DOZ_M_WAIT), 0);
+    ASSERT_EQ(doz_querym(cid, "TEST PRINT 77", DOZ_M_WAIT), 0);
     int32_t v;
     memcpy(&v, doz_get_qbuffer(cid), 4);
     EXPECT_EQ(v, 77);
@@ -205,7 +205,7 @@ TEST_F(Interpreter, DeathIsNoticed)
         if (how == KILL_IDLE) {
             kill(pid, SIGKILL);
             ASSERT_TRUE(vxtest::wait_for([&] { return doz_dead(cid) == 1; }, 10s));
-            EXPECT_EQ(doz_query(cid, "PRINT 1"), -1);
+            EXPECT_EQ(doz_query(cid, "TEST PRINT 1"), -1);
         } else if (how == KILL_WAITING) {
             std::thread killer([&] {
                 sigset_t all;
@@ -226,7 +226,7 @@ TEST_F(Interpreter, DeathIsNoticed)
         EXPECT_EQ(doz_busy(cid), 0);
         EXPECT_EQ(status1(cid), DOZ_E_DEAD);
         EXPECT_EQ(check_qy_init(cid), 0);
-        EXPECT_EQ(doz_query(cid, "PRINT 1"), -1);
+        EXPECT_EQ(doz_query(cid, "TEST PRINT 1"), -1);
         EXPECT_EQ(status1(cid), DOZ_E_DEAD);
         char t1[81], t2[81], t3[81];
         EXPECT_EQ(doz_mess(cid, t1, t2, t3), -1);
@@ -240,6 +240,46 @@ TEST_F(Interpreter, DeathIsNoticed)
         doz_term(cid);
         EXPECT_FALSE(qytest::queue_exists(msqid));
         EXPECT_FALSE(qytest::segment_exists(shmid));
+    }
+}
+
+TEST_F(Interpreter, InterpreterEndsWithoutItsClientOrQueue)
+{
+    // A client that vanishes without terminating its interpreter: the
+    // interpreter notices and ends; with NO_SUICIDE it stays until its
+    // queue is removed.
+    for (bool no_suicide : {false, true}) {
+        SCOPED_TRACE(no_suicide);
+        std::string ids = qytest::in_child([&] {
+            int cid = qytest::start(4096);
+            if (cid < 0)
+                return std::string("start failed");
+            if (no_suicide && doz_mode(cid, "NO_SUICIDE", 1) != 0)
+                return std::string("mode failed");
+            pid_t pid;
+            int msqid, shmid;
+            doz_get_server_details(cid, &pid, &msqid, &shmid);
+            return std::to_string(pid) + " " + std::to_string(msqid) + " " + std::to_string(shmid);
+        });
+        pid_t pid = 0;
+        int msqid = -1, shmid = -1;
+        ASSERT_EQ(sscanf(ids.c_str(), "%d %d %d", &pid, &msqid, &shmid), 3) << ids;
+        // Ended: gone, or a zombie that whoever inherited it has not reaped.
+        auto gone = [&] {
+            if (kill(pid, 0) != 0 && errno == ESRCH)
+                return true;
+            std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+            std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+            size_t close = text.rfind(')');
+            return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z';
+        };
+        if (no_suicide) {
+            EXPECT_FALSE(vxtest::wait_for(gone, 2500ms)) << "left without its client despite NO_SUICIDE";
+            msgctl(msqid, IPC_RMID, nullptr);
+        }
+        EXPECT_TRUE(vxtest::wait_for(gone, 20s));
+        msgctl(msqid, IPC_RMID, nullptr);
+        shmctl(shmid, IPC_RMID, nullptr);
     }
 }
 
@@ -305,13 +345,13 @@ TEST_F(Interpreter, ModesByName)
     EXPECT_EQ(doz_mode(cid, "", 1), -1);
 
     // A query's own modes last for that query only.
-    ASSERT_EQ(doz_querym(cid, "PRINT 5", DOZ_M_WAIT | DOZ_M_FLAGS | DOZ_M_TRAP), 0);
+    ASSERT_EQ(doz_querym(cid, "TEST PRINT 5", DOZ_M_WAIT | DOZ_M_FLAGS | DOZ_M_TRAP), 0);
     EXPECT_EQ(doz_current_modes(cid), DOZ_M_WAIT);
 
     // The interpreter keeps the modes it was sent: FLAGS puts a presence
     // byte before the value.
     ASSERT_EQ(doz_mode(cid, "flags", 1), 0);
-    ASSERT_EQ(doz_query(cid, "PRINT 6"), 0);
+    ASSERT_EQ(doz_query(cid, "TEST PRINT 6"), 0);
     auto *b = static_cast<unsigned char *>(doz_get_qbuffer(cid));
     int32_t v;
     memcpy(&v, b + 4, 4);
@@ -326,7 +366,7 @@ TEST_F(Interpreter, QueryTextLimit)
     // 5999 characters go (the interpreter refuses the statement itself);
     // 6000 are refused here with -1.
     std::string text(5999, ' ');
-    text.replace(0, 7, "PRINT 3");
+    text.replace(0, 12, "TEST PRINT 3");
     text.back() = 'x';
     EXPECT_EQ(doz_query(cid, text.c_str()), 0);
     EXPECT_EQ(status1(cid), -2);
@@ -334,7 +374,7 @@ TEST_F(Interpreter, QueryTextLimit)
     EXPECT_EQ(doz_query(cid, text.c_str()), -1);
     EXPECT_EQ(status1(cid), DOZ_E_TOO_LONG);
     // Nothing was sent: the next request is answered in turn.
-    ASSERT_EQ(doz_query(cid, "PRINT 9"), 0);
+    ASSERT_EQ(doz_query(cid, "TEST PRINT 9"), 0);
     EXPECT_EQ(doz_error(cid), 0);
     int32_t v;
     memcpy(&v, doz_get_qbuffer(cid), 4);

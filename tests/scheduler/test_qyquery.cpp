@@ -6,6 +6,8 @@
 #include "qytest.h"
 #include "vxcat.h"
 
+#include <atomic>
+#include <csignal>
 #include <poll.h>
 #include <pthread.h>
 #include <thread>
@@ -231,7 +233,7 @@ TEST_F(Interpreter, SimpleModeHasBareValues)
         check_row(b + r * l.row_size, l, all_shapes, r);
 
     // PRINT of literals: each value where the bare layout puts it.
-    ASSERT_EQ(doz_querym(cid, "PRINT REVISION(), 'it''s', 7, TRUE, 2.5, SYSUSER()", DOZ_M_WAIT), 0);
+    ASSERT_EQ(doz_querym(cid, "TEST PRINT REVISION(), 'it''s', 7, TRUE, 2.5, SYSUSER()", DOZ_M_WAIT), 0);
     ASSERT_EQ(doz_error(cid), 0);
     EXPECT_STREQ(reinterpret_cast<char *>(b), "3.10");
     EXPECT_STREQ(reinterpret_cast<char *>(b + 31), "it's");
@@ -245,6 +247,15 @@ TEST_F(Interpreter, SimpleModeHasBareValues)
     EXPECT_STREQ(reinterpret_cast<char *>(b + 56), "TESTER");
     float rev = 0;
     EXPECT_EQ(sscanf(reinterpret_cast<char *>(b), "%f", &rev), 1);
+    EXPECT_GE(rev, 3.0f);
+
+    // The revision as the client's start-up asks for it, of whatever
+    // engine the interpreter runs: a text reading 3.0 or above.
+    memset(b, 0, 64);
+    ASSERT_EQ(doz_querym(cid, "PRINT REVISION()", DOZ_M_WAIT), 0);
+    ASSERT_EQ(doz_error(cid), 0);
+    rev = 0;
+    EXPECT_EQ(sscanf(reinterpret_cast<char *>(b), "%f", &rev), 1) << reinterpret_cast<char *>(b);
     EXPECT_GE(rev, 3.0f);
 }
 
@@ -380,7 +391,7 @@ TEST_F(Interpreter, StopEndsAQueryWithCodeSeven)
 
     // The connection goes on as before.
     doz_set_eob_proc(cid, nullptr);
-    ASSERT_EQ(doz_querym(cid, "PRINT 11", DOZ_M_WAIT), 0);
+    ASSERT_EQ(doz_querym(cid, "TEST PRINT 11", DOZ_M_WAIT), 0);
     EXPECT_EQ(doz_error(cid), 0);
     int32_t v;
     memcpy(&v, doz_get_qbuffer(cid), 4);
@@ -429,6 +440,36 @@ TEST_F(Interpreter, AsynchronousQueriesDeliverEveryMessage)
     EXPECT_EQ(got.per_buffer, (std::vector<int>{1000, 500}));
     EXPECT_EQ(done_calls, 2);
     EXPECT_EQ(doz_current_modes(cid) & DOZ_M_WAIT, 0u);
+}
+
+TEST_F(Interpreter, StraySignalsNeverTakeAWaitingRequestsAnswer)
+{
+    int cid = qytest::start();
+    ASSERT_GE(cid, 0);
+    // The SIGUSR1 handler is in place once WAIT was cleared.
+    ASSERT_EQ(doz_mode(cid, "WAIT", 0), 0);
+    ASSERT_EQ(doz_mode(cid, "WAIT", 1), 0);
+    std::atomic<bool> stop{false};
+    std::thread storm([&] {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, nullptr);  // the signals go to the waiting thread
+        while (!stop) {
+            kill(getpid(), SIGUSR1);
+            std::this_thread::yield();
+        }
+    });
+    reset_received();
+    doz_set_eob_proc(cid, collect);
+    for (int i = 0; i < 5; i++) {
+        ASSERT_EQ(doz_querym(cid, "TEST ROWS 3000 long", FULL_WAIT), 0) << i;
+        EXPECT_EQ(doz_busy(cid), 0);
+        EXPECT_EQ(doz_error(cid), 0);
+    }
+    stop = true;
+    storm.join();
+    doz_handle_signals();
+    EXPECT_EQ(got.rows.size(), 5u * 3000u);
 }
 
 std::string asked;
@@ -496,7 +537,7 @@ TEST_F(Interpreter, ErrorAndStatusTexts)
 {
     int cid = qytest::start();
     ASSERT_GE(cid, 0);
-    EXPECT_EQ(doz_query(cid, "NO SUCH STATEMENT"), 0);
+    EXPECT_EQ(doz_query(cid, "TEST NO SUCH STATEMENT"), 0);
     EXPECT_EQ(doz_error(cid), 1);
     int code, code2, code3, rows, fifth;
     doz_status(cid, &code, &code2, &code3, &rows, &fifth);
@@ -515,7 +556,7 @@ TEST_F(Interpreter, ErrorAndStatusTexts)
     EXPECT_EQ(doz_error(cid), 0);
 
     // A list of statements stops at the first that fails.
-    EXPECT_EQ(doz_Query(cid, "PRINT 1", "BAD ONE", "PRINT 2", nullptr), 0);
+    EXPECT_EQ(doz_Query(cid, "TEST PRINT 1", "TEST BAD ONE", "TEST PRINT 2", nullptr), 0);
     EXPECT_EQ(status_at(cid, 1), -2);
     EXPECT_EQ(doz_Query(cid, nullptr), 0);
 

@@ -1,0 +1,159 @@
+// Throughput of query results into datasets: rows per second from the
+// interpreter writing a 1,000,000-row result into the shared buffer to the
+// dataset manager holding it as one dataset with its column information,
+// beside the raw read of the same buffers (a copy of each buffer's rows
+// out of the segment, nothing kept), for a narrow and a wide row, with the
+// default buffer and a large one.
+//
+// Usage: bench_dataset [--out FILE] [--rows N]
+// The interpreter is the one just built, copied with the modes the client
+// checks into a private server directory.
+
+#include "dsmgr.h"
+
+#include "dozrow.h"
+#include "qysched.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <pwd.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+int bench_cid = -1;
+std::vector<unsigned char> sink;
+size_t rows_read = 0;
+
+void raw_read(int cid, int rows)
+{
+    auto *b = static_cast<unsigned char *>(doz_get_qbuffer(cid));
+    init_buffer(b, static_cast<size_t>(doz_get_qbuffersize(cid)));
+    int had;
+    if (empty_buffer() || prepare_buffer(&had) != 0)
+        return;
+    size_t header = static_cast<size_t>(buffer_cursor() - b);
+    size_t bytes = std::min<size_t>(doz_get_data_bytes(cid) - header, sink.size());
+    memcpy(sink.data(), buffer_cursor(), bytes);
+    rows_read += static_cast<size_t>(rows);
+    clear_buffer();
+}
+
+void into_dataset(int cid, int rows)
+{
+    ds_manager(DS_EV_EOB, rows, static_cast<int>(doz_get_data_bytes(cid)), doz_get_qbuffer(cid));
+    rows_read += static_cast<size_t>(rows);
+}
+
+int segment_size() { return doz_get_qbuffersize(bench_cid); }
+
+double timed_query(int cid, const std::string &q, bool dataset, size_t want)
+{
+    rows_read = 0;
+    doz_set_eob_proc(cid, dataset ? into_dataset : raw_read);
+    init_buffer(doz_get_qbuffer(cid), static_cast<size_t>(doz_get_qbuffersize(cid)));
+    clear_buffer();
+    auto t0 = Clock::now();
+    doz_querym(cid, q.c_str(), DOZ_M_FULL | DOZ_M_WAIT);
+    if (dataset)
+        ds_manager(doz_error(cid) ? DS_EV_FAILED : DS_EV_OK, 0, 0, doz_get_qbuffer(cid));
+    double s = std::chrono::duration<double>(Clock::now() - t0).count();
+    if (doz_error(cid) || rows_read != want || (dataset && static_cast<size_t>(dsmgr_ds_rows(0)) != want)) {
+        fprintf(stderr, "query failed or short: %zu of %zu rows\n", rows_read, want);
+        exit(1);
+    }
+    return s;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    std::string out = std::string(VX_RESULTS_DIR) + "/results.txt";
+    size_t nrows = 1000000;
+    for (int i = 1; i < argc; i++) {
+        if (!strcmp(argv[i], "--out") && i + 1 < argc)
+            out = argv[++i];
+        else if (!strcmp(argv[i], "--rows") && i + 1 < argc)
+            nrows = static_cast<size_t>(atol(argv[++i]));
+        else {
+            fprintf(stderr, "usage: %s [--out FILE] [--rows N]\n", argv[0]);
+            return 2;
+        }
+    }
+
+    fs::path dir = fs::temp_directory_path() / ("vx-bench-server-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    fs::copy_file(VX_TQLSERVER, dir / "tqlserver", fs::copy_options::overwrite_existing);
+    chmod((dir / "tqlserver").c_str(), 06755);
+    std::ofstream(dir / ".orvanta_user") << getpwuid(getuid())->pw_name << "\n" << getgrgid(getgid())->gr_name << "\n";
+    setenv("DOZ_SERVER_DIR", dir.c_str(), 1);
+    unsetenv("QYINT");
+
+    struct Shape {
+        const char *name, *types;
+    } shapes[] = {
+        {"narrow (one long)", "long"},
+        {"wide (long, 2 reals, string(40), real[8], date, time, complex)",
+         "long, real, real, string(40), real[8], date, time, complex"},
+    };
+    struct Buffer {
+        int size, rows;
+    } buffers[] = {{200000, 1000}, {4000000, 100000}};
+
+    dsmgr_ds_init(nullptr, nullptr);
+    dsmgr_ds_set_buffer_size_proc(segment_size);
+    std::string report;
+    char line[768];
+    snprintf(line, sizeof line, "Result rows into a dataset, beside the raw read of the same buffers (Full mode, WAIT)\n\n");
+    report += line;
+    for (const Buffer &b : buffers) {
+        if (__doz_init(&bench_cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(bench_cid, b.size) ||
+            doz_set_buffer_rows(bench_cid, b.rows) != 0) {
+            fprintf(stderr, "cannot start the interpreter\n");
+            return 1;
+        }
+        sink.assign(static_cast<size_t>(b.size), 0);
+        for (const Shape &s : shapes) {
+            std::string q = "TEST ROWS " + std::to_string(nrows) + " " + s.types;
+            // Best of three for each, the raw read first.
+            double raw = 1e30, ds = 1e30;
+            for (int pass = 0; pass < 3; pass++) {
+                raw = std::min(raw, timed_query(bench_cid, q, false, nrows));
+                ds = std::min(ds, timed_query(bench_cid, q, true, nrows));
+            }
+            int row_size = 0;
+            if (const DozColDesc *t = dscol_ds_get_tinfo_list(0)) {
+                DozLayout l;
+                std::span<const DozColDesc> cols(t, static_cast<size_t>(dsmgr_ds_columns(0)));
+                if (doz_layout(cols, true, l))
+                    row_size = l.row_size;
+            }
+            snprintf(line, sizeof line,
+                     "buffer %7d bytes / %6d rows, %s: %zu rows of %d bytes\n"
+                     "    into a dataset %.3f s, %.0f rows/s; raw read %.3f s, %.0f rows/s; ratio %.3f\n",
+                     b.size, b.rows, s.name, nrows, row_size, ds, nrows / ds, raw, nrows / raw, raw / ds);
+            report += line;
+            fputs(line, stdout);
+            dsmgr_ds_clear();
+        }
+        doz_term(bench_cid);
+    }
+    fs::remove_all(dir);
+    fs::create_directories(fs::path(out).parent_path());
+    std::ofstream(out) << report;
+    printf("written to %s\n", out.c_str());
+    return 0;
+}
