@@ -6,6 +6,7 @@
 
 #include "dozrow.h"
 #include "dozvalue.h"
+#include "qymgr.h"
 #include "vxadata.h"
 #include "vxcat.h"
 #include "vxmsg.h"
@@ -23,6 +24,11 @@
 #include <cstring>
 
 DsArchive dsmgr_archive;
+
+// ds_manager is the query manager's default query handler.
+static_assert(std::is_same_v<decltype(&ds_manager), QyHandler>);
+static_assert(DS_EV_OK == QY_EVENT_OK && DS_EV_EOB == QY_EVENT_EOB && DS_EV_STOPPED == QY_EVENT_STOPPED &&
+              DS_EV_FAILED == QY_EVENT_FAILED);
 
 namespace {
 

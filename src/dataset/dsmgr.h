@@ -21,7 +21,7 @@ typedef struct _WidgetRec *Widget;
 inline constexpr int DS_ARCHIVE_SIZE = 500;
 
 // Query handler events.
-enum { DS_EV_OK = 1, DS_EV_EOB = 2, DS_EV_STOPPED = 3, DS_EV_FAILED = 4 };
+inline constexpr int DS_EV_OK = 1, DS_EV_EOB = 2, DS_EV_STOPPED = 3, DS_EV_FAILED = 4;
 
 // The query handler: (event, rows, data bytes, buffer).  Event 2 gives the
 // rows and bytes the interpreter put into the buffer; events 1, 3 and 4
