@@ -51,12 +51,15 @@ const char *ds_normal_sprint(const void *value, int width, int precision, int ty
     return blank_missing(sprint_data(value, width, precision, type));
 }
 
-// Numbers in the form of the locale the environment names.
+// Numbers in the form of the locale the environment names; the program's
+// own numeric locale is put back afterwards (POSIX when it had none).
 const char *ds_printer_sprint(const void *value, int width, int precision, int type)
 {
+    const char *now = setlocale(LC_NUMERIC, nullptr);
+    std::string before = now ? now : "POSIX";
     setlocale(LC_NUMERIC, "");
     std::string text = sprint_data(value, width, precision, type);
-    setlocale(LC_NUMERIC, "POSIX");
+    setlocale(LC_NUMERIC, before.c_str());
     return blank_missing(text.c_str());
 }
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -350,6 +352,32 @@ TEST(ValueText, MissingValueMarkerPrintsAsBlanks)
         EXPECT_EQ(std::string(dsprint_ds_sprint(&l, 6, 0, DOZ_T_LONG)), "      ");
     }
     ds_set_sprint_proc(0);
+}
+
+// The printer text takes its numbers' form from the environment's locale
+// and leaves the program's own numeric locale as it was.
+TEST(ValueText, PrinterTextUsesTheEnvironmentsLocale)
+{
+    std::string dir = vxtest::temp_dir("dslocale");
+    std::string cmd = "localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8' >/dev/null 2>&1";
+    int rc = system(cmd.c_str());
+    (void)rc;
+    if (!std::ifstream(dir + "/de_DE.UTF-8/LC_NUMERIC"))
+        GTEST_SKIP() << "no locale with a decimal comma can be made here";
+    setenv("LOCPATH", dir.c_str(), 1);
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    ASSERT_NE(setlocale(LC_NUMERIC, "C"), nullptr);
+
+    double v = 1234.5, missing = -9999.0;
+    ds_set_sprint_proc(1);
+    EXPECT_EQ(std::string(dsprint_ds_sprint(&v, 10, 2, DOZ_T_REAL)), "   1234,50");
+    EXPECT_EQ(std::string(dsprint_ds_sprint(&missing, 10, 2, DOZ_T_REAL)), std::string(10, ' '));
+    EXPECT_STREQ(setlocale(LC_NUMERIC, nullptr), "C");
+    ds_set_sprint_proc(0);
+    EXPECT_EQ(std::string(dsprint_ds_sprint(&v, 10, 2, DOZ_T_REAL)), "   1234.50");
+
+    unsetenv("LC_ALL");
+    unsetenv("LOCPATH");
 }
 
 TEST(ValueText, ElementSizes)
