@@ -3,6 +3,7 @@
 // queue until TERM, until the queue is removed, or until its client is
 // gone (unless NO_SUICIDE is set).  Statements go to the engine; rows go
 // into the shared buffer through the result writer.
+#include "tqlcombo.h"
 #include "tqlengine.h"
 #include "tqlwriter.h"
 
@@ -329,9 +330,15 @@ void serve_err(const DozMsg &m, int n)
     memcpy(codes, m.data, static_cast<size_t>(std::clamp(n, 0, 12)));
     DozErrReplyMsg r{};
     r.h.code = DOZ_ERR;
-    snprintf(r.text1, sizeof r.text1, "%s", error_text(codes[0]).c_str());
-    snprintf(r.text2, sizeof r.text2, "%s", error_text(codes[1]).c_str());
-    snprintf(r.text3, sizeof r.text3, "%s", error_text(codes[2]).c_str());
+    // The DOZ engine knows which table each of its codes comes from; the
+    // codes of test statements are looked up by number.
+    std::string texts[3];
+    if (!srv.engine_state || !tql_combo_error_texts(srv.engine_state, texts))
+        for (int i = 0; i < 3; i++)
+            texts[i] = error_text(codes[i]);
+    snprintf(r.text1, sizeof r.text1, "%s", texts[0].c_str());
+    snprintf(r.text2, sizeof r.text2, "%s", texts[1].c_str());
+    snprintf(r.text3, sizeof r.text3, "%s", texts[2].c_str());
     send(&r, DOZ_ERR_REPLY_BYTES);
 }
 
@@ -473,7 +480,7 @@ int main(int argc, char **argv)
     srv.msqid = atoi(argv[1]);
     srv.client_pid = srv.target_pid = atoi(argv[2]);
     srv.parent_pid = getppid();
-    srv.engine = &tql_mini_engine();
+    srv.engine = &tql_combo_engine();
     srv.session.client_pid = srv.client_pid;
     const char *sd = getenv("DOZ_SERVER_DIR"), *qd = getenv("QYDIR"), *cd = getenv("DOZ_CLIENT_DIR");
     std::string inst = qd && *qd ? qd : "/usr/lib/qelbase";
