@@ -609,7 +609,9 @@ void qymgr_qy_init(AppData *resources, pid_t pid, int msqid, int shmid, void *re
             attached = 1;
         else
             no_server = 1;
-    } else if (run_mode == 0 && !first_init) {
+    } else if ((run_mode == 0 || run_mode == 1) && !first_init) {
+        // A display-server request borrows the connection; a second own
+        // interpreter would orphan the first.
         attached = 1;
         always_attached = own_started && shmid == own_shmid;
     }

@@ -10,12 +10,12 @@
 
 namespace {
 
-vxtest::Result probe(const char *mode)
+vxtest::Result probe(const char *mode, const std::string &server_dir = qytest::server_dir())
 {
     qytest::use_installed_tree();
     vxtest::Options o;
     o.set_env["DOZ_CLIENT_DIR"] = vxtest::install_dir();
-    o.set_env["DOZ_SERVER_DIR"] = qytest::server_dir();
+    o.set_env["DOZ_SERVER_DIR"] = server_dir;
     o.set_env["TZ"] = "UTC0";
     o.unset_env = {"QYINT"};
     return vxtest::run({QYPROBE, mode}, o);
@@ -66,6 +66,15 @@ TEST(QueryManagerStart, AnOldInterpreterEndsTheProgram)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Panic! QyMgr. Incorrect DOZ Server revision\n");
     EXPECT_EQ(r.out, "sent PRINT REVISION()\n") << "nothing is sent after the check";
+}
+
+TEST(QueryManagerStart, AnInterpreterThatCannotStartEndsTheProgram)
+{
+    vxtest::Result r = probe("startup", vxtest::temp_dir("qyempty"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("\nCannot start or attach to the DOZ server.\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Check database"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << "nothing is sent";
 }
 
 TEST(QueryManagerStart, APanicQueryPrintsTheTextsAndEnds)

@@ -513,15 +513,18 @@ TEST_F(Manager, ARequestThatBorrowedTheConnectionGivesTheOwnOneBack)
     };
     const Case cases[] = {{"another interpreter", opid, omsqid, oshmid, "TESTER"},
                           {"the own interpreter", pid, msqid, shmid, "OWNER"}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        std::vector<unsigned char> record(2056);
-        qymgr_qy_init(&ad, c.pid, c.msqid, c.shmid, record.data(), record.size(), 0);
-        EXPECT_EQ(user(), c.user);
-        qymgr_qy_term();
-        EXPECT_EQ(user(), "OWNER") << "the own connection is ready again";
-        EXPECT_TRUE(qykit::boxes().empty());
-    }
+    // With and without the query window.
+    for (int run_mode : {0, 1})
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.what) + " in run mode " + std::to_string(run_mode));
+            ad.runMode = run_mode;
+            std::vector<unsigned char> record(2056);
+            qymgr_qy_init(&ad, c.pid, c.msqid, c.shmid, record.data(), record.size(), 0);
+            EXPECT_EQ(user(), c.user);
+            qymgr_qy_term();
+            EXPECT_EQ(user(), "OWNER") << "the own connection is ready again";
+            EXPECT_TRUE(qykit::boxes().empty());
+        }
 }
 
 // ---- waits -----------------------------------------------------------------------
