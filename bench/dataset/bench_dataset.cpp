@@ -2,8 +2,8 @@
 // interpreter writing a 1,000,000-row result into the shared buffer to the
 // dataset manager holding it as one dataset with its column information,
 // beside the raw read of the same buffers (a copy of each buffer's rows
-// out of the segment, nothing kept), for a narrow and a wide row, with the
-// default buffer and a large one.
+// out of the segment, nothing kept, on a connection of its own), for a
+// narrow and a wide row, with the default buffer and a large one.
 //
 // Usage: bench_dataset [--out FILE] [--rows N]
 // The interpreter is the one just built, copied with the modes the client
@@ -12,7 +12,10 @@
 #include "dsmgr.h"
 
 #include "dozrow.h"
+#include "qymgr.h"
 #include "qysched.h"
+#include "vxadata.h"
+#include "vxcat.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,7 +36,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int bench_cid = -1;
 std::vector<unsigned char> sink;
 size_t rows_read = 0;
 
@@ -51,27 +53,31 @@ void raw_read(int cid, int rows)
     clear_buffer();
 }
 
-void into_dataset(int cid, int rows)
-{
-    ds_manager(DS_EV_EOB, rows, static_cast<int>(doz_get_data_bytes(cid)), doz_get_qbuffer(cid));
-    rows_read += static_cast<size_t>(rows);
-}
-
-int segment_size() { return doz_get_qbuffersize(bench_cid); }
-
-double timed_query(int cid, const std::string &q, bool dataset, size_t want)
+// The raw read on a connection of its own.
+double raw_query(int cid, const std::string &q, size_t want)
 {
     rows_read = 0;
-    doz_set_eob_proc(cid, dataset ? into_dataset : raw_read);
     init_buffer(doz_get_qbuffer(cid), static_cast<size_t>(doz_get_qbuffersize(cid)));
     clear_buffer();
     auto t0 = Clock::now();
     doz_querym(cid, q.c_str(), DOZ_M_FULL | DOZ_M_WAIT);
-    if (dataset)
-        ds_manager(doz_error(cid) ? DS_EV_FAILED : DS_EV_OK, 0, 0, doz_get_qbuffer(cid));
     double s = std::chrono::duration<double>(Clock::now() - t0).count();
-    if (doz_error(cid) || rows_read != want || (dataset && static_cast<size_t>(dsmgr_ds_rows(0)) != want)) {
+    if (doz_error(cid) || rows_read != want) {
         fprintf(stderr, "query failed or short: %zu of %zu rows\n", rows_read, want);
+        exit(1);
+    }
+    return s;
+}
+
+// The program's road: the query manager hands each buffer to the dataset
+// manager, its default handler.
+double dataset_query(const std::string &q, size_t want)
+{
+    auto t0 = Clock::now();
+    qymgr_qy_query(q.c_str(), QY_NOWAIT, QY_FULL, QY_IGNORE);
+    double s = std::chrono::duration<double>(Clock::now() - t0).count();
+    if (!qymgr_qy_returned_data() || static_cast<size_t>(dsmgr_ds_rows(0)) != want) {
+        fprintf(stderr, "query failed or short: %d of %zu rows\n", dsmgr_ds_rows(0), want);
         exit(1);
     }
     return s;
@@ -113,26 +119,34 @@ int main(int argc, char **argv)
         int size, rows;
     } buffers[] = {{200000, 1000}, {4000000, 100000}};
 
-    dsmgr_ds_init(nullptr, nullptr);
-    dsmgr_ds_set_buffer_size_proc(segment_size);
+    AppData ad{};
+    ad.catd = NL_NO_CATALOGUE;
+    ad.user_name = const_cast<char *>("BENCH");
+    ad.server_name = const_cast<char *>("");
+    dsmgr_ds_init(nullptr, &ad);
     std::string report;
     char line[768];
     snprintf(line, sizeof line, "Result rows into a dataset, beside the raw read of the same buffers (Full mode, WAIT)\n\n");
     report += line;
     for (const Buffer &b : buffers) {
-        if (__doz_init(&bench_cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(bench_cid, b.size) ||
-            doz_set_buffer_rows(bench_cid, b.rows) != 0) {
+        int cid = -1;
+        if (__doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, b.size) ||
+            doz_set_buffer_rows(cid, b.rows) != 0) {
             fprintf(stderr, "cannot start the interpreter\n");
             return 1;
         }
+        doz_set_eob_proc(cid, raw_read);
+        ad.buffer_size = ad.queryBufferSize = b.size;
+        qymgr_qy_init(&ad, 0, 0, 0, nullptr, 0, 0);
+        qymgr_qy_set_buffer_rows(b.rows);
         sink.assign(static_cast<size_t>(b.size), 0);
         for (const Shape &s : shapes) {
             std::string q = "TEST ROWS " + std::to_string(nrows) + " " + s.types;
             // Best of three for each, the raw read first.
             double raw = 1e30, ds = 1e30;
             for (int pass = 0; pass < 3; pass++) {
-                raw = std::min(raw, timed_query(bench_cid, q, false, nrows));
-                ds = std::min(ds, timed_query(bench_cid, q, true, nrows));
+                raw = std::min(raw, raw_query(cid, q, nrows));
+                ds = std::min(ds, dataset_query(q, nrows));
             }
             int row_size = 0;
             if (const DozColDesc *t = dscol_ds_get_tinfo_list(0)) {
@@ -149,7 +163,8 @@ int main(int argc, char **argv)
             fputs(line, stdout);
             dsmgr_ds_clear();
         }
-        doz_term(bench_cid);
+        qymgr_qy_term();
+        doz_term(cid);
     }
     fs::remove_all(dir);
     fs::create_directories(fs::path(out).parent_path());

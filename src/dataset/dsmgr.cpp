@@ -34,9 +34,6 @@ namespace {
 
 nl_catd catd = NL_NO_CATALOGUE;
 Widget display_window = nullptr;
-Display *atom_display = nullptr;
-Atom newdata_atom = None;
-DsBufferSizeProc buffer_size_proc = nullptr;
 int query_started = 0;
 int data_null = 0;
 // The dataset of the running query.  It takes the current slot only when
@@ -143,8 +140,10 @@ void end_of_buffer(int rows, int data_bytes, void *buffer)
 {
     if (!buffer)
         return;
-    long size = buffer_size_proc ? buffer_size_proc() : -1;
-    if (size < 0)
+    // The query manager's buffer is read no further than its segment; any
+    // other buffer no further than the bytes said to be filled.
+    long size = buffer == qymgr_qy_buffer() ? qymgr_qy_buffer_size() : -1;
+    if (size <= 0)
         size = std::max(data_bytes, 0);
     init_buffer(buffer, static_cast<size_t>(size));
     if (empty_buffer())
@@ -176,13 +175,10 @@ void send_client_event()
 {
     if (!display_window || !XtIsRealized(display_window))
         return;
-    Display *dpy = XtDisplay(display_window);
-    if (atom_display != dpy) {
-        newdata_atom = XInternAtom(dpy, "VX_NEW_DATA", False);
-        atom_display = dpy;
-    }
+    const Atom newdata_atom = qymgr_qy_newdata_atom();
     if (newdata_atom == None)
         return;
+    Display *dpy = XtDisplay(display_window);
     XEvent ev{};
     ev.xclient.type = ClientMessage;
     ev.xclient.send_event = True;
@@ -216,15 +212,12 @@ void dsmgr_ds_init(Widget display_canvas, const AppData *resources)
         set_complex_format(resources->complexOutputFormat);
     }
     display_window = display_canvas;
-    atom_display = nullptr;
-    newdata_atom = None;
     empty_archive();
     free_dataset(building);
     building = nullptr;
     query_started = 0;
+    qymgr_qy_set_handler(ds_manager);
 }
-
-void dsmgr_ds_set_buffer_size_proc(DsBufferSizeProc proc) { buffer_size_proc = proc; }
 
 void ds_manager(int event, int rows, int data_bytes, void *buffer)
 {

@@ -77,8 +77,9 @@ enum {
 
 // Sets the date, time and complex output formats and the date input format
 // from the resource record (either may be null), remembers the canvas that
-// receives the notices and empties the archive.  The query manager takes
-// ds_manager as its default query handler.
+// receives the notices, empties the archive and makes ds_manager the query
+// manager's default query handler.  The notice's atom is the query
+// manager's (qymgr_qy_newdata_atom).
 void dsmgr_ds_init(Widget display_canvas, const AppData *resources);
 void ds_manager(int event, int rows, int data_bytes, void *buffer);
 void dsmgr_ds_retain();
@@ -93,12 +94,6 @@ int dsmgr_ds_printed(int i);
 void dsmgr_ds_set_printed(int i);
 void dsmgr_ds_set_datanull(int flag);
 int dsmgr_ds_check_datanull();
-
-// The size of the shared result buffer that ds_manager reads: no copy out
-// of it reaches beyond this.  The query manager provides it; null (or a
-// size below 0) leaves only the data byte count as the bound.
-using DsBufferSizeProc = int (*)();
-void dsmgr_ds_set_buffer_size_proc(DsBufferSizeProc proc);
 
 // ---- columns and values ------------------------------------------------------
 

@@ -1,30 +1,37 @@
-// Runs queries on the installed interpreter and hands their buffers and
-// end events to the dataset manager the way the query manager does: each
-// end of buffer as event 2, then, once at least one buffer came, event 1
-// (ended well), 3 (stopped) or 4 (failed).
+// Runs queries through the query manager on the installed interpreter, so
+// that their buffers and end events reach the dataset manager as they do
+// in the program.  A query can also go through a handler for that query
+// alone, which hands everything on to ds_manager but can stop the query
+// after some buffers or overstate what a buffer holds; and the library's
+// answer can be turned into a failure after the rows came.
 #pragma once
+
+#include <gtest/gtest.h>  // before the X headers, which define None
 
 #include "dsmgr.h"
 
 #include "dozrow.h"
+#include "qycompat.h"
+#include "qymgr.h"
 #include "qysched.h"
+#include "vxadata.h"
+#include "vxcat.h"
 #include "vxtest.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 namespace dstest {
 
 struct Driver {
-    int cid = -1;
+    bool own_handler = false;  // the query goes through `relay`
     int buffers = 0;
-    int abort_after = -1;  // buffers; then the query is stopped
-    bool report_failure = false;  // end a query that went well as failed
-    // What the end-of-buffer procedure hands on in place of the truth.
-    int rows_bonus = 0;
+    int last_event = 0;
+    int abort_after = -1;      // buffers; then the query is stopped
+    int rows_bonus = 0;        // overstated rows and bytes of each buffer
     int bytes_bonus = 0;
+    bool fail = false;         // the query fails after its rows came
 };
 
 inline Driver &driver()
@@ -33,64 +40,81 @@ inline Driver &driver()
     return d;
 }
 
-inline int segment_size() { return doz_get_qbuffersize(driver().cid); }
-
-inline void on_eob(int cid, int rows)
+inline void relay(int event, int rows, int bytes, void *buffer)
 {
     Driver &d = driver();
-    d.buffers++;
-    ds_manager(DS_EV_EOB, rows + d.rows_bonus, static_cast<int>(doz_get_data_bytes(cid)) + d.bytes_bonus,
-               doz_get_qbuffer(cid));
-    if (d.abort_after >= 0 && d.buffers == d.abort_after)
-        doz_abort(cid);
+    d.last_event = event;
+    if (event == DS_EV_EOB) {
+        d.buffers++;
+        rows += d.rows_bonus;
+        bytes += d.bytes_bonus;
+    }
+    ds_manager(event, rows, bytes, buffer);
+    if (event == DS_EV_EOB && d.buffers == d.abort_after)
+        qymgr_qy_query_abort();
 }
 
-// Starts the interpreter with a buffer of `size` bytes and `rows` rows.
-inline int start(int size = 200000, int rows = DOZ_DEFAULT_ROWS)
+inline int failing_querym(const char *text, uint32_t modes)
+{
+    int r = querym(text, modes);
+    if (driver().fail) {
+        int st[6];
+        get_qstatus(st);
+        st[DOZ_ST_ERROR] = 1;
+        st[DOZ_ST_CODE] = 5;
+        set_qstatus(st);
+    }
+    return r;
+}
+
+inline AppData &resources()
+{
+    static AppData a{};
+    a.catd = NL_NO_CATALOGUE;
+    a.user_name = const_cast<char *>("TESTER");
+    a.server_name = const_cast<char *>("");
+    a.runMode = 0;
+    return a;
+}
+
+// Starts the query manager's own interpreter with a buffer of `size` bytes
+// and `rows` rows per buffer.
+inline bool start(int size = 200000, int rows = 0)
 {
     setenv("DOZ_CLIENT_DIR", vxtest::install_dir().c_str(), 1);
     setenv("DOZ_SERVER_DIR", (vxtest::install_dir() + "/server").c_str(), 1);
     unsetenv("QYINT");
-    Driver &d = driver();
-    d = Driver{};
-    if (__doz_init(&d.cid, "", "TESTER", DOZ_START_WORD) != 0)
-        return -1;
-    if (!doz_create_buffer(d.cid, size) || doz_set_buffer_rows(d.cid, rows) != 0)
-        return -1;
-    doz_set_eob_proc(d.cid, on_eob);
-    dsmgr_ds_set_buffer_size_proc(segment_size);
-    return d.cid;
+    driver() = Driver{};
+    AppData &a = resources();
+    a.buffer_size = a.queryBufferSize = size;
+    qymgr_qy_set_ui(nullptr);
+    qymgr_qy_set_querym(failing_querym);
+    qymgr_qy_init(&a, 0, 0, 0, nullptr, 0, 0);
+    qymgr_qy_set_buffer_rows(rows);
+    return qymgr_qy_connection() >= 0 && qymgr_qy_buffer() != nullptr;
 }
 
-// Runs one text in the Full buffer mode; returns the end event handed on
-// (0: none, since no buffer came).
-inline int run(const std::string &text, uint32_t extra_modes = 0)
+// Runs one text in the Full buffer mode.  Through `relay`: returns the last
+// event handed on (0 when no buffer came).  Otherwise: 1 when the query
+// delivered data and ended well, else 0.
+inline int run(const std::string &text, int exec_mode = QY_NOWAIT)
 {
     Driver &d = driver();
     d.buffers = 0;
-    init_buffer(doz_get_qbuffer(d.cid), static_cast<size_t>(doz_get_qbuffersize(d.cid)));
-    clear_buffer();
-    doz_querym(d.cid, text.c_str(), DOZ_M_FULL | DOZ_M_WAIT | extra_modes);
-    if (d.buffers == 0)
-        return 0;
-    int st[6];
-    doz_get_qstatus(d.cid, st);
-    int event = DS_EV_OK;
-    if (doz_error(d.cid))
-        event = st[DOZ_ST_CODE] == DOZ_CODE_STOPPED ? DS_EV_STOPPED : DS_EV_FAILED;
-    else if (d.report_failure)
-        event = DS_EV_FAILED;
-    ds_manager(event, 0, 0, doz_get_qbuffer(d.cid));
-    return event;
+    d.last_event = 0;
+    if (d.own_handler)
+        qymgr_qy_set_override_handler(relay);
+    qymgr_qy_query(text.c_str(), exec_mode, QY_FULL, QY_IGNORE);
+    if (d.own_handler)
+        return d.last_event;
+    return qymgr_qy_returned_data() ? DS_EV_OK : 0;
 }
 
 inline void stop()
 {
-    Driver &d = driver();
-    if (d.cid >= 0 && doz_term(d.cid) != 0)
-        doz_detach(d.cid, 1);
-    d.cid = -1;
-    dsmgr_ds_set_buffer_size_proc(nullptr);
+    qymgr_qy_term();
+    qymgr_qy_set_querym(nullptr);
+    driver() = Driver{};
 }
 
 // Captures standard error around a piece of work.

@@ -85,10 +85,9 @@ const char wide_types[] = "long, real, string(6), real[<=3]";
 
 TEST_F(Datasets, ManyBuffersMakeOneDataset)
 {
-    ASSERT_GE(dstest::start(), 0);
+    ASSERT_TRUE(dstest::start());
     const int n = 250000;
     EXPECT_EQ(dstest::run("TEST ROWS " + std::to_string(n) + " " + wide_types), DS_EV_OK);
-    EXPECT_GE(dstest::driver().buffers, 250);
     EXPECT_EQ(dsmgr_ds_current(), 0);
     ASSERT_TRUE(dsmgr_ds_current_exists());
     EXPECT_EQ(dsmgr_ds_rows(0), n);
@@ -110,20 +109,25 @@ TEST_F(Datasets, ManyBuffersMakeOneDataset)
 
 TEST_F(Datasets, StoppedOrFailedQueryLeavesTheArchiveAsItWas)
 {
-    ASSERT_GE(dstest::start(200000, 100), 0);
+    ASSERT_TRUE(dstest::start(200000, 100));
     ASSERT_EQ(dstest::run(std::string("TEST ROWS 10 ") + wide_types), DS_EV_OK);
     ASSERT_EQ(dsmgr_ds_rows(0), 10);
 
-    dstest::driver().abort_after = 3;
+    dstest::Driver &d = dstest::driver();
+    d.own_handler = true;
+    d.abort_after = 3;
     EXPECT_EQ(dstest::run("TEST ROWS 1000000 long"), DS_EV_STOPPED);
-    dstest::driver().abort_after = -1;
-    EXPECT_GE(dstest::driver().buffers, 3);
+    d.abort_after = -1;
+    EXPECT_GE(d.buffers, 3);
+    EXPECT_TRUE(qymgr_qy_stopped());
 
-    dstest::driver().report_failure = true;
+    d.fail = true;
     EXPECT_EQ(dstest::run("TEST ROWS 500 real"), DS_EV_FAILED);
-    dstest::driver().report_failure = false;
+    EXPECT_EQ(d.buffers, 5) << "100 rows to a buffer";
+    d.fail = false;
 
     EXPECT_EQ(dstest::run("TEST ROWS 5 nosuchtype"), 0) << "a query refused at once hands on nothing";
+    d.own_handler = false;
 
     EXPECT_EQ(dsmgr_ds_current(), 0);
     EXPECT_EQ(dsmgr_ds_rows(0), 10);
@@ -139,7 +143,7 @@ TEST_F(Datasets, StoppedOrFailedQueryLeavesTheArchiveAsItWas)
 
 TEST_F(Datasets, ArchiveHoldsFiveHundred)
 {
-    ASSERT_GE(dstest::start(), 0);
+    ASSERT_TRUE(dstest::start());
     dsmgr_ds_retain();
     EXPECT_EQ(dsmgr_ds_current(), 0) << "an empty slot is not kept";
     std::string err;
@@ -177,7 +181,7 @@ TEST_F(Datasets, ArchiveHoldsFiveHundred)
 
 TEST_F(Datasets, CharacterAndOrderOfColumns)
 {
-    ASSERT_GE(dstest::start(), 0);
+    ASSERT_TRUE(dstest::start());
     struct Case {
         const char *types;
         int asked, order, character;
@@ -219,7 +223,7 @@ TEST_F(Datasets, CharacterAndOrderOfColumns)
 
 TEST_F(Datasets, ReadingValuesAndDescriptors)
 {
-    ASSERT_GE(dstest::start(), 0);
+    ASSERT_TRUE(dstest::start());
     ASSERT_EQ(dstest::run("PRINT 7, 'seven'"), DS_EV_OK);
     ASSERT_EQ(dsmgr_ds_columns(0), 2);
     int n;
@@ -228,7 +232,7 @@ TEST_F(Datasets, ReadingValuesAndDescriptors)
     EXPECT_STREQ(static_cast<const char *>(v), "seven");
 
     // An empty result: columns, no rows.
-    ASSERT_EQ(dstest::run("TEST ROWS 5 long, real", DOZ_M_NOEVAL), DS_EV_OK);
+    ASSERT_EQ(dstest::run("TEST ROWS 5 long, real", QY_NOEVAL), DS_EV_OK);
     EXPECT_EQ(dsmgr_ds_rows(0), 0);
     EXPECT_EQ(dsmgr_ds_columns(0), 2);
     std::string err = dstest::stderr_of([&] { EXPECT_EQ(dscol_ds_get(0, 0, 0, &n), nullptr); });
@@ -274,7 +278,8 @@ TEST_F(Datasets, ReadingValuesAndDescriptors)
 // the segment, and only whole rows.
 TEST_F(Datasets, CopiesStayInsideTheSegment)
 {
-    ASSERT_GE(dstest::start(200000, 1000), 0);
+    ASSERT_TRUE(dstest::start(200000, 1000));
+    dstest::driver().own_handler = true;
     dstest::driver().rows_bonus = 5000;
     dstest::driver().bytes_bonus = 10000000;
     ASSERT_EQ(dstest::run("TEST ROWS 2000 real[100], long"), DS_EV_OK);

@@ -62,6 +62,7 @@ protected:
     {
         dstest::stop();
         dsmgr_ds_init(nullptr, nullptr);
+        qymgr_qy_use_widget(nullptr);
         if (shell)
             XtDestroyWidget(shell);
         if (app) {
@@ -112,8 +113,9 @@ protected:
 TEST_F(Notice, ArrivesForEachQueryThatEndsWell)
 {
     // Before the canvas has a window nothing can be sent, and nothing fails.
+    qymgr_qy_use_widget(canvas);
     dsmgr_ds_init(canvas, nullptr);
-    ASSERT_GE(dstest::start(200000, 100), 0);
+    ASSERT_TRUE(dstest::start(200000, 100));
     ASSERT_EQ(dstest::run("TEST ROWS 5 long"), DS_EV_OK);
     EXPECT_EQ(dsmgr_ds_rows(0), 5);
 
@@ -130,13 +132,16 @@ TEST_F(Notice, ArrivesForEachQueryThatEndsWell)
     EXPECT_EQ(dsmgr_ds_rows(0), 3000);
 
     // Stopped, failed, and refused at once: no notice.
-    dstest::driver().abort_after = 2;
+    dstest::Driver &d = dstest::driver();
+    d.own_handler = true;
+    d.abort_after = 2;
     ASSERT_EQ(dstest::run("TEST ROWS 1000000 long"), DS_EV_STOPPED);
-    dstest::driver().abort_after = -1;
-    dstest::driver().report_failure = true;
+    d.abort_after = -1;
+    d.fail = true;
     ASSERT_EQ(dstest::run("TEST ROWS 500 long"), DS_EV_FAILED);
-    dstest::driver().report_failure = false;
+    d.fail = false;
     ASSERT_EQ(dstest::run("TEST ROWS 1 nosuchtype"), 0);
+    d.own_handler = false;
     drain();
     EXPECT_EQ(notices(), 1);
 
