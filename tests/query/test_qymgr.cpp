@@ -187,6 +187,20 @@ TEST_F(Manager, ReportShowsTheBoxThatFitsTheCodes)
     }
 }
 
+TEST_F(Manager, ATextTooLongToSendIsReportedWithoutWaiting)
+{
+    start_own();
+    std::string text = "PRINT " + std::string(6000, '1');
+    qymgr_qy_query(text.c_str(), QY_WAIT, QY_FULL, QY_REPORT);
+    EXPECT_EQ(qymgr_qy_ok(), 0);
+    ASSERT_EQ(qykit::boxes().size(), 1u);
+    EXPECT_EQ(qykit::boxes()[0].message, 4);
+    EXPECT_EQ(qykit::pumps(), 0);
+    EXPECT_TRUE(qykit::default_events().empty());
+    qymgr_qy_query("PRINT 2", QY_WAIT, QY_SIMPLE, QY_REPORT);
+    EXPECT_EQ(qymgr_qy_ok(), 1);
+}
+
 TEST_F(Manager, WarnPrintsOneLinePerNonZeroCode)
 {
     start_own();
