@@ -110,12 +110,15 @@ void add_rows(DsDataset *ds, const unsigned char *rows_at, int rows, long len, b
     if (ds->stride > 0 && rows > 0 && len > 0)
         keep = static_cast<int>(std::min<long>(rows, len / ds->stride));
     const long add = static_cast<long>(keep) * ds->stride;
-    if (add == 0)
+    // Once the rows could not be stored the dataset stays empty: rows after
+    // a gap would pass for the whole result.
+    if (add == 0 || ds->store_failed)
         return;
     if (first) {
         ds->data = static_cast<unsigned char *>(vx_malloc(add, 0));
         if (!ds->data) {
             say(DS_STORE_FAILED);
+            ds->store_failed = true;
             return;
         }
     } else {
@@ -127,6 +130,7 @@ void add_rows(DsDataset *ds, const unsigned char *rows_at, int rows, long len, b
             ds->data = nullptr;
             ds->data_bytes = 0;
             ds->rows = 0;
+            ds->store_failed = true;
             return;
         }
         ds->data = grown;

@@ -47,6 +47,7 @@ struct DsDataset {
     int order = 3;
     int printed = 0;
     int stride = 0;                    // row size by the layout, while rows arrive
+    bool store_failed = false;         // memory ran out: no rows are kept
 };
 
 struct DsArchive {
