@@ -6,6 +6,9 @@
 #include "dlmain.h"
 #include "dlmess.h"
 #include "pelx.h"
+#include "gsformat.h"
+#include "qymgr.h"
+#include "vxdate.h"
 #include "vxhelp.h"
 #include "vxmain.h"
 #include "vxutil.h"
@@ -19,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -42,7 +46,11 @@ static void forced_exit_input(XtPointer, int *, XtInputId *) { on_forced_exit();
 
 // The steps every exit takes.  The interpreter connection, the display
 // server protocol and the temporary blob file join these as they arrive.
-static void exit_steps() { fflush(stdout); }
+static void exit_steps()
+{
+    qymgr_qy_term();
+    fflush(stdout);
+}
 
 void shell_close_cb(Widget, XtPointer, XtPointer)
 {
@@ -173,11 +181,41 @@ static void initialise_graphics()
     }
 }
 
+// Settles the date and time formats: an input format that is missing, too
+// long or not understood is derived from the locale, and the output format
+// from the input format.
+void configure_date_time_format()
+{
+    char derived[32];
+    if (!adata.dateInputFormat || strlen(adata.dateInputFormat) > 25 ||
+        !check_date_input_str(adata.dateInputFormat)) {
+        get_date_input_from_locale(derived);
+        adata.dateInputFormat = XtNewString(derived);
+    }
+    if (!adata.dateOutputFormat || strlen(adata.dateOutputFormat) > 25) {
+        make_date_output_str(adata.dateInputFormat, derived);
+        adata.dateOutputFormat = XtNewString(derived);
+    }
+    if (!adata.timeOutputFormat)
+        adata.timeOutputFormat = XtNewString("%H:%M:%S");
+    format_set_julian_offset(adata.julianStartDay);
+}
+
 void startup_sequence(Boolean iconic)
 {
+    configure_date_time_format();
     if (is_tty)
         fputs("Vostrelane. Connecting to DOZ server..\n", stdout);
     install_signals();
+    // The interpreter: started and checked in run modes 0 and 1; the
+    // display-server modes attach to their clients' interpreters later.
+    qymgr_qy_use_x(XtWidgetToApplicationContext(toplevel),
+                   adata.runMode == RUN_INTERACTIVE ? toplevel : static_cast<Widget>(nullptr));
+    if (adata.runMode == RUN_INTERACTIVE || adata.runMode == RUN_CONNECTED) {
+        qymgr_qy_init(&adata, -1, -1, -1, nullptr, 0, 1);
+        if (adata.runMode == RUN_INTERACTIVE)
+            qymgr_qy_authorise();
+    }
     if (is_tty)
         fputs("Vostrelane. Creating user interface..\n", stdout);
     initialise_graphics();

@@ -7,6 +7,7 @@
 extern Widget displevel;
 
 void startup_sequence(Boolean iconic);
+void configure_date_time_format();
 Widget initialise_display_window(Boolean iconic);
 void initialise_query_window();
 

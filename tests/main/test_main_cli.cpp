@@ -9,8 +9,10 @@
 #include <X11/Xutil.h>
 
 #include <csignal>
+#include <dirent.h>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -171,6 +173,49 @@ TEST_F(Running, WindowCloseEndsWithStatusZero)
     vxtest::Result r;
     ASSERT_TRUE(child.wait(20s, r));
     EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// The pids of the interpreters that `parent` started.
+std::vector<int> interpreters_of(int parent)
+{
+    std::vector<int> found;
+    DIR *d = opendir("/proc");
+    while (dirent *e = d ? readdir(d) : nullptr) {
+        int pid = atoi(e->d_name);
+        if (pid <= 0)
+            continue;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        // pid (comm) state ppid ...
+        size_t close = line.rfind(')');
+        if (close == std::string::npos || line.find("(tqlserver)") == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 2));
+        std::string state;
+        int ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == parent && state != "Z")
+            found.push_back(pid);
+    }
+    if (d)
+        closedir(d);
+    return found;
+}
+
+TEST_F(Running, InteractiveModeStartsItsInterpreterAndEndsIt)
+{
+    auto child = vxtest::start({launcher(), "-displayname", "interactive-test"});
+    ASSERT_TRUE(window_appears("interactive-test")) << child.err();
+    std::vector<int> servers;
+    ASSERT_TRUE(vxtest::wait_for([&] { return (servers = interpreters_of(child.pid)).size() == 1; }, 20s))
+        << child.err();
+    kill(child.pid, SIGINT);
+    vxtest::Result r;
+    ASSERT_TRUE(child.wait(20s, r));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // the start-up statements were all accepted
+    EXPECT_TRUE(vxtest::wait_for([&] { return kill(servers[0], 0) != 0; }, 10s)) << "interpreter left running";
 }
 
 }  // namespace

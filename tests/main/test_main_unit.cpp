@@ -1,6 +1,7 @@
 // gtest first: Xlib defines macros that clash with its names.
 #include <gtest/gtest.h>
 
+#include "startup.h"
 #include "vxmain.h"
 
 #include <cstdlib>
@@ -65,6 +66,29 @@ TEST(Tables, OptionsMapOntoResources)
         for (int j = 0; j < resources_count; j++)
             found = found || spec == resources[j].resource_name;
         EXPECT_TRUE(found) << options[i].option;
+    }
+}
+
+TEST(DateFormats, MissingTooLongOrBadInputFormatsComeFromTheLocale)
+{
+    struct {
+        const char *input, *output, *time;
+        const char *want_input, *want_output, *want_time;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, "%d/%m/%y", "%d/%m/%y", "%H:%M:%S"},
+        {"%m/%d/%y", nullptr, "%H.%M", "%m/%d/%y", "%m/%d/%y", "%H.%M"},
+        {"%d/%m/%y-%d/%m/%y-%d/%m/%y", "%y", nullptr, "%d/%m/%y", "%y", "%H:%M:%S"},  // 26 characters
+        {"no format", "01234567890123456789012345", nullptr, "%d/%m/%y", "%d/%m/%y", "%H:%M:%S"},
+    };
+    setenv("LC_ALL", "C", 1);
+    for (auto &c : cases) {
+        adata.dateInputFormat = const_cast<char *>(c.input);
+        adata.dateOutputFormat = const_cast<char *>(c.output);
+        adata.timeOutputFormat = const_cast<char *>(c.time);
+        configure_date_time_format();
+        EXPECT_STREQ(adata.dateInputFormat, c.want_input) << (c.input ? c.input : "unset");
+        EXPECT_STREQ(adata.dateOutputFormat, c.want_output) << (c.input ? c.input : "unset");
+        EXPECT_STREQ(adata.timeOutputFormat, c.want_time);
     }
 }
 
