@@ -24,15 +24,16 @@ fi
 
 "$prefix/bin/vostrelane" -version
 if [ -z "$xvfb_pid" ]; then
-    echo "demo: starting Vostrelane as a display server (-tsl); close its window to end"
-    exec "$prefix/bin/vostrelane" -tsl -displayname "Vostrelane demo" "$@"
+    echo "demo: starting Vostrelane with its own query interpreter; close a window to end"
+    exec "$prefix/bin/vostrelane" -displayname "Vostrelane demo" "$@"
 fi
 secs="${VX_DEMO_SECONDS:-8}"
-echo "demo: starting Vostrelane as a display server (-tsl) for $secs s"
-"$prefix/bin/vostrelane" -tsl -displayname "Vostrelane demo" "$@" &
+echo "demo: starting Vostrelane with its own query interpreter for $secs s"
+"$prefix/bin/vostrelane" -displayname "Vostrelane demo" "$@" &
 app=$!
 sleep "$secs"
 xwininfo -root -tree | grep -i "vostrelane" || true
+pgrep -a -P "$app" tqlserver | sed "s/^/demo: interpreter running: /" || true
 if command -v import >/dev/null; then
     import -window root "$build/demo.png" 2>/dev/null && echo "demo: screenshot in $build/demo.png"
 fi
