@@ -147,8 +147,14 @@ struct Status {
     std::string query_text, database_text, filer_text;
 };
 
+struct DbLayer;
+
 struct SessionConfig {
     std::string user = "BRASK";      // the connection's user (upper case)
+    std::string server_dir = ".";    // where the database registry lives
+    // The statements on databases and tables (dozeng_db.h), or none: then
+    // they answer "no database open".
+    const DbLayer *db = nullptr;
     std::string result_prefix = "RS00";  // RESULT(): "RS" and two hex digits
     nl_catd catalogue = reinterpret_cast<nl_catd>(-1);  // the "kernel" catalogue, or none
 };
@@ -171,6 +177,9 @@ class Session {
     void stop() { stop_.store(true, std::memory_order_relaxed); }
     // A question the engine also asks while it works: true means stop.
     void set_stop_probe(bool (*probe)(void *ctx), void *ctx);
+    // Asks the client a yes/no question (CONFIRM) in interactive mode;
+    // nonzero is yes.
+    void set_confirm(int (*confirm)(void *ctx, const char *question), void *ctx);
 
     // The macro body of a name, or nullptr (for tests and tools).
     const std::string *macro(std::string_view name) const;

@@ -604,6 +604,8 @@ Value evaluate(const Node &n, EvalCtx &ctx)
     case Node::LITERAL:
         return n.literal;
     case Node::NAME: {
+        if (n.slot >= 0 && ctx.row && static_cast<size_t>(n.slot) < ctx.row->size())
+            return (*ctx.row)[static_cast<size_t>(n.slot)];
         auto v = ctx.st.variables.find(n.name);
         if (v != ctx.st.variables.end())
             return v->second;
@@ -612,6 +614,9 @@ Value evaluate(const Node &n, EvalCtx &ctx)
             return s->second;
         if (find_sysvar(n.name))
             fail(E_SYSVAR_HIDDEN, n.name);
+        // A name that may be a column cannot be asked while no database is open.
+        if (ctx.st.config.db && ctx.st.dbname.empty() && !ctx.noeval)
+            fail(E_NO_DATABASE, n.name);
         fail(E_UNKNOWN_NAME, n.name);
     }
     case Node::CALL: {

@@ -96,6 +96,8 @@ Value c_locate(std::vector<Value> &a)
 Value e_locate(EvalCtx &ctx, std::vector<Value> &a)
 {
     // Locations belong to an open database.
+    if (ctx.st.config.db)
+        return ctx.st.config.db->locate(ctx.st, upper(as_text(a[0])));
     fail(E_NO_DATABASE, as_text(a[0]));
 }
 
@@ -111,6 +113,8 @@ Value e_sysinfo(EvalCtx &ctx, std::vector<Value> &a)
     std::string w = upper(as_text(a[2]));
     if (std::find_if(std::begin(what), std::end(what), [&](const char *x) { return w == x; }) == std::end(what))
         fail(E_ARGUMENT, "SYSINFO " + w);
+    if (ctx.st.config.db)
+        return make_long(ctx.st.config.db->sysinfo(ctx.st, as_text(a[0]), as_text(a[1]), w));
     fail(E_NO_DATABASE, "SYSINFO");
 }
 

@@ -113,6 +113,11 @@ struct SessionState {
     std::map<std::string, Value, std::less<>> system;  // settable system variables
     std::string password;  // the session password (SET %PASS, never printed)
     std::string dbname;    // the open database, "" when none
+    bool password_given = false;  // SET %PASS was sent
+    unsigned mode = 0;     // the running statement's mode word
+    std::shared_ptr<void> db;  // the database layer's own state
+    int (*confirm)(void *ctx, const char *question) = nullptr;
+    void *confirm_ctx = nullptr;
     std::atomic<bool> *stop = nullptr;
     bool (*stop_probe)(void *ctx) = nullptr;
     void *stop_ctx = nullptr;
@@ -126,6 +131,7 @@ struct Node {
     std::string name;  // NAME and CALL: upper-cased; UNARY and BINARY: the operator
     std::vector<std::unique_ptr<Node>> kids;
     size_t pos = 0;
+    int slot = -1;  // NAME: the column of the current row it reads, -1 none
     int depth = 1;  // of the tree below and including this node
 };
 using NodeP = std::unique_ptr<Node>;
@@ -161,6 +167,7 @@ NodeP parse_expression(Cursor &c);
 struct EvalCtx {
     SessionState &st;
     bool noeval;
+    const std::vector<Value> *row = nullptr;  // the row NAME slots read
     void check_stop() const;
 };
 Value evaluate(const Node &n, EvalCtx &ctx);
@@ -183,6 +190,19 @@ inline constexpr unsigned F_ELEMENTWISE = 1;  // applied to each element of an a
 inline constexpr unsigned F_NULLS = 2;        // eval sees null arguments (else a null argument gives null)
 
 const FuncDef *find_function(std::string_view upper_name);
+
+// ---- the database layer ---------------------------------------------------
+
+// Statements on databases and tables, offered every statement before the
+// language core; run() answers false for a statement it does not take.
+struct DbLayer {
+    bool (*run)(SessionState &st, Cursor &c, Sink &sink, unsigned mode, Status &status);
+    Value (*locate)(SessionState &st, const std::string &what);
+    int64_t (*sysinfo)(SessionState &st, const std::string &location, const std::string &file,
+                       const std::string &what);
+    Value (*parameter)(SessionState &st, const std::string &name);  // %MEMSIZE ...
+    void (*set_password)(SessionState &st, const std::string &password);
+};
 
 // ---- helpers shared by operators and functions ---------------------------
 

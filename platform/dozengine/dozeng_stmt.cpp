@@ -145,9 +145,12 @@ void st_sysprint(Run &r)
         Value v;
         if (sv->database) {
             // Database parameters come from the open database.
-            if (!r.noeval)
+            if (r.noeval)
+                v = make_null(sv->type, sv->len);
+            else if (r.st.config.db)
+                v = r.st.config.db->parameter(r.st, n);
+            else
                 fail(E_NO_DATABASE, n);
-            v = make_null(sv->type, sv->len);
         } else {
             v = r.st.system.at(n);
         }
@@ -182,8 +185,12 @@ void st_set(Run &r)
                                       : make_long(v.e[0].i, sv->type);
     if (!sv->valid(stored) || (sv->type == STRING && stored.s.size() > static_cast<size_t>(sv->len)))
         fail(E_SYSVAR_VALUE, n);
-    if (n == "%PASS")
+    if (n == "%PASS" && r.st.config.db && !r.st.dbname.empty()) {
+        r.st.config.db->set_password(r.st, stored.s);  // the user's own password
+    } else if (n == "%PASS") {
         r.st.password = stored.s;  // kept for OPEN; never printed
+        r.st.password_given = true;
+    }
     else if (n == "%DPRIV")
         r.st.system[n] = make_string(upper(stored.s), sv->len);
     else
@@ -367,6 +374,9 @@ void run_statement(SessionState &st, std::string_view text, unsigned mode, Sink 
         fail(E_EMPTY);
     if (c.peek().kind != T_NAME)
         c.syntax();
+    st.mode = mode;
+    if (st.config.db && st.config.db->run(st, c, sink, mode, status))
+        return;
     for (const StmtDef &s : statements)
         if (c.peek().text == s.word) {
             c.at++;
@@ -416,6 +426,12 @@ void Session::set_stop_probe(bool (*probe)(void *ctx), void *ctx)
 {
     st_->stop_probe = probe;
     st_->stop_ctx = ctx;
+}
+
+void Session::set_confirm(int (*confirm)(void *ctx, const char *question), void *ctx)
+{
+    st_->confirm = confirm;
+    st_->confirm_ctx = ctx;
 }
 
 const std::string *Session::macro(std::string_view name) const

@@ -3,10 +3,14 @@
 
 #include "dozeng_tql.h"
 
+#include "dozeng_db.h"
 #include "dozeng_int.h"
 #include "dozrow.h"
+#include "dozstore.h"
 #include "vxcat.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,19 +32,39 @@ static_assert(MODE_FLAGS == DOZ_M_FLAGS && MODE_EOB == DOZ_M_EOB && MODE_TYPE ==
               MODE_SIGNAL_DONE == DOZ_M_SIGNAL_DONE);
 static_assert(MAX_ELEMENTS <= DOZ_MAX_ELEMENTS);
 
-// Collects one statement's result set.
+// Database code: a result without end-of-buffer messages that does not
+// fit its one buffer.
+constexpr int E_BUFFER_FULL = 150;
+
+DozColDesc descriptor(const Column &c);
+void put_value(unsigned char *row, const DozField &f, const Value &v);
+
+// Collects one statement's result set, each row laid out at once in the
+// buffer layout the query's modes ask for.
 struct Collect : Sink {
+    bool flags = false;
     bool opened = false;
-    std::vector<Column> cols;
-    std::vector<std::vector<Value>> rows;
+    bool bad_layout = false;
+    std::vector<DozColDesc> cols;
+    DozLayout layout;
+    std::vector<unsigned char> bytes;
+    size_t rows = 0;
     void columns(const std::vector<Column> &c) override
     {
         opened = true;
-        cols = c;
+        for (const Column &col : c)
+            cols.push_back(descriptor(col));
+        bad_layout = !doz_layout(cols, flags, layout);
     }
     bool row(const std::vector<Value> &v) override
     {
-        rows.push_back(v);
+        if (bad_layout)
+            return false;
+        size_t at = bytes.size();
+        bytes.resize(at + static_cast<size_t>(layout.row_size), 0);
+        for (size_t i = 0; i < v.size() && i < layout.fields.size(); i++)
+            put_value(bytes.data() + at, layout.fields[i], v[i]);
+        rows++;
         return true;
     }
     void end() override {}
@@ -48,10 +72,41 @@ struct Collect : Sink {
 
 struct Engine {
     std::unique_ptr<Session> session;
+    std::string server_dir;
+    int prefix_lock = -1;  // holds this connection's result-table prefix
     nl_catd catalogue = NL_NO_CATALOGUE;
     std::string texts[3];
     TqlHost *host = nullptr;
 };
+
+int ask(void *ctx, const char *question)
+{
+    auto *e = static_cast<Engine *>(ctx);
+    return e->host && e->host->confirm ? e->host->confirm(e->host->self, question) : 0;
+}
+
+// The result-table prefix "RS" and two hex digits, unique among the live
+// connections of a server directory: each holds a lock on its own.
+std::string claim_prefix(const std::string &dir, int &fd)
+{
+    unsigned start = static_cast<unsigned>(getpid()) & 0xffu;
+    char prefix[8];
+    for (unsigned k = 0; k < 256; k++) {
+        snprintf(prefix, sizeof prefix, "RS%02X", (start + k) & 0xffu);
+        std::string path = dir + "/.result." + prefix + ".lock";
+        int f = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (f < 0)
+            break;
+        if (flock(f, LOCK_EX | LOCK_NB) == 0) {
+            fd = f;
+            return prefix;
+        }
+        ::close(f);
+    }
+    // No lock can be had (a directory we cannot write): the process id decides.
+    snprintf(prefix, sizeof prefix, "RS%02X", start);
+    return prefix;
+}
 
 bool probe(void *ctx)
 {
@@ -133,11 +188,10 @@ void *open_engine(const TqlSession *s)
     auto *e = new Engine;
     SessionConfig cfg;
     cfg.user = upper(s && !s->user.empty() ? s->user : "BRASK");
-    // One interpreter process serves one connection: its process id gives
-    // the connection's result-table prefix.
-    char prefix[8];
-    snprintf(prefix, sizeof prefix, "RS%02X", static_cast<unsigned>(getpid()) & 0xffu);
-    cfg.result_prefix = prefix;
+    e->server_dir = s && !s->server_dir.empty() ? s->server_dir : ".";
+    cfg.server_dir = e->server_dir;
+    cfg.db = &db_layer();
+    cfg.result_prefix = claim_prefix(e->server_dir, e->prefix_lock);
     const char *cd = getenv("DOZ_CLIENT_DIR"), *qd = getenv("QYDIR");
     std::string dir = cd && *cd ? cd : qd && *qd ? qd : "/usr/lib/qelbase";
     int status = 0;
@@ -145,6 +199,7 @@ void *open_engine(const TqlSession *s)
     cfg.catalogue = e->catalogue;
     e->session = std::make_unique<Session>(cfg);
     e->session->set_stop_probe(probe, e);
+    e->session->set_confirm(ask, e);
     return e;
 }
 
@@ -153,8 +208,24 @@ void run(void *engine, const char *text, uint32_t modes, TqlHost *host, TqlOutco
     auto *e = static_cast<Engine *>(engine);
     e->host = host;
     auto sink = std::make_shared<Collect>();
+    sink->flags = (modes & MODE_FLAGS) != 0;
     Status st = e->session->execute(text ? text : "", modes, *sink);
     e->host = nullptr;
+    if (!st.error && sink->opened && sink->rows > 0 && !(modes & (MODE_EOB | MODE_NOEVAL)) && host && host->input) {
+        // Without end-of-buffer messages the rows must fit one buffer:
+        // more is an error, never a result cut short.
+        size_t size = 0;
+        int announced = 0;
+        host->input(host->self, &size, &announced);
+        const size_t cap = announced > 0 ? static_cast<size_t>(announced) : DOZ_DEFAULT_ROWS;
+        if (sink->rows > cap || sink->bytes.size() > size) {
+            st.error = 1;
+            st.database = E_BUFFER_FULL;
+            st.rows = 0;
+            st.database_text = error_text(e->catalogue, DATABASE_CODE, st.database,
+                                          std::to_string(sink->rows) + " rows");
+        }
+    }
     out->code[0] = st.query;
     out->code[1] = st.database;
     out->code[2] = st.filer;
@@ -163,26 +234,33 @@ void run(void *engine, const char *text, uint32_t modes, TqlHost *host, TqlOutco
     e->texts[0] = st.query_text;
     e->texts[1] = st.database_text;
     e->texts[2] = st.filer_text;
-    if (st.error || !sink->opened)
+    if (st.error || !sink->opened || sink->bad_layout)
         return;
     out->has_result = true;
-    for (const Column &c : sink->cols)
-        out->result.columns.push_back(descriptor(c));
+    out->result.columns = sink->cols;
     auto next = std::make_shared<size_t>(0);
     out->result.next_row = [sink, next](unsigned char *row, const DozLayout &layout) {
-        if (*next >= sink->rows.size())
+        if (*next >= sink->rows || layout.row_size != sink->layout.row_size)
             return false;
-        const std::vector<Value> &values = sink->rows[(*next)++];
-        for (size_t i = 0; i < values.size() && i < layout.fields.size(); i++)
-            put_value(row, layout.fields[i], values[i]);
+        memcpy(row, sink->bytes.data() + *next * static_cast<size_t>(layout.row_size),
+               static_cast<size_t>(layout.row_size));
+        ++*next;
         return true;
     };
 }
 
-int dump(void *, int kind, FILE *)
+int dump(void *engine, int kind, FILE *to)
 {
-    // No databases are known without storage: an empty list.
-    return kind == 4 ? 0 : -1;
+    // Kind 4: the registered databases, "NAME LOCATION" a line.
+    if (kind != 4)
+        return -1;
+    auto *e = static_cast<Engine *>(engine);
+    std::vector<std::pair<std::string, std::string>> list;
+    if (!dozstore::list_databases(e->server_dir, list).ok())
+        return -1;
+    for (const auto &[name, location] : list)
+        fprintf(to, "%s %s\n", name.c_str(), location.c_str());
+    return 0;
 }
 
 int authorise(void *, int) { return 1; }
@@ -190,8 +268,11 @@ int authorise(void *, int) { return 1; }
 void close_engine(void *engine)
 {
     auto *e = static_cast<Engine *>(engine);
+    e->session.reset();  // closes the database first
     if (e->catalogue != NL_NO_CATALOGUE)
         nl_catclose(e->catalogue);
+    if (e->prefix_lock >= 0)
+        ::close(e->prefix_lock);
     delete e;
 }
 

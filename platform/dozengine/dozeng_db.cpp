@@ -1,0 +1,1507 @@
+// The database layer: databases (CREATE, OPEN, CLOSE, DROP, CONFIGURE),
+// USE and UNUSE, the dictionary's own settings (CONFIGURE of a system
+// relation, INDEX, DROP INDEX FROM), tables (DROP, RENAME, CLEAR, DELETE,
+// SEQUENCE) and the queries (DISPLAY, SELECT, COLLECT, GROUP), each
+// data-changing statement one storage transaction.
+
+#include "dozeng_db.h"
+
+#include "dozeng_int.h"
+#include "dozeng_msgs.h"
+#include "dozstore.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace doz {
+
+namespace {
+
+namespace ds = dozstore;
+
+// ---- the connection's database -----------------------------------------------
+
+struct DbState {
+    std::unique_ptr<ds::Database> db;
+    std::string prefix;  // RESULT()
+
+    // A closing connection takes its result tables with it.
+    void close()
+    {
+        if (!db)
+            return;
+        std::vector<std::string> names;
+        if (db->tables(names).ok())
+            for (const std::string &n : names)
+                if (n.size() >= prefix.size() && n.compare(0, prefix.size(), prefix) == 0)
+                    db->drop_table(n);
+        db.reset();
+    }
+    ~DbState() { close(); }
+};
+
+DbState &state(SessionState &st)
+{
+    if (!st.db) {
+        auto s = std::make_shared<DbState>();
+        s->prefix = st.config.result_prefix;
+        st.db = s;
+    }
+    return *static_cast<DbState *>(st.db.get());
+}
+
+ds::Database &need_db(SessionState &st)
+{
+    DbState &s = state(st);
+    if (!s.db)
+        fail(E_NO_DATABASE);
+    return *s.db;
+}
+
+[[noreturn]] void raise(const ds::Fault &f)
+{
+    if (f.query)
+        fail(f.query, f.detail);
+    if (f.database)
+        fail_db(f.database, f.detail);
+    throw Error{FILER_CODE, f.filer, f.detail};
+}
+
+void check(const ds::Fault &f)
+{
+    if (!f.ok())
+        raise(f);
+}
+
+bool stopping(const SessionState &st)
+{
+    return (st.stop && st.stop->load(std::memory_order_relaxed)) || (st.stop_probe && st.stop_probe(st.stop_ctx));
+}
+
+// One statement's transaction: rolled back unless committed.
+struct Txn {
+    ds::Database &db;
+    bool open = false;
+    explicit Txn(ds::Database &d) : db(d)
+    {
+        check(db.begin());
+        open = true;
+    }
+    void commit()
+    {
+        open = false;
+        check(db.commit());
+    }
+    ~Txn()
+    {
+        if (open)
+            db.rollback();
+    }
+    Txn(const Txn &) = delete;
+    Txn &operator=(const Txn &) = delete;
+};
+
+// In interactive mode a statement that destroys data asks first; "no"
+// ends it as stopped by the user.
+void confirm(SessionState &st, const VxMsg<const char *> &question, const std::string &name)
+{
+    if (!(st.mode & MODE_INTERACTIVE) || !st.confirm)
+        return;
+    std::string q = vx_msgf(st.config.catalogue, question, name.c_str());
+    if (!st.confirm(st.confirm_ctx, q.c_str()))
+        fail(E_STOPPED);
+}
+
+// A table name; "RSLT..." names this connection's result tables.
+std::string table_name(SessionState &st, Cursor &c)
+{
+    std::string n = c.name();
+    if (n.compare(0, 4, "RSLT") == 0)
+        n = st.config.result_prefix + n.substr(4);
+    return n;
+}
+
+std::string text_operand(Cursor &c)
+{
+    if (c.peek().kind != T_STRING)
+        c.syntax();
+    return c.toks[c.at++].text;
+}
+
+int keyword_index(Cursor &c, std::initializer_list<const char *> words)
+{
+    int i = 0;
+    for (const char *w : words) {
+        if (c.accept_word(w))
+            return i;
+        i++;
+    }
+    c.syntax();
+}
+
+// ---- values ---------------------------------------------------------------------
+
+// Orders values of one column: nulls first, then by value; arrays element
+// by element.
+int compare_elem(int type, const Elem &a, const Elem &b)
+{
+    if (is_float(type) || type == COMPLEX) {
+        if (a.r != b.r)
+            return a.r < b.r ? -1 : 1;
+        if (a.im != b.im)
+            return a.im < b.im ? -1 : 1;
+        return 0;
+    }
+    return a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
+}
+
+int compare(const Value &a, const Value &b)
+{
+    if (a.null || b.null)
+        return a.null == b.null ? 0 : a.null ? -1 : 1;
+    if (is_text(a.type) && is_text(b.type)) {
+        std::string x = as_text(a), y = as_text(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    if (a.type != b.type && is_numeric(a.type) && is_numeric(b.type) && !a.is_array() && !b.is_array()) {
+        double x = as_double(a), y = as_double(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    size_t n = std::min(a.e.size(), b.e.size());
+    for (size_t i = 0; i < n; i++)
+        if (int r = compare_elem(a.type, a.e[i], b.e[i]))
+            return r;
+    return a.e.size() < b.e.size() ? -1 : a.e.size() > b.e.size() ? 1 : 0;
+}
+
+struct ValueLess {
+    bool operator()(const Value &a, const Value &b) const { return compare(a, b) < 0; }
+};
+struct RowLess {
+    bool operator()(const std::vector<Value> &a, const std::vector<Value> &b) const
+    {
+        for (size_t i = 0; i < a.size() && i < b.size(); i++)
+            if (int r = compare(a[i], b[i]))
+                return r < 0;
+        return a.size() < b.size();
+    }
+};
+
+// A null value of an item's type and shape.
+Value template_of(const ds::Item &it)
+{
+    Value v = make_null(it.type, it.len);
+    v.count = it.arr;
+    if (it.dims.size() > 1)
+        v.dims = it.dims;
+    return v;
+}
+
+// The item that holds values of a result column.
+ds::Item item_of(const Column &c)
+{
+    ds::Item it;
+    it.name = c.name;
+    it.type = c.type;
+    it.len = c.width;
+    if (c.type != STRING && c.type != BLOB)
+        it.len = std::clamp<int>(c.width, 0, c.type == BOOL || c.type == CHAR ? 6 : 20);
+    if (c.type == STRING && it.len < 1)
+        it.len = 1;
+    bool fraction = c.type == REAL || c.type == COMPLEX || c.type == SHORTREAL;
+    it.frac = fraction && c.precision >= 0 ? std::min<int>(c.precision, 20) : -1;
+    it.arr = c.count;
+    if (c.count != 0)
+        it.dims = {c.count < 0 ? -c.count : c.count};
+    return it;
+}
+
+// A value made to fit an item: numbers change type, texts keep theirs.
+Value conform(const Value &v, const ds::Item &it, const std::string &column)
+{
+    if (v.null) {
+        Value n = template_of(it);
+        return n;
+    }
+    if (v.type == it.type) {
+        Value r = v;
+        if (r.type == STRING)
+            r.len = it.len;
+        return r;
+    }
+    if (v.count != it.arr && !(v.is_var() && it.arr < 0))
+        fail_db(ds::BAD_VALUE, column);
+    if (is_integer(it.type) && is_integer(v.type)) {
+        Value r = shaped_like(v, it.type);
+        for (const Elem &e : v.e) {
+            Elem x;
+            x.i = fit_integer(e.i, it.type);
+            r.e.push_back(x);
+        }
+        r.null = false;
+        return r;
+    }
+    if (is_float(it.type) && (is_integer(v.type) || is_float(v.type))) {
+        Value r = shaped_like(v, it.type);
+        for (size_t i = 0; i < v.e.size(); i++) {
+            Elem x;
+            x.r = fit_real(as_double(v, i), it.type);
+            r.e.push_back(x);
+        }
+        r.null = false;
+        return r;
+    }
+    if (it.type == STRING && v.type == CHAR)
+        return make_string(as_text(v), it.len);
+    if (it.type == CHAR && v.type == STRING && v.s.size() == 1)
+        return make_char(v.s[0]);
+    fail_db(ds::BAD_VALUE, column);
+}
+
+// ---- sources: the rows a query reads ------------------------------------------------
+
+struct SrcCol {
+    std::string table, name;
+    ds::Item item;
+    Column col;
+};
+
+struct Source {
+    std::vector<std::string> tables;
+    std::vector<SrcCol> cols;
+    std::vector<Value> templ;  // a null row of the columns' shapes
+};
+
+void add_table(ds::Database &db, Source &src, const std::string &name)
+{
+    ds::TableInfo info;
+    check(db.table(name, info));
+    src.tables.push_back(name);
+    for (size_t i = 0; i < info.items.size(); i++) {
+        SrcCol sc;
+        sc.table = name;
+        sc.name = info.def.cols[i].name;
+        sc.item = info.items[i];
+        sc.col = ds::Database::column_of(info.items[i]);
+        sc.col.name = sc.name;
+        src.templ.push_back(template_of(sc.item));
+        src.cols.push_back(std::move(sc));
+    }
+}
+
+// Binds the names of an expression to the source's columns; a name that
+// is neither a column nor a variable is refused with `unknown`.
+void bind_names(Node &n, const Source &src, SessionState &st, int unknown, const std::string &prefix)
+{
+    if (n.kind == Node::NAME) {
+        std::string table, col = n.name;
+        if (size_t dot = n.name.find('.'); dot != std::string::npos) {
+            table = n.name.substr(0, dot);
+            col = n.name.substr(dot + 1);
+            if (table.compare(0, 4, "RSLT") == 0)
+                table = prefix + table.substr(4);
+        }
+        for (size_t i = 0; i < src.cols.size(); i++)
+            if (src.cols[i].name == col && (table.empty() || src.cols[i].table == table)) {
+                n.slot = static_cast<int>(i);
+                return;
+            }
+        if (table.empty() && (st.variables.count(n.name) || st.system.count(n.name) || find_sysvar(n.name)))
+            return;
+        fail_db(unknown, n.name);
+    }
+    for (NodeP &k : n.kids)
+        bind_names(*k, src, st, unknown, prefix);
+}
+
+// Calls f(row) for each row of the source that passes the join and the
+// condition; f answers false to end early.
+template <class F>
+void each_row(SessionState &st, ds::Database &db, const Source &src, const Node *join, const Node *where, F &&f)
+{
+    EvalCtx ctx{st, false};
+    auto passes = [&](const std::vector<Value> &row) {
+        ctx.row = &row;
+        for (const Node *cond : {join, where}) {
+            if (!cond)
+                continue;
+            Value v = evaluate(*cond, ctx);
+            if (v.type != BOOL && v.type != UNTYPED)
+                fail(E_TYPES, "WHERE");
+            if (v.null || !v.e[0].i)
+                return false;
+        }
+        return true;
+    };
+    auto stop = [&st] { return stopping(st); };
+    std::vector<std::vector<Value>> second;
+    size_t first_cols = src.cols.size();
+    if (src.tables.size() == 2) {
+        ds::Cursor c2;
+        check(db.scan(src.tables[1], c2, stop));
+        std::vector<Value> r;
+        while (c2.next(r))
+            second.push_back(r);
+        check(c2.fault());
+        first_cols = src.cols.size() - (second.empty() ? c2.columns().size() : second[0].size());
+    }
+    ds::Cursor c1;
+    check(db.scan(src.tables[0], c1, stop));
+    std::vector<Value> r1;
+    std::vector<Value> row;
+    uint32_t polls = 0;
+    while (c1.next(r1)) {
+        if (src.tables.size() == 1) {
+            if (passes(r1) && !f(r1))
+                return;
+            continue;
+        }
+        for (const std::vector<Value> &r2 : second) {
+            if ((++polls & 1023) == 0 && stopping(st))
+                fail(E_STOPPED);
+            row = r1;
+            row.resize(first_cols);
+            row.insert(row.end(), r2.begin(), r2.end());
+            if (passes(row) && !f(row))
+                return;
+        }
+    }
+    check(c1.fault());
+}
+
+// ---- the item list of a query --------------------------------------------------------
+
+enum Agg { NO_AGG, AVERAGE, VARIANCE, MAXIMUM, MINIMUM, COUNT, TOTAL };
+
+struct QItem {
+    Agg agg = NO_AGG;
+    NodeP expr;
+    std::string as;   // the AS name, or ""
+    std::string name; // the output column's name
+    Column col;
+    const SrcCol *plain = nullptr;  // a bare column: its item is kept
+};
+
+Agg agg_word(Cursor &c)
+{
+    static const char *const words[] = {"AVERAGE", "VARIANCE", "MAXIMUM", "MINIMUM", "COUNT", "TOTAL"};
+    for (int i = 0; i < 6; i++)
+        if (c.is_word(words[i]) && !c.is_punct("(", 1)) {
+            c.at++;
+            return static_cast<Agg>(i + 1);
+        }
+    return NO_AGG;
+}
+
+bool ends_items(const Cursor &c)
+{
+    static const char *const words[] = {"FROM", "FROMVAR", "WHERE", "JOIN", "SEQUENCE", "TO"};
+    if (c.end())
+        return true;
+    for (const char *w : words)
+        if (c.is_word(w))
+            return true;
+    return false;
+}
+
+// items := item {, item} | NULL | *;  item := [AGG] expr [AS name]
+std::vector<QItem> parse_items(Cursor &c, bool &star)
+{
+    std::vector<QItem> items;
+    star = false;
+    if (ends_items(c))
+        return items;
+    if (c.accept_punct("*")) {
+        star = true;
+        return items;
+    }
+    do {
+        if (c.is_word("NULL") && (c.is_punct(",", 1) || c.is_word("FROM", 1) || c.is_word("FROMVAR", 1) ||
+                                  c.is_word("WHERE", 1) || c.peek(1).kind == T_END)) {
+            c.at++;  // NULL adds no column
+            continue;
+        }
+        QItem it;
+        it.agg = agg_word(c);
+        it.expr = parse_expression(c);
+        if (c.accept_word("AS")) {
+            it.as = c.name();
+            if (it.as.size() > 12)
+                fail(E_LONG_NAME, it.as);
+        }
+        items.push_back(std::move(it));
+    } while (c.accept_punct(","));
+    return items;
+}
+
+// Gives each item its output column.
+void describe_items(SessionState &st, std::vector<QItem> &items, const Source &src)
+{
+    EvalCtx ctx{st, true};
+    ctx.row = &src.templ;
+    int generated = 0;
+    for (QItem &it : items) {
+        generated++;
+        const Node &e = *it.expr;
+        if (e.kind == Node::NAME && e.slot >= 0)
+            it.plain = &src.cols[static_cast<size_t>(e.slot)];
+        if (!it.as.empty())
+            it.name = it.as;
+        else if (it.plain)
+            it.name = it.plain->name;
+        else if (e.kind == Node::NAME)
+            it.name = e.name;
+        else
+            it.name = "%NAME" + std::to_string(generated);
+        Value t = evaluate(e, ctx);
+        if (it.agg != NO_AGG && it.agg != COUNT && (t.is_array() || !(is_numeric(t.type) || t.type == UNTYPED))) {
+            if (!((it.agg == MAXIMUM || it.agg == MINIMUM) && !t.is_array()))
+                fail(E_TYPES, it.name);
+        }
+        switch (it.agg) {
+        case AVERAGE:
+        case VARIANCE: t = make_null(REAL); break;
+        case COUNT: t = make_null(LONG); break;
+        case TOTAL: t = make_null(is_integer(t.type) ? LONG : t.type == COMPLEX ? COMPLEX : REAL); break;
+        default: break;
+        }
+        if (it.plain && (it.agg == NO_AGG || it.agg == MAXIMUM || it.agg == MINIMUM)) {
+            it.col = it.plain->col;
+            it.col.name = it.name;
+        } else {
+            it.col = describe(t, it.name);
+        }
+    }
+}
+
+std::vector<Column> columns_of(const std::vector<QItem> &items)
+{
+    std::vector<Column> cols;
+    for (const QItem &it : items)
+        cols.push_back(it.col);
+    return cols;
+}
+
+// One aggregate's running state.
+struct Acc {
+    int64_t n = 0;
+    double mean = 0, m2 = 0, sum = 0, im = 0;
+    int64_t isum = 0;
+    Value best, last;
+
+    void add(Agg agg, const Value &v)
+    {
+        last = v;
+        if (v.null)
+            return;
+        n++;
+        switch (agg) {
+        case AVERAGE:
+        case VARIANCE: {
+            double x = as_double(v), d = x - mean;
+            mean += d / static_cast<double>(n);
+            m2 += d * (x - mean);
+            break;
+        }
+        case TOTAL:
+            if (is_integer(v.type)) {
+                if (__builtin_add_overflow(isum, v.e[0].i, &isum))
+                    fail(E_OVERFLOW, "TOTAL");
+            } else {
+                sum += v.e[0].r;
+                im += v.e[0].im;
+            }
+            break;
+        case MAXIMUM:
+            if (n == 1 || compare(v, best) > 0)
+                best = v;
+            break;
+        case MINIMUM:
+            if (n == 1 || compare(v, best) < 0)
+                best = v;
+            break;
+        default: break;
+        }
+    }
+
+    Value result(Agg agg, const Column &col) const
+    {
+        switch (agg) {
+        case NO_AGG: return last;
+        case AVERAGE: return n ? make_real(mean) : make_null(REAL);
+        case VARIANCE: return n > 1 ? make_real(fit_real(m2 / static_cast<double>(n - 1), REAL)) : make_null(REAL);
+        case COUNT: return make_long(n);
+        case TOTAL:
+            if (col.type == LONG)
+                return make_long(fit_integer(isum, LONG));
+            if (col.type == COMPLEX)
+                return make_complex(sum, im);
+            return make_real(fit_real(sum, REAL));
+        case MAXIMUM:
+        case MINIMUM: return n ? best : make_null(col.type, col.width);
+        }
+        return last;
+    }
+};
+
+bool any_aggregate(const std::vector<QItem> &items)
+{
+    return std::any_of(items.begin(), items.end(), [](const QItem &i) { return i.agg != NO_AGG; });
+}
+
+// A stable sort of rows by the keys beside them.
+struct SortKey {
+    NodeP expr;
+    bool desc = false;
+};
+
+std::vector<SortKey> parse_sort(Cursor &c)
+{
+    std::vector<SortKey> keys;
+    do {
+        SortKey k;
+        k.expr = parse_expression(c);
+        if (c.accept_word("DESC"))
+            k.desc = true;
+        else
+            c.accept_word("ASC");
+        keys.push_back(std::move(k));
+    } while (c.accept_punct(","));
+    return keys;
+}
+
+std::vector<Value> sort_values(EvalCtx &ctx, const std::vector<SortKey> &keys, const std::vector<Value> &row)
+{
+    ctx.row = &row;
+    std::vector<Value> v;
+    for (const SortKey &k : keys)
+        v.push_back(evaluate(*k.expr, ctx));
+    return v;
+}
+
+template <class T>
+void sort_rows(std::vector<std::pair<std::vector<Value>, T>> &rows, const std::vector<SortKey> &keys)
+{
+    std::stable_sort(rows.begin(), rows.end(), [&](const auto &a, const auto &b) {
+        for (size_t i = 0; i < keys.size(); i++)
+            if (int r = compare(a.first[i], b.first[i]))
+                return keys[i].desc ? r > 0 : r < 0;
+        return false;
+    });
+}
+
+// ---- storing rows into a table ------------------------------------------------
+
+int default_privilege(SessionState &st)
+{
+    static const char *const levels[] = {"NONE", "READ", "APPEND", "WRITE", "LOCK", "ADMIN", "OWNERSHIP"};
+    auto it = st.system.find("%DPRIV");
+    std::string v = it == st.system.end() ? "READ" : upper(it->second.s);
+    for (int i = 0; i < 7; i++)
+        if (v == levels[i])
+            return i;
+    return ds::PRIV_READ;
+}
+
+// Creates a table for result columns: each column the item of its name,
+// an existing item when it holds the same kind of values.
+void create_for(SessionState &st, ds::Database &db, const std::string &table, const std::vector<QItem> &items,
+                const std::vector<Column> &cols)
+{
+    ds::TableDef def;
+    def.name = table;
+    def.maxsize = 1000;
+    std::set<std::string> seen;
+    for (size_t i = 0; i < cols.size(); i++) {
+        const std::string &name = cols[i].name;
+        if (!seen.insert(name).second)
+            fail_db(ds::BAD_COLUMNS, name);
+        ds::Item want = i < items.size() && items[i].plain && items[i].col.type == items[i].plain->col.type
+                            ? items[i].plain->item
+                            : item_of(cols[i]);
+        want.name = name;
+        want.alias.clear();
+        ds::Item have;
+        ds::Fault f = db.item(name, have);
+        if (f.ok()) {
+            bool fits = have.type == want.type && have.arr == want.arr &&
+                        (want.type != STRING || have.len >= want.len) && (want.type != BLOB || have.len == want.len);
+            if (!fits)
+                fail_db(ds::BAD_ITEM, name);
+        } else if (f.database == ds::UNKNOWN_ITEM) {
+            check(db.create_item(want));
+        } else {
+            raise(f);
+        }
+        def.cols.push_back(ds::ColumnDef{name, false, true});
+    }
+    check(db.create_table(def, default_privilege(st)));
+}
+
+// Rows go into a table's columns by name; columns not given stay null.
+struct Target {
+    std::string table;
+    ds::TableInfo info;
+    std::vector<int> map;  // table column -> result column, -1 none
+};
+
+void open_target(ds::Database &db, Target &t, const std::vector<Column> &cols)
+{
+    check(db.table(t.table, t.info));
+    if (t.info.system)
+        fail_db(ds::SYSTEM_TABLE, t.table);
+    for (const Column &c : cols) {
+        bool found = std::any_of(t.info.def.cols.begin(), t.info.def.cols.end(),
+                                 [&](const ds::ColumnDef &d) { return d.name == c.name; });
+        if (!found)
+            fail_db(ds::UNKNOWN_ITEM, c.name);
+    }
+    for (const ds::ColumnDef &d : t.info.def.cols) {
+        int at = -1;
+        for (size_t i = 0; i < cols.size(); i++)
+            if (cols[i].name == d.name)
+                at = static_cast<int>(i);
+        t.map.push_back(at);
+    }
+}
+
+bool put_row(ds::Database &db, Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
+{
+    std::vector<Value> out;
+    out.reserve(t.map.size());
+    for (size_t i = 0; i < t.map.size(); i++) {
+        const ds::Item &it = t.info.items[i];
+        out.push_back(t.map[i] < 0 ? template_of(it) : conform(row[static_cast<size_t>(t.map[i])], it, it.name));
+    }
+    ds::Inserted what;
+    check(db.insert(t.table, out, dup, what));
+    return what != ds::Inserted::REJECTED;
+}
+
+bool sysvar_on(SessionState &st, const char *name)
+{
+    auto it = st.system.find(name);
+    return it != st.system.end() && !it->second.null && it->second.e[0].i;
+}
+
+// ---- statements ------------------------------------------------------------------
+
+struct Stmt {
+    SessionState &st;
+    Cursor &c;
+    Sink &sink;
+    bool noeval;
+    Status &status;
+};
+
+// The source of a query: FROM t [, t], or FROMVAR (the one-row source of
+// the start-up macro, also when that macro is not defined).
+void parse_source(Stmt &s, Source &src, NodeP &where_from_source)
+{
+    ds::Database &db = need_db(s.st);
+    if (s.c.accept_word("FROMVAR")) {
+        add_table(db, src, "%USERS");
+        Cursor w;
+        w.toks = tokenize("%UNAME=SYSUSER()");
+        where_from_source = parse_expression(w);
+        return;
+    }
+    s.c.expect_word("FROM");
+    add_table(db, src, table_name(s.st, s.c));
+    if (s.c.accept_punct(","))
+        add_table(db, src, table_name(s.st, s.c));
+}
+
+struct Query {
+    std::string word;  // DISPLAY, SELECT or COLLECT
+    std::vector<QItem> items;
+    Source src;
+    NodeP join, where, source_where;
+    std::vector<SortKey> sort;
+    std::string to;
+};
+
+void parse_query(Stmt &s, Query &q)
+{
+    bool star = false;
+    q.items = parse_items(s.c, star);
+    parse_source(s, q.src, q.source_where);
+    if (q.src.tables.empty())
+        s.c.syntax();
+    if (s.c.accept_word("WHERE")) {
+        // FROMVAR's own condition comes first: "FROMVAR WHERE c".
+        q.where = parse_expression(s.c);
+    }
+    if (s.c.accept_word("JOIN"))
+        q.join = parse_expression(s.c);
+    if (!q.where && s.c.accept_word("WHERE"))
+        q.where = parse_expression(s.c);
+    if (s.c.accept_word("SEQUENCE")) {
+        s.c.expect_word("BY");
+        q.sort = parse_sort(s.c);
+    }
+    if (s.c.accept_word("TO"))
+        q.to = table_name(s.st, s.c);
+    s.c.expect_end();
+    if (star)
+        for (size_t i = 0; i < q.src.cols.size(); i++) {
+            QItem it;
+            it.expr = std::make_unique<Node>();
+            it.expr->kind = Node::NAME;
+            it.expr->name = q.src.cols[i].name;
+            it.expr->slot = static_cast<int>(i);
+            q.items.push_back(std::move(it));
+        }
+    const std::string &prefix = s.st.config.result_prefix;
+    for (QItem &it : q.items)
+        bind_names(*it.expr, q.src, s.st, ds::UNKNOWN_ITEM, prefix);
+    for (NodeP *n : {&q.join, &q.where, &q.source_where})
+        if (*n)
+            bind_names(**n, q.src, s.st, ds::UNKNOWN_ITEM, prefix);
+    for (SortKey &k : q.sort)
+        bind_names(*k.expr, q.src, s.st, 107, prefix);
+    describe_items(s.st, q.items, q.src);
+}
+
+// The rows of a query, evaluated, sorted and aggregated; f(values) per
+// output row.
+template <class F>
+void run_query(Stmt &s, Query &q, F &&f)
+{
+    ds::Database &db = need_db(s.st);
+    EvalCtx ctx{s.st, false};
+    Node *where = q.where.get();
+    std::unique_ptr<Node> both;
+    if (q.source_where && q.where) {
+        both = std::make_unique<Node>();
+        both->kind = Node::BINARY;
+        both->name = "AND";
+        both->kids.push_back(std::move(q.source_where));
+        both->kids.push_back(std::move(q.where));
+        where = both.get();
+    } else if (q.source_where) {
+        where = q.source_where.get();
+    }
+    auto values = [&](const std::vector<Value> &row) {
+        ctx.row = &row;
+        std::vector<Value> out;
+        out.reserve(q.items.size());
+        for (const QItem &it : q.items)
+            out.push_back(evaluate(*it.expr, ctx));
+        return out;
+    };
+    if (any_aggregate(q.items)) {
+        std::vector<Acc> acc(q.items.size());
+        each_row(s.st, db, q.src, q.join.get(), where, [&](const std::vector<Value> &row) {
+            std::vector<Value> v = values(row);
+            for (size_t i = 0; i < v.size(); i++)
+                acc[i].add(q.items[i].agg, v[i]);
+            return true;
+        });
+        std::vector<Value> out;
+        for (size_t i = 0; i < acc.size(); i++)
+            out.push_back(acc[i].result(q.items[i].agg, q.items[i].col));
+        f(out);
+        return;
+    }
+    if (q.sort.empty()) {
+        each_row(s.st, db, q.src, q.join.get(), where, [&](const std::vector<Value> &row) { return f(values(row)); });
+        return;
+    }
+    std::vector<std::pair<std::vector<Value>, std::vector<Value>>> rows;
+    EvalCtx kctx{s.st, false};
+    each_row(s.st, db, q.src, q.join.get(), where, [&](const std::vector<Value> &row) {
+        rows.emplace_back(sort_values(kctx, q.sort, row), values(row));
+        return true;
+    });
+    sort_rows(rows, q.sort);
+    for (auto &r : rows)
+        if (!f(r.second))
+            return;
+}
+
+bool display_on(SessionState &st)
+{
+    auto it = st.system.find("%DISPLAY");
+    return it == st.system.end() || it->second.null || it->second.e[0].i;
+}
+
+// DISPLAY and COLLECT: rows to the client (unless %DISPLAY is FALSE);
+// COLLECT also gathers each "expr AS V" into the variable V, and DISPLAY
+// leaves the last row's value in a variable named by AS.
+void st_display(Stmt &s, bool collect)
+{
+    Query q;
+    parse_query(s, q);
+    if (!q.to.empty())
+        s.c.syntax();
+    std::vector<Column> cols = columns_of(q.items);
+    std::vector<int> var_of(q.items.size(), -1);
+    std::vector<Value> gathered;
+    for (size_t i = 0; i < q.items.size(); i++) {
+        const QItem &it = q.items[i];
+        if (it.as.empty() || !s.st.variables.count(it.as))
+            continue;
+        if (collect) {
+            int t = it.col.type;
+            if (it.col.count != 0 || !has_arrays(t))
+                fail(E_NO_ARRAYS, it.as);
+            Value a = make_null(t, it.col.width);
+            a.null = false;
+            gathered.push_back(a);
+            var_of[i] = static_cast<int>(gathered.size() - 1);
+        } else {
+            var_of[i] = 0;
+        }
+    }
+    if (collect)
+        for (size_t i = 0; i < q.items.size(); i++)
+            if (!q.items[i].as.empty() && var_of[i] < 0)
+                fail(E_NO_VARIABLE, q.items[i].as);
+    bool show = display_on(s.st) && !cols.empty();
+    if (show)
+        s.sink.columns(cols);
+    if (s.noeval) {
+        if (show)
+            s.sink.end();
+        return;
+    }
+    int32_t rows = 0;
+    std::vector<Value> last;
+    run_query(s, q, [&](const std::vector<Value> &v) {
+        rows++;
+        if (collect) {
+            for (size_t i = 0; i < v.size(); i++)
+                if (var_of[i] >= 0 && !v[i].null) {
+                    Value &a = gathered[static_cast<size_t>(var_of[i])];
+                    if (a.e.size() >= static_cast<size_t>(MAX_ELEMENTS))
+                        fail(E_OVERFLOW, q.items[i].as);
+                    a.e.push_back(v[i].e[0]);
+                }
+        } else {
+            last = v;
+        }
+        return show ? s.sink.row(v) : true;
+    });
+    if (show)
+        s.sink.end();
+    s.status.rows = rows;
+    for (size_t i = 0; i < q.items.size(); i++) {
+        if (var_of[i] < 0)
+            continue;
+        if (collect) {
+            Value a = gathered[static_cast<size_t>(var_of[i])];
+            a.count = -std::max<int32_t>(static_cast<int32_t>(a.e.size()), 1);
+            s.st.variables[q.items[i].as] = std::move(a);
+        } else if (!last.empty()) {
+            s.st.variables[q.items[i].as] = last[i];
+        }
+    }
+}
+
+// Writes rows into a new result table (replacing it) or a named table.
+int32_t store(Stmt &s, ds::Database &db, const std::string &table, bool replace, const std::vector<QItem> &items,
+              const std::vector<std::vector<Value>> &rows, bool unique)
+{
+    std::vector<Column> cols = columns_of(items);
+    if (replace && db.exists(table))
+        check(db.drop_table(table));
+    if (!db.exists(table))
+        create_for(s.st, db, table, items, cols);
+    Target t;
+    t.table = table;
+    open_target(db, t, cols);
+    auto dup = sysvar_on(s.st, "%OVERWRITE") ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT;
+    std::set<std::vector<Value>, RowLess> seen;
+    int32_t written = 0;
+    for (const std::vector<Value> &r : rows) {
+        if (unique && !seen.insert(r).second)
+            continue;
+        if ((written & 1023) == 1023 && stopping(s.st))
+            fail(E_STOPPED);
+        written += put_row(db, t, r, dup);
+    }
+    return written;
+}
+
+void st_select(Stmt &s)
+{
+    Query q;
+    parse_query(s, q);
+    if (q.items.empty())
+        fail_db(ds::BAD_COLUMNS, "SELECT");
+    if (s.noeval)
+        return;
+    ds::Database &db = need_db(s.st);
+    std::vector<std::vector<Value>> rows;
+    run_query(s, q, [&](const std::vector<Value> &v) {
+        rows.push_back(v);
+        return true;
+    });
+    Txn txn(db);
+    bool to_result = q.to.empty();
+    std::string table = to_result ? s.st.config.result_prefix : q.to;
+    s.status.rows = store(s, db, table, to_result, q.items, rows, to_result && sysvar_on(s.st, "%UNIQUE"));
+    txn.commit();
+}
+
+// GROUP t BY g items [WHERE c]: one row per value of g, in ascending
+// order, into the result table.
+void st_group(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    Source src;
+    add_table(db, src, table_name(s.st, s.c));
+    s.c.expect_word("BY");
+    NodeP key = parse_expression(s.c);
+    bool star = false;
+    std::vector<QItem> items = parse_items(s.c, star);
+    if (star)
+        s.c.syntax();
+    NodeP where;
+    if (s.c.accept_word("WHERE"))
+        where = parse_expression(s.c);
+    s.c.expect_end();
+    const std::string &prefix = s.st.config.result_prefix;
+    bind_names(*key, src, s.st, ds::UNKNOWN_ITEM, prefix);
+    for (QItem &it : items)
+        bind_names(*it.expr, src, s.st, ds::UNKNOWN_ITEM, prefix);
+    if (where)
+        bind_names(*where, src, s.st, ds::UNKNOWN_ITEM, prefix);
+    // The key column first, named after the grouping column.
+    QItem k;
+    k.expr = std::move(key);
+    if (k.expr->kind == Node::NAME && k.expr->slot >= 0)
+        k.as = src.cols[static_cast<size_t>(k.expr->slot)].name;
+    else
+        k.as = "%GROUP";
+    items.insert(items.begin(), std::move(k));
+    describe_items(s.st, items, src);
+    if (s.noeval)
+        return;
+    EvalCtx ctx{s.st, false};
+    std::map<Value, std::vector<Acc>, ValueLess> groups;
+    each_row(s.st, db, src, nullptr, where.get(), [&](const std::vector<Value> &row) {
+        ctx.row = &row;
+        Value g = evaluate(*items[0].expr, ctx);
+        auto [at, added] = groups.try_emplace(g);
+        if (added)
+            at->second.resize(items.size());
+        std::vector<Acc> &acc = at->second;
+        acc[0].add(NO_AGG, g);
+        for (size_t i = 1; i < items.size(); i++)
+            acc[i].add(items[i].agg, evaluate(*items[i].expr, ctx));
+        return true;
+    });
+    std::vector<std::vector<Value>> rows;
+    for (auto &[g, acc] : groups) {
+        std::vector<Value> r;
+        for (size_t i = 0; i < items.size(); i++)
+            r.push_back(acc[i].result(items[i].agg, items[i].col));
+        rows.push_back(std::move(r));
+    }
+    Txn txn(db);
+    s.status.rows = store(s, db, prefix, true, items, rows, false);
+    txn.commit();
+}
+
+// SEQUENCE t BY keys: the table's reads follow the keys from now on;
+// SEQUENCE t: back to the natural order.
+void st_sequence(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::string table = table_name(s.st, s.c);
+    if (s.c.end()) {
+        if (!s.noeval) {
+            Txn txn(db);
+            check(db.unsequence(table));
+            txn.commit();
+        }
+        return;
+    }
+    s.c.expect_word("BY");
+    Source src;
+    add_table(db, src, table);
+    std::vector<SortKey> keys = parse_sort(s.c);
+    s.c.expect_end();
+    for (SortKey &k : keys)
+        bind_names(*k.expr, src, s.st, 107, s.st.config.result_prefix);
+    if (s.noeval)
+        return;
+    EvalCtx ctx{s.st, false};
+    std::vector<std::pair<std::vector<Value>, ds::RowId>> rows;
+    ds::Cursor cur;
+    check(db.scan(table, cur, [&] { return stopping(s.st); }));
+    std::vector<Value> row;
+    ds::RowId id;
+    while (cur.next(row, &id))
+        rows.emplace_back(sort_values(ctx, keys, row), id);
+    check(cur.fault());
+    sort_rows(rows, keys);
+    std::vector<ds::RowId> order;
+    order.reserve(rows.size());
+    for (auto &r : rows)
+        order.push_back(r.second);
+    Txn txn(db);
+    check(db.sequence(table, order));
+    txn.commit();
+}
+
+// ---- databases -------------------------------------------------------------------
+
+std::optional<std::string> offered_password(const SessionState &st)
+{
+    return st.password_given ? std::optional<std::string>(st.password) : std::nullopt;
+}
+
+void st_create_database(Stmt &s)
+{
+    std::string name = s.c.name();
+    std::string location = "./";
+    if (s.c.accept_word("ON"))
+        location = text_operand(s.c);
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    const std::string &user = s.st.config.user;
+    check(ds::create_database(s.st.config.server_dir, name, location, user,
+                              ds::session_password(user, offered_password(s.st))));
+}
+
+void st_open(Stmt &s)
+{
+    std::string name = s.c.name();
+    ds::OpenMode mode = ds::OpenMode::SHARED;
+    if (s.c.accept_word("EXCLUSIVE"))
+        mode = ds::OpenMode::EXCLUSIVE;
+    else if (s.c.accept_word("FORCED"))
+        mode = ds::OpenMode::FORCED;
+    std::string location;
+    if (s.c.accept_word("ON"))
+        location = text_operand(s.c);
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    DbState &d = state(s.st);
+    d.close();
+    s.st.dbname.clear();
+    const std::string &user = s.st.config.user;
+    ds::Fault f;
+    d.db = ds::Database::open(s.st.config.server_dir, name, location, mode, user,
+                              ds::session_password(user, offered_password(s.st)), f);
+    if (!d.db)
+        raise(f);
+    s.st.dbname = d.db->name();
+}
+
+void st_close(Stmt &s)
+{
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    state(s.st).close();
+    s.st.dbname.clear();
+}
+
+void st_configure(Stmt &s)
+{
+    if (s.c.accept_word("DATABASE")) {
+        std::string name = s.c.name();
+        std::vector<std::pair<std::string, int64_t>> settings;
+        EvalCtx ctx{s.st, s.noeval};
+        while (s.c.accept_word("SET")) {
+            std::string var = s.c.name();
+            const SysVar *sv = find_sysvar(var);
+            if (!sv || !sv->database)
+                fail(E_NO_SYSVAR, var);
+            NodeP e = parse_expression(s.c);
+            Value v = evaluate(*e, ctx);
+            bool ok = sv->type == BOOL ? v.type == BOOL : is_integer(v.type);
+            if (!ok || v.is_array() || (!s.noeval && v.null))
+                fail(E_SYSVAR_VALUE, var);
+            settings.emplace_back(var, s.noeval ? 0 : v.e[0].i);
+        }
+        s.c.expect_end();
+        if (settings.empty())
+            s.c.syntax();
+        if (!s.noeval)
+            check(ds::configure_database(s.st.config.server_dir, name, settings));
+        return;
+    }
+    ds::Database &db = need_db(s.st);
+    std::string table = table_name(s.st, s.c);
+    s.c.expect_punct("[");
+    if (s.c.peek().kind != T_NUMBER || !s.c.peek().integer)
+        s.c.syntax();
+    int64_t size = std::stoll(s.c.toks[s.c.at++].text);
+    s.c.expect_punct("]");
+    s.c.expect_word("AS");
+    bool fixed = keyword_index(s.c, {"EXTENSIBLE", "FIXED"}) == 1;
+    std::optional<int> mem;
+    if (!s.c.end())
+        mem = keyword_index(s.c, {"NOCACHED", "CACHED", "MEMORY"});
+    s.c.expect_end();
+    if (size < 1 || size > INT32_MAX)
+        fail_db(ds::BAD_SETTING, table);
+    if (s.noeval)
+        return;
+    Txn txn(db);
+    check(db.configure_table(table, static_cast<int32_t>(size), fixed, mem));
+    txn.commit();
+}
+
+void st_drop_database(Stmt &s)
+{
+    std::string name = s.c.name();
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    confirm(s.st, DZQ_DROP_DATABASE, name);
+    check(ds::drop_database(s.st.config.server_dir, name));
+}
+
+// ---- tables ---------------------------------------------------------------------
+
+int small_number(Cursor &c, int64_t lo, int64_t hi)
+{
+    if (c.peek().kind != T_NUMBER || !c.peek().integer)
+        c.syntax();
+    const std::string &t = c.toks[c.at].text;
+    int64_t v = t.size() > 12 ? hi + 1 : std::stoll(t);
+    if (v < lo || v > hi)
+        fail(E_ARGUMENT, t);
+    c.at++;
+    return static_cast<int>(v);
+}
+
+// CREATE ITEM name [ALIAS a] AS BLOB CLASS n
+// CREATE ITEM name [ALIAS a] AS TYPE(len[,frac])[[d1,d2...][VAR]]
+void st_create_item(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    ds::Item it;
+    it.name = s.c.name();
+    if (s.c.accept_word("ALIAS"))
+        it.alias = s.c.name();
+    s.c.expect_word("AS");
+    static const char *const types[] = {"STRING", "LONG", "SHORT", "REAL", "DATE", "TIME",
+                                        "COMPLEX", "BOOL", "CHAR", "SHORTREAL", "BYTE", "BLOB"};
+    std::string t = s.c.name();
+    it.type = -1;
+    for (int i = 0; i < TYPE_COUNT; i++)
+        if (t == types[i])
+            it.type = i;
+    if (it.type < 0)
+        fail_db(ds::BAD_ITEM, t);
+    if (it.type == BLOB) {
+        s.c.expect_word("CLASS");
+        it.len = small_number(s.c, 0, INT32_MAX);
+    } else {
+        s.c.expect_punct("(");
+        it.len = small_number(s.c, 0, MAX_STRING);
+        if (s.c.accept_punct(","))
+            it.frac = small_number(s.c, -1, 20);
+        s.c.expect_punct(")");
+        if (s.c.accept_punct("[")) {
+            int64_t n = 1;
+            do {
+                it.dims.push_back(small_number(s.c, 1, MAX_ELEMENTS));
+                n *= it.dims.back();
+                if (n > MAX_ELEMENTS)
+                    fail_db(ds::BAD_ITEM, it.name);
+            } while (s.c.accept_punct(","));
+            s.c.expect_punct("]");
+            it.arr = static_cast<int32_t>(n);
+            if (s.c.accept_word("VAR"))
+                it.arr = -it.arr;
+        }
+    }
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    Txn txn(db);
+    check(db.create_item(it));
+    txn.commit();
+}
+
+// CREATE t[n] AS col [PRIMARY|NULL], ... [CONFIGURE AS FIXED|EXTENSIBLE
+// memmode structure] [ON 'location']
+void st_create_table(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    ds::TableDef def;
+    def.name = table_name(s.st, s.c);
+    s.c.expect_punct("[");
+    def.maxsize = small_number(s.c, 1, INT32_MAX);
+    s.c.expect_punct("]");
+    s.c.expect_word("AS");
+    do {
+        ds::ColumnDef col;
+        col.name = s.c.name();
+        if (s.c.accept_word("PRIMARY"))
+            col.key = true;
+        else if (s.c.accept_word("NULL"))
+            col.nulls = true;
+        def.cols.push_back(col);
+    } while (s.c.accept_punct(","));
+    if (s.c.accept_word("CONFIGURE")) {
+        s.c.expect_word("AS");
+        def.fixed = keyword_index(s.c, {"EXTENSIBLE", "FIXED"}) == 1;
+        def.memmode = keyword_index(s.c, {"NOCACHED", "CACHED", "MEMORY"});
+        def.structure = keyword_index(s.c, {"SLOTTED", "CHAINED", "SIMPLE", "VARCHAINED"});
+    }
+    if (s.c.accept_word("ON"))
+        def.location = text_operand(s.c);
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    Txn txn(db);
+    check(db.create_table(def, default_privilege(s.st)));
+    txn.commit();
+}
+
+bool st_drop(Stmt &s)
+{
+    if (s.c.is_word("VAR"))
+        return false;
+    if (s.c.accept_word("DATABASE")) {
+        st_drop_database(s);
+        return true;
+    }
+    ds::Database &db = need_db(s.st);
+    if (s.c.accept_word("INDEX")) {
+        int32_t xno = 0;
+        if (s.c.peek().kind == T_NUMBER) {
+            if (!s.c.peek().integer)
+                s.c.syntax();
+            xno = static_cast<int32_t>(std::clamp<long long>(std::stoll(s.c.toks[s.c.at++].text), 0, INT32_MAX));
+        }
+        s.c.expect_word("FROM");
+        std::string table = table_name(s.st, s.c);
+        s.c.expect_end();
+        if (s.noeval)
+            return true;
+        Txn txn(db);
+        check(xno ? db.drop_index(table, xno) : db.set_system_index(table, false));
+        txn.commit();
+        return true;
+    }
+    if (s.c.is_word("USER") || s.c.is_word("ITEM") || s.c.is_word("COLUMN"))
+        s.c.syntax();
+    std::string table = table_name(s.st, s.c);
+    s.c.expect_end();
+    if (s.noeval)
+        return true;
+    if (!db.exists(table))
+        fail_db(ds::NO_TABLE, table);
+    confirm(s.st, DZQ_DROP_TABLE, table);
+    Txn txn(db);
+    check(db.drop_table(table));
+    txn.commit();
+    return true;
+}
+
+void st_index(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::string table = table_name(s.st, s.c);
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    Txn txn(db);
+    check(db.set_system_index(table, true));
+    txn.commit();
+}
+
+bool st_rename(Stmt &s)
+{
+    if (s.c.is_word("COLUMN") || s.c.is_word("ITEM"))
+        s.c.syntax();
+    ds::Database &db = need_db(s.st);
+    std::string from = table_name(s.st, s.c);
+    s.c.expect_word("AS");
+    std::string to = table_name(s.st, s.c);
+    s.c.expect_end();
+    if (s.noeval)
+        return true;
+    Txn txn(db);
+    check(db.rename_table(from, to));
+    txn.commit();
+    return true;
+}
+
+void st_clear(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::string table = table_name(s.st, s.c);
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    if (!db.exists(table))
+        fail_db(ds::NO_TABLE, table);
+    confirm(s.st, DZQ_CLEAR_TABLE, table);
+    Txn txn(db);
+    check(db.clear_table(table));
+    txn.commit();
+}
+
+bool st_delete(Stmt &s)
+{
+    if (s.c.is_word("CURRENT"))
+        return false;
+    ds::Database &db = need_db(s.st);
+    s.c.expect_word("FROM");
+    Source src;
+    std::string table = table_name(s.st, s.c);
+    add_table(db, src, table);
+    NodeP where;
+    if (s.c.accept_word("WHERE"))
+        where = parse_expression(s.c);
+    s.c.expect_end();
+    if (where)
+        bind_names(*where, src, s.st, ds::UNKNOWN_ITEM, s.st.config.result_prefix);
+    if (s.noeval)
+        return true;
+    if (!where)
+        confirm(s.st, DZQ_CLEAR_TABLE, table);
+    EvalCtx ctx{s.st, false};
+    std::vector<ds::RowId> ids;
+    ds::Cursor cur;
+    check(db.scan(table, cur, [&] { return stopping(s.st); }));
+    std::vector<Value> row;
+    ds::RowId id;
+    while (cur.next(row, &id)) {
+        if (where) {
+            ctx.row = &row;
+            Value v = evaluate(*where, ctx);
+            if (v.null || v.type != BOOL || !v.e[0].i)
+                continue;
+        }
+        ids.push_back(id);
+    }
+    check(cur.fault());
+    Txn txn(db);
+    for (ds::RowId r : ids)
+        check(db.erase(table, r));
+    txn.commit();
+    s.status.rows = static_cast<int32_t>(ids.size());
+    return true;
+}
+
+void st_use(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::string table = table_name(s.st, s.c);
+    s.c.expect_word("EXCLUSIVE");
+    s.c.expect_end();
+    if (!s.noeval)
+        check(db.use_exclusive(table));
+}
+
+void st_unuse(Stmt &s)
+{
+    std::string table = table_name(s.st, s.c);
+    s.c.expect_end();
+    DbState &d = state(s.st);
+    // Releasing a table not held, or with no database open, does nothing.
+    if (!s.noeval && d.db)
+        d.db->unuse(table);
+}
+
+// ---- the layer ------------------------------------------------------------------
+
+bool run(SessionState &st, Cursor &c, Sink &sink, unsigned mode, Status &status)
+{
+    Stmt s{st, c, sink, (mode & MODE_NOEVAL) != 0, status};
+    const std::string word = c.peek().text;
+    c.at++;
+    if (word == "DISPLAY")
+        st_display(s, false);
+    else if (word == "COLLECT")
+        st_display(s, true);
+    else if (word == "SELECT")
+        st_select(s);
+    else if (word == "GROUP")
+        st_group(s);
+    else if (word == "SEQUENCE")
+        st_sequence(s);
+    else if (word == "OPEN")
+        st_open(s);
+    else if (word == "CLOSE")
+        st_close(s);
+    else if (word == "CONFIGURE")
+        st_configure(s);
+    else if (word == "INDEX")
+        st_index(s);
+    else if (word == "CLEAR")
+        st_clear(s);
+    else if (word == "USE")
+        st_use(s);
+    else if (word == "UNUSE")
+        st_unuse(s);
+    else if (word == "CREATE" && c.accept_word("DATABASE"))
+        st_create_database(s);
+    else if (word == "CREATE" && c.accept_word("ITEM"))
+        st_create_item(s);
+    else if (word == "CREATE" && c.peek().kind == T_NAME && c.is_punct("[", 1))
+        st_create_table(s);
+    else if (word == "DROP" && st_drop(s))
+        ;
+    else if (word == "RENAME" && st_rename(s))
+        ;
+    else if (word == "DELETE" && st_delete(s))
+        ;
+    else {
+        c.at = 0;
+        return false;
+    }
+    return true;
+}
+
+Value locate(SessionState &st, const std::string &what)
+{
+    ds::Database &db = need_db(st);
+    if (what == "%ROOT")
+        return make_string(db.root(), 122);
+    ds::TableInfo info;
+    check(db.table(what, info));
+    return make_string(info.def.location, 122);
+}
+
+int64_t sysinfo(SessionState &st, const std::string &location, const std::string &file, const std::string &what)
+{
+    ds::Database &db = need_db(st);
+    int64_t out = 0;
+    check(db.sysinfo(location, file, what, out));
+    return out;
+}
+
+Value parameter(SessionState &st, const std::string &name)
+{
+    ds::DbParams p;
+    check(need_db(st).params(p));
+    if (name == "%MEMSIZE")
+        return make_long(p.memsize);
+    if (name == "%DEFPOSTSIZE")
+        return make_long(p.defpostsize);
+    if (name == "%FILELOCKS")
+        return make_bool(p.filelocks);
+    return make_long(p.maxfiles);
+}
+
+void set_password(SessionState &st, const std::string &password)
+{
+    ds::Database &db = need_db(st);
+    Txn txn(db);
+    check(db.set_password(password));
+    txn.commit();
+}
+
+const DbLayer layer = {run, locate, sysinfo, parameter, set_password};
+
+}  // namespace
+
+const DbLayer &db_layer() { return layer; }
+
+}  // namespace doz

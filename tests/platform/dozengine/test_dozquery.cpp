@@ -1,0 +1,392 @@
+// The engine with its database layer over real storage in a scratch
+// server directory: databases, queries, result tables, grouping, order,
+// collection into variables, checks without evaluation, and the
+// all-or-nothing rule of data-changing statements.
+
+#include "dozeng_db.h"
+#include "dozeng_int.h"
+#include "vxtest.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace doz;
+
+struct Recorder : Sink {
+    bool opened = false;
+    std::vector<Column> cols;
+    std::vector<std::vector<Value>> rows;
+    void columns(const std::vector<Column> &c) override
+    {
+        opened = true;
+        cols = c;
+    }
+    bool row(const std::vector<Value> &v) override
+    {
+        rows.push_back(v);
+        return true;
+    }
+    void end() override {}
+};
+
+std::string text_of(const Value &v)
+{
+    if (v.null)
+        return "-";
+    if (v.is_array()) {
+        std::string s = "{";
+        for (size_t i = 0; i < v.e.size(); i++)
+            s += (i ? "," : "") + text_of(element(v, i));
+        return s + "}";
+    }
+    if (v.type == REAL || v.type == SHORTREAL) {
+        char b[40];
+        snprintf(b, sizeof b, "%g", v.e[0].r);
+        return b;
+    }
+    if (v.type == BOOL)
+        return v.e[0].i ? "T" : "F";
+    if (is_integer(v.type))
+        return std::to_string(v.e[0].i);
+    return as_text(v);
+}
+
+class Query : public ::testing::Test {
+  protected:
+    std::string server;
+    std::unique_ptr<Session> s;
+    int asked = 0;
+    int answer = 1;
+
+    std::unique_ptr<Session> session(const std::string &user = "BRASK", const std::string &prefix = "RS1F")
+    {
+        SessionConfig cfg;
+        cfg.user = user;
+        cfg.server_dir = server;
+        cfg.result_prefix = prefix;
+        cfg.db = &db_layer();
+        auto n = std::make_unique<Session>(cfg);
+        n->set_confirm(
+            [](void *ctx, const char *) {
+                auto *self = static_cast<Query *>(ctx);
+                self->asked++;
+                return self->answer;
+            },
+            this);
+        return n;
+    }
+
+    void SetUp() override
+    {
+        server = vxtest::temp_dir("dozquery");
+        s = session();
+        ok("CREATE DATABASE DEMO");
+        ok("OPEN DEMO EXCLUSIVE");
+        ok("CREATE ITEM NAME AS STRING(10)");
+        ok("CREATE ITEM DEPT AS SHORT(4)");
+        ok("CREATE ITEM SAL AS LONG(9)");
+        ok("CREATE ITEM DNAME AS STRING(12)");
+        ok("CREATE EMP[100] AS NAME PRIMARY,DEPT ,SAL NULL CONFIGURE AS EXTENSIBLE NOCACHED SLOTTED");
+        ok("CREATE DEPTS[10] AS DEPT PRIMARY,DNAME");
+        const char *emp[] = {"'CAROL' AS NAME,20 AS DEPT,4000 AS SAL", "'ANN' AS NAME,10 AS DEPT,3000 AS SAL",
+                             "'BOB' AS NAME,10 AS DEPT,NULL AS SAL", "'DAN' AS NAME,30 AS DEPT,2500 AS SAL",
+                             "'EVE' AS NAME,20 AS DEPT,4000 AS SAL"};
+        for (const char *e : emp)
+            ok(std::string("SELECT ") + e + " FROMVAR TO EMP");
+        ok("SELECT 10 AS DEPT,'SALES' AS DNAME FROMVAR TO DEPTS");
+        ok("SELECT 20 AS DEPT,'RESEARCH' AS DNAME FROMVAR TO DEPTS");
+    }
+    void TearDown() override
+    {
+        s.reset();
+        std::filesystem::remove_all(server);
+    }
+
+    Status run(const std::string &text, unsigned mode = 0, Recorder *rec = nullptr, Session *on = nullptr)
+    {
+        Recorder local;
+        return (on ? on : s.get())->execute(text, mode, rec ? *rec : local);
+    }
+    void ok(const std::string &text, unsigned mode = 0)
+    {
+        Status st = run(text, mode);
+        ASSERT_EQ(st.error, 0) << text << ": " << st.query << "/" << st.database << "/" << st.filer << " "
+                               << st.query_text << st.database_text << st.filer_text;
+    }
+    // "q/db/filer" of a failure, "ok" of a success.
+    std::string codes(const std::string &text, unsigned mode = 0, Session *on = nullptr)
+    {
+        Status st = run(text, mode, nullptr, on);
+        if (!st.error)
+            return "ok";
+        return std::to_string(st.query) + "/" + std::to_string(st.database) + "/" + std::to_string(st.filer);
+    }
+    // The rows of a query, one "a|b|c" text each.
+    std::vector<std::string> rows(const std::string &text, Session *on = nullptr)
+    {
+        Recorder r;
+        Status st = run(text, 0, &r, on);
+        EXPECT_EQ(st.error, 0) << text << ": " << st.query << "/" << st.database << " " << st.query_text
+                               << st.database_text;
+        std::vector<std::string> out;
+        for (const auto &row : r.rows) {
+            std::string line;
+            for (size_t i = 0; i < row.size(); i++)
+                line += (i ? "|" : "") + text_of(row[i]);
+            out.push_back(line);
+        }
+        EXPECT_EQ(st.rows, static_cast<int32_t>(out.size())) << text;
+        return out;
+    }
+    using V = std::vector<std::string>;
+};
+
+TEST_F(Query, DisplayFiltersOrdersAndJoins)
+{
+    struct Case {
+        const char *text;
+        std::vector<std::string> want;
+    } cases[] = {
+        // natural order is insertion order
+        {"DISPLAY NAME FROM EMP", {"CAROL", "ANN", "BOB", "DAN", "EVE"}},
+        {"display name,sal*2 as dbl from emp where dept=10", {"ANN|6000", "BOB|-"}},
+        {"DISPLAY NAME FROM EMP WHERE SAL>=3000 AND NOT DEPT=20", {"ANN"}},
+        // a stable sort: equal keys keep the table's order
+        {"DISPLAY NAME,SAL FROM EMP SEQUENCE BY SAL DESC", {"CAROL|4000", "EVE|4000", "ANN|3000", "DAN|2500", "BOB|-"}},
+        {"DISPLAY NAME FROM EMP SEQUENCE BY DEPT,NAME", {"ANN", "BOB", "CAROL", "EVE", "DAN"}},
+        {"DISPLAY EMP.NAME,DNAME FROM EMP, DEPTS JOIN EMP.DEPT=DEPTS.DEPT WHERE SAL>2000",
+         {"CAROL|RESEARCH", "ANN|SALES", "EVE|RESEARCH"}},
+        // aggregates give one row; nulls do not count
+        {"DISPLAY COUNT SAL AS N,TOTAL SAL AS T,AVERAGE SAL AS A,MAXIMUM NAME AS M,MINIMUM SAL AS L FROM EMP",
+         {"4|13500|3375|EVE|2500"}},
+        {"DISPLAY VARIANCE SAL AS V FROM EMP WHERE DEPT=20", {"0"}},
+        {"DISPLAY COUNT NAME AS N FROM EMP WHERE SAL>9999", {"0"}},
+        // the one-row source, by the start-up macro's words and by name
+        {"DISPLAY SYSUSER() AS U,1+1 AS TWO FROMVAR", {"BRASK|2"}},
+        {"DISPLAY * FROM DEPTS", {"10|SALES", "20|RESEARCH"}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(rows(c.text), c.want) << c.text;
+    ok("DEFINE FROMVAR FROM %USERS WHERE %UNAME=SYSUSER()");
+    EXPECT_EQ(rows("DISPLAY 7 AS X FROMVAR"), V{"7"});
+}
+
+TEST_F(Query, NullItemsCountRowsWithoutColumnsAndDisplayFalseSendsNothing)
+{
+    Recorder r;
+    Status st = run("DISPLAY NULL FROM EMP WHERE DEPT=20", 0, &r);
+    EXPECT_EQ(st.error, 0);
+    EXPECT_FALSE(r.opened);
+    EXPECT_EQ(st.rows, 2);
+    ok("SET %DISPLAY FALSE");
+    Recorder q;
+    st = run("DISPLAY NAME FROM EMP", 0, &q);
+    EXPECT_FALSE(q.opened);
+    EXPECT_EQ(st.rows, 5);
+    ok("SET %DISPLAY TRUE");
+}
+
+TEST_F(Query, ResultColumnsKeepTheItemsWidthsAndNameExpressions)
+{
+    Recorder r;
+    Status st = run("DISPLAY NAME,SAL,SAL+1,DEPT AS D FROM EMP", MODE_NOEVAL, &r);
+    ASSERT_EQ(st.error, 0);
+    ASSERT_EQ(r.cols.size(), 4u);
+    EXPECT_TRUE(r.rows.empty());
+    EXPECT_EQ(r.cols[0].name, "NAME");
+    EXPECT_EQ(r.cols[0].type, STRING);
+    EXPECT_EQ(r.cols[0].width, 10);
+    EXPECT_EQ(r.cols[1].width, 9);
+    EXPECT_EQ(r.cols[2].name, "%NAME3");
+    EXPECT_EQ(r.cols[3].name, "D");
+    EXPECT_EQ(r.cols[3].type, SHORT);
+}
+
+TEST_F(Query, SelectFillsTheResultTableAndNamedTables)
+{
+    ok("SELECT NAME,SAL FROM EMP WHERE DEPT=20");
+    EXPECT_EQ(rows("DISPLAY NAME,SAL FROM RSLT"), (V{"CAROL|4000", "EVE|4000"}));
+    EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME=RESULT()"), V{"RS1F"});
+    // SELECT replaces the result table; %UNIQUE drops repeated rows
+    ok("SET %UNIQUE TRUE");
+    Status st = run("SELECT SAL FROM EMP WHERE SAL>0");
+    EXPECT_EQ(st.rows, 3);
+    ok("SET %UNIQUE FALSE");
+    EXPECT_EQ(rows("DISPLAY SAL FROM RSLT"), (V{"4000", "3000", "2500"}));
+    ok("SEQUENCE RSLT BY SAL");
+    EXPECT_EQ(rows("DISPLAY SAL FROM RSLT"), (V{"2500", "3000", "4000"}));
+    // the result table is renamed under this connection's prefix, and dropped
+    ok("RENAME RSLT AS RSLTX");
+    EXPECT_EQ(rows("DISPLAY SAL FROM RS1FX WHERE SAL<3000"), V{"2500"});
+    EXPECT_EQ(codes("drop RSLT"), "0/127/0");
+    ok("DROP RSLTX");
+
+    // TO appends by column name; a stored key is rejected unless %OVERWRITE
+    st = run("SELECT NAME,DEPT,SAL+1 AS SAL FROM EMP WHERE DEPT=10 TO EMP");
+    EXPECT_EQ(st.error, 0);
+    EXPECT_EQ(st.rows, 0);
+    ok("SET %OVERWRITE TRUE");
+    st = run("SELECT NAME,DEPT,SAL+1 AS SAL FROM EMP WHERE DEPT=10 TO EMP");
+    EXPECT_EQ(st.error, 0);
+    EXPECT_EQ(st.rows, 2);
+    // a column not given is null, which DEPT does not admit
+    EXPECT_EQ(codes("SELECT NAME,SAL FROM EMP TO EMP"), "0/135/0");
+    ok("SET %OVERWRITE FALSE");
+    // replaced rows keep their place
+    EXPECT_EQ(rows("DISPLAY NAME,DEPT,SAL FROM EMP WHERE DEPT<20"), (V{"ANN|10|3001", "BOB|10|-"}));
+    // a new table takes the result's columns
+    ok("SELECT NAME,SAL*2 AS DBL FROM EMP WHERE SAL>3500 TO RICH");
+    EXPECT_EQ(rows("DISPLAY NAME,DBL FROM RICH"), (V{"CAROL|8000", "EVE|8000"}));
+    EXPECT_EQ(rows("DISPLAY %INAME,%KEY,%NULL FROM %COLS WHERE %RNAME='RICH'"), (V{"NAME|F|T", "DBL|F|T"}));
+}
+
+TEST_F(Query, GroupWritesOneRowPerKeyInAscendingOrder)
+{
+    Status st = run("GROUP EMP BY DEPT AVERAGE SAL AS %NAME7,COUNT NAME AS N WHERE NAME<>'DAN'");
+    ASSERT_EQ(st.error, 0) << st.database_text << st.query_text;
+    EXPECT_EQ(st.rows, 2);
+    EXPECT_EQ(rows("DISPLAY DEPT,%NAME7,N FROM RSLT"), (V{"10|3000|2", "20|4000|2"}));
+    ok("DROP RSLT");
+    EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME=RESULT()"), V{});
+    // an expression key gets a column of its own
+    ok("GROUP EMP BY SAL>3500 COUNT NAME AS N");
+    EXPECT_EQ(rows("DISPLAY %GROUP,N FROM RSLT"), (V{"-|1", "F|2", "T|2"}));
+}
+
+TEST_F(Query, SequenceChangesTheTablesOrderUntilReset)
+{
+    ok("SEQUENCE EMP BY NAME DESC");
+    EXPECT_EQ(rows("DISPLAY NAME FROM EMP"), (V{"EVE", "DAN", "CAROL", "BOB", "ANN"}));
+    // rows added later follow
+    ok("SELECT 'AARON' AS NAME,10 AS DEPT FROMVAR TO EMP");
+    EXPECT_EQ(rows("DISPLAY NAME FROM EMP").back(), "AARON");
+    ok("SEQUENCE EMP");
+    EXPECT_EQ(rows("DISPLAY NAME FROM EMP"), (V{"CAROL", "ANN", "BOB", "DAN", "EVE", "AARON"}));
+    EXPECT_EQ(codes("SEQUENCE EMP BY NOSUCH"), "0/107/0");
+}
+
+TEST_F(Query, CollectGathersColumnsIntoArrayVariables)
+{
+    ok("CREATE VAR %NAME5");
+    ok("CREATE VAR %NAME6");
+    ok("SET %DISPLAY FALSE");
+    ok("COLLECT SAL AS %NAME5,DEPT AS %NAME6 FROM EMP WHERE DEPT<30");
+    ok("SET %DISPLAY TRUE");
+    EXPECT_EQ(rows("DISPLAY MEAN(%NAME5) AS A,LEN(%NAME6) AS N FROMVAR"), V{"3666.67|4"});
+    EXPECT_EQ(rows("PRINT %NAME6"), V{"{20,10,10,20}"});
+    // texts have no arrays; the variable must exist
+    EXPECT_EQ(codes("COLLECT NAME AS %NAME5 FROM EMP"), "-36/0/0");
+    EXPECT_EQ(codes("COLLECT SAL AS NOVAR FROM EMP"), "-54/0/0");
+    // in a DISPLAY a variable named by AS keeps the last row's value
+    ok("CREATE VAR LASTSAL 0");
+    EXPECT_EQ(rows("DISPLAY SAL AS LASTSAL FROM EMP WHERE DEPT=20").size(), 2u);
+    EXPECT_EQ(rows("PRINT LASTSAL"), V{"4000"});
+}
+
+TEST_F(Query, UncheckedQueriesReportTheCodesTheProgramsChecksAccept)
+{
+    struct Case {
+        const char *text;
+        const char *want;
+    } cases[] = {
+        {"DISPLAY NULL FROM %USERS SEQUENCE BY %UNAME", "ok"},
+        {"DISPLAY NULL FROM %USERS SEQUENCE BY SAL", "0/107/0"},
+        {"DISPLAY NULL FROM %USERS,%PRIVS JOIN %USERS.%UNAME=%PRIVS.%UNAME", "ok"},
+        {"DISPLAY NULL FROM %USERS,%PRIVS JOIN DEPT=1", "0/4/0"},
+        {"GROUP %USERS BY %ACCESS", "ok"},
+        {"GROUP %USERS BY NOSUCH", "0/4/0"},
+        {"DISPLAY NULL FROM %USERS WHERE %ACCESS=2", "ok"},
+        {"DISPLAY NULL FROM %USERS WHERE SAL>100", "0/4/0"},
+        {"DISPLAY NULL FROM %USERS WHERE SAL>", "-11/0/0"},
+        {"DISPLAY NULL FROM EMP WHERE SAL>100", "ok"},
+        {"DISPLAY NULL FROM NOSUCH WHERE SAL>100", "0/127/0"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(codes(c.text, MODE_NOEVAL), c.want) << c.text;
+    // nothing ran
+    EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME=RESULT()"), V{});
+}
+
+TEST_F(Query, AFailingStatementChangesNothing)
+{
+    // the third row is too long for NAME: none of the rows stay
+    EXPECT_EQ(codes("SELECT NAME+'XXXXXXX' AS NAME,DEPT FROM EMP TO EMP"), "0/134/0");
+    EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM EMP"), V{"5"});
+    // a failing SELECT into the result table leaves the old one
+    ok("SELECT NAME FROM EMP WHERE DEPT=10");
+    EXPECT_EQ(codes("SELECT NAME,SAL/(SAL-4000) AS Q FROM EMP"), "-31/0/0");
+    EXPECT_EQ(rows("DISPLAY NAME FROM RSLT"), (V{"ANN", "BOB"}));
+}
+
+TEST_F(Query, InteractiveStatementsAskBeforeDestroyingData)
+{
+    answer = 0;
+    EXPECT_EQ(codes("DROP DEPTS", MODE_INTERACTIVE), "7/0/0");
+    EXPECT_EQ(codes("DELETE FROM DEPTS", MODE_INTERACTIVE), "7/0/0");
+    EXPECT_EQ(codes("CLEAR DEPTS", MODE_INTERACTIVE), "7/0/0");
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(rows("DISPLAY DEPT FROM DEPTS").size(), 2u);
+    // not interactive: no question
+    ok("DELETE FROM EMP WHERE DEPT=30");
+    EXPECT_EQ(asked, 3);
+    answer = 1;
+    ok("CLEAR DEPTS", MODE_INTERACTIVE);
+    EXPECT_EQ(asked, 4);
+    EXPECT_EQ(rows("DISPLAY DEPT FROM DEPTS"), V{});
+    EXPECT_EQ(rows("DISPLAY NAME FROM EMP WHERE DEPT=30"), V{});
+}
+
+TEST_F(Query, DatabasesOpenCloseAndDropBySessionRules)
+{
+    auto other = session("BRASK", "RS20");
+    // open exclusively by the fixture
+    EXPECT_EQ(codes("OPEN DEMO", 0, other.get()), "0/123/0");
+    ok("CLOSE");
+    EXPECT_EQ(codes("DISPLAY NAME FROM EMP"), "-104/0/0");
+    EXPECT_EQ(codes("PRINT NOSUCH"), "-104/0/0");
+    EXPECT_EQ(codes("PRINT NOSUCH", MODE_NOEVAL), "-85/0/0");
+    EXPECT_EQ(codes("OPEN DEMO ", 0, other.get()), "ok");
+    ok("OPEN DEMO");
+    EXPECT_EQ(codes("DROP DATABASE DEMO"), "0/122/0");
+    EXPECT_EQ(rows("PRINT DBNAME()"), V{"DEMO"});
+    EXPECT_EQ(rows("%PRINT %MEMSIZE, %DEFPOSTSIZE, %FILELOCKS"), V{"4096|64|T"});
+    // a wrong password is refused; the right one opens
+    ok("SET %PASS 'NEWPASS'");
+    ok("CLOSE");
+    EXPECT_EQ(codes("OPEN DEMO"), "0/124/0");
+    ok("SET %PASS 'NEWPASS'");
+    ok("OPEN DEMO");
+    ok("CLOSE");
+    ok("CLOSE", 0);
+    EXPECT_EQ(codes("CLOSE", 0, other.get()), "ok");
+    ok("CONFIGURE DATABASE DEMO SET %MEMSIZE 8192 SET %DEFPOSTSIZE 32 SET %FILELOCKS FALSE SET %MAXFILES 50");
+    ok("OPEN DEMO EXCLUSIVE");
+    EXPECT_EQ(rows("%PRINT %MEMSIZE, %DEFPOSTSIZE, %FILELOCKS, %MAXFILES"), V{"8192|32|F|50"});
+    EXPECT_EQ(rows("PRINT SYSINFO('%ROOT',DBNAME()+'_____m','MAXRECS')"), V{"50"});
+    ok("CLOSE");
+    ok("CREATE DATABASE SECOND");
+    ok("DROP DATABASE DEMO");
+    EXPECT_EQ(codes("OPEN DEMO"), "0/121/0");
+    EXPECT_EQ(codes("CREATE DATABASE SECOND"), "0/120/0");
+}
+
+TEST_F(Query, ResultTablesGoWithTheirConnection)
+{
+    auto other = session("BRASK", "RS20");
+    ok("CLOSE");
+    ok("OPEN DEMO");
+    ASSERT_EQ(codes("OPEN DEMO", 0, other.get()), "ok");
+    ASSERT_EQ(codes("SELECT NAME FROM EMP", 0, other.get()), "ok");
+    // the other connection's result table is listed here, under its prefix
+    EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='RS20'"), V{"RS20"});
+    EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM RS20"), V{"5"});
+    EXPECT_EQ(codes("CLOSE", 0, other.get()), "ok");
+    EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='RS20'"), V{});
+}
+
+}  // namespace
