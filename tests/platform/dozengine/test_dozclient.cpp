@@ -1,0 +1,384 @@
+// Databases and queries through the client library against the installed
+// interpreter: the dictionary reads in their exact one-buffer layouts, the
+// dictionary questions and settings, the database list, results larger
+// than one buffer, text variables, and a database reopened after its
+// interpreter was killed in the middle of a statement.
+
+#include "dozrow.h"
+#include "qytest.h"
+#include "vxtest.h"
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+
+using qytest::Interpreter;
+
+namespace {
+
+constexpr uint32_t SIMPLE = DOZ_M_WAIT;
+constexpr uint32_t FULL = DOZ_M_FULL | DOZ_M_WAIT;
+constexpr uint32_t NOEVAL = DOZ_M_WAIT | DOZ_M_NOEVAL;
+
+int status_at(int cid, int i)
+{
+    int st[6] = {};
+    doz_get_qstatus(cid, st);
+    return st[i];
+}
+
+std::string codes(int cid)
+{
+    return std::to_string(status_at(cid, 1)) + "/" + std::to_string(status_at(cid, 2)) + "/" +
+           std::to_string(status_at(cid, 3));
+}
+
+// Rows of the Full-mode buffers, as raw bytes per row.
+struct Got {
+    std::vector<DozColDesc> table;
+    DozLayout layout;
+    std::vector<std::vector<unsigned char>> rows;
+    std::vector<int> per_buffer;
+} got;
+
+void collect(int cid, int rows)
+{
+    got.per_buffer.push_back(rows);
+    init_buffer(doz_get_qbuffer(cid), static_cast<size_t>(doz_get_qbuffersize(cid)));
+    int had = 0;
+    if (empty_buffer() || prepare_buffer(&had) != 0)
+        return;
+    if (had) {
+        got.table = tinfo_table();
+        doz_layout(got.table, true, got.layout);
+    }
+    for (int k = 0; k < rows; k++) {
+        const unsigned char *at = buffer_cursor();
+        got.rows.emplace_back(at, at + got.layout.row_size);
+        set_buffer_cursor(buffer_cursor() + got.layout.row_size);
+        align_row();
+    }
+}
+
+class Database : public Interpreter {
+  protected:
+    int cid = -1;
+    std::string name, where;
+    unsigned char *b = nullptr;
+
+    void SetUp() override
+    {
+        Interpreter::SetUp();
+        char n[16];
+        snprintf(n, sizeof n, "T%05X", static_cast<unsigned>(getpid()) & 0xfffffu);
+        name = n;
+        where = vxtest::temp_dir("dozclient");
+        cid = qytest::start();
+        ASSERT_GE(cid, 0);
+        b = static_cast<unsigned char *>(doz_get_qbuffer(cid));
+        ok("CREATE DATABASE " + name + " ON '" + where + "'");
+        ok("OPEN " + name + " EXCLUSIVE");
+        ok("CREATE ITEM NAME AS STRING(10)");
+        ok("CREATE ITEM N AS LONG(9)");
+        ok("CREATE ITEM V ALIAS VALS AS REAL(12,2)[2,3]");
+        ok("CREATE EMP[50] AS NAME PRIMARY,N NULL ,V NULL CONFIGURE AS FIXED CACHED CHAINED ON 'dbfiles'");
+    }
+    void TearDown() override
+    {
+        if (cid >= 0 && !doz_dead(cid)) {
+            doz_querym(cid, "CLOSE", SIMPLE);
+            doz_querym(cid, ("DROP DATABASE " + name).c_str(), SIMPLE);
+        }
+        Interpreter::TearDown();
+        std::filesystem::remove_all(where);
+    }
+    void ok(const std::string &text, uint32_t modes = SIMPLE)
+    {
+        ASSERT_EQ(doz_querym(cid, text.c_str(), modes), 0) << text;
+        ASSERT_EQ(doz_error(cid), 0) << text << ": " << codes(cid);
+    }
+    std::string run(const std::string &text, uint32_t modes = SIMPLE)
+    {
+        if (doz_querym(cid, text.c_str(), modes) != 0)
+            return "not sent";
+        return doz_error(cid) ? codes(cid) : "ok";
+    }
+    int rows() { return status_at(cid, DOZ_ST_ROWS); }
+    std::string str(size_t at) { return reinterpret_cast<const char *>(b + at); }
+    int32_t l32(size_t at)
+    {
+        int32_t v;
+        memcpy(&v, b + at, 4);
+        return v;
+    }
+    int16_t s16(size_t at)
+    {
+        int16_t v;
+        memcpy(&v, b + at, 2);
+        return v;
+    }
+    // Doubles a one-column table of N values (0, 1, ...) `times` times.
+    void numbers(const std::string &table, int times)
+    {
+        ok("SELECT 0 AS N FROMVAR TO " + table);
+        for (int i = 0, k = 1; i < times; i++, k *= 2)
+            ok("SELECT N+" + std::to_string(k) + " AS N FROM " + table + " TO " + table);
+    }
+};
+
+TEST_F(Database, DictionaryReadsHaveTheirExactOneBufferLayouts)
+{
+    ok("SELECT 'ANN' AS NAME,7 AS N FROMVAR TO EMP");
+    ok("CREATE ITEM %FIQL AS BYTE(3)");
+
+    // C1: relations by name, the system relations among them.
+    ok("DISPLAY %RNAME,%MAXSIZE,%DLOC, \t\t SYSINFO(%DLOC,%DNAME,'FIXED'), \t\t SYSINFO(%DLOC,%DNAME,'STRUCTURE'), "
+       "\t\t SYSINFO(%DLOC,%DNAME,'REQMEM'), \t\t SYSINFO(%DLOC,%DNAME,'SIZE') FROM %RELATNS \t\t SEQUENCE BY %RNAME");
+    ASSERT_EQ(rows(), 8);
+    EXPECT_EQ(doz_get_data_bytes(cid), 8u * 52);
+    std::vector<std::string> names;
+    for (int r = 0; r < 8; r++)
+        names.push_back(str(r * 52u));
+    EXPECT_EQ(names, (std::vector<std::string>{"%COLS", "%INDEXES", "%ITEMS", "%KEYS", "%PRIVS", "%RELATNS",
+                                               "%USERS", "EMP"}));
+    const size_t emp = 7 * 52;
+    EXPECT_EQ(l32(emp + 12), 50);
+    EXPECT_EQ(str(emp + 16), "dbfiles");
+    EXPECT_EQ(l32(emp + 36), 1) << "FIXED";
+    EXPECT_EQ(l32(emp + 40), 1) << "CHAINED";
+    EXPECT_EQ(l32(emp + 44), 1) << "CACHED";
+    EXPECT_EQ(l32(emp + 48), 1) << "rows now";
+
+    // C2: items by name, with the dimensions as a fixed LONG[8] field.
+    ok("DISPLAY %INAME,%ALIAS,%ITYPE,%ILEN,%IFRAC,\t\t\t%IARR,%INDIMS,%IDIMS FROM %ITEMS SEQUENCE BY %INAME");
+    EXPECT_EQ(doz_get_data_bytes(cid), static_cast<uint32_t>(rows()) * 76u);
+    size_t v = 0;
+    for (int r = 0; r < rows(); r++)
+        if (str(r * 76u) == "V")
+            v = r * 76u;
+    ASSERT_NE(v, 0u);
+    EXPECT_EQ(str(v + 13), "VALS");
+    EXPECT_EQ(s16(v + 26), 3);
+    EXPECT_EQ(l32(v + 28), 12);
+    EXPECT_EQ(l32(v + 32), 2);
+    EXPECT_EQ(l32(v + 36), 6);
+    EXPECT_EQ(s16(v + 40), 2);
+    EXPECT_EQ(l32(v + 44), 2);
+    EXPECT_EQ(l32(v + 48), 3);
+    EXPECT_EQ(str(0), "%ACCESS") << "items sorted by name";
+
+    // C3 and C8, C9: users; the result prefix; the root.
+    ok("DISPLAY %UNAME,%ACCESS FROM %USERS");
+    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(doz_get_data_bytes(cid), 34u);
+    EXPECT_EQ(str(0), "TESTER");
+    EXPECT_EQ(s16(32), 2);
+    ok("PRINT RESULT()");
+    std::string prefix = str(0);
+    EXPECT_EQ(prefix.size(), 4u);
+    EXPECT_EQ(prefix.compare(0, 2, "RS"), 0);
+    ok("PRINT LOCATE('%ROOT')");
+    EXPECT_EQ(str(0), where + "/" + name);
+
+    // C4 and C4': columns grouped by table, in table order.
+    ok("DISPLAY %RNAME,%INAME,%KEY,%NULL FROM %COLS");
+    ASSERT_GE(rows(), 3);
+    EXPECT_EQ(doz_get_data_bytes(cid), static_cast<uint32_t>(rows()) * 24u);
+    size_t last = static_cast<size_t>(rows() - 3) * 24;
+    EXPECT_EQ(str(last), "EMP");
+    EXPECT_EQ(str(last + 9), "NAME");
+    EXPECT_EQ(b[last + 22], 1);
+    EXPECT_EQ(b[last + 23], 0);
+    EXPECT_EQ(str(last + 24 + 9), "N");
+    EXPECT_EQ(b[last + 24 + 23], 1);
+    ok("DISPLAY %INAME,%KEY,%NULL FROM %COLS \t\t\tWHERE %RNAME='EMP'");
+    EXPECT_EQ(rows(), 3);
+    EXPECT_EQ(doz_get_data_bytes(cid), 45u);
+    EXPECT_EQ(str(30), "V");
+    EXPECT_EQ(b[13], 1);
+    EXPECT_EQ(b[29], 1);
+
+    // C5, C5': privileges of the new table: %DEFAULT and the creator.
+    ok("DISPLAY %RNAME,%UNAME,%PRIV, %RESTRICTION FROM %PRIVS");
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(doz_get_data_bytes(cid), 248u);
+    ok("DISPLAY %UNAME,%PRIV, %RESTRICTION FROM %PRIVS \t\t\tWHERE %RNAME='EMP'");
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(doz_get_data_bytes(cid), 232u);
+    std::set<std::pair<std::string, int>> privs = {{str(0), s16(32)}, {str(116), s16(116 + 32)}};
+    EXPECT_EQ(privs, (std::set<std::pair<std::string, int>>{{"%DEFAULT", 1}, {"TESTER", 6}}));
+    EXPECT_EQ(str(34), "");
+
+    // C6, C7: indexes and keys (none yet), then the index list's widths.
+    ok("DISPLAY %RNAME,%XNO,%XLOC,%XUNIQUE,%XUPDATE FROM %INDEXES \t\t\tSEQUENCE BY %RNAME");
+    EXPECT_EQ(rows(), 0);
+    ok("DISPLAY %RNAME,%XNO,%INAME,%KNO,%KASC,%KNATIVE \t\t    FROM %KEYS SEQUENCE BY %RNAME,%XNO");
+    EXPECT_EQ(rows(), 0);
+    ok("DISPLAY %XNO,%XUNIQUE,%XUPDATE FROM %INDEXES \t\t\tWHERE %RNAME='EMP'");
+    EXPECT_EQ(rows(), 0);
+
+    // C1' of a result table under its real name.
+    ok("SELECT NAME,N FROM EMP");
+    ok("RENAME RSLT AS RSLTAB");
+    ok("DISPLAY %RNAME,%MAXSIZE,%DLOC, \t\t SYSINFO(%DLOC,%DNAME,'FIXED'), \t\t SYSINFO(%DLOC,%DNAME,'STRUCTURE'), "
+       "\t\t SYSINFO(%DLOC,%DNAME,'REQMEM'), \t\t SYSINFO(%DLOC,%DNAME,'SIZE') FROM %RELATNS\t\tWHERE %RNAME='" +
+       prefix + "AB'");
+    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(str(0), prefix + "AB");
+    EXPECT_EQ(l32(48), 1);
+}
+
+TEST_F(Database, QuestionsAndSettingsOfTheDictionary)
+{
+    ok("SELECT 'ANN' AS NAME FROMVAR TO EMP");
+    ok("SELECT 'BOB' AS NAME FROMVAR TO EMP");
+    // D1 with the result-table form, D2, D3
+    ok("DISPLAY SYSINFO(%DLOC,%DNAME,'SIZE') FROM %RELATNS \t\t\tWHERE %RNAME='EMP'");
+    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(l32(0), 2);
+    ok("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME=RESULT()");
+    EXPECT_EQ(rows(), 0);
+    ok("SELECT NAME FROM EMP WHERE NAME='BOB'");
+    ok("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME=RESULT()");
+    EXPECT_EQ(rows(), 1);
+    ok("DISPLAY SYSINFO(%DLOC,%DNAME,'SIZE') FROM %RELATNS \t\t\tWHERE %RNAME=RESULT()+''");
+    EXPECT_EQ(l32(0), 1);
+    ok("DISPLAY %RNAME FROM %PRIVS WHERE %RNAME='EMP'");
+    EXPECT_EQ(rows(), 2);
+
+    // D16, D17-D20: parameters and the dictionary files' limits
+    ok("%PRINT %MEMSIZE, %DEFPOSTSIZE, %FILELOCKS");
+    EXPECT_EQ(l32(0), 4096);
+    EXPECT_EQ(l32(4), 64);
+    EXPECT_EQ(b[8], 1);
+    ok("DEFINE DN %0+STR('__________',1,9-LEN(%0))+%1", DOZ_M_WAIT);
+    ok("DEFINE INFO SYSINFO('%ROOT',DN('" + name + "',%0),'MAXRECS')");
+    ok("PRINT INFO('m'),INFO('r'),INFO('i'), \t\t\tINFO('c'),INFO('x'),INFO('k'),INFO('u'),INFO('p')");
+    const int32_t limits[] = {1000, 1000, 4000, 10000, 1000, 4000, 100, 10000};
+    for (int i = 0; i < 8; i++)
+        EXPECT_EQ(l32(i * 4u), limits[i]) << i;
+    ok("UNDEFINE DN");
+    ok("UNDEFINE INFO");
+
+    // D21-D23: system indexes, the dictionary tables' sizes
+    ok("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='%ITEMS' AND %GOTIX");
+    EXPECT_EQ(rows(), 1);
+    ok("DROP INDEX FROM %ITEMS");
+    ok("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='%ITEMS' AND %GOTIX");
+    EXPECT_EQ(rows(), 0);
+    ok("INDEX %ITEMS");
+    ok("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='%ITEMS' AND %GOTIX");
+    EXPECT_EQ(rows(), 1);
+    ok("CONFIGURE %ITEMS[5000] AS EXTENSIBLE");
+    EXPECT_EQ(run("CONFIGURE %ITEMS[5000] AS EXTENSIBLE"), "0/0/25") << "a change that changes nothing";
+    ok("PRINT SYSINFO('%ROOT','" + name + std::string(9 - name.size(), '_') + "i','MAXRECS')");
+    EXPECT_EQ(l32(0), 5000);
+
+    // D24 after CLOSE, then the new settings
+    ok("CLOSE");
+    ok("CONFIGURE DATABASE " + name + " SET %MEMSIZE 2048 \t\t  SET %DEFPOSTSIZE 16 SET %FILELOCKS FALSE \t\t  SET %MAXFILES 77");
+    ok("OPEN " + name + " EXCLUSIVE");
+    ok("%PRINT %MEMSIZE, %DEFPOSTSIZE, %FILELOCKS");
+    EXPECT_EQ(l32(0), 2048);
+    EXPECT_EQ(l32(4), 16);
+    EXPECT_EQ(b[8], 0);
+}
+
+TEST_F(Database, TheDatabaseListNamesEveryRegisteredDatabase)
+{
+    char path[512] = "";
+    ASSERT_EQ(doz_dumpinfo(cid, 4, path, sizeof path), 0);
+    std::ifstream f(path);
+    std::string n, loc;
+    bool found = false;
+    while (f >> n >> loc)
+        found |= n == name && loc == where;
+    EXPECT_TRUE(found) << path;
+    unlink(path);
+}
+
+TEST_F(Database, OneBufferResultsNeverComeBackCutShort)
+{
+    numbers("NUMS", 11);  // 2048 rows
+    // more rows than announced without end-of-buffer messages: an error
+    EXPECT_EQ(run("DISPLAY N FROM NUMS"), "0/150/0");
+    ok("DISPLAY N FROM NUMS WHERE N<1000");
+    EXPECT_EQ(rows(), 1000);
+    EXPECT_EQ(l32(999 * 4), 999);
+    // with them, every row in buffers of at most 1000
+    got = Got{};
+    doz_set_eob_proc(cid, collect);
+    ok("DISPLAY N FROM NUMS SEQUENCE BY N DESC", FULL);
+    EXPECT_EQ(rows(), 2048);
+    EXPECT_EQ(got.per_buffer, (std::vector<int>{1000, 1000, 48}));
+    ASSERT_EQ(got.rows.size(), 2048u);
+    int32_t first;
+    memcpy(&first, got.rows[0].data() + got.layout.fields[0].value, 4);
+    EXPECT_EQ(first, 2047);
+}
+
+TEST_F(Database, TextVariablesAndChecksInFullMode)
+{
+    ok("SELECT 'ANN' AS NAME,41 AS N FROMVAR TO EMP");
+    got = Got{};
+    doz_set_eob_proc(cid, collect);
+    ok("DISPLAY N+1 FROM EMP", FULL);
+    ASSERT_EQ(got.rows.size(), 1u);
+    int32_t v;
+    memcpy(&v, got.rows[0].data() + got.layout.fields[0].value, 4);
+    EXPECT_EQ(v, 42);
+    // an unevaluated DISPLAY gives its descriptor table only
+    got = Got{};
+    ok("DISPLAY NAME,N FROM EMP", FULL | DOZ_M_NOEVAL);
+    EXPECT_EQ(got.per_buffer, std::vector<int>{0});
+    ASSERT_EQ(got.table.size(), 2u);
+    EXPECT_EQ(got.table[0].width, 10);
+    // no database: the text variable cannot be asked
+    ok("CLOSE");
+    EXPECT_EQ(run("PRINT N", FULL), "-104/0/0");
+    EXPECT_EQ(run("PRINT N", NOEVAL), "-85/0/0");
+    EXPECT_EQ(run("PRINT TD(SYSDATE())", SIMPLE), "ok");
+}
+
+TEST_F(Database, AKilledInterpreterLeavesWholeStatementsOnly)
+{
+    numbers("NUMS", 15);  // 32768 rows
+    ok("CLOSE");
+    const std::string wal = where + "/" + name + "/doz.sqlite-wal";
+    auto wal_size = [&] {
+        std::error_code ec;
+        auto n = std::filesystem::file_size(wal, ec);
+        return ec ? 0 : n;
+    };
+    // Killed at once, and killed once the copy has begun to reach the disc.
+    for (int attempt = 0; attempt < 2; attempt++) {
+        int victim = qytest::start();
+        ASSERT_GE(victim, 0);
+        pid_t pid = -1;
+        int msq, shm;
+        ASSERT_EQ(doz_get_server_details(victim, &pid, &msq, &shm), 0);
+        ASSERT_EQ(doz_querym(victim, ("OPEN " + name).c_str(), SIMPLE), 0);
+        ASSERT_EQ(doz_error(victim), 0) << codes(victim);
+        auto before = wal_size();
+        ASSERT_EQ(doz_querym(victim, "SELECT N FROM NUMS TO COPY", DOZ_M_FULL), 0);
+        if (attempt == 1)
+            vxtest::wait_for([&] { return wal_size() != before; }, std::chrono::seconds(10));
+        kill(pid, SIGKILL);
+        ASSERT_TRUE(vxtest::wait_for([&] { return waitpid(pid, nullptr, WNOHANG) == pid || kill(pid, 0) != 0; },
+                                     std::chrono::seconds(10)));
+        doz_term(victim);
+        ok("OPEN " + name);
+        ASSERT_EQ(run("DISPLAY SYSINFO(%DLOC,%DNAME,'SIZE') FROM %RELATNS WHERE %RNAME='COPY'"), "ok");
+        if (rows() == 1) {
+            EXPECT_EQ(l32(0), 32768) << "all of the statement or none of it";
+            ok("DROP COPY");
+        }
+        ok("CLOSE");
+    }
+}
+
+}  // namespace
