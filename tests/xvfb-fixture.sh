@@ -9,10 +9,12 @@ start)
     rm -f "$state/display" "$state/pid"
     fifo="$state/displayfd.$$"
     rm -f "$fifo"; mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac 3>"$fifo" \
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac -noreset 3>"$fifo" \
         >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/pid"
-    # The display number arrives on fd 3 once the server is ready.
+    # The display number arrives on fd 3 once the server is ready.  (-noreset:
+    # a server that resets when its last client leaves refuses connections
+    # for a moment, and tests connect and disconnect all the time.)
     read -r num <"$fifo" || true
     rm -f "$fifo"
     if [ -z "$num" ]; then echo "Xvfb did not start" >&2; cat "$state/xvfb.log" >&2; exit 1; fi

@@ -135,7 +135,11 @@ protected:
         dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);
     }
-    void TearDown() override { XCloseDisplay(dpy); }
+    void TearDown() override
+    {
+        if (dpy)
+            XCloseDisplay(dpy);
+    }
 
     bool window_appears(const char *title)
     {
