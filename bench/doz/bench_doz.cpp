@@ -1,0 +1,258 @@
+// The DOZ interpreter on a table of 1,000,000 rows: a full DISPLAY to the
+// client, a filtered DISPLAY, a GROUP with two aggregates and a SELECT
+// into a new table; beside each, the same work done directly through
+// SQLite's C API on a table of the same rows, in the same run.  The ratio
+// shows what the interpreter (statement engine, row layout, message
+// queue and shared buffer) adds over its storage.
+//
+// Usage: bench_doz [--out FILE] [--rows N]
+// The interpreter is the one just built, copied with the modes the client
+// checks into a private server directory.
+
+#include "dozrow.h"
+#include "qysched.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <pwd.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+size_t rows_read = 0;
+double checksum = 0;
+double last_value = 0;  // the last value SQLite gave
+
+// The client's side of a Full result: every value read out of the buffer.
+void read_rows(int cid, int rows)
+{
+    auto *b = static_cast<unsigned char *>(doz_get_qbuffer(cid));
+    init_buffer(b, static_cast<size_t>(doz_get_qbuffersize(cid)));
+    int had;
+    if (empty_buffer() || prepare_buffer(&had) != 0)
+        return;
+    static DozLayout layout;
+    if (had)
+        doz_layout(tinfo_table(), true, layout);
+    for (int k = 0; k < rows; k++) {
+        const unsigned char *row = buffer_cursor();
+        for (const DozField &f : layout.fields) {
+            int n;
+            bool present;
+            const unsigned char *v = doz_get(row, f, &n, &present);
+            if (present && f.type == DOZ_T_REAL) {
+                double d;
+                memcpy(&d, v, 8);
+                checksum += d;
+            } else if (present && f.type == DOZ_T_LONG) {
+                int32_t x;
+                memcpy(&x, v, 4);
+                checksum += x;
+            }
+        }
+        set_buffer_cursor(buffer_cursor() + layout.row_size);
+        align_row();
+    }
+    rows_read += static_cast<size_t>(rows);
+}
+
+double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+
+void must(int cid, const std::string &q, uint32_t modes = DOZ_M_WAIT)
+{
+    doz_querym(cid, q.c_str(), modes);
+    if (doz_error(cid)) {
+        int st[6];
+        doz_get_qstatus(cid, st);
+        fprintf(stderr, "%s: codes %d %d %d\n", q.c_str(), st[1], st[2], st[3]);
+        exit(1);
+    }
+}
+
+double doz_timed(int cid, const std::string &q, uint32_t modes, size_t *rows)
+{
+    rows_read = 0;
+    auto t0 = Clock::now();
+    must(cid, q, modes);
+    double s = seconds_since(t0);
+    int st[6];
+    doz_get_qstatus(cid, st);
+    *rows = (modes & DOZ_M_EOB) ? rows_read : static_cast<size_t>(st[4]);
+    return s;
+}
+
+void sql(sqlite3 *db, const char *text)
+{
+    char *err = nullptr;
+    if (sqlite3_exec(db, text, nullptr, nullptr, &err) != SQLITE_OK) {
+        fprintf(stderr, "%s: %s\n", text, err ? err : "?");
+        exit(1);
+    }
+}
+
+// Steps a query, reading every column as the client would.
+double sqlite_read(sqlite3 *db, const char *text, size_t *rows)
+{
+    auto t0 = Clock::now();
+    sqlite3_stmt *st;
+    sqlite3_prepare_v2(db, text, -1, &st, nullptr);
+    size_t n = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        for (int c = 0; c < sqlite3_column_count(st); c++) {
+            last_value = sqlite3_column_double(st, c);
+            checksum += last_value;
+        }
+        n++;
+    }
+    sqlite3_finalize(st);
+    *rows = n;
+    return seconds_since(t0);
+}
+
+double sqlite_change(sqlite3 *db, const char *text)
+{
+    auto t0 = Clock::now();
+    sql(db, "BEGIN IMMEDIATE");
+    sql(db, text);
+    sql(db, "COMMIT");
+    return seconds_since(t0);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    std::string out = std::string(VX_RESULTS_DIR) + "/doz.txt";
+    long nrows = 1000000;
+    for (int i = 1; i < argc; i++) {
+        if (!strcmp(argv[i], "--out") && i + 1 < argc)
+            out = argv[++i];
+        else if (!strcmp(argv[i], "--rows") && i + 1 < argc)
+            nrows = atol(argv[++i]);
+        else {
+            fprintf(stderr, "usage: %s [--out FILE] [--rows N]\n", argv[0]);
+            return 2;
+        }
+    }
+    if (nrows < 2)
+        nrows = 2;
+
+    fs::path dir = fs::temp_directory_path() / ("vx-bench-doz-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    fs::copy_file(VX_TQLSERVER, dir / "tqlserver", fs::copy_options::overwrite_existing);
+    chmod((dir / "tqlserver").c_str(), 06755);
+    std::ofstream(dir / ".orvanta_user") << getpwuid(getuid())->pw_name << "\n" << getgrgid(getgid())->gr_name << "\n";
+    setenv("DOZ_SERVER_DIR", dir.c_str(), 1);
+    unsetenv("QYINT");
+
+    int cid = -1;
+    if (__doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, 200000) ||
+        doz_set_buffer_rows(cid, 1000) != 0) {
+        fprintf(stderr, "cannot start the interpreter\n");
+        return 1;
+    }
+    doz_set_eob_proc(cid, read_rows);
+
+    // The table BIG: ID 0..n-1, GRP = ID mod 100, VAL a spread of reals.
+    auto t0 = Clock::now();
+    must(cid, "CREATE DATABASE BENCH");
+    must(cid, "OPEN BENCH EXCLUSIVE");
+    must(cid, "CREATE ITEM ID AS LONG(8)");
+    must(cid, "CREATE ITEM GRP AS SHORT(3)");
+    must(cid, "CREATE ITEM VAL AS REAL(12,3)");
+    must(cid, "CREATE BIG[" + std::to_string(nrows) + "] AS ID PRIMARY,GRP ,VAL");
+    must(cid, "SELECT 0 AS ID,0 AS GRP,0.0 AS VAL FROMVAR TO BIG");
+    const std::string expr_val = "FLOAT((ID+%K)*13-((ID+%K)*13/10007)*10007)/10.0";
+    for (long k = 1; k < nrows; k *= 2) {
+        std::string ks = std::to_string(k), v = expr_val;
+        for (size_t at; (at = v.find("%K")) != std::string::npos;)
+            v.replace(at, 2, ks);
+        must(cid, "SELECT ID+" + ks + " AS ID,(ID+" + ks + ")-((ID+" + ks + ")/100)*100 AS GRP," + v +
+                      " AS VAL FROM BIG WHERE ID+" + ks + "<" + std::to_string(nrows) + " TO BIG");
+    }
+    double build = seconds_since(t0);
+
+    // The same rows in a plain SQLite table, with the storage's settings.
+    sqlite3 *db;
+    sqlite3_open((dir / "plain.sqlite").c_str(), &db);
+    sql(db, "PRAGMA journal_mode=WAL");
+    sql(db, "PRAGMA synchronous=FULL");
+    sql(db, "CREATE TABLE big(id INTEGER PRIMARY KEY, grp INTEGER, val REAL)");
+    sql(db, "BEGIN");
+    {
+        sqlite3_stmt *ins;
+        sqlite3_prepare_v2(db, "INSERT INTO big VALUES(?,?,?)", -1, &ins, nullptr);
+        for (long id = 0; id < nrows; id++) {
+            sqlite3_bind_int64(ins, 1, id);
+            sqlite3_bind_int(ins, 2, static_cast<int>(id % 100));
+            sqlite3_bind_double(ins, 3, static_cast<double>(id * 13 % 10007) / 10.0);
+            sqlite3_step(ins);
+            sqlite3_reset(ins);
+        }
+        sqlite3_finalize(ins);
+    }
+    sql(db, "COMMIT");
+
+    struct Work {
+        const char *what;
+        std::string doz;
+        uint32_t modes;
+        const char *sqlite;
+        const char *counted;  // the new table of a change, whose rows are counted after it
+    } work[] = {
+        {"full DISPLAY to the client", "DISPLAY ID,GRP,VAL FROM BIG", DOZ_M_FULL | DOZ_M_WAIT,
+         "SELECT id,grp,val FROM big", nullptr},
+        {"filtered DISPLAY (VAL < 100, about 10%)", "DISPLAY ID,VAL FROM BIG WHERE VAL<100.0",
+         DOZ_M_FULL | DOZ_M_WAIT, "SELECT id,val FROM big WHERE val<100.0", nullptr},
+        {"GROUP by GRP with AVERAGE and COUNT into the result table",
+         "GROUP BIG BY GRP AVERAGE VAL AS A,COUNT ID AS N", DOZ_M_WAIT,
+         "CREATE TABLE r AS SELECT grp, avg(val) AS a, count(id) AS n FROM big GROUP BY grp", "r"},
+        {"SELECT ... TO a new table (GRP < 50, half the rows)", "SELECT ID,VAL FROM BIG WHERE GRP<50 TO HALF",
+         DOZ_M_WAIT, "CREATE TABLE half AS SELECT id,val FROM big WHERE grp<50", "half"},
+    };
+    std::string report;
+    char line[512];
+    snprintf(line, sizeof line,
+             "DOZ interpreter beside SQLite's C API, table of %ld rows (built through the interpreter in %.2f s)\n\n",
+             nrows, build);
+    report += line;
+    fputs(line, stdout);
+    for (const Work &w : work) {
+        size_t dr = 0, sr = 0;
+        double ds = doz_timed(cid, w.doz, w.modes, &dr);
+        double ss = w.counted ? sqlite_change(db, w.sqlite) : sqlite_read(db, w.sqlite, &sr);
+        if (w.counted) {
+            std::string count = std::string("SELECT count(*) FROM ") + w.counted;
+            size_t one;
+            sqlite_read(db, count.c_str(), &one);
+            sr = static_cast<size_t>(last_value);
+        }
+        snprintf(line, sizeof line, "%s\n    DOZ: %zu rows in %.3f s; SQLite: %zu rows in %.3f s; ratio %.2f\n",
+                 w.what, dr, ds, sr, ss, ds / ss);
+        report += line;
+        fputs(line, stdout);
+    }
+    sqlite3_close(db);
+    must(cid, "CLOSE");
+    must(cid, "DROP DATABASE BENCH");
+    doz_term(cid);
+    fs::remove_all(dir);
+    fprintf(stderr, "(checksum %g)\n", checksum);
+    fs::create_directories(fs::path(out).parent_path());
+    std::ofstream(out) << report;
+    printf("written to %s\n", out.c_str());
+    return 0;
+}
