@@ -5,6 +5,7 @@
 
 #include "dlmsgs.h"
 #include "vxcat.h"
+#include "vxdate.h"
 #include "vxutil.h"
 
 #include <Xm/BulletinB.h>
@@ -120,47 +121,6 @@ int apply_prohibited = 0;            // shared with dltext.cpp
 
 void dlmain_create_text_error_box(Widget toplevel);  // dltext.cpp
 
-// The output date format made from an input format: its day, month and
-// year directives in the format's order, "%d/%m/%y" when it has not
-// exactly one of each.
-static void make_date_output_format(const char *input, char *out, size_t size)
-{
-    char order[3];
-    int found = 0;
-    bool ok = input != nullptr;
-    for (const char *p = input; ok && p && *p; p++) {
-        if (*p != '%')
-            continue;
-        p++;
-        if (*p == '-' || *p == '0')
-            p++;
-        while (isdigit(static_cast<unsigned char>(*p)))
-            p++;
-        if (*p == '.') {
-            p++;
-            while (isdigit(static_cast<unsigned char>(*p)))
-                p++;
-        }
-        char e;
-        switch (*p) {
-        case 'B': case 'b': case 'm': e = 'm'; break;
-        case 'Y': case 'y': e = 'y'; break;
-        case 'd': e = 'd'; break;
-        case '\0': p--; continue;
-        default: continue;
-        }
-        if (found == 3 || std::find(order, order + found, e) != order + found) {
-            ok = false;
-            break;
-        }
-        order[found++] = e;
-    }
-    if (ok && found == 3)
-        snprintf(out, size, "%%%c/%%%c/%%%c", order[0], order[1], order[2]);
-    else
-        snprintf(out, size, "%%d/%%m/%%y");
-}
-
 static std::string capped(const char *text, size_t n)
 {
     std::string s = text;
@@ -197,7 +157,7 @@ void dlmain_dialog_init(Widget toplevel, const AppData *adata)
     new_suffix = capped(vx_msg(dlmain_catd, DL_NEW_SUFFIX), 60);
 
     dlmain_create_text_error_box(toplevel);
-    make_date_output_format(adata->dateInputFormat, dialog_date_format, sizeof dialog_date_format);
+    make_date_output_str(adata->dateInputFormat, dialog_date_format);
     mwm_running = toplevel ? XmIsMotifWMRunning(toplevel) : 0;
 }
 
