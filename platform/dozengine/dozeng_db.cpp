@@ -26,16 +26,23 @@ struct DbState {
     std::unique_ptr<ds::Database> db;
     std::string prefix;  // RESULT()
 
-    // A closing connection takes its result tables with it.
-    void close()
+    // Drops this connection's result tables; on OPEN they can only be
+    // left over from an earlier connection of the same prefix that ended
+    // without closing.
+    void drop_results()
     {
-        if (!db)
-            return;
         std::vector<std::string> names;
         if (db->tables(names).ok())
             for (const std::string &n : names)
                 if (n.size() >= prefix.size() && n.compare(0, prefix.size(), prefix) == 0)
                     db->drop_table(n);
+    }
+    // A closing connection takes its result tables with it.
+    void close()
+    {
+        if (!db)
+            return;
+        drop_results();
         db.reset();
     }
     ~DbState() { close(); }
@@ -1092,6 +1099,7 @@ void st_open(Stmt &s)
                               ds::session_password(user, offered_password(s.st)), f);
     if (!d.db)
         raise(f);
+    d.drop_results();
     s.st.dbname = d.db->name();
 }
 

@@ -387,6 +387,12 @@ TEST_F(Query, ResultTablesGoWithTheirConnection)
     EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM RS20"), V{"5"});
     EXPECT_EQ(codes("CLOSE", 0, other.get()), "ok");
     EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='RS20'"), V{});
+    // tables under a prefix are left-overs when a connection of that
+    // prefix opens: one that ended without closing
+    ASSERT_EQ(codes("OPEN DEMO", 0, other.get()), "ok");
+    ASSERT_EQ(codes("SELECT NAME FROM EMP TO RS1FOLD", 0, other.get()), "ok");
+    ok("OPEN DEMO");
+    EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='RS1FOLD'"), V{});
 }
 
 }  // namespace
