@@ -222,20 +222,14 @@ const void *dsprint_ds_scan(const char *text, int type, const void *default_valu
 
 int dsprint_ds_sizeof(int type, int length)
 {
-    switch (type) {
-    case DOZ_T_STRING: return length + 1;
-    case DOZ_T_LONG: return 4;
-    case DOZ_T_SHORT: return 2;
-    case DOZ_T_REAL: return 8;
-    case DOZ_T_DATE:
-    case DOZ_T_TIME: return 6;
-    case DOZ_T_COMPLEX: return 16;
-    case DOZ_T_BOOL:
-    case DOZ_T_CHAR:
-    case DOZ_T_TINY: return 1;
-    case DOZ_T_SREAL: return 4;
-    default: return 36;
-    }
+    if (type == DOZ_T_STRING)
+        return length + 1;
+    // Any other type as the row layout sizes it; one it does not know counts
+    // as a blob.
+    DozColDesc col{};
+    col.type = static_cast<int16_t>(type);
+    int size = col.type == type ? doz_elem_size(col) : -1;
+    return size < 0 ? 36 : size;
 }
 
 void *dsprint_ds_elem(void *base, int index, int type)
