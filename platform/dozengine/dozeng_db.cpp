@@ -1233,6 +1233,46 @@ void st_create_item(Stmt &s)
     txn.commit();
 }
 
+// CREATE INDEX t [UNIQUE] [NOUPDATE] BY key [ASC|DESC] [NATIVE], ... [ON "loc"]:
+// the row count is the new index's number.
+void st_create_index(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::string table = table_name(s.st, s.c);
+    bool unique = false, update = true;
+    for (;;) {
+        if (s.c.accept_word("UNIQUE"))
+            unique = true;
+        else if (s.c.accept_word("NOUPDATE"))
+            update = false;
+        else
+            break;
+    }
+    s.c.expect_word("BY");
+    std::vector<ds::IndexKey> keys;
+    do {
+        ds::IndexKey k;
+        k.column = s.c.name();
+        if (s.c.accept_word("DESC"))
+            k.asc = false;
+        else
+            s.c.accept_word("ASC");
+        k.native = s.c.accept_word("NATIVE");
+        keys.push_back(k);
+    } while (s.c.accept_punct(","));
+    std::string location;
+    if (s.c.accept_word("ON"))
+        location = text_operand(s.c);
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    Txn txn(db);
+    int32_t xno = 0;
+    check(db.create_index(table, unique, update, keys, location, xno));
+    txn.commit();
+    s.status.rows = xno;
+}
+
 // CREATE t[n] AS col [PRIMARY|NULL], ... [CONFIGURE AS FIXED|EXTENSIBLE
 // memmode structure] [ON 'location']
 void st_create_table(Stmt &s)
@@ -1452,6 +1492,8 @@ bool run(SessionState &st, Cursor &c, Sink &sink, unsigned mode, Status &status)
         st_create_database(s);
     else if (word == "CREATE" && c.accept_word("ITEM"))
         st_create_item(s);
+    else if (word == "CREATE" && c.accept_word("INDEX"))
+        st_create_index(s);
     else if (word == "CREATE" && c.peek().kind == T_NAME && c.is_punct("[", 1))
         st_create_table(s);
     else if (word == "DROP" && st_drop(s))

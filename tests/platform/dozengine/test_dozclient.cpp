@@ -213,13 +213,50 @@ TEST_F(Database, DictionaryReadsHaveTheirExactOneBufferLayouts)
     EXPECT_EQ(privs, (std::set<std::pair<std::string, int>>{{"%DEFAULT", 1}, {"TESTER", 6}}));
     EXPECT_EQ(str(34), "");
 
-    // C6, C7: indexes and keys (none yet), then the index list's widths.
+    // C6, C7: indexes by table, keys by table and index, in key order; the
+    // row count of CREATE INDEX is the new index's number.
+    ok("CREATE INDEX EMP UNIQUE  BY N DESC, NAME NATIVE ON \"idx\"");
+    EXPECT_EQ(rows(), 1);
+    ok("CREATE INDEX EMP   NOUPDATE BY V");
+    EXPECT_EQ(rows(), 2);
     ok("DISPLAY %RNAME,%XNO,%XLOC,%XUNIQUE,%XUPDATE FROM %INDEXES \t\t\tSEQUENCE BY %RNAME");
-    EXPECT_EQ(rows(), 0);
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(doz_get_data_bytes(cid), 72u);
+    EXPECT_EQ(str(0), "EMP");
+    EXPECT_EQ(l32(12), 1);
+    EXPECT_EQ(str(16), "idx");
+    EXPECT_EQ(b[33], 1);
+    EXPECT_EQ(b[34], 1);
+    EXPECT_EQ(l32(36 + 12), 2);
+    EXPECT_EQ(b[36 + 33], 0);
+    EXPECT_EQ(b[36 + 34], 0) << "no-update";
     ok("DISPLAY %RNAME,%XNO,%INAME,%KNO,%KASC,%KNATIVE \t\t    FROM %KEYS SEQUENCE BY %RNAME,%XNO");
-    EXPECT_EQ(rows(), 0);
+    ASSERT_EQ(rows(), 3);
+    EXPECT_EQ(doz_get_data_bytes(cid), 120u);
+    const char *key_names[] = {"N", "NAME", "V"};
+    const int key_no[] = {1, 2, 1}, key_asc[] = {0, 1, 1}, key_native[] = {0, 1, 0}, key_index[] = {1, 1, 2};
+    for (size_t r = 0; r < 3; r++) {
+        EXPECT_EQ(str(r * 40), "EMP");
+        EXPECT_EQ(l32(r * 40 + 12), key_index[r]) << r;
+        EXPECT_EQ(str(r * 40 + 16), key_names[r]) << r;
+        EXPECT_EQ(l32(r * 40 + 32), key_no[r]) << r;
+        EXPECT_EQ(b[r * 40 + 36], key_asc[r]) << r;
+        EXPECT_EQ(b[r * 40 + 37], key_native[r]) << r;
+    }
     ok("DISPLAY %XNO,%XUNIQUE,%XUPDATE FROM %INDEXES \t\t\tWHERE %RNAME='EMP'");
-    EXPECT_EQ(rows(), 0);
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(doz_get_data_bytes(cid), 16u);
+    EXPECT_EQ(l32(8), 2);
+    EXPECT_EQ(b[5], 1);
+    ok("DISPLAY %INAME,%KNO,%KASC,%KNATIVE FROM %KEYS \t\t\tWHERE %RNAME='EMP' AND %XNO=1");
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(doz_get_data_bytes(cid), 48u);
+    EXPECT_EQ(str(24), "NAME");
+    EXPECT_EQ(l32(24 + 16), 2);
+    EXPECT_EQ(b[24 + 21], 1);
+    ok("DROP INDEX 1 FROM EMP");
+    ok("DISPLAY %XNO,%XUNIQUE,%XUPDATE FROM %INDEXES \t\t\tWHERE %RNAME='EMP'");
+    EXPECT_EQ(rows(), 1);
 
     // C1' of a result table under its real name.
     ok("SELECT NAME,N FROM EMP");

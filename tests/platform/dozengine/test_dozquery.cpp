@@ -375,6 +375,28 @@ TEST_F(Query, DatabasesOpenCloseAndDropBySessionRules)
     EXPECT_EQ(codes("CREATE DATABASE SECOND"), "0/120/0");
 }
 
+TEST_F(Query, UseHoldsATableAgainstOtherConnections)
+{
+    ok("CLOSE");
+    ok("OPEN DEMO");
+    auto other = session("BRASK", "RS20");
+    ASSERT_EQ(codes("OPEN DEMO", 0, other.get()), "ok");
+    // an UNUSE of a table not held is harmless
+    EXPECT_EQ(codes("UNUSE EMP", 0, other.get()), "ok");
+    ok("USE EMP EXCLUSIVE");
+    EXPECT_EQ(codes("USE EMP EXCLUSIVE", 0, other.get()), "0/138/0");
+    EXPECT_EQ(codes("DELETE FROM EMP WHERE DEPT=30", 0, other.get()), "0/138/0");
+    EXPECT_EQ(rows("DISPLAY NAME FROM EMP WHERE DEPT=30", other.get()), V{"DAN"}) << "reads go on";
+    // the holder changes the table, also under another name
+    ok("RENAME EMP AS STAFF");
+    ok("DELETE FROM STAFF WHERE DEPT=30");
+    EXPECT_EQ(codes("CLEAR STAFF", 0, other.get()), "0/138/0");
+    ok("UNUSE STAFF");
+    EXPECT_EQ(codes("USE STAFF EXCLUSIVE", 0, other.get()), "ok");
+    EXPECT_EQ(codes("CLOSE", 0, other.get()), "ok");
+    ok("CLEAR STAFF");
+}
+
 TEST_F(Query, ResultTablesGoWithTheirConnection)
 {
     auto other = session("BRASK", "RS20");
