@@ -10,6 +10,7 @@
 
 #include "dozrow.h"
 #include "qysched.h"
+#include "vxbench.h"
 #include "vxproc.h"
 
 #include <chrono>
@@ -17,11 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <grp.h>
-#include <pwd.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -104,13 +101,7 @@ int main(int argc, char **argv)
         }
     }
 
-    fs::path dir = fs::temp_directory_path() / ("vx-bench-server-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    fs::copy_file(VX_TQLSERVER, dir / "tqlserver", fs::copy_options::overwrite_existing);
-    chmod((dir / "tqlserver").c_str(), 06755);
-    std::ofstream(dir / ".orvanta_user") << getpwuid(getuid())->pw_name << "\n" << getgrgid(getgid())->gr_name << "\n";
-    setenv("DOZ_SERVER_DIR", dir.c_str(), 1);
-    unsetenv("QYINT");
+    fs::path dir = vxbench::private_server(VX_TQLSERVER);
 
     struct Shape {
         const char *name, *types;
@@ -155,9 +146,6 @@ int main(int argc, char **argv)
         }
         doz_term(cid);
     }
-    fs::remove_all(dir);
-    fs::create_directories(fs::path(out).parent_path());
-    std::ofstream(out) << report;
-    printf("written to %s\n", out.c_str());
+    vxbench::finish(dir, out, report);
     return 0;
 }
