@@ -1358,12 +1358,22 @@ int __doz_attach(int *cid_out, pid_t pid, int shmid, int msqid, uint32_t start_w
     return r;
 }
 
-int __doz_pretend_attach(int cid, pid_t, int, int, uint32_t start_word, void *copy_area, size_t copy_length)
+// The connection cid names, ready and with no query of its own still
+// running; null (with the reason in its status) otherwise.
+static Connection *idle_connection(int cid)
 {
     Connection *c = check_connection(cid);
     if (!c || !ready(c))
-        return -1;
+        return nullptr;
     doz_qwait(cid);
+    return c;
+}
+
+int __doz_pretend_attach(int cid, pid_t, int, int, uint32_t start_word, void *copy_area, size_t copy_length)
+{
+    Connection *c = idle_connection(cid);
+    if (!c)
+        return -1;
     c->start_word = start_word;
     if (send_attach(c) != 0)
         return -1;
@@ -1552,10 +1562,9 @@ const char *doz_install_dir() { return install_dir.c_str(); }
 
 void *doz_create_buffer(int cid, int size)
 {
-    Connection *c = check_connection(cid);
-    if (!c || !ready(c))
+    Connection *c = idle_connection(cid);
+    if (!c)
         return nullptr;
-    doz_qwait(cid);
     auto fail = [&]() -> void * {
         set_qerror(c, DOZ_E_SHM, true);
         return nullptr;
@@ -1601,10 +1610,9 @@ void *doz_create_buffer(int cid, int size)
 
 int doz_set_buffer_rows(int cid, int rows)
 {
-    Connection *c = check_connection(cid);
-    if (!c || !ready(c))
+    Connection *c = idle_connection(cid);
+    if (!c)
         return -1;
-    doz_qwait(cid);
     c->buffer_rows = rows;
     return send_buff(c, 0, rows);
 }
@@ -1777,6 +1785,19 @@ static void error_text(char *out, int code)
     snprintf(out, 81, "%s", vx_msgf(lib_catd, QY_ERROR_CODE, code).c_str());
 }
 
+// Waits for the interpreter's answer to a question, passing over local
+// wake-ups; false when the connection died first.
+static bool await_reply(Connection *c, DozMsg *reply, size_t room)
+{
+    for (;;) {
+        int n = receive_message(c, reply, room, true);
+        if (n == RECV_DEAD)
+            return false;
+        if (n >= 0 && reply->h.code != DOZ_LOCAL_WAKE)
+            return true;
+    }
+}
+
 int doz_mess(int cid, char *text1, char *text2, char *text3)
 {
     Connection *c = check_connection(cid);
@@ -1816,14 +1837,8 @@ int doz_mess(int cid, char *text1, char *text2, char *text3)
     if (transmit(c, &m, 12) != 0)
         return -1;
     DozMsg reply;
-    for (;;) {
-        int n = receive_message(c, &reply, DOZ_ERR_REPLY_BYTES, true);
-        if (n == RECV_DEAD)
-            return -1;
-        if (n < 0 || reply.h.code == DOZ_LOCAL_WAKE)
-            continue;
-        break;
-    }
+    if (!await_reply(c, &reply, DOZ_ERR_REPLY_BYTES))
+        return -1;
     auto *r = reinterpret_cast<DozErrReplyMsg *>(&reply);
     snprintf(text1, 81, "%.80s", r->text1);
     snprintf(text2, 81, "%.80s", r->text2);
@@ -1844,14 +1859,8 @@ int doz_status_mess(int cid, char *text)
     if (transmit(c, &m, 0) != 0)
         return -1;
     DozMsg reply;
-    for (;;) {
-        int n = receive_message(c, &reply, DOZ_QSTAT_REPLY_BYTES, true);
-        if (n == RECV_DEAD)
-            return -1;
-        if (n < 0 || reply.h.code == DOZ_LOCAL_WAKE)
-            continue;
-        break;
-    }
+    if (!await_reply(c, &reply, DOZ_QSTAT_REPLY_BYTES))
+        return -1;
     snprintf(text, DOZ_QSTAT_REPLY_BYTES, "%.81s", reinterpret_cast<DozQstatReplyMsg *>(&reply)->text);
     return 0;
 }
@@ -1875,10 +1884,9 @@ int doz_mode(int cid, const char *name, int on)
     static const char *const names[12] = {"FLAGS", "EOB",  "TRAP",        "TYPE",   "WAIT",          "",
                                           "SCAN",  "INTERACTIVE", "NOEVAL", "SUBCOMPONENTS", "SIGNAL_DONE",
                                           "NO_SUICIDE"};
-    Connection *c = check_connection(cid);
-    if (!c || !ready(c))
+    Connection *c = idle_connection(cid);
+    if (!c)
         return -1;
-    doz_qwait(cid);
     clear_status(c);
     std::string n = name ? name : "";
     size_t b = n.find_first_not_of(" \t"), e = n.find_last_not_of(" \t");
@@ -1905,10 +1913,9 @@ int doz_mode(int cid, const char *name, int on)
 
 int doz_set_modes(int cid, uint32_t modes)
 {
-    Connection *c = check_connection(cid);
-    if (!c || !ready(c))
+    Connection *c = idle_connection(cid);
+    if (!c)
         return -1;
-    doz_qwait(cid);
     clear_status(c);
     int r = set_modes_as_necessary(c, modes, true);
     if (r == 0)
@@ -1920,10 +1927,9 @@ int doz_set_modes(int cid, uint32_t modes)
 
 int doz_dumpinfo(int cid, int kind, char *path, size_t path_size)
 {
-    Connection *c = check_connection(cid);
-    if (!c || !ready(c))
+    Connection *c = idle_connection(cid);
+    if (!c)
         return -1;
-    doz_qwait(cid);
     clear_status(c);
     DozDumpMsg m{};
     m.h.code = DOZ_DUMP;
@@ -1938,10 +1944,9 @@ int doz_dumpinfo(int cid, int kind, char *path, size_t path_size)
 
 int doz_authorise(int cid, int right)
 {
-    Connection *c = check_connection(cid);
-    if (!c || !ready(c))
+    Connection *c = idle_connection(cid);
+    if (!c)
         return -1;
-    doz_qwait(cid);
     DozIntMsg m{};
     m.h.code = DOZ_AUTHORISE;
     m.value = right;
@@ -1952,10 +1957,9 @@ int doz_authorise(int cid, int right)
 
 int doz_set_format_option(int cid, int option)
 {
-    Connection *c = check_connection(cid);
-    if (!c || !ready(c))
+    Connection *c = idle_connection(cid);
+    if (!c)
         return -1;
-    doz_qwait(cid);
     clear_status(c);
     DozIntMsg m{};
     m.h.code = DOZ_FORMAT;
@@ -1975,30 +1979,27 @@ int doz_set_eob_proc(int cid, DozEobProc proc)
 
 int doz_set_done_proc(int cid, DozDoneProc proc)
 {
-    Connection *c = check_connection(cid);
-    if (!c || !ready(c))
+    Connection *c = idle_connection(cid);
+    if (!c)
         return -1;
-    doz_qwait(cid);
     c->done_proc = proc;
     return 0;
 }
 
 int doz_set_error_proc(int cid, DozErrorProc proc)
 {
-    Connection *c = check_connection(cid);
-    if (!c || !ready(c))
+    Connection *c = idle_connection(cid);
+    if (!c)
         return -1;
-    doz_qwait(cid);
     c->error_proc = proc;
     return 0;
 }
 
 int doz_set_blob_retrieval_proc(int cid, DozBlobRetrievalProc proc)
 {
-    Connection *c = check_connection(cid);
-    if (!c || !ready(c))
+    Connection *c = idle_connection(cid);
+    if (!c)
         return -1;
-    doz_qwait(cid);
     c->blob_proc = proc;
     DozIntMsg m{};
     m.h.code = DOZ_BLOB_RETRIEVAL;
