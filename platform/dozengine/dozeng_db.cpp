@@ -1502,6 +1502,9 @@ bool run(SessionState &st, Cursor &c, Sink &sink, unsigned mode, Status &status)
         ;
     else if (word == "DELETE" && st_delete(s))
         ;
+    else if (state(st).db && (word == "FETCH" || word == "WRITE" || word == "UPDATE" || word == "GRANT" ||
+                              word == "DELETE" || (word == "CREATE" && c.is_word("USER"))))
+        fail(E_SYNTAX, word);  // not taken by this interpreter
     else {
         c.at = 0;
         return false;

@@ -323,6 +323,27 @@ TEST_F(Query, AFailingStatementChangesNothing)
     EXPECT_EQ(rows("DISPLAY NAME FROM RSLT"), (V{"ANN", "BOB"}));
 }
 
+TEST_F(Query, AStoppedStatementEndsWithCode7AndChangesNothing)
+{
+    ok("CREATE ITEM K AS LONG(8)");
+    ok("CREATE NUMS[100000] AS K");
+    ok("SELECT 0 AS K FROMVAR TO NUMS");
+    for (int i = 0, k = 1; i < 12; i++, k *= 2)
+        ok("SELECT K+" + std::to_string(k) + " AS K FROM NUMS TO NUMS");
+    static int polls;
+    polls = 0;
+    s->set_stop_probe([](void *) { return ++polls > 3; }, nullptr);
+    const char *stopped[] = {"DISPLAY K FROM NUMS", "SELECT K FROM NUMS TO NUMS", "SEQUENCE NUMS BY K DESC",
+                             "GROUP NUMS BY K COUNT K AS N", "DELETE FROM NUMS WHERE K>10"};
+    for (const char *text : stopped) {
+        polls = 0;
+        EXPECT_EQ(codes(text), "7/0/0") << text;
+    }
+    s->set_stop_probe(nullptr, nullptr);
+    EXPECT_EQ(rows("DISPLAY COUNT K AS N,MAXIMUM K AS M FROM NUMS"), V{"4096|4095"});
+    EXPECT_EQ(rows("DISPLAY K FROM NUMS WHERE K<2"), (V{"0", "1"}));
+}
+
 TEST_F(Query, InteractiveStatementsAskBeforeDestroyingData)
 {
     answer = 0;
