@@ -111,6 +111,30 @@ static void AdjustMinMaxUsingDivSize(ScaleRec *r, double x)
 // ndivs = ceiling of (max - min) / div.
 static int count_ceil(ScaleRec *r) { return scalsup_CountFromDouble(std::ceil((r->max - r->min) / div_of(r)), &r->ndivs); }
 
+// Max on the last division: where the divisions already reach it, the
+// fewest that do; otherwise the division grown by `grow` or the count
+// raised, the shorter axis winning.  With `keep_origin`, an origin the
+// user asked for must stay on the axis.  (Without a request the origin
+// field holds whatever an earlier run left.)
+static int cover_max(ScaleRec *r, void (*grow)(ScaleRec *, double), bool keep_origin)
+{
+    if (r->max <= r->min + ComputeAxisRange(r)) {
+        if (count_ceil(r) < 0)
+            return -1;
+        r->max = r->min + ComputeAxisRange(r);
+        return 0;
+    }
+    ScaleRec a = *r, b = *r;
+    grow(&a, a.min + ComputeAxisRange(&a));
+    if (count_ceil(&b) < 0)
+        return -1;
+    b.max = b.min + ComputeAxisRange(&b);
+    bool origin_off_b =
+        keep_origin && sc_requested(r, SC_ORG_A, SC_ORG_F) && (r->origin < b.min || r->origin > b.max);
+    *r = (a.max - a.min < b.max - b.min || origin_off_b) ? a : b;
+    return 0;
+}
+
 static bool count_requested(const ScaleRec *r) { return sc_requested(r, SC_NDIVS_A, SC_NDIVS_F); }
 
 static int case1(ScaleRec *r)
@@ -174,19 +198,7 @@ static int case5(ScaleRec *r)
     r->ndivs = 5;
     best_div(r);
     PickOneTwoFive(&r->div);
-    if (r->max <= r->min + ComputeAxisRange(r)) {
-        if (count_ceil(r) < 0)
-            return -1;
-        r->max = r->min + ComputeAxisRange(r);
-        return 0;
-    }
-    ScaleRec a = *r, b = *r;
-    AdjustMaxUsingDivSize(&a, a.min + ComputeAxisRange(&a));
-    if (count_ceil(&b) < 0)
-        return -1;
-    b.max = b.min + ComputeAxisRange(&b);
-    *r = (b.max - b.min > a.max - a.min) ? a : b;
-    return 0;
+    return cover_max(r, AdjustMaxUsingDivSize, false);
 }
 
 // Max fixed, min free: case 5 mirrored.
@@ -304,22 +316,7 @@ static int case14(ScaleRec *r)
     best_div(r);
     PickOneTwoFive(&r->div);
     floor_min(r);
-    if (r->max <= r->min + ComputeAxisRange(r)) {
-        if (count_ceil(r) < 0)
-            return -1;
-        r->max = r->min + ComputeAxisRange(r);
-        return 0;
-    }
-    ScaleRec a = *r, b = *r;
-    AdjustMinMaxUsingDivSize(&a, a.min + ComputeAxisRange(&a));
-    if (count_ceil(&b) < 0)
-        return -1;
-    b.max = b.min + ComputeAxisRange(&b);
-    // An origin the user asked for must stay on the axis.  (Without a
-    // request the origin field holds whatever an earlier run left.)
-    bool origin_off_b = sc_requested(r, SC_ORG_A, SC_ORG_F) && (r->origin < b.min || r->origin > b.max);
-    *r = (a.max - a.min < b.max - b.min || origin_off_b) ? a : b;
-    return 0;
+    return cover_max(r, AdjustMinMaxUsingDivSize, true);
 }
 
 static int ComputeSDiv(ScaleRec *r)

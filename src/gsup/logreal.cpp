@@ -115,6 +115,26 @@ static void grow_both(ScaleRec *r, double x)
     r->max = x;
 }
 
+// Max on the last division: where the divisions already reach it, the
+// fewest that do; otherwise the factor grown by `grow` or the count
+// raised, the narrower range winning.
+static int cover_max(ScaleRec *r, void (*grow)(ScaleRec *, double))
+{
+    if (r->max <= r->min * range_of(r)) {
+        if (count_for_factor(r) < 0)
+            return -1;
+        r->max = r->min * range_of(r);
+        return 0;
+    }
+    ScaleRec a = *r, b = *r;
+    grow(&a, a.min * range_of(&a));
+    if (count_for_factor(&b) < 0)
+        return -1;
+    b.max = b.min * range_of(&b);
+    *r = (a.max / a.min < b.max / b.min) ? a : b;
+    return 0;
+}
+
 static bool count_requested(const ScaleRec *r) { return sc_requested(r, SC_NDIVS_A, SC_NDIVS_F); }
 
 static int case1(ScaleRec *r)
@@ -170,19 +190,7 @@ static int case5(ScaleRec *r)
     r->ndivs = 5;
     best_factor(r);
     PickNiceDiv(&r->div);
-    if (r->max <= r->min * range_of(r)) {
-        if (count_for_factor(r) < 0)
-            return -1;
-        r->max = r->min * range_of(r);
-        return 0;
-    }
-    ScaleRec a = *r, b = *r;
-    grow_max(&a, a.min * range_of(&a));
-    if (count_for_factor(&b) < 0)
-        return -1;
-    b.max = b.min * range_of(&b);
-    *r = (a.max / a.min < b.max / b.min) ? a : b;
-    return 0;
+    return cover_max(r, grow_max);
 }
 
 static int case6(ScaleRec *r)
@@ -298,19 +306,7 @@ static int case14(ScaleRec *r)
     best_factor(r);
     PickNiceDiv(&r->div);
     floor_min(r);
-    if (r->max <= r->min * range_of(r)) {
-        if (count_for_factor(r) < 0)
-            return -1;
-        r->max = r->min * range_of(r);
-        return 0;
-    }
-    ScaleRec a = *r, b = *r;
-    grow_both(&a, a.min * range_of(&a));
-    if (count_for_factor(&b) < 0)
-        return -1;
-    b.max = b.min * range_of(&b);
-    *r = (a.max / a.min < b.max / b.min) ? a : b;
-    return 0;
+    return cover_max(r, grow_both);
 }
 
 static int ComputeSDiv(ScaleRec *r)
