@@ -1,6 +1,7 @@
 // Axis label formats.
 
 #include "gsformat.h"
+#include "gstest.h"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +12,6 @@
 #include <string>
 
 namespace {
-
-double local(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
-{
-    struct tm tm {};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return static_cast<double>(mktime(&tm));
-}
 
 std::string label(double v, int type = VT_REAL)
 {

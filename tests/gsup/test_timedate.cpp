@@ -1,6 +1,7 @@
 // The date and time scale, in two time zones.
 
 #include "gsscalint.h"
+#include "gstest.h"
 
 #include <gtest/gtest.h>
 
@@ -11,20 +12,6 @@
 #include <vector>
 
 namespace {
-
-// Local time of a date.
-double local(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
-{
-    struct tm tm {};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return static_cast<double>(mktime(&tm));
-}
 
 struct Date {
     int year, month, day, hour;
