@@ -424,6 +424,18 @@ void line_error(int type, int number, long line)
 }
 
 int parse_file(Parser &p, GParseNode **&tail, FILE *file, int *line, int include_depth, int block_depth);
+int parse_block(Parser &p, GParseNode **&tail, FILE *file, int *line, int include_depth, int block_depth);
+
+// The block after a keyword's "{": its entries become the node's children.
+int parse_child_block(Parser &p, GParseNode *node, FILE *file, int *line, int include_depth, int block_depth)
+{
+    if (block_depth >= MAX_BLOCK_DEPTH) {
+        line_error(3, 15, *line);
+        return FAILED;
+    }
+    GParseNode **child_tail = &node->child;
+    return parse_block(p, child_tail, file, line, include_depth, block_depth + 1);
+}
 
 // Parses entries into the list ending at *tail until "}" (CLOSED) or the end
 // of the file (ENDED).
@@ -497,12 +509,7 @@ int parse_block(Parser &p, GParseNode **&tail, FILE *file, int *line, int includ
                 break;
             }
             if (strcmp(tok, "{") == 0) {
-                if (block_depth >= MAX_BLOCK_DEPTH) {
-                    line_error(3, 15, *line);
-                    return FAILED;
-                }
-                GParseNode **child_tail = &node->child;
-                int r = parse_block(p, child_tail, file, line, include_depth, block_depth + 1);
+                int r = parse_child_block(p, node, file, line, include_depth, block_depth);
                 if (r != CLOSED)
                     return r;
                 state = KEYWORD;
@@ -515,12 +522,7 @@ int parse_block(Parser &p, GParseNode **&tail, FILE *file, int *line, int includ
             break;
         case BLOCK:
             if (strcmp(tok, "{") == 0) {
-                if (block_depth >= MAX_BLOCK_DEPTH) {
-                    line_error(3, 15, *line);
-                    return FAILED;
-                }
-                GParseNode **child_tail = &node->child;
-                int r = parse_block(p, child_tail, file, line, include_depth, block_depth + 1);
+                int r = parse_child_block(p, node, file, line, include_depth, block_depth);
                 if (r != CLOSED)
                     return r;
                 state = KEYWORD;
