@@ -423,6 +423,16 @@ int walk_text(const IBDFFont *f, const char *text, int length, Glyph glyph, Newl
     return 0;
 }
 
+// Calls `set` with the column and row of each pixel the glyph sets.
+template <class Set>
+void glyph_pixels(const IBDFGlyph &g, Set set)
+{
+    for (int r = 0; r < g.height; r++)
+        for (int c = 0; c < g.width; c++)
+            if (g.bits[static_cast<size_t>(r) * static_cast<size_t>(g.width) + static_cast<size_t>(c)])
+                set(c, r);
+}
+
 // The registered font of a GC, or the error that stops drawing with it.
 int gc_font(IGC *gc, IBDFFont *&f)
 {
@@ -457,17 +467,14 @@ int draw_angle(IImage *image, IGC *gc, const IBDFFont *f, int x, int y, const ch
     return walk_text(
         f, text, length,
         [&](const IBDFGlyph &g) {
-            for (int r = 0; r < g.height; r++)
-                for (int c = 0; c < g.width; c++) {
-                    if (!g.bits[static_cast<size_t>(r) * static_cast<size_t>(g.width) + static_cast<size_t>(c)])
-                        continue;
-                    // Turned about the top of the glyph cell, pixel size
-                    // above the pen; the y offset turns with the glyph so
-                    // that descenders stay below the baseline at any angle.
-                    double u = c + g.x_offset, v = r + n - g.height - g.y_offset;
-                    double rx = u * ct + v * st, ry = -u * st + v * ct;
-                    put_pixel(image, colour, trunc_long(pen_x + rx), trunc_long(pen_y - n + ry));
-                }
+            glyph_pixels(g, [&](int c, int r) {
+                // Turned about the top of the glyph cell, pixel size above
+                // the pen; the y offset turns with the glyph so that
+                // descenders stay below the baseline at any angle.
+                double u = c + g.x_offset, v = r + n - g.height - g.y_offset;
+                double rx = u * ct + v * st, ry = -u * st + v * ct;
+                put_pixel(image, colour, trunc_long(pen_x + rx), trunc_long(pen_y - n + ry));
+            });
             double e = g.advance + g.x_offset;
             pen_x = trunc_long(pen_x + e * ct);
             pen_y = trunc_long(pen_y - e * st);
@@ -493,13 +500,10 @@ int draw_quarter(IImage *image, IGC *gc, const IBDFFont *f, int x, int y, const 
     return walk_text(
         f, text, length,
         [&](const IBDFGlyph &g) {
-            for (int r = 0; r < g.height; r++)
-                for (int c = 0; c < g.width; c++) {
-                    if (!g.bits[static_cast<size_t>(r) * static_cast<size_t>(g.width) + static_cast<size_t>(c)])
-                        continue;
-                    long u = c + g.x_offset, v = r - g.y_offset - g.height;
-                    put_pixel(image, colour, pen_x + u * ax + v * cx, pen_y + u * ay + v * cy);
-                }
+            glyph_pixels(g, [&](int c, int r) {
+                long u = c + g.x_offset, v = r - g.y_offset - g.height;
+                put_pixel(image, colour, pen_x + u * ax + v * cx, pen_y + u * ay + v * cy);
+            });
             pen_x += g.advance * ax;
             pen_y += g.advance * ay;
         },
