@@ -907,29 +907,37 @@ void st_display(Stmt &s, bool collect)
     }
 }
 
-// Writes rows into a new result table (replacing it) or a named table.
-int32_t store(Stmt &s, ds::Database &db, const std::string &table, bool replace, const std::vector<QItem> &items,
-              const std::vector<std::vector<Value>> &rows, bool unique)
+// Rows into a new result table (replacing it) or a named table.
+struct Writer {
+    Target t;
+    ds::OnDuplicate dup = ds::OnDuplicate::REJECT;
+    bool unique = false;
+    std::set<std::vector<Value>, RowLess> seen;
+    int32_t written = 0;
+    uint32_t tried = 0;
+};
+
+void open_writer(Stmt &s, ds::Database &db, Writer &w, const std::string &table, bool replace,
+                 const std::vector<QItem> &items, bool unique)
 {
     std::vector<Column> cols = columns_of(items);
     if (replace && db.exists(table))
         check(db.drop_table(table));
     if (!db.exists(table))
         create_for(s.st, db, table, items, cols);
-    Target t;
-    t.table = table;
-    open_target(db, t, cols);
-    auto dup = sysvar_on(s.st, "%OVERWRITE") ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT;
-    std::set<std::vector<Value>, RowLess> seen;
-    int32_t written = 0;
-    for (const std::vector<Value> &r : rows) {
-        if (unique && !seen.insert(r).second)
-            continue;
-        if ((written & 1023) == 1023 && stopping(s.st))
-            fail(E_STOPPED);
-        written += put_row(db, t, r, dup);
-    }
-    return written;
+    w.t.table = table;
+    open_target(db, w.t, cols);
+    w.dup = sysvar_on(s.st, "%OVERWRITE") ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT;
+    w.unique = unique;
+}
+
+void write_row(Stmt &s, ds::Database &db, Writer &w, const std::vector<Value> &r)
+{
+    if (w.unique && !w.seen.insert(r).second)
+        return;
+    if ((++w.tried & 1023) == 0 && stopping(s.st))
+        fail(E_STOPPED);
+    w.written += put_row(db, w.t, r, w.dup);
 }
 
 void st_select(Stmt &s)
@@ -941,16 +949,34 @@ void st_select(Stmt &s)
     if (s.noeval)
         return;
     ds::Database &db = need_db(s.st);
-    std::vector<std::vector<Value>> rows;
-    run_query(s, q, [&](const std::vector<Value> &v) {
-        rows.push_back(v);
-        return true;
-    });
-    Txn txn(db);
     bool to_result = q.to.empty();
     std::string table = to_result ? s.st.config.result_prefix : q.to;
-    s.status.rows = store(s, db, table, to_result, q.items, rows, to_result && sysvar_on(s.st, "%UNIQUE"));
-    txn.commit();
+    bool unique = to_result && sysvar_on(s.st, "%UNIQUE");
+    Writer w;
+    if (std::find(q.src.tables.begin(), q.src.tables.end(), table) == q.src.tables.end()) {
+        // Rows go straight from the source into the target, all inside
+        // the statement's transaction.
+        Txn txn(db);
+        open_writer(s, db, w, table, to_result, q.items, unique);
+        run_query(s, q, [&](const std::vector<Value> &v) {
+            write_row(s, db, w, v);
+            return true;
+        });
+        txn.commit();
+    } else {
+        // The target is read as well: its rows as they were come first.
+        std::vector<std::vector<Value>> rows;
+        run_query(s, q, [&](const std::vector<Value> &v) {
+            rows.push_back(v);
+            return true;
+        });
+        Txn txn(db);
+        open_writer(s, db, w, table, to_result, q.items, unique);
+        for (const std::vector<Value> &r : rows)
+            write_row(s, db, w, r);
+        txn.commit();
+    }
+    s.status.rows = w.written;
 }
 
 // GROUP t BY g items [WHERE c]: one row per value of g, in ascending
@@ -1009,8 +1035,12 @@ void st_group(Stmt &s)
         rows.push_back(std::move(r));
     }
     Txn txn(db);
-    s.status.rows = store(s, db, prefix, true, items, rows, false);
+    Writer w;
+    open_writer(s, db, w, prefix, true, items, false);
+    for (const std::vector<Value> &r : rows)
+        write_row(s, db, w, r);
     txn.commit();
+    s.status.rows = w.written;
 }
 
 // SEQUENCE t BY keys: the table's reads follow the keys from now on;

@@ -317,6 +317,10 @@ TEST_F(Query, AFailingStatementChangesNothing)
     // the third row is too long for NAME: none of the rows stay
     EXPECT_EQ(codes("SELECT NAME+'XXXXXXX' AS NAME,DEPT FROM EMP TO EMP"), "0/134/0");
     EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM EMP"), V{"5"});
+    // the same when the rows go straight into another table
+    ok("SELECT NAME FROM EMP WHERE DEPT=99 TO T2");
+    EXPECT_EQ(codes("SELECT COND(SAL<3500,NAME+'XXXXXXXXX',NAME) AS NAME FROM EMP TO T2"), "0/134/0");
+    EXPECT_EQ(rows("DISPLAY NAME FROM T2"), V{});
     // a failing SELECT into the result table leaves the old one
     ok("SELECT NAME FROM EMP WHERE DEPT=10");
     EXPECT_EQ(codes("SELECT NAME,SAL/(SAL-4000) AS Q FROM EMP"), "-31/0/0");
