@@ -430,6 +430,21 @@ TEST_F(Query, DatabasesOpenCloseAndDropBySessionRules)
     ok("OPEN DEMO EXCLUSIVE");
     EXPECT_EQ(rows("%PRINT %MEMSIZE, %DEFPOSTSIZE, %FILELOCKS, %MAXFILES"), V{"8192|32|F|50"});
     EXPECT_EQ(rows("PRINT SYSINFO('%ROOT',DBNAME()+'_____m','MAXRECS')"), V{"50"});
+    // FORCED opens whoever has it open; nobody else gets in beside it
+    EXPECT_EQ(codes("OPEN DEMO FORCED ON './'", 0, other.get()), "0/124/0") << "the password changed above";
+    EXPECT_EQ(codes("SET %PASS 'NEWPASS'", 0, other.get()), "ok");
+    EXPECT_EQ(codes("OPEN DEMO FORCED ON './'", 0, other.get()), "ok");
+    auto third = session("BRASK", "RS30");
+    EXPECT_EQ(codes("OPEN DEMO", 0, third.get()), "0/123/0");
+    EXPECT_EQ(codes("CLOSE", 0, other.get()), "ok");
+    EXPECT_EQ(codes("OPEN DEMO ON '/nonexistent'", 0, third.get()), "0/121/0");
+    // a user other than BRASK creates and opens without a password
+    auto carol = session("CAROL", "RS40");
+    EXPECT_EQ(codes("CREATE DATABASE CAROLDB", 0, carol.get()), "ok");
+    EXPECT_EQ(codes("OPEN CAROLDB EXCLUSIVE", 0, carol.get()), "ok");
+    EXPECT_EQ(codes("OPEN CAROLDB", 0, third.get()), "0/123/0");
+    EXPECT_EQ(codes("CLOSE", 0, carol.get()), "ok");
+    EXPECT_EQ(codes("OPEN CAROLDB", 0, third.get()), "0/124/0") << "BRASK is no user of CAROLDB";
     ok("CLOSE");
     ok("CREATE DATABASE SECOND");
     ok("DROP DATABASE DEMO");
