@@ -381,6 +381,32 @@ TEST_F(Database, TextVariablesAndChecksInFullMode)
     EXPECT_EQ(run("PRINT TD(SYSDATE())", SIMPLE), "ok");
 }
 
+std::string question;
+int answer_with = 0;
+void confirm(const char *q, int *answer)
+{
+    question = q;
+    *answer = answer_with;
+}
+
+TEST_F(Database, InteractiveStatementsAskTheClient)
+{
+    ok("SELECT 'ANN' AS NAME FROMVAR TO EMP");
+    doz_set_callback_proc(DOZ_CB_CONFIRM, reinterpret_cast<DozCallback>(confirm));
+    answer_with = 0;
+    EXPECT_EQ(run("CLEAR EMP", FULL | DOZ_M_INTERACTIVE), "7/0/0");
+    EXPECT_NE(question.find("EMP"), std::string::npos) << question;
+    ok("DISPLAY SYSINFO(%DLOC,%DNAME,'SIZE') FROM %RELATNS WHERE %RNAME='EMP'");
+    EXPECT_EQ(l32(0), 1);
+    answer_with = 1;
+    question.clear();
+    ok("DROP EMP", FULL | DOZ_M_INTERACTIVE);
+    EXPECT_FALSE(question.empty());
+    ok("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='EMP'");
+    EXPECT_EQ(rows(), 0);
+    doz_set_callback_proc(DOZ_CB_CONFIRM, nullptr);
+}
+
 TEST_F(Database, AKilledInterpreterLeavesWholeStatementsOnly)
 {
     numbers("NUMS", 15);  // 32768 rows
