@@ -23,6 +23,12 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 "$prefix/bin/vostrelane" -version
+if [ ! -e "$prefix/server/DEMO/doz.sqlite" ]; then
+    echo "demo: building the demo database DEMO"
+    "$prefix/server/dozdemo" -q "$prefix/server" "$prefix/demo/demo.doz"
+fi
+echo "demo: the demo database through the DOZ engine (departments; sales per department):"
+"$prefix/server/dozdemo" "$prefix/server" "$prefix/demo/tour.doz" | sed 's/^/    /'
 if [ -z "$xvfb_pid" ]; then
     echo "demo: starting Vostrelane with its own query interpreter; close a window to end"
     exec "$prefix/bin/vostrelane" -displayname "Vostrelane demo" "$@"
