@@ -85,6 +85,27 @@ std::string format_real(double v, int w, int p)
     return s;
 }
 
+// The format with each "%x" directive replaced by what `directive` appends
+// for x ("%%" is a "%"); a "%" ending the format is dropped.
+template <class Directive>
+std::string expand_format(const std::string &format, Directive directive)
+{
+    std::string s;
+    for (size_t i = 0; i < format.size(); i++) {
+        if (format[i] != '%') {
+            s += format[i];
+            continue;
+        }
+        if (++i >= format.size())
+            break;
+        if (format[i] == '%')
+            s += '%';
+        else
+            directive(s, format[i]);
+    }
+    return s;
+}
+
 std::string format_complex(const double *z, int w, int p)
 {
     double re = z[0], im = z[1];
@@ -102,21 +123,13 @@ std::string format_complex(const double *z, int w, int p)
         s = p == -1 ? vformat("%*.*e,%*.*e", h, ep, re, h, ep, im)
                     : vformat("%*.*f,%*.*f", h, p, re, std::max(w - 1 - h, 0), p, im);
     } else {
-        for (size_t i = 0; i < f.size(); i++) {
-            if (f[i] != '%') {
-                s += f[i];
-                continue;
-            }
-            if (++i >= f.size())
-                break;
-            char d = f[i];
+        s = expand_format(f, [&](std::string &out, char d) {
             double v = (d == 'X' || d == 'x') ? re : im;
             bool left = d == 'x' || d == 'y';
-            if (d == '%')
-                s += '%';
-            else if (d == 'X' || d == 'Y' || d == 'x' || d == 'y')
-                s += p == -1 ? vformat(left ? "%-*.*e" : "%*.*e", h, ep, v) : vformat(left ? "%-*.*f" : "%*.*f", h, p, v);
-        }
+            if (d == 'X' || d == 'Y' || d == 'x' || d == 'y')
+                out += p == -1 ? vformat(left ? "%-*.*e" : "%*.*e", h, ep, v)
+                               : vformat(left ? "%-*.*f" : "%*.*f", h, p, v);
+        });
     }
     radix(s);
     return s;
@@ -136,16 +149,8 @@ std::string format_date(const int16_t *v)
     if (date_format.empty())
         date_format = "%d/%m/%y";
     int year = v[0], month = v[1], day = v[2];
-    std::string s;
-    for (size_t i = 0; i < date_format.size(); i++) {
-        char c = date_format[i];
-        if (c != '%') {
-            s += c;
-            continue;
-        }
-        if (++i >= date_format.size())
-            break;
-        switch (date_format[i]) {
+    return expand_format(date_format, [&](std::string &s, char d) {
+        switch (d) {
         case 'd': two_digits(s, day); break;
         case 'm': two_digits(s, month); break;
         case 'y': two_digits(s, year); break;
@@ -160,35 +165,23 @@ std::string format_date(const int16_t *v)
         case 'B': s += month >= 1 && month <= 12 ? deflanginfo(month + 16) : ""; break;
         case 'b':
         case 'h': s += month >= 1 && month <= 12 ? deflanginfo(month + 28) : ""; break;
-        case '%': s += '%'; break;
         default: break;
         }
-    }
-    return s;
+    });
 }
 
 std::string format_time(const int16_t *v)
 {
     if (time_format.empty())
         time_format = "%H:%M:%S";
-    std::string s;
-    for (size_t i = 0; i < time_format.size(); i++) {
-        char c = time_format[i];
-        if (c != '%') {
-            s += c;
-            continue;
-        }
-        if (++i >= time_format.size())
-            break;
-        switch (time_format[i]) {
+    return expand_format(time_format, [&](std::string &s, char d) {
+        switch (d) {
         case 'H': two_digits(s, v[0]); break;
         case 'M': two_digits(s, v[1]); break;
         case 'S': two_digits(s, v[2]); break;
-        case '%': s += '%'; break;
         default: break;
         }
-    }
-    return s;
+    });
 }
 
 std::string upper(const char *t)
