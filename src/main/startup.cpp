@@ -7,6 +7,7 @@
 #include "dlmess.h"
 #include "pelx.h"
 #include "gsformat.h"
+#include "mainmsgs.h"
 #include "qymgr.h"
 #include "vxdate.h"
 #include "vxhelp.h"
@@ -66,7 +67,7 @@ void on_forced_exit()
 
 void on_timer_exit()
 {
-    fputs("Vostrelane has exited due to a timeout.\n", stderr);
+    fputs(vx_msgf(adata.catd, MAIN_TIMEOUT_EXIT).c_str(), stderr);
     exit_steps();
     _exit(0);
 }
@@ -176,7 +177,7 @@ static void initialise_graphics()
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
-        fputs("Vostrelane. Failed to initialise PELX\n", stderr);
+        fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
         exit(1);
     }
 }
@@ -205,7 +206,7 @@ void startup_sequence(Boolean iconic)
 {
     configure_date_time_format();
     if (is_tty)
-        fputs("Vostrelane. Connecting to DOZ server..\n", stdout);
+        fputs(vx_msgf(adata.catd, MAIN_CONNECTING).c_str(), stdout);
     install_signals();
     // The interpreter: started and checked in run modes 0 and 1; the
     // display-server modes attach to their clients' interpreters later.
@@ -217,7 +218,7 @@ void startup_sequence(Boolean iconic)
             qymgr_qy_authorise();
     }
     if (is_tty)
-        fputs("Vostrelane. Creating user interface..\n", stdout);
+        fputs(vx_msgf(adata.catd, MAIN_CREATING_UI).c_str(), stdout);
     initialise_graphics();
 
     Display *dpy = XtDisplay(toplevel);
