@@ -149,6 +149,19 @@ struct Status {
 
 struct DbLayer;
 
+// Rows the client packed into its buffer for WRITE and UPDATE CURRENT,
+// read in the layout of the statement's columns.  A blob field that came
+// without bytes (no write specification) is marked in `keep`: an update
+// leaves the stored blob as it is.
+struct InputRows {
+    std::vector<std::vector<Value>> rows;
+    std::vector<std::vector<bool>> keep;  // per row and column: a blob field sent without bytes
+    std::vector<bool> unreadable;         // per row: a value no column can hold (a date that is none)
+};
+// Reads the packed rows for `cols`: 0, or a database code (with the word
+// concerned in `detail`) when the rows handed in cannot be read.
+using InputFn = int (*)(void *ctx, const std::vector<Column> &cols, InputRows &out, std::string &detail);
+
 struct SessionConfig {
     std::string user = "BRASK";      // the connection's user (upper case)
     std::string server_dir = ".";    // where the database registry lives
@@ -180,6 +193,8 @@ class Session {
     // Asks the client a yes/no question (CONFIRM) in interactive mode;
     // nonzero is yes.
     void set_confirm(int (*confirm)(void *ctx, const char *question), void *ctx);
+    // Where WRITE and UPDATE CURRENT read the rows the client packed.
+    void set_input(InputFn input, void *ctx);
 
     // The macro body of a name, or nullptr (for tests and tools).
     const std::string *macro(std::string_view name) const;

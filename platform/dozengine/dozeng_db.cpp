@@ -22,9 +22,20 @@ namespace ds = dozstore;
 
 // ---- the connection's database -----------------------------------------------
 
+// The row editor's place in a table: its current row, and the condition
+// of the last FETCH ... WHERE that a bare FETCH repeats.
+struct EditCursor {
+    ds::RowId current = 0;  // 0: none
+    std::string find;
+};
+
 struct DbState {
     std::unique_ptr<ds::Database> db;
     std::string prefix;  // RESULT()
+    std::map<std::string, EditCursor> cursors;
+    // The bytes of the blobs the last result with blobs delivered: "$n"
+    // names blobs[n - 1] (PRINT BLOB).
+    std::vector<std::string> blobs;
 
     // Drops this connection's result tables; on OPEN they can only be
     // left over from an earlier connection of the same prefix that ended
@@ -44,6 +55,8 @@ struct DbState {
             return;
         drop_results();
         db.reset();
+        cursors.clear();
+        blobs.clear();
     }
     ~DbState() { close(); }
 };
@@ -278,12 +291,133 @@ struct Source {
     std::vector<std::string> tables;
     std::vector<SrcCol> cols;
     std::vector<Value> templ;  // a null row of the columns' shapes
+    // Per table: the restriction of the user's privilege, bound to that
+    // table's own row, or none.
+    std::vector<std::shared_ptr<Node>> restrict;
 };
 
-void add_table(ds::Database &db, Source &src, const std::string &name)
+void bind_names(Node &n, const Source &src, SessionState &st, int unknown, const std::string &prefix);
+
+// ---- users and privileges ----------------------------------------------------------
+
+// Database code: the user's access or privilege does not allow the statement.
+constexpr int E_NOT_ALLOWED = 151;
+// Database codes: rows handed in that do not fit their columns (or none
+// handed in), and a blob name that names no blob.
+constexpr int E_BAD_INPUT = 152;
+// Database code: no row matches a FETCH ... WHERE.
+constexpr int E_NO_MATCH = 9;
+constexpr int E_NO_BLOB = 153;
+
+const char *const PRIV_WORDS[] = {"NONE", "READ", "APPEND", "WRITE", "LOCK", "ADMIN", "OWNERSHIP"};
+const char *const ACCESS_WORDS[] = {"SELECT", "CREATE", "DBA"};
+
+template <size_t N>
+int word_index(const std::string &w, const char *const (&words)[N])
+{
+    for (size_t i = 0; i < N; i++)
+        if (w == words[i])
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string trimmed(const std::string &s)
+{
+    size_t b = s.find_first_not_of(' '), e = s.find_last_not_of(' ');
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+// The connection's user's access to the database (DBA sees and does everything).
+int user_access(SessionState &st, ds::Database &db)
+{
+    ds::Relation r;
+    check(db.system_relation("%USERS", r));
+    for (const std::vector<Value> &row : r.rows)
+        if (!row[0].null && trimmed(row[0].s) == st.config.user)
+            return row[1].null ? ds::ACCESS_SELECT : static_cast<int>(row[1].e[0].i);
+    return ds::ACCESS_SELECT;
+}
+
+void need_access(SessionState &st, ds::Database &db, int level, const std::string &what)
+{
+    if (user_access(st, db) < level)
+        fail_db(E_NOT_ALLOWED, what);
+}
+
+struct Grant {
+    int priv = ds::PRIV_NONE;
+    std::string restriction;
+};
+
+// What the connection's user may do with a table: its own entry, else the
+// %DEFAULT entry, else nothing.  A DBA, the connection's own result
+// tables and the system relations (for reading) need no entry.
+Grant privilege(SessionState &st, ds::Database &db, const std::string &table, bool system)
+{
+    const std::string &prefix = st.config.result_prefix;
+    if (table.compare(0, prefix.size(), prefix) == 0 || user_access(st, db) >= ds::ACCESS_DBA)
+        return {ds::PRIV_OWNERSHIP, {}};
+    if (system)
+        return {ds::PRIV_READ, {}};
+    ds::Relation r;
+    check(db.system_relation("%PRIVS", r));
+    Grant own, def;
+    bool has_own = false, has_def = false;
+    for (const std::vector<Value> &row : r.rows) {
+        if (row[0].null || trimmed(row[0].s) != table || row[1].null)
+            continue;
+        Grant g{row[2].null ? 0 : static_cast<int>(row[2].e[0].i), row[3].null ? "" : trimmed(row[3].s)};
+        std::string user = trimmed(row[1].s);
+        if (user == st.config.user)
+            own = g, has_own = true;
+        else if (user == "%DEFAULT")
+            def = g, has_def = true;
+    }
+    return has_own ? own : has_def ? def : Grant{};
+}
+
+// Refuses the statement unless the user holds `level` on the table.
+Grant need_priv(SessionState &st, ds::Database &db, const std::string &table, int level)
+{
+    ds::TableInfo info;
+    check(db.table(table, info));
+    Grant g = privilege(st, db, table, info.system);
+    if (g.priv < level)
+        fail_db(E_NOT_ALLOWED, table);
+    return g;
+}
+
+// A restriction parsed and bound to the columns of its one table.
+std::shared_ptr<Node> restriction_of(SessionState &st, const Source &one, const std::string &text)
+{
+    if (text.empty())
+        return nullptr;
+    Cursor c;
+    c.toks = tokenize(text);
+    c.text = text;
+    std::shared_ptr<Node> n = parse_expression(c);
+    c.expect_end();
+    bind_names(*n, one, st, ds::UNKNOWN_ITEM, st.config.result_prefix);
+    return n;
+}
+
+bool passes_restriction(SessionState &st, const Node *r, const std::vector<Value> &row)
+{
+    if (!r)
+        return true;
+    EvalCtx ctx{st, false};
+    ctx.row = &row;
+    Value v = evaluate(*r, ctx);
+    return !v.null && v.type == BOOL && v.e[0].i;
+}
+
+void add_table(SessionState &st, ds::Database &db, Source &src, const std::string &name, int level = ds::PRIV_READ)
 {
     ds::TableInfo info;
     check(db.table(name, info));
+    Grant g = privilege(st, db, name, info.system);
+    if (g.priv < level)
+        fail_db(E_NOT_ALLOWED, name);
     src.tables.push_back(name);
     for (size_t i = 0; i < info.items.size(); i++) {
         SrcCol sc;
@@ -295,6 +429,10 @@ void add_table(ds::Database &db, Source &src, const std::string &name)
         src.templ.push_back(template_of(sc.item));
         src.cols.push_back(std::move(sc));
     }
+    Source one;
+    one.tables.push_back(name);
+    one.cols.assign(src.cols.end() - static_cast<std::ptrdiff_t>(info.items.size()), src.cols.end());
+    src.restrict.push_back(restriction_of(st, one, g.restriction));
 }
 
 // Binds the names of an expression to the source's columns; a name that
@@ -349,7 +487,8 @@ void each_row(SessionState &st, ds::Database &db, const Source &src, const Node 
         check(db.scan(src.tables[1], c2, stop));
         std::vector<Value> r;
         while (c2.next(r))
-            second.push_back(r);
+            if (passes_restriction(st, src.restrict[1].get(), r))
+                second.push_back(r);
         check(c2.fault());
         first_cols = src.cols.size() - (second.empty() ? c2.columns().size() : second[0].size());
     }
@@ -359,6 +498,8 @@ void each_row(SessionState &st, ds::Database &db, const Source &src, const Node 
     std::vector<Value> row;
     uint32_t polls = 0;
     while (c1.next(r1)) {
+        if (!passes_restriction(st, src.restrict[0].get(), r1))
+            continue;
         if (src.tables.size() == 1) {
             if (passes(r1) && !f(r1))
                 return;
@@ -708,16 +849,16 @@ void parse_source(Stmt &s, Source &src, NodeP &where_from_source)
 {
     ds::Database &db = need_db(s.st);
     if (s.c.accept_word("FROMVAR")) {
-        add_table(db, src, "%USERS");
+        add_table(s.st, db, src, "%USERS");
         Cursor w;
         w.toks = tokenize("%UNAME=SYSUSER()");
         where_from_source = parse_expression(w);
         return;
     }
     s.c.expect_word("FROM");
-    add_table(db, src, table_name(s.st, s.c));
+    add_table(s.st, db, src, table_name(s.st, s.c));
     if (s.c.accept_punct(","))
-        add_table(db, src, table_name(s.st, s.c));
+        add_table(s.st, db, src, table_name(s.st, s.c));
 }
 
 struct Query {
@@ -926,6 +1067,7 @@ void open_writer(Stmt &s, ds::Database &db, Writer &w, const std::string &table,
     if (!db.exists(table))
         create_for(s.st, db, table, items, cols);
     w.t.table = table;
+    need_priv(s.st, db, table, sysvar_on(s.st, "%OVERWRITE") ? ds::PRIV_WRITE : ds::PRIV_APPEND);
     open_target(db, w.t, cols);
     w.dup = sysvar_on(s.st, "%OVERWRITE") ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT;
     w.unique = unique;
@@ -985,7 +1127,7 @@ void st_group(Stmt &s)
 {
     ds::Database &db = need_db(s.st);
     Source src;
-    add_table(db, src, table_name(s.st, s.c));
+    add_table(s.st, db, src, table_name(s.st, s.c));
     s.c.expect_word("BY");
     NodeP key = parse_expression(s.c);
     bool star = false;
@@ -1059,7 +1201,7 @@ void st_sequence(Stmt &s)
     }
     s.c.expect_word("BY");
     Source src;
-    add_table(db, src, table);
+    add_table(s.st, db, src, table);
     std::vector<SortKey> keys = parse_sort(s.c);
     s.c.expect_end();
     for (SortKey &k : keys)
@@ -1258,6 +1400,7 @@ void st_create_item(Stmt &s)
     s.c.expect_end();
     if (s.noeval)
         return;
+    need_access(s.st, db, ds::ACCESS_CREATE, "CREATE ITEM");
     Txn txn(db);
     check(db.create_item(it));
     txn.commit();
@@ -1296,6 +1439,7 @@ void st_create_index(Stmt &s)
     s.c.expect_end();
     if (s.noeval)
         return;
+    need_priv(s.st, db, table, ds::PRIV_ADMIN);
     Txn txn(db);
     int32_t xno = 0;
     check(db.create_index(table, unique, update, keys, location, xno));
@@ -1334,6 +1478,7 @@ void st_create_table(Stmt &s)
     s.c.expect_end();
     if (s.noeval)
         return;
+    need_access(s.st, db, ds::ACCESS_CREATE, def.name);
     Txn txn(db);
     check(db.create_table(def, default_privilege(s.st)));
     txn.commit();
@@ -1373,6 +1518,7 @@ bool st_drop(Stmt &s)
         return true;
     if (!db.exists(table))
         fail_db(ds::NO_TABLE, table);
+    need_priv(s.st, db, table, ds::PRIV_OWNERSHIP);
     confirm(s.st, DZQ_DROP_TABLE, table);
     Txn txn(db);
     check(db.drop_table(table));
@@ -1403,6 +1549,7 @@ bool st_rename(Stmt &s)
     s.c.expect_end();
     if (s.noeval)
         return true;
+    need_priv(s.st, db, from, ds::PRIV_OWNERSHIP);
     Txn txn(db);
     check(db.rename_table(from, to));
     txn.commit();
@@ -1418,6 +1565,7 @@ void st_clear(Stmt &s)
         return;
     if (!db.exists(table))
         fail_db(ds::NO_TABLE, table);
+    need_priv(s.st, db, table, ds::PRIV_WRITE);
     confirm(s.st, DZQ_CLEAR_TABLE, table);
     Txn txn(db);
     check(db.clear_table(table));
@@ -1432,7 +1580,7 @@ bool st_delete(Stmt &s)
     s.c.expect_word("FROM");
     Source src;
     std::string table = table_name(s.st, s.c);
-    add_table(db, src, table);
+    add_table(s.st, db, src, table, ds::PRIV_WRITE);
     NodeP where;
     if (s.c.accept_word("WHERE"))
         where = parse_expression(s.c);
@@ -1473,8 +1621,10 @@ void st_use(Stmt &s)
     std::string table = table_name(s.st, s.c);
     s.c.expect_word("EXCLUSIVE");
     s.c.expect_end();
-    if (!s.noeval)
-        check(db.use_exclusive(table));
+    if (s.noeval)
+        return;
+    need_priv(s.st, db, table, ds::PRIV_LOCK);
+    check(db.use_exclusive(table));
 }
 
 void st_unuse(Stmt &s)
@@ -1487,14 +1637,470 @@ void st_unuse(Stmt &s)
         d.db->unuse(table);
 }
 
+
+// ---- users, privileges, columns and items ----------------------------------------
+
+std::string quoted_word(Cursor &c)
+{
+    return upper(trimmed(text_operand(c)));
+}
+
+// CREATE USER name, 'password' WITH 'SELECT|CREATE|DBA'
+void st_create_user(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::string name = s.c.name();
+    s.c.expect_punct(",");
+    std::string password = text_operand(s.c);
+    s.c.expect_word("WITH");
+    std::string word = quoted_word(s.c);
+    s.c.expect_end();
+    int access = word_index(word, ACCESS_WORDS);
+    if (access < 0)
+        fail(E_ARGUMENT, word);
+    if (password.size() > 10)
+        fail(E_ARGUMENT, "password");
+    if (s.noeval)
+        return;
+    need_access(s.st, db, ds::ACCESS_DBA, "CREATE USER");
+    Txn txn(db);
+    check(db.create_user(name, password, access));
+    txn.commit();
+}
+
+// DROP USER name: with every privilege of the user.
+void st_drop_user(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::string name = s.c.name();
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    need_access(s.st, db, ds::ACCESS_DBA, "DROP USER");
+    Txn txn(db);
+    check(db.drop_user(name));
+    txn.commit();
+}
+
+// GRANT 'access' TO user
+// GRANT 'level' TO user|%DEFAULT ON t [WHERE restriction]   ('DEFAULT' removes the entry)
+void st_grant(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::string word = quoted_word(s.c);
+    s.c.expect_word("TO");
+    std::string user = s.c.name();
+    if (!s.c.accept_word("ON")) {
+        s.c.expect_end();
+        int access = word_index(word, ACCESS_WORDS);
+        if (access < 0)
+            fail(E_ARGUMENT, word);
+        if (s.noeval)
+            return;
+        need_access(s.st, db, ds::ACCESS_DBA, "GRANT");
+        Txn txn(db);
+        check(db.set_access(user, access));
+        txn.commit();
+        return;
+    }
+    std::string table = table_name(s.st, s.c);
+    std::string restriction;
+    if (s.c.accept_word("WHERE")) {
+        size_t from = s.c.peek().pos;
+        parse_expression(s.c);
+        restriction = trimmed(s.c.text.substr(from));
+    }
+    s.c.expect_end();
+    int priv = word == "DEFAULT" ? -1 : word_index(word, PRIV_WORDS);
+    if (priv < 0 && word != "DEFAULT")
+        fail(E_ARGUMENT, word);
+    if (restriction.size() > 80)
+        fail_db(ds::BAD_VALUE, "%RESTRICTION");
+    // The restriction must name the table's own columns.
+    Source one;
+    add_table(s.st, db, one, table, ds::PRIV_NONE);
+    restriction_of(s.st, one, restriction);
+    if (s.noeval)
+        return;
+    need_priv(s.st, db, table, ds::PRIV_ADMIN);
+    Txn txn(db);
+    check(priv < 0 ? db.revoke(table, user) : db.grant(table, user, priv, restriction));
+    txn.commit();
+}
+
+// RENAME COLUMN a AS b FROM t
+void st_rename_column(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::string from = s.c.name();
+    s.c.expect_word("AS");
+    std::string to = s.c.name();
+    s.c.expect_word("FROM");
+    std::string table = table_name(s.st, s.c);
+    s.c.expect_end();
+    if (s.noeval)
+        return;
+    need_priv(s.st, db, table, ds::PRIV_OWNERSHIP);
+    Txn txn(db);
+    check(db.rename_column(table, from, to));
+    txn.commit();
+}
+
+// RENAME ITEM x AS x [ALIAS a]: sets (or clears) the item's alias.
+void st_rename_item(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::string item = s.c.name();
+    s.c.expect_word("AS");
+    std::string to = s.c.name();
+    std::string alias;
+    if (s.c.accept_word("ALIAS"))
+        alias = s.c.name();
+    s.c.expect_end();
+    if (to != item)
+        fail_db(ds::BAD_ITEM, to);  // items keep their names; columns are renamed
+    if (s.noeval)
+        return;
+    need_access(s.st, db, ds::ACCESS_DBA, "RENAME ITEM");
+    Txn txn(db);
+    check(db.set_alias(item, alias));
+    txn.commit();
+}
+
+// ---- the row editor and packed rows ----------------------------------------------------
+
+struct TableCols {
+    ds::TableInfo info;
+    std::vector<Column> cols;
+    std::shared_ptr<Node> restrict;  // the user's restriction on the table
+};
+
+TableCols table_cols(SessionState &st, ds::Database &db, const std::string &table, int level)
+{
+    TableCols t;
+    Source src;
+    add_table(st, db, src, table, level);
+    check(db.table(table, t.info));
+    for (const SrcCol &c : src.cols)
+        t.cols.push_back(c.col);
+    t.restrict = src.restrict[0];
+    return t;
+}
+
+// FETCH FIRST|LAST|NEXT|PREVIOUS|CURRENT FROM t; FETCH FROM t WHERE c
+// (the first matching row from the start); FETCH FROM t (the next row
+// after the current one that matches the last condition).  One row.
+void st_fetch(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    int how = -1;
+    if (!s.c.is_word("FROM"))
+        how = keyword_index(s.c, {"FIRST", "LAST", "NEXT", "PREVIOUS", "CURRENT"});
+    s.c.expect_word("FROM");
+    std::string table = table_name(s.st, s.c);
+    std::string cond;
+    bool find = how < 0;
+    if (find && s.c.accept_word("WHERE")) {
+        size_t from = s.c.peek().pos;
+        parse_expression(s.c);
+        cond = trimmed(s.c.text.substr(from));
+        if (cond.empty())
+            s.c.syntax();
+    }
+    s.c.expect_end();
+    TableCols t = table_cols(s.st, db, table, ds::PRIV_READ);
+    EditCursor &ec = state(s.st).cursors[table];
+    std::shared_ptr<Node> match;
+    bool again = find && cond.empty();
+    if (find) {
+        Source one;
+        add_table(s.st, db, one, table, ds::PRIV_READ);
+        if (!cond.empty())
+            match = restriction_of(s.st, one, cond);
+        else if (!ec.find.empty())
+            match = restriction_of(s.st, one, ec.find);
+        else
+            fail_db(E_NO_MATCH, table);  // nothing to repeat
+    }
+    if (s.noeval) {
+        s.sink.columns(t.cols);
+        s.sink.end();
+        return;
+    }
+    if (!cond.empty())
+        ec.find = cond;
+    std::vector<Value> row;
+    ds::RowId id = 0;
+    ds::Fetch step = find ? (again ? ds::Fetch::NEXT : ds::Fetch::FIRST) : static_cast<ds::Fetch>(how);
+    ds::RowId at = ec.current;
+    if (find && again && at == 0)
+        step = ds::Fetch::FIRST;
+    // Rows outside the user's restriction, or not matching a find, are passed over.
+    for (uint32_t polls = 1;; polls++) {
+        ds::Fault f = db.fetch(table, step, at, id, row);
+        if (!f.ok()) {
+            if (find && (f.database == ds::END_OF_TABLE || f.database == ds::NO_CURRENT))
+                fail_db(E_NO_MATCH, table);
+            raise(f);
+        }
+        if (passes_restriction(s.st, t.restrict.get(), row) && passes_restriction(s.st, match.get(), row))
+            break;
+        if (step == ds::Fetch::CURRENT)
+            fail_db(ds::NO_CURRENT, table);
+        if ((polls & 1023) == 0 && stopping(s.st))
+            fail(E_STOPPED);
+        at = id;
+        step = step == ds::Fetch::LAST || step == ds::Fetch::PREVIOUS ? ds::Fetch::PREVIOUS : ds::Fetch::NEXT;
+    }
+    ec.current = id;
+    s.sink.columns(t.cols);
+    s.sink.row(row);
+    s.sink.end();
+    s.status.rows = 1;
+}
+
+// DELETE CURRENT FROM t: the next row becomes current, else the previous,
+// else none.
+void st_delete_current(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    s.c.expect_word("CURRENT");
+    s.c.expect_word("FROM");
+    std::string table = table_name(s.st, s.c);
+    s.c.expect_end();
+    table_cols(s.st, db, table, ds::PRIV_WRITE);
+    if (s.noeval)
+        return;
+    EditCursor &ec = state(s.st).cursors[table];
+    std::vector<Value> row;
+    ds::RowId id = 0, next = 0;
+    if (ec.current == 0 || !db.fetch(table, ds::Fetch::CURRENT, ec.current, id, row).ok())
+        fail_db(ds::NO_CURRENT, table);
+    if (!db.fetch(table, ds::Fetch::NEXT, ec.current, next, row).ok() &&
+        !db.fetch(table, ds::Fetch::PREVIOUS, ec.current, next, row).ok())
+        next = 0;
+    Txn txn(db);
+    check(db.erase(table, ec.current));
+    txn.commit();
+    ec.current = next;
+    s.status.rows = 1;
+}
+
+InputRows read_input(Stmt &s, const std::vector<Column> &cols)
+{
+    InputRows in;
+    std::string detail;
+    if (!s.st.input)
+        fail_db(E_BAD_INPUT, "WRITE");
+    if (int code = s.st.input(s.st.input_ctx, cols, in, detail))
+        fail_db(code, detail);
+    in.keep.resize(in.rows.size());
+    in.unreadable.resize(in.rows.size(), false);
+    return in;
+}
+
+// A row handed in, made to fit the table: values by column, checked
+// against the items.
+std::vector<Value> fit_row(const ds::TableInfo &info, const std::vector<int> &map, const std::vector<Value> &given)
+{
+    std::vector<Value> out;
+    for (size_t i = 0; i < map.size(); i++) {
+        const ds::Item &it = info.items[i];
+        out.push_back(map[i] < 0 ? template_of(it) : conform(given[static_cast<size_t>(map[i])], it, it.name));
+        if (it.dims.size() > 1 && out.back().count > 0)
+            out.back().dims = it.dims;
+    }
+    return out;
+}
+
+// UPDATE CURRENT FROM t: the current row becomes the row handed in; a
+// blob field sent without bytes keeps the stored blob.
+void st_update_current(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    s.c.expect_word("CURRENT");
+    s.c.expect_word("FROM");
+    std::string table = table_name(s.st, s.c);
+    s.c.expect_end();
+    TableCols t = table_cols(s.st, db, table, ds::PRIV_WRITE);
+    if (s.noeval)
+        return;
+    EditCursor &ec = state(s.st).cursors[table];
+    std::vector<Value> stored;
+    ds::RowId id = 0;
+    if (ec.current == 0 || !db.fetch(table, ds::Fetch::CURRENT, ec.current, id, stored).ok())
+        fail_db(ds::NO_CURRENT, table);
+    InputRows in = read_input(s, t.cols);
+    if (in.rows.empty())
+        fail_db(E_BAD_INPUT, table);
+    std::vector<int> map(t.cols.size());
+    for (size_t i = 0; i < map.size(); i++)
+        map[i] = static_cast<int>(i);
+    if (in.unreadable[0])
+        fail_db(ds::BAD_VALUE, table);
+    std::vector<Value> row = fit_row(t.info, map, in.rows[0]);
+    for (size_t i = 0; i < row.size(); i++)
+        if (i < in.keep[0].size() && in.keep[0][i])
+            row[i] = stored[i];
+    Txn txn(db);
+    check(db.update(table, ec.current, row));
+    txn.commit();
+    s.status.rows = 1;
+}
+
+// WRITE cols TO t, WRITE * TO t: the rows the client packed.  A row whose
+// key is stored is rejected (or with %OVERWRITE replaces the stored row),
+// as is a row with a value its column cannot hold; the row count is the
+// rows written, the fifth value the rows rejected.
+void st_write(Stmt &s)
+{
+    ds::Database &db = need_db(s.st);
+    std::vector<std::string> names;
+    bool star = s.c.accept_punct("*");
+    if (!star)
+        do
+            names.push_back(s.c.name());
+        while (s.c.accept_punct(","));
+    s.c.expect_word("TO");
+    std::string table = table_name(s.st, s.c);
+    s.c.expect_end();
+    bool overwrite = sysvar_on(s.st, "%OVERWRITE");
+    TableCols t = table_cols(s.st, db, table, overwrite ? ds::PRIV_WRITE : ds::PRIV_APPEND);
+    if (t.info.system)
+        fail_db(ds::SYSTEM_TABLE, table);
+    std::vector<Column> cols;
+    std::vector<int> map(t.cols.size(), -1);
+    if (star) {
+        cols = t.cols;
+        for (size_t i = 0; i < map.size(); i++)
+            map[i] = static_cast<int>(i);
+    }
+    for (const std::string &n : names) {
+        size_t i = 0;
+        while (i < t.cols.size() && t.cols[i].name != n)
+            i++;
+        if (i == t.cols.size())
+            fail_db(ds::UNKNOWN_ITEM, n);
+        if (map[i] >= 0)
+            fail_db(ds::BAD_COLUMNS, n);
+        map[i] = static_cast<int>(cols.size());
+        cols.push_back(t.cols[i]);
+    }
+    if (s.noeval)
+        return;
+    InputRows in = read_input(s, cols);
+    const int32_t total = static_cast<int32_t>(in.rows.size());
+    int32_t written = 0;
+    s.status.fifth = total;
+    Txn txn(db);
+    for (size_t r = 0; r < in.rows.size(); r++) {
+        if ((r & 255) == 255 && stopping(s.st))
+            fail(E_STOPPED);
+        if (in.unreadable[r])
+            continue;
+        std::vector<Value> row;
+        try {
+            row = fit_row(t.info, map, in.rows[r]);
+        } catch (const Error &e) {
+            if (e.slot != DATABASE_CODE)
+                throw;
+            continue;  // a value its column cannot hold: rejected
+        }
+        ds::Inserted what;
+        ds::Fault f = db.insert(table, row, overwrite ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT, what);
+        if (f.database == ds::BAD_VALUE || f.database == ds::NULL_NOT_ALLOWED || f.database == ds::DUPLICATE_KEY)
+            continue;
+        check(f);
+        if (what != ds::Inserted::REJECTED)
+            s.status.fifth = total - ++written;
+    }
+    txn.commit();
+    s.status.rows = written;
+}
+
+// PRINT BLOB $n TO 'file': the bytes of a blob the last result delivered.
+void st_print_blob(Stmt &s)
+{
+    DbState &d = state(s.st);
+    need_db(s.st);
+    std::string name = s.c.name();
+    s.c.expect_word("TO");
+    std::string file = text_operand(s.c);
+    s.c.expect_end();
+    size_t n = 0;
+    if (name.size() > 1 && name[0] == '$' && name.find_first_not_of("0123456789", 1) == std::string::npos &&
+        name.size() < 10)
+        n = std::stoul(name.substr(1));
+    if (n == 0 || n > d.blobs.size())
+        fail_db(E_NO_BLOB, name);
+    if (s.noeval)
+        return;
+    FILE *f = fopen(file.c_str(), "wbe");
+    if (!f)
+        throw Error{FILER_CODE, 1, file};
+    const std::string &bytes = d.blobs[n - 1];
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = fclose(f) == 0 && ok;
+    if (!ok)
+        throw Error{FILER_CODE, 2, file};
+}
+
+// Numbers the blobs of each result row so that PRINT BLOB can name them:
+// a blob value delivered carries its number in e[0].i, its bytes in s.
+struct BlobSink : Sink {
+    Sink &to;
+    DbState &d;
+    bool first = true;
+    BlobSink(Sink &t, DbState &ds_) : to(t), d(ds_) {}
+    void columns(const std::vector<Column> &c) override { to.columns(c); }
+    bool row(const std::vector<Value> &v) override
+    {
+        if (std::none_of(v.begin(), v.end(), [](const Value &x) { return x.type == BLOB && !x.null; }))
+            return to.row(v);
+        if (first)
+            d.blobs.clear();
+        first = false;
+        std::vector<Value> out = v;
+        for (Value &x : out)
+            if (x.type == BLOB && !x.null) {
+                d.blobs.push_back(x.s);
+                x.e.assign(1, Elem{static_cast<int64_t>(d.blobs.size()), 0.0, 0.0});
+            }
+        return to.row(out);
+    }
+    void end() override { to.end(); }
+};
+
 // ---- the layer ------------------------------------------------------------------
 
-bool run(SessionState &st, Cursor &c, Sink &sink, unsigned mode, Status &status)
+bool run(SessionState &st, Cursor &c, Sink &out, unsigned mode, Status &status)
 {
+    BlobSink sink(out, state(st));
     Stmt s{st, c, sink, (mode & MODE_NOEVAL) != 0, status};
     const std::string word = c.peek().text;
     c.at++;
-    if (word == "DISPLAY")
+    if (word == "FETCH")
+        st_fetch(s);
+    else if (word == "WRITE")
+        st_write(s);
+    else if (word == "UPDATE")
+        st_update_current(s);
+    else if (word == "GRANT")
+        st_grant(s);
+    else if (word == "PRINT" && c.is_word("BLOB") && state(st).db) {
+        c.at++;
+        st_print_blob(s);
+    } else if (word == "DELETE" && c.is_word("CURRENT"))
+        st_delete_current(s);
+    else if (word == "CREATE" && c.accept_word("USER"))
+        st_create_user(s);
+    else if (word == "DROP" && c.accept_word("USER"))
+        st_drop_user(s);
+    else if (word == "RENAME" && c.accept_word("COLUMN"))
+        st_rename_column(s);
+    else if (word == "RENAME" && c.accept_word("ITEM"))
+        st_rename_item(s);
+    else if (word == "DISPLAY")
         st_display(s, false);
     else if (word == "COLLECT")
         st_display(s, true);
@@ -1532,9 +2138,6 @@ bool run(SessionState &st, Cursor &c, Sink &sink, unsigned mode, Status &status)
         ;
     else if (word == "DELETE" && st_delete(s))
         ;
-    else if (state(st).db && (word == "FETCH" || word == "WRITE" || word == "UPDATE" || word == "GRANT" ||
-                              word == "DELETE" || (word == "CREATE" && c.is_word("USER"))))
-        fail(E_SYNTAX, word);  // not taken by this interpreter
     else {
         c.at = 0;
         return false;

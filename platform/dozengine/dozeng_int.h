@@ -106,6 +106,7 @@ const std::vector<SysVar> &sysvars();
 
 // ---- session state -------------------------------------------------------
 
+
 struct SessionState {
     SessionConfig config;
     MacroMap macros;
@@ -121,6 +122,8 @@ struct SessionState {
     std::atomic<bool> *stop = nullptr;
     bool (*stop_probe)(void *ctx) = nullptr;
     void *stop_ctx = nullptr;
+    InputFn input = nullptr;  // the rows the client packed (WRITE, UPDATE CURRENT)
+    void *input_ctx = nullptr;
 };
 
 // ---- expressions ------------------------------------------------------
@@ -140,6 +143,7 @@ using NodeP = std::unique_ptr<Node>;
 // share it.
 struct Cursor {
     std::vector<Token> toks;
+    std::string text;  // the (expanded) statement the tokens were read from
     size_t at = 0;
     int nesting = 0;  // of the expression parser's recursion
 

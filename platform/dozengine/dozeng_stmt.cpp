@@ -370,6 +370,7 @@ void run_statement(SessionState &st, std::string_view text, unsigned mode, Sink 
     std::string expanded = expand_macros(text, st.macros);
     Cursor c;
     c.toks = tokenize(expanded);
+    c.text = expanded;
     if (c.end())
         fail(E_EMPTY);
     if (c.peek().kind != T_NAME)
@@ -432,6 +433,12 @@ void Session::set_confirm(int (*confirm)(void *ctx, const char *question), void 
 {
     st_->confirm = confirm;
     st_->confirm_ctx = ctx;
+}
+
+void Session::set_input(InputFn input, void *ctx)
+{
+    st_->input = input;
+    st_->input_ctx = ctx;
 }
 
 const std::string *Session::macro(std::string_view name) const

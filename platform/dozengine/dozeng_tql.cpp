@@ -136,6 +136,15 @@ void put_value(unsigned char *row, const DozField &f, const Value &v)
         doz_put(row, f, v.s.c_str(), 1, true);
         return;
     }
+    if (v.type == BLOB) {
+        // A blob is named "$n", n the number the engine gave it for PRINT BLOB.
+        DozBlobDesc d{};
+        d.id1 = 0;
+        d.id2 = v.e.empty() ? 0 : static_cast<int32_t>(v.e[0].i);
+        d.size = static_cast<int32_t>(std::min<size_t>(v.s.size(), INT32_MAX));
+        doz_put(row, f, &d, 1, true);
+        return;
+    }
     std::vector<unsigned char> bytes(static_cast<size_t>(f.elem_size) * std::max<size_t>(v.e.size(), 1), 0);
     for (size_t i = 0; i < v.e.size(); i++) {
         unsigned char *at = bytes.data() + i * static_cast<size_t>(f.elem_size);
@@ -183,6 +192,174 @@ void put_value(unsigned char *row, const DozField &f, const Value &v)
     doz_put(row, f, bytes.data(), static_cast<int>(v.e.size()), true);
 }
 
+// Database code: rows handed in that cannot be read.
+constexpr int E_BAD_INPUT = 152;
+
+// The bytes of a blob the client sends for a write specification, fetched
+// through a file of our own in the server directory.
+bool fetch_blob(Engine *e, uint64_t spec, std::string &bytes)
+{
+    if (!e->host || !e->host->write_blob)
+        return false;
+    std::string path = e->server_dir + "/.blob.XXXXXX";
+    int fd = mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    int error = 0;
+    bool ok = e->host->write_blob(e->host->self, path.c_str(), spec, &error) == 0;
+    if (ok) {
+        FILE *f = fopen(path.c_str(), "rbe");
+        ok = f != nullptr;
+        if (f) {
+            char chunk[65536];
+            size_t n;
+            while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+                bytes.append(chunk, n);
+            ok = !ferror(f);
+            fclose(f);
+        }
+    }
+    unlink(path.c_str());
+    return ok;
+}
+
+// One field of a packed row as a value; false for bytes no value of the
+// type can have (a date or time that is none).
+bool get_value(Engine *e, const unsigned char *row, const DozField &f, const Column &c, Value &v, bool &keep,
+               std::string &detail)
+{
+    int n = 0;
+    bool present = false;
+    const unsigned char *p = doz_get(row, f, &n, &present);
+    keep = false;
+    if (!present) {
+        v = make_null(c.type, c.type == STRING || c.type == BLOB ? c.width : 0);
+        v.count = c.count;
+        return true;
+    }
+    if (c.type == STRING) {
+        const char *t = reinterpret_cast<const char *>(p);
+        v = make_string(std::string(t, strnlen(t, static_cast<size_t>(f.elem_size))), c.width);
+        return true;
+    }
+    if (c.type == BLOB) {
+        DozBlobDesc d;
+        memcpy(&d, p, sizeof d);
+        uint64_t spec;
+        memcpy(&spec, p + 16, 8);
+        v = make_null(BLOB, c.width);
+        v.null = false;
+        if (spec == 0) {
+            keep = true;  // no bytes sent: an update keeps the stored blob
+            return true;
+        }
+        if (!fetch_blob(e, spec, v.s)) {
+            detail = c.name;
+            throw Error{DATABASE_CODE, E_BAD_INPUT, c.name};
+        }
+        return true;
+    }
+    v = make_null(c.type);
+    v.null = false;
+    v.count = c.count;
+    for (int k = 0; k < n; k++) {
+        const unsigned char *at = p + static_cast<size_t>(k) * static_cast<size_t>(f.elem_size);
+        Elem x;
+        switch (c.type) {
+        case LONG: {
+            int32_t i;
+            memcpy(&i, at, 4);
+            x.i = i;
+            break;
+        }
+        case SHORT: {
+            int16_t i;
+            memcpy(&i, at, 2);
+            x.i = i;
+            break;
+        }
+        case BYTE: x.i = *at; break;
+        case BOOL: x.i = *at != 0; break;
+        case CHAR: x.i = *at; break;
+        case REAL: memcpy(&x.r, at, 8); break;
+        case SHORTREAL: {
+            float r;
+            memcpy(&r, at, 4);
+            x.r = r;
+            break;
+        }
+        case COMPLEX:
+            memcpy(&x.r, at, 8);
+            memcpy(&x.im, at + 8, 8);
+            break;
+        case DATE: {
+            DozDate d;
+            memcpy(&d, at, 6);
+            int y = d.year < 100 && d.year >= 0 ? full_year(d.year) : d.year;
+            if (!valid_date(y, d.month, d.day))
+                return false;
+            x.i = days_from_civil(y, static_cast<unsigned>(d.month), static_cast<unsigned>(d.day));
+            break;
+        }
+        case TIME: {
+            DozTime t;
+            memcpy(&t, at, 6);
+            if (t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59)
+                return false;
+            x.i = t.hour * 3600 + t.minute * 60 + t.second;
+            break;
+        }
+        default: return false;
+        }
+        v.e.push_back(x);
+    }
+    return true;
+}
+
+// The rows the client packed in its buffer (Write mode: presence bytes,
+// as many rows as it announced), read for the statement's columns.
+int take_input(void *ctx, const std::vector<Column> &cols, InputRows &out, std::string &detail)
+{
+    auto *e = static_cast<Engine *>(ctx);
+    size_t size = 0;
+    int announced = 0;
+    const unsigned char *buf = e->host && e->host->input ? e->host->input(e->host->self, &size, &announced) : nullptr;
+    std::vector<DozColDesc> descs;
+    for (const Column &c : cols)
+        descs.push_back(descriptor(c));
+    DozLayout layout;
+    if (!buf || !doz_layout(descs, true, layout) || layout.row_size <= 0) {
+        detail = "WRITE";
+        return E_BAD_INPUT;
+    }
+    size_t rows = announced > 0 ? static_cast<size_t>(announced) : DOZ_DEFAULT_ROWS;
+    if (rows * static_cast<size_t>(layout.row_size) > size) {
+        detail = std::to_string(rows) + " rows";
+        return E_BAD_INPUT;
+    }
+    try {
+        for (size_t r = 0; r < rows; r++) {
+            const unsigned char *row = buf + r * static_cast<size_t>(layout.row_size);
+            std::vector<Value> values(cols.size());
+            std::vector<bool> keep(cols.size());
+            bool readable = true;
+            for (size_t i = 0; i < cols.size(); i++) {
+                bool k = false;
+                readable = get_value(e, row, layout.fields[i], cols[i], values[i], k, detail) && readable;
+                keep[i] = k;
+            }
+            out.rows.push_back(std::move(values));
+            out.keep.push_back(std::move(keep));
+            out.unreadable.push_back(!readable);
+        }
+    } catch (const Error &err) {
+        detail = err.detail;
+        return err.code;
+    }
+    return 0;
+}
+
 void *open_engine(const TqlSession *s)
 {
     auto *e = new Engine;
@@ -200,6 +377,7 @@ void *open_engine(const TqlSession *s)
     e->session = std::make_unique<Session>(cfg);
     e->session->set_stop_probe(probe, e);
     e->session->set_confirm(ask, e);
+    e->session->set_input(take_input, e);
     return e;
 }
 

@@ -118,6 +118,11 @@ class Query : public ::testing::Test {
         ASSERT_EQ(st.error, 0) << text << ": " << st.query << "/" << st.database << "/" << st.filer << " "
                                << st.query_text << st.database_text << st.filer_text;
     }
+    void ok_on(Session &on, const std::string &text)
+    {
+        Status st = run(text, 0, nullptr, &on);
+        ASSERT_EQ(st.error, 0) << text << ": " << st.query_text << st.database_text << st.filer_text;
+    }
     // "q/db/filer" of a failure, "ok" of a success.
     std::string codes(const std::string &text, unsigned mode = 0, Session *on = nullptr)
     {
@@ -370,8 +375,12 @@ TEST_F(Query, MalformedStatementsFailWithACodeAndAText)
         "CREATE INDEX NOSUCH BY NAME", "DROP INDEX 9 FROM EMP", "DROP INDEX FROM", "INDEX NOSUCH", "INDEX",
         "RENAME EMP", "RENAME EMP AS", "RENAME EMP AS DEPTS", "RENAME NOSUCH AS X", "RENAME %USERS AS X",
         "DROP NOSUCH", "DROP %USERS", "CLEAR", "CLEAR %RELATNS", "DELETE FROM", "DELETE FROM EMP WHERE",
-        "DELETE FROM EMP WHERE NOSUCH=1", "USE EMP", "USE NOSUCH EXCLUSIVE", "UNUSE", "FETCH FIRST FROM EMP",
-        "GRANT 'READ' TO X ON EMP", "CREATE USER X, 'Y' WITH 'DBA'",
+        "DELETE FROM EMP WHERE NOSUCH=1", "USE EMP", "USE NOSUCH EXCLUSIVE", "UNUSE", "FETCH FIRST FROM NOSUCH",
+        "FETCH SIDEWAYS FROM EMP", "FETCH FROM EMP", "FETCH FROM EMP WHERE NOSUCH=1", "DELETE CURRENT FROM EMP",
+        "UPDATE CURRENT FROM EMP", "WRITE NOSUCH TO EMP", "WRITE NAME, NAME TO EMP", "WRITE * TO %USERS",
+        "GRANT 'READ' TO X ON EMP", "GRANT 'KING' TO BRASK ON EMP", "GRANT 'READ' TO BRASK ON EMP WHERE NOSUCH=1",
+        "GRANT 'KING' TO BRASK", "CREATE USER X, 'Y' WITH 'KING'", "CREATE USER X 'Y' WITH 'DBA'", "DROP USER NOSUCH",
+        "RENAME COLUMN NOSUCH AS X FROM EMP", "RENAME ITEM NAME AS OTHER", "PRINT BLOB $1 TO '/tmp/x'",
         "DISPLAY NAME FROM EMP WHERE STR(NAME,1,1)=", "DISPLAY SAL/0 FROM EMP",
     };
     for (const char *text : broken) {
@@ -495,3 +504,228 @@ TEST_F(Query, ResultTablesGoWithTheirConnection)
 }
 
 }  // namespace
+
+// Rows handed to WRITE and UPDATE CURRENT, as the interpreter's reader of
+// the client's buffer would give them.
+struct Packed {
+    InputRows in;
+    static int give(void *ctx, const std::vector<Column> &cols, InputRows &out, std::string &)
+    {
+        auto *p = static_cast<Packed *>(ctx);
+        out = p->in;
+        for (auto &row : out.rows)
+            row.resize(cols.size());
+        return 0;
+    }
+    void set(std::vector<std::vector<Value>> rows)
+    {
+        in = InputRows{};
+        in.rows = std::move(rows);
+    }
+};
+
+Value emp_name(const std::string &n) { return make_string(n, 10); }
+
+TEST_F(Query, TheRowEditorWalksFindsUpdatesInsertsAndDeletes)
+{
+    Packed p;
+    s->set_input(Packed::give, &p);
+    auto fetch = [&](const std::string &text) {
+        Recorder r;
+        Status st = run(text, MODE_FLAGS, &r);
+        if (st.error)
+            return std::to_string(st.query) + "/" + std::to_string(st.database);
+        EXPECT_EQ(st.rows, 1) << text;
+        EXPECT_EQ(r.rows.size(), 1u) << text;
+        return r.rows.empty() ? std::string("none") : text_of(r.rows[0][0]);
+    };
+    struct Step {
+        const char *text, *want;
+    } walk[] = {
+        {"FETCH CURRENT FROM EMP", "0/21"}, {"FETCH NEXT FROM EMP", "0/21"},
+        {"FETCH FIRST FROM EMP", "CAROL"}, {"FETCH PREVIOUS FROM EMP", "0/8"},
+        {"FETCH CURRENT FROM EMP", "CAROL"}, {"FETCH NEXT FROM EMP", "ANN"},
+        {"FETCH LAST FROM EMP", "EVE"}, {"FETCH NEXT FROM EMP", "0/7"},
+        {"FETCH CURRENT FROM EMP", "EVE"}, {"FETCH PREVIOUS FROM EMP", "DAN"},
+        {"FETCH FROM EMP", "0/9"},  // nothing to repeat yet
+        {"FETCH FROM EMP WHERE DEPT=20", "CAROL"}, {"FETCH FROM EMP", "EVE"}, {"FETCH FROM EMP", "0/9"},
+        {"FETCH FROM EMP WHERE DEPT=99", "0/9"}, {"FETCH FROM EMP WHERE TRUE", "CAROL"},
+    };
+    for (const Step &w : walk)
+        EXPECT_EQ(fetch(w.text), w.want) << w.text;
+
+    // the row editor's open: the descriptor table of every column, no rows
+    Recorder d;
+    Status st = run("DISPLAY * FROM EMP", MODE_NOEVAL | MODE_FLAGS | MODE_EOB | MODE_TYPE, &d);
+    EXPECT_EQ(st.error, 0);
+    ASSERT_EQ(d.cols.size(), 3u);
+    EXPECT_EQ(d.cols[0].name, "NAME");
+    EXPECT_EQ(d.cols[0].width, 10);
+    EXPECT_TRUE(d.rows.empty());
+
+    // UPDATE CURRENT replaces CAROL (current after the find) in its place
+    p.set({{emp_name("CAROL"), make_long(25, SHORT), make_long(4100)}});
+    ok("UPDATE CURRENT FROM EMP", MODE_FLAGS);
+    EXPECT_EQ(rows("DISPLAY NAME,DEPT,SAL FROM EMP WHERE NAME='CAROL'"), V{"CAROL|25|4100"});
+    // a key already stored refuses the update
+    p.set({{emp_name("ANN"), make_long(25, SHORT), make_long(1)}});
+    EXPECT_EQ(codes("UPDATE CURRENT FROM EMP", MODE_FLAGS), "0/136/0");
+    // WRITE * adds a row at the end
+    p.set({{emp_name("FAY"), make_long(30, SHORT), make_null(LONG)}});
+    ok("WRITE * TO EMP", MODE_FLAGS);
+    EXPECT_EQ(fetch("FETCH LAST FROM EMP"), "FAY");
+
+    // DELETE CURRENT: the next row becomes current, else the previous
+    ok("DELETE CURRENT FROM EMP");
+    EXPECT_EQ(fetch("FETCH CURRENT FROM EMP"), "EVE");
+    ok("FETCH FIRST FROM EMP", MODE_FLAGS);
+    ok("DELETE CURRENT FROM EMP");
+    EXPECT_EQ(fetch("FETCH CURRENT FROM EMP"), "ANN");
+    for (int k = 0; k < 4; k++)
+        ok("DELETE CURRENT FROM EMP");
+    EXPECT_EQ(codes("DELETE CURRENT FROM EMP"), "0/21/0");
+    EXPECT_EQ(fetch("FETCH FIRST FROM EMP"), "0/21");
+    EXPECT_EQ(codes("UPDATE CURRENT FROM EMP", MODE_FLAGS), "0/21/0");
+}
+
+TEST_F(Query, WriteCountsRowsWrittenAndRejectedAndOverwritesByKey)
+{
+    Packed p;
+    s->set_input(Packed::give, &p);
+    ok("CREATE ITEM K AS LONG(9)");
+    ok("CREATE ITEM W AS REAL(10,2)");
+    ok("CREATE BIG[20000] AS K PRIMARY,W NULL CONFIGURE AS EXTENSIBLE NOCACHED SLOTTED");
+    // 10,000 rows in batches of 1,000: every 10th repeats an earlier key,
+    // every 25th has no key; both are rejected, not counted
+    int32_t written = 0, rejected = 0;
+    int expected_new = 0;
+    for (int batch = 0; batch < 10; batch++) {
+        std::vector<std::vector<Value>> rows;
+        for (int i = 0; i < 1000; i++) {
+            int n = batch * 1000 + i;
+            Value k = n % 25 == 24 ? make_null(LONG) : make_long(n % 10 == 9 ? n - 9 : n);
+            expected_new += !(n % 25 == 24 || n % 10 == 9);
+            rows.push_back({make_real(n * 0.5), k});
+        }
+        p.set(std::move(rows));
+        Status st = run("WRITE W, K TO BIG", MODE_FLAGS);
+        ASSERT_EQ(st.error, 0) << st.database_text;
+        written += st.rows;
+        rejected += st.fifth;
+        EXPECT_EQ(st.rows + st.fifth, 1000);
+    }
+    EXPECT_EQ(written, expected_new);
+    EXPECT_EQ(rejected, 10000 - expected_new);
+    EXPECT_EQ(rows("DISPLAY COUNT K AS N FROM BIG"), V{std::to_string(expected_new)});
+    // with %OVERWRITE a stored key's row is replaced in its place
+    p.set({{make_long(0), make_real(-1)}, {make_long(20000), make_real(-2)}});
+    ok("SET %OVERWRITE TRUE");
+    Status st = run("WRITE K, W TO BIG", MODE_FLAGS);
+    EXPECT_EQ(st.rows, 2);
+    ok("SET %OVERWRITE FALSE");
+    EXPECT_EQ(rows("DISPLAY K,W FROM BIG WHERE W<0"), (V{"0|-1", "20000|-2"}));
+    // a column that is not in the table, or a system relation, refuses the batch
+    EXPECT_EQ(codes("WRITE K, NOSUCH TO BIG", MODE_FLAGS), "0/4/0");
+}
+
+TEST_F(Query, PrivilegesLimitWhatAUserReadsAndChanges)
+{
+    ok("CREATE USER JOE, 'PW' WITH 'SELECT'");
+    EXPECT_EQ(codes("CREATE USER JOE, 'PW' WITH 'SELECT'"), "0/141/0");
+    ok("GRANT 'READ' TO JOE ON EMP WHERE DEPT=10");
+    ok("GRANT 'NONE' TO %DEFAULT ON DEPTS");
+    EXPECT_EQ(rows("DISPLAY %UNAME,%PRIV,%RESTRICTION FROM %PRIVS WHERE %RNAME='EMP'"),
+              (V{"%DEFAULT|1|", "BRASK|6|", "JOE|1|DEPT=10"}));
+    ok("CLOSE");
+    ok("OPEN DEMO");
+    auto joe = session("JOE", "RS20");
+    ok_on(*joe, "SET %PASS 'PW'");
+    ok_on(*joe, "OPEN DEMO");
+    EXPECT_EQ(rows("DISPLAY NAME FROM EMP", joe.get()), (V{"ANN", "BOB"}));
+    EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM EMP WHERE SAL>0", joe.get()), V{"1"});
+    struct Refused {
+        const char *text, *want;
+    } refused[] = {
+        {"DISPLAY DNAME FROM DEPTS", "0/151/0"},      {"DELETE FROM EMP", "0/151/0"},
+        {"CLEAR EMP", "0/151/0"},                     {"DROP EMP", "0/151/0"},
+        {"SELECT NAME FROM EMP TO EMP", "0/151/0"},   {"CREATE ITEM Z AS LONG(3)", "0/151/0"},
+        {"CREATE USER AL, 'X' WITH 'DBA'", "0/151/0"}, {"GRANT 'WRITE' TO JOE ON EMP", "0/151/0"},
+    };
+    for (const Refused &r : refused)
+        EXPECT_EQ(codes(r.text, 0, joe.get()), r.want) << r.text;
+    // the result table is the user's own
+    EXPECT_EQ(codes("SELECT NAME FROM EMP", 0, joe.get()), "ok");
+    // without an entry of its own the user has the %DEFAULT entry
+    ok("GRANT 'DEFAULT' TO JOE ON EMP");
+    EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM EMP", joe.get()), V{"5"});
+    ok("DROP USER JOE");
+    EXPECT_EQ(rows("DISPLAY %UNAME FROM %PRIVS WHERE %UNAME='JOE'"), V{});
+}
+
+// The copy of a rebuild converts a column to every other type with the
+// conversion of that pair, and keeps every row.
+TEST_F(Query, EveryTypeChangeOfARebuildKeepsTheRows)
+{
+    const char *types[] = {"STRING(10)", "LONG(9)", "SHORT(4)", "REAL(12,2)", "DATE(10)", "TIME(8)",
+                           "COMPLEX(12,2)", "BOOL(1)", "CHAR(1)", "SHORTREAL(8,2)", "BYTE(3)"};
+    const char *values[] = {"'12'", "86", "7", "2.5", "STRTODATE('1/1/1970')", "[1:2:3]",
+                            "COMP(3.0,0.0)", "TRUE", "'5'", "1.5", "9"};
+    const char *conv[11][11] = {
+        {"%s", "ROUND(VAL(%s))", "ROUND(VAL(%s))", "VAL(%s)", "STRTODATE(%s)", "STRTOTIME(%s)", "COMP(VAL(%s),0.0)",
+         "UPC(%s)='TRUE'", "STR(%s,1,1)", "VAL(%s)", "ABS(ROUND(VAL(%s)))"},
+        {"STRTRIM(NUM(%s))", "%s", "%s", "FLOAT(%s)", "UNIXDATE(%s)", "UNIXTIME(%s)", "COMP(FLOAT(%s),0.0)", "%s>0",
+         "STR(STRTRIM(NUM(%s)),1,1)", "FLOAT(%s)", "ABS(%s)"},
+        {"STRTRIM(NUM(%s))", "%s", "%s", "FLOAT(%s)", "UNIXDATE(TOLONG(%s))", "UNIXTIME(TOLONG(%s))",
+         "COMP(FLOAT(%s),0.0)", "%s>0", "STR(STRTRIM(NUM(%s)),1,1)", "FLOAT(%s)", "ABS(%s)"},
+        {"STRTRIM(NUM(%s))", "ROUND(%s)", "ROUND(%s)", "%s", "UNIXDATE(ROUND(%s))", "UNIXTIME(ROUND(%s))",
+         "COMP(%s,0.0)", "%s>0.0", "STR(STRTRIM(NUM(%s)),1,1)", "%s", "ABS(ROUND(%s))"},
+        {"''", "TD(%s)", "TD(%s)", "FLOAT(TD(%s))", "%s", "[0:0:0]", "COMP(FLOAT(TD(%s)),0.0)", "FALSE", "?",
+         "FLOAT(TD(%s))", "0"},
+        {"''", "TD(%s)", "TD(%s)", "FLOAT(TD(%s))", "SYSDATE()", "%s", "COMP(FLOAT(TD(%s)),0.0)", "FALSE", "?",
+         "FLOAT(TD(%s))", "0"},
+        {"STRTRIM(NUM(RE(%s)))", "ROUND(RE(%s))", "ROUND(RE(%s))", "RE(%s)", "UNIXDATE(ROUND(RE(%s)))",
+         "UNIXTIME(ROUND(RE(%s)))", "%s", "RE(%s)>0.0", "STR(STRTRIM(NUM(RE(%s))),1,1)", "RE(%s)",
+         "ABS(ROUND(RE(%s)))"},
+        {"COND(%s,'TRUE','FALSE')", "COND(%s,1,0)", "COND(%s,1,0)", "COND(%s,1.0,0.0)", "SYSDATE()", "[0:0:0]",
+         "COND(%s,COMP(1.0,1.0),COMP(0.0,0.0))", "%s", "COND(%s,'Y','N')", "COND(%s,1.0,0.0)", "COND(%s,1,0)"},
+        {"%s", "ROUND(VAL(%s+''))", "ROUND(VAL(%s+''))", "VAL(%s+'')", "SYSDATE()", "[0:0:0]",
+         "COMP(VAL(%s+''),0.0)", "UPC(%s)='Y'", "%s", "VAL(%s+'')", "ROUND(VAL(%s+''))"},
+        {"STRTRIM(NUM(%s))", "ROUND(%s)", "ROUND(%s)", "%s", "UNIXDATE(ROUND(%s))", "UNIXTIME(ROUND(%s))",
+         "COMP(%s,0.0)", "%s>0.0", "STR(STRTRIM(NUM(%s)),1,1)", "%s", "ABS(ROUND(%s))"},
+        {"STRTRIM(NUM(%s))", "%s", "%s", "FLOAT(%s)", "UNIXDATE(TOLONG(%s))", "UNIXTIME(TOLONG(%s))",
+         "COMP(FLOAT(%s),0.0)", "%s>0", "STR(STRTRIM(NUM(%s)),1,1)", "FLOAT(%s)", "%s"},
+    };
+    ok("CREATE ITEM K AS LONG(9)");
+    for (int f = 0; f < 11; f++) {
+        ok("CREATE ITEM OLD" + std::to_string(f) + " AS " + types[f]);
+        ok("CREATE ITEM NEW" + std::to_string(f) + " AS " + types[f]);
+    }
+    for (int f = 0; f < 11; f++) {
+        std::string from = "OLD" + std::to_string(f), src = "SRC" + std::to_string(f);
+        ok("CREATE " + src + "[10] AS K PRIMARY," + from + " NULL CONFIGURE AS EXTENSIBLE NOCACHED SLOTTED");
+        ok("SELECT 1 AS K," + std::string(values[f]) + " AS " + from + " FROMVAR TO " + src);
+        ok("SELECT 2 AS K,NULL AS " + from + " FROMVAR TO " + src);
+        for (int t = 0; t < 11; t++) {
+            std::string to = "NEW" + std::to_string(t), dst = "DST" + std::to_string(f) + "_" + std::to_string(t);
+            ok("CREATE " + dst + "[10] AS K PRIMARY," + to + " NULL CONFIGURE AS EXTENSIBLE NOCACHED SLOTTED");
+            std::string term = conv[f][t];
+            for (size_t at; (at = term.find("%s")) != std::string::npos;)
+                term.replace(at, 2, from);
+            Status st = run("SELECT K," + term + " AS " + to + " FROM " + src + " TO " + dst);
+            EXPECT_EQ(st.error, 0) << f << "->" << t << ": " << term << " " << st.query_text << st.database_text;
+            EXPECT_EQ(st.rows, 2) << f << "->" << t;
+        }
+    }
+    // the values of the pairs that lose nothing come back
+    EXPECT_EQ(rows("DISPLAY NEW3 FROM DST1_3 WHERE K=1"), V{"86"});
+    EXPECT_EQ(rows("DISPLAY NEW1 FROM DST3_1 WHERE K=1"), V{"3"});
+    EXPECT_EQ(rows("DISPLAY NEW1 FROM DST4_1 WHERE K=1"), V{"0"});
+    EXPECT_EQ(rows("DISPLAY NEW5 FROM DST1_5 WHERE K=1"), rows("PRINT [0:1:26]"));
+    // a value the new type cannot hold stops the copy; the old table keeps it
+    ok("SELECT 3 AS K,100000 AS OLD1 FROMVAR TO SRC1");
+    ok("CLEAR DST1_2");
+    EXPECT_EQ(codes("SELECT K,OLD1 AS NEW2 FROM SRC1 TO DST1_2"), "-32/0/0");
+    EXPECT_EQ(rows("DISPLAY COUNT K AS N FROM DST1_2"), V{"0"});
+    EXPECT_EQ(rows("DISPLAY NEW0 FROM DST7_0 WHERE K=1"), V{"TRUE"});
+    EXPECT_EQ(rows("DISPLAY NEW1 FROM DST10_1 WHERE K=1"), V{"9"});
+}
