@@ -33,9 +33,25 @@ struct DbState {
     std::unique_ptr<ds::Database> db;
     std::string prefix;  // RESULT()
     std::map<std::string, EditCursor> cursors;
-    // The bytes of the blobs the last result with blobs delivered: "$n"
-    // names blobs[n - 1] (PRINT BLOB).
-    std::vector<std::string> blobs;
+    // The bytes of the blobs results delivered, by number: "$n" names
+    // blobs[n] (PRINT BLOB).  Numbers are never reused, so a name stays
+    // with its blob or, once the oldest are let go to bound the memory
+    // they take, names none.
+    std::map<int32_t, std::string> blobs;
+    int32_t last_blob = 0;
+    size_t blob_bytes = 0;
+    int32_t keep_blob(const std::string &bytes)
+    {
+        constexpr size_t most = size_t{256} << 20;
+        while (!blobs.empty() && blob_bytes + bytes.size() > most) {
+            blob_bytes -= blobs.begin()->second.size();
+            blobs.erase(blobs.begin());
+        }
+        last_blob = last_blob == INT32_MAX ? 1 : last_blob + 1;
+        blob_bytes += bytes.size();
+        blobs[last_blob] = bytes;
+        return last_blob;
+    }
 
     // Drops this connection's result tables; on OPEN they can only be
     // left over from an earlier connection of the same prefix that ended
@@ -57,6 +73,7 @@ struct DbState {
         db.reset();
         cursors.clear();
         blobs.clear();
+        blob_bytes = 0;
     }
     ~DbState() { close(); }
 };
@@ -2027,18 +2044,19 @@ void st_print_blob(Stmt &s)
     s.c.expect_word("TO");
     std::string file = text_operand(s.c);
     s.c.expect_end();
-    size_t n = 0;
+    int32_t n = 0;
     if (name.size() > 1 && name[0] == '$' && name.find_first_not_of("0123456789", 1) == std::string::npos &&
-        name.size() < 10)
-        n = std::stoul(name.substr(1));
-    if (n == 0 || n > d.blobs.size())
+        name.size() < 11)
+        n = static_cast<int32_t>(std::min<long long>(std::stoll(name.substr(1)), INT32_MAX));
+    auto found = d.blobs.find(n);
+    if (found == d.blobs.end())
         fail_db(E_NO_BLOB, name);
     if (s.noeval)
         return;
     FILE *f = fopen(file.c_str(), "wbe");
     if (!f)
         throw Error{FILER_CODE, 1, file};
-    const std::string &bytes = d.blobs[n - 1];
+    const std::string &bytes = found->second;
     bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = fclose(f) == 0 && ok;
     if (!ok)
@@ -2050,22 +2068,16 @@ void st_print_blob(Stmt &s)
 struct BlobSink : Sink {
     Sink &to;
     DbState &d;
-    bool first = true;
     BlobSink(Sink &t, DbState &ds_) : to(t), d(ds_) {}
     void columns(const std::vector<Column> &c) override { to.columns(c); }
     bool row(const std::vector<Value> &v) override
     {
         if (std::none_of(v.begin(), v.end(), [](const Value &x) { return x.type == BLOB && !x.null; }))
             return to.row(v);
-        if (first)
-            d.blobs.clear();
-        first = false;
         std::vector<Value> out = v;
         for (Value &x : out)
-            if (x.type == BLOB && !x.null) {
-                d.blobs.push_back(x.s);
-                x.e.assign(1, Elem{static_cast<int64_t>(d.blobs.size()), 0.0, 0.0});
-            }
+            if (x.type == BLOB && !x.null)
+                x.e.assign(1, Elem{d.keep_blob(x.s), 0.0, 0.0});
         return to.row(out);
     }
     void end() override { to.end(); }

@@ -524,6 +524,14 @@ TEST_F(Database, PackedRowsCarryBlobsThatSurviveUpdates)
     std::ifstream in(out, std::ios::binary);
     std::string back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_TRUE(back == bytes) << back.size();
+    // a later result's blobs get new names; the earlier name keeps its blob
+    ok("DISPLAY PIC FROM PICS");
+    DozBlobDesc again;
+    memcpy(&again, b, sizeof again);
+    EXPECT_NE(again.id2, shown.id2);
+    std::filesystem::remove(out);
+    ok("PRINT BLOB $" + std::to_string(shown.id2) + " TO '" + out + "'");
+    EXPECT_EQ(std::filesystem::file_size(out), bytes.size());
     EXPECT_EQ(run("PRINT BLOB $99 TO '" + out + "'"), "0/153/0");
     doz_clear_blob_write_specs();
 }
