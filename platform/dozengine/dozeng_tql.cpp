@@ -13,6 +13,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +46,10 @@ void put_value(unsigned char *row, const DozField &f, const Value &v);
 struct Collect : Sink {
     bool flags = false;
     bool opened = false;
+    // The blobs delivered (number, bytes), kept only when the client takes
+    // them by its retrieval procedure.
+    bool keep_blobs = false;
+    std::vector<std::pair<int32_t, std::string>> blobs;
     bool bad_layout = false;
     std::vector<DozColDesc> cols;
     DozLayout layout;
@@ -62,8 +68,11 @@ struct Collect : Sink {
             return false;
         size_t at = bytes.size();
         bytes.resize(at + static_cast<size_t>(layout.row_size), 0);
-        for (size_t i = 0; i < v.size() && i < layout.fields.size(); i++)
+        for (size_t i = 0; i < v.size() && i < layout.fields.size(); i++) {
             put_value(bytes.data() + at, layout.fields[i], v[i]);
+            if (keep_blobs && v[i].type == BLOB && !v[i].null && !v[i].e.empty())
+                blobs.emplace_back(static_cast<int32_t>(v[i].e[0].i), v[i].s);
+        }
         rows++;
         return true;
     }
@@ -192,8 +201,43 @@ void put_value(unsigned char *row, const DozField &f, const Value &v)
     doz_put(row, f, bytes.data(), static_cast<int>(v.e.size()), true);
 }
 
-// Database code: rows handed in that cannot be read.
+// Database codes: rows handed in that cannot be read; a blob the client
+// did not take.
 constexpr int E_BAD_INPUT = 152;
+constexpr int E_BLOB_REFUSED = 154;
+
+// Hands each blob of a result to the client's retrieval procedure: the
+// bytes go through a file of our own, named as the source of READ_BLOB
+// with no destination.  The client's result code of the first failure, or 0.
+int deliver_blobs(Engine *e, TqlHost *host, const std::vector<std::pair<int32_t, std::string>> &blobs)
+{
+    for (const auto &[number, bytes] : blobs) {
+        std::string path = e->server_dir + "/.blob.XXXXXX";
+        int fd = mkostemp(path.data(), O_CLOEXEC);
+        if (fd < 0)
+            return -1;
+        bool ok = true;
+        for (size_t at = 0; ok && at < bytes.size();) {
+            ssize_t w = ::write(fd, bytes.data() + at, bytes.size() - at);
+            if (w < 0 && errno == EINTR)
+                continue;
+            ok = w > 0;
+            at += ok ? static_cast<size_t>(w) : 0;
+        }
+        ::close(fd);
+        DozBlobDesc d{};
+        d.id2 = number;
+        d.size = static_cast<int32_t>(std::min<size_t>(bytes.size(), INT32_MAX));
+        char ident[28];
+        memcpy(ident, &d, sizeof ident);
+        int error = 0;
+        int r = ok ? host->read_blob(host->self, ident, path.c_str(), "", &error) : -1;
+        unlink(path.c_str());
+        if (r != 0)
+            return r;
+    }
+    return 0;
+}
 
 // The bytes of a blob the client sends for a write specification, fetched
 // through a file of our own in the server directory.
@@ -387,7 +431,17 @@ void run(void *engine, const char *text, uint32_t modes, TqlHost *host, TqlOutco
     e->host = host;
     auto sink = std::make_shared<Collect>();
     sink->flags = (modes & MODE_FLAGS) != 0;
+    sink->keep_blobs = host && host->read_blob && host->blob_retrieval && host->blob_retrieval(host->self);
     Status st = e->session->execute(text ? text : "", modes, *sink);
+    if (!st.error && !sink->blobs.empty()) {
+        if (int r = deliver_blobs(e, host, sink->blobs)) {
+            st.error = 1;
+            st.database = E_BLOB_REFUSED;
+            st.rows = 0;
+            st.database_text = error_text(e->catalogue, DATABASE_CODE, st.database, std::to_string(r));
+        }
+        sink->blobs.clear();
+    }
     e->host = nullptr;
     if (!st.error && sink->opened && sink->rows > 0 && !(modes & (MODE_EOB | MODE_NOEVAL)) && host && host->input) {
         // Without end-of-buffer messages the rows must fit one buffer:

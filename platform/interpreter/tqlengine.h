@@ -43,6 +43,10 @@ struct TqlHost {
     int (*read_blob)(void *self, const char ident[28], const char *source, const char *destination,
                      int *error) = nullptr;
     int (*write_blob)(void *self, const char *destination, uint64_t spec, int *error) = nullptr;
+    // Whether the client has a retrieval procedure for the blobs of its
+    // results (BLOB retrieval set): then each blob a result delivers is
+    // handed to it with read_blob and no destination.
+    bool (*blob_retrieval)(void *self) = nullptr;
 };
 
 // Result rows: the columns, and a producer that fills the next row laid

@@ -38,6 +38,7 @@ struct Server {
     uint32_t modes = DOZ_M_WAIT;
     uint32_t query_modes = DOZ_M_WAIT;  // in force for the running query
     bool in_query = false;
+    bool blob_retrieval = false;  // the client takes result blobs by its procedure
     unsigned char *buffer = nullptr;
     int shmid = -1;
     int size = 0;
@@ -268,6 +269,7 @@ void run_query(const char *text, uint32_t modes)
     host.get_response = host_getresp;
     host.read_blob = host_read_blob;
     host.write_blob = host_write_blob;
+    host.blob_retrieval = [](void *) { return srv.blob_retrieval; };
     TqlOutcome out;
     srv.engine->run(srv.engine_state, text, modes, &host, &out);
     if (out.exit_now)
@@ -457,8 +459,14 @@ void serve(DozMsg &m, int n)
         int32_t st[6] = {0, 0, 0, 0, 0, srv.engine_state ? srv.engine->authorise(srv.engine_state, right) : 0};
         return ack(st, 0);
     }
-    case DOZ_FORMAT:
-    case DOZ_BLOB_RETRIEVAL: return ack_ok();
+    case DOZ_BLOB_RETRIEVAL: {
+        int32_t on = 0;
+        if (n >= 4)
+            memcpy(&on, m.data, 4);
+        srv.blob_retrieval = on != 0;
+        return ack_ok();
+    }
+    case DOZ_FORMAT: return ack_ok();
     default:
         // Replies out of turn (EOB, CONFIRM, ...) need no answer.
         return;

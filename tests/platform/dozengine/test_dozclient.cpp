@@ -533,5 +533,28 @@ TEST_F(Database, PackedRowsCarryBlobsThatSurviveUpdates)
     ok("PRINT BLOB $" + std::to_string(shown.id2) + " TO '" + out + "'");
     EXPECT_EQ(std::filesystem::file_size(out), bytes.size());
     EXPECT_EQ(run("PRINT BLOB $99 TO '" + out + "'"), "0/153/0");
+
+    // with a retrieval procedure each blob of a result is handed to it
+    static std::vector<std::string> taken;
+    static std::vector<int> numbers;
+    taken.clear();
+    numbers.clear();
+    ASSERT_EQ(doz_set_blob_retrieval_proc(cid, [](int, int fd, const char *, int number) {
+                  std::string got;
+                  char chunk[8192];
+                  for (ssize_t k; (k = read(fd, chunk, sizeof chunk)) > 0;)
+                      got.append(chunk, static_cast<size_t>(k));
+                  taken.push_back(got);
+                  numbers.push_back(number);
+                  return 0;
+              }),
+              0);
+    ok("DISPLAY NAME,PIC FROM PICS");
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_TRUE(taken[0] == bytes) << taken[0].size();
+    EXPECT_EQ(numbers, std::vector<int>{0});
+    doz_set_blob_retrieval_proc(cid, nullptr);
+    ok("DISPLAY NAME,PIC FROM PICS");
+    EXPECT_EQ(taken.size(), 1u);
     doz_clear_blob_write_specs();
 }
