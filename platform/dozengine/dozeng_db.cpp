@@ -1,8 +1,10 @@
 // The database layer: databases (CREATE, OPEN, CLOSE, DROP, CONFIGURE),
 // USE and UNUSE, the dictionary's own settings (CONFIGURE of a system
 // relation, INDEX, DROP INDEX FROM), tables (DROP, RENAME, CLEAR, DELETE,
-// SEQUENCE) and the queries (DISPLAY, SELECT, COLLECT, GROUP), each
-// data-changing statement one storage transaction.
+// SEQUENCE), the queries (DISPLAY, SELECT, COLLECT, GROUP), users and
+// privileges (enforced, with row restrictions), the row editor (FETCH,
+// UPDATE and DELETE CURRENT) and WRITE of the rows the client packed,
+// each data-changing statement one storage transaction.
 
 #include "dozeng_db.h"
 
