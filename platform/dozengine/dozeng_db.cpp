@@ -13,6 +13,7 @@
 #include "dozstore.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -2037,19 +2038,45 @@ void st_write(Stmt &s)
     s.status.rows = written;
 }
 
-// PRINT BLOB $n TO 'file': the bytes of a blob the last result delivered.
+// The number of a blob name: "$n", or "prefix_id1_id2" (ids in base 32)
+// as a descriptor with those fields is named, where a first id of 0 is
+// the numbered blob id2.  0 for a name of no blob of ours.
+int32_t blob_number(const std::string &name)
+{
+    auto number = [](const std::string &t, int base) -> int64_t {
+        const char *digits = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
+        if (t.empty() || t.size() > 10)
+            return -1;
+        int64_t v = 0;
+        for (char c : t) {
+            const char *d = strchr(digits, c);
+            if (!c || !d || d - digits >= base)
+                return -1;
+            v = v * base + (d - digits);
+        }
+        return v;
+    };
+    int64_t n = -1;
+    if (name.size() > 1 && name[0] == '$') {
+        n = number(name.substr(1), 10);
+    } else if (size_t b = name.rfind('_'); b != std::string::npos && b > 0) {
+        size_t a = name.rfind('_', b - 1);
+        if (a != std::string::npos && number(name.substr(a + 1, b - a - 1), 32) == 0)
+            n = number(name.substr(b + 1), 32);
+    }
+    return n > 0 && n <= INT32_MAX ? static_cast<int32_t>(n) : 0;
+}
+
+// PRINT BLOB $n TO 'file': the bytes of a blob a result delivered.
 void st_print_blob(Stmt &s)
 {
     DbState &d = state(s.st);
     need_db(s.st);
     std::string name = s.c.name();
+    int32_t n = blob_number(name);
     s.c.expect_word("TO");
     std::string file = text_operand(s.c);
     s.c.expect_end();
-    int32_t n = 0;
-    if (name.size() > 1 && name[0] == '$' && name.find_first_not_of("0123456789", 1) == std::string::npos &&
-        name.size() < 11)
-        n = static_cast<int32_t>(std::min<long long>(std::stoll(name.substr(1)), INT32_MAX));
     auto found = d.blobs.find(n);
     if (found == d.blobs.end())
         fail_db(E_NO_BLOB, name);

@@ -7,6 +7,7 @@
 #include "dozrow.h"
 #include "qytest.h"
 #include "vxtest.h"
+#include "vxutil.h"
 
 #include <csignal>
 #include <cstring>
@@ -532,7 +533,14 @@ TEST_F(Database, PackedRowsCarryBlobsThatSurviveUpdates)
     std::filesystem::remove(out);
     ok("PRINT BLOB $" + std::to_string(shown.id2) + " TO '" + out + "'");
     EXPECT_EQ(std::filesystem::file_size(out), bytes.size());
+    // the same blob by the long form of its name: a first id of 0
+    char id2[8];
+    int_base32(static_cast<uint32_t>(shown.id2), id2, 0);
+    std::filesystem::remove(out);
+    ok(std::string("PRINT BLOB PICS_0_") + id2 + " TO '" + out + "'");
+    EXPECT_EQ(std::filesystem::file_size(out), bytes.size());
     EXPECT_EQ(run("PRINT BLOB $99 TO '" + out + "'"), "0/153/0");
+    EXPECT_EQ(run("PRINT BLOB PICS_1_1 TO '" + out + "'"), "0/153/0");
 
     // with a retrieval procedure each blob of a result is handed to it
     static std::vector<std::string> taken;
