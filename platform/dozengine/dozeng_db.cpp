@@ -1618,6 +1618,9 @@ bool st_delete(Stmt &s)
     std::vector<Value> row;
     ds::RowId id;
     while (cur.next(row, &id)) {
+        // rows the user's restriction hides are not the user's to delete
+        if (!passes_restriction(s.st, src.restrict[0].get(), row))
+            continue;
         if (where) {
             ctx.row = &row;
             Value v = evaluate(*where, ctx);

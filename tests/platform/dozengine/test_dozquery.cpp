@@ -643,6 +643,12 @@ TEST_F(Query, PrivilegesLimitWhatAUserReadsAndChanges)
     ok_on(*joe, "OPEN DEMO");
     EXPECT_EQ(rows("DISPLAY NAME FROM EMP", joe.get()), (V{"ANN", "BOB"}));
     EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM EMP WHERE SAL>0", joe.get()), V{"1"});
+    // the row editor passes over the rows the restriction hides
+    EXPECT_EQ(rows("FETCH FIRST FROM EMP", joe.get()), V{"ANN|10|3000"});
+    EXPECT_EQ(rows("FETCH NEXT FROM EMP", joe.get()), V{"BOB|10|-"});
+    EXPECT_EQ(codes("FETCH NEXT FROM EMP", 0, joe.get()), "0/7/0");
+    EXPECT_EQ(rows("FETCH LAST FROM EMP", joe.get()), V{"BOB|10|-"});
+    EXPECT_EQ(codes("FETCH FROM EMP WHERE NAME='CAROL'", 0, joe.get()), "0/9/0");
     struct Refused {
         const char *text, *want;
     } refused[] = {
@@ -653,11 +659,17 @@ TEST_F(Query, PrivilegesLimitWhatAUserReadsAndChanges)
     };
     for (const Refused &r : refused)
         EXPECT_EQ(codes(r.text, 0, joe.get()), r.want) << r.text;
+    // with WRITE a restricted user deletes only the rows it sees
+    ok("GRANT 'WRITE' TO JOE ON EMP WHERE DEPT=10");
+    Status del = run("DELETE FROM EMP WHERE SAL>0 OR SAL=NULL", 0, nullptr, joe.get());
+    EXPECT_EQ(del.error, 0);
+    EXPECT_EQ(del.rows, 1);
+    EXPECT_EQ(rows("DISPLAY NAME FROM EMP"), (V{"CAROL", "BOB", "DAN", "EVE"}));
     // the result table is the user's own
     EXPECT_EQ(codes("SELECT NAME FROM EMP", 0, joe.get()), "ok");
     // without an entry of its own the user has the %DEFAULT entry
     ok("GRANT 'DEFAULT' TO JOE ON EMP");
-    EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM EMP", joe.get()), V{"5"});
+    EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM EMP", joe.get()), V{"4"});
     ok("DROP USER JOE");
     EXPECT_EQ(rows("DISPLAY %UNAME FROM %PRIVS WHERE %UNAME='JOE'"), V{});
 }
