@@ -566,3 +566,72 @@ TEST_F(Database, PackedRowsCarryBlobsThatSurviveUpdates)
     EXPECT_EQ(taken.size(), 1u);
     doz_clear_blob_write_specs();
 }
+
+// A load of 10,000 packed rows in batches of 1,000, with repeated and
+// missing keys, counts what it wrote and rejected; a second user with a
+// restricted privilege then reads only its rows.
+TEST_F(Database, BatchedLoadsCountRejectsAndRestrictedUsersSeeTheirRows)
+{
+    constexpr uint32_t WRITE = DOZ_M_FLAGS | DOZ_M_WAIT;
+    ok("CREATE LOAD[20000] AS N PRIMARY,NAME NULL CONFIGURE AS EXTENSIBLE NOCACHED SLOTTED");
+    std::vector<DozColDesc> cols(2);
+    cols[0] = DozColDesc{DOZ_T_STRING, 10, -1, {}, 0, "NAME"};
+    cols[1] = DozColDesc{DOZ_T_LONG, 9, -1, {}, 0, "N"};
+    DozLayout layout;
+    ASSERT_TRUE(doz_layout(cols, true, layout));
+    ASSERT_LE(layout.row_size * 1000, doz_get_qbuffersize(cid));
+    int written = 0, rejected = 0, fresh = 0;
+    for (int batch = 0; batch < 10; batch++) {
+        memset(b, 0, static_cast<size_t>(layout.row_size) * 1000);
+        for (int i = 0; i < 1000; i++) {
+            int n = batch * 1000 + i;
+            unsigned char *row = b + static_cast<size_t>(i) * static_cast<size_t>(layout.row_size);
+            std::string name = n % 2 ? "ODD" : "EVEN";
+            doz_put(row, layout.fields[0], name.c_str(), 1, true);
+            int32_t key = n % 10 == 9 ? n - 9 : n;  // every tenth repeats a key
+            doz_put(row, layout.fields[1], &key, 1, n % 25 != 24);  // every 25th has none
+            fresh += n % 10 != 9 && n % 25 != 24;
+        }
+        ASSERT_EQ(doz_set_buffer_rows(cid, 1000), 0);
+        ok("WRITE NAME, N TO LOAD", WRITE);
+        written += rows();
+        rejected += status_at(cid, 5);
+    }
+    EXPECT_EQ(written, fresh);
+    EXPECT_EQ(written + rejected, 10000);
+    ok("DISPLAY COUNT N AS C FROM LOAD");
+    EXPECT_EQ(l32(0), fresh);
+
+    ok("CREATE USER GUEST, 'G' WITH 'SELECT'");
+    ok("GRANT 'READ' TO GUEST ON LOAD WHERE N<100 AND NAME='ODD'");
+    ok("CLOSE");
+    ok("OPEN " + name);
+    int guest = -1;
+    ASSERT_EQ(__doz_init(&guest, "", "GUEST", DOZ_START_WORD), 0);
+    ASSERT_NE(doz_create_buffer(guest, 200000), nullptr);
+    auto on_guest = [&](const std::string &text) {
+        EXPECT_EQ(doz_querym(guest, text.c_str(), SIMPLE), 0) << text;
+        return doz_error(guest) ? codes(guest) : std::string("ok");
+    };
+    EXPECT_EQ(on_guest("SET %PASS 'G'"), "ok");
+    EXPECT_EQ(on_guest("OPEN " + name), "ok");
+    EXPECT_EQ(on_guest("DISPLAY N FROM LOAD"), "ok");
+    int st[6] = {};
+    doz_get_qstatus(guest, st);
+    // odd keys below 100 that were stored: not 9, 19, ... (repeats) nor 49, 99 (no key)
+    std::vector<int> seen;
+    const unsigned char *gb = static_cast<const unsigned char *>(doz_get_qbuffer(guest));
+    for (int r = 0; r < st[DOZ_ST_ROWS]; r++) {
+        int32_t v;
+        memcpy(&v, gb + 4 * r, 4);
+        seen.push_back(v);
+    }
+    std::vector<int> want;
+    for (int n = 1; n < 100; n += 2)
+        if (n % 10 != 9 && n % 25 != 24)
+            want.push_back(n);
+    EXPECT_EQ(seen, want);
+    EXPECT_EQ(on_guest("DELETE FROM LOAD"), "0/151/0");
+    EXPECT_EQ(on_guest("DISPLAY NAME FROM EMP"), "ok") << "the %DEFAULT entry lets everyone read";
+    doz_term(guest);
+}
