@@ -377,13 +377,25 @@ TEST_F(Interpreter, StopEndsAQueryWithCodeSeven)
     EXPECT_LT(got.per_buffer.size(), 10000u);
     EXPECT_EQ(status_at(cid, DOZ_ST_ROWS), static_cast<int>(got.rows.size()));
 
-    // Stopped from elsewhere while nothing comes back.
+    // Stopped from elsewhere while nothing comes back.  An abort that
+    // reaches the interpreter before it has taken the statement from its
+    // queue is not kept for the statement, so the stopper repeats it while
+    // the request is pending, as the query manager does.
     std::thread stopper([&] {
         sigset_t all;
         sigfillset(&all);
         pthread_sigmask(SIG_BLOCK, &all, nullptr);
-        if (vxtest::wait_for([&] { return doz_busy(cid) == 1; }, 10s))
-            doz_abort(cid);
+        if (!vxtest::wait_for([&] { return doz_busy(cid) == 1; }, 10s))
+            return;
+        vxtest::wait_for(
+            [&] {
+                if (doz_busy(cid) != 1)
+                    return true;
+                doz_abort(cid);
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                return false;
+            },
+            30s);
     });
     ASSERT_EQ(doz_querym(cid, "TEST HOLD", DOZ_M_WAIT), 0);
     stopper.join();
