@@ -635,3 +635,115 @@ TEST_F(Database, BatchedLoadsCountRejectsAndRestrictedUsersSeeTheirRows)
     EXPECT_EQ(on_guest("DISPLAY NAME FROM EMP"), "ok") << "the %DEFAULT entry lets everyone read";
     doz_term(guest);
 }
+
+// The row editor's cursor: the descriptor table of an unevaluated
+// DISPLAY *, rows added with WRITE *, a walk over both ends with the
+// codes 7, 8, 9 and 21 (query code 0) that leaves the current row where it
+// was, an update in place, and deletes that move the current row to the
+// next, else the previous, else nowhere.
+TEST_F(Database, TheRowEditorWalksBothEndsAndKeepsItsCurrentRow)
+{
+    constexpr uint32_t WRITE = DOZ_M_FLAGS | DOZ_M_WAIT;
+    ok("CREATE ED[20] AS NAME PRIMARY,N NULL CONFIGURE AS EXTENSIBLE NOCACHED SLOTTED");
+    got = Got{};
+    doz_set_eob_proc(cid, collect);
+    ok("DISPLAY * FROM ED", FULL | DOZ_M_NOEVAL);
+    EXPECT_EQ(got.per_buffer, std::vector<int>{0});
+    ASSERT_EQ(got.table.size(), 2u);
+    EXPECT_STREQ(got.table[0].name, "NAME");
+    EXPECT_STREQ(got.table[1].name, "N");
+    EXPECT_TRUE(got.rows.empty());
+    DozLayout layout;
+    ASSERT_TRUE(doz_layout(got.table, true, layout));
+    const size_t row_size = static_cast<size_t>(layout.row_size);
+    auto pack = [&](int at, const char *n, int32_t v) {
+        unsigned char *row = b + static_cast<size_t>(at) * row_size;
+        memset(row, 0, row_size);
+        doz_put(row, layout.fields[0], n, 1, true);
+        doz_put(row, layout.fields[1], &v, 1, true);
+    };
+    auto shown = [&] {
+        int n = 0;
+        bool present = false;
+        std::string s = reinterpret_cast<const char *>(doz_get(b, layout.fields[0], &n, &present));
+        int32_t v;
+        memcpy(&v, doz_get(b, layout.fields[1], &n, &present), 4);
+        return s + "=" + std::to_string(v);
+    };
+    struct Step {
+        std::string statement, result, row;  // row: the current one afterwards
+    };
+    // Runs the steps; each fetch that succeeds delivers exactly one row.
+    auto walk = [&](const std::vector<Step> &steps) {
+        for (const auto &s : steps) {
+            bool fetch = s.statement.starts_with("FETCH");
+            EXPECT_EQ(run(s.statement, fetch ? WRITE : SIMPLE), s.result) << s.statement;
+            if (fetch && s.result == "ok") {
+                EXPECT_EQ(rows(), 1) << s.statement;
+            }
+            if (s.row.empty())
+                continue;
+            ASSERT_EQ(run("FETCH CURRENT FROM ED", WRITE), "ok") << s.statement;
+            EXPECT_EQ(shown(), s.row) << "current after " << s.statement;
+        }
+    };
+
+    // an empty table has no current row
+    walk({{"FETCH FIRST FROM ED", "0/21/0", ""},
+          {"FETCH NEXT FROM ED", "0/21/0", ""},
+          {"FETCH LAST FROM ED", "0/21/0", ""},
+          {"DELETE CURRENT FROM ED", "0/21/0", ""}});
+
+    pack(0, "ANN", 1);
+    pack(1, "BOB", 2);
+    pack(2, "CAT", 3);
+    ASSERT_EQ(doz_set_buffer_rows(cid, 3), 0);
+    ok("WRITE * TO ED", WRITE);
+    EXPECT_EQ(rows(), 3);
+    doz_set_buffer_rows(cid, 1000);
+
+    walk({{"FETCH CURRENT FROM ED", "0/21/0", ""},
+          {"FETCH FIRST FROM ED", "ok", "ANN=1"},
+          {"FETCH PREVIOUS FROM ED", "0/8/0", "ANN=1"},
+          {"FETCH NEXT FROM ED", "ok", "BOB=2"},
+          {"FETCH NEXT FROM ED", "ok", "CAT=3"},
+          {"FETCH NEXT FROM ED", "0/7/0", "CAT=3"},
+          {"FETCH FIRST FROM ED", "ok", "ANN=1"},
+          {"FETCH LAST FROM ED", "ok", "CAT=3"},
+          {"FETCH NEXT FROM ED", "0/7/0", "CAT=3"},
+          {"FETCH PREVIOUS FROM ED", "ok", "BOB=2"},
+          {"FETCH PREVIOUS FROM ED", "ok", "ANN=1"},
+          {"FETCH PREVIOUS FROM ED", "0/8/0", "ANN=1"},
+          // a search from the start, then its repetition from the current row
+          {"FETCH FROM ED WHERE N>1", "ok", "BOB=2"},
+          {"FETCH FROM ED", "ok", "CAT=3"},
+          {"FETCH FROM ED", "0/9/0", "CAT=3"},
+          {"FETCH FROM ED WHERE N>5", "0/9/0", "CAT=3"}});
+
+    // the current row is replaced in its place
+    ASSERT_EQ(run("FETCH FIRST FROM ED", WRITE), "ok");
+    pack(0, "ANN", 10);
+    doz_set_buffer_rows(cid, 1);
+    ok("UPDATE CURRENT FROM ED", WRITE);
+    doz_set_buffer_rows(cid, 1000);
+    walk({{"FETCH NEXT FROM ED", "ok", "BOB=2"}, {"FETCH PREVIOUS FROM ED", "ok", "ANN=10"}});
+    ok("DISPLAY COUNT N AS C FROM ED");
+    EXPECT_EQ(l32(0), 3);
+
+    // deletes: the next row becomes current, at the end the previous, and
+    // with the last row gone there is none
+    walk({{"FETCH FIRST FROM ED", "ok", "ANN=10"},
+          {"DELETE CURRENT FROM ED", "ok", "BOB=2"},
+          {"FETCH LAST FROM ED", "ok", "CAT=3"},
+          {"DELETE CURRENT FROM ED", "ok", "BOB=2"},
+          {"DELETE CURRENT FROM ED", "ok", ""},
+          {"FETCH CURRENT FROM ED", "0/21/0", ""},
+          {"DELETE CURRENT FROM ED", "0/21/0", ""},
+          {"FETCH FIRST FROM ED", "0/21/0", ""}});
+    pack(0, "DAN", 4);
+    doz_set_buffer_rows(cid, 1);
+    EXPECT_EQ(run("UPDATE CURRENT FROM ED", WRITE), "0/21/0");
+    doz_set_buffer_rows(cid, 1000);
+    ok("DISPLAY COUNT N AS C FROM ED");
+    EXPECT_EQ(l32(0), 0);
+}
