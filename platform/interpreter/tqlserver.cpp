@@ -15,10 +15,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
+#include <fcntl.h>
 #include <sys/ipc.h>
 #include <sys/msg.h>
 #include <sys/shm.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -46,6 +49,7 @@ struct Server {
     const TqlEngine *engine = nullptr;
     void *engine_state = nullptr;
     TqlSession session;
+    std::string fifo_dir, fifo_path;  // for blobs to the retrieval procedure
 };
 
 Server srv;
@@ -56,6 +60,10 @@ Server srv;
         shmdt(srv.buffer);
     if (srv.engine && srv.engine_state)
         srv.engine->close(srv.engine_state);
+    if (!srv.fifo_path.empty()) {
+        unlink(srv.fifo_path.c_str());
+        rmdir(srv.fifo_dir.c_str());
+    }
     terminate_qerror_handling(0);
     exit(status);
 }
@@ -209,7 +217,7 @@ std::string host_getresp(void *, const char *prompt, int flag)
     return std::string(t, strnlen(t, static_cast<size_t>(std::clamp(n, 0, 81))));
 }
 
-int host_read_blob(void *, const char ident[28], const char *source, const char *destination, int *error)
+void post_read_blob(const char ident[28], const char *source, const char *destination)
 {
     static DozReadBlobMsg m;
     memset(&m, 0, sizeof m);
@@ -221,11 +229,131 @@ int host_read_blob(void *, const char ident[28], const char *source, const char 
     m.source_offset = 0;
     m.destination_offset = static_cast<int32_t>(ls + 1);
     send(&m, 40 + ls + 1 + ld + 1);
-    DozMsg r;
-    int n = wait_reply(DOZ_READ_BLOB_REPLY, r);
+}
+
+int blob_result(const DozMsg &r, int n, int *error)
+{
     const auto &reply = reinterpret_cast<const DozBlobReplyMsg &>(r);
     *error = n >= 8 ? reply.error : 0;
     return n >= 8 ? reply.result : -1;
+}
+
+// The reply `code` if the client has sent it, without waiting; other
+// messages are dropped as by wait_reply, and TERM ends the program.
+bool poll_reply(int code, DozMsg &m, int &n)
+{
+    for (;;) {
+        ssize_t k = msgrcv(srv.msqid, &m, doz_msg_size(DOZ_RECV_ROOM), DOZ_TO_SERVER, IPC_NOWAIT);
+        if (k < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == ENOMSG)
+                return false;
+            leave(errno == EIDRM || errno == EINVAL ? 0 : 1);
+        }
+        if (k < 8)
+            continue;
+        if (m.h.code == code) {
+            n = static_cast<int>(k - 8);
+            return true;
+        }
+        if (m.h.code == DOZ_TERM)
+            leave(0);
+    }
+}
+
+// The fifo through which result blobs reach the client's retrieval
+// procedure: made at first use in a folder of our own (its path must fit
+// the 31 characters SET_FIFO carries), removed when the program leaves.
+const char *blob_fifo()
+{
+    if (srv.fifo_path.empty()) {
+        char dir[] = "/tmp/tqlXXXXXX";
+        if (!mkdtemp(dir))
+            return nullptr;
+        std::string path = std::string(dir) + "/fifo";
+        if (mkfifo(path.c_str(), 0600) != 0) {
+            rmdir(dir);
+            return nullptr;
+        }
+        srv.fifo_dir = dir;
+        srv.fifo_path = path;
+    }
+    return srv.fifo_path.c_str();
+}
+
+// Delivers the bytes of `in` to the client's retrieval procedure through
+// the fifo: announce it, send READ_BLOB without paths, and write once the
+// client has opened it for reading.  A client that answers without
+// opening it, or stops reading early, leaves us free to go on.
+int read_blob_by_fifo(const char *fifo, const char ident[28], int in, int *error)
+{
+    static DozTextMsg announce;
+    memset(&announce, 0, sizeof announce);
+    announce.h.code = DOZ_SET_FIFO;
+    snprintf(announce.text, sizeof announce.text, "%s", fifo);
+    send(&announce, strlen(announce.text) + 1);
+    post_read_blob(ident, "", "");
+    DozMsg r;
+    int n = -1;
+    int out = -1;
+    bool replied = false;
+    while (!replied) {
+        out = open(fifo, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (out >= 0 || (errno != ENXIO && errno != EINTR))
+            break;
+        replied = poll_reply(DOZ_READ_BLOB_REPLY, r, n);
+        if (!replied && client_gone())
+            leave(0);
+        if (!replied) {
+            struct timespec pause {0, 2'000'000};
+            nanosleep(&pause, nullptr);
+        }
+    }
+    if (out >= 0) {
+        fcntl(out, F_SETFL, fcntl(out, F_GETFL) & ~O_NONBLOCK);
+        struct sigaction ignore {}, old {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGPIPE, &ignore, &old);  // a reader gone early gives EPIPE
+        char chunk[65536];
+        for (bool going = true; going;) {
+            ssize_t k = ::read(in, chunk, sizeof chunk);
+            if (k < 0 && errno == EINTR)
+                continue;
+            going = k > 0;
+            for (ssize_t at = 0; going && at < k;) {
+                ssize_t w = ::write(out, chunk + at, static_cast<size_t>(k - at));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                going = w > 0;
+                at += going ? w : 0;
+            }
+        }
+        close(out);
+        sigaction(SIGPIPE, &old, nullptr);
+    }
+    if (!replied)
+        n = wait_reply(DOZ_READ_BLOB_REPLY, r);
+    return blob_result(r, n, error);
+}
+
+int host_read_blob(void *, const char ident[28], const char *source, const char *destination, int *error)
+{
+    // Without a destination the bytes go through the fifo when we can
+    // read them; otherwise the client reads the source itself.
+    if (!*destination && *source) {
+        const char *fifo = blob_fifo();
+        int in = fifo ? open(source, O_RDONLY | O_CLOEXEC) : -1;
+        if (in >= 0) {
+            int r = read_blob_by_fifo(fifo, ident, in, error);
+            close(in);
+            return r;
+        }
+    }
+    post_read_blob(ident, source, destination);
+    DozMsg r;
+    int n = wait_reply(DOZ_READ_BLOB_REPLY, r);
+    return blob_result(r, n, error);
 }
 
 int host_write_blob(void *, const char *destination, uint64_t spec, int *error)
@@ -237,9 +365,7 @@ int host_write_blob(void *, const char *destination, uint64_t spec, int *error)
     send(&m, 272);
     DozMsg r;
     int n = wait_reply(DOZ_WRITE_BLOB_REPLY, r);
-    const auto &reply = reinterpret_cast<const DozBlobReplyMsg &>(r);
-    *error = n >= 8 ? reply.error : 0;
-    return n >= 8 ? reply.result : -1;
+    return blob_result(r, n, error);
 }
 
 bool chan_eob(void *, int rows, int data_bytes)

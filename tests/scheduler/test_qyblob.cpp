@@ -41,8 +41,11 @@ int32_t first_long(int cid)
 std::string retrieved;
 int retrieved_number = -1;
 std::string retrieved_ident;
+bool retrieved_by_fifo = false;
 int keep_blob(int, int fd, const char *ident, int number)
 {
+    struct stat st;
+    retrieved_by_fifo = fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode);
     char buf[256];
     ssize_t n;
     retrieved.clear();
@@ -87,6 +90,7 @@ TEST_F(Interpreter, BlobsDeliveredByTheInterpreter)
         ASSERT_EQ(doz_querym(cid, q.c_str(), DOZ_M_WAIT), 0);
         EXPECT_EQ(first_long(cid), 0);
         EXPECT_EQ(retrieved, bytes);
+        EXPECT_TRUE(retrieved_by_fifo) << "through the fifo the interpreter announced";
         EXPECT_EQ(retrieved_number, 0);
         DozBlobDesc d{};
         memcpy(&d, retrieved_ident.data(), 28);

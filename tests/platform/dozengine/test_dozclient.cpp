@@ -5,6 +5,7 @@
 // interpreter was killed in the middle of a statement.
 
 #include "dozrow.h"
+#include "dozvalue.h"
 #include "qytest.h"
 #include "vxtest.h"
 #include "vxutil.h"
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using qytest::Interpreter;
@@ -746,4 +748,119 @@ TEST_F(Database, TheRowEditorWalksBothEndsAndKeepsItsCurrentRow)
     doz_set_buffer_rows(cid, 1000);
     ok("DISPLAY COUNT N AS C FROM ED");
     EXPECT_EQ(l32(0), 0);
+}
+
+// Blobs of a result handed to the client's retrieval procedure come
+// through the fifo the interpreter announced: each blob of each row and
+// column whole (also when larger than a pipe holds), numbered from 0 in
+// each query and named apart.  A procedure that stops reading early
+// leaves the interpreter able to go on.
+namespace {
+struct Taken {
+    bool fifo = false;
+    std::string bytes;
+    int number = -1;
+    DozBlobDesc ident{};
+};
+std::vector<Taken> taken;
+size_t read_at_most = SIZE_MAX;
+
+int take_blob(int, int fd, const char *ident, int number)
+{
+    Taken t;
+    struct stat st;
+    t.fifo = fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode);
+    char chunk[4096];
+    for (ssize_t k; t.bytes.size() < read_at_most && (k = read(fd, chunk, sizeof chunk)) > 0;)
+        t.bytes.append(chunk, static_cast<size_t>(k));
+    t.number = number;
+    memcpy(&t.ident, ident, 28);
+    taken.push_back(t);
+    return 0;
+}
+}  // namespace
+
+TEST_F(Database, ResultBlobsReachTheRetrievalProcedureWholeThroughTheFifo)
+{
+    constexpr uint32_t WRITE = DOZ_M_FLAGS | DOZ_M_WAIT;
+    ok("CREATE ITEM PA AS BLOB CLASS 1");
+    ok("CREATE ITEM PB AS BLOB CLASS 2");
+    ok("CREATE TWO[10] AS NAME PRIMARY,PA NULL ,PB NULL CONFIGURE AS EXTENSIBLE NOCACHED SLOTTED");
+    // row r, column c: distinct bytes; one blob far larger than a pipe
+    std::string content[2][2];
+    DozBlobWriteSpec specs[2][2] = {};
+    for (int r = 0; r < 2; r++)
+        for (int c = 0; c < 2; c++) {
+            size_t size = r == 1 && c == 0 ? 300000 : 1000u + static_cast<size_t>(r * 2 + c);
+            for (size_t i = 0; i < size; i++)
+                content[r][c] += static_cast<char>((i * (3 + r * 2 + c) + i / 251) & 0xff);
+            std::string path = where + "/b" + std::to_string(r) + std::to_string(c);
+            std::ofstream(path, std::ios::binary) << content[r][c];
+            specs[r][c].kind = 1;
+            snprintf(specs[r][c].path, sizeof specs[r][c].path, "%s", path.c_str());
+        }
+    std::vector<DozColDesc> cols(3);
+    cols[0] = DozColDesc{DOZ_T_STRING, 10, -1, {}, 0, "NAME"};
+    cols[1] = DozColDesc{DOZ_T_BLOB, 1, -1, {}, 0, "PA"};
+    cols[2] = DozColDesc{DOZ_T_BLOB, 2, -1, {}, 0, "PB"};
+    DozLayout layout;
+    ASSERT_TRUE(doz_layout(cols, true, layout));
+    const char *names[] = {"ANN", "BOB"};
+    memset(b, 0, static_cast<size_t>(layout.row_size) * 2);
+    for (int r = 0; r < 2; r++) {
+        unsigned char *row = b + static_cast<size_t>(r) * static_cast<size_t>(layout.row_size);
+        doz_put(row, layout.fields[0], names[r], 1, true);
+        for (int c = 0; c < 2; c++) {
+            DozBlobDesc d{};
+            doz_set_blob_write_spec(&d, &specs[r][c]);
+            doz_put(row, layout.fields[1 + c], &d, 1, true);
+        }
+    }
+    ASSERT_EQ(doz_set_buffer_rows(cid, 2), 0);
+    ok("WRITE NAME, PA, PB TO TWO", WRITE);
+    EXPECT_EQ(rows(), 2);
+    doz_set_buffer_rows(cid, 1000);
+    doz_clear_blob_write_specs();
+
+    taken.clear();
+    read_at_most = SIZE_MAX;
+    ASSERT_EQ(doz_set_blob_retrieval_proc(cid, take_blob), 0);
+    for (int round = 0; round < 2; round++) {
+        taken.clear();
+        ok("DISPLAY PA,PB FROM TWO SEQUENCE BY NAME");
+        ASSERT_EQ(rows(), 2);
+        ASSERT_EQ(taken.size(), 4u);
+        std::set<std::string> blob_names;
+        std::set<int> numbers;
+        for (int r = 0; r < 2; r++)
+            for (int c = 0; c < 2; c++) {
+                DozBlobDesc d;
+                memcpy(&d, b + (r * 2 + c) * sizeof d, sizeof d);
+                EXPECT_EQ(static_cast<size_t>(d.size), content[r][c].size()) << r << c;
+                const Taken *t = nullptr;
+                for (const auto &k : taken)
+                    if (k.ident.id1 == d.id1 && k.ident.id2 == d.id2)
+                        t = &k;
+                ASSERT_NE(t, nullptr) << "row " << r << " column " << c;
+                EXPECT_TRUE(t->fifo) << r << c;
+                EXPECT_TRUE(t->bytes == content[r][c]) << r << c << ": " << t->bytes.size() << " bytes";
+                char name[DOZ_BLOB_NAME_SIZE];
+                blob_names.insert(doz_blob_name(&d, name));
+                numbers.insert(t->number);
+            }
+        EXPECT_EQ(blob_names.size(), 4u) << "each blob named apart";
+        EXPECT_EQ(numbers, (std::set<int>{0, 1, 2, 3})) << "numbered from 0 in each query";
+    }
+
+    // a procedure that takes only the start of each blob
+    taken.clear();
+    read_at_most = 10;
+    ok("DISPLAY PA FROM TWO SEQUENCE BY NAME");
+    ASSERT_EQ(taken.size(), 2u);
+    read_at_most = SIZE_MAX;
+    taken.clear();
+    ok("DISPLAY PA FROM TWO WHERE NAME='BOB'");
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_TRUE(taken[0].bytes == content[1][0]) << taken[0].bytes.size();
+    doz_set_blob_retrieval_proc(cid, nullptr);
 }
