@@ -151,7 +151,7 @@ struct DbLayer;
 
 // Rows the client packed into its buffer for WRITE and UPDATE CURRENT,
 // read in the layout of the statement's columns.  A blob field that came
-// without bytes (no write specification) is marked in `keep`: an update
+// without bytes (no write request) is marked in `keep`: an update
 // leaves the stored blob as it is.
 struct InputRows {
     std::vector<std::vector<Value>> rows;

@@ -239,7 +239,7 @@ int deliver_blobs(Engine *e, TqlHost *host, const std::vector<std::pair<int32_t,
     return 0;
 }
 
-// The bytes of a blob the client sends for a write specification, fetched
+// The bytes of a blob the client sends for a blob write request, fetched
 // through a file of our own in the server directory.
 bool fetch_blob(Engine *e, uint64_t spec, std::string &bytes)
 {

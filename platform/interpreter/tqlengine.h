@@ -37,7 +37,7 @@ struct TqlHost {
     std::string (*get_response)(void *self, const char *prompt, int flag) = nullptr;
     // Blob transfers through the client: a blob delivered from `source`
     // (to `destination`, or to the client's retrieval procedure when that
-    // is empty), and the bytes of the write specification `spec` of a row
+    // is empty), and the bytes of the blob write request `spec` of a row
     // the client sent, fetched into `destination`.  The client's result
     // code; its errno in `error`.
     int (*read_blob)(void *self, const char ident[28], const char *source, const char *destination,

@@ -281,7 +281,7 @@ struct DozWriteBlobMsg {
     DozHeader h;
     int32_t unused;
     char destination[260];  // 20 to 279; empty = the fifo
-    uint64_t spec;          // the write specification, handed back as it came in the row
+    uint64_t spec;          // the blob write request's token, handed back as it came in the row
 };
 static_assert(offsetof(DozWriteBlobMsg, destination) == 20 && offsetof(DozWriteBlobMsg, spec) == 280 &&
               sizeof(DozWriteBlobMsg) == 288);

@@ -123,7 +123,7 @@ bool doz_callback_abandoned();
 
 // What a row of the program's own (a load, the row editor) sends for one
 // blob: kind 0 nothing, 1 the file `path`, 2 the procedure called with
-// `argument`, 3 the procedure called with the specification's address.
+// `argument`, 3 the procedure called with this request's own address.
 struct DozBlobWriteSpec {
     int32_t kind;
     int32_t argument;
@@ -131,7 +131,7 @@ struct DozBlobWriteSpec {
     void (*proc)(long value, int fd);
 };
 // Puts a token for `spec` into bytes 16 to 23 of the descriptor.  The
-// interpreter hands the token back; only specifications registered here
+// interpreter hands the token back; only requests registered here
 // (and not cleared since) are used, never an address from elsewhere.
 void doz_set_blob_write_spec(DozBlobDesc *desc, DozBlobWriteSpec *spec);
 void doz_clear_blob_write_specs();
