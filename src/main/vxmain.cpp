@@ -454,12 +454,8 @@ int vx_main(int argc, char **argv)
     set_other_fonts();
 
     // 11. Catalogue.
-    std::string base = std::string(adata.install_dir) + "/messages/SUN4SOLARIS/";
-    const char *lang = getenv("LANG");
-    if (lang && *lang)
-        adata.catd = nl_catopen((base + lang + "/vostrelane.cat").c_str(), 0);
-    if (adata.catd == NL_NO_CATALOGUE)
-        adata.catd = nl_catopen((base + "C/vostrelane.cat").c_str(), 0);
+    int status;
+    adata.catd = open_msg_catalogue(adata.install_dir, "vostrelane", &status);
     if (adata.catd == NL_NO_CATALOGUE) {
         fputs("Vostrelane. Failed to open message catalogue for $LANG and C\n", stderr);
         exit(1);

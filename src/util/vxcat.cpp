@@ -59,6 +59,10 @@ nl_catd open_msg_catalogue(const char *client_dir, const char *name, int *status
         *status = 0;
         return cd;
     }
+    if (strcmp(lang, "C") == 0) {  // the C catalogue was the one just tried
+        *status = 2;
+        return NL_NO_CATALOGUE;
+    }
     path = std::string(dir) + "/messages/SUN4SOLARIS/C/" + name + ".cat";
     cd = nl_catopen(path.c_str(), 0);
     *status = cd == NL_NO_CATALOGUE ? 2 : 1;
