@@ -28,8 +28,7 @@
 #include <unistd.h>
 
 Widget displevel = nullptr;
-static Widget query_window = nullptr;
-static Atom wm_delete_window, wm_save_yourself;
+static Atom wm_delete_window;
 
 // SIGINT and SIGQUIT end the program, but the exit steps are not safe in a
 // signal handler: the handler writes a byte to a pipe that the main loop
@@ -96,8 +95,7 @@ void initialise_query_window()
     XmAddWMProtocolCallback(toplevel, wm_delete_window, shell_close_cb, nullptr);
     if (adata.runMode != RUN_INTERACTIVE)
         return;
-    query_window = XmCreateMainWindow(toplevel, const_cast<char *>("queryWindow"), nullptr, 0);
-    XtManageChild(query_window);
+    XtManageChild(XmCreateMainWindow(toplevel, const_cast<char *>("queryWindow"), nullptr, 0));
 }
 
 Widget initialise_display_window(Boolean iconic)
@@ -221,10 +219,7 @@ void startup_sequence(Boolean iconic)
         fputs(vx_msgf(adata.catd, MAIN_CREATING_UI).c_str(), stdout);
     initialise_graphics();
 
-    Display *dpy = XtDisplay(toplevel);
-    wm_delete_window = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
-    wm_save_yourself = XInternAtom(dpy, "WM_SAVE_YOURSELF", False);
-    (void)wm_save_yourself;
+    wm_delete_window = XInternAtom(XtDisplay(toplevel), "WM_DELETE_WINDOW", False);
 
     initialise_query_window();
     displevel = initialise_display_window(iconic);
