@@ -336,12 +336,23 @@ struct DbAccess {
         return rc == SQLITE_DONE ? Fault{} : sql_fault(d.db_, rc);
     }
 
-    // Runs a statement without parameters through the kept statements.
-    static Fault step(Database &d, const std::string &sql)
+    static void bind(sqlite3_stmt *st, int i, int v) { sqlite3_bind_int(st, i, v); }
+    static void bind(sqlite3_stmt *st, int i, int64_t v) { sqlite3_bind_int64(st, i, v); }
+    static void bind(sqlite3_stmt *st, int i, const std::string &v)
+    {
+        sqlite3_bind_text(st, i, v.c_str(), -1, SQLITE_TRANSIENT);
+    }
+
+    // Runs a statement through the kept statements, its parameters bound
+    // in order.
+    template <class... A>
+    static Fault step(Database &d, const std::string &sql, const A &...args)
     {
         Stmt st;
         if (Fault f = prep(d, sql, st); !f.ok())
             return f;
+        [[maybe_unused]] int i = 0;
+        (bind(st, ++i, args), ...);
         return run(d, st);
     }
 
@@ -374,12 +385,7 @@ struct DbAccess {
 
     static Fault count_rows(Database &d, int64_t id, int delta)
     {
-        Stmt st;
-        if (Fault f = prep(d, "UPDATE doz_relations SET nrows=nrows+? WHERE id=?", st); !f.ok())
-            return f;
-        sqlite3_bind_int(st, 1, delta);
-        sqlite3_bind_int64(st, 2, id);
-        return run(d, st);
+        return step(d, "UPDATE doz_relations SET nrows=nrows+? WHERE id=?", delta, id);
     }
 
     // Forgets table definitions another connection may have changed.
@@ -506,6 +512,15 @@ struct DbAccess {
         return {};
     }
 
+    // A user table this connection may change: not a system relation and
+    // not held by another connection with USE.
+    static Fault changeable_table(Database &d, const std::string &name, std::shared_ptr<TableEntry> &out)
+    {
+        if (Fault f = user_table(d, name, out); !f.ok())
+            return f;
+        return not_used_by_other(d, *out);
+    }
+
     // Dictionary room: a FIXED dictionary table refuses rows past its size.
     static Fault room(Database &d, const char *systable, int64_t adding)
     {
@@ -623,18 +638,8 @@ Fault Database::create_item(const Item &in)
             return db_fault(ITEM_EXISTS, it.name);
         if (Fault f = DbAccess::room(*this, "%ITEMS", 1); !f.ok())
             return f;
-        S st;
-        if (Fault f = DbAccess::prep(*this, "INSERT INTO doz_items VALUES(?, ?, ?, ?, ?, ?, ?)", st); !f.ok())
-            return f;
-        sqlite3_bind_text(st, 1, it.name.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, it.alias.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(st, 3, it.type);
-        sqlite3_bind_int(st, 4, it.len);
-        sqlite3_bind_int(st, 5, it.frac);
-        sqlite3_bind_int(st, 6, it.arr);
-        std::string dims = dims_text(it.dims);
-        sqlite3_bind_text(st, 7, dims.c_str(), -1, SQLITE_TRANSIENT);
-        return DbAccess::run(*this, st);
+        return DbAccess::step(*this, "INSERT INTO doz_items VALUES(?, ?, ?, ?, ?, ?, ?)", it.name, it.alias, it.type,
+                              it.len, it.frac, it.arr, dims_text(it.dims));
     })
 }
 
@@ -673,12 +678,7 @@ Fault Database::set_alias(const std::string &name_in, const std::string &alias_i
         if (s.name == name)
             return db_fault(SYSTEM_TABLE, name);
     VX_CHANGE({
-        S st;
-        if (Fault f = DbAccess::prep(*this, "UPDATE doz_items SET alias=? WHERE name=?", st); !f.ok())
-            return f;
-        sqlite3_bind_text(st, 1, alias.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
-        return DbAccess::run(*this, st);
+        return DbAccess::step(*this, "UPDATE doz_items SET alias=? WHERE name=?", alias, name);
     })
 }
 
@@ -801,9 +801,7 @@ Fault Database::create_table(const TableDef &in, int default_priv)
 Fault Database::drop_table(const std::string &name)
 {
     std::shared_ptr<TableEntry> t;
-    if (Fault f = DbAccess::user_table(*this, name, t); !f.ok())
-        return f;
-    if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
+    if (Fault f = DbAccess::changeable_table(*this, name, t); !f.ok())
         return f;
     int64_t id = t->id;
     Fault done = [&]() -> Fault {
@@ -815,16 +813,11 @@ Fault Database::drop_table(const std::string &name)
                 if (Fault f = DbAccess::exec(*this, sql + rel); !f.ok())
                     return f;
             // Items only this table used go with it.
-            for (auto &c : t->info.def.cols) {
-                S st;
-                if (Fault f = DbAccess::prep(*this, "DELETE FROM doz_items WHERE name=?1 AND NOT EXISTS "
-                                                    "(SELECT 1 FROM doz_columns WHERE item=?1)", st);
+            for (auto &c : t->info.def.cols)
+                if (Fault f = DbAccess::step(*this, "DELETE FROM doz_items WHERE name=?1 AND NOT EXISTS "
+                                                    "(SELECT 1 FROM doz_columns WHERE item=?1)", c.name);
                     !f.ok())
                     return f;
-                sqlite3_bind_text(st, 1, c.name.c_str(), -1, SQLITE_TRANSIENT);
-                if (Fault f = DbAccess::run(*this, st); !f.ok())
-                    return f;
-            }
             return DbAccess::exec(*this, "DROP TABLE " + t->data);
         })
     }();
@@ -853,12 +846,7 @@ Fault Database::rename_table(const std::string &from, const std::string &to_in)
     VX_CHANGE({
         if (to != t->info.def.name && exists(to))
             return db_fault(TABLE_EXISTS, to);
-        S st;
-        if (Fault f = DbAccess::prep(*this, "UPDATE doz_relations SET name=? WHERE id=?", st); !f.ok())
-            return f;
-        sqlite3_bind_text(st, 1, to.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(st, 2, t->id);
-        return DbAccess::run(*this, st);
+        return DbAccess::step(*this, "UPDATE doz_relations SET name=? WHERE id=?", to, t->id);
     })
 }
 
@@ -901,16 +889,9 @@ Fault Database::rename_column(const std::string &table_name, const std::string &
         for (const char *sql : {"UPDATE doz_columns SET item=?1 WHERE rel=?3 AND item=?2",
                                 "UPDATE doz_keys SET item=?1 WHERE rel=?3 AND item=?2",
                                 "DELETE FROM doz_items WHERE name=?2 AND NOT EXISTS "
-                                "(SELECT 1 FROM doz_columns WHERE item=?2) AND ?3 IS NOT NULL"}) {
-            S st;
-            if (Fault f = DbAccess::prep(*this, sql, st); !f.ok())
+                                "(SELECT 1 FROM doz_columns WHERE item=?2) AND ?3 IS NOT NULL"})
+            if (Fault f = DbAccess::step(*this, sql, to, from, id); !f.ok())
                 return f;
-            sqlite3_bind_text(st, 1, to.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(st, 2, from.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_int64(st, 3, id);
-            if (Fault f = DbAccess::run(*this, st); !f.ok())
-                return f;
-        }
         return Fault{};
     })
 }
@@ -918,9 +899,7 @@ Fault Database::rename_column(const std::string &table_name, const std::string &
 Fault Database::clear_table(const std::string &name)
 {
     std::shared_ptr<TableEntry> t;
-    if (Fault f = DbAccess::user_table(*this, name, t); !f.ok())
-        return f;
-    if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
+    if (Fault f = DbAccess::changeable_table(*this, name, t); !f.ok())
         return f;
     VX_CHANGE({
         if (Fault f = DbAccess::exec(*this, "DELETE FROM " + t->data); !f.ok())
@@ -947,16 +926,8 @@ Fault Database::configure_table(const std::string &name, int32_t maxsize, bool f
         if ((maxsize == def.maxsize && fixed == def.fixed && mem == def.memmode) || (fixed && maxsize < rows))
             return filer_fault(FILER_CONFIGURE, def.name);
         VX_CHANGE({
-            S st;
-            if (Fault f = DbAccess::prep(*this, "UPDATE doz_systables SET maxsize=?, fixed=?, memmode=? WHERE name=?",
-                                         st);
-                !f.ok())
-                return f;
-            sqlite3_bind_int(st, 1, maxsize);
-            sqlite3_bind_int(st, 2, fixed);
-            sqlite3_bind_int(st, 3, mem);
-            sqlite3_bind_text(st, 4, def.name.c_str(), -1, SQLITE_TRANSIENT);
-            return DbAccess::run(*this, st);
+            return DbAccess::step(*this, "UPDATE doz_systables SET maxsize=?, fixed=?, memmode=? WHERE name=?", maxsize,
+                                  fixed, mem, def.name);
         })
     }
     if (fixed && maxsize < rows)
@@ -964,15 +935,8 @@ Fault Database::configure_table(const std::string &name, int32_t maxsize, bool f
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
     VX_CHANGE({
-        S st;
-        if (Fault f = DbAccess::prep(*this, "UPDATE doz_relations SET maxsize=?, fixed=?, memmode=? WHERE id=?", st);
-            !f.ok())
-            return f;
-        sqlite3_bind_int(st, 1, maxsize);
-        sqlite3_bind_int(st, 2, fixed);
-        sqlite3_bind_int(st, 3, mem);
-        sqlite3_bind_int64(st, 4, t->id);
-        return DbAccess::run(*this, st);
+        return DbAccess::step(*this, "UPDATE doz_relations SET maxsize=?, fixed=?, memmode=? WHERE id=?", maxsize,
+                              fixed, mem, t->id);
     })
 }
 
@@ -1003,15 +967,9 @@ Fault Database::create_index(const std::string &table_name, bool unique, bool up
             !f.ok())
             return f;
         xno = static_cast<int32_t>(last + 1);
-        S st;
-        if (Fault f = DbAccess::prep(*this, "INSERT INTO doz_indexes VALUES(?, ?, ?, ?, ?)", st); !f.ok())
-            return f;
-        sqlite3_bind_int64(st, 1, t->id);
-        sqlite3_bind_int(st, 2, xno);
-        sqlite3_bind_text(st, 3, location.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(st, 4, unique);
-        sqlite3_bind_int(st, 5, update);
-        if (Fault f = DbAccess::run(*this, st); !f.ok())
+        if (Fault f = DbAccess::step(*this, "INSERT INTO doz_indexes VALUES(?, ?, ?, ?, ?)", t->id, xno, location,
+                                     unique, update);
+            !f.ok())
             return f;
         S ks;
         if (Fault f = DbAccess::prep(*this, "INSERT INTO doz_keys VALUES(?, ?, ?, ?, ?, ?)", ks); !f.ok())
@@ -1034,9 +992,7 @@ Fault Database::create_index(const std::string &table_name, bool unique, bool up
 Fault Database::drop_index(const std::string &table_name, int32_t xno)
 {
     std::shared_ptr<TableEntry> t;
-    if (Fault f = DbAccess::user_table(*this, table_name, t); !f.ok())
-        return f;
-    if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
+    if (Fault f = DbAccess::changeable_table(*this, table_name, t); !f.ok())
         return f;
     VX_CHANGE({
         std::string where = " WHERE rel=" + std::to_string(t->id) + " AND xno=" + std::to_string(xno);
@@ -1054,21 +1010,14 @@ Fault Database::set_system_index(const std::string &name, bool on)
     if (system_index(n) < 0)
         return exists(n) ? db_fault(SYSTEM_TABLE, n) : db_fault(NO_TABLE, n);
     VX_CHANGE({
-        S st;
-        if (Fault f = DbAccess::prep(*this, "UPDATE doz_systables SET gotix=? WHERE name=?", st); !f.ok())
-            return f;
-        sqlite3_bind_int(st, 1, on);
-        sqlite3_bind_text(st, 2, n.c_str(), -1, SQLITE_TRANSIENT);
-        return DbAccess::run(*this, st);
+        return DbAccess::step(*this, "UPDATE doz_systables SET gotix=? WHERE name=?", on, n);
     })
 }
 
 Fault Database::sequence(const std::string &name, std::span<const RowId> order)
 {
     std::shared_ptr<TableEntry> t;
-    if (Fault f = DbAccess::user_table(*this, name, t); !f.ok())
-        return f;
-    if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
+    if (Fault f = DbAccess::changeable_table(*this, name, t); !f.ok())
         return f;
     VX_CHANGE({
         if (Fault f = DbAccess::exec(*this, "UPDATE " + t->data + " SET seq=NULL"); !f.ok())
@@ -1115,9 +1064,7 @@ Fault Database::sequence(const std::string &name, std::span<const RowId> order)
 Fault Database::unsequence(const std::string &name)
 {
     std::shared_ptr<TableEntry> t;
-    if (Fault f = DbAccess::user_table(*this, name, t); !f.ok())
-        return f;
-    if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
+    if (Fault f = DbAccess::changeable_table(*this, name, t); !f.ok())
         return f;
     VX_CHANGE({
         if (Fault f = DbAccess::exec(*this, "UPDATE " + t->data + " SET seq=NULL"); !f.ok())
@@ -1269,19 +1216,13 @@ Fault Database::update(const std::string &name, RowId id, const std::vector<doz:
 Fault Database::erase(const std::string &name, RowId id)
 {
     std::shared_ptr<TableEntry> t;
-    if (Fault f = DbAccess::user_table(*this, name, t); !f.ok())
-        return f;
-    if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
+    if (Fault f = DbAccess::changeable_table(*this, name, t); !f.ok())
         return f;
     Change change(*this, db_, txn_, savepoints_);
     if (Fault f = change.start(); !f.ok())
         return f;
     Fault result = [&]() -> Fault {
-        S st;
-        if (Fault f = DbAccess::prep(*this, "DELETE FROM " + t->data + " WHERE nat=?", st); !f.ok())
-            return f;
-        sqlite3_bind_int64(st, 1, id);
-        if (Fault f = DbAccess::run(*this, st); !f.ok())
+        if (Fault f = DbAccess::step(*this, "DELETE FROM " + t->data + " WHERE nat=?", id); !f.ok())
             return f;
         if (sqlite3_changes(db_) == 0)
             return db_fault(NO_ROW, std::to_string(id));
@@ -1537,14 +1478,8 @@ Fault Database::create_user(const std::string &name_in, const std::string &passw
             return db_fault(USER_EXISTS, name);
         if (Fault f = DbAccess::room(*this, "%USERS", 1); !f.ok())
             return f;
-        S st;
-        if (Fault f = DbAccess::prep(*this, "INSERT INTO doz_users(name, password, access) VALUES(?, ?, ?)", st);
-            !f.ok())
-            return f;
-        sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, password.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(st, 3, access);
-        return DbAccess::run(*this, st);
+        return DbAccess::step(*this, "INSERT INTO doz_users(name, password, access) VALUES(?, ?, ?)", name, password,
+                              access);
     })
 }
 
@@ -1554,19 +1489,11 @@ Fault Database::drop_user(const std::string &name_in)
     if (name == user_)
         return db_fault(BAD_SETTING, name);  // a connection does not remove its own user
     VX_CHANGE({
-        S st;
-        if (Fault f = DbAccess::prep(*this, "DELETE FROM doz_users WHERE name=?", st); !f.ok())
-            return f;
-        sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        if (Fault f = DbAccess::run(*this, st); !f.ok())
+        if (Fault f = DbAccess::step(*this, "DELETE FROM doz_users WHERE name=?", name); !f.ok())
             return f;
         if (sqlite3_changes(db_) == 0)
             return db_fault(NO_USER, name);
-        S ps;
-        if (Fault f = DbAccess::prep(*this, "DELETE FROM doz_privs WHERE user=?", ps); !f.ok())
-            return f;
-        sqlite3_bind_text(ps, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        return DbAccess::run(*this, ps);
+        return DbAccess::step(*this, "DELETE FROM doz_privs WHERE user=?", name);
     })
 }
 
@@ -1576,12 +1503,7 @@ Fault Database::set_access(const std::string &name_in, int access)
     if (access < ACCESS_SELECT || access > ACCESS_DBA)
         return db_fault(BAD_SETTING, name);
     VX_CHANGE({
-        S st;
-        if (Fault f = DbAccess::prep(*this, "UPDATE doz_users SET access=? WHERE name=?", st); !f.ok())
-            return f;
-        sqlite3_bind_int(st, 1, access);
-        sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
-        if (Fault f = DbAccess::run(*this, st); !f.ok())
+        if (Fault f = DbAccess::step(*this, "UPDATE doz_users SET access=? WHERE name=?", access, name); !f.ok())
             return f;
         return sqlite3_changes(db_) ? Fault{} : db_fault(NO_USER, name);
     })
@@ -1592,12 +1514,7 @@ Fault Database::set_password(const std::string &password)
     if (password.size() > MAX_PASSWORD)
         return db_fault(BAD_SETTING, user_);
     VX_CHANGE({
-        S st;
-        if (Fault f = DbAccess::prep(*this, "UPDATE doz_users SET password=? WHERE name=?", st); !f.ok())
-            return f;
-        sqlite3_bind_text(st, 1, password.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, user_.c_str(), -1, SQLITE_TRANSIENT);
-        if (Fault f = DbAccess::run(*this, st); !f.ok())
+        if (Fault f = DbAccess::step(*this, "UPDATE doz_users SET password=? WHERE name=?", password, user_); !f.ok())
             return f;
         return sqlite3_changes(db_) ? Fault{} : db_fault(NO_USER, user_);
     })
@@ -1620,30 +1537,16 @@ Fault Database::grant(const std::string &table_name, const std::string &user_in,
             if (!n)
                 return db_fault(NO_USER, user);
         }
-        S up;
-        if (Fault f = DbAccess::prep(*this, "UPDATE doz_privs SET priv=?, restriction=? WHERE rel=? AND user=?", up);
+        if (Fault f = DbAccess::step(*this, "UPDATE doz_privs SET priv=?, restriction=? WHERE rel=? AND user=?", priv,
+                                     restriction, t->id, user);
             !f.ok())
-            return f;
-        sqlite3_bind_int(up, 1, priv);
-        sqlite3_bind_text(up, 2, restriction.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(up, 3, t->id);
-        sqlite3_bind_text(up, 4, user.c_str(), -1, SQLITE_TRANSIENT);
-        if (Fault f = DbAccess::run(*this, up); !f.ok())
             return f;
         if (sqlite3_changes(db_))
             return Fault{};
         if (Fault f = DbAccess::room(*this, "%PRIVS", 1); !f.ok())
             return f;
-        S st;
-        if (Fault f = DbAccess::prep(*this, "INSERT INTO doz_privs(rel, user, priv, restriction) VALUES(?, ?, ?, ?)",
-                                     st);
-            !f.ok())
-            return f;
-        sqlite3_bind_int64(st, 1, t->id);
-        sqlite3_bind_text(st, 2, user.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(st, 3, priv);
-        sqlite3_bind_text(st, 4, restriction.c_str(), -1, SQLITE_TRANSIENT);
-        return DbAccess::run(*this, st);
+        return DbAccess::step(*this, "INSERT INTO doz_privs(rel, user, priv, restriction) VALUES(?, ?, ?, ?)", t->id,
+                              user, priv, restriction);
     })
 }
 
@@ -1654,12 +1557,7 @@ Fault Database::revoke(const std::string &table_name, const std::string &user_in
     if (Fault f = DbAccess::user_table(*this, table_name, t); !f.ok())
         return f;
     VX_CHANGE({
-        S st;
-        if (Fault f = DbAccess::prep(*this, "DELETE FROM doz_privs WHERE rel=? AND user=?", st); !f.ok())
-            return f;
-        sqlite3_bind_int64(st, 1, t->id);
-        sqlite3_bind_text(st, 2, user.c_str(), -1, SQLITE_TRANSIENT);
-        return DbAccess::run(*this, st);
+        return DbAccess::step(*this, "DELETE FROM doz_privs WHERE rel=? AND user=?", t->id, user);
     })
 }
 
