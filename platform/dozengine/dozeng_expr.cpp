@@ -204,31 +204,23 @@ NodeP binary(std::string op, NodeP l, NodeP r, size_t pos)
     return n;
 }
 
-NodeP parse_mul(Cursor &c)
+// A left-associative run of `operand`s joined by the operators `a` and `b`.
+NodeP parse_left(Cursor &c, NodeP (*operand)(Cursor &), const char *a, const char *b)
 {
-    NodeP l = parse_unary(c);
-    while (c.is_punct("*") || c.is_punct("/")) {
+    NodeP l = operand(c);
+    while (c.is_punct(a) || c.is_punct(b)) {
         const Token &t = c.peek();
         std::string op = t.text;
         size_t pos = t.pos;
         c.at++;
-        l = binary(op, std::move(l), parse_unary(c), pos);
+        l = binary(op, std::move(l), operand(c), pos);
     }
     return l;
 }
 
-NodeP parse_add(Cursor &c)
-{
-    NodeP l = parse_mul(c);
-    while (c.is_punct("+") || c.is_punct("-")) {
-        const Token &t = c.peek();
-        std::string op = t.text;
-        size_t pos = t.pos;
-        c.at++;
-        l = binary(op, std::move(l), parse_mul(c), pos);
-    }
-    return l;
-}
+NodeP parse_mul(Cursor &c) { return parse_left(c, parse_unary, "*", "/"); }
+
+NodeP parse_add(Cursor &c) { return parse_left(c, parse_mul, "+", "-"); }
 
 NodeP parse_cmp(Cursor &c)
 {
