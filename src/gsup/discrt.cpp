@@ -39,64 +39,43 @@ static int ComputeSDiv(ScaleRec *r)
 }
 
 static double GetDivSize(ScaleRec *) { return 1; }
-static int GetNumDivs(ScaleRec *r) { return r->ndivs; }
-static int GetNumSDivs(ScaleRec *r) { return r->nsdivs; }
 
-static int GetFirstDiv(ScaleRec *r, double *v)
-{
-    discrt_div_index = 0;
-    *v = r->min;
-    return 0;
-}
+static int GetFirstDiv(ScaleRec *r, double *v) { return scalsup_WalkFromMin(&discrt_div_index, r, v); }
 
-static int GetLastDiv(ScaleRec *r, double *v)
-{
-    discrt_div_index = r->ndivs;
-    *v = r->max;
-    return 0;
-}
+static int GetLastDiv(ScaleRec *r, double *v) { return scalsup_WalkFromMax(&discrt_div_index, r, v); }
 
 static int GetNextDiv(ScaleRec *r, double *v)
 {
-    if (discrt_div_index >= r->ndivs)
+    if (!scalsup_WalkStep(&discrt_div_index, r->ndivs))
         return -1;
-    discrt_div_index++;
     *v = r->min + discrt_div_index;
     return 0;
 }
 
-static int GetFirstSDiv(ScaleRec *r, double *v)
-{
-    discrt_sdiv_index = 0;
-    *v = r->min;
-    return 0;
-}
+static int GetFirstSDiv(ScaleRec *r, double *v) { return scalsup_WalkFromMin(&discrt_sdiv_index, r, v); }
 
 static int GetNextSDiv(ScaleRec *r, double *v)
 {
-    if (discrt_sdiv_index >= r->ndivs)
+    if (!scalsup_WalkStep(&discrt_sdiv_index, r->ndivs))
         return -1;
-    discrt_sdiv_index++;
     *v = r->min + discrt_sdiv_index;
     return 0;
 }
-
-static ScaleProc no_transform() { return nullptr; }
 
 static const ScaleRoutines discrt_routines = {
     {HandleAllCases, HandleAllCases, HandleAllCases, HandleAllCases, HandleAllCases, HandleAllCases, HandleAllCases,
      HandleAllCases, HandleAllCases, HandleAllCases, HandleAllCases, HandleAllCases, HandleAllCases, HandleAllCases},
     ComputeSDiv,
     GetDivSize,
-    GetNumDivs,
-    GetNumSDivs,
+    scalsup_NumDivs,
+    scalsup_NumSDivs,
     GetFirstDiv,
     GetLastDiv,
     GetNextDiv,
     GetFirstSDiv,
     GetNextSDiv,
-    no_transform,
-    no_transform,
+    scalsup_NoTransform,
+    scalsup_NoTransform,
 };
 
 void discrt_InstallDiscreetRoutines() { scalsup_current = &discrt_routines; }

@@ -17,6 +17,33 @@ void gsup_diagnostic(const VxMsg<> &m);
 
 inline bool sc_requested(const ScaleRec *r, uint16_t a, uint16_t f) { return (r->flags & (a | f)) != 0; }
 
+// Pieces every routine set shares.  Each scale type keeps its own walk
+// counters and hands them in.
+inline int scalsup_NumDivs(ScaleRec *r) { return r->ndivs; }
+inline int scalsup_NumSDivs(ScaleRec *r) { return r->nsdivs; }
+inline ScaleProc scalsup_NoTransform() { return nullptr; }
+// Starts a walk at min, or at max with the counter at the end.
+inline int scalsup_WalkFromMin(int *index, const ScaleRec *r, double *v)
+{
+    *index = 0;
+    *v = r->min;
+    return 0;
+}
+inline int scalsup_WalkFromMax(int *index, const ScaleRec *r, double *v)
+{
+    *index = r->ndivs;
+    *v = r->max;
+    return 0;
+}
+// Moves the counter one step on; false once it has reached `end`.
+inline bool scalsup_WalkStep(int *index, long end)
+{
+    if (*index >= end)
+        return false;
+    ++*index;
+    return true;
+}
+
 // When min equals max: max = min + 1 (0 to 1 when both are 0).
 void scalsup_LinearRangeCheck(ScaleRec *r);
 // Logarithmic range: errors 4 and 5; equal ends become max/2 .. max*2.

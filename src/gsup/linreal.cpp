@@ -329,63 +329,42 @@ static int ComputeSDiv(ScaleRec *r)
 }
 
 static double GetDivSize(ScaleRec *r) { return div_of(r); }
-static int GetNumDivs(ScaleRec *r) { return r->ndivs; }
-static int GetNumSDivs(ScaleRec *r) { return r->nsdivs; }
 
-static int GetFirstDiv(ScaleRec *r, double *v)
-{
-    lin_div_index = 0;
-    *v = r->min;
-    return 0;
-}
+static int GetFirstDiv(ScaleRec *r, double *v) { return scalsup_WalkFromMin(&lin_div_index, r, v); }
 
-static int GetLastDiv(ScaleRec *r, double *v)
-{
-    lin_div_index = r->ndivs;
-    *v = r->max;
-    return 0;
-}
+static int GetLastDiv(ScaleRec *r, double *v) { return scalsup_WalkFromMax(&lin_div_index, r, v); }
 
 static int GetNextDiv(ScaleRec *r, double *v)
 {
-    if (lin_div_index >= r->ndivs)
+    if (!scalsup_WalkStep(&lin_div_index, r->ndivs))
         return -1;
-    lin_div_index++;
     *v = r->min + scalsup_PfloatToDouble(scalsup_MultPfloat(r->div, lin_div_index));
     return 0;
 }
 
-static int GetFirstSDiv(ScaleRec *r, double *v)
-{
-    lin_sdiv_index = 0;
-    *v = r->min;
-    return 0;
-}
+static int GetFirstSDiv(ScaleRec *r, double *v) { return scalsup_WalkFromMin(&lin_sdiv_index, r, v); }
 
 static int GetNextSDiv(ScaleRec *r, double *v)
 {
-    if (static_cast<long>(lin_sdiv_index) >= static_cast<long>(r->ndivs) * r->nsdivs)
+    if (!scalsup_WalkStep(&lin_sdiv_index, static_cast<long>(r->ndivs) * r->nsdivs))
         return -1;
-    lin_sdiv_index++;
     *v = r->min + scalsup_PfloatToDouble(scalsup_MultPfloat(r->sdiv, lin_sdiv_index));
     return 0;
 }
-
-static ScaleProc no_transform() { return nullptr; }
 
 static const ScaleRoutines linreal_routines = {
     {case1, case2, case3, case4, case5, case6, case7, case8, case9, case10, case11, case12, case13, case14},
     ComputeSDiv,
     GetDivSize,
-    GetNumDivs,
-    GetNumSDivs,
+    scalsup_NumDivs,
+    scalsup_NumSDivs,
     GetFirstDiv,
     GetLastDiv,
     GetNextDiv,
     GetFirstSDiv,
     GetNextSDiv,
-    no_transform,
-    no_transform,
+    scalsup_NoTransform,
+    scalsup_NoTransform,
 };
 
 void linreal_InstallLinRealRoutines() { scalsup_current = &linreal_routines; }

@@ -459,8 +459,6 @@ int ComputeSDiv(ScaleRec *r)
 }
 
 double GetDivSize(ScaleRec *r) { return static_cast<double>(div_units(r)); }
-int GetNumDivs(ScaleRec *r) { return r->ndivs; }
-int GetNumSDivs(ScaleRec *r) { return r->nsdivs; }
 
 int GetFirstDiv(ScaleRec *r, double *v)
 {
@@ -506,21 +504,19 @@ int GetNextSDiv(ScaleRec *r, double *v)
     return 0;
 }
 
-ScaleProc no_transform() { return nullptr; }
-
 const ScaleRoutines lintd_routines = {
     {case1, case2, case3, case4, case5, case6, case7, case8, case9, case10, case11, case12, case13, case14},
     ComputeSDiv,
     GetDivSize,
-    GetNumDivs,
-    GetNumSDivs,
+    scalsup_NumDivs,
+    scalsup_NumSDivs,
     GetFirstDiv,
     GetLastDiv,
     GetNextDiv,
     GetFirstSDiv,
     GetNextSDiv,
-    no_transform,
-    no_transform,
+    scalsup_NoTransform,
+    scalsup_NoTransform,
 };
 
 }  // namespace

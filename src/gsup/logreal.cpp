@@ -319,38 +319,20 @@ static int ComputeSDiv(ScaleRec *r)
 }
 
 static double GetDivSize(ScaleRec *r) { return factor_of(r); }
-static int GetNumDivs(ScaleRec *r) { return r->ndivs; }
-static int GetNumSDivs(ScaleRec *r) { return r->nsdivs; }
 
-static int GetFirstDiv(ScaleRec *r, double *v)
-{
-    log_div_index = 0;
-    *v = r->min;
-    return 0;
-}
+static int GetFirstDiv(ScaleRec *r, double *v) { return scalsup_WalkFromMin(&log_div_index, r, v); }
 
-static int GetLastDiv(ScaleRec *r, double *v)
-{
-    log_div_index = r->ndivs;
-    *v = r->max;
-    return 0;
-}
+static int GetLastDiv(ScaleRec *r, double *v) { return scalsup_WalkFromMax(&log_div_index, r, v); }
 
 static int GetNextDiv(ScaleRec *r, double *v)
 {
-    if (log_div_index >= r->ndivs)
+    if (!scalsup_WalkStep(&log_div_index, r->ndivs))
         return -1;
-    log_div_index++;
     *v = r->min * power_of(r, log_div_index);
     return 0;
 }
 
-static int GetFirstSDiv(ScaleRec *r, double *v)
-{
-    log_sdiv_index = 0;
-    *v = r->min;
-    return 0;
-}
+static int GetFirstSDiv(ScaleRec *r, double *v) { return scalsup_WalkFromMin(&log_sdiv_index, r, v); }
 
 // Linear steps inside each major interval; the last step of an interval
 // lands on the next major division.
@@ -380,8 +362,8 @@ static const ScaleRoutines logreal_routines = {
     {case1, case2, case3, case4, case5, case6, case7, case8, case9, case10, case11, case12, case13, case14},
     ComputeSDiv,
     GetDivSize,
-    GetNumDivs,
-    GetNumSDivs,
+    scalsup_NumDivs,
+    scalsup_NumSDivs,
     GetFirstDiv,
     GetLastDiv,
     GetNextDiv,

@@ -147,22 +147,10 @@ static double GetDivSizeWeibull(ScaleRec *)
     return 0;
 }
 
-static int GetNumDivs(ScaleRec *r) { return r->ndivs; }
-static int GetNumSDivs(ScaleRec *r) { return r->nsdivs; }
 
-static int GetFirstDivNormal(ScaleRec *r, double *v)
-{
-    normal_div_index = 0;
-    *v = r->min;
-    return 0;
-}
+static int GetFirstDivNormal(ScaleRec *r, double *v) { return scalsup_WalkFromMin(&normal_div_index, r, v); }
 
-static int GetLastDivNormal(ScaleRec *r, double *v)
-{
-    normal_div_index = r->ndivs;
-    *v = r->max;
-    return 0;
-}
+static int GetLastDivNormal(ScaleRec *r, double *v) { return scalsup_WalkFromMax(&normal_div_index, r, v); }
 
 static int GetNextDivNormal(ScaleRec *r, double *v)
 {
@@ -173,19 +161,9 @@ static int GetNextDivNormal(ScaleRec *r, double *v)
     return 0;
 }
 
-static int GetFirstDivWeibull(ScaleRec *r, double *v)
-{
-    weibull_div_index = 0;
-    *v = r->min;
-    return 0;
-}
+static int GetFirstDivWeibull(ScaleRec *r, double *v) { return scalsup_WalkFromMin(&weibull_div_index, r, v); }
 
-static int GetLastDivWeibull(ScaleRec *r, double *v)
-{
-    weibull_div_index = r->ndivs;
-    *v = r->max;
-    return 0;
-}
+static int GetLastDivWeibull(ScaleRec *r, double *v) { return scalsup_WalkFromMax(&weibull_div_index, r, v); }
 
 static int GetNextDivWeibull(ScaleRec *r, double *v)
 {
@@ -215,8 +193,8 @@ static const ScaleRoutines normal_routines = {
     ALL14(HandleAllCasesNormal),
     ComputeSDiv,
     GetDivSizeNormal,
-    GetNumDivs,
-    GetNumSDivs,
+    scalsup_NumDivs,
+    scalsup_NumSDivs,
     GetFirstDivNormal,
     GetLastDivNormal,
     GetNextDivNormal,
@@ -230,8 +208,8 @@ static const ScaleRoutines weibull_routines = {
     ALL14(HandleAllCasesWeibull),
     ComputeSDiv,
     GetDivSizeWeibull,
-    GetNumDivs,
-    GetNumSDivs,
+    scalsup_NumDivs,
+    scalsup_NumSDivs,
     GetFirstDivWeibull,
     GetLastDivWeibull,
     GetNextDivWeibull,
