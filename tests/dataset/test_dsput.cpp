@@ -6,6 +6,7 @@
 #include "dozrow.h"
 #include "dozvalue.h"
 #include "vxtest.h"
+#include "vxtest_doz.h"
 
 #include <gtest/gtest.h>
 
@@ -19,14 +20,7 @@
 
 namespace {
 
-DozColDesc col(int type, int count = 0, int width = 0)
-{
-    DozColDesc d{};
-    d.type = static_cast<int16_t>(type);
-    d.width = static_cast<int16_t>(width);
-    d.count = count;
-    return d;
-}
+using vxtest::col;
 
 // Distinct bytes for element e of column c, so that a value landing in the
 // wrong place shows.

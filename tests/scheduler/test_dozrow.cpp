@@ -3,20 +3,15 @@
 
 #include "dozrow.h"
 
+#include "vxtest_doz.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
 
-DozColDesc col(int type, int count = 0, int width = 0)
-{
-    DozColDesc d{};
-    d.type = static_cast<int16_t>(type);
-    d.width = static_cast<int16_t>(width);
-    d.count = count;
-    return d;
-}
+using vxtest::col;
 
 struct Expect {
     int presence, count_at, value;

@@ -3,6 +3,8 @@
 #include "dozrow.h"
 #include "dozvalue.h"
 
+#include "vxtest_doz.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -168,14 +170,7 @@ TEST(ValueText, BlobNamesAndHugeWidths)
     EXPECT_EQ(std::string(fmt<int32_t>(12, -5, -1, DOZ_T_LONG)), "12");
 }
 
-DozColDesc col(int type, int count = 0, int width = 0)
-{
-    DozColDesc d{};
-    d.type = static_cast<int16_t>(type);
-    d.count = count;
-    d.width = static_cast<int16_t>(width);
-    return d;
-}
+using vxtest::col;
 
 TEST(Extraction, EveryShapeAtTheCursor)
 {
