@@ -5,6 +5,7 @@
 
 #include "LiteClue.h"
 #include "vxtest.h"
+#include "vxtest_x.h"
 
 #include <Xm/PushB.h>
 #include <Xm/RowColumn.h>
@@ -195,13 +196,7 @@ class Tips : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        XtSetLanguageProc(nullptr, nullptr, nullptr);
-        XtToolkitInitialize();
-        app = XtCreateApplicationContext();
-        int argc = 1;
-        char name[] = "vostrelane";
-        char *argv[] = {name, nullptr};
-        dpy = XtOpenDisplay(app, nullptr, "vostrelane", "Vostrelane", nullptr, 0, &argc, argv);
+        dpy = vxtest::open_app_display(&app);
         ASSERT_TRUE(dpy);
         int ev, err, maj, min;
         ASSERT_TRUE(XTestQueryExtension(dpy, &ev, &err, &maj, &min));

@@ -7,6 +7,7 @@
 #include "helpprops.h"
 #include "vxhelp.h"
 #include "vxtest.h"
+#include "vxtest_x.h"
 
 #include <Xm/Form.h>
 #include <Xm/PushB.h>
@@ -51,13 +52,7 @@ class Help : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        XtSetLanguageProc(nullptr, nullptr, nullptr);
-        XtToolkitInitialize();
-        app = XtCreateApplicationContext();
-        int argc = 1;
-        char name[] = "vostrelane";
-        char *argv[] = {name, nullptr};
-        dpy = XtOpenDisplay(app, nullptr, "vostrelane", "Vostrelane", nullptr, 0, &argc, argv);
+        dpy = vxtest::open_app_display(&app);
         ASSERT_TRUE(dpy);
         srv = XOpenDisplay(DisplayString(dpy));
         ASSERT_TRUE(srv);
