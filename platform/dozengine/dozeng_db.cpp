@@ -142,6 +142,15 @@ struct Txn {
     Txn &operator=(const Txn &) = delete;
 };
 
+// One change to the database in a transaction of its own.
+template <class F>
+void change(ds::Database &db, F &&make_change)
+{
+    Txn txn(db);
+    check(make_change());
+    txn.commit();
+}
+
 // In interactive mode a statement that destroys data asks first; "no"
 // ends it as stopped by the user.
 void confirm(SessionState &st, const VxMsg<const char *> &question, const std::string &name)
@@ -1212,11 +1221,8 @@ void st_sequence(Stmt &s)
     ds::Database &db = need_db(s.st);
     std::string table = table_name(s.st, s.c);
     if (s.c.end()) {
-        if (!s.noeval) {
-            Txn txn(db);
-            check(db.unsequence(table));
-            txn.commit();
-        }
+        if (!s.noeval)
+            change(db, [&] { return db.unsequence(table); });
         return;
     }
     s.c.expect_word("BY");
@@ -1242,9 +1248,7 @@ void st_sequence(Stmt &s)
     order.reserve(rows.size());
     for (auto &r : rows)
         order.push_back(r.second);
-    Txn txn(db);
-    check(db.sequence(table, order));
-    txn.commit();
+    change(db, [&] { return db.sequence(table, order); });
 }
 
 // ---- databases -------------------------------------------------------------------
@@ -1346,9 +1350,7 @@ void st_configure(Stmt &s)
         fail_db(ds::BAD_SETTING, table);
     if (s.noeval)
         return;
-    Txn txn(db);
-    check(db.configure_table(table, static_cast<int32_t>(size), fixed, mem));
-    txn.commit();
+    change(db, [&] { return db.configure_table(table, static_cast<int32_t>(size), fixed, mem); });
 }
 
 void st_drop_database(Stmt &s)
@@ -1421,9 +1423,7 @@ void st_create_item(Stmt &s)
     if (s.noeval)
         return;
     need_access(s.st, db, ds::ACCESS_CREATE, "CREATE ITEM");
-    Txn txn(db);
-    check(db.create_item(it));
-    txn.commit();
+    change(db, [&] { return db.create_item(it); });
 }
 
 // CREATE INDEX t [UNIQUE] [NOUPDATE] BY key [ASC|DESC] [NATIVE], ... [ON "loc"]:
@@ -1460,10 +1460,8 @@ void st_create_index(Stmt &s)
     if (s.noeval)
         return;
     need_priv(s.st, db, table, ds::PRIV_ADMIN);
-    Txn txn(db);
     int32_t xno = 0;
-    check(db.create_index(table, unique, update, keys, location, xno));
-    txn.commit();
+    change(db, [&] { return db.create_index(table, unique, update, keys, location, xno); });
     s.status.rows = xno;
 }
 
@@ -1499,9 +1497,7 @@ void st_create_table(Stmt &s)
     if (s.noeval)
         return;
     need_access(s.st, db, ds::ACCESS_CREATE, def.name);
-    Txn txn(db);
-    check(db.create_table(def, default_privilege(s.st)));
-    txn.commit();
+    change(db, [&] { return db.create_table(def, default_privilege(s.st)); });
 }
 
 bool st_drop(Stmt &s)
@@ -1525,9 +1521,7 @@ bool st_drop(Stmt &s)
         s.c.expect_end();
         if (s.noeval)
             return true;
-        Txn txn(db);
-        check(xno ? db.drop_index(table, xno) : db.set_system_index(table, false));
-        txn.commit();
+        change(db, [&] { return xno ? db.drop_index(table, xno) : db.set_system_index(table, false); });
         return true;
     }
     if (s.c.is_word("USER") || s.c.is_word("ITEM") || s.c.is_word("COLUMN"))
@@ -1540,9 +1534,7 @@ bool st_drop(Stmt &s)
         fail_db(ds::NO_TABLE, table);
     need_priv(s.st, db, table, ds::PRIV_OWNERSHIP);
     confirm(s.st, DZQ_DROP_TABLE, table);
-    Txn txn(db);
-    check(db.drop_table(table));
-    txn.commit();
+    change(db, [&] { return db.drop_table(table); });
     return true;
 }
 
@@ -1553,9 +1545,7 @@ void st_index(Stmt &s)
     s.c.expect_end();
     if (s.noeval)
         return;
-    Txn txn(db);
-    check(db.set_system_index(table, true));
-    txn.commit();
+    change(db, [&] { return db.set_system_index(table, true); });
 }
 
 bool st_rename(Stmt &s)
@@ -1570,9 +1560,7 @@ bool st_rename(Stmt &s)
     if (s.noeval)
         return true;
     need_priv(s.st, db, from, ds::PRIV_OWNERSHIP);
-    Txn txn(db);
-    check(db.rename_table(from, to));
-    txn.commit();
+    change(db, [&] { return db.rename_table(from, to); });
     return true;
 }
 
@@ -1587,9 +1575,7 @@ void st_clear(Stmt &s)
         fail_db(ds::NO_TABLE, table);
     need_priv(s.st, db, table, ds::PRIV_WRITE);
     confirm(s.st, DZQ_CLEAR_TABLE, table);
-    Txn txn(db);
-    check(db.clear_table(table));
-    txn.commit();
+    change(db, [&] { return db.clear_table(table); });
 }
 
 bool st_delete(Stmt &s)
@@ -1686,9 +1672,7 @@ void st_create_user(Stmt &s)
     if (s.noeval)
         return;
     need_access(s.st, db, ds::ACCESS_DBA, "CREATE USER");
-    Txn txn(db);
-    check(db.create_user(name, password, access));
-    txn.commit();
+    change(db, [&] { return db.create_user(name, password, access); });
 }
 
 // DROP USER name: with every privilege of the user.
@@ -1700,9 +1684,7 @@ void st_drop_user(Stmt &s)
     if (s.noeval)
         return;
     need_access(s.st, db, ds::ACCESS_DBA, "DROP USER");
-    Txn txn(db);
-    check(db.drop_user(name));
-    txn.commit();
+    change(db, [&] { return db.drop_user(name); });
 }
 
 // GRANT 'access' TO user
@@ -1721,9 +1703,7 @@ void st_grant(Stmt &s)
         if (s.noeval)
             return;
         need_access(s.st, db, ds::ACCESS_DBA, "GRANT");
-        Txn txn(db);
-        check(db.set_access(user, access));
-        txn.commit();
+        change(db, [&] { return db.set_access(user, access); });
         return;
     }
     std::string table = table_name(s.st, s.c);
@@ -1746,9 +1726,7 @@ void st_grant(Stmt &s)
     if (s.noeval)
         return;
     need_priv(s.st, db, table, ds::PRIV_ADMIN);
-    Txn txn(db);
-    check(priv < 0 ? db.revoke(table, user) : db.grant(table, user, priv, restriction));
-    txn.commit();
+    change(db, [&] { return priv < 0 ? db.revoke(table, user) : db.grant(table, user, priv, restriction); });
 }
 
 // RENAME COLUMN a AS b FROM t
@@ -1764,9 +1742,7 @@ void st_rename_column(Stmt &s)
     if (s.noeval)
         return;
     need_priv(s.st, db, table, ds::PRIV_OWNERSHIP);
-    Txn txn(db);
-    check(db.rename_column(table, from, to));
-    txn.commit();
+    change(db, [&] { return db.rename_column(table, from, to); });
 }
 
 // RENAME ITEM x AS x [ALIAS a]: sets (or clears) the item's alias.
@@ -1785,9 +1761,7 @@ void st_rename_item(Stmt &s)
     if (s.noeval)
         return;
     need_access(s.st, db, ds::ACCESS_DBA, "RENAME ITEM");
-    Txn txn(db);
-    check(db.set_alias(item, alias));
-    txn.commit();
+    change(db, [&] { return db.set_alias(item, alias); });
 }
 
 // ---- the row editor and packed rows ----------------------------------------------------
@@ -1902,9 +1876,7 @@ void st_delete_current(Stmt &s)
     if (!db.fetch(table, ds::Fetch::NEXT, ec.current, next, row).ok() &&
         !db.fetch(table, ds::Fetch::PREVIOUS, ec.current, next, row).ok())
         next = 0;
-    Txn txn(db);
-    check(db.erase(table, ec.current));
-    txn.commit();
+    change(db, [&] { return db.erase(table, ec.current); });
     ec.current = next;
     s.status.rows = 1;
 }
@@ -1965,9 +1937,7 @@ void st_update_current(Stmt &s)
     for (size_t i = 0; i < row.size(); i++)
         if (i < in.keep[0].size() && in.keep[0][i])
             row[i] = stored[i];
-    Txn txn(db);
-    check(db.update(table, ec.current, row));
-    txn.commit();
+    change(db, [&] { return db.update(table, ec.current, row); });
     s.status.rows = 1;
 }
 
@@ -2223,9 +2193,7 @@ Value parameter(SessionState &st, const std::string &name)
 void set_password(SessionState &st, const std::string &password)
 {
     ds::Database &db = need_db(st);
-    Txn txn(db);
-    check(db.set_password(password));
-    txn.commit();
+    change(db, [&] { return db.set_password(password); });
 }
 
 const DbLayer layer = {run, locate, sysinfo, parameter, set_password};
