@@ -11,6 +11,7 @@
 
 #include "dozrow.h"
 #include "qysched.h"
+#include "vxbench.h"
 
 #include <sqlite3.h>
 
@@ -19,13 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <grp.h>
-#include <pwd.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -150,13 +145,7 @@ int main(int argc, char **argv)
     if (nrows < 2)
         nrows = 2;
 
-    fs::path dir = fs::temp_directory_path() / ("vx-bench-doz-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    fs::copy_file(VX_TQLSERVER, dir / "tqlserver", fs::copy_options::overwrite_existing);
-    chmod((dir / "tqlserver").c_str(), 06755);
-    std::ofstream(dir / ".orvanta_user") << getpwuid(getuid())->pw_name << "\n" << getgrgid(getgid())->gr_name << "\n";
-    setenv("DOZ_SERVER_DIR", dir.c_str(), 1);
-    unsetenv("QYINT");
+    fs::path dir = vxbench::private_server(VX_TQLSERVER);
 
     int cid = -1;
     if (__doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, 200000) ||
@@ -249,10 +238,7 @@ int main(int argc, char **argv)
     must(cid, "CLOSE");
     must(cid, "DROP DATABASE BENCH");
     doz_term(cid);
-    fs::remove_all(dir);
     fprintf(stderr, "(checksum %g)\n", checksum);
-    fs::create_directories(fs::path(out).parent_path());
-    std::ofstream(out) << report;
-    printf("written to %s\n", out.c_str());
+    vxbench::finish(dir, out, report);
     return 0;
 }
