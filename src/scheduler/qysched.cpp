@@ -901,6 +901,15 @@ int send_message(Connection *c, void *msg, size_t payload, bool wait)
     return wait ? wait_for_ack(c) : 0;
 }
 
+// A request whose whole payload is one number, waiting for its acknowledgement.
+int send_int(Connection *c, int32_t code, int32_t value)
+{
+    DozIntMsg m{};
+    m.h.code = code;
+    m.value = value;
+    return send_message(c, &m, DOZ_INT_PAYLOAD, true);
+}
+
 void handle_any_messages()
 {
     if (draining)
@@ -1947,10 +1956,7 @@ int doz_authorise(int cid, int right)
     Connection *c = idle_connection(cid);
     if (!c)
         return -1;
-    DozIntMsg m{};
-    m.h.code = DOZ_AUTHORISE;
-    m.value = right;
-    if (send_message(c, &m, DOZ_INT_PAYLOAD, true) != 0)
+    if (send_int(c, DOZ_AUTHORISE, right) != 0)
         return 0;
     return !c->status[DOZ_ST_ERROR] && c->status[DOZ_ST_FIFTH] == 1 ? 1 : 0;
 }
@@ -1961,10 +1967,7 @@ int doz_set_format_option(int cid, int option)
     if (!c)
         return -1;
     clear_status(c);
-    DozIntMsg m{};
-    m.h.code = DOZ_FORMAT;
-    m.value = option;
-    return send_message(c, &m, DOZ_INT_PAYLOAD, true);
+    return send_int(c, DOZ_FORMAT, option);
 }
 
 int doz_set_eob_proc(int cid, DozEobProc proc)
@@ -2001,10 +2004,7 @@ int doz_set_blob_retrieval_proc(int cid, DozBlobRetrievalProc proc)
     if (!c)
         return -1;
     c->blob_proc = proc;
-    DozIntMsg m{};
-    m.h.code = DOZ_BLOB_RETRIEVAL;
-    m.value = proc ? 1 : 0;
-    return send_message(c, &m, DOZ_INT_PAYLOAD, true);
+    return send_int(c, DOZ_BLOB_RETRIEVAL, proc ? 1 : 0);
 }
 
 int doz_set_callback_proc(int kind, DozCallback proc)
