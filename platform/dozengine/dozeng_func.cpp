@@ -177,6 +177,14 @@ Value e_val(EvalCtx &ctx, std::vector<Value> &a)
     return make_real(d);
 }
 
+// A whole real as a LONG; past LONG's range the function overflows.
+Value whole_long(double w, const char *fn)
+{
+    if (!(w >= -2147483648.0 && w <= 2147483647.0))
+        fail(E_OVERFLOW, fn);
+    return make_long(static_cast<int64_t>(w));
+}
+
 Value c_round(std::vector<Value> &a)
 {
     want(a, 0, K_REALS, false, "ROUND");
@@ -186,10 +194,7 @@ Value e_round(EvalCtx &, std::vector<Value> &a)
 {
     if (is_integer(a[0].type))
         return make_long(a[0].e[0].i);
-    double r = std::round(a[0].e[0].r);
-    if (!(r >= -2147483648.0 && r <= 2147483647.0))
-        fail(E_OVERFLOW, "ROUND");
-    return make_long(static_cast<int64_t>(r));
+    return whole_long(std::round(a[0].e[0].r), "ROUND");
 }
 
 Value c_float(std::vector<Value> &a)
@@ -208,10 +213,7 @@ Value e_tolong(EvalCtx &, std::vector<Value> &a)
 {
     if (is_integer(a[0].type))
         return make_long(a[0].e[0].i);
-    double t = std::trunc(a[0].e[0].r);
-    if (!(t >= -2147483648.0 && t <= 2147483647.0))
-        fail(E_OVERFLOW, "TOLONG");
-    return make_long(static_cast<int64_t>(t));
+    return whole_long(std::trunc(a[0].e[0].r), "TOLONG");
 }
 
 Value c_abs(std::vector<Value> &a)
