@@ -274,6 +274,15 @@ int dlmaim_setup_dialog(int button_type, std::vector<Arg> &args)
     return static_cast<int>(args.size());
 }
 
+XmString dlmain_setup_modal_box(const char *title, std::vector<Arg> &args)
+{
+    dlmaim_setup_dialog(1, args);
+    XmString t = XmStringCreateLocalized(const_cast<char *>(title));
+    add_arg(args, XmNdialogTitle, reinterpret_cast<XtArgVal>(t));
+    add_arg(args, XmNdialogStyle, XmDIALOG_FULL_APPLICATION_MODAL);
+    return t;
+}
+
 void dlmain_setup_dialog_callbacks(DialogRecord *rec, int button_type)
 {
     Widget w = rec->widget;

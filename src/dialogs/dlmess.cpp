@@ -142,13 +142,8 @@ Widget create_box(DialogRecord *rec, Widget parent, const char *name, unsigned c
                   bool centred, bool prompt = false)
 {
     std::vector<Arg> args;
-    dlmaim_setup_dialog(1, args);
-    XmString t = XmStringCreateLocalized(const_cast<char *>(vx_msg(dlmain_catd, title)));
+    XmString t = dlmain_setup_modal_box(vx_msg(dlmain_catd, title), args);
     Arg a;
-    XtSetArg(a, XmNdialogTitle, t);
-    args.push_back(a);
-    XtSetArg(a, XmNdialogStyle, XmDIALOG_FULL_APPLICATION_MODAL);
-    args.push_back(a);
     Widget w;
     if (prompt) {
         w = XmCreatePromptDialog(parent, const_cast<char *>(name), args.data(), static_cast<Cardinal>(args.size()));

@@ -374,13 +374,7 @@ void dlmain_create_text_error_box(Widget toplevel)
     if (texterror || !toplevel)
         return;
     std::vector<Arg> args;
-    dlmaim_setup_dialog(1, args);
-    XmString title = XmStringCreateLocalized(const_cast<char *>(vx_msg(dlmain_catd, DL_TEXT_ERROR_TITLE)));
-    Arg a;
-    XtSetArg(a, XmNdialogTitle, title);
-    args.push_back(a);
-    XtSetArg(a, XmNdialogStyle, XmDIALOG_FULL_APPLICATION_MODAL);
-    args.push_back(a);
+    XmString title = dlmain_setup_modal_box(vx_msg(dlmain_catd, DL_TEXT_ERROR_TITLE), args);
     texterror = XmCreateErrorDialog(toplevel, const_cast<char *>("textInput"), args.data(),
                                     static_cast<Cardinal>(args.size()));
     XmStringFree(title);
