@@ -1091,14 +1091,18 @@ void open_writer(Stmt &s, ds::Database &db, Writer &w, const std::string &table,
                  const std::vector<QItem> &items, bool unique)
 {
     std::vector<Column> cols = columns_of(items);
-    if (replace && db.exists(table))
+    bool there = db.exists(table);
+    if (replace && there) {
         check(db.drop_table(table));
-    if (!db.exists(table))
+        there = false;
+    }
+    if (!there)
         create_for(s.st, db, table, items, cols);
     w.t.table = table;
-    need_priv(s.st, db, table, sysvar_on(s.st, "%OVERWRITE") ? ds::PRIV_WRITE : ds::PRIV_APPEND);
+    bool overwrite = sysvar_on(s.st, "%OVERWRITE");
+    need_priv(s.st, db, table, overwrite ? ds::PRIV_WRITE : ds::PRIV_APPEND);
     open_target(db, w.t, cols);
-    w.dup = sysvar_on(s.st, "%OVERWRITE") ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT;
+    w.dup = overwrite ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT;
     w.unique = unique;
 }
 
