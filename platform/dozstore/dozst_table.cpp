@@ -1094,6 +1094,16 @@ bool keyed(const TableEntry &t)
     return std::any_of(t.info.def.cols.begin(), t.info.def.cols.end(), [](auto &c) { return c.key; });
 }
 
+// A row's parameters: its key (when the table has one) first, then its
+// values from the second on.
+void bind_row(sqlite3_stmt *st, const std::string *key, const std::vector<doz::Value> &row)
+{
+    if (key)
+        sqlite3_bind_blob(st, 1, key->data(), static_cast<int>(key->size()), SQLITE_TRANSIENT);
+    for (size_t i = 0; i < row.size(); ++i)
+        bind_value(st, static_cast<int>(i) + 2, row[i]);
+}
+
 }  // namespace
 
 Fault Database::insert(const std::string &name, const std::vector<doz::Value> &row, OnDuplicate dup, Inserted &what,
@@ -1150,10 +1160,7 @@ Fault Database::insert(const std::string &name, const std::vector<doz::Value> &r
         S st;
         if (Fault f = DbAccess::prep(*this, sql, st); !f.ok())
             return f;
-        if (has_key)
-            sqlite3_bind_blob(st, 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
-        for (size_t i = 0; i < row.size(); ++i)
-            bind_value(st, static_cast<int>(i) + 2, row[i]);
+        bind_row(st, has_key ? &key : nullptr, row);
         if (Fault f = DbAccess::run(*this, st); !f.ok())
             return f;
         if (id_out)
@@ -1180,7 +1187,6 @@ Fault Database::update(const std::string &name, RowId id, const std::vector<doz:
         return f;
     Fault result = [&]() -> Fault {
         if (has_key) {
-            int64_t other = 0;
             S st;
             if (Fault f = DbAccess::prep(*this, "SELECT nat FROM " + t->data + " WHERE kb=? AND nat<>?", st); !f.ok())
                 return f;
@@ -1188,11 +1194,9 @@ Fault Database::update(const std::string &name, RowId id, const std::vector<doz:
             sqlite3_bind_int64(st, 2, id);
             int rc = sqlite3_step(st);
             if (rc == SQLITE_ROW)
-                other = 1;
-            else if (rc != SQLITE_DONE)
-                return sql_fault(db_, rc);
-            if (other)
                 return db_fault(DUPLICATE_KEY, t->info.def.name);
+            if (rc != SQLITE_DONE)
+                return sql_fault(db_, rc);
         }
         std::string sql = "UPDATE " + t->data + " SET kb=?";
         for (size_t i = 0; i < row.size(); ++i)
@@ -1201,10 +1205,7 @@ Fault Database::update(const std::string &name, RowId id, const std::vector<doz:
         S st;
         if (Fault f = DbAccess::prep(*this, sql, st); !f.ok())
             return f;
-        if (has_key)
-            sqlite3_bind_blob(st, 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
-        for (size_t i = 0; i < row.size(); ++i)
-            bind_value(st, static_cast<int>(i) + 2, row[i]);
+        bind_row(st, has_key ? &key : nullptr, row);
         sqlite3_bind_int64(st, static_cast<int>(row.size()) + 2, id);
         if (Fault f = DbAccess::run(*this, st); !f.ok())
             return f;
