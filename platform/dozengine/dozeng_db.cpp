@@ -1115,6 +1115,20 @@ void write_row(Stmt &s, ds::Database &db, Writer &w, const std::vector<Value> &r
     w.written += put_row(db, w.t, r, w.dup);
 }
 
+// Rows already in hand written to a target in one transaction; the
+// number written.
+int32_t write_rows(Stmt &s, ds::Database &db, const std::string &table, bool replace, const std::vector<QItem> &items,
+                   bool unique, const std::vector<std::vector<Value>> &rows)
+{
+    Txn txn(db);
+    Writer w;
+    open_writer(s, db, w, table, replace, items, unique);
+    for (const std::vector<Value> &r : rows)
+        write_row(s, db, w, r);
+    txn.commit();
+    return w.written;
+}
+
 void st_select(Stmt &s)
 {
     Query q;
@@ -1127,17 +1141,18 @@ void st_select(Stmt &s)
     bool to_result = q.to.empty();
     std::string table = to_result ? s.st.config.result_prefix : q.to;
     bool unique = to_result && sysvar_on(s.st, "%UNIQUE");
-    Writer w;
     if (std::find(q.src.tables.begin(), q.src.tables.end(), table) == q.src.tables.end()) {
         // Rows go straight from the source into the target, all inside
         // the statement's transaction.
         Txn txn(db);
+        Writer w;
         open_writer(s, db, w, table, to_result, q.items, unique);
         run_query(s, q, [&](const std::vector<Value> &v) {
             write_row(s, db, w, v);
             return true;
         });
         txn.commit();
+        s.status.rows = w.written;
     } else {
         // The target is read as well: its rows as they were come first.
         std::vector<std::vector<Value>> rows;
@@ -1145,13 +1160,8 @@ void st_select(Stmt &s)
             rows.push_back(v);
             return true;
         });
-        Txn txn(db);
-        open_writer(s, db, w, table, to_result, q.items, unique);
-        for (const std::vector<Value> &r : rows)
-            write_row(s, db, w, r);
-        txn.commit();
+        s.status.rows = write_rows(s, db, table, to_result, q.items, unique, rows);
     }
-    s.status.rows = w.written;
 }
 
 // GROUP t BY g items [WHERE c]: one row per value of g, in ascending
@@ -1209,13 +1219,7 @@ void st_group(Stmt &s)
             r.push_back(acc[i].result(items[i].agg, items[i].col));
         rows.push_back(std::move(r));
     }
-    Txn txn(db);
-    Writer w;
-    open_writer(s, db, w, prefix, true, items, false);
-    for (const std::vector<Value> &r : rows)
-        write_row(s, db, w, r);
-    txn.commit();
-    s.status.rows = w.written;
+    s.status.rows = write_rows(s, db, prefix, true, items, false, rows);
 }
 
 // SEQUENCE t BY keys: the table's reads follow the keys from now on;
