@@ -10,7 +10,9 @@
 #include "vxdate.h"
 #include "vxutil.h"
 
+#include <algorithm>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -119,9 +121,24 @@ const void *first_value(int rows, int data_bytes, void *buffer, DozColDesc *desc
 
 std::string printed(const void *value, const DozColDesc &d)
 {
+    // In the column's own width and decimals, as the interpreter would show it.
     const bool real = d.type == DOZ_T_REAL || d.type == DOZ_T_SREAL || d.type == DOZ_T_COMPLEX;
-    const int precision = real && d.precision > 0 ? d.precision + 1 : -1;
-    const int width = d.type == DOZ_T_BLOB ? 24 : d.width + 1;
+    const int precision = real ? d.precision : -1;
+    const int width = d.type == DOZ_T_BLOB ? 24 : std::max<int>(d.width, 1);
+    if ((d.type == DOZ_T_REAL || d.type == DOZ_T_SREAL) && precision < 0) {
+        // No decimals given: the shortest text of the number.
+        double x;
+        if (d.type == DOZ_T_REAL) {
+            memcpy(&x, value, 8);
+        } else {
+            float f;
+            memcpy(&f, value, 4);
+            x = f;
+        }
+        char text[64];
+        snprintf(text, sizeof text, "%.10g", x);
+        return text;
+    }
     return trimmed(dsprint_ds_sprint(value, width, precision, d.type));
 }
 
