@@ -12,7 +12,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -34,6 +37,42 @@ const DozColDesc absent_column = [] {
     d.type = DOZ_T_REAL;
     return d;
 }();
+
+int full_year(int year);
+
+// Dates and times through the calendar are slow; a data column repeats
+// them.  Converted values are kept per time zone (a NaN: not representable).
+struct Calendar {
+    std::string zone = "\x01";
+    std::unordered_map<int64_t, double> seen;
+};
+Calendar calendar;
+
+void check_zone()
+{
+    const char *tz = getenv("TZ");
+    const std::string zone = tz ? tz : "";
+    if (zone != calendar.zone) {
+        calendar.zone = zone;
+        calendar.seen.clear();
+    }
+}
+
+double converted(int type, const int16_t f[3])
+{
+    const int64_t key = (int64_t(type) << 48) | (int64_t(uint16_t(f[0])) << 32) | (int64_t(uint16_t(f[1])) << 16) |
+                        uint16_t(f[2]);
+    if (auto it = calendar.seen.find(key); it != calendar.seen.end())
+        return it->second;
+    errno = 0;
+    const time_t s = type == DOZ_T_DATE ? un_ctime(full_year(f[0]), f[1], f[2], 0, 0, 0, 2)
+                                        : un_ctime(1980, 2, 29, f[0], f[1], f[2], 2);
+    const double v = s == -1 && errno == ERANGE ? NAN : static_cast<double>(s);
+    if (calendar.seen.size() > 200000)
+        calendar.seen.clear();
+    calendar.seen.emplace(key, v);
+    return v;
+}
 
 bool array_y(const GoTuple *t) { return t->ytype && t->ytype->count != 0; }
 
@@ -61,6 +100,7 @@ int full_year(int year)
 
 void setup(GoTuple *t, bool multiy)
 {
+    check_zone();
     const int character = dsmgr_ds_character(t->dataset);
     const int order = dsmgr_ds_order(t->dataset);
     int col[3] = {2, 2, 2};
@@ -162,12 +202,10 @@ void read_coordinate(GoTuple *t, int c, int mode, int column, const DozColDesc *
         // Year, month, day or hour, minute, second.
         int16_t f[3];
         memcpy(f, cell + 6 * e, 6);
-        errno = 0;
-        const time_t s = type->type == DOZ_T_DATE ? un_ctime(full_year(f[0]), f[1], f[2], 0, 0, 0, 2)
-                                                  : un_ctime(1980, 2, 29, f[0], f[1], f[2], 2);
-        if (s == -1 && errno == ERANGE)
+        const double s = converted(type->type, f);
+        if (std::isnan(s))
             return;
-        own = static_cast<double>(s);
+        own = s;
         break;
     }
     case DOZ_T_STRING: {
