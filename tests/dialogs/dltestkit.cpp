@@ -522,10 +522,17 @@ void focus(Widget text)
 {
     ASSERT_TRUE(wait_viewable(text)) << XtName(text) << " is not shown";
     Widget shell = shell_of(text);
-    XSetInputFocus(app().display, XtWindow(shell), RevertToParent, CurrentTime);
-    pump_idle();
-    XmProcessTraversal(text, XmTRAVERSE_CURRENT);
-    pump_idle();
+    Window now = 0;
+    int revert = 0;
+    XGetInputFocus(app().display, &now, &revert);
+    if (now != XtWindow(shell)) {
+        XSetInputFocus(app().display, XtWindow(shell), RevertToParent, CurrentTime);
+        pump_idle();
+    }
+    if (XmGetFocusWidget(text) != text) {
+        XmProcessTraversal(text, XmTRAVERSE_CURRENT);
+        pump_idle();
+    }
 }
 
 void press_keysym(KeySym ks)
@@ -550,6 +557,18 @@ void press_keysym(KeySym ks)
 void type(Widget text, const std::string &chars)
 {
     focus(text);
+    for (unsigned char c : chars)
+        press_keysym(c == ' ' ? XK_space : static_cast<KeySym>(c));
+}
+
+void retype(Widget text, const std::string &chars)
+{
+    focus(text);
+    if (XmIsTextField(text))
+        XmTextFieldSetSelection(text, 0, XmTextFieldGetLastPosition(text), CurrentTime);
+    else
+        XmTextSetSelection(text, 0, XmTextGetLastPosition(text), CurrentTime);
+    pump_idle();
     for (unsigned char c : chars)
         press_keysym(c == ' ' ? XK_space : static_cast<KeySym>(c));
 }

@@ -93,6 +93,9 @@ void click_item(Widget list, int position, int count = 1);
 // Gives `text` the keyboard focus (its shell's window gets the server's
 // focus; no window manager runs) and types `chars` through XTest.
 void type(Widget text, const std::string &chars);
+// Selects the whole text of `text` (focus set as above) and types
+// `chars` over it, as a user replaces a field's text.
+void retype(Widget text, const std::string &chars);
 // Presses one key by its keysym name ("Return", "BackSpace") in `text`.
 void key(Widget text, const char *keysym_name);
 
