@@ -1,6 +1,7 @@
 // The test kit's real input on a bare display: a gadget clicked, a list
 // item double-clicked, text typed into a field with its focus set by hand,
 // and the bell it rings counted; widgets found by path and by repeat.
+// With them, the dialog kit's radio boxes, forced text and popup rules.
 
 #include <gtest/gtest.h>  // before the X headers, which define None
 
@@ -9,8 +10,11 @@
 
 #include <Xm/Form.h>
 #include <Xm/List.h>
+#include <Xm/MessageB.h>
 #include <Xm/PushBG.h>
 #include <Xm/SelectioB.h>
+#include <Xm/TextF.h>
+#include <Xm/ToggleBG.h>
 
 namespace {
 
@@ -111,6 +115,57 @@ TEST_F(Kit, TypesIntoAFieldAndCountsTheBell)
     EXPECT_EQ(vxdl::bells(), before + 1);
     vxdl::key(field, "BackSpace");
     EXPECT_EQ(vxdl::text(field), "aB");
+}
+
+TEST_F(Kit, RadioBoxForcedTextAndTitleModeRules)
+{
+    static const int labels[] = {2, 3, 4};
+    Widget radio = dl_radio_box(form, "modeRadio", 29, labels, "modeT", true);
+    dl_attach_top(radio, field, 5);
+    vxdl::pump_idle();
+    EXPECT_EQ(dl_get_radio(radio), -1);
+    dl_set_radio(radio, 1, false);
+    EXPECT_EQ(dl_get_radio(radio), 1);
+    dl_set_radio(radio, 7, true);  // no such toggle: unchanged
+    EXPECT_EQ(dl_get_radio(radio), 1);
+    vxdl::click(vxdl::nth(radio, "modeT", 2));
+    EXPECT_EQ(dl_get_radio(radio), 2);
+    EXPECT_FALSE(XmToggleButtonGadgetGetState(dl_radio_toggle(radio, 1)));
+
+    // A forced set cuts to the field's maximum length instead of keeping
+    // the old text.
+    vxdl::set_text(field, "ab");
+    dl_set_text(field, "wxyz");
+    EXPECT_EQ(vxdl::text(field), "wxy");
+    EXPECT_EQ(XmTextFieldGetInsertionPosition(field), 3);
+
+    // Delete only for an edited object; OK greyed for one only shown.
+    Widget ok = dl_box_button(rec->widget, XmDIALOG_OK_BUTTON);
+    for (int mode : {1, 2, 3, 4}) {
+        dl_apply_title_mode(rec, mode, gadget);
+        EXPECT_EQ(XtIsSensitive(gadget) != False, mode == 1) << mode;
+        EXPECT_EQ(XtIsSensitive(ok) != False, mode != 3) << mode;
+    }
+    dl_apply_title_mode(rec, 1, gadget);
+
+    // A validation table row whose path names no widget is reported.
+    const DlValidationSpec rows[] = {
+        {"form1/fieldT", DL_VAL_NUMERIC, nullptr, nullptr, nullptr, nullptr, 0},
+        {"form1/noSuchT", DL_VAL_NUMERIC, nullptr, nullptr, nullptr, nullptr, 0},
+    };
+    EXPECT_FALSE(dl_setup_validations(rec, rows));
+    vxdl::set_text(field, "x");
+    EXPECT_EQ(dlmain_validate_dialog(rec->widget), 0);  // the first row took
+    vxdl::press_box(dlmain_text_error_box(), XmDIALOG_OK_BUTTON);
+
+    // A gadget's root origin is its centre less half its size.
+    int ox = 0, oy = 0, cx = 0, cy = 0;
+    dl_root_origin(gadget, ox, oy);
+    vxdl::root_centre(gadget, cx, cy);
+    Dimension gw = 0, gh = 0;
+    XtVaGetValues(gadget, XmNwidth, &gw, XmNheight, &gh, nullptr);
+    EXPECT_EQ(ox + gw / 2, cx);
+    EXPECT_EQ(oy + gh / 2, cy);
 }
 
 }  // namespace
