@@ -250,7 +250,8 @@ void gomy_go_set_myaxis_coord(GoGraph *graph, int axis)
     double total = 0;
     for (int s = 0; s < n; s++)
         total += stack_spacing(graph, s);
-    const int64_t stack_height = (height - static_cast<int64_t>(along_y(graph, total))) / n;
+    // Spacings taller than the plot leave stacks of no height, never less.
+    const int64_t stack_height = std::max<int64_t>(0, (height - static_cast<int64_t>(along_y(graph, total))) / n);
     double offset = double(margin[2]) + double(p) * double(stack_height);
     for (int s = 1; s <= p; s++)
         offset += static_cast<int64_t>(along_y(graph, stack_spacing(graph, s)));

@@ -268,6 +268,19 @@ TEST_F(GraphEngine, PrintSettingsChooseTheDeviceModes)
             EXPECT_STREQ(m.prolog, "vx.pro");
         }
     }
+    // No screen device was opened: lengths in window pixels are the
+    // display canvas's all the same.
+    long bx = 0, by = 0;
+    gdev_GGetBaseDevLimits(&bx, &by);
+    EXPECT_EQ(bx, 600);
+    EXPECT_EQ(by, 450);
+    const int placement[4] = {0, 0, 300, 450};
+    GCanvasRecord *half = go_open_canvas(nullptr, placement);
+    ASSERT_NE(half, nullptr);
+    GCanvasModes cm{};
+    GGetCanvasModes(half, &cm);
+    EXPECT_GT(cm.size[0], 1000);
+    EXPECT_GT(cm.size[1], 2000);
     EXPECT_EQ(gomain_go_set_device_type(0, nullptr, 0), 1) << "no reopen";
     EXPECT_EQ(gomain_go_open_device_id()->modes.protocol, GP_IMAGE) << "still the last device";
 }
@@ -657,6 +670,7 @@ TEST_F(GraphEngine, MultipleYStacksAndOffsets)
          {0, 0, 0, 0}},
         {"a new stack on the right", {{3, 0}, {0, 3}, {1, 8}}, 2, {0, 0, 8}, {1, 1, 1}, {1, 0, 0}, {0, 0, 0}},
         {"stacks without gaps continue axes", {{1, 5}, {3, 0}}, 2, {0, 0}, {0, 1}, {0, 1}, {1, 0}},
+        {"a gap ends the continuation", {{1, 5}, {3, 12}}, 2, {0, 0}, {0, 1}, {0, 1}, {0, 0}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -724,6 +738,11 @@ TEST_F(GraphEngine, ThreeStacksShareThePlotHeight)
     gomy_go_set_multiy_coord(&g.g, a);
     GGetCanvasModes(g.g.canvas, &m);
     EXPECT_EQ(m.psorigin[1], margin[2]) << "the main axis is in the first stack";
+    // Spacings taller than the plot: stacks of no height.
+    set_axes(&g.g, {{2, 30000}, {2, 20}});
+    gomy_go_set_myaxis_coord(&g.g, 1);
+    GGetCanvasModes(g.g.canvas, &m);
+    EXPECT_EQ(m.pssize[1], 0);
     gomy_term_multiy(&g.g);
     g.g.multiy = 0;
 }
