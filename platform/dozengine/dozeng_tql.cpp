@@ -407,8 +407,7 @@ void *open_engine(const TqlSession *s)
     cfg.server_dir = e->server_dir;
     cfg.db = &db_layer();
     cfg.result_prefix = claim_prefix(e->server_dir, e->prefix_lock);
-    const char *cd = getenv("DOZ_CLIENT_DIR"), *qd = getenv("QYDIR");
-    std::string dir = cd && *cd ? cd : qd && *qd ? qd : "/usr/lib/qelbase";
+    std::string dir = vx_client_dir();
     int status = 0;
     e->catalogue = open_msg_catalogue(dir.c_str(), "kernel", &status);
     cfg.catalogue = e->catalogue;

@@ -445,8 +445,8 @@ void InitializeHelp(Widget first, ...)
     if (cdata.res.helpServer && *cdata.res.helpServer) {
         cdata.server_path = cdata.res.helpServer;
     } else {
-        const char *dir = getenv("DOZ_CLIENT_DIR");
-        cdata.server_path = std::string(dir && *dir ? dir : "/usr/tqlclients") + "/bin/qelhelp";
+        const char *dir = vx_client_dir_env();
+        cdata.server_path = std::string(dir ? dir : "/usr/tqlclients") + "/bin/qelhelp";
     }
     size_t slash = cdata.server_path.rfind('/');
     cdata.server_name = slash == std::string::npos ? cdata.server_path : cdata.server_path.substr(slash + 1);

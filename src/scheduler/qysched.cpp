@@ -246,10 +246,9 @@ void general_init()
         return;
     }
     initialised = true;
-    const char *cd = getenv("DOZ_CLIENT_DIR"), *sd = getenv("DOZ_SERVER_DIR"), *qd = getenv("QYDIR");
-    install_dir = qd && *qd ? qd : "/usr/lib/qelbase";
-    client_dir = cd && *cd ? cd : install_dir;
-    server_dir = sd && *sd ? sd : install_dir;
+    install_dir = vx_install_dir();
+    client_dir = vx_client_dir();
+    server_dir = vx_server_dir();
     for (std::string *s : {&install_dir, &client_dir, &server_dir})
         if (s->size() > 255)
             s->resize(255);
