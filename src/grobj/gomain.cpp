@@ -218,7 +218,8 @@ void ensure_base_device()
 GDeviceRecord *open_device(Widget canvas_window)
 {
     GDeviceEntry entry{};
-    if (GGetDevice(device_type, &entry) != 0) {
+    // The library's list would wrap an index past its end round to another device.
+    if (device_type < 0 || device_type >= gdev_GNumDevices() || GGetDevice(device_type, &entry) != 0) {
         go_say(GO_DEVICE_FAILED);
         return nullptr;
     }
