@@ -313,6 +313,14 @@ struct GDeviceRecord {
     void *driver;
 };
 
+// A raster image as DrawImage receives it: (x, y) its lower-left corner in
+// device units, width by height pixels 0x00RRGGBB, row after row.
+struct GRasterImage {
+    int16_t x, y;
+    int16_t width, height;
+    const uint32_t *pixels;
+};
+
 // The driver entry table: 35 operations in fixed slot order.
 struct GEntryPoints {
     int (*ClearArea)(GCanvasRecord *, const GVector *corner, const GVector *size);        // 0
