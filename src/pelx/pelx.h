@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "gdriver.h"
+
 // ---- error registry ------------------------------------------------------
 
 int GInitialise(const char *directory, const char *config_file, const char *catalogue_path,
@@ -321,66 +323,7 @@ struct GRasterImage {
     const uint32_t *pixels;
 };
 
-// The driver entry table: 35 operations in fixed slot order.
-struct GEntryPoints {
-    int (*ClearArea)(GCanvasRecord *, const GVector *corner, const GVector *size);        // 0
-    int (*ClearCanvas)(GCanvasRecord *);                                                  // 1
-    int (*ClearDevice)(GDeviceRecord *);                                                  // 2
-    int (*CloseCanvas)(GCanvasRecord *);                                                  // 3
-    int (*CloseDevice)(GDeviceRecord *);                                                  // 4
-    int (*DrawArc)(GCanvasRecord *, const GVector *, const GVector *, long, long);        // 5
-    int (*DrawGrid)(GCanvasRecord *, const GVector *, const GVector *, long, const GVector *);  // 6
-    int (*DrawLine)(GCanvasRecord *, const GVector *from, const GVector *to);            // 7
-    int (*DrawLines)(GCanvasRecord *, const GVector *pairs);                              // 8
-    int (*DrawPolyLine)(GCanvasRecord *, const GVector *points);                          // 9
-    int (*DrawFilledPolygon)(GCanvasRecord *, const GVector *points, int flag);           // 10
-    int (*DrawRectangle)(GCanvasRecord *, const GVector *corner, const GVector *size);    // 11
-    int (*DrawTextLines)(GCanvasRecord *, const GVector *pairs);                          // 12
-    int (*FlushDevice)(GDeviceRecord *);                                                  // 13
-    int (*GetDeviceModes)(GDeviceRecord *, GDeviceModes *);                               // 14
-    int (*GetRelativeTextLimits)(GCanvasRecord *, const char *, short corners[8]);        // 15
-    int (*Initialise)();                                                                  // 16
-    int (*InvertYDim)(GDeviceRecord *);                                                   // 17
-    int (*OpenCanvas)(GCanvasRecord *);                                                   // 18
-    int (*OpenDevice)(GDeviceRecord *, uint64_t mask);                                    // 19
-    int (*PutText)(GCanvasRecord *, const char *text, const GVector *position);           // 20
-    int (*SamplePointer)(GDeviceRecord *, void *pointer);                                 // 21
-    int (*SetCanvasModes)(GCanvasRecord *, uint64_t mask);                                // 22
-    int (*SetDefaultDeviceModes)(GDeviceModes *);                                         // 23
-    int (*SetDeviceModes)(GDeviceRecord *, uint64_t mask, const GDeviceModes *);          // 24
-    int (*SetFillModes)(GCanvasRecord *, uint64_t mask);                                  // 25
-    int (*SetLineModes)(GCanvasRecord *, uint64_t mask);                                  // 26
-    int (*SetTextModes)(GCanvasRecord *, uint64_t mask);                                  // 27
-    int (*Terminate)();                                                                   // 28
-    int (*CommentOutput)(GCanvasRecord *, const char *text);                              // 29
-    int (*FlushCanvas)(GCanvasRecord *);                                                  // 30
-    int (*DrawImage)(GCanvasRecord *, const void *image);                                 // 31
-    int (*GetCanvasColour)(GCanvasRecord *, long *colour, unsigned char selector);        // 32
-    int (*SetPolylineClip)(GCanvasRecord *, const void *clip);                            // 33
-    int (*CreateTransforms)(GCanvasRecord *);                                             // 34
-};
-static_assert(sizeof(GEntryPoints) == 35 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, ClearArea) == 0 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, DrawLine) == 7 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, DrawTextLines) == 12 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, InvertYDim) == 17 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, SetDefaultDeviceModes) == 23 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, CommentOutput) == 29 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, CreateTransforms) == 34 * sizeof(void *));
-
-// The four drivers, by the order of their tables.
-enum { GDRV_X11 = 0, GDRV_POSTSCRIPT = 1, GDRV_HPGL = 2, GDRV_IMAGE = 3, GDRV_COUNT = 4 };
-// Installs a driver's entry table (null restores the stand-in that returns
-// at once); returns the previous one.  The drivers of the output subsystem
-// install themselves here.
-const GEntryPoints *gep_GSetDriver(int driver, const GEntryPoints *table);
-const GEntryPoints *gep_GEntryPoints(int protocol);
-// The stand-in table of a driver (for drivers and test drivers that
-// delegate what they don't do themselves).
-const GEntryPoints *gep_GStubEntryPoints(int driver);
-// The entry table of an open device or canvas.
-const GEntryPoints *gep_GDeviceEntryPoints(const GDeviceRecord *device);
-const GEntryPoints *gep_GCanvasEntryPoints(const GCanvasRecord *canvas);
+// The driver entry table and the installed drivers: gdriver.h.
 // For drivers: takes the fields of the mask into the device's modes and
 // recomputes the VDC extents when a device dimension changed.
 void gdev_GApplyDeviceModes(GDeviceRecord *device, uint64_t mask, const GDeviceModes *modes);

@@ -346,7 +346,13 @@ int gpcanv_GPSetPolylineClip(GCanvasRecord *canvas, const void *clip)
 {
     const GVector *v = static_cast<const GVector *>(clip);
     GPDevicePart *p = gp_part(canvas);
-    if (!v || v->count > 500 || v->count < 1 || !p)
+    if (!p)
+        return -1;
+    if (!v) {
+        gp_remove_clip(p);
+        return 0;
+    }
+    if (v->count > 500 || v->count < 1)
         return -1;
     std::string pts;
     short *buf = static_cast<short *>(vx_malloc(static_cast<long>(2 * v->count * sizeof(short)), 0));

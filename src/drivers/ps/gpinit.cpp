@@ -3,25 +3,10 @@
 #include "gpinit.h"
 #include "gpdriver.h"
 
-namespace {
-
-int gp_nothing_canvas(GCanvasRecord *) { return 0; }
-int gp_nothing_device(GDeviceRecord *) { return 0; }
-int gp_mask(GCanvasRecord *, uint64_t) { return 0; }
-int gp_limits(GCanvasRecord *, const char *, short corners[8])
-{
-    for (int i = 0; i < 8; i++)
-        corners[i] = 0;
-    return 0;
-}
-int gp_unsupported() { return -1; }
-int gp_y_up(GDeviceRecord *) { return 0; }
-int gp_sample(GDeviceRecord *, void *) { return 0; }
-
-const GEntryPoints gp_primitives = {
+const GEntryPoints ps_entry_points = {
     .ClearArea = gpdraw_GPClearArea,
-    .ClearCanvas = gp_nothing_canvas,
-    .ClearDevice = gp_nothing_device,
+    .ClearCanvas = gstub_Canvas,  // paper cannot be cleared
+    .ClearDevice = gstub_Device,
     .CloseCanvas = gpcanv_GPCloseCanvas,
     .CloseDevice = gpdev_GPCloseDevice,
     .DrawArc = gpdraw_GPDrawArc,
@@ -32,30 +17,32 @@ const GEntryPoints gp_primitives = {
     .DrawFilledPolygon = gpdraw_GPDrawFilledPolygon,
     .DrawRectangle = gpdraw_GPDrawRectangle,
     .DrawTextLines = gpdraw_GPDrawTextLines,
-    .FlushDevice = gp_nothing_device,
+    .FlushDevice = gstub_Device,  // the document is written as it goes
     .GetDeviceModes = gpdev_GPGetDeviceModes,
-    .GetRelativeTextLimits = gp_limits,
-    .Initialise = gp_unsupported,
-    .InvertYDim = gp_y_up,
+    // Text is measured by the document itself (the prolog's aligned shows):
+    // an empty box leaves the point where it is.
+    .GetRelativeTextLimits = gstub_TextLimits,
+    .Initialise = gstub_None,
+    .InvertYDim = gstub_YUp,
     .OpenCanvas = gpcanv_GPOpenCanvas,
     .OpenDevice = gpdev_GPOpenDevice,
     .PutText = gpdraw_GPPutText,
-    .SamplePointer = gp_sample,
+    .SamplePointer = gstub_SamplePointer,  // paper has no pointer
     .SetCanvasModes = gpcanv_GPSetCanvasModes,
     .SetDefaultDeviceModes = gpdev_GPSetDefaultDeviceModes,
     .SetDeviceModes = gpdev_GPSetDeviceModes,
     .SetFillModes = gpcanv_GPSetFillModes,
-    .SetLineModes = gp_mask,
-    .SetTextModes = gp_mask,
-    .Terminate = gp_unsupported,
+    .SetLineModes = gstub_Mask,  // line and text state is written at draw time
+    .SetTextModes = gstub_Mask,
+    .Terminate = gstub_None,
     .CommentOutput = gpdraw_GPCommentOutput,
-    .FlushCanvas = gp_nothing_canvas,
+    .FlushCanvas = gstub_Canvas,
     .DrawImage = gpdraw_GPDrawImage,
     .GetCanvasColour = gpcanv_GPGetCanvasColour,
     .SetPolylineClip = gpcanv_GPSetPolylineClip,
     .CreateTransforms = gpcanv_GPCreateTransforms,
 };
 
-}  // namespace
+const GEntryPoints *gpinit_GPPrimitives() { return &ps_entry_points; }
 
-const GEntryPoints *gpinit_GPPrimitives() { return &gp_primitives; }
+void gpinit_GInstallDriver() { gep_GSetDriver(GDRV_POSTSCRIPT, &ps_entry_points); }

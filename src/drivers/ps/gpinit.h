@@ -3,4 +3,7 @@
 
 #include "pelx.h"
 
+extern const GEntryPoints ps_entry_points;
 const GEntryPoints *gpinit_GPPrimitives();
+// gep_GSetDriver(GDRV_POSTSCRIPT, &ps_entry_points)
+void gpinit_GInstallDriver();
