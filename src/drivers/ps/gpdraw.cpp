@@ -156,12 +156,12 @@ void write_colour(GPDevicePart *p, GDeviceRecord *d, long index)
     gp_printf(p, "\t%1.2f %1.2f %1.2f setrgbcolor\n", rgb[0] / 65535.0, rgb[1] / 65535.0, rgb[2] / 65535.0);
 }
 
-// The width lines are drawn with: the line style's own when it has one,
-// else the canvas's.
+// The width lines are drawn with: the canvas's, unless the line style is a
+// thick one (its own width above the normal 1).
 long line_width(GCanvasRecord *c)
 {
-    const GLineStyle *ls = line_style(c->device, c->line.style);
-    return ls && ls->width != 0 ? ls->width : static_cast<long>(c->line.width);
+    const GLineStyle *ls = c->line.style < 0 ? nullptr : line_style(c->device, c->line.style);
+    return ls && ls->width > 1 ? ls->width : static_cast<long>(c->line.width);
 }
 
 void write_width(GPDevicePart *p, long width)
