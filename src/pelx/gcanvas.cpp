@@ -226,6 +226,7 @@ GCanvasRecord *GOpenCanvas(GDeviceRecord *device, uint64_t mask, const GCanvasMo
     gmarker_GSetDefaultMarkerModes(c);
     gline_GSetDefaultLineModes(c);
     gfill_GSetDefaultFillModes(c);
+    gsurf_GSetDefaultSurfaceModes(c);
     if (glist_GAppendToList(device->canvases, c, 1) != 0) {
         ep->CloseCanvas(c);
         vx_free(c);

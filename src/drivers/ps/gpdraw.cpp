@@ -740,25 +740,34 @@ int gpdraw_GPDrawImage(GCanvasRecord *canvas, const void *image)
 {
     GPDevicePart *p = gp_part(canvas);
     const GRasterImage *im = static_cast<const GRasterImage *>(image);
-    if (!p || !im || !im->pixels || im->width <= 0 || im->height <= 0)
+    // 24-bit images store 0x00RRGGBB in 32 bits, 8-bit ones a grey byte.
+    if (!p || !im || !im->data || im->width <= 0 || im->height <= 0 || (im->bits != 32 && im->bits != 8))
         return -1;
+    bool rgb = im->bits == 32;
     long w = im->width, h = im->height;
     long sw = std::lround(GTransformLength(canvas, 4, 0, canvas->modes.pssize[0]));
     long sh = std::lround(GTransformLength(canvas, 4, 1, canvas->modes.pssize[1]));
     gp_puts(p, "\tgsave\n");
     gp_printf(p, "\n\t%d %d translate\n\t%ld %ld scale\n\n", im->x, im->y, sw, sh);
-    gp_printf(p, "/datastr %ld string def\n", w * 3);
+    gp_printf(p, "/datastr %ld string def\n", rgb ? w * 3 : w);
     gp_printf(p, "%ld %ld 8 [%ld 0 0 %ld 0 0]\n", w, h, w, h);
-    gp_puts(p, "{\n\tcurrentfile datastr readhexstring pop\n} bind false 3 colorimage\n");
-    // One row at a time: at most 40 pixels (240 digits) a line.
+    gp_puts(p, rgb ? "{\n\tcurrentfile datastr readhexstring pop\n} bind false 3 colorimage\n"
+                   : "{\n\tcurrentfile datastr readhexstring pop\n} bind image\n");
+    // One row at a time: a line break after every 40 pixels.
+    const uint32_t *words = static_cast<const uint32_t *>(im->data);
+    const unsigned char *bytes = static_cast<const unsigned char *>(im->data);
     std::string row;
     row.reserve(static_cast<size_t>(w * 6 + w / 40 + 2));
     for (long r = 0; r < h; r++) {
         row.clear();
         for (long k = 0; k < w; k++) {
-            uint32_t px = im->pixels[r * w + k];
-            for (int shift : {16, 8, 0})
-                row += gencode_GByteToHex(static_cast<unsigned char>(px >> shift));
+            if (rgb) {
+                uint32_t px = words[r * w + k];
+                for (int shift : {16, 8, 0})
+                    row += gencode_GByteToHex(static_cast<unsigned char>(px >> shift));
+            } else {
+                row += gencode_GByteToHex(bytes[r * w + k]);
+            }
             if ((k + 1) % 40 == 0 && k + 1 < w)
                 row += '\n';
         }

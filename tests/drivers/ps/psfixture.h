@@ -181,6 +181,22 @@ protected:
     }
 };
 
+// A raster image record over the caller's pixels (32-bit 0x00RRGGBB, or
+// grey bytes with bits 8).
+inline GRasterImage raster(short x, short y, short w, short h, void *pixels, short bits = 32)
+{
+    GRasterImage im{};
+    im.x = x;
+    im.y = y;
+    im.width = w;
+    im.height = h;
+    im.spare = -1;
+    im.depth = bits == 32 ? 24 : 8;
+    im.bits = bits;
+    im.data = pixels;
+    return im;
+}
+
 inline size_t count(const std::string &s, const std::string &what)
 {
     size_t n = 0;

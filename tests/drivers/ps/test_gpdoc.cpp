@@ -435,7 +435,7 @@ TEST_F(Doc, Images)
 {
     open();
     uint32_t two[2] = {0xFF0000, 0x00FF7F};
-    GRasterImage im{10, 20, 2, 1, two};
+    GRasterImage im = raster(10, 20, 2, 1, two);
     ep()->DrawImage(cv, &im);
     std::string s = body(finish());
     EXPECT_NE(s.find("\tgsave\n\n\t10 20 translate\n"), std::string::npos);
@@ -445,15 +445,21 @@ TEST_F(Doc, Images)
 
     open();
     std::vector<uint32_t> row(45, 0x010203);
-    GRasterImage wide{0, 0, 45, 1, row.data()};
+    GRasterImage wide = raster(0, 0, 45, 1, row.data());
     ep()->DrawImage(cv, &wide);
-    GRasterImage none{0, 0, 0, 1, row.data()};
+    GRasterImage none = raster(0, 0, 0, 1, row.data());
     EXPECT_EQ(ep()->DrawImage(cv, &none), -1);
+    unsigned char grey[3] = {0x00, 0x80, 0xff};
+    GRasterImage eight = raster(0, 0, 3, 1, grey, 8);
+    ep()->DrawImage(cv, &eight);
     s = body(finish());
     std::string line;
     for (int i = 0; i < 40; i++)
         line += "010203";
     EXPECT_NE(s.find("colorimage\n" + line + "\n010203010203010203010203010203\n\n"), std::string::npos);
+    EXPECT_NE(s.find("/datastr 3 string def\n3 1 8 [3 0 0 1 0 0]\n{\n\tcurrentfile datastr readhexstring pop\n} "
+                     "bind image\n0080ff\n\n\tgrestore\n"),
+              std::string::npos);
 }
 
 // The clip: by clipping mode (plot space only on a 2-D canvas), replaced

@@ -261,7 +261,7 @@ TEST_F(Render, ImageRowZeroAtTheBottom)
 {
     open_page();
     uint32_t pixels[2] = {0xFF0000, 0x0000FF};  // row 0 red, row 1 blue
-    GRasterImage im{1000, 1000, 1, 2, pixels};
+    GRasterImage im = raster(1000, 1000, 1, 2, pixels);
     ep()->DrawImage(cv, &im);
     // The image fills the plot space's size from its corner.
     long w = std::lround(GTransformLength(cv, 4, 0, cv->modes.pssize[0]));
