@@ -8,6 +8,7 @@
 #include "pelx.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
+#include "qychk.h"
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
@@ -198,6 +199,7 @@ void configure_date_time_format()
     }
     if (!adata.timeOutputFormat)
         adata.timeOutputFormat = XtNewString("%H:%M:%S");
+    qychk_qy_set_tsl_dateformats(adata.dateInputFormat, adata.dateOutputFormat);
     format_set_julian_offset(adata.julianStartDay);
 }
 
