@@ -10,6 +10,7 @@
 #include "mainmsgs.h"
 #include "qymgr.h"
 #include "vxdate.h"
+#include "wsdict.h"
 #include "vxhelp.h"
 #include "vxmain.h"
 #include "vxutil.h"
@@ -206,6 +207,9 @@ void startup_sequence(Boolean iconic)
     if (is_tty)
         fputs(vx_msgf(adata.catd, MAIN_CONNECTING).c_str(), stdout);
     install_signals();
+    // The empty data dictionary: the query manager writes the user, the
+    // interpreter's revision and the system variables into it.
+    wsdict_ws_init_dictionary();
     // The interpreter: started and checked in run modes 0 and 1; the
     // display-server modes attach to their clients' interpreters later.
     qymgr_qy_use_x(XtWidgetToApplicationContext(toplevel),
