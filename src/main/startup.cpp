@@ -3,6 +3,7 @@
 #include "startup.h"
 
 #include "LiteClue.h"
+#include "dldbdialogs.h"
 #include "dlmain.h"
 #include "dlmess.h"
 #include "pelx.h"
@@ -121,6 +122,20 @@ Widget initialise_display_window(Boolean iconic)
     return shell;
 }
 
+// The query window's dialogs, made in run mode 0 on the query shell.
+static const struct {
+    int id;
+    void (*init)(DialogRecord *);
+} query_window_dialogs[] = {
+    {4, dlfile_initialise_file_dialog},
+    {7, dlname_initialise_name_dialog},
+    {24, dldblst_initialise_database_list_dialog},
+    {25, dldblst_initialise_database_config_dialog},
+    {26, dlpwd_initialise_password_dialog},
+    {29, dltarget_initialise_target_dialog},
+    {30, dltql_initialise_doz_dialog},
+};
+
 // The dialog table for the run mode: the message boxes always, the
 // revision box in run modes 0 to 3.  The other dialogs join as they are
 // built.
@@ -133,6 +148,9 @@ static void initialise_dialogs()
     dlprompt_initialise_prompt_dialog(&dlmain_dialogs[3]);
     if (adata.runMode >= RUN_INTERACTIVE && adata.runMode <= RUN_TSL_EDIT)
         dlltp_initialise_ltp_dialog(&dlmain_dialogs[5]);
+    if (adata.runMode == RUN_INTERACTIVE)
+        for (const auto &[id, init] : query_window_dialogs)
+            init(&dlmain_dialogs[id]);
 }
 
 static void create_dialogs_pre_realize()
@@ -146,6 +164,11 @@ static void create_dialogs_pre_realize()
         rev->create(rev, toplevel);
     else if (adata.runMode == RUN_TSL || adata.runMode == RUN_TSL_EDIT)
         rev->create(rev, displevel);
+    if (adata.runMode == RUN_INTERACTIVE)
+        for (const auto &row : query_window_dialogs) {
+            DialogRecord *rec = &dlmain_dialogs[row.id];
+            rec->create(rec, toplevel);
+        }
 }
 
 // The graphics library: configuration, its catalogue and the colour names,
