@@ -7,6 +7,7 @@
 #include "dlmain.h"
 #include "dlmess.h"
 #include "pelx.h"
+#include "vxcat.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
 #include "qymgr.h"
@@ -187,15 +188,7 @@ static void initialise_graphics()
     } else {
         config = adata.pelxConfigFile ? adata.pelxConfigFile : "pelx.cfg";
     }
-    std::string catalogue;
-    const char *lang = getenv("LANG");
-    if (lang && *lang) {
-        catalogue = dir + "/messages/SUN4SOLARIS/" + lang + "/pelx.cat";
-        if (access(catalogue.c_str(), R_OK) != 0)
-            catalogue.clear();
-    }
-    if (catalogue.empty())
-        catalogue = dir + "/messages/SUN4SOLARIS/C/pelx.cat";
+    std::string catalogue = vx_catalogue_path(dir.c_str(), "pelx");
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
