@@ -246,6 +246,54 @@ int gcolmap_GReplaceColourMap(GList *table, const GColourMap *map, long index);
 GColourMap *gcolmap_GGetColourMap(GList *table, long index);
 GList *gcolmap_GGetDefaultColourMapTable();
 
+// Colour-map policy, process-wide: whether colour maps are worth loading,
+// whether a private X colour map is in use, whether one may be made
+// automatically.
+void GColourMapParams(int worthwhile, int use_private, int upgrade);
+void gcolmap_GUsePrivateColourMap(int use);
+int gcolmap_GIsPrivateColourMap();
+int GAutoUpgradeColourMap();
+int gcolmap_GIsColourMapWorthIt();
+void gcolmap_GColourMapImNotWorthy();
+// The colour map a finished PCL drawing used, reset to -1 by the reading.
+long gcolmap_GColourMapWasUsed();
+void gcolmap_GSetColourMapUsed(long id);
+// Keeps count evenly spaced colours of the device's colour map `index`;
+// the new number of colours, or -1 when there is no such map.
+long gcolmap_GPruneColourMap(GDeviceRecord *device, long index, long count);
+
+// The X driver's colour cells, which the kernel links no X to reach: the
+// driver installs them at start-up; until then every operation answers -1
+// (too few cells).
+struct GXColourCells {
+    int (*AllocateColours)(GDeviceRecord *device, GList *colours);
+    int (*FreeColours)(GDeviceRecord *device, GList *colours);
+    int (*SetColours)(GDeviceRecord *device, GList *colours, long first, long count);
+    // display, use-private byte in and out, X colour map out
+    int (*CMInfo)(void *display, unsigned char *use_private, unsigned long *colourmap);
+};
+const GXColourCells *gcolmap_GSetColourCells(const GXColourCells *table);
+const GXColourCells *gcolmap_GColourCells();
+
+// A raster image of device pixels as the drivers' DrawImage receives it.
+struct GRasterImage {
+    int16_t x, y;  // lower-left corner, device units
+    int16_t width, height;
+    int16_t spare;  // -1
+    int16_t depth;  // 8, 12 or 24; 1 a bitmap
+    int16_t bits;   // storage bits per pixel: 8, 16 or 32 (1 for a bitmap)
+    void *data;     // rows of pixels (vx_malloc); a driver that consumes it frees it and clears this
+    unsigned char value_type;
+    double offset, scale;
+    long *pixels, *threshold_pixels, *band_pixels;  // 256 each, the library's
+    unsigned char mask_flag;
+    unsigned char *mask;  // rows of (width - 1) / 8 + 1 bytes, bit 0 the leftmost pixel
+    int16_t mask_width, mask_height;
+    unsigned char invert_y;  // the driver's InvertYDim answer
+    unsigned char thresholds;
+    unsigned char spare2;
+};
+
 // ---- transforms ----------------------------------------------------------
 
 struct GXformPart {
