@@ -350,7 +350,14 @@ short gdraw_GDraw2DFilledPolygon(GCanvasRecord *canvas, const GVector *points, i
 
 short gdraw_GDrawRectangle(GCanvasRecord *canvas, const GVector *first, const GVector *second)
 {
-    return rectangle_op(canvas, first, second, true, GEP_DRAW_RECTANGLE);
+    if (!by_value(canvas) || first->type != GV_DOUBLE || second->type != GV_DOUBLE || second->count < 1)
+        return rectangle_op(canvas, first, second, true, GEP_DRAW_RECTANGLE);
+    const GColourMapModes &m = canvas->colourmap;
+    GFillModes saved = canvas->fill;
+    gcolmap_GColourByValue(canvas, m.fixed ? m.fixed_value : gvector_GGetValue(second, 0, 1), 1, 0, 0);
+    short r = rectangle_op(canvas, first, second, true, GEP_DRAW_RECTANGLE);
+    GSetFillModes(canvas, GFM_STYLE, &saved);
+    return r;
 }
 
 short GClearArea(GCanvasRecord *canvas, const GVector *first, const GVector *second)

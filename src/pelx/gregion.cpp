@@ -374,12 +374,17 @@ long GClipLine(GCanvasRecord *canvas, const GVector *polyline, double **points, 
         return 0;  // a region without area keeps nothing
     if (o < 0)
         std::reverse(clip.begin(), clip.end());
+    // The region is held in device coordinates: the line is clipped there.
+    GVector dc{};
+    if (polyline->count > 0 && gcoords_GTransformVector(&dc, polyline, canvas->current, 0, GV_DOUBLE, 2) != 0)
+        return -1;
+    const double *d = static_cast<const double *>(dc.data[0]);
     std::vector<double> out;
     std::vector<long> lengths;
     size_t m = clip.size();
     for (long i = 0; i + 1 < polyline->count; i++) {
-        P2 p = {gvector_GGetValue(polyline, i, 0), gvector_GGetValue(polyline, i, 1)};
-        P2 q = {gvector_GGetValue(polyline, i + 1, 0), gvector_GGetValue(polyline, i + 1, 1)};
+        P2 p = {d[2 * i], d[2 * i + 1]};
+        P2 q = {d[2 * i + 2], d[2 * i + 3]};
         // The segment's part inside every edge's half-plane: t in [t0, t1].
         double t0 = 0, t1 = 1;
         bool visible = true;
@@ -421,8 +426,19 @@ long GClipLine(GCanvasRecord *canvas, const GVector *polyline, double **points, 
         out.insert(out.end(), {e[0], e[1], 0.0});
         lengths.back()++;
     }
+    gvector_GFreeVectorData(&dc);
     if (lengths.empty())
         return 0;
+    // Back to the coordinates of drawing.
+    long n = static_cast<long>(out.size() / 3);
+    GVector kept{GV_DOUBLE, 0, 3, n, {out.data(), nullptr, nullptr}}, back{};
+    if (gcoords_GTransformVector(&back, &kept, canvas->current, 1, GV_DOUBLE, 2) != 0)
+        return -1;
+    for (long i = 0; i < n; i++) {
+        out[static_cast<size_t>(3 * i)] = static_cast<double *>(back.data[0])[2 * i];
+        out[static_cast<size_t>(3 * i + 1)] = static_cast<double *>(back.data[0])[2 * i + 1];
+    }
+    gvector_GFreeVectorData(&back);
     *points = static_cast<double *>(vx_malloc(static_cast<long>(out.size() * sizeof(double)), 0));
     *pieces = static_cast<long *>(vx_malloc(static_cast<long>(lengths.size() * sizeof(long)), 0));
     if (!*points || !*pieces) {
@@ -461,6 +477,7 @@ const double *split(const GVector *first, const GVector *second, double level, i
     double t = (level - p[axis]) / d;
     for (int c = 0; c < 3; c++)
         buffer[c] = c < dims ? p[c] + t * (q[c] - p[c]) : 0.0;
+    buffer[axis] = level;  // exactly on the level, whatever the rounding
     return buffer;
 }
 
