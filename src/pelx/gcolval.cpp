@@ -174,10 +174,11 @@ size_t find_band(const std::vector<Boundary> &b, double v)
 struct Piece {
     GCanvasRecord *c;
     bool thresholds;
+    const GEntryPoints *ep = gep_GCanvasEntryPoints(c);
     long colour = -2;
     int in_use = -2;
 
-    void draw(const double *from, const double *to, const Boundary &band)
+    void use(const Boundary &band)
     {
         if (band.colour != colour) {
             colour = band.colour;
@@ -186,18 +187,41 @@ struct Piece {
             if (!c->line_colour_lock)
                 GSetLineModes(c, GLM_COLOUR, &m);
         }
-        int use = band.from_map ? 0 : -1;
-        if (use != in_use) {
-            in_use = use;
-            set_in_use(c, use);
+        int u = band.from_map ? 0 : -1;
+        if (u != in_use) {
+            in_use = u;
+            set_in_use(c, u);
         }
+    }
+    // A point to 16-bit device units through the current transform, as the
+    // drawing primitives take it.
+    void to_dc(const double *p, short out[2]) const
+    {
+        const GXformPart &f = c->current->forward;
+        for (int j = 0; j < 2; j++) {
+            double v = f.m[3 * j] * p[0] + f.m[3 * j + 1] * p[1] + f.m[3 * j + 2] * p[2] + f.offset[j];
+            out[j] = v >= 32767.0 ? 32767 : v <= -32768.0 ? -32768 : static_cast<short>(v);
+        }
+    }
+    void line(short *from, short *to)
+    {
+        GVector a{GV_SHORT, 0, 2, 1, {from, nullptr, nullptr}}, b{GV_SHORT, 0, 2, 1, {to, nullptr, nullptr}};
+        ep->DrawLine(c, &a, &b);
+    }
+    // A piece in threshold space: back through the from-linear operation
+    // first when there is one.
+    void draw(const double *from, const double *to, const Boundary &band)
+    {
+        use(band);
         double p[6] = {from[0], from[1], from[2], to[0], to[1], to[2]};
         if (thresholds && c->threshold.from_linear) {
             GVector back{GV_DOUBLE, 0, 3, 2, {p, nullptr, nullptr}};
             c->threshold.from_linear(c, &back);
         }
-        GVector a{GV_DOUBLE, 0, 3, 1, {p, nullptr, nullptr}}, b{GV_DOUBLE, 0, 3, 1, {p + 3, nullptr, nullptr}};
-        gdraw_GDrawLineSupp(c, &a, &b);
+        short a[2], b[2];
+        to_dc(p, a);
+        to_dc(p + 3, b);
+        line(a, b);
     }
 };
 
@@ -205,9 +229,16 @@ struct Piece {
 std::vector<double> working_points(GCanvasRecord *c, const GVector *v, bool thresholds)
 {
     std::vector<double> p(static_cast<size_t>(3 * std::max<int64_t>(v->count, 0)), 0.0);
-    for (long i = 0; i < v->count; i++)
-        for (int k = 0; k < 3 && k < v->dims; k++)
-            p[static_cast<size_t>(3 * i + k)] = gvector_GGetValue(v, i, k);
+    if (v->type == GV_DOUBLE && !v->separate && (v->dims == 2 || v->dims == 3)) {
+        const double *d = static_cast<const double *>(v->data[0]);
+        for (long i = 0; i < v->count; i++)
+            for (int k = 0; k < v->dims; k++)
+                p[static_cast<size_t>(3 * i + k)] = d[v->dims * i + k];
+    } else {
+        for (long i = 0; i < v->count; i++)
+            for (int k = 0; k < 3 && k < v->dims; k++)
+                p[static_cast<size_t>(3 * i + k)] = gvector_GGetValue(v, i, k);
+    }
     if (thresholds && c->threshold.to_linear && v->count > 0) {
         GVector w{GV_DOUBLE, 0, 3, v->count, {p.data(), nullptr, nullptr}};
         c->threshold.to_linear(c, &w);
@@ -521,28 +552,68 @@ int gcolmap_GColourPolyLine(GCanvasRecord *canvas, GVector *points)
     std::vector<double> p = working_points(canvas, points, thresholds);
     int selector = canvas->threshold.selector;
     int axis = selector == 4 ? 2 : 1;
+    long n = static_cast<long>(points->count);
     Piece piece{canvas, thresholds};
-    for (long i = 0; i + 1 < points->count; i++) {
+    if (n < 2)
+        return 0;
+    if (selector == 5) {
+        const Boundary &band = bands[find_band(bands, m.fixed_value)];
+        for (long i = 0; i + 1 < n; i++)
+            piece.draw(&p[static_cast<size_t>(3 * i)], &p[static_cast<size_t>(3 * i + 3)], band);
+        return 0;
+    }
+    // Without a way back from threshold space, the points go to device
+    // units once; only the cuts are converted on their own.
+    bool direct = !(thresholds && canvas->threshold.from_linear);
+    std::vector<short> dc;
+    if (direct) {
+        dc.resize(static_cast<size_t>(2 * n));
+        for (long i = 0; i < n; i++)
+            piece.to_dc(&p[static_cast<size_t>(3 * i)], &dc[static_cast<size_t>(2 * i)]);
+    }
+    size_t from = find_band(bands, p[static_cast<size_t>(axis)]);
+    for (long i = 0; i + 1 < n; i++) {
         const double *a = &p[static_cast<size_t>(3 * i)], *b = a + 3;
-        if (selector == 5) {
-            piece.draw(a, b, bands[find_band(bands, m.fixed_value)]);
-            continue;
-        }
-        size_t from = find_band(bands, a[axis]), to = find_band(bands, b[axis]);
-        GVector va{GV_DOUBLE, 0, 3, 1, {const_cast<double *>(a), nullptr, nullptr}};
-        GVector vb{GV_DOUBLE, 0, 3, 1, {const_cast<double *>(b), nullptr, nullptr}};
+        size_t to = find_band(bands, b[axis]);
         double start[3] = {a[0], a[1], a[2]};
-        // Cut where the segment crosses each boundary between its ends.
+        short start_dc[2] = {0, 0};
+        if (direct) {
+            start_dc[0] = dc[static_cast<size_t>(2 * i)];
+            start_dc[1] = dc[static_cast<size_t>(2 * i + 1)];
+        }
+        // Cut where the segment crosses each boundary between its ends: the
+        // point of the segment at that level (as gclip_GSplitLine and
+        // gclip_GSplitZLine give it).
+        double span = b[axis] - a[axis];
         while (from != to) {
             size_t next = to > from ? from + 1 : from - 1;
             double level = bands[to > from ? next : from].value;
-            const double *s = axis == 2 ? gclip_GSplitZLine(&va, &vb, level) : gclip_GSplitLine(&va, &vb, level);
-            double cut[3] = {s[0], s[1], s[2]};
-            piece.draw(start, cut, bands[from]);
+            double cut[3] = {0, 0, 0};
+            if (std::fabs(span) > 1e-6) {
+                double t = (level - a[axis]) / span;
+                for (int k = 0; k < 3; k++)
+                    cut[k] = a[k] + t * (b[k] - a[k]);
+                cut[axis] = level;
+            }
+            if (direct) {
+                short cut_dc[2];
+                piece.to_dc(cut, cut_dc);
+                piece.use(bands[from]);
+                piece.line(start_dc, cut_dc);
+                start_dc[0] = cut_dc[0];
+                start_dc[1] = cut_dc[1];
+            } else {
+                piece.draw(start, cut, bands[from]);
+            }
             std::copy(cut, cut + 3, start);
             from = next;
         }
-        piece.draw(start, b, bands[to]);
+        if (direct) {
+            piece.use(bands[to]);
+            piece.line(start_dc, &dc[static_cast<size_t>(2 * i + 2)]);
+        } else {
+            piece.draw(start, b, bands[to]);
+        }
     }
     return 0;
 }
