@@ -10,6 +10,7 @@
 #include "vxcat.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
+#include "qychk.h"
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
@@ -214,6 +215,7 @@ void configure_date_time_format()
     }
     if (!adata.timeOutputFormat)
         adata.timeOutputFormat = XtNewString("%H:%M:%S");
+    qychk_qy_set_tsl_dateformats(adata.dateInputFormat, adata.dateOutputFormat);
     format_set_julian_offset(adata.julianStartDay);
 }
 
