@@ -110,6 +110,7 @@ void double_fired(XtPointer, XtIntervalId *)
 
 void input_handler(Widget, XtPointer, XEvent *ev, Boolean *)
 {
+
     if (!(dy.mask & (DY_EXPOSE | DY_SINGLE_CLICK | DY_DOUBLE_CLICK | DY_HOLD)))
         return;
     XEvent next;
@@ -197,6 +198,7 @@ void scroll_cb(Widget w, XtPointer, XtPointer call)
 
 void select_action(int code, XEvent *ev)
 {
+
     if (!(dy.mask & code) || !ev)
         return;
     int x = 0, y = 0;
@@ -464,8 +466,8 @@ void dymain_dy_show_raw_message(const char *text)
     XmString s = XmStringCreateLocalized(const_cast<char *>(text ? text : ""));
     XtVaSetValues(dy.footer, XmNlabelString, s, nullptr);
     XmStringFree(s);
-    XmUpdateDisplay(dy.footer);
-    XFlush(XtDisplay(dy.footer));
+    XmUpdateDisplay(XtParent(dy.footer));
+    XFlush(XtDisplayOfObject(dy.footer));
 }
 
 int dymain_dy_server_bugs()

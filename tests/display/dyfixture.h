@@ -69,25 +69,37 @@ inline Cell NUL()
     return c;
 }
 
-// Lays the rows out and gives them to the dataset manager; the dataset is
-// then the current one.  Returns its index.
-inline int make(const std::vector<DozColDesc> &cols, const std::vector<std::vector<Cell>> &rows)
+// A Full-mode result buffer holding the rows; `bytes` is what the
+// interpreter would report as filled.
+inline std::vector<unsigned char> buffer(const std::vector<DozColDesc> &cols,
+                                         const std::vector<std::vector<Cell>> &rows, int *bytes)
 {
     DozLayout layout;
     if (!doz_layout(cols, true, layout))
-        return -1;
+        return {};
     size_t header = static_cast<size_t>(doz_header_bytes(static_cast<int>(cols.size()), true));
-    std::vector<unsigned char> buffer(header + rows.size() * static_cast<size_t>(layout.row_size) + 64, 0);
-    doz_put_table(buffer.data(), cols, layout.row_align);
+    std::vector<unsigned char> out(header + rows.size() * static_cast<size_t>(layout.row_size) + 64, 0);
+    doz_put_table(out.data(), cols, layout.row_align);
     for (size_t r = 0; r < rows.size(); r++) {
-        unsigned char *row = buffer.data() + header + r * static_cast<size_t>(layout.row_size);
+        unsigned char *row = out.data() + header + r * static_cast<size_t>(layout.row_size);
         for (size_t c = 0; c < cols.size(); c++) {
             const Cell &cell = rows[r][c];
             doz_put(row, layout.fields[c], cell.bytes.data(), cell.count, cell.present);
         }
     }
-    int bytes = static_cast<int>(header + rows.size() * static_cast<size_t>(layout.row_size));
-    ds_manager(DS_EV_EOB, static_cast<int>(rows.size()), bytes, buffer.data());
+    *bytes = static_cast<int>(header + rows.size() * static_cast<size_t>(layout.row_size));
+    return out;
+}
+
+// Lays the rows out and gives them to the dataset manager; the dataset is
+// then the current one.  Returns its index.
+inline int make(const std::vector<DozColDesc> &cols, const std::vector<std::vector<Cell>> &rows)
+{
+    int bytes = 0;
+    std::vector<unsigned char> data = buffer(cols, rows, &bytes);
+    if (data.empty())
+        return -1;
+    ds_manager(DS_EV_EOB, static_cast<int>(rows.size()), bytes, data.data());
     ds_manager(DS_EV_OK, 0, 0, nullptr);
     return dsmgr_ds_current();
 }
