@@ -10,8 +10,10 @@
 #include "dymain.h"
 #include "dytab.h"
 #include "pelx.h"
+#include "vxcat.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
+#include "qychk.h"
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
@@ -194,15 +196,7 @@ static void initialise_graphics()
     } else {
         config = adata.pelxConfigFile ? adata.pelxConfigFile : "pelx.cfg";
     }
-    std::string catalogue;
-    const char *lang = getenv("LANG");
-    if (lang && *lang) {
-        catalogue = dir + "/messages/SUN4SOLARIS/" + lang + "/pelx.cat";
-        if (access(catalogue.c_str(), R_OK) != 0)
-            catalogue.clear();
-    }
-    if (catalogue.empty())
-        catalogue = dir + "/messages/SUN4SOLARIS/C/pelx.cat";
+    std::string catalogue = vx_catalogue_path(dir.c_str(), "pelx");
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
@@ -228,6 +222,7 @@ void configure_date_time_format()
     }
     if (!adata.timeOutputFormat)
         adata.timeOutputFormat = XtNewString("%H:%M:%S");
+    qychk_qy_set_tsl_dateformats(adata.dateInputFormat, adata.dateOutputFormat);
     format_set_julian_offset(adata.julianStartDay);
 }
 
