@@ -37,9 +37,11 @@ Cell values(std::initializer_list<T> list)
 {
     Cell c;
     c.count = static_cast<int>(list.size());
+    c.bytes.resize(list.size() * sizeof(T) + 1);
+    size_t at = 0;
     for (T v : list) {
-        const auto *p = reinterpret_cast<const unsigned char *>(&v);
-        c.bytes.insert(c.bytes.end(), p, p + sizeof v);
+        memcpy(c.bytes.data() + at, &v, sizeof v);
+        at += sizeof v;
     }
     return c;
 }
