@@ -194,7 +194,7 @@ void ensure_base_device()
     if (bx > 0 && by > 0)
         return;
     int w = 0, h = 0;
-    dymain_dy_get_canvas_size(&w, &h);
+    go_dy_canvas_size(&w, &h);
     if (w < 2 || h < 2)
         return;
     GDeviceModes m{};
@@ -294,7 +294,7 @@ GDeviceRecord *open_device(Widget canvas_window)
         } else {
             m.fillpage = 1;
             int w = 0, hgt = 0;
-            dymain_dy_get_canvas_size(&w, &hgt);
+            go_dy_canvas_size(&w, &hgt);
             m.dcxdim = w;
             m.dcydim = hgt;
             mask |= GDM_DCXDIM | GDM_DCYDIM | GDM_FILLPAGE;
