@@ -348,7 +348,7 @@ void dmenu_cb(Widget w, XtPointer client, XtPointer)
     int code = static_cast<int>(reinterpret_cast<intptr_t>(client));
     if (mnmisc_ws_interaction()) {
         if (w)
-            XBell(XtDisplay(w), 0);
+            XBell(XtDisplayOfObject(w), 0);
         return;
     }
     if (code >= 67 && code <= 72) {

@@ -109,8 +109,14 @@ void mnmisc_mn_popup_dialog(Widget widget, int id, int purpose)
     DialogRecord *rec = &dlmain_dialogs[id];
     int x = 0, y = 0, mode = 0;
     if (widget && XtIsRealized(mnmisc_item_shell(widget))) {
-        Position rx = 0, ry = 0;
-        XtTranslateCoords(widget, 0, 0, &rx, &ry);
+        // A gadget has no window: its origin is a place in its parent's.
+        Position rx = 0, ry = 0, gx = 0, gy = 0;
+        Widget at = widget;
+        if (!XtIsWidget(widget)) {
+            XtVaGetValues(widget, XmNx, &gx, XmNy, &gy, nullptr);
+            at = XtParent(widget);
+        }
+        XtTranslateCoords(at, gx, gy, &rx, &ry);
         x = rx;
         y = ry;
         mode = purpose == 3 ? 3 : 1;

@@ -192,7 +192,7 @@ void mnqy_qmenu_cb(Widget w, XtPointer client, XtPointer)
         if (code == 24 && w)
             XmToggleButtonSetState(w, !XmToggleButtonGetState(w), False);
         if (w)
-            XBell(XtDisplay(w), 0);
+            XBell(XtDisplayOfObject(w), 0);
         return;
     }
     if (code >= 1 && code <= 5)
