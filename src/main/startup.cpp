@@ -145,6 +145,10 @@ std::vector<std::string> rewrite_restart_command(const std::vector<std::string> 
         if (word == "-database")
             had_database = true;
     }
+    // A "-database" at the end gets its name, else the restart would take
+    // the mode word for one.
+    if (argv.size() >= 2 && argv.back() == "-database")
+        out.push_back(database ? database : "%NODB%");
     if (!had_database && database) {
         out.push_back("-database");
         out.push_back(database);

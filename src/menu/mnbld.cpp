@@ -128,8 +128,12 @@ static void create_menu(Widget parent, int set, const MenuItem *items, int count
         KeySym ks = char_to_keysym(mnemonic);
         if (ks != NoSymbol)
             add(XmNmnemonic, static_cast<XtArgVal>(ks));
+        std::string accel_event;
         if ((item.kind == MN_PUSH || item.kind == MN_TOGGLE) && item.accelerator) {
-            add(XmNaccelerator, reinterpret_cast<XtArgVal>(item.accelerator));
+            accel_event = item.accelerator;
+            if (!accel_event.empty() && accel_event.back() == ':')
+                accel_event.pop_back();
+            add(XmNaccelerator, reinterpret_cast<XtArgVal>(accel_event.c_str()));
             accel = XmStringCreate(const_cast<char *>(item.accel_text ? item.accel_text : ""),
                                    const_cast<char *>(XmFONTLIST_DEFAULT_TAG));
             add(XmNacceleratorText, reinterpret_cast<XtArgVal>(accel));

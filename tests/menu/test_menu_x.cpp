@@ -358,7 +358,12 @@ TEST(Menus, EveryItemByPathWithLabelMnemonicAcceleratorAndHandle)
             EXPECT_EQ(mnemonic(w), char_to_keysym(m)) << e.path;
             EXPECT_NE(m, L' ') << e.path << " has no mnemonic";
             if (e.kind != MN_CASCADE) {
-                EXPECT_EQ(accelerator(w), e.accelerator) << e.path;
+                // The event part only: a trailing ":" would leave the
+                // accelerator dead.
+                std::string event = e.accelerator;
+                if (!event.empty() && event.back() == ':')
+                    event.pop_back();
+                EXPECT_EQ(accelerator(w), event) << e.path;
                 EXPECT_EQ(accel_text(w), e.accel_text) << e.path;
             }
             if (std::string(e.handle) == "@help") {
