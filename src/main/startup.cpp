@@ -16,6 +16,7 @@
 #include "pelx.h"
 #include "qymgr.h"
 #include "vxdate.h"
+#include "wsdict.h"
 #include "vxhelp.h"
 #include "vxmain.h"
 #include "vxproc.h"
@@ -101,9 +102,13 @@ static void install_signals()
 
 // ---- the open database ------------------------------------------------------------
 
-// The database open now and how: none until the database commands join.
-static const char *open_database_name() { return nullptr; }
-static bool open_database_exclusive() { return false; }
+// The database open now and how, as the dictionary has them.
+static const char *open_database_name()
+{
+    return wsdict_db_open && wsdict_dictionary && wsdict_dictionary->database[0] ? wsdict_dictionary->database
+                                                                                   : nullptr;
+}
+static bool open_database_exclusive() { return wsdict_db_exclusive != 0; }
 
 // Opens a database from the command line (mode 0 shared, 1 exclusive, 2
 // forced).  Said not to be available until the database commands join.
@@ -513,6 +518,9 @@ void startup_sequence(Boolean iconic)
     if (is_tty)
         fputs(vx_msgf(adata.catd, MAIN_CONNECTING).c_str(), stdout);
     install_signals();
+    // The empty data dictionary: the query manager writes the user, the
+    // interpreter's revision and the system variables into it.
+    wsdict_ws_init_dictionary();
     qymgr_qy_debugging = adata.debugMode ? 1 : 0;
     qymgr_qy_set_workspace_hooks(mnmisc_mode_holder());
     start_interpreter();

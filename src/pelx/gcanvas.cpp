@@ -209,8 +209,8 @@ GCanvasRecord *GOpenCanvas(GDeviceRecord *device, uint64_t mask, const GCanvasMo
     c->reserved = nullptr;
     c->driver = nullptr;
     c->device = device;
-    c->line = GLineModes{-1, 1, 3, 0, 0};
-    c->fill = GFillModes{0, 0, 0, 0, 1, 3};
+    c->line = GLineModes{-1, 1, GFN_COPY, 0, 0};
+    c->fill = GFillModes{0, 0, 0, 0, 1, GFN_COPY};
     c->text = GTextModes{0, 1, 1.0, 0, 6};
     c->marker = GMarkerModes{0, 1.0};
     default_modes(c);
@@ -226,6 +226,7 @@ GCanvasRecord *GOpenCanvas(GDeviceRecord *device, uint64_t mask, const GCanvasMo
     gmarker_GSetDefaultMarkerModes(c);
     gline_GSetDefaultLineModes(c);
     gfill_GSetDefaultFillModes(c);
+    gsurf_GSetDefaultSurfaceModes(c);
     if (glist_GAppendToList(device->canvases, c, 1) != 0) {
         ep->CloseCanvas(c);
         vx_free(c);

@@ -7,113 +7,8 @@
 
 namespace {
 
-// ---- stand-in drivers ----------------------------------------------------
-// Until a driver installs its table, its protocols use these: every
-// operation returns at once; the defaults and mode handling are what every
-// driver does, so devices and canvases can be opened and transformed.
-
-int s_canvas(GCanvasRecord *) { return 0; }
-int s_device(GDeviceRecord *) { return 0; }
-int s_area(GCanvasRecord *, const GVector *, const GVector *) { return 0; }
-int s_arc(GCanvasRecord *, const GVector *, const GVector *, long, long) { return 0; }
-int s_grid(GCanvasRecord *, const GVector *, const GVector *, long, const GVector *) { return 0; }
-int s_points(GCanvasRecord *, const GVector *) { return 0; }
-int s_polygon(GCanvasRecord *, const GVector *, int) { return 0; }
-int s_getmodes(GDeviceRecord *d, GDeviceModes *m)
-{
-    *m = d->modes;
-    return 0;
-}
-int s_limits(GCanvasRecord *, const char *, short corners[8])
-{
-    memset(corners, 0, 8 * sizeof(short));
-    return 0;
-}
-int s_none() { return -1; }
-int s_opendevice(GDeviceRecord *, uint64_t) { return 0; }
-int s_puttext(GCanvasRecord *, const char *, const GVector *) { return 0; }
-int s_sample(GDeviceRecord *, void *) { return 0; }
-int s_mask(GCanvasRecord *, uint64_t) { return 0; }
-int s_setmodes(GDeviceRecord *d, uint64_t mask, const GDeviceModes *m)
-{
-    gdev_GApplyDeviceModes(d, mask, m);
-    return 0;
-}
-int s_comment(GCanvasRecord *, const char *) { return 0; }
-int s_image(GCanvasRecord *, const void *) { return 0; }
-int s_colour(GCanvasRecord *, long *colour, unsigned char)
-{
-    *colour = 0;
-    return 0;
-}
-int s_clip(GCanvasRecord *, const void *) { return 0; }
-
-void base_defaults(GDeviceModes *m, unsigned char protocol, long dcx, long dcy, long ucx, long ucy)
-{
-    *m = GDeviceModes{};
-    m->protocol = protocol;
-    m->dcxdim = dcx;
-    m->dcydim = dcy;
-    m->ucxdim = ucx;
-    m->ucydim = ucy;
-    gdev_GComputeVdcExtents(m);
-    m->bg_colour = 1;
-    m->colourmap = -1;
-    m->supports = 0xFFFFFFFFu;
-}
-
-int x_defaults(GDeviceModes *m)
-{
-    base_defaults(m, GP_X, 600, 450, 1024, 768);
-    m->vdcxdim = m->vdcydim = 4095;
-    m->dcxpos = m->dcypos = 10;
-    m->borderwidth = 3;
-    m->bitdepth = 8;
-    m->iswindow = 1;
-    m->backingstore = 1;
-    return 0;
-}
-int ps_defaults(GDeviceModes *m)
-{
-    base_defaults(m, GP_POSTSCRIPT, 6120, 7920, 6120, 7920);
-    m->vdcxdim = m->vdcydim = 4095;
-    m->landscape = 1;
-    m->centre = 1;
-    return 0;
-}
-int hpgl_defaults(GDeviceModes *m)
-{
-    base_defaults(m, GP_HPGL, 10000, 7200, 10365, 7962);
-    m->vdcxdim = m->vdcydim = 4095;
-    m->dcxpos = 250;
-    m->dcypos = 596;
-    m->landscape = 1;
-    m->centre = 1;
-    return 0;
-}
-int image_defaults(GDeviceModes *m)
-{
-    base_defaults(m, GP_IMAGE, 600, 450, 600, 450);
-    m->centre = 1;
-    m->scale = 1;
-    return 0;
-}
-int y_down(GDeviceRecord *) { return 1; }
-int y_up(GDeviceRecord *) { return 0; }
-
-constexpr GEntryPoints stub(int (*defaults)(GDeviceModes *), int (*invert)(GDeviceRecord *))
-{
-    return GEntryPoints{s_area,     s_canvas,   s_device,      s_canvas,   s_device,    s_arc,
-                        s_grid,     s_area,     s_points,      s_points,   s_polygon,   s_area,
-                        s_points,   s_device,   s_getmodes,    s_limits,   s_none,      invert,
-                        s_canvas,   s_opendevice, s_puttext,   s_sample,   s_mask,      defaults,
-                        s_setmodes, s_mask,     s_mask,        s_mask,     s_none,      s_comment,
-                        s_canvas,   s_image,    s_colour,      s_clip,     s_canvas};
-}
-
-const GEntryPoints stubs[GDRV_COUNT] = {stub(x_defaults, y_down), stub(ps_defaults, y_up),
-                                        stub(hpgl_defaults, y_up), stub(image_defaults, y_down)};
-const GEntryPoints *drivers[GDRV_COUNT] = {&stubs[0], &stubs[1], &stubs[2], &stubs[3]};
+// The installed tables; a protocol without one uses its driver's stand-in.
+const GEntryPoints *drivers[GDRV_COUNT] = {};
 
 GList *device_table = nullptr;
 long base_x = 0, base_y = 0;
@@ -179,34 +74,31 @@ const GEntryPoints *gep_GSetDriver(int driver, const GEntryPoints *table)
 {
     if (driver < 0 || driver >= GDRV_COUNT)
         return nullptr;
-    const GEntryPoints *old = drivers[driver];
-    drivers[driver] = table ? table : &stubs[driver];
+    const GEntryPoints *old = drivers[driver] ? drivers[driver] : gep_GStubEntryPoints(driver);
+    drivers[driver] = table;
     return old;
-}
-
-const GEntryPoints *gep_GStubEntryPoints(int driver)
-{
-    return driver >= 0 && driver < GDRV_COUNT ? &stubs[driver] : nullptr;
 }
 
 const GEntryPoints *gep_GEntryPoints(int protocol)
 {
+    int driver;
     switch (protocol) {
-    case GP_X: case GP_PCL: return drivers[GDRV_X11];
-    case GP_POSTSCRIPT: case GP_EPS: return drivers[GDRV_POSTSCRIPT];
-    case GP_HPGL: case GP_HPGL2: return drivers[GDRV_HPGL];
-    case GP_IMAGE: return drivers[GDRV_IMAGE];
+    case GP_X: case GP_PCL: driver = GDRV_X11; break;
+    case GP_POSTSCRIPT: case GP_EPS: driver = GDRV_POSTSCRIPT; break;
+    case GP_HPGL: case GP_HPGL2: driver = GDRV_HPGL; break;
+    case GP_IMAGE: driver = GDRV_IMAGE; break;
     default:
         gerror_GRegisterError(3, 2, 0, nullptr);
         return nullptr;
     }
+    return drivers[driver] ? drivers[driver] : gep_GStubEntryPoints(driver);
 }
 
 const GEntryPoints *gep_GDeviceEntryPoints(const GDeviceRecord *device)
 {
     // The protocol was checked when it was set, so this always has a table.
     const GEntryPoints *ep = gep_GEntryPoints(device->modes.protocol);
-    return ep ? ep : &stubs[GDRV_IMAGE];
+    return ep ? ep : gep_GStubEntryPoints(GDRV_IMAGE);
 }
 
 const GEntryPoints *gep_GCanvasEntryPoints(const GCanvasRecord *canvas)

@@ -20,8 +20,8 @@ int GSetFillModes(GCanvasRecord *canvas, uint64_t mask, const GFillModes *modes)
 
 int gfill_GSetDefaultFillModes(GCanvasRecord *canvas)
 {
-    canvas->fill = GFillModes{0, 0, 0, 0, 1, 3};
-    gep_GCanvasEntryPoints(canvas)->SetFillModes(canvas, ~uint64_t(0));
+    canvas->fill = GFillModes{0, 0, 0, 0, 1, GFN_COPY};
+    gep_GCanvasEntryPoints(canvas)->SetFillModes(canvas, GMASK_ALL);
     return 0;
 }
 
@@ -88,7 +88,7 @@ short rectangle_op(GCanvasRecord *c, const GVector *first, const GVector *second
     normalise(a.v, b.v, corner, size, saturate);
     GVector cv{GV_SHORT, 0, 2, 1, {corner, nullptr, nullptr}}, sv{GV_SHORT, 0, 2, 1, {size, nullptr, nullptr}};
     const GEntryPoints *ep = gep_GCanvasEntryPoints(c);
-    return result(slot == 11 ? ep->DrawRectangle(c, &cv, &sv) : ep->ClearArea(c, &cv, &sv));
+    return result(slot == GEP_DRAW_RECTANGLE ? ep->DrawRectangle(c, &cv, &sv) : ep->ClearArea(c, &cv, &sv));
 }
 
 // Expands the canvas's current marker at each point into stroke segments.
@@ -229,9 +229,9 @@ short gdraw_GDrawFilledPolygon(GCanvasRecord *canvas, GVector *points, const lon
     GGetCanvasColour(canvas, &colour, 0);
     bg.style = 1;
     bg.colour = colour;
-    GSetFillModes(canvas, 0x3, &bg);
+    GSetFillModes(canvas, GFM_STYLE | GFM_COLOUR, &bg);
     short r = result(ep->DrawFilledPolygon(canvas, &p.v, 0));
-    GSetFillModes(canvas, 0x3, &saved);
+    GSetFillModes(canvas, GFM_STYLE | GFM_COLOUR, &saved);
     return r;
 }
 
@@ -243,7 +243,7 @@ short gdraw_GDraw2DFilledPolygon(GCanvasRecord *canvas, const GVector *points, i
     GFillModes none = canvas->fill;
     none.style = 0;
     none.colour = 0;
-    GSetFillModes(canvas, 0x3, &none);
+    GSetFillModes(canvas, GFM_STYLE | GFM_COLOUR, &none);
     // Projected onto x and z (x and y for 2-D points).
     long n = points->count;
     int zc = points->dims >= 3 ? 2 : 1;
@@ -265,21 +265,21 @@ short gdraw_GDraw2DFilledPolygon(GCanvasRecord *canvas, const GVector *points, i
         return -1;
     GLineModes close = canvas->line;
     close.flag = 1;
-    GSetLineModes(canvas, 0x8, &close);
+    GSetLineModes(canvas, GLM_CLOSE, &close);
     short r = result(gep_GCanvasEntryPoints(canvas)->DrawPolyLine(canvas, &p.v));
     close.flag = 0;
-    GSetLineModes(canvas, 0x8, &close);
+    GSetLineModes(canvas, GLM_CLOSE, &close);
     return r;
 }
 
 short gdraw_GDrawRectangle(GCanvasRecord *canvas, const GVector *first, const GVector *second)
 {
-    return rectangle_op(canvas, first, second, true, 11);
+    return rectangle_op(canvas, first, second, true, GEP_DRAW_RECTANGLE);
 }
 
 short GClearArea(GCanvasRecord *canvas, const GVector *first, const GVector *second)
 {
-    return rectangle_op(canvas, first, second, false, 0);
+    return rectangle_op(canvas, first, second, false, GEP_CLEAR_AREA);
 }
 
 short gdraw_GDrawArc(GCanvasRecord *canvas, const GVector *first, const GVector *second, long a, long b)
@@ -298,14 +298,14 @@ short gdraw_GDrawSelectMarker(GCanvasRecord *canvas, const GVector *points, long
     GFillModes fill = canvas->fill;
     GLineModes lx = line;
     GFillModes fx = fill;
-    lx.function = 6;
-    fx.function = 6;
-    GSetLineModes(canvas, 0x4, &lx);
-    GSetFillModes(canvas, 0x20, &fx);
+    lx.function = GFN_XOR;
+    fx.function = GFN_XOR;
+    GSetLineModes(canvas, GLM_FUNCTION, &lx);
+    GSetFillModes(canvas, GFM_FUNCTION, &fx);
     canvas->marker.index = GGetNumMarkers(canvas->device) - n;
     short r = expand_markers(canvas, points);
-    GSetLineModes(canvas, 0x4, &line);
-    GSetFillModes(canvas, 0x20, &fill);
+    GSetLineModes(canvas, GLM_FUNCTION, &line);
+    GSetFillModes(canvas, GFM_FUNCTION, &fill);
     return r;
 }
 

@@ -306,9 +306,9 @@ GList *gcolmap_GGetDefaultColourMapTable() { return gtable_of<GColourMap>().def;
 
 int GSetMarkerModes(GCanvasRecord *canvas, uint64_t mask, const GMarkerModes *modes)
 {
-    if (mask & 0x1)
+    if (mask & GMM_INDEX)
         canvas->marker.index = modes->index;
-    if (mask & 0x2)
+    if (mask & GMM_SCALE)
         canvas->marker.scale = modes->scale;
     return 0;
 }
@@ -327,15 +327,15 @@ int gmarker_GSetDefaultMarkerModes(GCanvasRecord *canvas)
 
 int GSetLineModes(GCanvasRecord *canvas, uint64_t mask, const GLineModes *modes)
 {
-    if (mask & 0x1)
+    if (mask & GLM_STYLE)
         canvas->line.style = modes->style - 1;
-    if (mask & 0x2)
+    if (mask & GLM_COLOUR)
         canvas->line.colour = modes->colour;
-    if (mask & 0x4)
+    if (mask & GLM_FUNCTION)
         canvas->line.function = modes->function;
-    if (mask & 0x8)
+    if (mask & GLM_CLOSE)
         canvas->line.flag = modes->flag;
-    if (mask & 0x10)
+    if (mask & GLM_WIDTH)
         canvas->line.width = modes->width;
     return gep_GCanvasEntryPoints(canvas)->SetLineModes(canvas, mask);
 }
@@ -348,7 +348,7 @@ int GGetLineModes(GCanvasRecord *canvas, GLineModes *modes)
 
 int gline_GSetDefaultLineModes(GCanvasRecord *canvas)
 {
-    canvas->line = GLineModes{-1, 1, 3, 0, 0};
-    gep_GCanvasEntryPoints(canvas)->SetLineModes(canvas, ~uint64_t(0));
+    canvas->line = GLineModes{-1, 1, GFN_COPY, 0, 0};
+    gep_GCanvasEntryPoints(canvas)->SetLineModes(canvas, GMASK_ALL);
     return 0;
 }

@@ -11,11 +11,11 @@
 
 int GSetTextModes(GCanvasRecord *canvas, uint64_t mask, const GTextModes *modes)
 {
-    if (mask & 0x1) canvas->text.font = modes->font;
-    if (mask & 0x2) canvas->text.colour = modes->colour;
-    if (mask & 0x4) canvas->text.scale = modes->scale;
-    if (mask & 0x8) canvas->text.angle = modes->angle;
-    if (mask & 0x10) canvas->text.alignment = modes->alignment;
+    if (mask & GTM_FONT) canvas->text.font = modes->font;
+    if (mask & GTM_COLOUR) canvas->text.colour = modes->colour;
+    if (mask & GTM_SCALE) canvas->text.scale = modes->scale;
+    if (mask & GTM_ANGLE) canvas->text.angle = modes->angle;
+    if (mask & GTM_ALIGNMENT) canvas->text.alignment = modes->alignment;
     gep_GCanvasEntryPoints(canvas)->SetTextModes(canvas, mask);
     return 0;
 }
@@ -23,7 +23,7 @@ int GSetTextModes(GCanvasRecord *canvas, uint64_t mask, const GTextModes *modes)
 int gtext_GSetDefaultTextModes(GCanvasRecord *canvas)
 {
     canvas->text = GTextModes{0, 1, 1.0, 0, 6};
-    gep_GCanvasEntryPoints(canvas)->SetTextModes(canvas, ~uint64_t(0));
+    gep_GCanvasEntryPoints(canvas)->SetTextModes(canvas, GMASK_ALL);
     return 0;
 }
 

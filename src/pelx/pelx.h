@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "gdriver.h"
+
 // ---- error registry ------------------------------------------------------
 
 int GInitialise(const char *directory, const char *config_file, const char *catalogue_path,
@@ -244,6 +246,54 @@ int gcolmap_GReplaceColourMap(GList *table, const GColourMap *map, long index);
 GColourMap *gcolmap_GGetColourMap(GList *table, long index);
 GList *gcolmap_GGetDefaultColourMapTable();
 
+// Colour-map policy, process-wide: whether colour maps are worth loading,
+// whether a private X colour map is in use, whether one may be made
+// automatically.
+void GColourMapParams(int worthwhile, int use_private, int upgrade);
+void gcolmap_GUsePrivateColourMap(int use);
+int gcolmap_GIsPrivateColourMap();
+int GAutoUpgradeColourMap();
+int gcolmap_GIsColourMapWorthIt();
+void gcolmap_GColourMapImNotWorthy();
+// The colour map a finished PCL drawing used, reset to -1 by the reading.
+long gcolmap_GColourMapWasUsed();
+void gcolmap_GSetColourMapUsed(long id);
+// Keeps count evenly spaced colours of the device's colour map `index`;
+// the new number of colours, or -1 when there is no such map.
+long gcolmap_GPruneColourMap(GDeviceRecord *device, long index, long count);
+
+// The X driver's colour cells, which the kernel links no X to reach: the
+// driver installs them at start-up; until then every operation answers -1
+// (too few cells).
+struct GXColourCells {
+    int (*AllocateColours)(GDeviceRecord *device, GList *colours);
+    int (*FreeColours)(GDeviceRecord *device, GList *colours);
+    int (*SetColours)(GDeviceRecord *device, GList *colours, long first, long count);
+    // display, use-private byte in and out, X colour map out
+    int (*CMInfo)(void *display, unsigned char *use_private, unsigned long *colourmap);
+};
+const GXColourCells *gcolmap_GSetColourCells(const GXColourCells *table);
+const GXColourCells *gcolmap_GColourCells();
+
+// A raster image of device pixels as the drivers' DrawImage receives it.
+struct GRasterImage {
+    int16_t x, y;  // lower-left corner, device units
+    int16_t width, height;
+    int16_t spare;  // -1
+    int16_t depth;  // 8, 12 or 24; 1 a bitmap
+    int16_t bits;   // storage bits per pixel: 8, 16 or 32 (1 for a bitmap)
+    void *data;     // rows of pixels (vx_malloc); a driver that consumes it frees it and clears this
+    unsigned char value_type;
+    double offset, scale;
+    long *pixels, *threshold_pixels, *band_pixels;  // 256 each, the library's
+    unsigned char mask_flag;
+    unsigned char *mask;  // rows of (width - 1) / 8 + 1 bytes, bit 0 the leftmost pixel
+    int16_t mask_width, mask_height;
+    unsigned char invert_y;  // the driver's InvertYDim answer
+    unsigned char thresholds;
+    unsigned char spare2;
+};
+
 // ---- transforms ----------------------------------------------------------
 
 struct GXformPart {
@@ -313,66 +363,7 @@ struct GDeviceRecord {
     void *driver;
 };
 
-// The driver entry table: 35 operations in fixed slot order.
-struct GEntryPoints {
-    int (*ClearArea)(GCanvasRecord *, const GVector *corner, const GVector *size);        // 0
-    int (*ClearCanvas)(GCanvasRecord *);                                                  // 1
-    int (*ClearDevice)(GDeviceRecord *);                                                  // 2
-    int (*CloseCanvas)(GCanvasRecord *);                                                  // 3
-    int (*CloseDevice)(GDeviceRecord *);                                                  // 4
-    int (*DrawArc)(GCanvasRecord *, const GVector *, const GVector *, long, long);        // 5
-    int (*DrawGrid)(GCanvasRecord *, const GVector *, const GVector *, long, const GVector *);  // 6
-    int (*DrawLine)(GCanvasRecord *, const GVector *from, const GVector *to);            // 7
-    int (*DrawLines)(GCanvasRecord *, const GVector *pairs);                              // 8
-    int (*DrawPolyLine)(GCanvasRecord *, const GVector *points);                          // 9
-    int (*DrawFilledPolygon)(GCanvasRecord *, const GVector *points, int flag);           // 10
-    int (*DrawRectangle)(GCanvasRecord *, const GVector *corner, const GVector *size);    // 11
-    int (*DrawTextLines)(GCanvasRecord *, const GVector *pairs);                          // 12
-    int (*FlushDevice)(GDeviceRecord *);                                                  // 13
-    int (*GetDeviceModes)(GDeviceRecord *, GDeviceModes *);                               // 14
-    int (*GetRelativeTextLimits)(GCanvasRecord *, const char *, short corners[8]);        // 15
-    int (*Initialise)();                                                                  // 16
-    int (*InvertYDim)(GDeviceRecord *);                                                   // 17
-    int (*OpenCanvas)(GCanvasRecord *);                                                   // 18
-    int (*OpenDevice)(GDeviceRecord *, uint64_t mask);                                    // 19
-    int (*PutText)(GCanvasRecord *, const char *text, const GVector *position);           // 20
-    int (*SamplePointer)(GDeviceRecord *, void *pointer);                                 // 21
-    int (*SetCanvasModes)(GCanvasRecord *, uint64_t mask);                                // 22
-    int (*SetDefaultDeviceModes)(GDeviceModes *);                                         // 23
-    int (*SetDeviceModes)(GDeviceRecord *, uint64_t mask, const GDeviceModes *);          // 24
-    int (*SetFillModes)(GCanvasRecord *, uint64_t mask);                                  // 25
-    int (*SetLineModes)(GCanvasRecord *, uint64_t mask);                                  // 26
-    int (*SetTextModes)(GCanvasRecord *, uint64_t mask);                                  // 27
-    int (*Terminate)();                                                                   // 28
-    int (*CommentOutput)(GCanvasRecord *, const char *text);                              // 29
-    int (*FlushCanvas)(GCanvasRecord *);                                                  // 30
-    int (*DrawImage)(GCanvasRecord *, const void *image);                                 // 31
-    int (*GetCanvasColour)(GCanvasRecord *, long *colour, unsigned char selector);        // 32
-    int (*SetPolylineClip)(GCanvasRecord *, const void *clip);                            // 33
-    int (*CreateTransforms)(GCanvasRecord *);                                             // 34
-};
-static_assert(sizeof(GEntryPoints) == 35 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, ClearArea) == 0 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, DrawLine) == 7 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, DrawTextLines) == 12 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, InvertYDim) == 17 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, SetDefaultDeviceModes) == 23 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, CommentOutput) == 29 * sizeof(void *));
-static_assert(offsetof(GEntryPoints, CreateTransforms) == 34 * sizeof(void *));
-
-// The four drivers, by the order of their tables.
-enum { GDRV_X11 = 0, GDRV_POSTSCRIPT = 1, GDRV_HPGL = 2, GDRV_IMAGE = 3, GDRV_COUNT = 4 };
-// Installs a driver's entry table (null restores the stand-in that returns
-// at once); returns the previous one.  The drivers of the output subsystem
-// install themselves here.
-const GEntryPoints *gep_GSetDriver(int driver, const GEntryPoints *table);
-const GEntryPoints *gep_GEntryPoints(int protocol);
-// The stand-in table of a driver (for drivers and test drivers that
-// delegate what they don't do themselves).
-const GEntryPoints *gep_GStubEntryPoints(int driver);
-// The entry table of an open device or canvas.
-const GEntryPoints *gep_GDeviceEntryPoints(const GDeviceRecord *device);
-const GEntryPoints *gep_GCanvasEntryPoints(const GCanvasRecord *canvas);
+// The driver entry table and the installed drivers: gdriver.h.
 // For drivers: takes the fields of the mask into the device's modes and
 // recomputes the VDC extents when a device dimension changed.
 void gdev_GApplyDeviceModes(GDeviceRecord *device, uint64_t mask, const GDeviceModes *modes);
@@ -452,6 +443,14 @@ struct GTextModes {
     double scale;
     int64_t angle, alignment;
 };
+// Surface modes: drawing style (mask 0x1: 0 rows, 1 columns, 2 both, 4 rows;
+// for the marker surface 1 straight joins, 2 steps, 3 the steps' first
+// part, 4 drawn as a surface) and a flag (mask 0x2); one spare byte.
+struct GSurfaceModes {
+    unsigned char style;
+    unsigned char flag;
+    unsigned char spare;
+};
 
 enum { GX_WC = 0, GX_PS = 1, GX_CC = 2, GX_VDC = 3, GX_FIFTH = 4 };
 
@@ -463,6 +462,7 @@ struct GCanvasRecord {
     GLineModes line;
     GFillModes fill;
     GTextModes text;
+    GSurfaceModes surface;
     void *reserved;
     void *driver;  // the driver's canvas part
     GDeviceRecord *device;
@@ -598,6 +598,67 @@ int gclip_GClipToVolume(GCanvasRecord *canvas, GVector *polygon);
 int gclip_GClipLineToVolume(GCanvasRecord *canvas, const GVector *polyline, double **points, long *count);
 // One segment, its ends moved in place: 1 cut, 0 whole, -1 outside.
 int gclip_GClipOneLineToVolume(GCanvasRecord *canvas, GVector *first, GVector *second);
+
+// ---- point surfaces and borders --------------------------------------------
+
+// A chain of point arrays over two shared storage blocks (points of the
+// surface's element type, interleaved x, y, z, and their 64-bit column
+// indices), grown by 2048 points at a time.  The arrays lie one after
+// another in the blocks; every array's pointers move with a block.  The
+// first array also keeps the capacity, the number of points, the number of
+// arrays and the rows started.
+struct GSurface {
+    GSurface *next;
+    int64_t maxcol;     // highest column index of this array's points
+    GVector points;     // 3-D, interleaved, into the point block
+    int64_t *columns;   // into the index block
+    int64_t capacity;   // first array only
+    int64_t total;
+    int64_t arrays;
+    int64_t rows;
+};
+
+// One patch of a depth-sorted surface: its first corner's column and row,
+// and that corner's depth in device coordinates.
+struct GDepthEntry {
+    int16_t column;
+    int16_t row;
+    double depth;
+};
+
+enum { GSURF_POINT = 0, GSURF_ROW = 2, GSURF_ARRAY = 3 };
+
+// capacity -1 (or any other below 1) for 2048; element type 0 double,
+// 1 float, 2 long, 3 short.  Null with (4, 3) or (2, 6).
+GSurface *gsurf_GCreateSurface(long capacity, int element_type);
+int gsurf_GDestroySurface(GSurface *surface);
+// point: x, y, z of the surface's element type.  End code GSURF_ROW starts
+// a new row after the point (counted), GSURF_ARRAY a new array (not
+// counted).  0, or -1 with (4, 3) and the surface as it was.
+int gsurf_GAddSurfacePoint(GSurface *surface, const void *point, long column, int end_code);
+int gsurf_GGetSurfaceSize(const GSurface *surface, long *points, long *arrays);
+int gsurf_GDrawSurface(GCanvasRecord *canvas, GSurface *surface);
+int gsurf_GDraw2DMarkerSurface(GCanvasRecord *canvas, GSurface *surface);
+int gsurf_GDrawThreeDeeImpulses(GCanvasRecord *canvas, GSurface *surface, int axis, double base);
+// The (R - 2) x (C - 1) patches sorted by increasing depth, in a new array
+// the caller frees with vx_free.  Fewer than two arrays or no points: null
+// with count 0.  Failure: null with count -1 ((4, 3), or (3, 22) when a
+// column or row does not fit the entries).
+GDepthEntry *gsurf_GSurfaceCreateDepthList(GCanvasRecord *canvas, GSurface *surface, long *count);
+// Fills the vector (its data newly allocated, of the surface's element
+// type) with edge 1 to 5; an empty surface gives an empty vector.  0 or -1.
+int gsurf_GGetSurfaceEdge(GVector *vector, GSurface *surface, int edge, double base);
+int gsurf_GSetSurfaceModes(GCanvasRecord *canvas, uint64_t mask, const GSurfaceModes *modes);
+int gsurf_GGetSurfaceModes(GCanvasRecord *canvas, GSurfaceModes *modes);
+int gsurf_GSetDefaultSurfaceModes(GCanvasRecord *canvas);
+
+int GDrawCanvasBorder(GCanvasRecord *canvas);
+int GDrawPlotSpaceBorder(GCanvasRecord *canvas);
+int GDrawDeviceBorder(GCanvasRecord *canvas);
+// The nearest corner of the world box (bits 4 x max, 2 y max, 1 z max).
+int GGet3dBackPlanes(GCanvasRecord *canvas, int *x, int *y, int *z);
+// Directions of the x, y and z axes on the canvas, in 1/64 degree.
+int GGetAxisOrientations(GCanvasRecord *canvas, int16_t *x, int16_t *y, int16_t *z);
 
 // ---- text ----------------------------------------------------------------
 

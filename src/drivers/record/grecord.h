@@ -21,7 +21,7 @@ struct Points {
 };
 
 struct Call {
-    int slot;
+    int slot;  // GEP_*
     std::vector<long> ints;
     std::vector<Points> points;
     std::string text;
@@ -30,7 +30,7 @@ struct Call {
     GTextModes text_modes{};
 };
 
-extern const char *const slot_names[35];
+extern const char *const slot_names[GEP_COUNT];
 
 // Installs the recorder for every driver (and clears the record); remove()
 // puts the stand-ins back.

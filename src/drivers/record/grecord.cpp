@@ -4,7 +4,7 @@
 
 namespace grec {
 
-const char *const slot_names[35] = {
+const char *const slot_names[GEP_COUNT] = {
     "ClearArea", "ClearCanvas", "ClearDevice", "CloseCanvas", "CloseDevice", "DrawArc", "DrawGrid",
     "DrawLine", "DrawLines", "DrawPolyLine", "DrawFilledPolygon", "DrawRectangle", "DrawTextLines",
     "FlushDevice", "GetDeviceModes", "GetRelativeTextLimits", "Initialise", "InvertYDim", "OpenCanvas",
@@ -16,7 +16,7 @@ namespace {
 
 std::vector<Call> record;
 Answers the_answers;
-// Set by SetDefaultDeviceModes so the stand-in of the right driver answers.
+// The stand-in of the driver that serves the device's protocol.
 const GEntryPoints *stand_in(const GDeviceRecord *d)
 {
     switch (d->modes.protocol) {
@@ -54,7 +54,7 @@ Call &add(int slot, GCanvasRecord *c = nullptr)
 
 int clear_area(GCanvasRecord *c, const GVector *a, const GVector *b)
 {
-    auto &k = add(0, c);
+    auto &k = add(GEP_CLEAR_AREA, c);
     k.points = {pts(a), pts(b)};
     return 0;
 }
@@ -63,27 +63,27 @@ int canvas_op(int slot, GCanvasRecord *c)
     add(slot, c);
     return 0;
 }
-int clear_canvas(GCanvasRecord *c) { return canvas_op(1, c); }
-int clear_device(GDeviceRecord *) { return add(2), 0; }
-int close_canvas(GCanvasRecord *c) { return canvas_op(3, c); }
-int close_device(GDeviceRecord *) { return add(4), 0; }
+int clear_canvas(GCanvasRecord *c) { return canvas_op(GEP_CLEAR_CANVAS, c); }
+int clear_device(GDeviceRecord *) { return add(GEP_CLEAR_DEVICE), 0; }
+int close_canvas(GCanvasRecord *c) { return canvas_op(GEP_CLOSE_CANVAS, c); }
+int close_device(GDeviceRecord *) { return add(GEP_CLOSE_DEVICE), 0; }
 int draw_arc(GCanvasRecord *c, const GVector *a, const GVector *b, long x, long y)
 {
-    auto &k = add(5, c);
+    auto &k = add(GEP_DRAW_ARC, c);
     k.points = {pts(a), pts(b)};
     k.ints = {x, y};
     return 0;
 }
 int draw_grid(GCanvasRecord *c, const GVector *a, const GVector *b, long n, const GVector *d)
 {
-    auto &k = add(6, c);
+    auto &k = add(GEP_DRAW_GRID, c);
     k.points = {pts(a), pts(b), pts(d)};
     k.ints = {n};
     return 0;
 }
 int draw_line(GCanvasRecord *c, const GVector *a, const GVector *b)
 {
-    auto &k = add(7, c);
+    auto &k = add(GEP_DRAW_LINE, c);
     k.points = {pts(a), pts(b)};
     return 0;
 }
@@ -93,48 +93,48 @@ int points_op(int slot, GCanvasRecord *c, const GVector *v)
     k.points = {pts(v)};
     return 0;
 }
-int draw_lines(GCanvasRecord *c, const GVector *v) { return points_op(8, c, v); }
-int draw_polyline(GCanvasRecord *c, const GVector *v) { return points_op(9, c, v); }
+int draw_lines(GCanvasRecord *c, const GVector *v) { return points_op(GEP_DRAW_LINES, c, v); }
+int draw_polyline(GCanvasRecord *c, const GVector *v) { return points_op(GEP_DRAW_POLYLINE, c, v); }
 int draw_polygon(GCanvasRecord *c, const GVector *v, int flag)
 {
-    auto &k = add(10, c);
+    auto &k = add(GEP_DRAW_FILLED_POLYGON, c);
     k.points = {pts(v)};
     k.ints = {flag};
     return 0;
 }
 int draw_rectangle(GCanvasRecord *c, const GVector *a, const GVector *b)
 {
-    auto &k = add(11, c);
+    auto &k = add(GEP_DRAW_RECTANGLE, c);
     k.points = {pts(a), pts(b)};
     return 0;
 }
-int draw_text_lines(GCanvasRecord *c, const GVector *v) { return points_op(12, c, v); }
-int flush_device(GDeviceRecord *) { return add(13), 0; }
+int draw_text_lines(GCanvasRecord *c, const GVector *v) { return points_op(GEP_DRAW_TEXT_LINES, c, v); }
+int flush_device(GDeviceRecord *) { return add(GEP_FLUSH_DEVICE), 0; }
 int get_device_modes(GDeviceRecord *d, GDeviceModes *m)
 {
-    add(14);
+    add(GEP_GET_DEVICE_MODES);
     *m = d->modes;
     return 0;
 }
 int text_limits(GCanvasRecord *c, const char *t, short corners[8])
 {
-    auto &k = add(15, c);
+    auto &k = add(GEP_GET_RELATIVE_TEXT_LIMITS, c);
     k.text = t ? t : "";
     memcpy(corners, the_answers.text_limits, sizeof the_answers.text_limits);
     return the_answers.text_limits_result;
 }
-int initialise() { return add(16), -1; }
+int initialise() { return add(GEP_INITIALISE), -1; }
 int invert_y(GDeviceRecord *d)
 {
-    add(17);
+    add(GEP_INVERT_Y_DIM);
     if (the_answers.invert_y >= 0)
         return the_answers.invert_y;
     return stand_in(d)->InvertYDim(d);
 }
-int open_canvas(GCanvasRecord *c) { return canvas_op(18, c); }
+int open_canvas(GCanvasRecord *c) { return canvas_op(GEP_OPEN_CANVAS, c); }
 int open_device(GDeviceRecord *, uint64_t mask)
 {
-    auto &k = add(19);
+    auto &k = add(GEP_OPEN_DEVICE);
     k.ints = {static_cast<long>(mask)};
     if (the_answers.open_device != 0)
         gerror_GRegisterError(4, 8, 0, nullptr);
@@ -142,22 +142,22 @@ int open_device(GDeviceRecord *, uint64_t mask)
 }
 int put_text(GCanvasRecord *c, const char *t, const GVector *p)
 {
-    auto &k = add(20, c);
+    auto &k = add(GEP_PUT_TEXT, c);
     k.text = t ? t : "";
     k.points = {pts(p)};
     return 0;
 }
-int sample(GDeviceRecord *, void *) { return add(21), 0; }
+int sample(GDeviceRecord *, void *) { return add(GEP_SAMPLE_POINTER), 0; }
 int mask_op(int slot, GCanvasRecord *c, uint64_t mask)
 {
     auto &k = add(slot, c);
     k.ints = {static_cast<long>(mask)};
     return 0;
 }
-int set_canvas_modes(GCanvasRecord *c, uint64_t m) { return mask_op(22, c, m); }
+int set_canvas_modes(GCanvasRecord *c, uint64_t m) { return mask_op(GEP_SET_CANVAS_MODES, c, m); }
 int set_default_modes(GDeviceModes *m)
 {
-    add(23);
+    add(GEP_SET_DEFAULT_DEVICE_MODES);
     // The defaults of the stand-in for the record's protocol.
     GDeviceRecord probe{};
     probe.modes.protocol = m->protocol;
@@ -165,40 +165,70 @@ int set_default_modes(GDeviceModes *m)
 }
 int set_device_modes(GDeviceRecord *d, uint64_t mask, const GDeviceModes *m)
 {
-    auto &k = add(24);
+    auto &k = add(GEP_SET_DEVICE_MODES);
     k.ints = {static_cast<long>(mask)};
     gdev_GApplyDeviceModes(d, mask, m);
     return 0;
 }
-int set_fill_modes(GCanvasRecord *c, uint64_t m) { return mask_op(25, c, m); }
-int set_line_modes(GCanvasRecord *c, uint64_t m) { return mask_op(26, c, m); }
-int set_text_modes(GCanvasRecord *c, uint64_t m) { return mask_op(27, c, m); }
-int terminate() { return add(28), -1; }
+int set_fill_modes(GCanvasRecord *c, uint64_t m) { return mask_op(GEP_SET_FILL_MODES, c, m); }
+int set_line_modes(GCanvasRecord *c, uint64_t m) { return mask_op(GEP_SET_LINE_MODES, c, m); }
+int set_text_modes(GCanvasRecord *c, uint64_t m) { return mask_op(GEP_SET_TEXT_MODES, c, m); }
+int terminate() { return add(GEP_TERMINATE), -1; }
 int comment(GCanvasRecord *c, const char *t)
 {
-    auto &k = add(29, c);
+    auto &k = add(GEP_COMMENT_OUTPUT, c);
     k.text = t ? t : "";
     return 0;
 }
-int flush_canvas(GCanvasRecord *c) { return canvas_op(30, c); }
-int draw_image(GCanvasRecord *c, const void *) { return canvas_op(31, c); }
+int flush_canvas(GCanvasRecord *c) { return canvas_op(GEP_FLUSH_CANVAS, c); }
+int draw_image(GCanvasRecord *c, const void *) { return canvas_op(GEP_DRAW_IMAGE, c); }
 int canvas_colour(GCanvasRecord *c, long *colour, unsigned char selector)
 {
-    auto &k = add(32, c);
+    auto &k = add(GEP_GET_CANVAS_COLOUR, c);
     k.ints = {selector};
     *colour = the_answers.canvas_colour;
     return 0;
 }
-int polyline_clip(GCanvasRecord *c, const void *) { return canvas_op(33, c); }
-int create_transforms(GCanvasRecord *c) { return canvas_op(34, c); }
+int polyline_clip(GCanvasRecord *c, const void *) { return canvas_op(GEP_SET_POLYLINE_CLIP, c); }
+int create_transforms(GCanvasRecord *c) { return canvas_op(GEP_CREATE_TRANSFORMS, c); }
 
 const GEntryPoints recorder = {
-    clear_area,      clear_canvas,   clear_device,    close_canvas,     close_device,     draw_arc,
-    draw_grid,       draw_line,      draw_lines,      draw_polyline,    draw_polygon,     draw_rectangle,
-    draw_text_lines, flush_device,   get_device_modes, text_limits,     initialise,       invert_y,
-    open_canvas,     open_device,    put_text,        sample,           set_canvas_modes, set_default_modes,
-    set_device_modes, set_fill_modes, set_line_modes, set_text_modes,   terminate,        comment,
-    flush_canvas,    draw_image,     canvas_colour,   polyline_clip,    create_transforms};
+    .ClearArea = clear_area,
+    .ClearCanvas = clear_canvas,
+    .ClearDevice = clear_device,
+    .CloseCanvas = close_canvas,
+    .CloseDevice = close_device,
+    .DrawArc = draw_arc,
+    .DrawGrid = draw_grid,
+    .DrawLine = draw_line,
+    .DrawLines = draw_lines,
+    .DrawPolyLine = draw_polyline,
+    .DrawFilledPolygon = draw_polygon,
+    .DrawRectangle = draw_rectangle,
+    .DrawTextLines = draw_text_lines,
+    .FlushDevice = flush_device,
+    .GetDeviceModes = get_device_modes,
+    .GetRelativeTextLimits = text_limits,
+    .Initialise = initialise,
+    .InvertYDim = invert_y,
+    .OpenCanvas = open_canvas,
+    .OpenDevice = open_device,
+    .PutText = put_text,
+    .SamplePointer = sample,
+    .SetCanvasModes = set_canvas_modes,
+    .SetDefaultDeviceModes = set_default_modes,
+    .SetDeviceModes = set_device_modes,
+    .SetFillModes = set_fill_modes,
+    .SetLineModes = set_line_modes,
+    .SetTextModes = set_text_modes,
+    .Terminate = terminate,
+    .CommentOutput = comment,
+    .FlushCanvas = flush_canvas,
+    .DrawImage = draw_image,
+    .GetCanvasColour = canvas_colour,
+    .SetPolylineClip = polyline_clip,
+    .CreateTransforms = create_transforms,
+};
 
 }  // namespace
 
