@@ -4,6 +4,7 @@
 #include "startup.h"
 
 #include "LiteClue.h"
+#include "dldbdialogs.h"
 #include "dlmain.h"
 #include "dlmess.h"
 #include "dsmgr.h"
@@ -240,9 +241,9 @@ const StartupDialog startup_dialogs[] = {
     {1, dlwarn_initialise_warning_dialog, EVERY_MODE},
     {2, dlconf_initialise_confirm_dialog, EVERY_MODE},
     {3, dlprompt_initialise_prompt_dialog, EVERY_MODE},
-    {4, nullptr, MODE_0},   // file
+    {4, dlfile_initialise_file_dialog, MODE_0},  // file
     {6, nullptr, MODE_0},   // function
-    {7, nullptr, MODE_0},   // name
+    {7, dlname_initialise_name_dialog, MODE_0},  // name
     {8, nullptr, MODE_0},   // expression
     {9, nullptr, MODE_0},   // condition
     {18, nullptr, MODE_0},  // user
@@ -259,13 +260,13 @@ const StartupDialog startup_dialogs[] = {
     {21, nullptr, MODE_0},  // array
     {20, nullptr, MODE_0},  // row edit
     {23, nullptr, MODE_0},  // long text
-    {24, nullptr, MODE_0},  // database list
-    {26, nullptr, MODE_0},  // password
-    {25, nullptr, MODE_0},  // database configuration
+    {24, dldblst_initialise_database_list_dialog, MODE_0},  // database list
+    {26, dlpwd_initialise_password_dialog, MODE_0},  // password
+    {25, dldblst_initialise_database_config_dialog, MODE_0},  // database configuration
     {27, nullptr, MODE_0},  // view options
     {28, nullptr, MODE_0},  // set tables
-    {29, nullptr, MODE_0},  // target
-    {30, nullptr, MODE_0},  // DOZ
+    {29, dltarget_initialise_target_dialog, MODE_0},  // target
+    {30, dltql_initialise_doz_dialog, MODE_0},  // DOZ
     {31, nullptr, MODE_0},  // procedure
     {5, dlltp_initialise_ltp_dialog, MODES_0_3},
     {32, nullptr, MODES_0_AND_3},  // axis
