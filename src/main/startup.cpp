@@ -15,6 +15,8 @@
 #include "mnmisc.h"
 #include "mnqy.h"
 #include "pelx.h"
+#include "qychk.h"
+#include "vxcat.h"
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
@@ -362,15 +364,7 @@ static void initialise_graphics()
     } else {
         config = adata.pelxConfigFile ? adata.pelxConfigFile : "pelx.cfg";
     }
-    std::string catalogue;
-    const char *lang = getenv("LANG");
-    if (lang && *lang) {
-        catalogue = dir + "/messages/SUN4SOLARIS/" + lang + "/pelx.cat";
-        if (access(catalogue.c_str(), R_OK) != 0)
-            catalogue.clear();
-    }
-    if (catalogue.empty())
-        catalogue = dir + "/messages/SUN4SOLARIS/C/pelx.cat";
+    std::string catalogue = vx_catalogue_path(dir.c_str(), "pelx");
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
@@ -396,6 +390,7 @@ void configure_date_time_format()
     }
     if (!adata.timeOutputFormat)
         adata.timeOutputFormat = XtNewString("%H:%M:%S");
+    qychk_qy_set_tsl_dateformats(adata.dateInputFormat, adata.dateOutputFormat);
     format_set_julian_offset(adata.julianStartDay);
 }
 

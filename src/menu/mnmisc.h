@@ -29,9 +29,8 @@ struct MnHooks {
     // The graph view's change of data order for the selected graph
     // (non-zero when done).
     int (*set_new_data_order)(int order);
-    // The shell-tool runner for user menus: non-zero asks for the data
-    // dictionary to be reread, which `reread_dictionary` does.
-    int (*run_command)(const char *command);
+    // Rereads the data dictionary without asking (after a user-menu
+    // command asked for it).
     void (*reread_dictionary)(Widget w);
     // The workspace's database label and the Verify toggle's receiver.
     void (*ws_set_database_label)(const char *name);

@@ -4,7 +4,9 @@
 
 #include "dlmess.h"
 #include "menumsgs.h"
+#include "mndy.h"
 #include "mnmisc.h"
+#include "qychk.h"
 #include "vxhelp.h"
 
 #include <Xm/ToggleB.h>
@@ -214,12 +216,16 @@ void mnqy_qmenu_cb(Widget w, XtPointer client, XtPointer)
 void user_cb(Widget w, XtPointer client, XtPointer)
 {
     const char *command = static_cast<const char *>(client);
-    if (!mn_hooks.run_command) {
-        mnmisc_not_available(w);
-        return;
-    }
-    if (mn_hooks.run_command(command) && mn_hooks.reread_dictionary)
+    if (qychk_qy_run_command(command, nullptr, nullptr) && mn_hooks.reread_dictionary)
         mn_hooks.reread_dictionary(nullptr);
+}
+
+// The shell-tool runner switches both windows' menus off while a script
+// runs.
+static void whole_bar_switch(int on)
+{
+    mnqy_query_menu_sensitivity(on);
+    mndy_display_menu_sensitivity(on);
 }
 
 // ---- building ---------------------------------------------------------------------
@@ -257,6 +263,8 @@ Widget mnqy_mn_create_query_menu(Widget shell, Widget main_window, const AppData
 
     if (query_verify_t)
         XmToggleButtonSetState(query_verify_t, adata->initialValidateQuery ? True : False, False);
+
+    qychk_set_menu_hook(whole_bar_switch);
 
     RegisterHelp(dbase_c, view_c, query_c, proc_c, static_cast<Widget>(nullptr), 404, 405, 406, 407, 0);
     RegisterHelp(help_topic_b, static_cast<Widget>(nullptr), 203, 0);
