@@ -8,6 +8,7 @@
 #include "dlmain.h"
 #include "dlmess.h"
 #include "dsmgr.h"
+#include "gpinit.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
 #include "mnbld.h"
@@ -367,6 +368,7 @@ static void initialise_graphics()
     std::string catalogue = vx_catalogue_path(dir.c_str(), "pelx");
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
+    gpinit_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
         exit(1);
