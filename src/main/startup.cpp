@@ -8,6 +8,8 @@
 #include "dlmain.h"
 #include "dlmess.h"
 #include "dsmgr.h"
+#include "dymain.h"
+#include "dytab.h"
 #include "gpinit.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
@@ -219,13 +221,16 @@ Widget initialise_display_window(Boolean iconic)
                                         XmNmwmDecorations, decorations, XmNallowShellResize,
                                         adata.noResize == 1 ? False : True, nullptr);
     XmAddWMProtocolCallback(shell, wm_delete_window, shell_close_cb, nullptr);
-    if (adata.runMode == RUN_TSL_NOMENU || adata.runMode == RUN_TSL_NOWIN)
+    if (adata.runMode == RUN_TSL_NOMENU || adata.runMode == RUN_TSL_NOWIN) {
+        dymain_display_init(shell, nullptr, &adata, nullptr);
         return shell;
+    }
     Widget main_window = XmCreateMainWindow(shell, const_cast<char *>("displayWindow"), nullptr, 0);
     XtManageChild(main_window);
     dlmain_register_popup(main_window);
+    Widget work = dymain_display_init(shell, main_window, &adata, nullptr);
     Widget bar = mndy_mn_create_query_menu(shell, main_window, &adata);
-    XmMainWindowSetAreas(main_window, bar, nullptr, nullptr, nullptr, nullptr);
+    XmMainWindowSetAreas(main_window, bar, nullptr, nullptr, nullptr, work);
     return shell;
 }
 
@@ -434,6 +439,20 @@ static void start_help()
     dlmain_appl_help_hook = [](Widget w) { ApplHelp(w); };
 }
 
+// The display window's canvas carries its popup menu.
+static Widget display_popup = nullptr;
+static void (*display_popup_proc)(Widget, XEvent *) = nullptr;
+
+static void connect_menus_to_display()
+{
+    mn_hooks.dy_canvas = dymain_dy_canvas;
+    mn_hooks.dy_set_popup = [](Widget popup, void (*proc)(Widget, XEvent *)) {
+        display_popup = popup;
+        display_popup_proc = proc;
+        dymain_dy_set_popup_menu([](Widget, XEvent *event) { display_popup_proc(display_popup, event); });
+    };
+}
+
 void startup_build_user_interface(Boolean iconic)
 {
     wm_delete_window = XInternAtom(XtDisplay(toplevel), "WM_DELETE_WINDOW", False);
@@ -442,17 +461,21 @@ void startup_build_user_interface(Boolean iconic)
         rec.widget = nullptr;
 
     mnbld_menu_init(&adata);
+    connect_menus_to_display();
     initialise_query_window();
     displevel = initialise_display_window(iconic);
     dlmess_dialog_register_alternate_shell(displevel);
 
-    dsmgr_ds_init(nullptr, &adata);
+    // The display canvas receives the new-data notices.
+    qymgr_qy_use_widget(dymain_dy_canvas());
+    dsmgr_ds_init(dymain_dy_canvas(), &adata);
     initialise_dialogs();
     create_dialogs_pre_realize();
 
     realise_and_show();
     if (adata.runMode == RUN_INTERACTIVE && !adata.displayId)
         adata.displayId = XtNewString("_NORM_0");
+    dytab_dy_enable_table_mode(1);
 
     start_help();
 }
