@@ -5,6 +5,7 @@
 #include "LiteClue.h"
 #include "dlmain.h"
 #include "dlmess.h"
+#include "gx11.h"
 #include "pelx.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
@@ -174,6 +175,7 @@ static void initialise_graphics()
         catalogue = dir + "/messages/SUN4SOLARIS/C/pelx.cat";
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
+    x11_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
         exit(1);
