@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -25,13 +26,15 @@ bool ready(GCanvasRecord *c) { return c && c->driver && c->device && c->device->
 
 long max_points(GCanvasRecord *c) { return std::max(gx_device(c->device)->max_points, 2L); }
 
-std::vector<XPoint> xpoints(const GVector *v)
+// The kernel's device points are interleaved 16-bit x, y pairs: the layout
+// of XPoint (and two of them of XSegment), so they go to Xlib as they are.
+static_assert(sizeof(XPoint) == 2 * sizeof(short) && offsetof(XPoint, y) == sizeof(short));
+static_assert(sizeof(XSegment) == 4 * sizeof(short) && offsetof(XSegment, y2) == 3 * sizeof(short));
+
+const XPoint *xpoints(const GVector *v, long &n)
 {
-    std::vector<XPoint> out(static_cast<size_t>(std::max<int64_t>(v->count, 0)));
-    const short *p = pts(v);
-    for (size_t i = 0; i < out.size(); i++)
-        out[i] = XPoint{p[2 * i], p[2 * i + 1]};
-    return out;
+    n = v->type == GV_SHORT && v->dims == 2 && !v->separate && v->data[0] ? std::max<long>(v->count, 0) : 0;
+    return static_cast<const XPoint *>(v->data[0]);
 }
 
 // A connected line in requests of at most the maximum points, each request
@@ -354,14 +357,13 @@ int gxdraw_GXDrawLine(GCanvasRecord *c, const GVector *from, const GVector *to)
 namespace {
 int segments(GCanvasRecord *c, GC gc, const GVector *pairs, bool one_request)
 {
-    long n = pairs->count / 2;
-    std::vector<XSegment> s(static_cast<size_t>(std::max(n, 0L)));
-    const short *p = pts(pairs);
-    for (long i = 0; i < n; i++)
-        s[static_cast<size_t>(i)] = XSegment{p[4 * i], p[4 * i + 1], p[4 * i + 2], p[4 * i + 3]};
+    long points = 0;
+    const XSegment *s = reinterpret_cast<const XSegment *>(xpoints(pairs, points));
+    long n = points / 2;
     long chunk = one_request ? std::max(n, 1L) : std::max(max_points(c) / 2, 1L);
     for (long start = 0; start < n; start += chunk)
-        XDrawSegments(dpy_of(c), drawable_of(c), gc, s.data() + start, static_cast<int>(std::min(chunk, n - start)));
+        XDrawSegments(dpy_of(c), drawable_of(c), gc, const_cast<XSegment *>(s + start),
+                      static_cast<int>(std::min(chunk, n - start)));
     return 0;
 }
 }  // namespace
@@ -384,15 +386,16 @@ int gxdraw_GXDrawFilledPolygon(GCanvasRecord *c, const GVector *points, int)
 {
     if (!ready(c))
         return -1;
-    std::vector<XPoint> p = xpoints(points);
-    long n = static_cast<long>(p.size());
+    long n = 0;
+    const XPoint *p = xpoints(points, n);
     if (n < 1)
         return 0;
     GXCanvasPart *cp = gx_canvas(c);
     // A polygon too long for one request is outlined only.
     if (c->fill.style != 0 && n < max_points(c))
-        XFillPolygon(dpy_of(c), drawable_of(c), cp->fill_gc, p.data(), static_cast<int>(n), Complex, CoordModeOrigin);
-    draw_connected(c, cp->line_gc, p.data(), n);
+        XFillPolygon(dpy_of(c), drawable_of(c), cp->fill_gc, const_cast<XPoint *>(p), static_cast<int>(n), Complex,
+                     CoordModeOrigin);
+    draw_connected(c, cp->line_gc, p, n);
     return 0;
 }
 
@@ -400,15 +403,14 @@ int gxdraw_GXDrawPolyLine(GCanvasRecord *c, const GVector *points)
 {
     if (!ready(c))
         return -1;
-    std::vector<XPoint> p = xpoints(points);
-    long n = static_cast<long>(p.size());
+    long n = 0;
+    const XPoint *p = xpoints(points, n);
     if (n < 1)
         return 0;
     GC gc = gx_canvas(c)->line_gc;
-    draw_connected(c, gc, p.data(), n);
+    draw_connected(c, gc, p, n);
     if (c->line.flag && n > 1)
-        XDrawLine(dpy_of(c), drawable_of(c), gc, p[static_cast<size_t>(n - 1)].x, p[static_cast<size_t>(n - 1)].y,
-                  p[0].x, p[0].y);
+        XDrawLine(dpy_of(c), drawable_of(c), gc, p[n - 1].x, p[n - 1].y, p[0].x, p[0].y);
     return 0;
 }
 
@@ -634,8 +636,11 @@ int gxdraw_GXSetPolylineClip(GCanvasRecord *c, const void *clip)
     const GVector *v = static_cast<const GVector *>(clip);
     if (v->count > max_points(c) || v->count < 1)
         return -1;
-    std::vector<XPoint> p = xpoints(v);
-    Region r = XPolygonRegion(p.data(), static_cast<int>(p.size()), EvenOddRule);
+    long n = 0;
+    const XPoint *p = xpoints(v, n);
+    if (n < 1)
+        return -1;
+    Region r = XPolygonRegion(const_cast<XPoint *>(p), static_cast<int>(n), EvenOddRule);
     GXCanvasPart *cp = gx_canvas(c);
     XSetRegion(dpy_of(c), cp->line_gc, r);
     GFlushDevice(c->device);

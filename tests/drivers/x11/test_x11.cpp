@@ -572,6 +572,35 @@ TEST_F(X11, DrawImageKeepsRowOrderAndMask)
     vx_free(odd.data);
 }
 
+TEST_F(X11, PolylineClipKeepsDrawingInsideItsPolygon)
+{
+    pixmap(100, 100);
+    fill(1, 2);
+    Pts clip{10, 10, 90, 10, 10, 90};
+    ASSERT_EQ(ep()->SetPolylineClip(cv, &clip), 0);
+    Pts corner{0, 0}, size{99, 99};
+    ep()->DrawRectangle(cv, &corner, &size);
+    XSync(display(), False);
+    Picture p = picture();
+    EXPECT_EQ(p.at(20, 20), pixel(2));
+    EXPECT_EQ(p.at(80, 80), pixel(0));
+    EXPECT_EQ(p.at(5, 50), pixel(0));
+    gxdraw_GXLimitPoints(dev, 2);
+    EXPECT_EQ(ep()->SetPolylineClip(cv, &clip), -1);  // more points than a request holds
+}
+
+TEST_F(X11, DeviceTransformScalesByTheScreenResolution)
+{
+    pixmap(100, 80);
+    Display *d = display();
+    int s = DefaultScreen(d);
+    double dpi = DisplayWidth(d, s) / (DisplayWidthMM(d, s) * 0.03937);
+    const GXform &t = cv->xf[GX_FIFTH];
+    EXPECT_NEAR(t.forward.m[0], dpi, 1e-9);
+    EXPECT_NEAR(t.forward.m[4], -DisplayHeight(d, s) / (DisplayHeightMM(d, s) * 0.03937), 1e-9);  // y flipped
+    EXPECT_NEAR(t.forward.offset[1], 79, 1e-9);
+}
+
 // ---- fonts and text ------------------------------------------------------
 
 TEST_F(X11, MissingFontIsReportedOnceAndDrawnInFixed)
