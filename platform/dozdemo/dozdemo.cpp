@@ -105,8 +105,8 @@ int main(int argc, char **argv)
     cfg.user = user;
     cfg.server_dir = argv[optind];
     cfg.db = &db_layer();
-    const char *cd = getenv("DOZ_CLIENT_DIR"), *qd = getenv("QYDIR");
-    std::string dir = cd && *cd ? cd : qd && *qd ? qd : "";
+    const char *env_dir = vx_client_dir_env();
+    std::string dir = env_dir ? env_dir : "";
     int status = 0;
     cfg.catalogue = dir.empty() ? NL_NO_CATALOGUE : open_msg_catalogue(dir.c_str(), "kernel", &status);
     int rc = 0;

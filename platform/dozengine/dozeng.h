@@ -11,6 +11,8 @@
 
 #include <nl_types.h>
 
+#include "vxcal.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -99,12 +101,13 @@ Value make_string(std::string_view s, int declared = -1);
 Value make_date(int year, int month, int day);  // full year
 Value make_time(int hour, int minute, int second);
 
-// Calendar helpers shared with the layout code: days since 1970-01-01.
-int64_t days_from_civil(int64_t y, unsigned m, unsigned d);
-void civil_from_days(int64_t days, int &y, int &m, int &d);
-bool valid_date(int y, int m, int d);
+// The program's calendar (vxcal.h) under the engine's names: days since
+// 1970-01-01, dates of full years 1-9999.
+inline int64_t days_from_civil(int64_t y, unsigned m, unsigned d) { return cal_days_from_civil(y, m, d); }
+inline void civil_from_days(int64_t days, int &y, int &m, int &d) { cal_civil_from_days(days, y, m, d); }
+inline bool valid_date(int y, int m, int d) { return cal_valid_date(y, m, d); }
 // A year typed with one or two digits: 35..99 -> 1935..1999, 0..34 -> 2000..2034.
-int full_year(int y);
+inline int full_year(int y) { return cal_full_year(y); }
 
 // One column of a result set, as the descriptor table describes it.
 struct Column {

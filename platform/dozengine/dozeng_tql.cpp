@@ -183,15 +183,12 @@ void put_value(unsigned char *row, const DozField &f, const Value &v)
             memcpy(at + 8, &e.im, 8);
             break;
         case DATE: {
-            int y, m, d;
-            civil_from_days(e.i, y, m, d);
-            DozDate x{static_cast<int16_t>(y), static_cast<int16_t>(m), static_cast<int16_t>(d)};
+            DozDate x = doz_date_from_days(e.i);
             memcpy(at, &x, 6);
             break;
         }
         case TIME: {
-            DozTime x{static_cast<int16_t>(e.i / 3600), static_cast<int16_t>(e.i / 60 % 60),
-                      static_cast<int16_t>(e.i % 60)};
+            DozTime x = doz_time_from_seconds(e.i);
             memcpy(at, &x, 6);
             break;
         }
@@ -340,18 +337,15 @@ bool get_value(Engine *e, const unsigned char *row, const DozField &f, const Col
         case DATE: {
             DozDate d;
             memcpy(&d, at, 6);
-            int y = d.year < 100 && d.year >= 0 ? full_year(d.year) : d.year;
-            if (!valid_date(y, d.month, d.day))
+            if (!doz_date_to_days(d, &x.i))
                 return false;
-            x.i = days_from_civil(y, static_cast<unsigned>(d.month), static_cast<unsigned>(d.day));
             break;
         }
         case TIME: {
             DozTime t;
             memcpy(&t, at, 6);
-            if (t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59)
+            if (!doz_time_to_seconds(t, &x.i))
                 return false;
-            x.i = t.hour * 3600 + t.minute * 60 + t.second;
             break;
         }
         default: return false;
@@ -413,8 +407,7 @@ void *open_engine(const TqlSession *s)
     cfg.server_dir = e->server_dir;
     cfg.db = &db_layer();
     cfg.result_prefix = claim_prefix(e->server_dir, e->prefix_lock);
-    const char *cd = getenv("DOZ_CLIENT_DIR"), *qd = getenv("QYDIR");
-    std::string dir = cd && *cd ? cd : qd && *qd ? qd : "/usr/lib/qelbase";
+    std::string dir = vx_client_dir();
     int status = 0;
     e->catalogue = open_msg_catalogue(dir.c_str(), "kernel", &status);
     cfg.catalogue = e->catalogue;

@@ -57,8 +57,7 @@ void report(const VxMsg<A...> &m, typename std::type_identity<A>::type... args)
 
 std::string client_dir()
 {
-    const char *dir = getenv("DOZ_CLIENT_DIR");
-    if (dir && *dir)
+    if (const char *dir = vx_client_dir_env())
         return dir;
     // Else the tree this program is installed in: <dir>/bin/qelhelp.
     char self[PATH_MAX];

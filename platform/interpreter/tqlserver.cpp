@@ -616,10 +616,8 @@ int main(int argc, char **argv)
     srv.parent_pid = getppid();
     srv.engine = &tql_combo_engine();
     srv.session.client_pid = srv.client_pid;
-    const char *sd = getenv("DOZ_SERVER_DIR"), *qd = getenv("QYDIR"), *cd = getenv("DOZ_CLIENT_DIR");
-    std::string inst = qd && *qd ? qd : "/usr/lib/qelbase";
-    srv.session.server_dir = sd && *sd ? sd : inst;
-    init_qerror_handling(cd && *cd ? cd : inst.c_str());
+    srv.session.server_dir = vx_server_dir();
+    init_qerror_handling(vx_client_dir().c_str());
 
     // Dispositions are set here, not inherited: SIGUSR1 may come in ignored.
     struct sigaction sa {};

@@ -385,10 +385,9 @@ int character_of(int y, int x, int z)
     return 0;
 }
 
-// Columns giving x, y and z for each data order.
-constexpr int order_table[6][3] = {{0, 1, 2}, {2, 1, 0}, {1, 0, 2}, {2, 0, 1}, {1, 2, 0}, {0, 2, 1}};
-
 }  // namespace
+
+const int dscol_order_columns[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {2, 0, 1}, {1, 2, 0}, {2, 1, 0}};
 
 int dscol_ds_characterise(int order)
 {
@@ -409,7 +408,7 @@ int dscol_ds_characterise(int order)
     }
     if (cls[1] == DS_COL_ABSENT)
         order = 3;
-    const int *xyz = order_table[order - 1];
+    const int *xyz = dscol_order_columns[order - 1];
     ds->order = order;
     ds->character = character_of(cls[xyz[1]], cls[xyz[0]], cls[xyz[2]]);
     return ds->character;

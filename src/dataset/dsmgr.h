@@ -103,6 +103,9 @@ int dsmgr_ds_check_datanull();
 // or -1 when the descriptors cannot be laid out.
 int dscol_ds_setup_colinfo(std::vector<DozColDesc> &descriptors, int rows, std::vector<DsColInfo> &info,
                            int *columns, int *row_size);
+// The columns that are x, y and z for each data order 1-6 (row order - 1),
+// as the characterising and the graphs' point readers take them.
+extern const int dscol_order_columns[6][3];
 // Characterises the current dataset for the requested order (1-6); returns
 // the character, or the requested order when the slot is empty.
 int dscol_ds_characterise(int order);

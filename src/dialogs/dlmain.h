@@ -273,6 +273,9 @@ DlCheck dlmain_check_text(const DlValidation &v, const char *text, bool mandator
 void dlmain_setup_text_validation(Widget dialog, Widget text, unsigned flags, const char *default_text,
                                   const char *minimum, const char *maximum, DlCheckProc check,
                                   const char *message_format);
+// Changes the default text of a field's validation (a default that
+// follows the value shown).
+void dlmain_set_validation_default(Widget dialog, Widget text, const char *default_text);
 void dlmain_free_all_validations(DialogRecord *rec);
 int dlmain_text_error_pending();
 // The shared text-error box (for tests and the busy cursor).

@@ -296,6 +296,11 @@ DlCheck dlmain_check_text(const DlValidation &v, const char *text, bool mandator
         }
         if (v.flags & DL_VAL_INTEGER) {
             double whole = std::trunc(value);
+            // A whole number must fit the int it is read into.
+            if (whole < static_cast<double>(INT_MIN))
+                return finish(8, v.minimum.empty() ? std::to_string(INT_MIN) : v.minimum);
+            if (whole > static_cast<double>(INT_MAX))
+                return finish(9, v.maximum.empty() ? std::to_string(INT_MAX) : v.maximum);
             char buf[400];
             snprintf(buf, sizeof buf, "%.0f", whole == 0 ? 0.0 : whole);
             t = buf;
@@ -501,6 +506,13 @@ void dlmain_setup_text_validation(Widget dialog, Widget text, unsigned flags, co
     XtAddCallback(text, XmNlosingFocusCallback, losing_focus_cb, v);
     XtRemoveCallback(dialog, XmNdestroyCallback, dialog_destroyed_cb, nullptr);
     XtAddCallback(dialog, XmNdestroyCallback, dialog_destroyed_cb, nullptr);
+}
+
+void dlmain_set_validation_default(Widget dialog, Widget text, const char *default_text)
+{
+    for (DlValidation *v = chain_of(dialog); v; v = v->next)
+        if (v->text == text)
+            v->default_text = default_text ? default_text : "";
 }
 
 void dlmain_free_all_validations(DialogRecord *rec)

@@ -3,6 +3,7 @@
 // the 31st of January goes on to March).
 
 #include "gsscalint.h"
+#include "vxcal.h"
 
 #include <cerrno>
 #include <climits>
@@ -19,16 +20,14 @@ struct TimeFields {
 };
 enum { F_YEAR, F_MONTH, F_DAY, F_HOUR, F_MINUTE, F_SECOND };
 
-const int monthdays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-
 bool first_failure = true;
 
 int td_div_index = 0, td_sdiv_index = 0;
 double td_cur = 0, td_scur = 0;
 bool td_div_failed = false, td_sdiv_failed = false;
 
-bool leap(long year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
-long month_length(long year, long month) { return month == 1 && leap(year) ? 29 : monthdays[month]; }
+// Month 0-11.
+long month_length(long year, long month) { return cal_month_length(year, static_cast<int>(month) + 1); }
 
 // A time value broken down in local time, or as a duration in universal
 // time (years counted from 1970).

@@ -3,6 +3,7 @@
 // item-help mode.
 
 #include "vxhelp.h"
+#include "vxproc.h"
 
 #include "vxcat.h"
 #include "vxmsg.h"
@@ -274,13 +275,13 @@ bool start_server()
 
     bool ok = false;
     bool took_chld = false;
-    pid_t pid = fork();
-    if (pid == 0) {
-        sigprocmask(SIG_SETMASK, &old_mask, nullptr);
-        execl(cdata.server_path.c_str(), cdata.server_name.c_str(), "-server", "-display", display_name.c_str(),
-              static_cast<char *>(nullptr));
-        _exit(1);
-    }
+    // A server whose exec fails has ended with status 1: the wait below
+    // sees it as a failed start.
+    VxSpawnOptions o;
+    o.set_mask = true;
+    o.mask = &old_mask;
+    const char *argv[] = {cdata.server_name.c_str(), "-server", "-display", display_name.c_str(), nullptr};
+    pid_t pid = vx_spawn(cdata.server_path.c_str(), const_cast<char *const *>(argv), o, nullptr);
     if (pid > 0) {
         server_pid = pid;
         set_cursors(cdata.busy_cursor);
@@ -444,8 +445,8 @@ void InitializeHelp(Widget first, ...)
     if (cdata.res.helpServer && *cdata.res.helpServer) {
         cdata.server_path = cdata.res.helpServer;
     } else {
-        const char *dir = getenv("DOZ_CLIENT_DIR");
-        cdata.server_path = std::string(dir && *dir ? dir : "/usr/tqlclients") + "/bin/qelhelp";
+        const char *dir = vx_client_dir_env();
+        cdata.server_path = std::string(dir ? dir : "/usr/tqlclients") + "/bin/qelhelp";
     }
     size_t slash = cdata.server_path.rfind('/');
     cdata.server_name = slash == std::string::npos ? cdata.server_path : cdata.server_path.substr(slash + 1);

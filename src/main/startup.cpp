@@ -3,14 +3,17 @@
 #include "startup.h"
 
 #include "LiteClue.h"
+#include "dldbdialogs.h"
 #include "dlmain.h"
 #include "dlmess.h"
 #include "gx11.h"
 #include "pelx.h"
+#include "vxcat.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
 #include "qymgr.h"
 #include "vxdate.h"
+#include "wsdict.h"
 #include "vxhelp.h"
 #include "vxmain.h"
 #include "vxutil.h"
@@ -121,6 +124,20 @@ Widget initialise_display_window(Boolean iconic)
     return shell;
 }
 
+// The query window's dialogs, made in run mode 0 on the query shell.
+static const struct {
+    int id;
+    void (*init)(DialogRecord *);
+} query_window_dialogs[] = {
+    {4, dlfile_initialise_file_dialog},
+    {7, dlname_initialise_name_dialog},
+    {24, dldblst_initialise_database_list_dialog},
+    {25, dldblst_initialise_database_config_dialog},
+    {26, dlpwd_initialise_password_dialog},
+    {29, dltarget_initialise_target_dialog},
+    {30, dltql_initialise_doz_dialog},
+};
+
 // The dialog table for the run mode: the message boxes always, the
 // revision box in run modes 0 to 3.  The other dialogs join as they are
 // built.
@@ -133,6 +150,9 @@ static void initialise_dialogs()
     dlprompt_initialise_prompt_dialog(&dlmain_dialogs[3]);
     if (adata.runMode >= RUN_INTERACTIVE && adata.runMode <= RUN_TSL_EDIT)
         dlltp_initialise_ltp_dialog(&dlmain_dialogs[5]);
+    if (adata.runMode == RUN_INTERACTIVE)
+        for (const auto &[id, init] : query_window_dialogs)
+            init(&dlmain_dialogs[id]);
 }
 
 static void create_dialogs_pre_realize()
@@ -146,6 +166,11 @@ static void create_dialogs_pre_realize()
         rev->create(rev, toplevel);
     else if (adata.runMode == RUN_TSL || adata.runMode == RUN_TSL_EDIT)
         rev->create(rev, displevel);
+    if (adata.runMode == RUN_INTERACTIVE)
+        for (const auto &row : query_window_dialogs) {
+            DialogRecord *rec = &dlmain_dialogs[row.id];
+            rec->create(rec, toplevel);
+        }
 }
 
 // The graphics library: configuration, its catalogue and the colour names,
@@ -164,15 +189,7 @@ static void initialise_graphics()
     } else {
         config = adata.pelxConfigFile ? adata.pelxConfigFile : "pelx.cfg";
     }
-    std::string catalogue;
-    const char *lang = getenv("LANG");
-    if (lang && *lang) {
-        catalogue = dir + "/messages/SUN4SOLARIS/" + lang + "/pelx.cat";
-        if (access(catalogue.c_str(), R_OK) != 0)
-            catalogue.clear();
-    }
-    if (catalogue.empty())
-        catalogue = dir + "/messages/SUN4SOLARIS/C/pelx.cat";
+    std::string catalogue = vx_catalogue_path(dir.c_str(), "pelx");
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
     x11_GInstallDriver();
@@ -208,6 +225,9 @@ void startup_sequence(Boolean iconic)
     if (is_tty)
         fputs(vx_msgf(adata.catd, MAIN_CONNECTING).c_str(), stdout);
     install_signals();
+    // The empty data dictionary: the query manager writes the user, the
+    // interpreter's revision and the system variables into it.
+    wsdict_ws_init_dictionary();
     // The interpreter: started and checked in run modes 0 and 1; the
     // display-server modes attach to their clients' interpreters later.
     qymgr_qy_use_x(XtWidgetToApplicationContext(toplevel),

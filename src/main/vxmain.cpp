@@ -369,12 +369,7 @@ Resolution resolve_identity(const char *server_res, const char *user_res, const 
         r.password = "BRASK";
         r.password_set = true;
     }
-    if ((env = getenv("DOZ_CLIENT_DIR")))
-        r.install_dir = env;
-    else if ((env = getenv("QYDIR")))
-        r.install_dir = env;
-    else
-        r.install_dir = "/usr/lib/qelbase";
+    r.install_dir = vx_client_dir();
     return r;
 }
 

@@ -246,10 +246,9 @@ void general_init()
         return;
     }
     initialised = true;
-    const char *cd = getenv("DOZ_CLIENT_DIR"), *sd = getenv("DOZ_SERVER_DIR"), *qd = getenv("QYDIR");
-    install_dir = qd && *qd ? qd : "/usr/lib/qelbase";
-    client_dir = cd && *cd ? cd : install_dir;
-    server_dir = sd && *sd ? sd : install_dir;
+    install_dir = vx_install_dir();
+    client_dir = vx_client_dir();
+    server_dir = vx_server_dir();
     for (std::string *s : {&install_dir, &client_dir, &server_dir})
         if (s->size() > 255)
             s->resize(255);
@@ -622,14 +621,14 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
         signal_block(SIGINT, nullptr);
 
     std::vector<std::string> args;
-    int err_pipe[2] = {-1, -1}, report_pipe[2] = {-1, -1};
+    int err_pipe[2] = {-1, -1};
     bool started = false;
     int exit_status = 0, signalled = 0, exec_errno = 0;
     char **env = nullptr;
     int how = 0;
     if (!words.empty() && fork_proc)
         how = fork_proc(0, flags[1], flags[2], area, &env);
-    if (!words.empty() && how != -1 && pipe(err_pipe) == 0 && pipe2(report_pipe, O_CLOEXEC) == 0) {
+    if (!words.empty() && how != -1 && pipe(err_pipe) == 0) {
         fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
         args = {vx::basename(path.c_str()), "-q", std::to_string(c->msqid), "-m", std::to_string(c->shmid),
                 "-p", std::to_string(c->pid), "-e", std::to_string(err_pipe[1])};
@@ -644,30 +643,17 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
             argv.push_back(a.data());
         argv.push_back(nullptr);
         signal_block(SIGINT, nullptr);
-        pid_t pid = fork();
-        if (pid == 0) {
-            close(err_pipe[0]);
-            // Only the error pipe and the report pipe stay open.
-            int keep_a = std::min(err_pipe[1], report_pipe[1]), keep_b = std::max(err_pipe[1], report_pipe[1]);
-            close_range(3, static_cast<unsigned>(keep_a) - 1, 0);
-            close_range(static_cast<unsigned>(keep_a) + 1, static_cast<unsigned>(keep_b) - 1, 0);
-            close_range(static_cast<unsigned>(keep_b) + 1, ~0U, 0);
-            if (how == 1)
-                setsid();
-            signal(SIGINT, SIG_DFL);
-            signal_setmask(nullptr);
-            if (env)
-                execve(path.c_str(), argv.data(), env);
-            else
-                execv(path.c_str(), argv.data());
-            int e = errno;
-            ssize_t w = write(report_pipe[1], &e, sizeof e);
-            (void)w;
-            _exit(1);
-        }
+        // Only the error pipe stays open in the satellite.
+        VxSpawnOptions o;
+        o.env = env;
+        o.new_session = how == 1;
+        o.default_signals[0] = SIGINT;
+        o.set_mask = true;
+        o.close_others = true;
+        o.keep[0] = err_pipe[1];
+        pid_t pid = vx_spawn(path.c_str(), argv.data(), o, &exec_errno);
         int fork_errno = errno;
         close(err_pipe[1]);
-        close(report_pipe[1]);
         if (pid < 0) {
             code = 16;
             code2 = fork_errno == ENOMEM ? 22 : fork_errno == EAGAIN ? 23 : 0;
@@ -676,12 +662,6 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
             c->satellite_pid = pid;
             if (!flags[1])
                 signal_unblock(SIGINT, nullptr);
-            ssize_t got;
-            do
-                got = read(report_pipe[0], &exec_errno, sizeof exec_errno);
-            while (got < 0 && errno == EINTR);
-            if (got != static_cast<ssize_t>(sizeof exec_errno))
-                exec_errno = 0;
             int st = 0;
             if (!(subc_wait_proc && subc_wait_proc(pid, &st))) {
                 wait_for_child(pid, 1, &exit_status, &signalled);
@@ -705,11 +685,7 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
             }
         }
         close(err_pipe[0]);
-        close(report_pipe[0]);
     } else if (!words.empty() && how != -1) {
-        for (int fd : {err_pipe[0], err_pipe[1], report_pipe[0], report_pipe[1]})
-            if (fd >= 0)
-                close(fd);
         code = 16;
     }
     if (!words.empty() && fork_proc && how != -1)
@@ -1234,46 +1210,27 @@ int __doz_init(int *cid_out, const char *host, const char *user, uint32_t start_
 
     c->init_state = DOZ_STARTING;
     c->dead = 0;
-    int report_pipe[2];
-    if (pipe2(report_pipe, O_CLOEXEC) != 0) {
-        remove_ipc(c);
-        return fail(DOZ_E_NOT_READY);
-    }
     pid_t pid;
+    int exec_errno = 0;
     {
         ChldBlock guard;  // the pid is recorded before the death handler can look for it
-        pid = fork();
-        if (pid == 0) {
-            setsid();
-            // The interpreter gets none of our descriptors beyond the three
-            // standard ones (the report pipe closes itself on exec).
-            close_range(3, static_cast<unsigned>(report_pipe[1]) - 1, 0);
-            close_range(static_cast<unsigned>(report_pipe[1]) + 1, ~0U, 0);
-            execv(path.c_str(), const_cast<char **>(argv));
-            int e = errno;
-            ssize_t w = write(report_pipe[1], &e, sizeof e);
-            (void)w;
-            _exit(1);
-        }
+        // The interpreter gets none of our descriptors beyond the three
+        // standard ones.
+        VxSpawnOptions o;
+        o.new_session = true;
+        o.close_others = true;
+        pid = vx_spawn(path.c_str(), const_cast<char *const *>(argv), o, &exec_errno);
         if (pid > 0) {
             c->pid = pid;
             c->own_child = 1;
         }
     }
     int fork_errno = errno;
-    close(report_pipe[1]);
     if (pid < 0) {
-        close(report_pipe[0]);
         remove_ipc(c);
         return fail(fork_errno == ENOMEM ? DOZ_E_NOMEM : fork_errno == EAGAIN ? DOZ_E_AGAIN : DOZ_E_NOT_READY);
     }
-    int exec_errno = 0;
-    ssize_t got;
-    do
-        got = read(report_pipe[0], &exec_errno, sizeof exec_errno);
-    while (got < 0 && errno == EINTR);
-    close(report_pipe[0]);
-    if (got == static_cast<ssize_t>(sizeof exec_errno)) {
+    if (exec_errno) {
         report(QY_EXEC_FAILED, exec_errno);
         c->dead = 1;
     }

@@ -1,3 +1,6 @@
+// Catalogue access, the interpreter error texts and the installation's
+// directories.
+
 #include "vxcat.h"
 
 #include "vxutil.h"
@@ -6,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 nl_catd nl_catopen(const char *path, int flag)
 {
@@ -39,6 +43,69 @@ const char *nl_catgets(nl_catd handle, int set, int number)
     return text ? text : "";
 }
 
+// ---- where things are installed -------------------------------------------
+
+namespace {
+
+const char *env_dir(const char *name)
+{
+    const char *v = getenv(name);
+    return v && *v ? v : nullptr;
+}
+
+const char *const default_install_dir = "/usr/lib/qelbase";
+
+// <dir>/messages/SUN4SOLARIS/<lang>/<name>.cat
+std::string catalogue_file(const char *dir, const char *lang, const char *name)
+{
+    return std::string(dir ? dir : "") + "/messages/SUN4SOLARIS/" + lang + "/" + name + ".cat";
+}
+
+const char *language()
+{
+    const char *lang = getenv("LANG");
+    return lang && *lang ? lang : "C";
+}
+
+}  // namespace
+
+std::string vx_install_dir()
+{
+    const char *d = env_dir("QYDIR");
+    return d ? d : default_install_dir;
+}
+
+const char *vx_client_dir_env()
+{
+    const char *d = env_dir("DOZ_CLIENT_DIR");
+    return d ? d : env_dir("QYDIR");
+}
+
+std::string vx_client_dir()
+{
+    const char *d = vx_client_dir_env();
+    return d ? d : default_install_dir;
+}
+
+std::string vx_server_dir()
+{
+    const char *d = env_dir("DOZ_SERVER_DIR");
+    return d ? d : vx_install_dir();
+}
+
+std::string vx_catalogue_path(const char *client_dir, const char *name)
+{
+    const char *lang = language();
+    if (strchr(lang, '/') == nullptr) {
+        std::string p = catalogue_file(client_dir, lang, name);
+        if (access(p.c_str(), R_OK) == 0)
+            return p;
+    }
+    return catalogue_file(client_dir, "C", name);
+}
+
+// ---- catalogues ----------------------------------------------------------
+
 nl_catd open_msg_catalogue(const char *client_dir, const char *name, int *status)
 {
     int dummy;
@@ -49,11 +116,8 @@ nl_catd open_msg_catalogue(const char *client_dir, const char *name, int *status
         *status = cd == NL_NO_CATALOGUE ? 2 : 0;
         return cd;
     }
-    const char *lang = getenv("LANG");
-    if (!lang || !*lang)
-        lang = "C";
-    const char *dir = client_dir ? client_dir : "";
-    std::string path = std::string(dir) + "/messages/SUN4SOLARIS/" + lang + "/" + name + ".cat";
+    const char *lang = language();
+    std::string path = catalogue_file(client_dir, lang, name);
     nl_catd cd = nl_catopen(path.c_str(), 0);
     if (cd != NL_NO_CATALOGUE) {
         *status = 0;
@@ -63,7 +127,7 @@ nl_catd open_msg_catalogue(const char *client_dir, const char *name, int *status
         *status = 2;
         return NL_NO_CATALOGUE;
     }
-    path = std::string(dir) + "/messages/SUN4SOLARIS/C/" + name + ".cat";
+    path = catalogue_file(client_dir, "C", name);
     cd = nl_catopen(path.c_str(), 0);
     *status = cd == NL_NO_CATALOGUE ? 2 : 1;
     return cd;

@@ -1,9 +1,10 @@
-// Message catalogue access.  A missing catalogue or message is harmless: it
+// Message catalogue access and the installation's directories.  A missing catalogue or message is harmless: it
 // gives an empty text, never a null pointer.
 #pragma once
 
 #include <cstddef>
 #include <nl_types.h>
+#include <string>
 
 // The handle value that means "no usable catalogue".
 inline const nl_catd NL_NO_CATALOGUE = reinterpret_cast<nl_catd>(-1);
@@ -13,6 +14,22 @@ inline const nl_catd NL_NO_CATALOGUE = reinterpret_cast<nl_catd>(-1);
 nl_catd nl_catopen(const char *path, int flag);
 void nl_catclose(nl_catd handle);
 const char *nl_catgets(nl_catd handle, int set, int number);
+
+// ---- where things are installed -------------------------------------------
+
+// The installation directory: $QYDIR, else "/usr/lib/qelbase".
+std::string vx_install_dir();
+// $DOZ_CLIENT_DIR, else $QYDIR; null when neither is set.
+const char *vx_client_dir_env();
+// The client directory: vx_client_dir_env(), else the installation directory.
+std::string vx_client_dir();
+// The server directory: $DOZ_SERVER_DIR, else the installation directory.
+std::string vx_server_dir();
+// The path of catalogue `name` under the client directory:
+// messages/SUN4SOLARIS/$LANG/<name>.cat when it is readable, else the C one.
+std::string vx_catalogue_path(const char *client_dir, const char *name);
+
+// ---- catalogues ----------------------------------------------------------
 
 // Locates and opens the catalogue `name` ("<name>.cat" under the client
 // directory's messages/SUN4SOLARIS/$LANG, else .../C; a name with "/" is a

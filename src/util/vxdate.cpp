@@ -1,4 +1,5 @@
 #include "vxdate.h"
+#include "vxcal.h"
 
 #include <cctype>
 #include <cerrno>
@@ -214,20 +215,14 @@ int current_year()
     return year;
 }
 
-int full_year(int y) { return y < 100 ? (y > 34 ? 1900 + y : 2000 + y) : y; }
+int full_year(int y) { return y < 0 ? 2000 + y : cal_full_year(y); }
 
+// Typed years are two-digit or 1800-2099.
 bool valid_date(int day, int month, int year)
 {
-    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12)
-        return false;
     if (!((year >= 0 && year <= 99) || (year >= 1800 && year <= 2099)))
         return false;
-    int y = full_year(year);
-    int len = lengths[month - 1];
-    if (month == 2 && y % 4 == 0 && (y % 100 != 0 || y % 400 == 0))
-        len = 29;
-    return day >= 1 && day <= len;
+    return cal_valid_date(full_year(year), month, day);
 }
 
 struct Item {

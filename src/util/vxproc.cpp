@@ -1,5 +1,9 @@
+// Signals, child processes, starting programs, pipe and shell commands,
+// environment lists and small file-system queries.
+
 #include "vxproc.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -111,6 +115,82 @@ int check_process(pid_t pid)
     return kill(pid, 0) == 0 || errno == EPERM ? 1 : 0;
 }
 
+// ---- starting a program --------------------------------------------------
+
+namespace {
+
+// In the child: closes every descriptor above 2 but the kept ones.
+void close_all_but(const int keep[2], int report)
+{
+    int k[3] = {keep[0], keep[1], report};
+    std::sort(std::begin(k), std::end(k));
+    unsigned from = 3;
+    for (int fd : k) {
+        if (fd < static_cast<int>(from))
+            continue;
+        if (static_cast<unsigned>(fd) > from)
+            close_range(from, static_cast<unsigned>(fd) - 1, 0);
+        from = static_cast<unsigned>(fd) + 1;
+    }
+    close_range(from, ~0U, 0);
+}
+
+}  // namespace
+
+pid_t vx_spawn(const char *path, char *const argv[], const VxSpawnOptions &o, int *exec_errno)
+{
+    if (exec_errno)
+        *exec_errno = 0;
+    // The exec's failure comes back through a pipe that closes itself when
+    // the exec succeeds.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
+        return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(report[0]);
+        if (o.stdin_from >= 0)
+            dup2(o.stdin_from, 0);
+        if (o.stdout_to >= 0)
+            dup2(o.stdout_to, 1);
+        if (o.close_others)
+            close_all_but(o.keep, report[1]);
+        if (o.new_session)
+            setsid();
+        for (int sig : o.default_signals) {
+            if (sig <= 0)
+                break;
+            signal(sig, SIG_DFL);
+        }
+        if (o.set_mask)
+            signal_setmask(o.mask);
+        if (o.env)
+            execve(path, argv, o.env);
+        else
+            execv(path, argv);
+        int e = errno;
+        ssize_t w = write(report[1], &e, sizeof e);
+        (void)w;
+        _exit(1);
+    }
+    int fork_errno = errno;
+    close(report[1]);
+    if (pid < 0) {
+        close(report[0]);
+        errno = fork_errno;
+        return -1;
+    }
+    int e = 0;
+    ssize_t got;
+    do
+        got = read(report[0], &e, sizeof e);
+    while (got < 0 && errno == EINTR);
+    close(report[0]);
+    if (exec_errno && got == static_cast<ssize_t>(sizeof e))
+        *exec_errno = e;
+    return pid;
+}
+
 // ---- shell ---------------------------------------------------------------
 
 static char shell_path_buf[1024];
@@ -157,16 +237,14 @@ int open_pipe_fd(const char *shell_path, const char *shell_name, const char *com
         signal_action(SIGPIPE, pipe_cmd.old_pipe);
         return -1;
     }
-    pid_t pid = fork();
-    if (pid == 0) {
-        signal_action(SIGPIPE, SIG_DFL);
-        if (direction == 1)
-            dup2(fds[0], 0);
-        else
-            dup2(fds[1], 1);
-        execl(shell_path, shell_name, "-c", command ? command : "", static_cast<char *>(nullptr));
-        _exit(1);
-    }
+    VxSpawnOptions o;
+    o.default_signals[0] = SIGPIPE;
+    if (direction == 1)
+        o.stdin_from = fds[0];
+    else
+        o.stdout_to = fds[1];
+    const char *argv[] = {shell_name, "-c", command ? command : "", nullptr};
+    pid_t pid = vx_spawn(shell_path, const_cast<char *const *>(argv), o, nullptr);
     if (pid < 0) {
         close(fds[0]);
         close(fds[1]);
@@ -256,15 +334,10 @@ int do_shell_escape_env_rc(const char *shell_path, const char *shell_name, const
         return 0;
     pick_shell(shell_path, shell_name);
     SignalHandler old_chld = signal_action(SIGCHLD, SIG_DFL);
-    pid_t pid = fork();
-    if (pid == 0) {
-        const char *argv[] = {shell_name, "-c", command, nullptr};
-        if (env)
-            execve(shell_path, const_cast<char **>(argv), env);
-        else
-            execv(shell_path, const_cast<char **>(argv));
-        _exit(1);
-    }
+    VxSpawnOptions o;
+    o.env = env;
+    const char *argv[] = {shell_name, "-c", command, nullptr};
+    pid_t pid = vx_spawn(shell_path, const_cast<char *const *>(argv), o, nullptr);
     if (pid < 0) {
         signal_action(SIGCHLD, old_chld);
         return -1;

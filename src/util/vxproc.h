@@ -42,6 +42,27 @@ int check_proc(pid_t pid);
 // 1 when the process exists, also when it belongs to another user.
 int check_process(pid_t pid);
 
+// ---- starting a program --------------------------------------------------
+
+// What the child does between fork and exec.
+struct VxSpawnOptions {
+    char **env = nullptr;              // null: our environment
+    bool new_session = false;          // setsid()
+    bool set_mask = false;             // replace the signal mask with `mask`
+    const sigset_t *mask = nullptr;    // (null: the empty mask)
+    int default_signals[4] = {};       // reset to SIG_DFL; the list ends at 0
+    int stdin_from = -1;               // dup2 onto 0 when >= 0
+    int stdout_to = -1;                // dup2 onto 1 when >= 0
+    bool close_others = false;         // close every descriptor above 2 ...
+    int keep[2] = {-1, -1};            // ... except these
+};
+// Starts `path` with `argv` (argv[0] first, null at the end).  The one
+// place that forks and execs a program: returns the child's pid once the
+// exec has happened or failed, or -1 (errno set) when no child could be
+// made.  *exec_errno (when given) is the exec's errno, 0 when the program
+// runs; a child whose exec failed has ended with status 1.
+pid_t vx_spawn(const char *path, char *const argv[], const VxSpawnOptions &options, int *exec_errno);
+
 // ---- pipe commands (one at a time) ---------------------------------------
 
 // Runs `command` with "-c" in the shell (the user's when path or name is

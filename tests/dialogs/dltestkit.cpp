@@ -7,6 +7,9 @@
 #include <X11/IntrinsicP.h>
 #include <X11/CoreP.h>
 #include <X11/ShellP.h>
+#include <X11/XKBlib.h>
+#include <X11/extensions/XTest.h>
+#include <Xm/List.h>
 #include <Xm/MessageB.h>
 #include <Xm/Protocols.h>
 #include <Xm/PushB.h>
@@ -347,6 +350,267 @@ DialogRecord *make_test_dialog(int id, Widget parent, const char *name, int butt
     dlmain_setup_dialog_callbacks(rec, button_type);
     dlmain_setup_wm_callback(rec);
     return rec;
+}
+
+}  // namespace vxdl
+
+// ---- real input ------------------------------------------------------------------------
+
+namespace vxdl {
+
+namespace {
+
+Widget child_named(Widget w, const char *name, size_t len)
+{
+    auto match = [&](Widget c) { return strlen(XtName(c)) == len && strncmp(XtName(c), name, len) == 0; };
+    if (XtIsWidget(w))
+        for (Cardinal i = 0; i < w->core.num_popups; i++)
+            if (match(w->core.popup_list[i]))
+                return w->core.popup_list[i];
+    if (XtIsComposite(w)) {
+        auto *c = reinterpret_cast<CompositeWidget>(w);
+        for (Cardinal i = 0; i < c->composite.num_children; i++)
+            if (match(c->composite.children[i]))
+                return c->composite.children[i];
+    }
+    return nullptr;
+}
+
+void nth_in(Widget w, const char *name, int &left, Widget &found)
+{
+    if (!w || found)
+        return;
+    if (strcmp(XtName(w), name) == 0 && left-- == 0) {
+        found = w;
+        return;
+    }
+    if (XtIsWidget(w))
+        for (Cardinal i = 0; i < w->core.num_popups; i++)
+            nth_in(w->core.popup_list[i], name, left, found);
+    if (XtIsComposite(w)) {
+        auto *c = reinterpret_cast<CompositeWidget>(w);
+        for (Cardinal i = 0; i < c->composite.num_children; i++)
+            nth_in(c->composite.children[i], name, left, found);
+    }
+}
+
+Widget window_of(Widget w)
+{
+    return XtIsWidget(w) ? w : XtParent(w);
+}
+
+Widget shell_of(Widget w)
+{
+    while (w && !XtIsShell(w))
+        w = XtParent(w);
+    return w;
+}
+
+}  // namespace
+
+Widget at(Widget root, const char *path)
+{
+    Widget w = root;
+    const char *p = path;
+    while (w && p && *p) {
+        const char *slash = strchr(p, '/');
+        size_t len = slash ? static_cast<size_t>(slash - p) : strlen(p);
+        w = child_named(w, p, len);
+        p = slash ? slash + 1 : nullptr;
+    }
+    return w;
+}
+
+Widget nth(Widget root, const char *name, int n)
+{
+    Widget found = nullptr;
+    nth_in(root, name, n, found);
+    return found;
+}
+
+void pump_idle()
+{
+    XtAppContext ctx = app().context;
+    for (;;) {
+        XSync(app().display, False);
+        if (!XtAppPending(ctx))
+            return;
+        while (XtAppPending(ctx))
+            XtAppProcessEvent(ctx, XtIMAll);
+    }
+}
+
+bool wait_viewable(Widget w)
+{
+    Widget win = window_of(w);
+    return pump_until([&] {
+        if (!XtIsRealized(win))
+            return false;
+        XWindowAttributes wa;
+        return XGetWindowAttributes(app().display, XtWindow(win), &wa) && wa.map_state == IsViewable;
+    });
+}
+
+void root_centre(Widget w, int &x, int &y)
+{
+    Widget win = window_of(w);
+    int dx = XtIsWidget(w) ? 0 : w->core.x, dy = XtIsWidget(w) ? 0 : w->core.y;
+    Window child = 0;
+    XTranslateCoordinates(app().display, XtWindow(win), DefaultRootWindow(app().display), dx + w->core.width / 2,
+                          dy + w->core.height / 2, &x, &y, &child);
+}
+
+namespace {
+
+std::chrono::steady_clock::time_point last_click;
+
+void click_root(int x, int y, int button, int count)
+{
+    Display *dpy = app().display;
+    XTestFakeMotionEvent(dpy, DefaultScreen(dpy), x, y, 0);
+    XSync(dpy, False);
+    pump_idle();
+    // A click soon after the last one would join it into a double click:
+    // the server holds the first press back past the multi-click time.
+    auto multi = std::chrono::milliseconds(XtGetMultiClickTime(dpy) + 50);
+    auto since = std::chrono::steady_clock::now() - last_click;
+    unsigned long delay =
+        since < multi ? static_cast<unsigned long>(std::chrono::duration_cast<std::chrono::milliseconds>(multi - since).count()) : 0;
+    for (int i = 0; i < count; i++) {
+        XTestFakeButtonEvent(dpy, static_cast<unsigned>(button), True, i == 0 ? delay : 0);
+        XTestFakeButtonEvent(dpy, static_cast<unsigned>(button), False, 0);
+        XSync(dpy, False);
+        pump_idle();
+    }
+    last_click = std::chrono::steady_clock::now();
+}
+
+}  // namespace
+
+void click(Widget w, int button)
+{
+    ASSERT_TRUE(wait_viewable(w)) << XtName(w) << " is not shown";
+    int x = 0, y = 0;
+    root_centre(w, x, y);
+    click_root(x, y, button, 1);
+}
+
+void double_click(Widget w)
+{
+    ASSERT_TRUE(wait_viewable(w)) << XtName(w) << " is not shown";
+    int x = 0, y = 0;
+    root_centre(w, x, y);
+    click_root(x, y, 1, 2);
+}
+
+void click_item(Widget list, int position, int count)
+{
+    ASSERT_TRUE(wait_viewable(list)) << XtName(list) << " is not shown";
+    Position ix = 0, iy = 0;
+    Dimension iw = 0, ih = 0;
+    ASSERT_TRUE(XmListPosToBounds(list, position, &ix, &iy, &iw, &ih)) << "item " << position << " is not visible";
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(app().display, XtWindow(list), DefaultRootWindow(app().display), ix + iw / 2, iy + ih / 2,
+                          &x, &y, &child);
+    click_root(x, y, 1, count);
+}
+
+namespace {
+
+void focus(Widget text)
+{
+    ASSERT_TRUE(wait_viewable(text)) << XtName(text) << " is not shown";
+    Widget shell = shell_of(text);
+    Window now = 0;
+    int revert = 0;
+    XGetInputFocus(app().display, &now, &revert);
+    if (now != XtWindow(shell)) {
+        XSetInputFocus(app().display, XtWindow(shell), RevertToParent, CurrentTime);
+        pump_idle();
+    }
+    if (XmGetFocusWidget(text) != text) {
+        XmProcessTraversal(text, XmTRAVERSE_CURRENT);
+        pump_idle();
+    }
+}
+
+void press_keysym(KeySym ks)
+{
+    Display *dpy = app().display;
+    KeyCode kc = XKeysymToKeycode(dpy, ks);
+    ASSERT_NE(kc, 0) << "no key for keysym " << ks;
+    bool shift = XkbKeycodeToKeysym(dpy, kc, 0, 0) != ks && XkbKeycodeToKeysym(dpy, kc, 0, 1) == ks;
+    KeyCode shift_kc = XKeysymToKeycode(dpy, XK_Shift_L);
+    if (shift)
+        XTestFakeKeyEvent(dpy, shift_kc, True, 0);
+    XTestFakeKeyEvent(dpy, kc, True, 0);
+    XTestFakeKeyEvent(dpy, kc, False, 0);
+    if (shift)
+        XTestFakeKeyEvent(dpy, shift_kc, False, 0);
+    XSync(dpy, False);
+    pump_idle();
+}
+
+}  // namespace
+
+void type(Widget text, const std::string &chars)
+{
+    focus(text);
+    for (unsigned char c : chars)
+        press_keysym(c == ' ' ? XK_space : static_cast<KeySym>(c));
+}
+
+void retype(Widget text, const std::string &chars)
+{
+    focus(text);
+    if (XmIsTextField(text))
+        XmTextFieldSetSelection(text, 0, XmTextFieldGetLastPosition(text), CurrentTime);
+    else
+        XmTextSetSelection(text, 0, XmTextGetLastPosition(text), CurrentTime);
+    pump_idle();
+    for (unsigned char c : chars)
+        press_keysym(c == ' ' ? XK_space : static_cast<KeySym>(c));
+}
+
+void key(Widget text, const char *keysym_name)
+{
+    focus(text);
+    KeySym ks = XStringToKeysym(keysym_name);
+    ASSERT_NE(ks, static_cast<KeySym>(NoSymbol)) << keysym_name;
+    press_keysym(ks);
+}
+
+int bells()
+{
+    // A second connection hears the bells of every client.
+    static Display *listener = nullptr;
+    static int xkb_event = 0;
+    static int count = 0;
+    if (!listener) {
+        listener = XOpenDisplay(DisplayString(app().display));
+        if (!listener) {
+            ADD_FAILURE() << "cannot open a second connection";
+            return -1;
+        }
+        int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+        if (!XkbQueryExtension(listener, &opcode, &xkb_event, &error, &major, &minor)) {
+            ADD_FAILURE() << "no XKB on the display";
+            return -1;
+        }
+        XkbSelectEvents(listener, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
+        XSync(listener, False);
+        return bells();
+    }
+    XSync(app().display, False);
+    XSync(listener, False);
+    while (XPending(listener)) {
+        XEvent ev;
+        XNextEvent(listener, &ev);
+        if (ev.type == xkb_event && reinterpret_cast<XkbAnyEvent *>(&ev)->xkb_type == XkbBellNotify)
+            count++;
+    }
+    return count;
 }
 
 }  // namespace vxdl

@@ -66,6 +66,42 @@ std::shared_ptr<Pending> when_shown(const char *name, std::function<void(Widget)
 // Drops every action that has not run yet (for the end of a test).
 void cancel_pending();
 
+// ---- real input ------------------------------------------------------------
+// The tests that use these run alone on their display (SERIAL): the
+// pointer and the keyboard focus are the server's, not the test's.
+
+// The widget at a "/"-separated path of names below `root` (children and
+// pop-up children), or none.
+Widget at(Widget root, const char *path);
+// The n-th (from 0) widget named `name` under `root`, depth first, or none.
+Widget nth(Widget root, const char *name, int n);
+
+// Processes events until none is waiting after an XSync.
+void pump_idle();
+// Waits (with a bound) until the window of `w` (its parent's for a gadget)
+// is viewable; false when it never is.
+bool wait_viewable(Widget w);
+// The root position of the centre of a widget or gadget.
+void root_centre(Widget w, int &x, int &y);
+
+// Moves the pointer to the centre of `w` and clicks through XTest.
+void click(Widget w, int button = 1);
+void double_click(Widget w);
+// Clicks list item `position` (from 1) `count` times.
+void click_item(Widget list, int position, int count = 1);
+
+// Gives `text` the keyboard focus (its shell's window gets the server's
+// focus; no window manager runs) and types `chars` through XTest.
+void type(Widget text, const std::string &chars);
+// Selects the whole text of `text` (focus set as above) and types
+// `chars` over it, as a user replaces a field's text.
+void retype(Widget text, const std::string &chars);
+// Presses one key by its keysym name ("Return", "BackSpace") in `text`.
+void key(Widget text, const char *keysym_name);
+
+// Bells rung on the display so far, counted from XKB bell events.
+int bells();
+
 // A dialog record made for a test: a prompt dialog `name` on `parent` with
 // the standard buttons of `button_type`, standard callbacks and window
 // manager close, and the standard popup and popdown methods.

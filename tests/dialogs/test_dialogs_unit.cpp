@@ -59,6 +59,11 @@ TEST(TextValidation, FlagsGiveResultOrErrorNumber)
         {"500", N | R, "0", "100", "", false, 9, "100", nullptr},
         {"100", N | R | I, "0", "100", "", false, 0, nullptr, "100"},
         {"50", N | R, "", "100", "", false, 0, nullptr, nullptr},  // no minimum
+        // a whole number must fit an int, bounds or none
+        {"3000000000", N | I, "", "", "", false, 9, "2147483647", nullptr},
+        {"-3000000000", N | I, "", "", "", false, 8, "-2147483648", nullptr},
+        {"3000000000", N | R | I, "0", "", "", false, 9, "2147483647", nullptr},
+        {"2147483647.9", N | I, "", "", "", false, 0, nullptr, "2147483647"},
         // the range is only compared with the range flag
         {"500", N, "0", "100", "", false, 0, nullptr, nullptr},
         // upper case and leading blanks

@@ -72,6 +72,18 @@ void doz_put(unsigned char *row, const DozField &f, const void *elems, int count
 // Reads one field: the elements, with their number and the presence.
 const unsigned char *doz_get(const unsigned char *row, const DozField &f, int *count, bool *present);
 
+// ---- dates and times in rows ---------------------------------------------
+
+// A day number (days since 1970-01-01) as a row's date.
+DozDate doz_date_from_days(int64_t days);
+// A row's date as a day number; a year of one or two digits is taken as a
+// full year (vxcal.h).  False for bytes that are no valid date.
+bool doz_date_to_days(const DozDate &date, int64_t *days);
+// Seconds since midnight (0-86399) as a row's time.
+DozTime doz_time_from_seconds(int64_t seconds);
+// A row's time as seconds since midnight; false for no valid time of day.
+bool doz_time_to_seconds(const DozTime &time, int64_t *seconds);
+
 // ---- the reading cursor over one buffer ----------------------------------
 
 // Makes `start` (of `size` bytes) the buffer the cursor reads; returns it.

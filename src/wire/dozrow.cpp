@@ -1,4 +1,5 @@
 #include "dozrow.h"
+#include "vxcal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -234,3 +235,34 @@ size_t buffer_left()
 
 int row_alignment() { return row_align_now; }
 const std::vector<DozColDesc> &tinfo_table() { return tinfo; }
+
+// ---- dates and times in rows ---------------------------------------------
+
+DozDate doz_date_from_days(int64_t days)
+{
+    int y, m, d;
+    cal_civil_from_days(days, y, m, d);
+    return DozDate{static_cast<int16_t>(y), static_cast<int16_t>(m), static_cast<int16_t>(d)};
+}
+
+bool doz_date_to_days(const DozDate &date, int64_t *days)
+{
+    int y = date.year < 100 && date.year >= 0 ? cal_full_year(date.year) : date.year;
+    if (!cal_valid_date(y, date.month, date.day))
+        return false;
+    *days = cal_days_from_civil(y, static_cast<unsigned>(date.month), static_cast<unsigned>(date.day));
+    return true;
+}
+
+DozTime doz_time_from_seconds(int64_t s)
+{
+    return DozTime{static_cast<int16_t>(s / 3600), static_cast<int16_t>(s / 60 % 60), static_cast<int16_t>(s % 60)};
+}
+
+bool doz_time_to_seconds(const DozTime &t, int64_t *seconds)
+{
+    if (t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59)
+        return false;
+    *seconds = t.hour * 3600 + t.minute * 60 + t.second;
+    return true;
+}

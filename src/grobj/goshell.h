@@ -1,0 +1,73 @@
+// What the graph model needs of the display window: the shell and catalogue
+// of its error boxes, the canvas size, the printer commands and prolog
+// names, and the print settings.  The display window fills the hooks; until
+// it does, headless defaults serve (no shell, no catalogue, a 600 x 450
+// canvas, empty commands, no print settings).
+#pragma once
+
+#include "dlmess.h"
+#include "vxcat.h"
+#include "vxmsg.h"
+
+#include <cstdio>
+#include <string>
+
+#define VXMSG(name, set, num, fb, ...) inline constexpr VxMsg<__VA_ARGS__> name{set, num, fb};
+#include "grobj_msgs.def"
+#undef VXMSG
+
+// The print settings the print dialogs fill.
+struct GoPrintSettings {
+    int kind;             // 1-5: PostScript, EPS, HP-GL, PCL, image
+    int destination;      // 0 printer (spool), 1 file
+    char filename[256];
+    int image_option;
+    double page_height, page_width;  // inches
+    int landscape;
+    double left, right, top, bottom;  // inches; -1 none
+    unsigned char options[2];
+};
+
+// The display print commands, one per output kind, each at most 255
+// characters; an empty one means the default command.
+inline constexpr int GO_PRINTER_COMMANDS = 6;
+
+struct GoDisplayHooks {
+    void (*canvas_size)(int *width, int *height);
+    Widget (*toplevel)();
+    nl_catd (*catalogue)();
+    const char *(*printer_command)(int kind);
+    const char *(*default_printer_command)(int kind);
+    const char *(*ps_prolog)();
+    const char *(*hpgl_prolog)();
+    const char *(*hpgl_epilog)();
+    // Replaces the error box (tests): set, number and the formatted text.
+    void (*show_error)(int set, int number, const std::string &text);
+};
+
+// Installs the hooks (null: the headless defaults); a null member keeps
+// its default.
+void go_set_display_hooks(const GoDisplayHooks *hooks);
+const GoDisplayHooks &go_display_hooks();
+void dymain_dy_get_canvas_size(int *width, int *height);
+Widget dymain_dy_toplevel();
+nl_catd dymain_dy_nlsfd();
+
+// Shows a message of the graph model in the display window's error box.
+template <class... A>
+void go_show_error(const VxMsg<A...> &m, std::type_identity_t<A>... args)
+{
+    const GoDisplayHooks &h = go_display_hooks();
+    if (h.show_error) {
+        h.show_error(m.set, m.number, vx_msgf(dymain_dy_nlsfd(), m, args...));
+        return;
+    }
+    dlmess_dialog_show_error(dymain_dy_toplevel(), dymain_dy_nlsfd(), m, args...);
+}
+
+// A diagnostic line on standard error.
+template <class... A>
+void go_say(const VxMsg<A...> &m, std::type_identity_t<A>... args)
+{
+    fputs(vx_msgf(dymain_dy_nlsfd(), m, args...).c_str(), stderr);
+}

@@ -1,0 +1,8 @@
+// The annotation object layer of a graph is not here yet: every request is
+// refused, so callers report the property as unknown or not settable.
+
+#include "seams.h"
+
+void *gobj_go_get_obj_property(GoGraph *, int, int, int) { return nullptr; }
+int gobj_go_set_obj_property(GoGraph *, int, int, const void *) { return 0; }
+int gobj_go_check_obj_property(GoGraph *, int, int, const void *) { return 0; }

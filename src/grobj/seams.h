@@ -1,0 +1,13 @@
+// The properties that the annotation objects of a graph hold (the titles,
+// their angles and offsets, and the object properties 197-224).  Until the
+// graph's annotation objects exist these refuse: no value, no change.
+#pragma once
+
+struct GoGraph;
+
+// The value, or null when the object layer has none.
+void *gobj_go_get_obj_property(GoGraph *graph, int property, int qualifier, int evaluate);
+// 1 when set, 0 when refused.
+int gobj_go_set_obj_property(GoGraph *graph, int property, int qualifier, const void *value);
+// 1 when acceptable.
+int gobj_go_check_obj_property(GoGraph *graph, int property, int qualifier, const void *value);

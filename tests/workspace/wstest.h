@@ -1,0 +1,194 @@
+// Test kit for the workspace: the demo database in the installed server
+// directory, a query manager started as the database's owner with the
+// dictionary hooked in, scratch databases, and an independent reader of
+// the system relations (Full mode, presence bytes, the shared row layout).
+#pragma once
+
+#include "qykit.h"  // first: gtest before the X headers
+
+#include "dozrow.h"
+#include "obdict.h"
+#include "wsdict.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace wstest {
+
+// Builds the demo database DEMO into the installed server directory once;
+// concurrent tests wait for the one that builds it.
+inline void ensure_demo()
+{
+    const std::string server = qytest::server_dir();
+    const std::string ready = server + "/.demo.ready";
+    if (access(ready.c_str(), F_OK) == 0)
+        return;
+    int fd = open((server + "/.demo.build.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    if (access(ready.c_str(), F_OK) != 0) {
+        // A build that was cut short leaves nothing we could trust.
+        std::filesystem::remove_all(server + "/DEMO");
+        std::string list = server + "/databases.list";
+        if (FILE *f = fopen(list.c_str(), "r")) {
+            std::string kept, line;
+            char buf[512];
+            while (fgets(buf, sizeof buf, f))
+                if (strncmp(buf, "DEMO\t", 5) != 0)
+                    kept += buf;
+            fclose(f);
+            if (FILE *w = fopen(list.c_str(), "w")) {
+                fputs(kept.c_str(), w);
+                fclose(w);
+            }
+        }
+        vxtest::Options o;
+        o.timeout = std::chrono::milliseconds(600000);
+        vxtest::Result r =
+            vxtest::run({server + "/dozdemo", "-q", server, vxtest::install_dir() + "/demo/demo.doz"}, o);
+        ASSERT_EQ(r.status, 0) << r.err;
+        FILE *f = fopen(ready.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fclose(f);
+    }
+    flock(fd, LOCK_UN);
+    close(fd);
+}
+
+// One row of a Full-mode result, every field as text (numbers in
+// decimal, arrays joined by ":", a null as "NULL").
+using Row = std::vector<std::string>;
+
+struct FullRead {
+    std::vector<DozColDesc> table;
+    DozLayout layout;
+    std::vector<Row> rows;
+};
+inline FullRead &full_read()
+{
+    static FullRead r;
+    return r;
+}
+
+inline std::string field_text(const unsigned char *row, const DozField &f, const DozColDesc &d)
+{
+    int count = 0;
+    bool present = false;
+    const unsigned char *at = doz_get(row, f, &count, &present);
+    if (!present)
+        return "NULL";
+    if (d.type == 0)
+        return std::string(reinterpret_cast<const char *>(at), strnlen(reinterpret_cast<const char *>(at), f.elem_size));
+    std::string s;
+    for (int i = 0; i < count; i++) {
+        const unsigned char *e = at + static_cast<size_t>(i) * f.elem_size;
+        long v = 0;
+        if (d.type == 1) {
+            int32_t x;
+            memcpy(&x, e, 4);
+            v = x;
+        } else if (d.type == 2) {
+            int16_t x;
+            memcpy(&x, e, 2);
+            v = x;
+        } else if (d.type == 7 || d.type == 8 || d.type == 10) {
+            v = *e;
+        } else {
+            return "?";
+        }
+        s += (i ? ":" : "") + std::to_string(v);
+    }
+    return s;
+}
+
+inline void full_handler(int event, int rows, int, void *buffer)
+{
+    if (event != QY_EVENT_EOB)
+        return;
+    FullRead &r = full_read();
+    init_buffer(buffer, static_cast<size_t>(qymgr_qy_buffer_size()));
+    int had = 0;
+    if (empty_buffer() || prepare_buffer(&had) != 0)
+        return;
+    if (had) {
+        r.table = tinfo_table();
+        doz_layout(r.table, true, r.layout);
+    }
+    for (int k = 0; k < rows; k++) {
+        const unsigned char *at = buffer_cursor();
+        Row row;
+        for (size_t c = 0; c < r.layout.fields.size(); c++)
+            row.push_back(field_text(at, r.layout.fields[c], r.table[c]));
+        r.rows.push_back(row);
+        set_buffer_cursor(buffer_cursor() + r.layout.row_size);
+        align_row();
+    }
+}
+
+// The rows of a statement, read in the Full mode.
+inline std::vector<Row> read_full(const std::string &text)
+{
+    full_read() = FullRead{};
+    qymgr_qy_set_override_handler(full_handler);
+    qymgr_qy_query(text.c_str(), QY_NOWAIT, QY_FULL, QY_REPORT);
+    EXPECT_TRUE(qymgr_qy_ok()) << text;
+    return full_read().rows;
+}
+
+// The query manager started as `user` with the dictionary hooked in, the
+// start-up statements sent.
+class Dictionary : public qykit::Manager {
+protected:
+    std::vector<std::string> scratch_dirs;
+    std::string scratch;  // the scratch database, when one was made
+
+    void start(const char *user, int buffer = 200000)
+    {
+        ad.user_name = const_cast<char *>(user);
+        ad.buffer_size = ad.queryBufferSize = buffer;
+        wsdict_ws_init_dictionary();
+        obmain_ob_nlsfd = ad.catd;
+        qymgr_qy_init(&ad, 0, 0, 0, nullptr, 0, 1);
+    }
+    void TearDown() override
+    {
+        if (!scratch.empty()) {
+            qymgr_qy_query("CLOSE", QY_NOWAIT, QY_ASIS, QY_IGNORE);
+            qymgr_qy_query(("DROP DATABASE " + scratch).c_str(), QY_NOWAIT, QY_ASIS, QY_IGNORE);
+        }
+        wsdict_ws_clear_dictionary(0);
+        wsdict_ws_set_activity_notify(nullptr);
+        qykit::Manager::TearDown();
+        for (const std::string &d : scratch_dirs)
+            std::filesystem::remove_all(d);
+    }
+    void ok(const std::string &text)
+    {
+        qymgr_qy_query(text.c_str(), QY_NOWAIT, QY_ASIS, QY_REPORT);
+        ASSERT_TRUE(qymgr_qy_ok()) << text;
+    }
+    std::string print(const std::string &expr)
+    {
+        qymgr_qy_query(("PRINT " + expr).c_str(), QY_NOWAIT, QY_SIMPLE, QY_REPORT);
+        return static_cast<const char *>(qymgr_qy_buffer());
+    }
+    // A new database of this process, opened exclusively.
+    void make_scratch(const char *tag)
+    {
+        char n[16];
+        snprintf(n, sizeof n, "%s%04X", tag, static_cast<unsigned>(getpid()) & 0xffffu);
+        scratch = n;
+        std::string where = vxtest::temp_dir("wsdict");
+        scratch_dirs.push_back(where);
+        ok("CREATE DATABASE " + scratch + " ON '" + where + "'");
+        ok("OPEN " + scratch + " EXCLUSIVE");
+    }
+};
+
+}  // namespace wstest
