@@ -8,9 +8,11 @@
 #include "dlmess.h"
 #include "gx11.h"
 #include "pelx.h"
+#include "gpinit.h"
 #include "vxcat.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
+#include "qychk.h"
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
@@ -192,6 +194,7 @@ static void initialise_graphics()
     std::string catalogue = vx_catalogue_path(dir.c_str(), "pelx");
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
+    gpinit_GInstallDriver();
     x11_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
@@ -216,6 +219,7 @@ void configure_date_time_format()
     }
     if (!adata.timeOutputFormat)
         adata.timeOutputFormat = XtNewString("%H:%M:%S");
+    qychk_qy_set_tsl_dateformats(adata.dateInputFormat, adata.dateOutputFormat);
     format_set_julian_offset(adata.julianStartDay);
 }
 

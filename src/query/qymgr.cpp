@@ -828,6 +828,8 @@ void qymgr_qy_set_workspace_hooks(const QyWorkspaceHooks *hooks)
     ws = hooks ? *hooks : QyWorkspaceHooks{};
 }
 
+const QyWorkspaceHooks *qymgr_workspace_hooks() { return &ws; }
+
 void qymgr_qy_press_stop()
 {
     if (own_stop_proc)

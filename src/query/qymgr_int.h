@@ -28,3 +28,6 @@ Atom qymgr_intern_newdata(Widget w);
 
 // The pump and reports used without X (tests build on it).
 const QyUi *qymgr_headless_ui();
+
+// The workspace hooks installed (never null; empty slots when none).
+const QyWorkspaceHooks *qymgr_workspace_hooks();
