@@ -3,6 +3,7 @@
 // colour cells and the pointer.
 
 #include "pelxtest.h"
+#include "vxtest.h"
 #include "vxutil.h"
 
 // After gtest: Xlib defines names gtest uses.
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -166,11 +168,21 @@ TEST_F(X11, OwnWindowIsMappedWithTitleGeometryBorderAndBackingStore)
     std::string title = name;
     XFree(name);
     EXPECT_EQ(title.rfind("Pelx Device ", 0), 0u) << title;
-    // The border, seen on the root window, is the border colour's pixel.
-    XImage *img = XGetImage(d, DefaultRootWindow(d), 41, 31, 1, 1, AllPlanes, ZPixmap);
-    ASSERT_NE(img, nullptr);
-    EXPECT_EQ(XGetPixel(img, 0, 0), pixel(2));
-    XDestroyImage(img);
+    // The border, seen on the root window, is the border colour's pixel
+    // (raised first: other tests share the server).
+    unsigned long border = 0;
+    EXPECT_TRUE(vxtest::wait_for(
+        [&] {
+            XRaiseWindow(d, drawable());
+            XSync(d, False);
+            XImage *img = XGetImage(d, DefaultRootWindow(d), 41, 31, 1, 1, AllPlanes, ZPixmap);
+            border = img ? XGetPixel(img, 0, 0) : 0;
+            if (img)
+                XDestroyImage(img);
+            return border == pixel(2);
+        },
+        std::chrono::seconds(10)));
+    EXPECT_EQ(border, pixel(2));
 
     // A second window has another title.
     GDeviceRecord *second = open();
@@ -822,15 +834,27 @@ TEST_F(X11, SamplePointerAnswersOverAChildOnly)
     Window child = XCreateSimpleWindow(d, drawable(), 100, 50, 80, 60, 0, 0, 0);
     XMapWindow(d, child);
     XSync(d, False);
+    // Other tests share the server and its pointer: warp and sample until
+    // the answer settles, within a bound.
     GPointerSample s{};
-    XWarpPointer(d, None, child, 0, 0, 0, 0, 7, 9);
-    XSync(d, False);
-    EXPECT_EQ(ep()->SamplePointer(dev, &s), 0);
+    int r = 1;
+    auto sample_at = [&](Window w, int x, int y) {
+        return vxtest::wait_for(
+            [&] {
+                XRaiseWindow(d, drawable());
+                XWarpPointer(d, None, w, 0, 0, 0, 0, x, y);
+                XSync(d, False);
+                r = ep()->SamplePointer(dev, &s);
+                return w == child ? r == 0 && s.x == 107 && s.y == 59 : r == -1 && s.x == 20 && s.y == 20;
+            },
+            std::chrono::seconds(10));
+    };
+    EXPECT_TRUE(sample_at(child, 7, 9));
+    EXPECT_EQ(r, 0);
     EXPECT_EQ(s.x, 107);
     EXPECT_EQ(s.y, 59);
-    XWarpPointer(d, None, drawable(), 0, 0, 0, 0, 20, 20);
-    XSync(d, False);
-    EXPECT_EQ(ep()->SamplePointer(dev, &s), -1);
+    EXPECT_TRUE(sample_at(drawable(), 20, 20));
+    EXPECT_EQ(r, -1);
     EXPECT_EQ(s.x, 20);
 }
 
