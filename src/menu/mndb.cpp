@@ -76,9 +76,9 @@ static void set_table_list_file()
 }
 
 // The workspace after a successful open or build.
-static void rebuild_after_open()
+static void rebuild_after_open(const char *name)
 {
-    wsdict_ws_read_dictionary(dict_database());
+    wsdict_ws_read_dictionary(name);
     set_table_list_file();
     wsobj_ws_read_table_list(1);
     if (mn_hooks.ws_set_database_label)
@@ -138,7 +138,7 @@ const char *mndb_mn_open_db(const char *name, const char *location, const char *
     }
     if (run_mode() == 0) {
         if (ok) {
-            rebuild_after_open();
+            rebuild_after_open(name);
         } else {
             wsdict_ws_clear_dictionary(1);
             show_none_label();
@@ -185,7 +185,7 @@ static void build_db(DialogRecord *rec, int *done)
         wsdict_db_open = 1;
         wsdict_db_exclusive = 1;
         if (run_mode() == 0)
-            rebuild_after_open();
+            rebuild_after_open(dblist_dval.name);
     } else if (run_mode() == 0) {
         wsdict_ws_clear_dictionary(1);
         show_none_label();

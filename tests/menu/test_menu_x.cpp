@@ -503,6 +503,10 @@ TEST(Menus, EveryItemRunsItsCommandOrSaysItIsNotAvailable)
             // server: both are the help client's own.
             if (e.kind == MN_CASCADE || e.code == 32 || e.code == 33 || !built(e.path, mode))
                 continue;
+            // The database commands and Reread talk to the interpreter:
+            // their own tests run them.
+            if ((e.code >= 6 && e.code <= 13) || e.code == 15)
+                continue;
             Widget w = by_path(e.path);
             ASSERT_NE(w, nullptr) << e.path;
             bool toggle = XmIsToggleButtonGadget(w);

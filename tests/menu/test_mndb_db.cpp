@@ -41,7 +41,10 @@ TEST_F(MndbOpen, DefaultUserOpensSharedThenReopensExclusively)
     start("BRASK");
     qykit::sent().clear();
     ASSERT_STREQ(mndb_mn_open_db("DEMO", "", "BRASK", 0), "DEMO");
-    EXPECT_EQ(texts(), (std::vector<std::string>{"SET %PASS 'BRASK'", "OPEN DEMO "}));
+    std::vector<std::string> first = texts();
+    ASSERT_GE(first.size(), 3u);  // then the dictionary's reads
+    EXPECT_EQ(first[0], "SET %PASS 'BRASK'");
+    EXPECT_EQ(first[1], "OPEN DEMO ");
     EXPECT_EQ(wsdict_db_open, 1);
     EXPECT_EQ(wsdict_db_exclusive, 0);
     EXPECT_STREQ(wsdict_dictionary->database, "DEMO");
@@ -68,7 +71,7 @@ TEST_F(MndbOpen, WrongPasswordLeavesNoDatabaseOpenAndRightOneOpens)
     qykit::boxes().clear();
     qykit::sent().clear();
     EXPECT_EQ(mndb_mn_open_db("DEMO", "", "WRONG", 0), nullptr);
-    EXPECT_EQ(texts(), (std::vector<std::string>{"CLOSE", "SET %PASS 'WRONG'"}));
+    EXPECT_EQ(texts(), (std::vector<std::string>{"CLOSE", "SET %PASS 'WRONG'", "OPEN DEMO "}));
     EXPECT_FALSE(qykit::boxes().empty());
     EXPECT_EQ(wsdict_db_open, 0);
     EXPECT_EQ(wsdict_db_exclusive, 0);
@@ -84,8 +87,7 @@ TEST_F(MndbOpen, QuotesInLocationAndPasswordStayInsideTheirTexts)
     // The quote cannot end the password text early: the interpreter sees
     // the whole text as a (wrong) password and refuses it.
     EXPECT_EQ(mndb_mn_open_db("DEMO", "", "GUEST' X", 0), nullptr);
-    ASSERT_FALSE(qykit::sent().empty());
-    EXPECT_EQ(qykit::sent()[0].text, "SET %PASS 'GUEST'' X'");
+    EXPECT_EQ(texts(), (std::vector<std::string>{"SET %PASS 'GUEST'' X'", "OPEN DEMO "}));
     EXPECT_EQ(wsdict_db_open, 0);
 
     // A location with a quote is one location (which does not exist).
