@@ -7,6 +7,7 @@
 #include "dlmain.h"
 #include "dlmess.h"
 #include "pelx.h"
+#include "giinit.h"
 #include "gpinit.h"
 #include "vxcat.h"
 #include "gsformat.h"
@@ -194,6 +195,7 @@ static void initialise_graphics()
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
     gpinit_GInstallDriver();
+    giinit_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
         exit(1);
