@@ -1,4 +1,5 @@
 // The readers and writers behind the file format table.
+#include <sys/stat.h>
 #include "imagelib_private.h"
 
 #include <png.h>
@@ -78,8 +79,13 @@ int read_png(FILE *stream, int flags, IImage **out)
         return IERR_PNG;
     }
     png_init_io(png, stream);
+    const uint64_t available = bytes_left(stream);
     png_read_info(png, info);
     png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    // Deflate packs at most 1032 bytes into one, and a row byte holds up to
+    // eight pixels: refuse sizes the file cannot hold before allocating.
+    if (!declared_size_ok(width, height, available, 1032 * 8))
+        png_error(png, "declared size too large");
     int colour_type = png_get_color_type(png, info);
     if (png_get_bit_depth(png, info) == 16)
         png_set_strip_16(png);
@@ -195,6 +201,8 @@ int read_ppm(FILE *stream, int flags, IImage **out)
     if (!read_line(stream, line, sizeof line) || sscanf(line, "%d %c", &maximum, &extra) != 1 || maximum < 1 ||
         maximum > 255)
         return IERR_INVALID_FILE;
+    if (!declared_size_ok(static_cast<uint64_t>(width), static_cast<uint64_t>(height), bytes_left(stream), 1))
+        return IERR_INVALID_FILE;
     IImage *image = ICreateImage(width, height, grey ? IIMAGE_GREY : 0);
     if (!image)
         return IERR_INVALID_FILE;
@@ -212,6 +220,25 @@ int read_ppm(FILE *stream, int flags, IImage **out)
 }
 
 }  // namespace
+
+bool imagelib::declared_size_ok(uint64_t width, uint64_t height, uint64_t available, uint64_t pixels_per_byte)
+{
+    if (width > INT32_MAX || height > INT32_MAX)
+        return false;
+    const uint64_t pixels = width * height;
+    if (pixels > kReadMaxPixels)
+        return false;
+    return available == kUnknownSize || pixels <= available * pixels_per_byte;
+}
+
+uint64_t imagelib::bytes_left(FILE *stream)
+{
+    struct stat st;
+    const off_t at = ftello(stream);
+    if (fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode) || at < 0 || at > st.st_size)
+        return kUnknownSize;
+    return static_cast<uint64_t>(st.st_size - at);
+}
 
 bool imagelib::slurp(FILE *stream, std::string &bytes, size_t limit)
 {

@@ -144,6 +144,13 @@ int imagelib::read_gif(FILE *stream, int flags, IImage **out)
     GifFileType *gif = DGifOpen(stream, get_bytes, &err);
     if (!gif)
         return gif_failed(err);
+    // LZW codes of twelve bits stand for at most 4096 pixels: refuse a screen
+    // the file cannot fill before the library allocates its frames.
+    if (!declared_size_ok(static_cast<uint64_t>(gif->SWidth), static_cast<uint64_t>(gif->SHeight), bytes_left(stream),
+                          4096 * 8 / 12 + 1)) {
+        DGifCloseFile(gif, nullptr);
+        return gif_failed(D_GIF_ERR_NOT_ENOUGH_MEM);
+    }
     if (DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1) {
         err = gif->Error ? gif->Error : D_GIF_ERR_NO_IMAG_DSCR;
         DGifCloseFile(gif, nullptr);

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include <cstdint>
+
 namespace imagelib {
 
 inline bool valid_image(const IImage *image) { return image && image->magic == IMAGIC_IMAGE && image->pixels; }
@@ -68,6 +70,17 @@ int write_gif(FILE *stream, IImage *image, int flags);
 // The whole rest of a stream; false when reading failed or it holds more
 // than `limit` bytes.
 bool slurp(FILE *stream, std::string &bytes, size_t limit);
+
+// Whether a reader may build an image of the size a file declares: at most
+// kReadMaxPixels pixels, and no more than `available` input bytes can hold
+// at `pixels_per_byte` (the format's best packing or compression).  An
+// `available` of kUnknownSize (a pipe) checks the stated limit only.
+constexpr uint64_t kReadMaxPixels = uint64_t(1) << 27;
+constexpr uint64_t kUnknownSize = ~uint64_t(0);
+bool declared_size_ok(uint64_t width, uint64_t height, uint64_t available, uint64_t pixels_per_byte);
+// The bytes left in a regular file from its current position, else
+// kUnknownSize.
+uint64_t bytes_left(FILE *stream);
 
 // The colour of pixel i (grey pixels as three equal components).
 inline void pixel_rgb(const IImage *image, size_t i, unsigned char rgb[3])

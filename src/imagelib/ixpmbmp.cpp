@@ -160,7 +160,9 @@ int imagelib::read_xpm(FILE *stream, int flags, IImage **out)
     int width, height, ncolours, cpp;
     char extra;
     if (sscanf(s[0].c_str(), "%d %d %d %d %c", &width, &height, &ncolours, &cpp, &extra) != 4 || width < 0 ||
-        height < 0 || ncolours < 1 || cpp < 1 || cpp > 8 || s.size() < 1 + static_cast<size_t>(ncolours) + height)
+        height < 0 || ncolours < 1 || cpp < 1 || cpp > 8 || s.size() < 1 + static_cast<size_t>(ncolours) + height ||
+        !declared_size_ok(static_cast<uint64_t>(width) * static_cast<uint64_t>(cpp), static_cast<uint64_t>(height),
+                          text.size(), 1))
         return IERR_INVALID_FORMAT;
 
     struct Entry {
@@ -281,6 +283,9 @@ int imagelib::read_bmp(FILE *stream, int flags, IImage **out)
             masks[i] = b.u32(54 + 4 * static_cast<size_t>(i));
     }
     if (offset > data.size())
+        return IERR_INVALID_FORMAT;
+    // Run-length rows pack at most 255 pixels into two bytes.
+    if (!declared_size_ok(static_cast<uint64_t>(width), static_cast<uint64_t>(height), data.size() - offset, 128))
         return IERR_INVALID_FORMAT;
 
     IImage *image = ICreateImage(width, height, 0);

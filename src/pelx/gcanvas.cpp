@@ -227,6 +227,8 @@ GCanvasRecord *GOpenCanvas(GDeviceRecord *device, uint64_t mask, const GCanvasMo
     gline_GSetDefaultLineModes(c);
     gfill_GSetDefaultFillModes(c);
     gsurf_GSetDefaultSurfaceModes(c);
+    gcolmap_GSetDefaultColourMapModes(c);
+    gthresh_GSetDefaultThresholdModes(c);
     if (glist_GAppendToList(device->canvases, c, 1) != 0) {
         ep->CloseCanvas(c);
         vx_free(c);

@@ -189,11 +189,12 @@ struct GEntryPoints {
     int (*CommentOutput)(GCanvasRecord *, const char *text);
     // 30 Sends the canvas's buffered drawing to the device.
     int (*FlushCanvas)(GCanvasRecord *);
-    // 31 Draws a raster image record on the canvas.
+    // 31 Draws a raster image record (GRasterImage, pelx.h) on the canvas.
     int (*DrawImage)(GCanvasRecord *, const void *image);
     // 32 The canvas's colour index: background (selector 0) or foreground.
     int (*GetCanvasColour)(GCanvasRecord *, long *colour, unsigned char selector);
-    // 33 Sets (or with null clears) the polyline clip region of the canvas.
+    // 33 Sets (or with null clears) the polyline clip region of the canvas:
+    //    a GVector of short device points.
     int (*SetPolylineClip)(GCanvasRecord *, const void *clip);
     // 34 The canvas's transforms were recomputed (canvas->xf): the driver
     //    may derive its own from them.

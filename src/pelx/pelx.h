@@ -454,6 +454,52 @@ struct GSurfaceModes {
 
 enum { GX_WC = 0, GX_PS = 1, GX_CC = 2, GX_VDC = 3, GX_FIFTH = 4 };
 
+struct GCanvasRecord;
+struct GRegion;
+using GVectorOp = int (*)(GCanvasRecord *canvas, GVector *points);
+using GScalarOp = double (*)(double value);
+
+// Colour-map modes (the mask bits of the first three fields are out of
+// field order: mode 0x1, range selector 0x4, levels 0x2).
+enum : uint64_t {
+    GCMM_MODE = 0x1, GCMM_LEVELS = 0x2, GCMM_RANGE = 0x4, GCMM_DATUM = 0x8, GCMM_DATAMIN = 0x10,
+    GCMM_DATAMAX = 0x20, GCMM_LOWER = 0x40, GCMM_UPPER = 0x80, GCMM_SPARE = 0x100, GCMM_SPECIAL = 0x200,
+    GCMM_FIXED = 0x400, GCMM_FIXEDVALUE = 0x800, GCMM_POLYLINE = 0x1000
+};
+struct GColourMapModes {
+    unsigned char mode;   // 0 off, 1 colour by value
+    unsigned char range;  // 0 data range, 1 bounds, 2 thresholds
+    int16_t levels;
+    int64_t datum;
+    double datamin, datamax, lower, upper;
+    unsigned char spare;
+    int64_t special;      // colour index of values that get a fixed colour
+    unsigned char fixed;  // 1: lines and rectangles by the fixed value
+    double fixed_value;
+    GVectorOp polyline;   // draws a line coloured along its length
+};
+
+// Threshold modes: at most eight bands (fill codes are mask 0x10, line
+// styles 0x8).
+enum : uint64_t {
+    GTHM_COUNT = 0x1, GTHM_VALUES = 0x2, GTHM_COLOURS = 0x4, GTHM_LINES = 0x8, GTHM_FILLS = 0x10,
+    GTHM_MARKERS = 0x20, GTHM_TOLINEAR = 0x40, GTHM_FROMLINEAR = 0x80, GTHM_XFORWARD = 0x100,
+    GTHM_XBACK = 0x200, GTHM_YFORWARD = 0x400, GTHM_YBACK = 0x800, GTHM_ZFORWARD = 0x1000,
+    GTHM_ZBACK = 0x2000, GTHM_SELECTOR = 0x4000
+};
+enum { GTH_MAX = 8 };
+struct GThresholdModes {
+    int16_t count;
+    double values[GTH_MAX];
+    int16_t colours[GTH_MAX];  // -1: the colour map spread over the band
+    int16_t fills[GTH_MAX];    // 0, 1 fill style; 2 and more hatch code - 2
+    int16_t lines[GTH_MAX];
+    int16_t markers[GTH_MAX];
+    unsigned char selector;    // a point's value: 1 y, 2 |(x, y)|, 3 |(x, y, z)|, 4 z, 5 the fixed value
+    GVectorOp to_linear, from_linear;
+    GScalarOp x_forward, x_back, y_forward, y_back, z_forward, z_back;
+};
+
 struct GCanvasRecord {
     GXform xf[5];  // world, plot space, canvas and virtual device to device; fifth
     GXform *current;
@@ -463,6 +509,9 @@ struct GCanvasRecord {
     GFillModes fill;
     GTextModes text;
     GSurfaceModes surface;
+    GColourMapModes colourmap;
+    unsigned char line_colour_lock;  // of the grid modes: line colours stay while colouring by value
+    GThresholdModes threshold;
     void *reserved;
     void *driver;  // the driver's canvas part
     GDeviceRecord *device;
@@ -674,3 +723,96 @@ int GGetTextLimits(GCanvasRecord *canvas, const char *text, const GVector *posit
 int GClearText(GCanvasRecord *canvas, const GVector *position, const char *text);
 int GPutText(GCanvasRecord *canvas, const GVector *position, const char *text);
 int gtext_GIsStrokeFont(GCanvasRecord *canvas, long index);
+
+// ---- thresholds ----------------------------------------------------------
+
+int gthresh_GSetThresholdModes(GCanvasRecord *canvas, uint64_t mask, const GThresholdModes *modes);
+int gthresh_GGetThresholdModes(GCanvasRecord *canvas, GThresholdModes *modes);
+int gthresh_GSetDefaultThresholdModes(GCanvasRecord *canvas);
+int gthresh_GThreshToLinear(GCanvasRecord *canvas, GVector *points);
+int gthresh_GThreshFromLinear(GCanvasRecord *canvas, GVector *points);
+int gthresh_GThreshToPolar(GCanvasRecord *canvas, GVector *points);
+int gthresh_GThreshFromPolar(GCanvasRecord *canvas, GVector *points);
+// The bands' boundary values and then the upper bound, in a new array (at
+// most 256 values plus the bound) the caller frees with vx_free; -1 while
+// the colour-map modes do not use thresholds.
+int gthresh_GGetThresholdValues(GCanvasRecord *canvas, long *count, double **values);
+
+// ---- colour maps ---------------------------------------------------------
+
+long GGetNumColourMaps(GDeviceRecord *device);
+long GGetNumColourMapsCanv(GCanvasRecord *canvas);
+int gcolmap_GColourMapIsPrivate(void *display, unsigned char *use_private);
+// Loads colour map `index` into the device: the number of its colours (the
+// colour table's size on HP-GL), 0 when it cannot be loaded.
+long GUseColourMap(GDeviceRecord *device, long index);
+int GFreeColours(GDeviceRecord *device);
+int GForgetColourMap(GCanvasRecord *canvas);
+int gcolmap_GSetColourMapModes(GCanvasRecord *canvas, uint64_t mask, const GColourMapModes *modes);
+int gcolmap_GGetColourMapModes(GCanvasRecord *canvas, GColourMapModes *modes);
+int gcolmap_GSetDefaultColourMapModes(GCanvasRecord *canvas);
+int gcolmap_GCheckForColourMap(GCanvasRecord *canvas, long datum, double maximum, double minimum, double upper,
+                               double lower);
+// Colours from the first point of a vector of doubles.
+int GColourValue(GCanvasRecord *canvas, const GVector *points, int fill, int text, int full_style);
+// The same for a value already taken from a point.
+int gcolmap_GColourByValue(GCanvasRecord *canvas, double value, int fill, int text, int full_style);
+int gcolmap_GSetColour(GCanvasRecord *canvas, long index, int fill, int text);
+int GSetSpecialColour(GCanvasRecord *canvas, int line, int fill);
+// Device pixels of a colour list (null: colour map 0) into values[256].
+int gcolmap_GGetPixelValues(GDeviceRecord *device, long values[256], GList *colours);
+int gcolmap_GColourMapInfo(GCanvasRecord *canvas, long *count, long pixels[256], long threshold_pixels[GTH_MAX],
+                           long band_pixels[256]);
+int gcolmap_GRemoveColourMapColours(GDeviceRecord *device, long index);
+int gcolmap_GColourPolyLine(GCanvasRecord *canvas, GVector *points);
+int gcolmap_GColourPolarLine(GCanvasRecord *canvas, GVector *points);
+
+// Colour-map files.
+int gcolmap_GWriteColourMapFile(const char *path);
+int gcolmap_GReadColourMapFile(GDeviceRecord *device, const char *directory, const char *name);
+
+// ---- clipping regions ----------------------------------------------------
+
+struct GRegionPoint {
+    double x, y, z;
+    GRegionPoint *next, *prev;
+};
+struct GRegion {
+    int32_t count;
+    int32_t flag;
+    GRegionPoint *first, *last, *current;
+    GRegionPoint **fast;  // entry i the point at index i, then a null entry
+    int64_t fast_size;    // entries of `fast`
+};
+
+GRegion *gclip_GCreateRegion(int flag);
+void gclip_GDestroyRegion(GRegion *region);
+// points: n times x, y, z.
+void gclip_GAddToRegion(GRegion *region, long index, long n, const double *points, int rebuild);
+int GDeleteFromRegion(GRegion *region, long index, long n, int rebuild);
+GRegion *gclip_GIntersectWithRegion(GRegion *region, long n, const double *points, int mode);
+GRegion *gclip_GIntersectRegions(GRegion *a, GRegion *b);
+GCanvasRecord *gclip_GAddSurfaceToRegion(GCanvasRecord *canvas, GRegion *region, GSurface *surface, long max_arrays,
+                                         int mode);
+GSurface *gclip_GGetSurfaceFromRegion(GCanvasRecord *canvas, GRegion *region);
+int GClipToSurface(GCanvasRecord *canvas, GSurface *surface);
+// Clips an open 2-D polyline to the canvas's clipping region: the pieces
+// inside, one after another in a new array of x, y, 0 points (count in
+// all), with each piece's number of points in a second new array.  The
+// number of pieces, or -1.  The caller frees both arrays with vx_free.
+long GClipLine(GCanvasRecord *canvas, const GVector *polyline, double **points, long *count, long **pieces);
+// Where the segment crosses y = level (z = level); the result lives until
+// the next call.
+const double *gclip_GSplitLine(const GVector *first, const GVector *second, double level);
+const double *gclip_GSplitZLine(const GVector *first, const GVector *second, double level);
+GRegion *gclip_GAddPointToRegion(GRegion *region);
+GRegion *gclip_GClipSurfaceToRegion(GRegion *region);
+GRegion *gclip_GUnionRegions(GRegion *region);
+int orient2d(const double *a, const double *b, const double *c);
+// Side of (x, y) from the line through (x1, y1), (x2, y2): 1, 0 or -1.
+int gclip_GSide(double x1, double y1, double x2, double y2, double x, double y);
+
+// ---- drawing by colour ---------------------------------------------------
+
+short gdraw_GDrawColouredRectangle(GCanvasRecord *canvas, const GVector *first, const GVector *second, int direction);
+short gdraw_GDrawColouredBar(GCanvasRecord *canvas, const GVector *first, const GVector *second);

@@ -3,6 +3,7 @@
 #include "ilib_test.h"
 
 #include <fcntl.h>
+#include <zlib.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -532,6 +533,52 @@ TEST(Readers, DamagedFilesGiveAnError)
             }
         }
         EXPECT_GT(refused, 0) << c.format;
+    }
+}
+
+TEST(Readers, DeclaredSizesBeyondTheFileAreRefused)
+{
+    // A small file that declares a huge picture is refused before anything
+    // of that size is allocated (a 68-byte PNG of 40000 x 40000 once asked
+    // for gigabytes).
+    Image im = new_image(2, 2);
+    int rc;
+    auto set_be32 = [](std::string &s, size_t at, uint32_t v) {
+        for (int i = 0; i < 4; i++)
+            s[at + i] = static_cast<char>(v >> (24 - 8 * i));
+    };
+    auto set_le = [](std::string &s, size_t at, uint32_t v, int n) {
+        for (int i = 0; i < n; i++)
+            s[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    std::string png = write_to_string(im.get(), IFORMAT_PNG, 0, &rc);
+    ASSERT_EQ(rc, 0);
+    set_be32(png, 16, 40000);
+    set_be32(png, 20, 40000);
+    set_be32(png, 29, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(png.data() + 12), 17)));
+    std::string gif = write_to_string(im.get(), IFORMAT_GIF, 0, &rc);
+    ASSERT_EQ(rc, 0);
+    set_le(gif, 6, 65535, 2);
+    set_le(gif, 8, 65535, 2);
+    std::string bmp24 = bmp(2, 2, 24, 0, "", std::string(16, '\x40'));
+    set_le(bmp24, 18, 1u << 20, 4);
+    set_le(bmp24, 22, 1u << 20, 4);
+    struct {
+        int format;
+        std::string file;
+        int error;
+    } cases[] = {
+        {IFORMAT_PNG, png, IERR_PNG},
+        {IFORMAT_GIF, gif, IERR_GIF},
+        {IFORMAT_PPM, "P6\n40000 40000\n255\n" + std::string(30, 'x'), IERR_INVALID_FILE},
+        {IFORMAT_PGM, "P5\n3 3\n255\n" + std::string(8, 'x'), IERR_INVALID_FILE},
+        {IFORMAT_BMP, bmp24, IERR_INVALID_FORMAT},
+    };
+    for (auto &c : cases) {
+        CaptureStderr();
+        Image back = read_from_string(c.file, c.format, &rc);
+        GetCapturedStderr();
+        EXPECT_EQ(rc, c.error) << c.format;
     }
 }
 

@@ -189,7 +189,13 @@ int canvas_colour(GCanvasRecord *c, long *colour, unsigned char selector)
     *colour = the_answers.canvas_colour;
     return 0;
 }
-int polyline_clip(GCanvasRecord *c, const void *) { return canvas_op(GEP_SET_POLYLINE_CLIP, c); }
+int polyline_clip(GCanvasRecord *c, const void *clip)
+{
+    auto &k = add(GEP_SET_POLYLINE_CLIP, c);
+    if (clip)
+        k.points = {pts(static_cast<const GVector *>(clip))};
+    return 0;
+}
 int create_transforms(GCanvasRecord *c) { return canvas_op(GEP_CREATE_TRANSFORMS, c); }
 
 const GEntryPoints recorder = {
