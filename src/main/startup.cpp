@@ -17,10 +17,12 @@
 #include "mnbld.h"
 #include "mndy.h"
 #include "mnmisc.h"
+#include "mnprint.h"
 #include "mnqy.h"
 #include "pelx.h"
 #include "qychk.h"
 #include "vxcat.h"
+#include "vxfilter.h"
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
@@ -224,6 +226,7 @@ Widget initialise_display_window(Boolean iconic)
     XmAddWMProtocolCallback(shell, wm_delete_window, shell_close_cb, nullptr);
     if (adata.runMode == RUN_TSL_NOMENU || adata.runMode == RUN_TSL_NOWIN) {
         dymain_display_init(shell, nullptr, &adata, nullptr);
+        mnprint_mn_set_hc_dirs();
         return shell;
     }
     Widget main_window = XmCreateMainWindow(shell, const_cast<char *>("displayWindow"), nullptr, 0);
@@ -463,6 +466,7 @@ void startup_build_user_interface(Boolean iconic)
         rec.widget = nullptr;
 
     mnbld_menu_init(&adata);
+    filters_set_install_dir(adata.install_dir);
     connect_menus_to_display();
     initialise_query_window();
     displevel = initialise_display_window(iconic);
