@@ -11,6 +11,7 @@
 
 #include <nl_types.h>
 
+#include "dozvalue.h"
 #include "vxcal.h"
 
 #include <atomic>
@@ -21,24 +22,6 @@
 #include <vector>
 
 namespace doz {
-
-// Value type codes, as they travel in column descriptors.
-enum Type : int {
-    UNTYPED = -1,  // a bare NULL, or a variable created without a value
-    STRING = 0,
-    LONG = 1,
-    SHORT = 2,
-    REAL = 3,
-    DATE = 4,
-    TIME = 5,
-    COMPLEX = 6,
-    BOOL = 7,
-    CHAR = 8,
-    SHORTREAL = 9,
-    BYTE = 10,
-    BLOB = 11,
-};
-inline constexpr int TYPE_COUNT = 12;
 
 // Bits of the per-query mode word that the engine itself looks at.  The
 // buffer bits (FLAGS, EOB, TYPE) only shape how the interpreter lays out
@@ -53,51 +36,10 @@ inline constexpr unsigned MODE_SIGNAL_DONE = 0x400;
 
 // Longest statement text a client may send (without its terminator).
 inline constexpr size_t MAX_STATEMENT = 5999;
-// Longest string value and declared string length.
-inline constexpr int MAX_STRING = 4096;
-// Most elements an array value may hold.
-inline constexpr int MAX_ELEMENTS = 32767;
 // Longest error text in the ERR reply (81 bytes with the terminator).
 inline constexpr size_t MAX_ERROR_TEXT = 80;
 
-// One scalar.  LONG, SHORT, BYTE, BOOL and CHAR use i; DATE holds days
-// since 1970-01-01 in i and TIME seconds since midnight; REAL and
-// SHORTREAL use r; COMPLEX uses r and im.
-struct Elem {
-    int64_t i = 0;
-    double r = 0.0;
-    double im = 0.0;
-};
-
-// A value of any type: single, fixed array or variable-length array.
-struct Value {
-    int type = UNTYPED;
-    bool null = true;
-    // 0 single; n > 0 a fixed array of n elements; -n a variable-length
-    // array with room for n elements.
-    int32_t count = 0;
-    // STRING: the declared length (the field holds len + 1 bytes);
-    // BLOB: the class.
-    int len = 0;
-    // A fixed array's dimensions (their product is count); empty means
-    // one dimension.
-    std::vector<int32_t> dims;
-    std::string s;        // STRING text
-    std::vector<Elem> e;  // single: one element; fixed: count; variable: the current length
-
-    bool is_array() const { return count != 0; }
-    bool is_var() const { return count < 0; }
-    int capacity() const { return count < 0 ? -count : count; }
-};
-
-// Makers of single values.
-Value make_null(int type, int len = 0);
-Value make_long(int64_t v, int type = LONG);
-Value make_real(double v, int type = REAL);
-Value make_complex(double re, double im);
-Value make_bool(bool v);
-Value make_char(char c);
-Value make_string(std::string_view s, int declared = -1);
+// Makers of dates and times (invalid ones fail as statement errors).
 Value make_date(int year, int month, int day);  // full year
 Value make_time(int hour, int minute, int second);
 
@@ -108,15 +50,6 @@ inline void civil_from_days(int64_t days, int &y, int &m, int &d) { cal_civil_fr
 inline bool valid_date(int y, int m, int d) { return cal_valid_date(y, m, d); }
 // A year typed with one or two digits: 35..99 -> 1935..1999, 0..34 -> 2000..2034.
 inline int full_year(int y) { return cal_full_year(y); }
-
-// One column of a result set, as the descriptor table describes it.
-struct Column {
-    int16_t type = STRING;
-    int16_t width = 0;       // string: declared length; blob: class; else print width
-    int16_t precision = -1;  // string: display width (-1 = length); else precision (-1 = default)
-    int32_t count = 0;       // 0 single, n fixed, -n variable
-    std::string name;
-};
 
 // Where a statement's result set goes.  columns() opens a result set,
 // row() delivers one row (a null Value is an absent field) and may answer

@@ -13,7 +13,7 @@
 // changes nothing.  docs/dozstore.md describes the layout and the API.
 #pragma once
 
-#include "dozeng.h"
+#include "dozvalue.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,7 @@
-#include "tqlcombo.h"
+// The engine of the interpreter's test build: the DOZ language engine with
+// the protocol's "TEST ..." statements (tqlmini.cpp) beside it.
+
+#include "tqlserve.h"
 
 #include "dozeng_tql.h"
 
@@ -64,9 +67,9 @@ const TqlEngine combo_engine = {"doz", combo_open, combo_run, combo_dump, combo_
 
 }  // namespace
 
-const TqlEngine &tql_combo_engine() { return combo_engine; }
+const TqlEngine &tql_server_engine() { return combo_engine; }
 
-bool tql_combo_error_texts(void *engine, std::string texts[3])
+bool tql_server_error_texts(void *engine, std::string texts[3])
 {
     auto *c = static_cast<Combo *>(engine);
     if (!c || !c->last_was_doz)

@@ -3,8 +3,8 @@
 // queue until TERM, until the queue is removed, or until its client is
 // gone (unless NO_SUICIDE is set).  Statements go to the engine; rows go
 // into the shared buffer through the result writer.
-#include "tqlcombo.h"
 #include "tqlengine.h"
+#include "tqlserve.h"
 #include "tqlwriter.h"
 
 #include "vxcat.h"
@@ -461,7 +461,7 @@ void serve_err(const DozMsg &m, int n)
     // The DOZ engine knows which table each of its codes comes from; the
     // codes of test statements are looked up by number.
     std::string texts[3];
-    if (!srv.engine_state || !tql_combo_error_texts(srv.engine_state, texts))
+    if (!srv.engine_state || !tql_server_error_texts(srv.engine_state, texts))
         for (int i = 0; i < 3; i++)
             texts[i] = error_text(codes[i]);
     snprintf(r.text1, sizeof r.text1, "%s", texts[0].c_str());
@@ -614,7 +614,7 @@ int main(int argc, char **argv)
     srv.msqid = atoi(argv[1]);
     srv.client_pid = srv.target_pid = atoi(argv[2]);
     srv.parent_pid = getppid();
-    srv.engine = &tql_combo_engine();
+    srv.engine = &tql_server_engine();
     srv.session.client_pid = srv.client_pid;
     srv.session.server_dir = vx_server_dir();
     init_qerror_handling(vx_client_dir().c_str());

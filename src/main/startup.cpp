@@ -7,6 +7,7 @@
 #include "dlmain.h"
 #include "dlmess.h"
 #include "pelx.h"
+#include "gpinit.h"
 #include "vxcat.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
@@ -192,6 +193,7 @@ static void initialise_graphics()
     std::string catalogue = vx_catalogue_path(dir.c_str(), "pelx");
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
+    gpinit_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
         exit(1);

@@ -189,7 +189,7 @@ struct GEntryPoints {
     int (*CommentOutput)(GCanvasRecord *, const char *text);
     // 30 Sends the canvas's buffered drawing to the device.
     int (*FlushCanvas)(GCanvasRecord *);
-    // 31 Draws a raster image record on the canvas.
+    // 31 Draws a raster image record (GRasterImage, pelx.h) on the canvas.
     int (*DrawImage)(GCanvasRecord *, const void *image);
     // 32 The canvas's colour index: background (selector 0) or foreground.
     int (*GetCanvasColour)(GCanvasRecord *, long *colour, unsigned char selector);

@@ -2,6 +2,7 @@
 // database in it, value makers and a bit-exact value comparison.
 #pragma once
 
+#include "dozeng.h"
 #include "dozstore.h"
 #include "vxtest.h"
 

@@ -71,4 +71,31 @@ TEST_F(Doz, FailuresCarryTheirTexts)
     EXPECT_EQ(run("PRINT 2"), 0);
 }
 
+// The shipped program knows no test statements: the one that would start a
+// program is a syntax error like any other unknown statement, and nothing
+// is started.  (The test tree's own installation runs the test build.)
+TEST(ShippedInterpreter, TestStatementsAreSyntaxErrors)
+{
+    qytest::use_installed_tree();
+    std::string shipped = vxtest::install_dir() + "/shipped/tqlserver";
+    setenv("QYINT", shipped.c_str(), 1);
+    int cid = qytest::start();
+    unsetenv("QYINT");
+    ASSERT_GE(cid, 0);
+    for (const char *text : {"TEST FORK 'true' 0 0 0 0", "TEST ROWS 3 long"}) {
+        EXPECT_EQ(doz_querym(cid, text, DOZ_M_WAIT), 0) << text;
+        int code = 0, code2 = 0, code3 = 0, rows = 0, fifth = 0;
+        doz_status(cid, &code, &code2, &code3, &rows, &fifth);
+        EXPECT_TRUE(doz_error(cid)) << text;
+        char query[81], database[81], filer[81];
+        ASSERT_EQ(doz_mess(cid, query, database, filer), 0);
+        EXPECT_NE(std::string(query).find("Syntax error"), std::string::npos) << text << ": " << query;
+        EXPECT_EQ(rows, 0) << text;
+    }
+    // The same connection still runs DOZ.
+    EXPECT_EQ(doz_querym(cid, "PRINT 2", DOZ_M_WAIT), 0);
+    EXPECT_FALSE(doz_error(cid));
+    qytest::close_all();
+}
+
 }  // namespace

@@ -1,6 +1,5 @@
 // The DOZ engine behind the query interpreter's engine interface
-// (tqlengine.h): tqlserver runs it in place of its stand-in engine with
-//     srv.engine = &doz_tql_engine();
+// (tqlengine.h).
 #pragma once
 
 #include "tqlengine.h"

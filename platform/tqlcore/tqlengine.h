@@ -85,11 +85,12 @@ struct TqlEngine {
     void (*close)(void *engine);
 };
 
-// The stand-in engine: the few statements the client needs before the DOZ
-// engine takes its place (see docs/interpreter-protocol.md).
+// The test statements' engine (the interpreter's test build; see
+// docs/interpreter-protocol.md).
 const TqlEngine &tql_mini_engine();
 
-// Codes of the stand-in engine (query code, status[1]).
+// Codes the protocol side, the writer and the test statements report
+// (query code, status[1]).
 enum TqlCode : int32_t {
     TQL_E_SYNTAX = -2,    // statement not recognised
     TQL_E_ARGUMENT = -3,  // bad argument or column type
