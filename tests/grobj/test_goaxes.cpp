@@ -4,10 +4,15 @@
 #include "gographkit.h"
 
 #include "goaxes.h"
+#include "gpinit.h"
 #include "gsformat.h"
 
 #include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <numbers>
+#include <unistd.h>
 
 namespace {
 
@@ -388,6 +393,50 @@ TEST_F(Axes, ThreeDAxes)
     EXPECT_EQ(comments(), (std::vector<std::string>{"Drawing X Axis Division Labels", "Drawing Y Axis Division Labels",
                                                     "Drawing Z Axis Division Labels"}));
     EXPECT_EQ(grec::count(GEP_PUT_TEXT), 18);
+}
+
+TEST_F(Axes, TheFrameInAnEpsFile)
+{
+    const std::string dir = testing::TempDir() + "/vx-axes-eps-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    GoPrintSettings s{};
+    s.kind = 2;
+    s.destination = 1;
+    snprintf(s.filename, sizeof s.filename, "%s/frame.eps", dir.c_str());
+    s.page_width = 8.5;
+    s.page_height = 11;
+    s.left = -1;
+    static std::string prolog;
+    prolog = gokit::build_dir() + "/etc/prolog.ps";
+    GoDisplayHooks h{};
+    h.show_error = gokit::record_box;
+    h.ps_prolog = [] { return prolog.c_str(); };
+    go_set_display_hooks(&h);
+    grec::remove();
+    gpinit_GInstallDriver();
+    ASSERT_EQ(gomain_go_set_device_type(2, &s, 0), 1);
+    const int d = gokit::load({col(DOZ_T_REAL), col(DOZ_T_REAL)}, {{num(0), num(0)}, {num(10), num(10)}}, 1);
+    {
+        Frame f(d);
+        ASSERT_NE(f.g.canvas, nullptr);
+        gomain_go_draw_borders(&f.g);
+        gomain_go_draw_2d_axes(&f.g, 0);
+        gomain_go_draw_division_labels(&f.g, 0);
+        GCloseCanvas(f.g.canvas);
+        f.g.canvas = nullptr;
+    }
+    gomain_go_close_device();
+    gomain_go_set_device_type(0, nullptr, 0);
+    std::ifstream in(s.filename);
+    ASSERT_TRUE(in.good());
+    std::vector<std::string> seen;
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("%", 0) == 0 && line.find("Drawing") != std::string::npos)
+            seen.push_back(line.substr(line.find("Drawing")));
+    EXPECT_EQ(seen, (std::vector<std::string>{"Drawing Y Axis", "Drawing Y Axis Ticks", "Drawing X Axis",
+                                              "Drawing X Axis Ticks", "Drawing X Axis Division Labels",
+                                              "Drawing Y Axis Division Labels"}));
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
