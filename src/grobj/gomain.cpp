@@ -194,7 +194,7 @@ void ensure_base_device()
     if (bx > 0 && by > 0)
         return;
     int w = 0, h = 0;
-    dymain_dy_get_canvas_size(&w, &h);
+    go_dy_canvas_size(&w, &h);
     if (w < 2 || h < 2)
         return;
     GDeviceModes m{};
@@ -218,7 +218,8 @@ void ensure_base_device()
 GDeviceRecord *open_device(Widget canvas_window)
 {
     GDeviceEntry entry{};
-    if (GGetDevice(device_type, &entry) != 0) {
+    // The library's list would wrap an index past its end round to another device.
+    if (device_type < 0 || device_type >= gdev_GNumDevices() || GGetDevice(device_type, &entry) != 0) {
         go_say(GO_DEVICE_FAILED);
         return nullptr;
     }
@@ -293,7 +294,7 @@ GDeviceRecord *open_device(Widget canvas_window)
         } else {
             m.fillpage = 1;
             int w = 0, hgt = 0;
-            dymain_dy_get_canvas_size(&w, &hgt);
+            go_dy_canvas_size(&w, &hgt);
             m.dcxdim = w;
             m.dcydim = hgt;
             mask |= GDM_DCXDIM | GDM_DCYDIM | GDM_FILLPAGE;

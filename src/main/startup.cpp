@@ -6,6 +6,9 @@
 #include "dldbdialogs.h"
 #include "dlmain.h"
 #include "dlmess.h"
+#include "dsmgr.h"
+#include "dymain.h"
+#include "dytab.h"
 #include "pelx.h"
 #include "gpinit.h"
 #include "vxcat.h"
@@ -121,6 +124,10 @@ Widget initialise_display_window(Boolean iconic)
     if (adata.runMode != RUN_TSL_NOMENU && adata.runMode != RUN_TSL_NOWIN) {
         Widget main_window = XmCreateMainWindow(shell, const_cast<char *>("displayWindow"), nullptr, 0);
         XtManageChild(main_window);
+        Widget work = dymain_display_init(shell, main_window, &adata, nullptr);
+        XmMainWindowSetAreas(main_window, nullptr, nullptr, nullptr, nullptr, work);
+    } else {
+        dymain_display_init(shell, nullptr, &adata, nullptr);
     }
     return shell;
 }
@@ -248,6 +255,10 @@ void startup_sequence(Boolean iconic)
     initialise_query_window();
     displevel = initialise_display_window(iconic);
     dlmess_dialog_register_alternate_shell(displevel);
+    // The display canvas receives the new-data notices; the workspace's
+    // Stop button joins the table view with the workspace.
+    qymgr_qy_use_widget(dymain_dy_canvas());
+    dsmgr_ds_init(dymain_dy_canvas(), &adata);
     initialise_dialogs();
     create_dialogs_pre_realize();
 
@@ -265,6 +276,7 @@ void startup_sequence(Boolean iconic)
     }
     if (adata.runMode == RUN_INTERACTIVE && !adata.displayId)
         adata.displayId = XtNewString("_NORM_0");
+    dytab_dy_enable_table_mode(1);
 
     hlp_set_catalogue(adata.catd);
     XcgLiteClueSetCatalogue(adata.catd);

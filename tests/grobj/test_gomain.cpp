@@ -323,6 +323,8 @@ TEST_F(GraphEngine, AFailedOpenIsReportedAndRetried)
     const GoPrintSettings s = settings(9, true, false);
     err = gokit::stderr_of([&] { EXPECT_EQ(gomain_go_set_device_type(1, &s, 1), 0); });
     EXPECT_EQ(err, "Error! GrObj. Failed to initialise device!\n") << "no such print kind";
+    err = gokit::stderr_of([&] { EXPECT_EQ(gomain_go_set_device_type(6, nullptr, 1), 0); });
+    EXPECT_EQ(err, "Error! GrObj. Failed to initialise device!\n") << "no such device";
 }
 
 TEST_F(GraphEngine, CanvasesArePlacedAtTheirRectangles)
