@@ -9,6 +9,7 @@
 #include "dsmgr.h"
 #include "dymain.h"
 #include "dytab.h"
+#include "glinit.h"
 #include "gx11.h"
 #include "pelx.h"
 #include "gpinit.h"
@@ -203,6 +204,7 @@ static void initialise_graphics()
     std::string etc = dir + "/etc";
     gpinit_GInstallDriver();
     x11_GInstallDriver();
+    glinit_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
         exit(1);
