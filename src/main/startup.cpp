@@ -11,6 +11,7 @@
 #include "dymain.h"
 #include "dytab.h"
 #include "giinit.h"
+#include "glinit.h"
 #include "gx11.h"
 #include "gpinit.h"
 #include "gsformat.h"
@@ -378,6 +379,7 @@ static void initialise_graphics()
     gpinit_GInstallDriver();
     giinit_GInstallDriver();
     x11_GInstallDriver();
+    glinit_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
         exit(1);
@@ -455,6 +457,13 @@ static void connect_menus_to_display()
         display_popup_proc = proc;
         dymain_dy_set_popup_menu([](Widget, XEvent *event) { display_popup_proc(display_popup, event); });
     };
+    // The table view sets the workspace busy while it formats, and shows
+    // its print errors on the query window.
+    const QyWorkspaceHooks *mode = mnmisc_mode_holder();
+    dy_hooks.get_mode = mode->get_mode;
+    dy_hooks.set_mode = mode->set_mode;
+    dy_hooks.set_stop_proc = mode->set_stop_proc;
+    dy_hooks.query_shell = adata.runMode == RUN_INTERACTIVE ? toplevel : static_cast<Widget>(nullptr);
 }
 
 void startup_build_user_interface(Boolean iconic)
