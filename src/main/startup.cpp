@@ -11,6 +11,7 @@
 #include "dymain.h"
 #include "dytab.h"
 #include "giinit.h"
+#include "glinit.h"
 #include "gx11.h"
 #include "gpinit.h"
 #include "gsformat.h"
@@ -381,6 +382,7 @@ static void initialise_graphics()
     gpinit_GInstallDriver();
     giinit_GInstallDriver();
     x11_GInstallDriver();
+    glinit_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
         exit(1);
