@@ -113,6 +113,42 @@ int send_buff(Connection *c, int kind, int rows)
 
 // ---- starting and attaching ------------------------------------------------
 
+namespace {
+
+// The connection's message queue, owned by the installation user for a
+// local interpreter; 0 or DOZ_E_QUEUE (reported, nothing left behind).
+int create_queue(Connection *c)
+{
+    c->msqid = msgget(IPC_PRIVATE, IPC_CREAT | 0600);
+    if (c->msqid < 0) {
+        report(QY_MSGGET_FAILED, errno);
+        return DOZ_E_QUEUE;
+    }
+    if (!c->remote) {
+        struct msqid_ds ds;
+        if (msgctl(c->msqid, IPC_STAT, &ds) != 0 || (ds.msg_perm.uid = inst_uid, msgctl(c->msqid, IPC_SET, &ds)) != 0) {
+            report(QY_MSGCTL_FAILED, errno);
+            remove_ipc(c);
+            return DOZ_E_QUEUE;
+        }
+    }
+    return 0;
+}
+
+// The program to start: the relay for a remote host, else $QYINT, else
+// the server directory's tqlserver.
+std::string interpreter_path(const Connection *c)
+{
+    const char *qyint = getenv("QYINT");
+    if (c->remote)
+        return client_dir + "/bin/bin.SUN4SOLARIS/phi";
+    if (qyint && *qyint)
+        return qyint;
+    return server_dir + "/tqlserver";
+}
+
+}  // namespace
+
 int __doz_init(int *cid_out, const char *host, const char *user, uint32_t start_word)
 {
     general_init();
@@ -154,28 +190,10 @@ int __doz_init(int *cid_out, const char *host, const char *user, uint32_t start_
         if (code)
             return fail(code);
     }
-    c->msqid = msgget(IPC_PRIVATE, IPC_CREAT | 0600);
-    if (c->msqid < 0) {
-        report(QY_MSGGET_FAILED, errno);
-        return fail(DOZ_E_QUEUE);
-    }
-    if (!c->remote) {
-        struct msqid_ds ds;
-        if (msgctl(c->msqid, IPC_STAT, &ds) != 0 || (ds.msg_perm.uid = inst_uid, msgctl(c->msqid, IPC_SET, &ds)) != 0) {
-            report(QY_MSGCTL_FAILED, errno);
-            remove_ipc(c);
-            return fail(DOZ_E_QUEUE);
-        }
-    }
+    if (int code = create_queue(c))
+        return fail(code);
 
-    std::string path;
-    const char *qyint = getenv("QYINT");
-    if (c->remote)
-        path = client_dir + "/bin/bin.SUN4SOLARIS/phi";
-    else if (qyint && *qyint)
-        path = qyint;
-    else
-        path = server_dir + "/tqlserver";
+    std::string path = interpreter_path(c);
     if (int code = check_interpreter_permissions(path.c_str(), c->remote)) {
         remove_ipc(c);
         return fail(code);
