@@ -149,7 +149,7 @@ std::string interpreter_path(const Connection *c)
 
 }  // namespace
 
-int __doz_init(int *cid_out, const char *host, const char *user, uint32_t start_word)
+int doz_init(int *cid_out, const char *host, const char *user, uint32_t start_word)
 {
     general_init();
     if (cid_out)
@@ -272,7 +272,7 @@ int __doz_init(int *cid_out, const char *host, const char *user, uint32_t start_
     return 0;
 }
 
-int __doz_attach(int *cid_out, pid_t pid, int shmid, int msqid, uint32_t start_word, void *copy_area,
+int doz_attach(int *cid_out, pid_t pid, int shmid, int msqid, uint32_t start_word, void *copy_area,
                  size_t copy_length)
 {
     general_init();
@@ -329,7 +329,7 @@ Connection *qy::idle_connection(int cid)
     return c;
 }
 
-int __doz_pretend_attach(int cid, pid_t, int, int, uint32_t start_word, void *copy_area, size_t copy_length)
+int doz_pretend_attach(int cid, pid_t, int, int, uint32_t start_word, void *copy_area, size_t copy_length)
 {
     Connection *c = idle_connection(cid);
     if (!c)

@@ -1,3 +1,6 @@
+// Typed dates and times: free-form dates in the date input order, date
+// input formats, local calendar time and elapsed time.
+
 #include "vxdate.h"
 #include "vxcal.h"
 
