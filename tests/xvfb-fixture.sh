@@ -1,15 +1,16 @@
 #!/bin/sh
 # Starts or stops the private X server of a test run.  The server picks a
-# free display number itself (-displayfd), so runs never collide.
+# free display number itself (-displayfd), so runs never collide.  The
+# third argument is the screen (default 1280x1024x24).
 set -e
-action=$1 state=$2
+action=$1 state=$2 screen=${3:-1280x1024x24}
 case $action in
 start)
     mkdir -p "$state"
     rm -f "$state/display" "$state/pid"
     fifo="$state/displayfd.$$"
     rm -f "$fifo"; mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac -noreset 3>"$fifo" \
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -ac -noreset 3>"$fifo" \
         >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/pid"
     # The display number arrives on fd 3 once the server is ready.  (-noreset:

@@ -2,12 +2,15 @@
 // dataset manager as a query result, no interpreter needed):
 //   - reader: the triple point reader over 1,000,000 rows of a DATE x and a
 //     REAL y (dates become seconds through the calendar), beside a plain
-//     loop of dscol_ds_get over the same cells that only adds them up.
+//     loop of dscol_ds_get over the same cells that only adds them up;
+//   - statistics: std_dataset_stats over ten datasets of 100,000 rows (x
+//     and y all-scaled), beside a plain min/max loop over the same cells.
 //
 // Usage: bench_grobj [--rows N] [--repeat R] [--out FILE]
 
 #include "dozrow.h"
 #include "dsmgr.h"
+#include "gomain.h"
 #include "goprop.h"
 #include "qymgr.h"
 
@@ -44,10 +47,12 @@ DozColDesc column(int type)
     return d;
 }
 
-// Packs `rows` rows of (DATE, REAL) and delivers them; returns the dataset.
-int load(long rows)
+// Packs `rows` rows of (DATE, REAL), or of a REAL alone, and delivers them;
+// returns the dataset.
+int load(long rows, bool with_date = true)
 {
-    const std::vector<DozColDesc> cols{column(DOZ_T_DATE), column(DOZ_T_REAL)};
+    const std::vector<DozColDesc> cols = with_date ? std::vector<DozColDesc>{column(DOZ_T_DATE), column(DOZ_T_REAL)}
+                                                   : std::vector<DozColDesc>{column(DOZ_T_REAL)};
     DozLayout l;
     doz_layout(cols, true, l);
     const int head = doz_header_bytes(2, true);
@@ -58,8 +63,12 @@ int load(long rows)
         int16_t date[3] = {static_cast<int16_t>(1990 + r % 30), static_cast<int16_t>(1 + r % 12),
                            static_cast<int16_t>(1 + r % 28)};
         double y = static_cast<double>(r % 1000) * 0.5;
-        doz_put(row, l.fields[0], date, 1, true);
-        doz_put(row, l.fields[1], &y, 1, r % 97 != 0);
+        if (with_date) {
+            doz_put(row, l.fields[0], date, 1, true);
+            doz_put(row, l.fields[1], &y, 1, r % 97 != 0);
+        } else {
+            doz_put(row, l.fields[0], &y, 1, r % 97 != 0);
+        }
     }
     qymgr_qy_fake_query(buffer.data(), static_cast<int>(rows), static_cast<int>(buffer.size()));
     const int d = dsmgr_ds_current();
@@ -126,13 +135,53 @@ int main(int argc, char **argv)
         }
     });
 
-    char report[1024];
+    // Statistics of ten datasets.
+    const long per = std::max(1L, rows / 10);
+    const int first = load(per, false);
+    for (int i = 1; i < 10; i++)
+        load(per, false);
+    GoFormat format = *goprop_go_default_graph_format();
+    GoGraph graph{};
+    graph.format = &format;
+    graph.first = first;
+    graph.last = first + 9;
+    const int on = 1;
+    goprop_go_set_property(&graph, GP_XALLSCALE, 0, &on);
+    goprop_go_set_property(&graph, GP_YALLSCALE, 0, &on);
+    const double t_stats = best_of(repeat, [&] {
+        std_dataset_stats(&graph, first, &graph.xblock, &graph.yblock, &graph.zblock, 1);
+    });
+    double lo = 0, hi = 0;
+    const double t_minmax = best_of(repeat, [&] {
+        lo = 1e300;
+        hi = -1e300;
+        for (int d = first; d < first + 10; d++)
+            for (long r = 0; r < per; r++) {
+                int n = 0;
+                const void *y = dscol_ds_get(d, static_cast<int>(r), 0, &n);
+                if (!y)
+                    continue;
+                double v;
+                memcpy(&v, y, 8);
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+    });
+    const long cells = per * 10;
+
+    char report[2048];
     snprintf(report, sizeof report,
              "Triple reader over %ld rows (DATE x, REAL y; %ld present points), best of %d\n"
              "  reader:               %8.3f s  %12.0f points/s\n"
              "  plain dscol_ds_get:   %8.3f s  %12.0f rows/s\n"
-             "  ratio reader / plain: %8.2f\n",
-             rows, points, repeat, t_reader, rows / t_reader, t_plain, rows / t_plain, t_reader / t_plain);
+             "  ratio reader / plain: %8.2f\n"
+             "Statistics of 10 datasets of %ld rows (REAL y, x generated), best of %d\n"
+             "  std_dataset_stats:    %8.3f s  %12.0f points/s  (y %g..%g)\n"
+             "  plain min/max loop:   %8.3f s  %12.0f rows/s    (y %g..%g)\n"
+             "  ratio stats / plain:  %8.2f\n",
+             rows, points, repeat, t_reader, rows / t_reader, t_plain, rows / t_plain, t_reader / t_plain, per, repeat,
+             t_stats, cells / t_stats, graph.yblock.min, graph.yblock.max, t_minmax, cells / t_minmax, lo, hi,
+             t_stats / t_minmax);
     fputs(report, stdout);
     if (FILE *f = fopen(out.c_str(), "w")) {
         fputs(report, f);

@@ -453,6 +453,7 @@ using GoTupleReader = GoTuple *(*)(GoTuple *);
 
 void set_scale_offset(double xscale, double xoffset, double zscale, double zoffset);
 void goprop_go_tuple_autoinc(int flag);
+int goprop_go_tuple_autoinc_get();
 void goprop_go_next_point(GoTuple *t);
 void goprop_go_previous_point(GoTuple *t);
 void go_set_page_size(GoTuple *t);

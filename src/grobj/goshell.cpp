@@ -48,6 +48,6 @@ void go_set_display_hooks(const GoDisplayHooks *h)
 
 const GoDisplayHooks &go_display_hooks() { return hooks; }
 
-void dymain_dy_get_canvas_size(int *width, int *height) { hooks.canvas_size(width, height); }
-Widget dymain_dy_toplevel() { return hooks.toplevel(); }
-nl_catd dymain_dy_nlsfd() { return hooks.catalogue(); }
+void go_dy_canvas_size(int *width, int *height) { hooks.canvas_size(width, height); }
+Widget go_dy_toplevel() { return hooks.toplevel(); }
+nl_catd go_dy_nlsfd() { return hooks.catalogue(); }

@@ -49,9 +49,11 @@ struct GoDisplayHooks {
 // its default.
 void go_set_display_hooks(const GoDisplayHooks *hooks);
 const GoDisplayHooks &go_display_hooks();
-void dymain_dy_get_canvas_size(int *width, int *height);
-Widget dymain_dy_toplevel();
-nl_catd dymain_dy_nlsfd();
+// The display window's canvas size, shell and catalogue, through the hooks
+// (the display window's own functions of these names live in src/display).
+void go_dy_canvas_size(int *width, int *height);
+Widget go_dy_toplevel();
+nl_catd go_dy_nlsfd();
 
 // Shows a message of the graph model in the display window's error box.
 template <class... A>
@@ -59,15 +61,15 @@ void go_show_error(const VxMsg<A...> &m, std::type_identity_t<A>... args)
 {
     const GoDisplayHooks &h = go_display_hooks();
     if (h.show_error) {
-        h.show_error(m.set, m.number, vx_msgf(dymain_dy_nlsfd(), m, args...));
+        h.show_error(m.set, m.number, vx_msgf(go_dy_nlsfd(), m, args...));
         return;
     }
-    dlmess_dialog_show_error(dymain_dy_toplevel(), dymain_dy_nlsfd(), m, args...);
+    dlmess_dialog_show_error(go_dy_toplevel(), go_dy_nlsfd(), m, args...);
 }
 
 // A diagnostic line on standard error.
 template <class... A>
 void go_say(const VxMsg<A...> &m, std::type_identity_t<A>... args)
 {
-    fputs(vx_msgf(dymain_dy_nlsfd(), m, args...).c_str(), stderr);
+    fputs(vx_msgf(go_dy_nlsfd(), m, args...).c_str(), stderr);
 }

@@ -284,6 +284,7 @@ void set_scale_offset(double xscale, double xoffset, double zscale, double zoffs
 }
 
 void goprop_go_tuple_autoinc(int flag) { autoinc = flag; }
+int goprop_go_tuple_autoinc_get() { return autoinc; }
 
 void goprop_go_next_point(GoTuple *t)
 {

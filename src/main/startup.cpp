@@ -1,4 +1,5 @@
-// Start-up sequence: shells, signals, exits and the idle time-out.
+// Start-up sequence: shells, menus, dialogs, signals, exits, the idle
+// time-out, the database and procedure of the command line.
 
 #include "startup.h"
 
@@ -6,34 +7,47 @@
 #include "dldbdialogs.h"
 #include "dlmain.h"
 #include "dlmess.h"
-#include "pelx.h"
+#include "dsmgr.h"
+#include "dymain.h"
+#include "dytab.h"
+#include "gx11.h"
 #include "gpinit.h"
-#include "vxcat.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
+#include "mnbld.h"
+#include "mndy.h"
+#include "mnmisc.h"
+#include "mnqy.h"
+#include "pelx.h"
 #include "qychk.h"
+#include "vxcat.h"
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
 #include "vxhelp.h"
 #include "vxmain.h"
+#include "vxproc.h"
 #include "vxutil.h"
 
 #include <Xm/MainW.h>
 #include <Xm/MwmUtil.h>
 #include <Xm/Protocols.h>
 #include <X11/Shell.h>
+#include <X11/Xutil.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 
 Widget displevel = nullptr;
 static Atom wm_delete_window;
+static Atom wm_save_yourself;
+
+// ---- exits ---------------------------------------------------------------------
 
 // SIGINT and SIGQUIT end the program, but the exit steps are not safe in a
 // signal handler: the handler writes a byte to a pipe that the main loop
@@ -49,8 +63,8 @@ static void forced_exit_signal(int)
 
 static void forced_exit_input(XtPointer, int *, XtInputId *) { on_forced_exit(); }
 
-// The steps every exit takes.  The interpreter connection, the display
-// server protocol and the temporary blob file join these as they arrive.
+// The steps every exit takes.  The display-server protocol and the
+// temporary blob file join these as they arrive.
 static void exit_steps()
 {
     qymgr_qy_term();
@@ -78,7 +92,7 @@ void on_timer_exit()
 
 static void install_signals()
 {
-    signal(SIGHUP, SIG_IGN);
+    signal_action(SIGHUP, SIG_IGN);
     if (pipe(exit_pipe) == 0) {
         fcntl(exit_pipe[0], F_SETFD, FD_CLOEXEC);
         fcntl(exit_pipe[1], F_SETFD, FD_CLOEXEC);
@@ -93,14 +107,104 @@ static void install_signals()
     }
 }
 
+// ---- the open database ------------------------------------------------------------
+
+// The database open now and how, as the dictionary has them.
+static const char *open_database_name()
+{
+    return wsdict_db_open && wsdict_dictionary && wsdict_dictionary->database[0] ? wsdict_dictionary->database
+                                                                                   : nullptr;
+}
+static bool open_database_exclusive() { return wsdict_db_exclusive != 0; }
+
+// Opens a database from the command line (mode 0 shared, 1 exclusive, 2
+// forced).  Said not to be available until the database commands join.
+static void open_database(const std::string &name, const char *password, int mode)
+{
+    (void)password;
+    (void)mode;
+    fputs(vx_msgf(adata.catd, MAIN_OPEN_NOT_AVAILABLE, name.c_str()).c_str(), stderr);
+}
+
+// Runs a procedure from the command line: 0 when it ran.  Not available
+// until the procedure commands join.
+static int execute_procedure(const std::string &name)
+{
+    fputs(vx_msgf(adata.catd, MAIN_PROCEDURE_NOT_AVAILABLE, name.c_str()).c_str(), stderr);
+    return 1;
+}
+
+// ---- the restart command ----------------------------------------------------------
+
+std::vector<std::string> rewrite_restart_command(const std::vector<std::string> &argv, const char *database,
+                                                 bool exclusive)
+{
+    const char *mode_word = exclusive && database ? "-exclusive" : "-shared";
+    std::vector<std::string> out;
+    out.reserve(argv.size() + 3);
+    out.push_back("vostrelane");
+    bool had_database = false, had_mode = false;
+    for (size_t i = 1; i < argv.size(); i++) {
+        const std::string &word = argv[i];
+        if (argv[i - 1] == "-database" && i - 1 >= 1) {
+            out.push_back(database ? database : "%NODB%");
+        } else if (word == "-shared" || word == "-exclusive" || word == "-forced") {
+            out.push_back(mode_word);
+            had_mode = true;
+        } else {
+            out.push_back(word);
+        }
+        if (word == "-database")
+            had_database = true;
+    }
+    // A "-database" at the end gets its name, else the restart would take
+    // the mode word for one.
+    if (argv.size() >= 2 && argv.back() == "-database")
+        out.push_back(database ? database : "%NODB%");
+    if (!had_database && database) {
+        out.push_back("-database");
+        out.push_back(database);
+    }
+    if (!had_mode)
+        out.push_back(mode_word);
+    return out;
+}
+
+void save_yourself_cb(Widget w, XtPointer, XtPointer)
+{
+    Display *dpy = XtDisplay(w);
+    Window win = XtWindow(w);
+    char **argv = nullptr;
+    int argc = 0;
+    std::vector<std::string> words;
+    if (XGetCommand(dpy, win, &argv, &argc)) {
+        for (int i = 0; i < argc; i++)
+            words.push_back(argv[i]);
+        XFreeStringList(argv);
+    }
+    if (words.empty())
+        words.push_back("vostrelane");
+    std::vector<std::string> restart = rewrite_restart_command(words, open_database_name(), open_database_exclusive());
+    std::vector<char *> list;
+    for (std::string &s : restart)
+        list.push_back(s.data());
+    XSetCommand(dpy, win, list.data(), static_cast<int>(list.size()));
+}
+
+// ---- windows --------------------------------------------------------------------------
+
 void initialise_query_window()
 {
     if (adata.disableWMClose)
         XtVaSetValues(toplevel, XmNmwmFunctions, MWM_FUNC_ALL | MWM_FUNC_CLOSE, nullptr);
     XmAddWMProtocolCallback(toplevel, wm_delete_window, shell_close_cb, nullptr);
+    XmAddWMProtocolCallback(toplevel, wm_save_yourself, save_yourself_cb, nullptr);
     if (adata.runMode != RUN_INTERACTIVE)
         return;
-    XtManageChild(XmCreateMainWindow(toplevel, const_cast<char *>("queryWindow"), nullptr, 0));
+    Widget main_window = XmCreateMainWindow(toplevel, const_cast<char *>("queryWindow"), nullptr, 0);
+    XtManageChild(main_window);
+    Widget bar = mnqy_mn_create_query_menu(toplevel, main_window, &adata);
+    XmMainWindowSetAreas(main_window, bar, nullptr, nullptr, nullptr, nullptr);
 }
 
 Widget initialise_display_window(Boolean iconic)
@@ -118,42 +222,104 @@ Widget initialise_display_window(Boolean iconic)
                                         XmNmwmDecorations, decorations, XmNallowShellResize,
                                         adata.noResize == 1 ? False : True, nullptr);
     XmAddWMProtocolCallback(shell, wm_delete_window, shell_close_cb, nullptr);
-    if (adata.runMode != RUN_TSL_NOMENU && adata.runMode != RUN_TSL_NOWIN) {
-        Widget main_window = XmCreateMainWindow(shell, const_cast<char *>("displayWindow"), nullptr, 0);
-        XtManageChild(main_window);
+    if (adata.runMode == RUN_TSL_NOMENU || adata.runMode == RUN_TSL_NOWIN) {
+        dymain_display_init(shell, nullptr, &adata, nullptr);
+        return shell;
     }
+    Widget main_window = XmCreateMainWindow(shell, const_cast<char *>("displayWindow"), nullptr, 0);
+    XtManageChild(main_window);
+    dlmain_register_popup(main_window);
+    Widget work = dymain_display_init(shell, main_window, &adata, nullptr);
+    Widget bar = mndy_mn_create_query_menu(shell, main_window, &adata);
+    XmMainWindowSetAreas(main_window, bar, nullptr, nullptr, nullptr, work);
     return shell;
 }
 
-// The query window's dialogs, made in run mode 0 on the query shell.
-static const struct {
-    int id;
-    void (*init)(DialogRecord *);
-} query_window_dialogs[] = {
-    {4, dlfile_initialise_file_dialog},
-    {7, dlname_initialise_name_dialog},
-    {24, dldblst_initialise_database_list_dialog},
-    {25, dldblst_initialise_database_config_dialog},
-    {26, dlpwd_initialise_password_dialog},
-    {29, dltarget_initialise_target_dialog},
-    {30, dltql_initialise_doz_dialog},
-};
+// ---- dialogs -----------------------------------------------------------------------------
 
-// The dialog table for the run mode: the message boxes always, the
-// revision box in run modes 0 to 3.  The other dialogs join as they are
-// built.
+static constexpr unsigned MODE(int m) { return 1u << m; }
+static constexpr unsigned EVERY_MODE = 0x7f;
+static constexpr unsigned MODE_0 = MODE(RUN_INTERACTIVE);
+static constexpr unsigned MODES_0_3 = MODE(0) | MODE(1) | MODE(2) | MODE(3);
+static constexpr unsigned MODES_0_AND_3 = MODE(0) | MODE(3);
+
+// In the order the slots are filled.  Dialogs still to come have no
+// initialiser; their menu items say they are not available yet.
+const StartupDialog startup_dialogs[] = {
+    {0, dlerr_initialise_error_dialog, EVERY_MODE},
+    {1, dlwarn_initialise_warning_dialog, EVERY_MODE},
+    {2, dlconf_initialise_confirm_dialog, EVERY_MODE},
+    {3, dlprompt_initialise_prompt_dialog, EVERY_MODE},
+    {4, dlfile_initialise_file_dialog, MODE_0},  // file
+    {6, nullptr, MODE_0},   // function
+    {7, dlname_initialise_name_dialog, MODE_0},  // name
+    {8, nullptr, MODE_0},   // expression
+    {9, nullptr, MODE_0},   // condition
+    {18, nullptr, MODE_0},  // user
+    {11, nullptr, MODE_0},  // sort
+    {13, nullptr, MODE_0},  // join
+    {12, nullptr, MODE_0},  // group
+    {10, nullptr, MODE_0},  // statistic
+    {14, nullptr, MODE_0},  // variable
+    {16, nullptr, MODE_0},  // table
+    {15, nullptr, MODE_0},  // column
+    {17, nullptr, MODE_0},  // index
+    {19, nullptr, MODE_0},  // privilege
+    {22, nullptr, MODE_0},  // transfer
+    {21, nullptr, MODE_0},  // array
+    {20, nullptr, MODE_0},  // row edit
+    {23, nullptr, MODE_0},  // long text
+    {24, dldblst_initialise_database_list_dialog, MODE_0},  // database list
+    {26, dlpwd_initialise_password_dialog, MODE_0},  // password
+    {25, dldblst_initialise_database_config_dialog, MODE_0},  // database configuration
+    {27, nullptr, MODE_0},  // view options
+    {28, nullptr, MODE_0},  // set tables
+    {29, dltarget_initialise_target_dialog, MODE_0},  // target
+    {30, dltql_initialise_doz_dialog, MODE_0},  // DOZ
+    {31, nullptr, MODE_0},  // procedure
+    {5, dlltp_initialise_ltp_dialog, MODES_0_3},
+    {32, nullptr, MODES_0_AND_3},  // axis
+    {33, nullptr, MODES_0_AND_3},  // title
+    {35, nullptr, MODES_0_AND_3},  // graph format
+    {34, nullptr, MODES_0_AND_3},  // overlay
+    {36, nullptr, MODES_0_AND_3},  // fonts
+    {37, nullptr, MODES_0_AND_3},  // layout
+    {38, nullptr, MODES_0_AND_3},  // miscellaneous
+    {39, nullptr, MODES_0_AND_3},  // multiple y
+    {40, nullptr, MODES_0_AND_3},  // graph format file
+    {41, nullptr, MODES_0_AND_3},  // printer
+    {42, nullptr, MODES_0_AND_3},  // scale offset
+    {43, nullptr, MODES_0_AND_3},  // legend text
+    {44, nullptr, MODES_0_AND_3},  // legend
+    {45, nullptr, MODES_0_AND_3},  // graph options
+    {46, nullptr, MODES_0_AND_3},  // colour bar
+    {47, nullptr, MODES_0_AND_3},  // colour-map file
+    {48, nullptr, MODES_0_AND_3},  // colour-map editor
+    {49, nullptr, MODES_0_AND_3},  // hardcopy file
+    {51, nullptr, MODES_0_AND_3},  // thresholds
+    {52, nullptr, MODES_0_AND_3},  // annotation
+    {53, nullptr, MODES_0_AND_3},  // text
+    {56, nullptr, MODES_0_AND_3},  // arrow
+    {54, nullptr, MODES_0_AND_3},  // position
+    {50, nullptr, MODES_0_3},      // marker values
+    {55, nullptr, MODES_0_3},      // zoom
+};
+const int startup_dialog_count = static_cast<int>(sizeof startup_dialogs / sizeof startup_dialogs[0]);
+
 static void initialise_dialogs()
 {
     dlmain_dialog_init(toplevel, &adata);
-    dlerr_initialise_error_dialog(&dlmain_dialogs[0]);
-    dlwarn_initialise_warning_dialog(&dlmain_dialogs[1]);
-    dlconf_initialise_confirm_dialog(&dlmain_dialogs[2]);
-    dlprompt_initialise_prompt_dialog(&dlmain_dialogs[3]);
-    if (adata.runMode >= RUN_INTERACTIVE && adata.runMode <= RUN_TSL_EDIT)
-        dlltp_initialise_ltp_dialog(&dlmain_dialogs[5]);
-    if (adata.runMode == RUN_INTERACTIVE)
-        for (const auto &[id, init] : query_window_dialogs)
-            init(&dlmain_dialogs[id]);
+    for (const StartupDialog &d : startup_dialogs)
+        if (d.initialise && (d.run_modes & MODE(adata.runMode)))
+            d.initialise(&dlmain_dialogs[d.id]);
+}
+
+// Creates the widget of a dialog whose initialiser ran.
+static void create_dialog(int id, Widget parent)
+{
+    DialogRecord *rec = &dlmain_dialogs[id];
+    if (rec->create != static_cast<DlCreateProc>(dlmain_std_unsupported))
+        rec->create(rec, parent);
 }
 
 static void create_dialogs_pre_realize()
@@ -162,17 +328,32 @@ static void create_dialogs_pre_realize()
     dialog_manage_warning(&dlmain_dialogs[1]);
     dlmess_dialog_manage_confirm(&dlmain_dialogs[2]);
     dlmess_dialog_manage_prompt(&dlmain_dialogs[3]);
-    DialogRecord *rev = &dlmain_dialogs[5];
-    if (adata.runMode == RUN_INTERACTIVE)
-        rev->create(rev, toplevel);
-    else if (adata.runMode == RUN_TSL || adata.runMode == RUN_TSL_EDIT)
-        rev->create(rev, displevel);
-    if (adata.runMode == RUN_INTERACTIVE)
-        for (const auto &row : query_window_dialogs) {
-            DialogRecord *rec = &dlmain_dialogs[row.id];
-            rec->create(rec, toplevel);
+    int mode = adata.runMode;
+    if (mode == RUN_INTERACTIVE) {
+        create_dialog(4, toplevel);
+        create_dialog(6, toplevel);
+        DialogRecord *functions = &dlmain_dialogs[6];
+        if (functions->widget) {
+            const char *env = getenv("VX_FUNCSFILE");
+            std::string path = env ? env : std::string(adata.install_dir) + "/etc/funcs.txt";
+            functions->setval(functions, path.data());
         }
+        for (int id : {7, 8, 9, 18, 11, 13, 12, 10, 14, 16, 15, 17, 19, 22, 21, 20, 23, 24, 26, 25, 27, 28, 29, 30, 31})
+            create_dialog(id, toplevel);
+    }
+    if (mode == RUN_INTERACTIVE)
+        create_dialog(5, toplevel);
+    else if (mode == RUN_TSL || mode == RUN_TSL_EDIT)
+        create_dialog(5, displevel);
+    if (mode == RUN_INTERACTIVE || mode == RUN_TSL_EDIT)
+        for (int id : {32, 33, 35, 34, 36, 37, 38, 39, 40, 41, 42, 43, 44, 51, 45, 46, 47, 48, 49, 52, 53, 54, 56})
+            create_dialog(id, displevel);
+    if (mode >= RUN_INTERACTIVE && mode <= RUN_TSL_EDIT)
+        for (int id : {50, 55})
+            create_dialog(id, displevel);
 }
+
+// ---- graphics ----------------------------------------------------------------------------
 
 // The graphics library: configuration, its catalogue and the colour names,
 // all under the installation directory.
@@ -194,6 +375,7 @@ static void initialise_graphics()
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
     gpinit_GInstallDriver();
+    x11_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
         exit(1);
@@ -221,6 +403,138 @@ void configure_date_time_format()
     format_set_julian_offset(adata.julianStartDay);
 }
 
+// ---- the steps ------------------------------------------------------------------------------
+
+static void start_interpreter()
+{
+    qymgr_qy_use_x(XtWidgetToApplicationContext(toplevel),
+                   adata.runMode == RUN_INTERACTIVE ? toplevel : static_cast<Widget>(nullptr));
+    if (adata.runMode == RUN_INTERACTIVE || adata.runMode == RUN_CONNECTED) {
+        qymgr_qy_init(&adata, -1, -1, -1, nullptr, 0, 1);
+        if (adata.runMode == RUN_INTERACTIVE)
+            qymgr_qy_authorise();
+    }
+}
+
+static void realise_and_show()
+{
+    if (adata.runMode == RUN_INTERACTIVE)
+        XtRealizeWidget(toplevel);
+    XtRealizeWidget(displevel);
+    bool popup = !((adata.nomap == 1 && adata.runMode != RUN_INTERACTIVE) || adata.runMode == RUN_TSL_NOWIN);
+    if (!popup)
+        return;
+    XtPopup(displevel, XtGrabNone);
+    if (adata.noResize == 1) {
+        Dimension w = 0, h = 0;
+        XtVaGetValues(displevel, XmNwidth, &w, XmNheight, &h, nullptr);
+        XtVaSetValues(displevel, XmNminWidth, w, XmNmaxWidth, w, XmNminHeight, h, XmNmaxHeight, h, nullptr);
+    }
+}
+
+static void start_help()
+{
+    hlp_set_catalogue(adata.catd);
+    XcgLiteClueSetCatalogue(adata.catd);
+    InitializeHelp(toplevel, displevel, static_cast<Widget>(nullptr));
+    dlmain_register_help_hook = [](Widget w, int id) { RegisterHelp(w, static_cast<Widget>(nullptr), id, 0); };
+    dlmain_appl_help_hook = [](Widget w) { ApplHelp(w); };
+}
+
+// The display window's canvas carries its popup menu.
+static Widget display_popup = nullptr;
+static void (*display_popup_proc)(Widget, XEvent *) = nullptr;
+
+static void connect_menus_to_display()
+{
+    mn_hooks.dy_canvas = dymain_dy_canvas;
+    mn_hooks.dy_set_popup = [](Widget popup, void (*proc)(Widget, XEvent *)) {
+        display_popup = popup;
+        display_popup_proc = proc;
+        dymain_dy_set_popup_menu([](Widget, XEvent *event) { display_popup_proc(display_popup, event); });
+    };
+}
+
+void startup_build_user_interface(Boolean iconic)
+{
+    wm_delete_window = XInternAtom(XtDisplay(toplevel), "WM_DELETE_WINDOW", False);
+    wm_save_yourself = XInternAtom(XtDisplay(toplevel), "WM_SAVE_YOURSELF", False);
+    for (DialogRecord &rec : dlmain_dialogs)
+        rec.widget = nullptr;
+
+    mnbld_menu_init(&adata);
+    connect_menus_to_display();
+    initialise_query_window();
+    displevel = initialise_display_window(iconic);
+    dlmess_dialog_register_alternate_shell(displevel);
+
+    // The display canvas receives the new-data notices.
+    qymgr_qy_use_widget(dymain_dy_canvas());
+    dsmgr_ds_init(dymain_dy_canvas(), &adata);
+    initialise_dialogs();
+    create_dialogs_pre_realize();
+
+    realise_and_show();
+    if (adata.runMode == RUN_INTERACTIVE && !adata.displayId)
+        adata.displayId = XtNewString("_NORM_0");
+    dytab_dy_enable_table_mode(1);
+
+    start_help();
+}
+
+// The database of the command line: with its password, the first line of
+// its password file, or none.
+int read_password_file(const char *path, std::string &password)
+{
+    FILE *f = fopen(path, "r");
+    if (!f)
+        return -1;
+    char line[50] = "";
+    if (!fgets(line, sizeof line, f))
+        line[0] = '\0';
+    fclose(f);
+    line[strcspn(line, "\n")] = '\0';
+    password = line;
+    return password.empty() ? 0 : 1;
+}
+
+static void open_command_line_database()
+{
+    if (!adata.database || strcmp(adata.database, "%NODB%") == 0)
+        return;
+    if (adata.runMode != RUN_INTERACTIVE && adata.runMode != RUN_CONNECTED)
+        return;
+    std::string name = adata.database;
+    strupper(name.data(), name.data());
+    int mode = adata.databaseMode == 1 ? 1 : adata.databaseMode == 2 ? 2 : 0;
+    if (adata.password) {
+        open_database(name, adata.password, mode);
+    } else if (adata.passwordfile) {
+        std::string password;
+        int r = read_password_file(adata.passwordfile, password);
+        if (r < 0)
+            fputs(vx_msgf(adata.catd, MAIN_PASSWORD_FILE_UNOPENED).c_str(), stderr);
+        else if (r == 0)
+            fputs(vx_msgf(adata.catd, MAIN_PASSWORD_FILE_EMPTY).c_str(), stderr);
+        else
+            open_database(name, password.c_str(), mode);
+    } else {
+        open_database(name, nullptr, mode);
+    }
+}
+
+static void run_command_line_procedure()
+{
+    if (!adata.procedure)
+        return;
+    std::string name = adata.procedure;
+    strupper(name.data(), name.data());
+    if (!open_database_name() || execute_procedure(name) != 0) {
+        qymgr_qy_term();
+        exit(1);
+    }
+}
+
 void startup_sequence(Boolean iconic)
 {
     configure_date_time_format();
@@ -230,49 +544,16 @@ void startup_sequence(Boolean iconic)
     // The empty data dictionary: the query manager writes the user, the
     // interpreter's revision and the system variables into it.
     wsdict_ws_init_dictionary();
-    // The interpreter: started and checked in run modes 0 and 1; the
-    // display-server modes attach to their clients' interpreters later.
-    qymgr_qy_use_x(XtWidgetToApplicationContext(toplevel),
-                   adata.runMode == RUN_INTERACTIVE ? toplevel : static_cast<Widget>(nullptr));
-    if (adata.runMode == RUN_INTERACTIVE || adata.runMode == RUN_CONNECTED) {
-        qymgr_qy_init(&adata, -1, -1, -1, nullptr, 0, 1);
-        if (adata.runMode == RUN_INTERACTIVE)
-            qymgr_qy_authorise();
-    }
+    qymgr_qy_debugging = adata.debugMode ? 1 : 0;
+    qymgr_qy_set_workspace_hooks(mnmisc_mode_holder());
+    start_interpreter();
     if (is_tty)
         fputs(vx_msgf(adata.catd, MAIN_CREATING_UI).c_str(), stdout);
     initialise_graphics();
-
-    wm_delete_window = XInternAtom(XtDisplay(toplevel), "WM_DELETE_WINDOW", False);
-
-    initialise_query_window();
-    displevel = initialise_display_window(iconic);
-    dlmess_dialog_register_alternate_shell(displevel);
-    initialise_dialogs();
-    create_dialogs_pre_realize();
-
-    if (adata.runMode == RUN_INTERACTIVE)
-        XtRealizeWidget(toplevel);
-    XtRealizeWidget(displevel);
-    bool popup = !((adata.nomap == 1 && adata.runMode != RUN_INTERACTIVE) || adata.runMode == RUN_TSL_NOWIN);
-    if (popup) {
-        XtPopup(displevel, XtGrabNone);
-        if (adata.noResize == 1) {
-            Dimension w = 0, h = 0;
-            XtVaGetValues(displevel, XmNwidth, &w, XmNheight, &h, nullptr);
-            XtVaSetValues(displevel, XmNminWidth, w, XmNmaxWidth, w, XmNminHeight, h, XmNmaxHeight, h, nullptr);
-        }
-    }
-    if (adata.runMode == RUN_INTERACTIVE && !adata.displayId)
-        adata.displayId = XtNewString("_NORM_0");
-
-    hlp_set_catalogue(adata.catd);
-    XcgLiteClueSetCatalogue(adata.catd);
-    InitializeHelp(toplevel, displevel, static_cast<Widget>(nullptr));
-    dlmain_register_help_hook = [](Widget w, int id) { RegisterHelp(w, static_cast<Widget>(nullptr), id, 0); };
-    dlmain_appl_help_hook = [](Widget w) { ApplHelp(w); };
-
-    if (adata.timeout != -1)
+    startup_build_user_interface(iconic);
+    if (adata.timeout >= 0)
         arm_idle_timer();
+    open_command_line_database();
+    run_command_line_procedure();
     init_fpe_handling();
 }

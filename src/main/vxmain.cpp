@@ -383,7 +383,8 @@ static void on_idle_timeout(XtPointer, XtIntervalId *)
 
 void arm_idle_timer()
 {
-    if (adata.timeout == -1)
+    // Below -1 arms nothing: the minutes would wrap into any interval.
+    if (adata.timeout < 0)
         return;
     if (idle_timer)
         XtRemoveTimeOut(idle_timer);
@@ -464,7 +465,7 @@ int vx_main(int argc, char **argv)
     for (;;) {
         XtNextEvent(&event);
         XtDispatchEvent(&event);
-        if (adata.timeout != -1)
+        if (adata.timeout >= 0)
             arm_idle_timer();
     }
 }

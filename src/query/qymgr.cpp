@@ -143,6 +143,11 @@ char *dict_user(size_t *size)
     return own_user;
 }
 float *dict_revision() { return dict.server_revision ? dict.server_revision : &own_revision; }
+}  // namespace
+
+float qymgr_qy_server_revision() { return *dict_revision(); }
+
+namespace {
 QySysvars *dict_sysvars() { return dict.sysvars ? dict.sysvars : &own_sysvars; }
 
 void say(const std::string &text)

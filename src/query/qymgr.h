@@ -175,6 +175,8 @@ struct QyDictionaryHooks {
     QySysvars *sysvars;
 };
 void qymgr_qy_set_dictionary(const QyDictionaryHooks *hooks);
+// The interpreter revision read at connection time (0 before).
+float qymgr_qy_server_revision();
 
 // The client library's query call, replaceable so that a caller can watch
 // what is sent; returns the previous one.

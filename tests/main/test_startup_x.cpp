@@ -1,0 +1,269 @@
+// The installed program's start-up on the test X server: which shells each
+// run mode shows, the restart command on WM_SAVE_YOURSELF, the exits, the
+// database and procedure of the command line, and menu accelerators typed
+// as keys.
+
+#include "vxtest.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <csignal>
+#include <fstream>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string launcher() { return vxtest::install_dir() + "/bin/vostrelane"; }
+
+const std::string xdotool = "/usr/bin/xdotool";
+
+int ignore_x_errors(Display *, XErrorEvent *) { return 0; }
+
+// A top-level window of the program: by WM_CLASS and, when given, title.
+// `with_command`: the application shell, the one window with WM_COMMAND.
+Window find_window(Display *dpy, Window w, const char *title, bool with_command = false, bool shown = false)
+{
+    XClassHint hint;
+    if (XGetClassHint(dpy, w, &hint)) {
+        bool match = std::string(hint.res_class) == "Vostrelane";
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        if (match && with_command) {
+            char **argv = nullptr;
+            int argc = 0;
+            match = XGetCommand(dpy, w, &argv, &argc) != 0;
+            if (argv)
+                XFreeStringList(argv);
+        }
+        char *name = nullptr;
+        if (match && title) {
+            match = XFetchName(dpy, w, &name) && name && std::string(name).rfind(title, 0) == 0;
+            if (name)
+                XFree(name);
+        }
+        XWindowAttributes a{};
+        if (match && shown)
+            match = XGetWindowAttributes(dpy, w, &a) && a.map_state == IsViewable;
+        if (match)
+            return w;
+    }
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    Window found = 0;
+    if (XQueryTree(dpy, w, &root, &parent, &children, &n)) {
+        for (unsigned i = 0; i < n && !found; i++)
+            found = find_window(dpy, children[i], title, with_command, shown);
+        if (children)
+            XFree(children);
+    }
+    return found;
+}
+
+class Program : public ::testing::Test {
+protected:
+    Display *dpy = nullptr;
+    void SetUp() override
+    {
+        XSetErrorHandler(ignore_x_errors);
+        dpy = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy, nullptr);
+    }
+    void TearDown() override
+    {
+        if (dpy)
+            XCloseDisplay(dpy);
+    }
+    Window wait_window(const char *title, bool with_command = false)
+    {
+        Window w = 0;
+        vxtest::wait_for([&] { return (w = find_window(dpy, DefaultRootWindow(dpy), title, with_command)) != 0; },
+                         30s);
+        return w;
+    }
+    bool viewable(Window w)
+    {
+        XWindowAttributes a{};
+        return XGetWindowAttributes(dpy, w, &a) && a.map_state == IsViewable;
+    }
+    void send_protocol(Window w, const char *protocol)
+    {
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = w;
+        ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, protocol, False));
+        ev.xclient.data.l[1] = CurrentTime;
+        XSendEvent(dpy, w, False, NoEventMask, &ev);
+        XFlush(dpy);
+    }
+    static int end(vxtest::Child &child, int sig = SIGINT)
+    {
+        if (sig)
+            kill(child.pid, sig);
+        vxtest::Result r;
+        if (!child.wait(30s, r))
+            return -100;
+        return r.status;
+    }
+};
+
+TEST_F(Program, ShellsShownPerRunMode)
+{
+    struct Case {
+        std::vector<std::string> args;
+        bool display_shown;
+    } cases[] = {
+        {{"-tsl"}, true},
+        {{"-tsledit"}, true},
+        {{"-tslnomenu"}, true},
+        {{"-tslnowin"}, false},
+        {{"-tsl", "-nomap"}, false},
+        {{"-tslnomenu", "-nomap"}, false},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        std::string title = "shells-" + std::to_string(n++);
+        std::vector<std::string> argv{launcher(), "-displayname", title};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        auto child = vxtest::start(argv);
+        Window w = wait_window(title.c_str());
+        ASSERT_NE(w, 0u) << c.args[0] << child.err();
+        if (c.display_shown)
+            EXPECT_TRUE(vxtest::wait_for([&] { return viewable(w); }, 20s)) << c.args[0];
+        else  // a window that is never shown stays unmapped however long we look
+            EXPECT_FALSE(vxtest::wait_for([&] { return viewable(w); }, 1s)) << c.args[0];
+        EXPECT_EQ(end(child), 0) << c.args[0] << child.err();
+    }
+}
+
+TEST_F(Program, NoResizeFixesTheDisplaySize)
+{
+    auto child = vxtest::start({launcher(), "-tsl", "-noresize", "-displayname", "noresize-test"});
+    Window w = wait_window("noresize-test");
+    ASSERT_NE(w, 0u) << child.err();
+    ASSERT_TRUE(vxtest::wait_for([&] { return viewable(w); }, 20s));
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(vxtest::wait_for(
+        [&] {
+            return XGetWMNormalHints(dpy, w, &hints, &supplied) && (hints.flags & PMinSize) &&
+                   (hints.flags & PMaxSize);
+        },
+        20s));
+    XWindowAttributes a{};
+    XGetWindowAttributes(dpy, w, &a);
+    EXPECT_EQ(hints.min_width, a.width);
+    EXPECT_EQ(hints.max_width, a.width);
+    EXPECT_EQ(hints.min_height, a.height);
+    EXPECT_EQ(hints.max_height, a.height);
+    EXPECT_EQ(end(child), 0);
+}
+
+// Run mode 0: both windows, also with -nomap; the restart command; the
+// query window's close.
+TEST_F(Program, InteractiveWindowsRestartCommandAndClose)
+{
+    auto child = vxtest::start({launcher(), "-nomap", "-displayname", "restart-test", "-database", "nosuch",
+                                "-forced"});
+    Window display = wait_window("restart-test");
+    ASSERT_NE(display, 0u) << child.err();
+    EXPECT_TRUE(vxtest::wait_for([&] { return viewable(display); }, 20s));
+    Window query = wait_window(nullptr, true);
+    ASSERT_NE(query, 0u);
+    EXPECT_TRUE(vxtest::wait_for([&] { return viewable(query); }, 20s));
+
+    send_protocol(query, "WM_SAVE_YOURSELF");
+    std::vector<std::string> words;
+    EXPECT_TRUE(vxtest::wait_for(
+        [&] {
+            char **argv = nullptr;
+            int argc = 0;
+            words.clear();
+            if (XGetCommand(dpy, query, &argv, &argc)) {
+                for (int i = 0; i < argc; i++)
+                    words.push_back(argv[i]);
+                XFreeStringList(argv);
+            }
+            return words.size() > 5 && words[5] == "%NODB%";
+        },
+        20s));
+    EXPECT_EQ(words, (std::vector<std::string>{"vostrelane", "-nomap", "-displayname", "restart-test", "-database",
+                                               "%NODB%", "-shared"}));
+    send_protocol(query, "WM_DELETE_WINDOW");
+    EXPECT_EQ(end(child, 0), 0) << child.err();
+    EXPECT_NE(child.err().find("Vostrelane. Opening database NOSUCH is not available yet\n"), std::string::npos)
+        << child.err();
+}
+
+TEST_F(Program, DatabaseAndProcedureOfTheCommandLine)
+{
+    std::string dir = vxtest::temp_dir("startup-pw");
+    std::ofstream(dir + "/empty").close();
+    struct Case {
+        std::vector<std::string> args;
+        const char *line;
+    } cases[] = {
+        {{"-passwordfile", dir + "/missing"}, "Vostrelane. Failed to open password file\n"},
+        {{"-passwordfile", dir + "/empty"}, "Vostrelane. Failed to get password from file\n"},
+        {{}, "Vostrelane. Opening database NOSUCH is not available yet\n"},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> argv{launcher(), "-procedure", "p1", "-database", "nosuch"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        // A user named in the environment has no built-in password.
+        vxtest::Options o;
+        o.set_env["QYUSER"] = "BRASK";
+        auto r = vxtest::run(argv, o);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(c.line), std::string::npos) << r.err;
+    }
+}
+
+// Keys typed into the windows reach the menu items' accelerators: the
+// items say they are not available, in an error box.
+TEST_F(Program, AcceleratorsFire)
+{
+    auto child = vxtest::start({launcher(), "-displayname", "accel-test"});
+    Window display = wait_window("accel-test");
+    ASSERT_NE(display, 0u) << child.err();
+    Window query = wait_window(nullptr, true);
+    ASSERT_NE(query, 0u);
+    ASSERT_TRUE(vxtest::wait_for([&] { return viewable(query) && viewable(display); }, 20s));
+    struct Case {
+        Window w;
+        const char *keys;
+    } cases[] = {
+        {query, "ctrl+o"},
+        {display, "shift+G"},
+        {display, "ctrl+shift+m"},
+    };
+    for (const Case &c : cases) {
+        std::string id = std::to_string(c.w);
+        Window box = 0;
+        // A key typed before the server has given the window the focus is
+        // lost to the window before: type it again, a few times at most.
+        for (int attempt = 0; attempt < 3 && !box; attempt++) {
+            vxtest::run({xdotool, "mousemove", "--window", id, "5", "5"});
+            vxtest::run({xdotool, "windowfocus", "--sync", id});
+            vxtest::run({xdotool, "key", "--clearmodifiers", c.keys});
+            vxtest::wait_for(
+                [&] { return (box = find_window(dpy, DefaultRootWindow(dpy), "Error", false, true)) != 0; }, 10s);
+        }
+        EXPECT_NE(box, 0u) << c.keys << child.err();
+        if (!box)
+            continue;
+        // Return presses the box's OK button.
+        vxtest::run({xdotool, "windowfocus", "--sync", std::to_string(box)});
+        vxtest::run({xdotool, "key", "Return"});
+        EXPECT_TRUE(vxtest::wait_for([&] { return !viewable(box); }, 20s)) << c.keys;
+    }
+    EXPECT_EQ(end(child), 0) << child.err();
+}
+
+}  // namespace
