@@ -260,12 +260,26 @@ void scroll_columns(int offset)
     XSetClipMask(dpy(), tb.gc, None);
 }
 
-void update_bars(bool count_changed)
+// The bars are set only when one of their values changed (a full store
+// scrolling at its end leaves them alone).
+int bar_values[2][3] = {{-1, -1, -1}, {-1, -1, -1}};
+
+void set_bar(int bar, int maximum, int slider, int value)
+{
+    int *now = bar_values[bar == 2 ? 1 : 0];
+    if (now[0] == maximum && now[1] == slider && now[2] == value)
+        return;
+    now[0] = maximum, now[1] = slider, now[2] = value;
+    dymain_dy_set_scrollbar(bar, maximum, slider, value);
+}
+
+void update_bars(bool force)
 {
     const DyLineStore &s = *tb.store;
-    dymain_dy_set_scrollbar(1, std::max(s.rows(), s.count()), s.rows(), s.top());
-    (void)count_changed;
-    dymain_dy_set_scrollbar(2, std::max(s.columns(), s.widest()), s.columns(), s.column_offset());
+    if (force)
+        bar_values[0][0] = bar_values[1][0] = -1;
+    set_bar(1, std::max(s.rows(), s.count()), s.rows(), s.top());
+    set_bar(2, std::max(s.columns(), s.widest()), s.columns(), s.column_offset());
 }
 
 void reset_bars()
@@ -465,6 +479,7 @@ void action_handler(Widget, int action, void *data)
     case DY_NEW_DATA: new_data(); break;
     case DY_SCROLL: {
         auto *d = static_cast<DyScrollData *>(data);
+        bar_values[d->bar == 2 ? 1 : 0][2] = d->value;  // where the user left the bar
         if (d->bar == 1)
             scroll_to(d->value);
         else
@@ -553,7 +568,7 @@ int dytab_dy_output_line(const char *text, int length)
     }
     abandon_drag();
     if (s.widest() != widest)
-        dymain_dy_set_scrollbar(2, std::max(s.columns(), s.widest()), -1, -1);
+        set_bar(2, std::max(s.columns(), s.widest()), s.columns(), s.column_offset());
     if (++tb.since_catch_up >= std::max(1, tb.interval))
         dytab_dy_catch_up();
     return poll_stop(false) ? 0 : 1;
@@ -579,9 +594,11 @@ void dytab_dy_catch_up()
         draw_lines(&strip);
         show_selection();
     }
-    update_bars(true);
+    update_bars(false);
     if (drawable())
         XFlush(dpy());
+    if (dytab_screen_shown)
+        dytab_screen_shown();
 }
 
 void dytab_dy_enable_table_mode(int on)
@@ -625,8 +642,8 @@ void dytab_dy_clear_table(int reset)
     tb.store->clear();
     tb.screen_top = tb.store->first();
     if (reset) {
-        dymain_dy_set_scrollbar(1, tb.store->rows(), tb.store->rows(), 0);
-        dymain_dy_set_scrollbar(2, tb.store->columns(), tb.store->columns(), 0);
+        set_bar(1, tb.store->rows(), tb.store->rows(), 0);
+        set_bar(2, tb.store->columns(), tb.store->columns(), 0);
         if (drawable())
             XClearArea(dpy(), win(), 0, 0, 0, 0, False);
     }
@@ -643,6 +660,8 @@ void dytab_metrics(int *line_height, int *char_width)
     if (char_width)
         *char_width = tb.char_width;
 }
+
+void (*dytab_screen_shown)() = nullptr;
 
 // ---- printing ------------------------------------------------------------------------
 

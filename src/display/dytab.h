@@ -17,6 +17,9 @@ void dytab_dy_set_stop_widget(Widget w);
 int dytab_dy_output_line(const char *text, int length);
 // Brings the window up to the lines stored (one scroll, then the strip).
 void dytab_dy_catch_up();
+// Called after each catch-up has been flushed to the server (null: none);
+// the benchmark times the view with it.
+extern void (*dytab_screen_shown)();
 
 // Prints every kept dataset by the print settings; 1 on success.  With
 // `report`, failures show error boxes.

@@ -44,6 +44,9 @@ int write_png(FILE *stream, IImage *image, int flags)
         text.text = image->comment;
         png_set_text(png, info, &text, 1);
     }
+    // A lighter deflate than zlib's default: pictures of many thin lines
+    // compress nearly as well and are written several times faster.
+    png_set_compression_level(png, 3);
     png_write_info(png, info);
     const size_t w = static_cast<size_t>(image->width);
     if (image->grey)

@@ -10,6 +10,7 @@
 #include "dsmgr.h"
 #include "dymain.h"
 #include "dytab.h"
+#include "giinit.h"
 #include "gx11.h"
 #include "gpinit.h"
 #include "gsformat.h"
@@ -375,6 +376,7 @@ static void initialise_graphics()
     std::string rgb = dir + "/etc/pelx.rgb";
     std::string etc = dir + "/etc";
     gpinit_GInstallDriver();
+    giinit_GInstallDriver();
     x11_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);

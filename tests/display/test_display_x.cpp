@@ -248,6 +248,16 @@ TEST_F(DisplayX, NewDataIsShownAndScrollingMatchesAFullRedraw)
         EXPECT_EQ(s->column_offset(), std::min(value, s->widest() - s->columns()));
     }
     set_bar("displayHB", 0);
+
+    // Scrolled back by the bar, then new lines: the view and the bar both
+    // return to the newest line.
+    set_bar("displayVB", 0);
+    arrive(two_columns(), numbered(5, 700));
+    int v = -1, slider = 0, inc = 0, page = 0;
+    XmScrollBarGetValues(vxdl::find(shell, "displayVB"), &v, &slider, &inc, &page);
+    EXPECT_EQ(s->top(), s->tail_top());
+    EXPECT_EQ(v, s->top());
+    EXPECT_TRUE(pixels() == redrawn());
 }
 
 TEST_F(DisplayX, ShrinkingAndGrowingFollowTheWindow)

@@ -97,10 +97,30 @@ inline std::string field_text(const unsigned char *row, const DozField &f, const
             int16_t x;
             memcpy(&x, e, 2);
             v = x;
-        } else if (d.type == 7 || d.type == 8 || d.type == 10) {
+        } else if (d.type == 8) {
+            s += (i ? ":" : "") + std::string(1, static_cast<char>(*e));
+            continue;
+        } else if (d.type == 7 || d.type == 10) {
             v = *e;
         } else {
-            return "?";
+            char text[96];
+            if (d.type == 3 || d.type == 6) {
+                double x[2] = {0, 0};
+                memcpy(x, e, d.type == 6 ? 16 : 8);
+                snprintf(text, sizeof text, d.type == 6 ? "%.9g;%.9g" : "%.9g", x[0], x[1]);
+            } else if (d.type == 9) {
+                float x;
+                memcpy(&x, e, 4);
+                snprintf(text, sizeof text, "%.6g", static_cast<double>(x));
+            } else if (d.type == 4 || d.type == 5) {
+                int16_t x[3];
+                memcpy(x, e, 6);
+                snprintf(text, sizeof text, "%d-%d-%d", x[0], x[1], x[2]);
+            } else {
+                return "?";
+            }
+            s += (i ? ":" : "") + std::string(text);
+            continue;
         }
         s += (i ? ":" : "") + std::to_string(v);
     }

@@ -64,9 +64,11 @@ TEST(SnapshotX, CapturesTheWindowIntoAnXwdFile)
     EXPECT_EQ(be32(head, 16), 123u);  // width
     EXPECT_EQ(be32(head, 20), 77u);   // height
 
-    // A window that does not exist: the command fails, and so does the snapshot.
-    EXPECT_EQ(GTakeHappySnap(d, 0x3fffff1, "none"), -1);
+    // A window that no longer exists: the command fails, and so does the
+    // snapshot.
     XDestroyWindow(d, w);
+    XSync(d, False);
+    EXPECT_EQ(GTakeHappySnap(d, w, "gone"), -1);
     XCloseDisplay(d);
 }
 
