@@ -27,7 +27,21 @@ struct GoZoomWindow {
     int32_t xextent, yextent;  // decades finer than one division, 0..6
 };
 
-struct GoZoomStack;
+// One zoom window on the zoom stack (oldest first; the top is the last).
+struct GoZoomStack {
+    double ymax, ymin, xmax, xmin;
+    GoZoomStack *next;
+};
+
+// A read-out request: both request bytes 0 ask for data values to be mapped
+// to canvas coordinates; the method writes how many it produced.
+struct GoReadout {
+    unsigned char mode, request, count;
+    double *values;  // x, y, z in, the canvas coordinates out
+};
+
+// Read-out texts hold at least this many bytes.
+inline constexpr int GO_LABEL_TEXT = 128;
 
 struct GoGraph {
     int32_t kind;
@@ -69,9 +83,9 @@ struct GoClass {
     void (*destroy)(GoGraph *graph);
     int (*setdata)(GoGraph *graph, int dataset);
     int (*draw)(GoGraph *graph, int reason, uint64_t *flags);
-    int (*input)(GoGraph *graph, const double point[2], int clamp, double *values, const DozColDesc **xtype,
+    int (*input)(GoGraph *graph, const int point[2], int clamp, double **values, const DozColDesc **xtype,
                  const DozColDesc **ytype, char *text);
-    int (*output)(GoGraph *graph, const double *values, int dataset, char **texts);
+    int (*output)(GoGraph *graph, GoReadout *request, int dataset, char *xtext, char *ytext, char *ztext);
     int (*zoom)(GoGraph *graph, const double corner1[2], const double corner2[2], GoZoomWindow *previous,
                 int operation);
     int (*mutate)(GoGraph *graph, int previous_kind);
@@ -158,3 +172,62 @@ void gomy_go_set_myaxis_coord(GoGraph *graph, int axis);
 int gomy_stack_count(GoGraph *graph);
 int gomy_stack_position(GoGraph *graph, int axis);
 void multiy_dataset_stats(GoGraph *graph);
+
+// ---- standard class methods and the zoom stack --------------------------------------------
+
+int gostd_std_create_graph(GoGraph **graph, Widget canvas_window, const int placement[4]);
+int gostd_std_create_2dz_graph(GoGraph **graph, Widget canvas_window, const int placement[4]);
+void gostd_std_destroy_graph(GoGraph *graph);
+int gostd_std_parmsetdata_scalar_graph(GoGraph *graph, int dataset, GoAutoScaleProc auto_scale);
+int gostd_std_parmsetdata_x_nonscalar_graph(GoGraph *graph, int dataset, GoAutoScaleProc auto_scale);
+int gostd_std_parmsetdata_y_nonscalar_graph(GoGraph *graph, int dataset, GoAutoScaleProc auto_scale);
+int gostd_std_parmsetdata_block_graph(GoGraph *graph, int dataset, GoAutoScaleProc auto_scale);
+int gostd_std_setdata_scalar_graph(GoGraph *graph, int dataset);
+int gostd_std_setdata_x_nonscalar_graph(GoGraph *graph, int dataset);
+int gostd_std_setdata_y_nonscalar_graph(GoGraph *graph, int dataset);
+// The read-out: *values = (x, y), valid until the next call; none when the
+// point is outside the world window and clamp is 0.
+int gostd_std_input_graph(GoGraph *graph, const int point[2], int clamp, double **values,
+                          const DozColDesc **xtype, const DozColDesc **ytype, char *text);
+int gostd_std_output_graph(GoGraph *graph, GoReadout *request, int dataset, char *xtext, char *ytext,
+                           char *ztext);
+int gostd_std_3d_output_graph(GoGraph *graph, GoReadout *request, int dataset, char *xtext, char *ytext,
+                              char *ztext);
+int gostd_std_2dz_output_graph(GoGraph *graph, GoReadout *request, int dataset, char *xtext, char *ytext,
+                               char *ztext);
+// Corners (x, y): 1 = (x minimum, y maximum), 2 = (x maximum, y minimum).
+// Operation 3 pops, 2 replaces the window, any other pushes.
+int gostd_std_zoom_graph(GoGraph *graph, const double corner1[2], const double corner2[2],
+                         GoZoomWindow *previous, int operation);
+int gostd_std_mutate_graph(GoGraph *graph, int previous_kind);
+int gostd_std_mutate_2dz_graph(GoGraph *graph, int previous_kind);
+int gostd_graph_multi_zoomed(GoGraph *graph);
+int gostd_zoom_stack_depth(const GoGraph *graph);
+int gomain_go_get_zoom_limits(GoGraph *graph, char *xmin, char *xmax, char *vmin, char *vmax);
+void gostd_std_get_label(GoGraph *graph, const char *format, const DozColDesc *type, double value, int unused,
+                         char *text);
+extern Widget go_canvas_window;
+
+// ---- fill modes, world mapping and colour maps by axis ------------------------------------
+
+void gomain_go_setup_fill_modes(GCanvasRecord *canvas, int style, long colour);
+void gomain_go_set_world_clip(int mode);
+// 1 when the point needed no clamping (the clamped point is stored anyway).
+int gomain_go_map_to_world(GCanvasRecord *canvas, const int point[2], double world[2]);
+int gomain_go_clip_zoom_to_world(GCanvasRecord *canvas, GoZoomWindow *zoom);
+// Axis 0 the x block, 1 the given block (or y), other the z block.
+int gomain_go_get_colourmap_for_axis(GoGraph *graph, GoAxisBlock *block, int dataset, int use_thresholds,
+                                     int axis);
+int gomain_go_get_colourmap(GoGraph *graph, GoAxisBlock *block, int dataset, int use_thresholds);
+int gomain_go_get_colourmap_x(GoGraph *graph, GoAxisBlock *block, int dataset, int use_thresholds);
+void gomain_go_forget_colourmap(GoGraph *graph);
+int gomain_go_allow_colourmap();
+int gomain_go_reset_y_axis_scaling(GoGraph *graph, int axis_mode, GoAutoScaleProc auto_scale,
+                                   GoCoordinateProc coordinates);
+// 1 when the file was read into the colour maps; 0 (and nothing read) for
+// a path over 255 characters.
+int gomain_go_read_colourmap(Widget canvas_window, const char *path);
+int gomain_go_write_colourmap(const void *unused, const char *path);
+// Directory and file name of a colour-map path ("./" for a bare name, "/"
+// for a name whose only slash leads); 0 for a path over 255 characters.
+int go_split_path(const char *path, char directory[256], char name[256]);

@@ -11,3 +11,10 @@ void *gobj_go_get_obj_property(GoGraph *graph, int property, int qualifier, int 
 int gobj_go_set_obj_property(GoGraph *graph, int property, int qualifier, const void *value);
 // 1 when acceptable.
 int gobj_go_check_obj_property(GoGraph *graph, int property, int qualifier, const void *value);
+
+// The annotation objects and their drawing.  Until they exist a graph has
+// none: nothing is drawn and nothing needs destroying.
+void gobj_go_destroy_objects(GoGraph *graph);
+void gobj_go_draw_title_objects(GoGraph *graph, int titles, int twodz);
+void gobj_go_draw_arrows(GoGraph *graph, int twodz);
+void gobj_go_draw_my_objects(GoGraph *graph, int axis);

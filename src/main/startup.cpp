@@ -455,6 +455,13 @@ static void connect_menus_to_display()
         display_popup_proc = proc;
         dymain_dy_set_popup_menu([](Widget, XEvent *event) { display_popup_proc(display_popup, event); });
     };
+    // The table view sets the workspace busy while it formats, and shows
+    // its print errors on the query window.
+    const QyWorkspaceHooks *mode = mnmisc_mode_holder();
+    dy_hooks.get_mode = mode->get_mode;
+    dy_hooks.set_mode = mode->set_mode;
+    dy_hooks.set_stop_proc = mode->set_stop_proc;
+    dy_hooks.query_shell = adata.runMode == RUN_INTERACTIVE ? toplevel : static_cast<Widget>(nullptr);
 }
 
 void startup_build_user_interface(Boolean iconic)
