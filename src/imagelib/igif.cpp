@@ -251,7 +251,7 @@ int imagelib::read_gif(FILE *stream, int flags, IImage **out)
             int t = std::min<int>(x.Bytes[3], cmap->ColorCount - 1);
             int handle = IAllocColor(cmap->Colors[t].Red, cmap->Colors[t].Green, cmap->Colors[t].Blue);
             ISetTransparent(image, handle);
-            _IFreeColor(handle);
+            IFreeColor(handle);
         }
     }
     DGifCloseFile(gif, nullptr);
