@@ -17,6 +17,7 @@
 #include "gsformat.h"
 #include "mainmsgs.h"
 #include "mnbld.h"
+#include "mndb.h"
 #include "mndy.h"
 #include "mnmisc.h"
 #include "mnprint.h"
@@ -28,6 +29,11 @@
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
+#include "obmain.h"
+#include "wsevent.h"
+#include "wsmain.h"
+#include "wsmgr.h"
+#include "wsobjmgr.h"
 #include "vxhelp.h"
 #include "vxmain.h"
 #include "vxproc.h"
@@ -208,7 +214,35 @@ void initialise_query_window()
     Widget main_window = XmCreateMainWindow(toplevel, const_cast<char *>("queryWindow"), nullptr, 0);
     XtManageChild(main_window);
     Widget bar = mnqy_mn_create_query_menu(toplevel, main_window, &adata);
-    XmMainWindowSetAreas(main_window, bar, nullptr, nullptr, nullptr, nullptr);
+    Widget work = wsmain_workspace_init(main_window, &adata);
+    XmMainWindowSetAreas(main_window, bar, nullptr, nullptr, nullptr, work);
+}
+
+// The workspace's manager, object classes and hooks, once the dialogs
+// exist (query window only).
+static QyWorkspaceHooks workspace_hooks{wsevent_ws_interaction, wsevent_ws_set_interaction,
+                                        wsmain_ws_set_stop_proc};
+static void initialise_workspace()
+{
+    if (adata.runMode != RUN_INTERACTIVE || !wsmain_ws_canvas())
+        return;
+    wsmgr_workspace_manager_init(&adata);
+    obmain_object_init(toplevel, wsmain_ws_canvas(), &adata);
+    obmain_ob_set_stop_widget(wsmain_ws_get_stop_button());
+    obmain_initialise_classes();
+    obmain_ob_options[0] = adata.initialShowTableInfo;
+    obmain_ob_options[1] = adata.initialShowIndexInfo;
+    obmain_ob_options[2] = adata.initialShowSystemTables;
+    obmain_ob_options[3] = adata.initialShowSampleData;
+    wsevent_ws_set_display_window_probe([] { return displevel ? 1 : 0; });
+    qymgr_qy_set_workspace_hooks(&workspace_hooks);
+    dy_hooks.get_mode = workspace_hooks.get_mode;
+    dy_hooks.set_mode = workspace_hooks.set_mode;
+    dy_hooks.set_stop_proc = workspace_hooks.set_stop_proc;
+    mn_hooks.ws_interaction = wsevent_ws_interaction;
+    mn_hooks.ws_canvas = wsmain_ws_canvas;
+    mn_hooks.ws_set_database_label = wsmain_ws_set_db_name;
+    wsobj_ws_set_reread_hook([] { mnqview_mn_reread_dictionary(nullptr); });
 }
 
 Widget initialise_display_window(Boolean iconic)
@@ -488,8 +522,11 @@ void startup_build_user_interface(Boolean iconic)
     dsmgr_ds_init(dymain_dy_canvas(), &adata);
     initialise_dialogs();
     create_dialogs_pre_realize();
+    initialise_workspace();
 
     realise_and_show();
+    if (wsmain_ws_canvas())
+        wsmain_ws_fit_drawing_area();
     if (adata.runMode == RUN_INTERACTIVE && !adata.displayId)
         adata.displayId = XtNewString("_NORM_0");
     dytab_dy_enable_table_mode(1);

@@ -16,6 +16,8 @@
 #include "qymgr.h"
 #include "vxcat.h"
 #include "wsdict.h"
+#include "wsmain.h"
+#include "wsobjmgr.h"
 #include "wstables.h"
 
 #include <Xm/Xm.h>
@@ -81,6 +83,7 @@ static void rebuild_after_open(const char *name)
     wsdict_ws_read_dictionary(name);
     set_table_list_file();
     wsobj_ws_read_table_list(1);
+    wsobj_ws_show_database();
     if (mn_hooks.ws_set_database_label)
         mn_hooks.ws_set_database_label(dict_database());
 }
@@ -271,6 +274,7 @@ static void after_close()
 {
     show_none_label();
     wsdict_ws_clear_dictionary(1);
+    wsmain_ws_clear();
     wsdict_db_open = 0;
     wsdict_db_exclusive = 0;
     refresh_panes();
@@ -395,6 +399,7 @@ void mnqview_mn_reread_dictionary(Widget w)
     wsdict_ws_read_dictionary(dict_database());
     wsdict_ws_clear_dictionary_objects();
     wsobj_ws_read_table_list(1);
+    wsobj_ws_show_database();
 }
 
 void mnqview_mn_set_options(Widget w) { mnmisc_not_available(w); }

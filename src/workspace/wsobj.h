@@ -107,7 +107,7 @@ struct ObColumnData {
 struct ObVariableData {
     int kind;  // 4
     char name[16];
-    int prompt;  // the prompt flag
+    int assigned;  // the value comes from an assignment, not from the value text
     char prompt_text[81];
     char value[83];
 };

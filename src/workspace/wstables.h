@@ -32,6 +32,6 @@ int ws_get_num_displayed_tables();
 // The entries, in list order (for the set-tables dialog and inspection).
 const TableListEntry *wsobj_ws_table_list(int *count);
 
-// Makes the objects of the result table once the list is read (the object
+// The result table's objects are made once the list is read (the object
 // manager's part).
-void wsobj_ws_create_result_objects();
+#include "wsobjmgr.h"

@@ -1,0 +1,8 @@
+// Column objects: one line of a table's box.
+
+#include "obmain.h"
+
+void obcol_initialise_column_object()
+{
+    obmain_set_class(OB_COLUMN, 15, 1, 3, 1, 1, 0, 0, 1, 0x3f00);
+}
