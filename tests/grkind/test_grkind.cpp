@@ -168,7 +168,7 @@ TEST_F(Kinds, TheLineKind)
         for (int gaps : {0, 1}) {
             m.set(GP_MDATA_GAPS, gaps);
             grec::clear();
-            m.draw(1);
+            m.draw(4);
             const std::vector<grec::Points> lines = data_lines();
             ASSERT_EQ(lines.size(), gaps ? 2u : 1u);
             if (gaps) {
@@ -186,7 +186,7 @@ TEST_F(Kinds, TheLineKind)
         m.set(GP_DRAWAXES, 0, 0);
         m.set(GP_DRAWAXES, 0, 1);
         grec::clear();
-        m.draw(1);
+        m.draw(4);
         const std::vector<grec::Points> lines = data_lines();
         ASSERT_EQ(lines.size(), 2u);
         ASSERT_EQ(lines[1].count(), 2);
@@ -203,7 +203,7 @@ TEST_F(Kinds, TheLineKind)
         SCOPED_TRACE("a first one-row dataset is a point");
         Made m(0, one, one);
         grec::clear();
-        m.draw(1);
+        m.draw(4);
         const std::vector<grec::Points> lines = data_lines();
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].count(), 1);
@@ -212,12 +212,13 @@ TEST_F(Kinds, TheLineKind)
         SCOPED_TRACE("a dataset of another character is spread over the x range");
         const int texts = gokit::load({col(DOZ_T_REAL)}, {{num(7)}, {num(8)}, {num(9)}}, 3);
         Made m(0, a, texts);
+        m.set(GP_MDATA_GAPS, 0);
         m.set(GP_DRAWAXES, 0, 0);
         m.set(GP_DRAWAXES, 0, 1);
         if (dsmgr_ds_character(texts) == dsmgr_ds_character(a))
             GTEST_SKIP() << "the two datasets share a character";
         grec::clear();
-        m.draw(1);
+        m.draw(4);
         const std::vector<grec::Points> lines = data_lines();
         ASSERT_EQ(lines.size(), 2u);
         ASSERT_EQ(lines[1].count(), 3);
