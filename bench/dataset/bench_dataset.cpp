@@ -121,7 +121,7 @@ int main(int argc, char **argv)
     report += line;
     for (const Buffer &b : buffers) {
         int cid = -1;
-        if (__doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, b.size) ||
+        if (doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, b.size) ||
             doz_set_buffer_rows(cid, b.rows) != 0) {
             fprintf(stderr, "cannot start the interpreter\n");
             return 1;

@@ -148,7 +148,7 @@ int main(int argc, char **argv)
     fs::path dir = vxbench::private_server(VX_TQLSERVER);
 
     int cid = -1;
-    if (__doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, 200000) ||
+    if (doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, 200000) ||
         doz_set_buffer_rows(cid, 1000) != 0) {
         fprintf(stderr, "cannot start the interpreter\n");
         return 1;

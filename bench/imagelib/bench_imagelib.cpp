@@ -60,9 +60,9 @@ LibTimes run_imagelib(const std::vector<Segment> &segs, const std::vector<Label>
         fprintf(stderr, "bench_imagelib: writing %s: %s\n", out.c_str(), IErrorString(rc));
 
     for (int h : handles)
-        _IFreeColor(h);
-    _IFreeGC(gc);
-    _IFreeImage(image);
+        IFreeColor(h);
+    IFreeGC(gc);
+    IFreeImage(image);
     return {draw, write};
 }
 
@@ -119,7 +119,7 @@ int main(int argc, char **argv)
     else
         printf("gnuplot png terminal: not run (is gnuplot installed?)\n");
 
-    _IFreeFont(font);
+    IFreeFont(font);
     if (keep.empty()) {
         for (const char *f : {"/imagelib.png", "/gnuplot.png", "/segments.dat", "/picture.gp"})
             remove((dir + f).c_str());

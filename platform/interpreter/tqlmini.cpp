@@ -357,178 +357,229 @@ void run_print(Mini *m, Lexer &lx, TqlOutcome *out)
 
 bool stopped(TqlHost *host) { return host && host->stop_requested && host->stop_requested(host->self); }
 
+void test_print(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    run_print(m, lx, out);
+}
+
+void test_rows(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    long n;
+    std::vector<DozColDesc> cols;
+    if (!lx.integer(n) || n < 0 || !parse_types(lx, cols) || !lx.at_end())
+        return set_error(out, TQL_E_SYNTAX);
+    out->has_result = true;
+    out->result.columns = cols;
+    auto next = std::make_shared<long>(0);
+    out->result.next_row = [cols, n, next](unsigned char *row, const DozLayout &layout) {
+        if (*next >= n)
+            return false;
+        gen_row(cols, static_cast<int>((*next)++), row, layout);
+        return true;
+    };
+    return;
+}
+
+void test_store(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    std::vector<DozColDesc> cols;
+    if (!parse_types(lx, cols) || !lx.at_end())
+        return set_error(out, TQL_E_SYNTAX);
+    if (noeval)
+        return;
+    size_t size = 0;
+    int rows = 0;
+    const unsigned char *in = host && host->input ? host->input(host->self, &size, &rows) : nullptr;
+    if (!in)
+        return set_error(out, TQL_E_NO_BUFFER);
+    DozLayout layout;
+    doz_layout(cols, true, layout);
+    if (rows < 0 || static_cast<size_t>(rows) * static_cast<size_t>(layout.row_size) > size)
+        return set_error(out, TQL_E_INPUT);
+    m->stored_cols = cols;
+    m->stored.assign(in, in + static_cast<size_t>(rows) * layout.row_size);
+    m->stored_rows = rows;
+    out->rows = rows;
+    return;
+}
+
+void test_fetch(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    if (!lx.at_end())
+        return set_error(out, TQL_E_SYNTAX);
+    out->has_result = true;
+    out->result.columns = m->stored_cols;
+    DozLayout from;
+    doz_layout(m->stored_cols, true, from);
+    auto next = std::make_shared<int>(0);
+    out->result.next_row = [m, from, next](unsigned char *row, const DozLayout &layout) {
+        if (*next >= m->stored_rows)
+            return false;
+        const unsigned char *src = m->stored.data() + static_cast<size_t>(*next) * from.row_size;
+        for (size_t i = 0; i < layout.fields.size(); i++) {
+            int count;
+            bool present;
+            const unsigned char *v = doz_get(src, from.fields[i], &count, &present);
+            doz_put(row, layout.fields[i], v, from.fields[i].type == DOZ_T_STRING ? 1 : count, present);
+        }
+        (*next)++;
+        return true;
+    };
+    return;
+}
+
+void test_hold(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    if (!lx.at_end())
+        return set_error(out, TQL_E_SYNTAX);
+    if (noeval)
+        return;
+    auto until = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (!stopped(host) && std::chrono::steady_clock::now() < until) {
+        struct timespec ts {0, 5000000};
+        nanosleep(&ts, nullptr);
+    }
+    if (stopped(host))
+        set_error(out, TQL_E_STOPPED);
+    return;
+}
+
+void test_confirm(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    std::string q;
+    if (!lx.quoted(q) || !lx.at_end())
+        return set_error(out, TQL_E_SYNTAX);
+    int answer = noeval || !host->confirm ? 0 : host->confirm(host->self, q.c_str());
+    out->fifth = answer;  // seen by the client also when the query is then stopped
+    one_row(out, {column(DOZ_T_LONG, 11, -1, 0, "ANSWER")}, {bytes_of<int32_t>(answer)}, {true});
+    return;
+}
+
+void test_echo(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    long a, b;
+    std::string text;
+    if (!lx.integer(a) || !lx.integer(b) || !lx.quoted(text) || !lx.at_end())
+        return set_error(out, TQL_E_SYNTAX);
+    if (!noeval && host->echo)
+        host->echo(host->self, static_cast<int>(a), text.c_str(), static_cast<int>(b));
+    return;
+}
+
+void test_getresp(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    std::string prompt;
+    long flag;
+    if (!lx.quoted(prompt) || !lx.integer(flag) || !lx.at_end())
+        return set_error(out, TQL_E_SYNTAX);
+    std::string resp = noeval || !host->get_response ? "" : host->get_response(host->self, prompt.c_str(),
+                                                                                static_cast<int>(flag));
+    one_row(out, {column(DOZ_T_STRING, 81, -1, 0, "RESPONSE")}, {text_bytes(resp)}, {true});
+    return;
+}
+
+void test_fork(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    std::string command;
+    long f[4];
+    if (!lx.quoted(command))
+        return set_error(out, TQL_E_SYNTAX);
+    for (long &x : f)
+        if (!lx.integer(x))
+            return set_error(out, TQL_E_SYNTAX);
+    if (!lx.at_end() || command.size() > 255)
+        return set_error(out, TQL_E_SYNTAX);
+    if (noeval)
+        return;
+    out->fork = true;
+    out->fork_command = command;
+    for (int i = 0; i < 4; i++)
+        out->fork_flags[i] = static_cast<uint8_t>(f[i]);
+    return;
+}
+
+void test_readblob(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    std::string src, dst;
+    if (!lx.quoted(src) || !lx.quoted(dst) || !lx.at_end())
+        return set_error(out, TQL_E_SYNTAX);
+    if (noeval)
+        return;
+    DozBlobDesc b{};
+    snprintf(b.prefix, sizeof b.prefix, "B");
+    b.id1 = 1;
+    b.id2 = 2;
+    char ident[28];
+    memcpy(ident, &b, sizeof ident);
+    int err = 0;
+    int r = host->read_blob ? host->read_blob(host->self, ident, src.c_str(), dst.c_str(), &err) : -1;
+    out->fifth = err;
+    one_row(out, {column(DOZ_T_LONG, 11, -1, 0, "RESULT")}, {bytes_of<int32_t>(r)}, {true});
+    return;
+}
+
+void test_writeblob(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    std::string dst;
+    if (!lx.quoted(dst) || !lx.at_end())
+        return set_error(out, TQL_E_SYNTAX);
+    if (noeval)
+        return;
+    size_t size = 0;
+    int rows = 0;
+    const unsigned char *in = host->input ? host->input(host->self, &size, &rows) : nullptr;
+    DozLayout layout;
+    std::vector<DozColDesc> cols = {column(DOZ_T_BLOB, 24, -1, 0, "B")};
+    doz_layout(cols, true, layout);
+    if (!in || size < static_cast<size_t>(layout.row_size))
+        return set_error(out, TQL_E_INPUT);
+    uint64_t spec;
+    memcpy(&spec, in + layout.fields[0].value + 16, 8);
+    int err = 0;
+    int r = host->write_blob ? host->write_blob(host->self, dst.c_str(), spec, &err) : -1;
+    out->fifth = err;
+    one_row(out, {column(DOZ_T_LONG, 11, -1, 0, "RESULT")}, {bytes_of<int32_t>(r)}, {true});
+    return;
+}
+
+void test_exit(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    out->exit_now = !noeval;
+    return;
+}
+
+void test_badcode(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
+{
+    out->raw_code = noeval ? 0 : 101;
+    return;
+}
+
+// The test statements, by their second word.
+struct TestStatement {
+    const char *keyword;
+    void (*run)(Mini *, Lexer &, bool, TqlHost *, TqlOutcome *);
+};
+const TestStatement test_statements[] = {
+    {"PRINT", test_print},
+    {"ROWS", test_rows},
+    {"STORE", test_store},
+    {"FETCH", test_fetch},
+    {"HOLD", test_hold},
+    {"CONFIRM", test_confirm},
+    {"ECHO", test_echo},
+    {"GETRESP", test_getresp},
+    {"FORK", test_fork},
+    {"READBLOB", test_readblob},
+    {"WRITEBLOB", test_writeblob},
+    {"EXIT", test_exit},
+    {"BADCODE", test_badcode},
+};
+
 void run_test(Mini *m, Lexer &lx, bool noeval, TqlHost *host, TqlOutcome *out)
 {
-    if (lx.keyword("PRINT"))
-        return run_print(m, lx, out);
-    if (lx.keyword("ROWS")) {
-        long n;
-        std::vector<DozColDesc> cols;
-        if (!lx.integer(n) || n < 0 || !parse_types(lx, cols) || !lx.at_end())
-            return set_error(out, TQL_E_SYNTAX);
-        out->has_result = true;
-        out->result.columns = cols;
-        auto next = std::make_shared<long>(0);
-        out->result.next_row = [cols, n, next](unsigned char *row, const DozLayout &layout) {
-            if (*next >= n)
-                return false;
-            gen_row(cols, static_cast<int>((*next)++), row, layout);
-            return true;
-        };
-        return;
-    }
-    if (lx.keyword("STORE")) {
-        std::vector<DozColDesc> cols;
-        if (!parse_types(lx, cols) || !lx.at_end())
-            return set_error(out, TQL_E_SYNTAX);
-        if (noeval)
-            return;
-        size_t size = 0;
-        int rows = 0;
-        const unsigned char *in = host && host->input ? host->input(host->self, &size, &rows) : nullptr;
-        if (!in)
-            return set_error(out, TQL_E_NO_BUFFER);
-        DozLayout layout;
-        doz_layout(cols, true, layout);
-        if (rows < 0 || static_cast<size_t>(rows) * static_cast<size_t>(layout.row_size) > size)
-            return set_error(out, TQL_E_INPUT);
-        m->stored_cols = cols;
-        m->stored.assign(in, in + static_cast<size_t>(rows) * layout.row_size);
-        m->stored_rows = rows;
-        out->rows = rows;
-        return;
-    }
-    if (lx.keyword("FETCH")) {
-        if (!lx.at_end())
-            return set_error(out, TQL_E_SYNTAX);
-        out->has_result = true;
-        out->result.columns = m->stored_cols;
-        DozLayout from;
-        doz_layout(m->stored_cols, true, from);
-        auto next = std::make_shared<int>(0);
-        out->result.next_row = [m, from, next](unsigned char *row, const DozLayout &layout) {
-            if (*next >= m->stored_rows)
-                return false;
-            const unsigned char *src = m->stored.data() + static_cast<size_t>(*next) * from.row_size;
-            for (size_t i = 0; i < layout.fields.size(); i++) {
-                int count;
-                bool present;
-                const unsigned char *v = doz_get(src, from.fields[i], &count, &present);
-                doz_put(row, layout.fields[i], v, from.fields[i].type == DOZ_T_STRING ? 1 : count, present);
-            }
-            (*next)++;
-            return true;
-        };
-        return;
-    }
-    if (lx.keyword("HOLD")) {
-        if (!lx.at_end())
-            return set_error(out, TQL_E_SYNTAX);
-        if (noeval)
-            return;
-        auto until = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-        while (!stopped(host) && std::chrono::steady_clock::now() < until) {
-            struct timespec ts {0, 5000000};
-            nanosleep(&ts, nullptr);
-        }
-        if (stopped(host))
-            set_error(out, TQL_E_STOPPED);
-        return;
-    }
-    if (lx.keyword("CONFIRM")) {
-        std::string q;
-        if (!lx.quoted(q) || !lx.at_end())
-            return set_error(out, TQL_E_SYNTAX);
-        int answer = noeval || !host->confirm ? 0 : host->confirm(host->self, q.c_str());
-        out->fifth = answer;  // seen by the client also when the query is then stopped
-        one_row(out, {column(DOZ_T_LONG, 11, -1, 0, "ANSWER")}, {bytes_of<int32_t>(answer)}, {true});
-        return;
-    }
-    if (lx.keyword("ECHO")) {
-        long a, b;
-        std::string text;
-        if (!lx.integer(a) || !lx.integer(b) || !lx.quoted(text) || !lx.at_end())
-            return set_error(out, TQL_E_SYNTAX);
-        if (!noeval && host->echo)
-            host->echo(host->self, static_cast<int>(a), text.c_str(), static_cast<int>(b));
-        return;
-    }
-    if (lx.keyword("GETRESP")) {
-        std::string prompt;
-        long flag;
-        if (!lx.quoted(prompt) || !lx.integer(flag) || !lx.at_end())
-            return set_error(out, TQL_E_SYNTAX);
-        std::string resp = noeval || !host->get_response ? "" : host->get_response(host->self, prompt.c_str(),
-                                                                                    static_cast<int>(flag));
-        one_row(out, {column(DOZ_T_STRING, 81, -1, 0, "RESPONSE")}, {text_bytes(resp)}, {true});
-        return;
-    }
-    if (lx.keyword("FORK")) {
-        std::string command;
-        long f[4];
-        if (!lx.quoted(command))
-            return set_error(out, TQL_E_SYNTAX);
-        for (long &x : f)
-            if (!lx.integer(x))
-                return set_error(out, TQL_E_SYNTAX);
-        if (!lx.at_end() || command.size() > 255)
-            return set_error(out, TQL_E_SYNTAX);
-        if (noeval)
-            return;
-        out->fork = true;
-        out->fork_command = command;
-        for (int i = 0; i < 4; i++)
-            out->fork_flags[i] = static_cast<uint8_t>(f[i]);
-        return;
-    }
-    if (lx.keyword("READBLOB")) {
-        std::string src, dst;
-        if (!lx.quoted(src) || !lx.quoted(dst) || !lx.at_end())
-            return set_error(out, TQL_E_SYNTAX);
-        if (noeval)
-            return;
-        DozBlobDesc b{};
-        snprintf(b.prefix, sizeof b.prefix, "B");
-        b.id1 = 1;
-        b.id2 = 2;
-        char ident[28];
-        memcpy(ident, &b, sizeof ident);
-        int err = 0;
-        int r = host->read_blob ? host->read_blob(host->self, ident, src.c_str(), dst.c_str(), &err) : -1;
-        out->fifth = err;
-        one_row(out, {column(DOZ_T_LONG, 11, -1, 0, "RESULT")}, {bytes_of<int32_t>(r)}, {true});
-        return;
-    }
-    if (lx.keyword("WRITEBLOB")) {
-        std::string dst;
-        if (!lx.quoted(dst) || !lx.at_end())
-            return set_error(out, TQL_E_SYNTAX);
-        if (noeval)
-            return;
-        size_t size = 0;
-        int rows = 0;
-        const unsigned char *in = host->input ? host->input(host->self, &size, &rows) : nullptr;
-        DozLayout layout;
-        std::vector<DozColDesc> cols = {column(DOZ_T_BLOB, 24, -1, 0, "B")};
-        doz_layout(cols, true, layout);
-        if (!in || size < static_cast<size_t>(layout.row_size))
-            return set_error(out, TQL_E_INPUT);
-        uint64_t spec;
-        memcpy(&spec, in + layout.fields[0].value + 16, 8);
-        int err = 0;
-        int r = host->write_blob ? host->write_blob(host->self, dst.c_str(), spec, &err) : -1;
-        out->fifth = err;
-        one_row(out, {column(DOZ_T_LONG, 11, -1, 0, "RESULT")}, {bytes_of<int32_t>(r)}, {true});
-        return;
-    }
-    if (lx.keyword("EXIT")) {
-        out->exit_now = !noeval;
-        return;
-    }
-    if (lx.keyword("BADCODE")) {
-        out->raw_code = noeval ? 0 : 101;
-        return;
-    }
+    for (const TestStatement &t : test_statements)
+        if (lx.keyword(t.keyword))
+            return t.run(m, lx, noeval, host, out);
     set_error(out, TQL_E_SYNTAX);
 }
 

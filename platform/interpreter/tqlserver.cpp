@@ -607,8 +607,9 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: %s msqid client-pid\n", argc > 0 ? argv[0] : "tqlserver");
         return 2;
     }
-    // The stand-in keeps no files of its own: it runs with the caller's
-    // rights whatever the set-id bits of the installed program give it.
+    // The interpreter works with the caller's rights whatever the set-id
+    // bits of the installed program give it: the databases and dump files
+    // it writes under the server directory are the caller's.
     if (setresgid(getgid(), getgid(), getgid()) != 0 || setresuid(getuid(), getuid(), getuid()) != 0)
         return 1;
     srv.msqid = atoi(argv[1]);

@@ -1,3 +1,6 @@
+// The result writer: lays an engine's result rows into the shared buffer,
+// buffer by buffer, with the descriptor table in the first.
+
 #include "tqlwriter.h"
 
 #include <algorithm>

@@ -5,6 +5,7 @@
 
 #include "dozrow.h"
 #include "dozvalue.h"
+#include "qycompat.h"
 #include "vxdate.h"
 #include "vxproc.h"
 #include "vxutil.h"
@@ -244,3 +245,24 @@ FILE *dspipe_ds_open_pipe(const char *command, const char *mode)
 }
 
 int dspipe_ds_close_pipe(FILE *file) { return fclose_pipe(file) == 0 ? 1 : 0; }
+
+// ---- commands of the filters file ------------------------------------------------
+
+int process_cmd_line(const EnvPair *pairs, const char *command, int count)
+{
+    if (!command || !*command)
+        return 0;
+    for (int i = 0; pairs && i < count && i < 2; i++) {
+        if (!pairs[i].name[0])
+            break;
+        char value[sizeof pairs[i].value];
+        safe_strcpy(value, pairs[i].value, sizeof value - 1);
+        setenv(pairs[i].name, value, 1);
+    }
+    // The command's own children are not the interpreter.
+    query_death(0);
+    int status = system(command);
+    (void)status;
+    query_death(1);
+    return 1;
+}

@@ -54,3 +54,17 @@ void *dsprint_ds_elem(void *base, int index, int type);
 FILE *dspipe_ds_open_pipe(const char *command, const char *mode);
 // Closes it; 1 when the command ended with status 0.
 int dspipe_ds_close_pipe(FILE *file);
+
+// ---- commands of the filters file ------------------------------------------------
+
+// One variable for a command's environment.
+struct EnvPair {
+    char name[32];
+    char value[255];
+};
+
+// Puts at most two pairs (up to the first with an empty name) into the
+// environment, where they stay, and runs `command` through the shell with
+// the interpreter client's child-death watch off.  1 when it ran
+// something, 0 for an empty command.
+int process_cmd_line(const EnvPair *pairs, const char *command, int count);

@@ -37,7 +37,7 @@ Widget make_prompt_dialog(Widget parent, const char *name, int id, int button_ty
                           std::initializer_list<Arg> extra)
 {
     std::vector<Arg> args;
-    dlmaim_setup_dialog(button_type, args);
+    dlmain_setup_dialog(button_type, args);
     DlXmString title(id, 1);
     add_arg(args, XmNdialogTitle, title.arg());
     if (modal)
@@ -50,7 +50,7 @@ Widget make_selection_dialog(Widget parent, const char *name, int id, int button
                              XtCallbackProc pick, XtPointer client, std::initializer_list<Arg> extra)
 {
     std::vector<Arg> args;
-    dlmaim_setup_dialog(button_type, args);
+    dlmain_setup_dialog(button_type, args);
     DlXmString title(id, 1);
     DlXmString label(id, list_label);
     add_arg(args, XmNdialogTitle, title.arg());
@@ -74,7 +74,7 @@ Widget make_selection_dialog(Widget parent, const char *name, int id, int button
 Widget make_file_selection(Widget parent, const char *name, int id, int title_number, const char *pattern)
 {
     std::vector<Arg> args;
-    dlmaim_setup_dialog(3, args);
+    dlmain_setup_dialog(3, args);
     DlXmString title(id, title_number);
     DlXmString pat(pattern ? pattern : "*");
     add_arg(args, XmNdialogTitle, title.arg());

@@ -228,7 +228,7 @@ static void add_arg(std::vector<Arg> &args, const char *name, XtArgVal value)
     args.push_back(a);
 }
 
-int dlmaim_setup_dialog(int button_type, std::vector<Arg> &args)
+int dlmain_setup_dialog(int button_type, std::vector<Arg> &args)
 {
     if (dlmain_button_font)
         add_arg(args, XmNbuttonFontList, reinterpret_cast<XtArgVal>(dlmain_button_font));
@@ -276,7 +276,7 @@ int dlmaim_setup_dialog(int button_type, std::vector<Arg> &args)
 
 XmString dlmain_setup_modal_box(const char *title, std::vector<Arg> &args)
 {
-    dlmaim_setup_dialog(1, args);
+    dlmain_setup_dialog(1, args);
     XmString t = XmStringCreateLocalized(const_cast<char *>(title));
     add_arg(args, XmNdialogTitle, reinterpret_cast<XtArgVal>(t));
     add_arg(args, XmNdialogStyle, XmDIALOG_FULL_APPLICATION_MODAL);

@@ -123,7 +123,7 @@ long dlmain_get_user_data(Widget w);
 // Appends the common creation arguments and the button labels of a button
 // type: 1 OK, Cancel; 2 OK, Apply, Cancel; 3 OK, Cancel, Filter on Apply;
 // 4 Reset on Apply, Close on Cancel; 5 Close on Cancel; Help always.
-int dlmaim_setup_dialog(int button_type, std::vector<Arg> &args);
+int dlmain_setup_dialog(int button_type, std::vector<Arg> &args);
 // The arguments of a modal box with OK and Cancel under a title; the title
 // string is returned for the caller to free once the box is made.
 XmString dlmain_setup_modal_box(const char *title, std::vector<Arg> &args);

@@ -57,33 +57,27 @@ char message_buffer[128];
 void single_fired(XtPointer, XtIntervalId *);
 void double_fired(XtPointer, XtIntervalId *);
 
+// Starts (after stopping) or stops one of the click machine's two timers.
+void restart_timer(XtIntervalId &timer, int interval, XtTimerCallbackProc fired)
+{
+    if (timer)
+        XtRemoveTimeOut(timer);
+    timer = XtAppAddTimeOut(XtWidgetToApplicationContext(dy.canvas), static_cast<unsigned long>(std::max(1, interval)),
+                            fired, nullptr);
+}
+
+void stop_timer(XtIntervalId &timer)
+{
+    if (timer)
+        XtRemoveTimeOut(timer);
+    timer = 0;
+}
+
 struct ClickOwner : DyClickOwner {
-    void start_single_timer() override
-    {
-        stop_single_timer();
-        dy.single_timer = XtAppAddTimeOut(XtWidgetToApplicationContext(dy.canvas),
-                                          static_cast<unsigned long>(std::max(1, res.single_click)), single_fired,
-                                          nullptr);
-    }
-    void stop_single_timer() override
-    {
-        if (dy.single_timer)
-            XtRemoveTimeOut(dy.single_timer);
-        dy.single_timer = 0;
-    }
-    void start_double_timer() override
-    {
-        stop_double_timer();
-        dy.double_timer = XtAppAddTimeOut(XtWidgetToApplicationContext(dy.canvas),
-                                          static_cast<unsigned long>(std::max(1, res.double_click)), double_fired,
-                                          nullptr);
-    }
-    void stop_double_timer() override
-    {
-        if (dy.double_timer)
-            XtRemoveTimeOut(dy.double_timer);
-        dy.double_timer = 0;
-    }
+    void start_single_timer() override { restart_timer(dy.single_timer, res.single_click, single_fired); }
+    void stop_single_timer() override { stop_timer(dy.single_timer); }
+    void start_double_timer() override { restart_timer(dy.double_timer, res.double_click, double_fired); }
+    void stop_double_timer() override { stop_timer(dy.double_timer); }
     void deliver(int action, DyPoint at) override
     {
         DyRectData d{at.x, at.y, 0, 0};

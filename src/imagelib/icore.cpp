@@ -254,7 +254,7 @@ int IAllocColor(int red, int green, int blue)
     return handle;
 }
 
-IColor *_IGetColor(int handle)
+IColor *IGetColor(int handle)
 {
     auto &t = colors();
     if (handle < 0 || handle >= static_cast<int>(t.size()))
@@ -262,11 +262,11 @@ IColor *_IGetColor(int handle)
     return t[static_cast<size_t>(handle)].get();
 }
 
-int _IFreeColor(int handle)
+int IFreeColor(int handle)
 {
     if (handle == 0)
         return 0;
-    IColor *c = _IGetColor(handle);
+    IColor *c = IGetColor(handle);
     if (!c || c->magic != IMAGIC_COLOR)
         return IERR_INVALID_COLOR;
     c->magic = 0;
@@ -296,8 +296,8 @@ IGC *ICreateGC()
 {
     IGC *gc = new IGC{};
     gc->magic = IMAGIC_GC;
-    gc->foreground = *_IGetColor(0);
-    gc->background = *_IGetColor(1);
+    gc->foreground = *IGetColor(0);
+    gc->background = *IGetColor(1);
     gc->font = nullptr;
     gc->antialiased = 0;
     gc->line_width = 1;
@@ -306,7 +306,7 @@ IGC *ICreateGC()
     return gc;
 }
 
-int _IFreeGC(IGC *gc)
+int IFreeGC(IGC *gc)
 {
     if (!gc)
         return 0;
@@ -323,7 +323,7 @@ int set_colour(IGC *gc, int handle, IColor IGC::*field)
 {
     if (!valid_gc(gc))
         return IERR_INVALID_GC;
-    IColor *c = _IGetColor(handle);
+    IColor *c = IGetColor(handle);
     if (!c)
         return IERR_INVALID_COLOR;
     gc->*field = *c;
@@ -399,7 +399,7 @@ int IDuplicateImage(IImage *image, IImage **copy)
 int IImageWidth(IImage *image) { return valid_image(image) ? image->width : 0; }
 int IImageHeight(IImage *image) { return valid_image(image) ? image->height : 0; }
 
-int _IFreeImage(IImage *image)
+int IFreeImage(IImage *image)
 {
     if (!image)
         return 0;
@@ -434,7 +434,7 @@ int ISetTransparent(IImage *image, int handle)
 {
     if (!valid_image(image))
         return IERR_INVALID_IMAGE;
-    IColor *c = _IGetColor(handle);
+    IColor *c = IGetColor(handle);
     if (!c)
         return IERR_INVALID_COLOR;
     image->transparent = *c;

@@ -267,9 +267,9 @@ int with_copy_colour(IImage *src, IImage *dst, IGC *gc, Body body)
         return IERR_INVALID_IMAGE;
     IColor saved = gc->foreground;
     int handle = IAllocColor(0, 0, 0);
-    gc->foreground = *_IGetColor(handle);
+    gc->foreground = *IGetColor(handle);
     body(gc->foreground);
-    _IFreeColor(handle);
+    IFreeColor(handle);
     gc->foreground = saved;
     return 0;
 }

@@ -349,7 +349,7 @@ int ILoadFontFromData(const char *name, const char *const *lines, IFont **font)
     return new_handle(name, font);
 }
 
-int _IFreeFont(IFont *font)
+int IFreeFont(IFont *font)
 {
     if (!font)
         return 0;

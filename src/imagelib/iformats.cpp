@@ -78,7 +78,7 @@ int read_png(FILE *stream, int flags, IImage **out)
     IImage *volatile image = nullptr;
     if (!info || setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-        _IFreeImage(image);
+        IFreeImage(image);
         return IERR_PNG;
     }
     png_init_io(png, stream);
@@ -211,7 +211,7 @@ int read_ppm(FILE *stream, int flags, IImage **out)
         return IERR_INVALID_FILE;
     const size_t bytes = pixel_count(image) * (grey ? 1 : 3);
     if (fread(image->pixels, 1, bytes, stream) != bytes) {
-        _IFreeImage(image);
+        IFreeImage(image);
         return IERR_INVALID_FILE;
     }
     if (maximum != 255)

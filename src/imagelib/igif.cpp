@@ -26,11 +26,6 @@ int put_bytes(GifFileType *gif, const GifByteType *bytes, int n)
     return static_cast<int>(fwrite(bytes, 1, static_cast<size_t>(n), static_cast<FILE *>(gif->UserData)));
 }
 
-int get_bytes(GifFileType *gif, GifByteType *bytes, int n)
-{
-    return static_cast<int>(fread(bytes, 1, static_cast<size_t>(n), static_cast<FILE *>(gif->UserData)));
-}
-
 // Interlaced rows come in four passes: from rows 0, 4, 2 and 1, stepping
 // 8, 8, 4 and 2.
 const int kPassStart[] = {0, 4, 2, 1};
@@ -138,19 +133,82 @@ int imagelib::write_gif(FILE *stream, IImage *image, int flags)
     return ok ? 0 : gif_failed(err);
 }
 
+namespace {
+
+// The file's bytes, handed to the library from memory.
+struct GifInput {
+    const std::string &bytes;
+    size_t at;
+};
+
+int get_memory(GifFileType *gif, GifByteType *bytes, int n)
+{
+    auto *in = static_cast<GifInput *>(gif->UserData);
+    const size_t k = std::min(static_cast<size_t>(std::max(n, 0)), in->bytes.size() - in->at);
+    memcpy(bytes, in->bytes.data() + in->at, k);
+    in->at += k;
+    return static_cast<int>(k);
+}
+
+// Whether the screen and every image a GIF file declares fit what its bytes
+// can hold (LZW codes of twelve bits stand for at most 4096 pixels), checked
+// before the library allocates any of them.  What does not parse is left to
+// the library to refuse.
+bool gif_sizes_ok(const std::string &d)
+{
+    constexpr uint64_t ratio = 4096 * 8 / 12 + 1;
+    auto u8 = [&](size_t i) { return i < d.size() ? static_cast<unsigned>(static_cast<unsigned char>(d[i])) : 0u; };
+    auto le16 = [&](size_t i) { return static_cast<uint64_t>(u8(i) | (u8(i + 1) << 8)); };
+    auto skip_blocks = [&](size_t &at) {
+        while (at < d.size()) {
+            const unsigned n = u8(at++);
+            if (n == 0)
+                break;
+            at += n;
+        }
+    };
+    if (d.size() < 13 || d.compare(0, 3, "GIF") != 0)
+        return true;
+    if (!declared_size_ok(le16(6), le16(8), d.size(), ratio))
+        return false;
+    size_t at = 13;
+    if (u8(10) & 0x80)
+        at += size_t(3) << ((u8(10) & 7) + 1);
+    while (at < d.size()) {
+        const unsigned kind = u8(at++);
+        if (kind == 0x21) {
+            at++;
+            skip_blocks(at);
+        } else if (kind == 0x2C) {
+            if (!declared_size_ok(le16(at + 4), le16(at + 6), d.size(), ratio))
+                return false;
+            const unsigned f = u8(at + 8);
+            at += 9;
+            if (f & 0x80)
+                at += size_t(3) << ((f & 7) + 1);
+            at++;
+            skip_blocks(at);
+        } else {
+            break;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 int imagelib::read_gif(FILE *stream, int flags, IImage **out)
 {
+    std::string bytes;
+    if (!slurp(stream, bytes, size_t(256) << 20))
+        return gif_failed(D_GIF_ERR_READ_FAILED);
+    if (!gif_sizes_ok(bytes))
+        return gif_failed(D_GIF_ERR_NOT_ENOUGH_MEM);
+    GifInput input{bytes, 0};
     int err = 0;
-    GifFileType *gif = DGifOpen(stream, get_bytes, &err);
+    GifFileType *gif = DGifOpen(&input, get_memory, &err);
     if (!gif)
         return gif_failed(err);
-    // LZW codes of twelve bits stand for at most 4096 pixels: refuse a screen
-    // the file cannot fill before the library allocates its frames.
-    if (!declared_size_ok(static_cast<uint64_t>(gif->SWidth), static_cast<uint64_t>(gif->SHeight), bytes_left(stream),
-                          4096 * 8 / 12 + 1)) {
-        DGifCloseFile(gif, nullptr);
-        return gif_failed(D_GIF_ERR_NOT_ENOUGH_MEM);
-    }
     if (DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1) {
         err = gif->Error ? gif->Error : D_GIF_ERR_NO_IMAG_DSCR;
         DGifCloseFile(gif, nullptr);
@@ -193,7 +251,7 @@ int imagelib::read_gif(FILE *stream, int flags, IImage **out)
             int t = std::min<int>(x.Bytes[3], cmap->ColorCount - 1);
             int handle = IAllocColor(cmap->Colors[t].Red, cmap->Colors[t].Green, cmap->Colors[t].Blue);
             ISetTransparent(image, handle);
-            _IFreeColor(handle);
+            IFreeColor(handle);
         }
     }
     DGifCloseFile(gif, nullptr);

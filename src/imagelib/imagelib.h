@@ -103,8 +103,8 @@ static_assert(offsetof(IImage, magic) == 0);
 // ---- colours -------------------------------------------------------------------
 
 int IAllocColor(int red, int green, int blue);
-IColor *_IGetColor(int handle);
-int _IFreeColor(int handle);
+IColor *IGetColor(int handle);
+int IFreeColor(int handle);
 int IAllocNamedColor(const char *name, int *handle);
 // The number of handles handed out so far (the built-in two included).
 int INumColors();
@@ -112,7 +112,7 @@ int INumColors();
 // ---- graphics contexts -----------------------------------------------------
 
 IGC *ICreateGC();
-int _IFreeGC(IGC *gc);
+int IFreeGC(IGC *gc);
 int ISetForeground(IGC *gc, int handle);
 int ISetBackground(IGC *gc, int handle);
 int ISetFont(IGC *gc, IFont *font);
@@ -130,7 +130,7 @@ IImage *ICreateImage(int width, int height, int flags);
 int IDuplicateImage(IImage *image, IImage **copy);
 int IImageWidth(IImage *image);
 int IImageHeight(IImage *image);
-int _IFreeImage(IImage *image);
+int IFreeImage(IImage *image);
 int ISetComment(IImage *image, const char *text);
 int IGetComment(IImage *image, const char **text);
 int ISetTransparent(IImage *image, int handle);
@@ -155,7 +155,7 @@ int ICopyImageScaled(IImage *src, IImage *dst, IGC *gc, int sx, int sy, int sw, 
 
 int ILoadFontFromFile(const char *name, const char *path, IFont **font);
 int ILoadFontFromData(const char *name, const char *const *lines, IFont **font);
-int _IFreeFont(IFont *font);
+int IFreeFont(IFont *font);
 int IFontSize(IFont *font, int *size);
 
 int IFontBDFReadFile(const char *name, const char *path);

@@ -75,7 +75,7 @@ bool slurp(FILE *stream, std::string &bytes, size_t limit);
 // kReadMaxPixels pixels, and no more than `available` input bytes can hold
 // at `pixels_per_byte` (the format's best packing or compression).  An
 // `available` of kUnknownSize (a pipe) checks the stated limit only.
-constexpr uint64_t kReadMaxPixels = uint64_t(1) << 27;
+constexpr uint64_t kReadMaxPixels = uint64_t(1) << 25;
 constexpr uint64_t kUnknownSize = ~uint64_t(0);
 bool declared_size_ok(uint64_t width, uint64_t height, uint64_t available, uint64_t pixels_per_byte);
 // The bytes left in a regular file from its current position, else

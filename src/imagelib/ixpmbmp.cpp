@@ -224,13 +224,13 @@ int imagelib::read_xpm(FILE *stream, int flags, IImage **out)
     for (int y = 0; y < height; y++) {
         const std::string &row = s[static_cast<size_t>(1 + ncolours + y)];
         if (row.size() < static_cast<size_t>(width) * static_cast<size_t>(cpp)) {
-            _IFreeImage(image);
+            IFreeImage(image);
             return IERR_INVALID_FORMAT;
         }
         for (int x = 0; x < width; x++) {
             auto it = palette.find(row.substr(static_cast<size_t>(x * cpp), static_cast<size_t>(cpp)));
             if (it == palette.end()) {
-                _IFreeImage(image);
+                IFreeImage(image);
                 return IERR_INVALID_FORMAT;
             }
             const unsigned char *c = it->second.transparent ? clear : it->second.rgb;
@@ -241,7 +241,7 @@ int imagelib::read_xpm(FILE *stream, int flags, IImage **out)
     if (any_transparent) {
         int h = IAllocColor(clear[0], clear[1], clear[2]);
         ISetTransparent(image, h);
-        _IFreeColor(h);
+        IFreeColor(h);
     }
     *out = image;
     return 0;
@@ -305,7 +305,7 @@ int imagelib::read_bmp(FILE *stream, int flags, IImage **out)
         put(x, r, i < palette.size() ? palette[i].data() : black);
     };
     auto fail = [&] {
-        _IFreeImage(image);
+        IFreeImage(image);
         return IERR_INVALID_FORMAT;
     };
 

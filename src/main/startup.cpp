@@ -11,6 +11,7 @@
 #include "dymain.h"
 #include "dytab.h"
 #include "giinit.h"
+#include "glinit.h"
 #include "gx11.h"
 #include "gpinit.h"
 #include "gsformat.h"
@@ -18,10 +19,12 @@
 #include "mnbld.h"
 #include "mndy.h"
 #include "mnmisc.h"
+#include "mnprint.h"
 #include "mnqy.h"
 #include "pelx.h"
 #include "qychk.h"
 #include "vxcat.h"
+#include "vxfilter.h"
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
@@ -225,6 +228,7 @@ Widget initialise_display_window(Boolean iconic)
     XmAddWMProtocolCallback(shell, wm_delete_window, shell_close_cb, nullptr);
     if (adata.runMode == RUN_TSL_NOMENU || adata.runMode == RUN_TSL_NOWIN) {
         dymain_display_init(shell, nullptr, &adata, nullptr);
+        mnprint_mn_set_hc_dirs();
         return shell;
     }
     Widget main_window = XmCreateMainWindow(shell, const_cast<char *>("displayWindow"), nullptr, 0);
@@ -378,6 +382,7 @@ static void initialise_graphics()
     gpinit_GInstallDriver();
     giinit_GInstallDriver();
     x11_GInstallDriver();
+    glinit_GInstallDriver();
     if (GInitialise(etc.c_str(), config.c_str(), catalogue.c_str(), rgb.c_str()) == -1) {
         fputs(vx_msgf(adata.catd, MAIN_PELX_FAILED).c_str(), stderr);
         exit(1);
@@ -472,6 +477,7 @@ void startup_build_user_interface(Boolean iconic)
         rec.widget = nullptr;
 
     mnbld_menu_init(&adata);
+    filters_set_install_dir(adata.install_dir);
     connect_menus_to_display();
     initialise_query_window();
     displevel = initialise_display_window(iconic);

@@ -3,6 +3,7 @@
 #include "mndy.h"
 
 #include "mnmisc.h"
+#include "mnprint.h"
 #include "vxhelp.h"
 
 #include <Xm/ToggleB.h>
@@ -326,7 +327,7 @@ struct MnRoutine {
 // dispatcher.  Empty entries answer "not available yet" until their
 // commands are built: graphs and formats 41-66, 73-80, 83-88, 129, 131
 // (mngraph_*, mnform_*, mndview_*), selection and markers 81, 89-91, 94-109
-// (mnsel_*), colour maps 110-116 (mncmap_*), printing 117-128 (mnprint_*).
+// (mnsel_*), colour maps 110-116 (mncmap_*).
 static const MnRoutine dmenu_routines[] = {
     {41, nullptr},  {42, nullptr},  {43, nullptr},  {44, nullptr},  {45, nullptr},  {46, nullptr},
     {47, nullptr},  {48, nullptr},  {49, nullptr},  {50, nullptr},  {51, nullptr},  {52, nullptr},
@@ -338,9 +339,12 @@ static const MnRoutine dmenu_routines[] = {
     {95, nullptr},  {97, nullptr},  {98, nullptr},  {99, nullptr},  {100, nullptr}, {101, nullptr},
     {102, nullptr}, {103, nullptr}, {104, nullptr}, {105, nullptr}, {106, nullptr}, {107, nullptr},
     {108, nullptr}, {109, nullptr}, {110, nullptr}, {111, nullptr}, {112, nullptr}, {113, nullptr},
-    {114, nullptr}, {115, nullptr}, {116, nullptr}, {117, nullptr}, {118, nullptr}, {119, nullptr},
-    {120, nullptr}, {121, nullptr}, {122, nullptr}, {123, nullptr}, {124, nullptr}, {125, nullptr},
-    {126, nullptr}, {127, nullptr}, {128, nullptr}, {129, nullptr}, {131, nullptr},
+    {114, nullptr}, {115, nullptr}, {116, nullptr},
+    {117, mnprint_mn_print},           {118, mn_send_via_email},          {119, mn_print_preview},
+    {120, mnprint_mn_load_hc},         {121, mnprint_mn_load_default_hc}, {122, mnprint_mn_save_hc},
+    {123, mnprint_mn_save_as_hc},      {124, mnprint_mn_mark_default_hc}, {125, mnprint_mn_delete_hc},
+    {126, mnprint_mn_edit_hc},         {127, mnprint_mn_edit_tabcom},     {128, mnprint_mn_edit_grpcom},
+    {129, nullptr}, {131, nullptr},
 };
 
 void dmenu_cb(Widget w, XtPointer client, XtPointer)
@@ -394,6 +398,7 @@ Widget mndy_mn_create_query_menu(Widget shell, Widget main_window, const AppData
 
     mndy_mn_set_output_mode(0);
     set_toggle(order_toggle(data_order), true);
+    mnprint_mn_set_hc_dirs();
 
     struct {
         Widget w;

@@ -37,6 +37,12 @@ struct MnHooks {
     // Refreshes what depends on the output mode (item sensitivities, the
     // target icon).
     void (*output_mode_changed)(int mode);
+    // Printing of the display window's graph and table to the current
+    // print settings (0 when printed), and the refresh of the Print items'
+    // sensitivities.
+    int (*print_graph)(int interactive);
+    int (*print_table)(int interactive);
+    void (*print_sensitivity)();
 };
 extern MnHooks mn_hooks;
 

@@ -4,6 +4,7 @@
 
 #include "dlmess.h"
 #include "menumsgs.h"
+#include "mndb.h"
 #include "mndy.h"
 #include "mnmisc.h"
 #include "qychk.h"
@@ -174,13 +175,14 @@ struct MnRoutine {
 
 // The command of each code.  The entries left empty belong to commands
 // that answer "not available yet" until they are built:
-//   6-13 mndb_mn_open_database .. mndb_mn_quit, 14-17 mnqview_mn_refresh ..
-//   mnqview_mn_set_tables, 18-22 mnquery_new .. mnquery_mn_write_query_schema,
+//   18-22 mnquery_new .. mnquery_mn_write_query_schema,
 //   24 mnquery_set_verify, 25-30 mn_new_proc .. mnproc_mn_keep,
 //   34 mnquery_collect.
 static const MnRoutine qmenu_routines[] = {
-    {6, nullptr},  {7, nullptr},  {8, nullptr},  {9, nullptr},  {10, nullptr}, {11, nullptr},
-    {12, nullptr}, {13, nullptr}, {14, nullptr}, {15, nullptr}, {16, nullptr}, {17, nullptr},
+    {6, mndb_mn_open_database},       {7, mndb_mn_close_database},     {8, mndb_mn_build_database},
+    {9, mndb_mn_drop_database},       {10, mndb_mn_configure_database}, {11, mndb_mn_password_database},
+    {12, mndb_mn_schema_database},    {13, mndb_mn_quit},              {14, mnqview_mn_refresh},
+    {15, mnqview_mn_reread_dictionary}, {16, mnqview_mn_set_options},  {17, mnqview_mn_set_tables},
     {18, nullptr}, {19, nullptr}, {20, nullptr}, {21, nullptr}, {22, nullptr}, {24, nullptr},
     {25, nullptr}, {26, nullptr}, {27, nullptr}, {28, nullptr}, {29, nullptr}, {30, nullptr},
     {31, mnqhlp_on_revision},     {32, mnqhlp_on_item},         {33, mnqhlp_on_topic},

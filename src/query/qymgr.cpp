@@ -629,12 +629,12 @@ void qymgr_qy_init(AppData *resources, pid_t pid, int msqid, int shmid, void *re
     if (!no_server) {
         int r;
         if (attached && always_attached)
-            r = __doz_pretend_attach(default_cid, pid, shmid, msqid, START_WORD, record, length);
+            r = doz_pretend_attach(default_cid, pid, shmid, msqid, START_WORD, record, length);
         else if (attached)
             r = qquery_attach(pid, shmid, msqid, START_WORD, record, length);
         else {
             query_host(resources && resources->server_name ? resources->server_name : "");
-            r = _query_init(resources && resources->user_name ? resources->user_name : "", START_WORD);
+            r = query_init(resources && resources->user_name ? resources->user_name : "", START_WORD);
         }
         if (r != 0)
             qymgr_qerror(1, 1);

@@ -1,3 +1,5 @@
+// Extraction of the fields of result rows at the reading cursor.
+
 #include "dozrow.h"
 #include "dozvalue.h"
 

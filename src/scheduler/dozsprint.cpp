@@ -1,3 +1,5 @@
+// Formatting of result values as text.
+
 #include "dozvalue.h"
 
 #include "vxdate.h"

@@ -1,3 +1,6 @@
+// The default connection's functions: the doz_ functions with one
+// connection id kept for the rest of the program.
+
 #include "qycompat.h"
 
 #include "vxcat.h"
@@ -22,9 +25,9 @@ void eob_adapter(int, int rows)
 
 void query_host(const char *host) { snprintf(qyhostname, sizeof qyhostname, "%s", host ? host : ""); }
 
-int _query_init(const char *user, uint32_t start_word)
+int query_init(const char *user, uint32_t start_word)
 {
-    int r = __doz_init(&default_cid, qyhostname, user, start_word);
+    int r = doz_init(&default_cid, qyhostname, user, start_word);
     if (r != 0)
         general_terminate();
     else
@@ -34,7 +37,7 @@ int _query_init(const char *user, uint32_t start_word)
 
 int qquery_attach(pid_t pid, int shmid, int msqid, uint32_t start_word, void *copy_area, size_t length)
 {
-    return __doz_attach(&default_cid, pid, shmid, msqid, start_word, copy_area, length);
+    return doz_attach(&default_cid, pid, shmid, msqid, start_word, copy_area, length);
 }
 
 int query_detach()

@@ -5,7 +5,7 @@
 #include "qysched.h"
 
 void query_host(const char *host);
-int _query_init(const char *user, uint32_t start_word);
+int query_init(const char *user, uint32_t start_word);
 int qquery_attach(pid_t pid, int shmid, int msqid, uint32_t start_word, void *copy_area, size_t length);
 int query_detach();
 int query_term();

@@ -54,10 +54,10 @@ enum { DOZ_CB_CONFIRM = 1, DOZ_CB_ECHO = 2, DOZ_CB_GETRESP = 3, DOZ_CB_FORK = 4,
 
 // ---- connections ---------------------------------------------------------
 
-int __doz_init(int *cid_out, const char *host, const char *user, uint32_t start_word);
-int __doz_attach(int *cid_out, pid_t pid, int shmid, int msqid, uint32_t start_word, void *copy_area,
+int doz_init(int *cid_out, const char *host, const char *user, uint32_t start_word);
+int doz_attach(int *cid_out, pid_t pid, int shmid, int msqid, uint32_t start_word, void *copy_area,
                  size_t copy_length);
-int __doz_pretend_attach(int cid, pid_t pid, int shmid, int msqid, uint32_t start_word, void *copy_area,
+int doz_pretend_attach(int cid, pid_t pid, int shmid, int msqid, uint32_t start_word, void *copy_area,
                          size_t copy_length);
 int doz_reattach(int cid);
 int doz_detach(int cid, int release);

@@ -1,3 +1,6 @@
+// Typed dates and times: free-form dates in the date input order, date
+// input formats, local calendar time and elapsed time.
+
 #include "vxdate.h"
 #include "vxcal.h"
 
@@ -286,23 +289,21 @@ int rdtime(const char *text, int *hour, int *minute, int *second)
     return 0;
 }
 
-int rddate(const char *text, const int order[3], int *day, int *month, int *year)
+namespace {
+
+// The numbers and month names of a typed date (at most three kept); false
+// for a text with anything else, or a suffix not after a number.
+bool date_items(const char *text, std::vector<Item> &items)
 {
-    static const int default_order[3] = {DIF_DAY, DIF_MONTH, DIF_YEAR};
-    if (!order)
-        order = default_order;
-    if (!text)
-        return -1;
-    std::vector<Item> items;
     bool any = false, last_kept = false;
     Kind last = OTHER;
     for (const Token &t : tokens(text, date_words(), true)) {
         any = true;
         if (t.kind == OTHER)
-            return -1;
+            return false;
         if (t.kind == SUFFIX) {
             if (last != NUMBER)
-                return -1;
+                return false;
             if (last_kept)
                 items.back().suffix = true;
         } else if (t.kind == NUMBER || t.kind == MONTH) {
@@ -312,83 +313,92 @@ int rddate(const char *text, const int order[3], int *day, int *month, int *year
         }
         last = t.kind;
     }
-    if (!any || items.empty())
-        return -1;
+    return any && !items.empty();
+}
 
+// A single number holding several parts, split by its digit count (8:
+// with a four-digit year where the order puts the year); false for any
+// other count.
+bool split_packed(std::vector<Item> &items, const int order[3])
+{
+    Item it = items[0];
+    std::vector<Item> parts;
+    long v = it.value;
+    if (it.digits == 8) {
+        int year_pos = order[0] == DIF_YEAR ? 0 : order[1] == DIF_YEAR ? 1 : 2;
+        long a, b, c;
+        if (year_pos == 2) {
+            a = v / 1000000;
+            b = v / 10000 % 100;
+            c = v % 10000;
+        } else if (year_pos == 0) {
+            a = v / 10000;
+            b = v / 100 % 100;
+            c = v % 100;
+        } else {
+            a = v / 1000000;
+            b = v / 100 % 10000;
+            c = v % 100;
+        }
+        parts = {{false, a, 2, false}, {false, b, 2, false}, {false, c, 2, false}};
+    } else if (it.digits == 6) {
+        parts = {{false, v / 10000, 2, false}, {false, v / 100 % 100, 2, false}, {false, v % 100, 2, false}};
+    } else if (it.digits == 4) {
+        parts = {{false, v / 100, 2, false}, {false, v % 100, 2, false}};
+    } else {
+        return false;
+    }
+    parts.back().suffix = it.suffix;
+    items = parts;
+    return true;
+}
+
+// Reads the items as a date by their pattern of numbers (N) and month
+// names (M), trying the input order first and the other readings after.
+struct DateMatch {
+    const int *order;
+    bool day_first;
     int d = 0, m = 0, y = 0;
-    auto accept = [&](int dd, int mm, int yy) {
+
+    bool accept(int dd, int mm, int yy)
+    {
         if (!valid_date(dd, mm, yy))
             return false;
         d = dd;
         m = mm;
         y = yy;
         return true;
-    };
-    const bool day_first = dif_before(order, DIF_DAY, DIF_MONTH);
-    auto day_month = [&](long a, long b, int yy) {
-        // a and b in the order's day-month sequence; exchanged when invalid.
+    }
+    // a and b in the order's day-month sequence; exchanged when invalid.
+    bool day_month(long a, long b, int yy)
+    {
         long dd = day_first ? a : b, mm = day_first ? b : a;
         return accept(static_cast<int>(dd), static_cast<int>(mm), yy) ||
                accept(static_cast<int>(mm), static_cast<int>(dd), yy);
-    };
-
-    // A single number holding several parts is split by its digit count.
-    if (items.size() == 1 && !items[0].month_word) {
-        Item it = items[0];
-        std::vector<Item> parts;
-        long v = it.value;
-        if (it.digits == 8) {
-            int year_pos = order[0] == DIF_YEAR ? 0 : order[1] == DIF_YEAR ? 1 : 2;
-            long a, b, c;
-            if (year_pos == 2) {
-                a = v / 1000000;
-                b = v / 10000 % 100;
-                c = v % 10000;
-            } else if (year_pos == 0) {
-                a = v / 10000;
-                b = v / 100 % 100;
-                c = v % 100;
-            } else {
-                a = v / 1000000;
-                b = v / 100 % 10000;
-                c = v % 100;
-            }
-            parts = {{false, a, 2, false}, {false, b, 2, false}, {false, c, 2, false}};
-        } else if (it.digits == 6) {
-            parts = {{false, v / 10000, 2, false}, {false, v / 100 % 100, 2, false}, {false, v % 100, 2, false}};
-        } else if (it.digits == 4) {
-            parts = {{false, v / 100, 2, false}, {false, v % 100, 2, false}};
-        } else {
-            return -1;
-        }
-        parts.back().suffix = it.suffix;
-        items = parts;
     }
 
-    std::string pattern;
-    for (const Item &it : items)
-        pattern += it.month_word ? 'M' : 'N';
-    bool ok = false;
-    const int cy = current_year();
-    if (pattern == "NN") {
-        const Item &a = items[0], &b = items[1];
+    bool two_numbers(const Item &a, const Item &b, int cy)
+    {
         if (a.suffix || b.suffix) {
             const Item &dd = a.suffix ? a : b, &mm = a.suffix ? b : a;
-            ok = accept(static_cast<int>(dd.value), static_cast<int>(mm.value), cy);
-        } else if (a.value >= 32) {
-            ok = accept(1, static_cast<int>(b.value), static_cast<int>(a.value));
-        } else if (b.value >= 32) {
-            ok = accept(1, static_cast<int>(a.value), static_cast<int>(b.value));
-        } else {
-            ok = day_month(a.value, b.value, cy);
+            return accept(static_cast<int>(dd.value), static_cast<int>(mm.value), cy);
         }
-    } else if (pattern == "NM" || pattern == "MN") {
-        const Item &num = items[pattern == "NM" ? 0 : 1], &mon = items[pattern == "NM" ? 1 : 0];
+        if (a.value >= 32)
+            return accept(1, static_cast<int>(b.value), static_cast<int>(a.value));
+        if (b.value >= 32)
+            return accept(1, static_cast<int>(a.value), static_cast<int>(b.value));
+        return day_month(a.value, b.value, cy);
+    }
+
+    bool number_and_month(const Item &num, const Item &mon, int cy)
+    {
         if (num.value < 32 || num.suffix)
-            ok = accept(static_cast<int>(num.value), static_cast<int>(mon.value), cy);
-        else
-            ok = accept(1, static_cast<int>(mon.value), static_cast<int>(num.value));
-    } else if (pattern == "NNN") {
+            return accept(static_cast<int>(num.value), static_cast<int>(mon.value), cy);
+        return accept(1, static_cast<int>(mon.value), static_cast<int>(num.value));
+    }
+
+    bool three_numbers(const std::vector<Item> &items)
+    {
         int suffix_at = -1;
         for (int i = 0; i < 3; i++)
             if (items[i].suffix)
@@ -401,33 +411,32 @@ int rddate(const char *text, const int order[3], int *day, int *month, int *year
             return accept(dt.day, dt.month, dt.year);
         };
         if (suffix_at < 0) {
-            ok = by_order();
-            if (!ok) {
-                int yi = 2;
-                for (int i = 0; i < 3; i++)
-                    if (nums[i] >= 32) {
-                        yi = i;
-                        break;
-                    }
-                long rest[2];
-                for (int i = 0, k = 0; i < 3; i++)
-                    if (i != yi)
-                        rest[k++] = nums[i];
-                ok = day_month(rest[0], rest[1], nums[yi]);
-            }
-        } else {
-            if (order[suffix_at] == DIF_DAY)
-                ok = by_order();
-            if (!ok) {
-                long rest[2];
-                for (int i = 0, k = 0; i < 3; i++)
-                    if (i != suffix_at)
-                        rest[k++] = nums[i];
-                ok = accept(nums[suffix_at], static_cast<int>(rest[0]), static_cast<int>(rest[1])) ||
-                     accept(nums[suffix_at], static_cast<int>(rest[1]), static_cast<int>(rest[0]));
-            }
+            if (by_order())
+                return true;
+            int yi = 2;
+            for (int i = 0; i < 3; i++)
+                if (nums[i] >= 32) {
+                    yi = i;
+                    break;
+                }
+            long rest[2];
+            for (int i = 0, k = 0; i < 3; i++)
+                if (i != yi)
+                    rest[k++] = nums[i];
+            return day_month(rest[0], rest[1], nums[yi]);
         }
-    } else if (pattern == "NNM" || pattern == "NMN" || pattern == "MNN") {
+        if (order[suffix_at] == DIF_DAY && by_order())
+            return true;
+        long rest[2];
+        for (int i = 0, k = 0; i < 3; i++)
+            if (i != suffix_at)
+                rest[k++] = nums[i];
+        return accept(nums[suffix_at], static_cast<int>(rest[0]), static_cast<int>(rest[1])) ||
+               accept(nums[suffix_at], static_cast<int>(rest[1]), static_cast<int>(rest[0]));
+    }
+
+    bool two_numbers_and_month(const std::vector<Item> &items)
+    {
         std::vector<const Item *> nums;
         const Item *mon = nullptr;
         for (const Item &it : items) {
@@ -440,19 +449,52 @@ int rddate(const char *text, const int order[3], int *day, int *month, int *year
         int mm = static_cast<int>(mon->value);
         if (a->suffix || b->suffix) {
             const Item *dd = a->suffix ? a : b, *yy = a->suffix ? b : a;
-            ok = accept(static_cast<int>(dd->value), mm, static_cast<int>(yy->value));
-        } else {
-            bool day_before_year = dif_before(order, DIF_DAY, DIF_YEAR);
-            const Item *dd = day_before_year ? a : b, *yy = day_before_year ? b : a;
-            ok = accept(static_cast<int>(dd->value), mm, static_cast<int>(yy->value)) ||
-                 accept(static_cast<int>(yy->value), mm, static_cast<int>(dd->value));
+            return accept(static_cast<int>(dd->value), mm, static_cast<int>(yy->value));
         }
+        bool day_before_year = dif_before(order, DIF_DAY, DIF_YEAR);
+        const Item *dd = day_before_year ? a : b, *yy = day_before_year ? b : a;
+        return accept(static_cast<int>(dd->value), mm, static_cast<int>(yy->value)) ||
+               accept(static_cast<int>(yy->value), mm, static_cast<int>(dd->value));
     }
-    if (!ok)
+
+    bool match(const std::vector<Item> &items)
+    {
+        std::string pattern;
+        for (const Item &it : items)
+            pattern += it.month_word ? 'M' : 'N';
+        const int cy = current_year();
+        if (pattern == "NN")
+            return two_numbers(items[0], items[1], cy);
+        if (pattern == "NM" || pattern == "MN")
+            return number_and_month(items[pattern == "NM" ? 0 : 1], items[pattern == "NM" ? 1 : 0], cy);
+        if (pattern == "NNN")
+            return three_numbers(items);
+        if (pattern == "NNM" || pattern == "NMN" || pattern == "MNN")
+            return two_numbers_and_month(items);
+        return false;
+    }
+};
+
+}  // namespace
+
+int rddate(const char *text, const int order[3], int *day, int *month, int *year)
+{
+    static const int default_order[3] = {DIF_DAY, DIF_MONTH, DIF_YEAR};
+    if (!order)
+        order = default_order;
+    if (!text)
         return -1;
-    *day = d;
-    *month = m;
-    *year = full_year(y);
+    std::vector<Item> items;
+    if (!date_items(text, items))
+        return -1;
+    if (items.size() == 1 && !items[0].month_word && !split_packed(items, order))
+        return -1;
+    DateMatch dm{order, dif_before(order, DIF_DAY, DIF_MONTH) != 0};
+    if (!dm.match(items))
+        return -1;
+    *day = dm.d;
+    *month = dm.m;
+    *year = full_year(dm.y);
     return 0;
 }
 

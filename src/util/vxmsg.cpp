@@ -1,3 +1,5 @@
+// Typed catalogue messages: formatting with checked conversions.
+
 #include "vxmsg.h"
 
 #include "vxcat.h"

@@ -1,3 +1,6 @@
+// Memory wrappers, strings, multibyte text and the floating-point
+// exception report.
+
 #include "vxutil.h"
 
 #include <cctype>

@@ -1,3 +1,6 @@
+// The row layout of the result buffer, row dates and times, and the
+// reading cursor over one buffer.
+
 #include "dozrow.h"
 #include "vxcal.h"
 

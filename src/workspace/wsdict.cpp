@@ -217,6 +217,16 @@ void append(T **&tail, T *entry)
     tail = &entry->next;
 }
 
+// The last next link of a list, where an entry is appended.
+template <class T>
+T **list_tail(T *&head)
+{
+    T **tail = &head;
+    while (*tail)
+        tail = &(*tail)->next;
+    return tail;
+}
+
 template <class T>
 void free_list(T *&head)
 {
@@ -385,14 +395,6 @@ DictColumn *column_from(const unsigned char *row, int name_at, int key_at, int n
     return c;
 }
 
-DictColumn **column_tail(DictRelation *r)
-{
-    DictColumn **tail = &r->columns;
-    while (*tail)
-        tail = &(*tail)->next;
-    return tail;
-}
-
 bool read_columns()
 {
     int n;
@@ -411,7 +413,7 @@ bool read_columns()
             first = false;
             safe_strcpy(last, name, sizeof last - 1);
             rel = find_relation_linear(name);
-            tail = rel ? column_tail(rel) : nullptr;
+            tail = rel ? list_tail(rel->columns) : nullptr;
         }
         if (!rel) {
             say(vx_msgf(obmain_ob_nlsfd, WS_NO_RELATION, name));
@@ -445,14 +447,6 @@ bool read_privileges()
     return true;
 }
 
-DictIndex **index_tail(DictRelation *r)
-{
-    DictIndex **tail = &r->indexes;
-    while (*tail)
-        tail = &(*tail)->next;
-    return tail;
-}
-
 bool read_indexes()
 {
     int n;
@@ -471,7 +465,7 @@ bool read_indexes()
             first = false;
             safe_strcpy(last, name, sizeof last - 1);
             rel = find_relation_linear(name);
-            tail = rel ? index_tail(rel) : nullptr;
+            tail = rel ? list_tail(rel->indexes) : nullptr;
         }
         if (!rel)
             continue;

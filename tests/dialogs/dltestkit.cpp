@@ -333,7 +333,7 @@ DialogRecord *make_test_dialog(int id, Widget parent, const char *name, int butt
 {
     DialogRecord *rec = &dlmain_dialogs[id];
     std::vector<Arg> args;
-    dlmaim_setup_dialog(button_type, args);
+    dlmain_setup_dialog(button_type, args);
     Arg a;
     XmString title = XmStringCreateLocalized(const_cast<char *>("Test"));
     XtSetArg(a, XmNdialogTitle, title);

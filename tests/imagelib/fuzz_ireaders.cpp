@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     rewind(f);
     IImage *image = nullptr;
     if (IReadImageFile(f, format, 0, &image) == 0)
-        _IFreeImage(image);
+        IFreeImage(image);
     fclose(f);
     return 0;
 }

@@ -13,10 +13,10 @@
 #include <string>
 
 struct ImageFree {
-    void operator()(IImage *i) const { _IFreeImage(i); }
+    void operator()(IImage *i) const { IFreeImage(i); }
 };
 struct GCFree {
-    void operator()(IGC *g) const { _IFreeGC(g); }
+    void operator()(IGC *g) const { IFreeGC(g); }
 };
 using Image = std::unique_ptr<IImage, ImageFree>;
 using GC = std::unique_ptr<IGC, GCFree>;

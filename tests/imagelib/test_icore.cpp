@@ -26,7 +26,7 @@ TEST(Colours, AllocationAndBadComponents)
     // A refused allocation takes no handle.
     EXPECT_EQ(IAllocColor(1, 2, 3), b + 1);
 
-    IColor *c = _IGetColor(a);
+    IColor *c = IGetColor(a);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->magic, IMAGIC_COLOR);
     EXPECT_EQ(c->handle, a);
@@ -35,18 +35,18 @@ TEST(Colours, AllocationAndBadComponents)
 
 TEST(Colours, FreeingAndBuiltIns)
 {
-    EXPECT_EQ(_IFreeColor(0), 0);
-    EXPECT_EQ(_IFreeColor(1), IERR_INVALID_COLOR);
-    EXPECT_EQ(_IFreeColor(-5), IERR_INVALID_COLOR);
-    EXPECT_EQ(_IFreeColor(INumColors()), IERR_INVALID_COLOR);
-    ASSERT_NE(_IGetColor(1), nullptr);
-    EXPECT_EQ(_IGetColor(1)->red, 255);
-    EXPECT_EQ(_IGetColor(INumColors()), nullptr);
+    EXPECT_EQ(IFreeColor(0), 0);
+    EXPECT_EQ(IFreeColor(1), IERR_INVALID_COLOR);
+    EXPECT_EQ(IFreeColor(-5), IERR_INVALID_COLOR);
+    EXPECT_EQ(IFreeColor(INumColors()), IERR_INVALID_COLOR);
+    ASSERT_NE(IGetColor(1), nullptr);
+    EXPECT_EQ(IGetColor(1)->red, 255);
+    EXPECT_EQ(IGetColor(INumColors()), nullptr);
 
     int h = IAllocColor(1, 1, 1);
-    EXPECT_EQ(_IFreeColor(h), 0);
-    EXPECT_EQ(_IGetColor(h), nullptr);
-    EXPECT_EQ(_IFreeColor(h), IERR_INVALID_COLOR);
+    EXPECT_EQ(IFreeColor(h), 0);
+    EXPECT_EQ(IGetColor(h), nullptr);
+    EXPECT_EQ(IFreeColor(h), IERR_INVALID_COLOR);
     // Freed handles are never handed out again.
     EXPECT_GT(IAllocColor(1, 1, 1), h);
 
@@ -62,8 +62,8 @@ TEST(Colours, FreedColourStaysValidInAGC)
     GC gc = new_gc();
     int h = IAllocColor(200, 10, 20);
     ASSERT_EQ(ISetForeground(gc.get(), h), 0);
-    ASSERT_EQ(_IFreeColor(h), 0);
-    IColor *other = _IGetColor(IAllocColor(0, 0, 255));
+    ASSERT_EQ(IFreeColor(h), 0);
+    IColor *other = IGetColor(IAllocColor(0, 0, 255));
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(IDrawPoint(im.get(), gc.get(), 1, 0), 0);
     EXPECT_EQ(rgb(im.get(), 1, 0), (std::array<int, 3>{200, 10, 20}));
@@ -97,7 +97,7 @@ TEST(Colours, NamedColours)
             EXPECT_EQ(INumColors(), before) << c.name;
             continue;
         }
-        IColor *col = _IGetColor(h);
+        IColor *col = IGetColor(h);
         ASSERT_NE(col, nullptr) << c.name;
         EXPECT_EQ((std::array<int, 3>{col->red, col->green, col->blue}), c.value) << c.name;
     }
@@ -251,11 +251,11 @@ TEST(Objects, MissingOrWrongObjectsGiveTheirKindsCode)
         {"text style", [&] { return ISetTextStyle(not_gc, 1); }, IERR_INVALID_GC},
         {"font, wrong", [&] { return ISetFont(gc.get(), not_font); }, IERR_INVALID_FONT},
         {"font, none", [&] { return ISetAntiAliasedFont(gc.get(), nullptr); }, IERR_INVALID_FONT},
-        {"free gc, wrong", [&] { return _IFreeGC(not_gc); }, IERR_INVALID_GC},
-        {"free gc, none", [&] { return _IFreeGC(nullptr); }, 0},
-        {"free image, wrong", [&] { return _IFreeImage(not_image); }, IERR_INVALID_IMAGE},
-        {"free image, none", [&] { return _IFreeImage(nullptr); }, 0},
-        {"free font, wrong", [&] { return _IFreeFont(not_font); }, IERR_INVALID_FONT},
+        {"free gc, wrong", [&] { return IFreeGC(not_gc); }, IERR_INVALID_GC},
+        {"free gc, none", [&] { return IFreeGC(nullptr); }, 0},
+        {"free image, wrong", [&] { return IFreeImage(not_image); }, IERR_INVALID_IMAGE},
+        {"free image, none", [&] { return IFreeImage(nullptr); }, 0},
+        {"free font, wrong", [&] { return IFreeFont(not_font); }, IERR_INVALID_FONT},
         {"comment", [&] { return ISetComment(not_image, "x"); }, IERR_INVALID_IMAGE},
         {"transparent", [&] { return ISetTransparent(nullptr, 1); }, IERR_INVALID_IMAGE},
         {"clip", [&] { return IImageClipOn(not_image, 0, 0, 1, 1); }, IERR_INVALID_IMAGE},

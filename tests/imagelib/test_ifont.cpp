@@ -55,7 +55,7 @@ int parse(const char *name, const std::vector<std::string> &lines)
 class TinyFont : public testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(ILoadFontFromFile("tiny", fixture("tiny.bdf").c_str(), &font), 0); }
-    static void TearDownTestSuite() { _IFreeFont(font); }
+    static void TearDownTestSuite() { IFreeFont(font); }
     void SetUp() override
     {
         gc = new_gc();
@@ -326,10 +326,10 @@ TEST(Measuring, WidthsHeightsAndErrors)
     EXPECT_EQ(IFontBDFFree("measure"), IERR_FONT_NOT_FOUND);
     // Freeing the handle (whose entry is already gone) leaves a GC that
     // names it with an invalid font, not a dangling one.
-    EXPECT_EQ(_IFreeFont(f), 0);
+    EXPECT_EQ(IFreeFont(f), 0);
     Image im = new_image(4, 4);
     EXPECT_EQ(IDrawString(im.get(), gc.get(), 0, 3, "a", 1), IERR_INVALID_FONT);
-    EXPECT_EQ(_IFreeFont(f), IERR_INVALID_FONT);
+    EXPECT_EQ(IFreeFont(f), IERR_INVALID_FONT);
 }
 
 const std::vector<std::string> good_glyph = {
@@ -452,7 +452,7 @@ TEST(Files, MissingMalformedAndAwkwardFiles)
     ASSERT_EQ(get("awkward", "x", g), 0);
     EXPECT_EQ(g.pattern(), "101");
     EXPECT_EQ(g.pixel_size, 9);
-    EXPECT_EQ(_IFreeFont(f), 0);
+    EXPECT_EQ(IFreeFont(f), 0);
     EXPECT_EQ(get("awkward", "x", g), IERR_FONT_NOT_FOUND);
     remove(bad.c_str());
     remove(awkward.c_str());
@@ -477,7 +477,7 @@ TEST(Files, FontsMadeFromTheXFonts)
             Glyph g;
             EXPECT_EQ(get("shipped", std::string(1, c).c_str(), g), 0) << path << " " << c;
         }
-        _IFreeFont(f);
+        IFreeFont(f);
         loaded++;
     }
     EXPECT_GE(loaded, 40);
@@ -504,7 +504,7 @@ TEST(Files, FontsMadeFromTheXFonts)
                 EXPECT_LT(y, 20 + 3);  // descenders
             }
     EXPECT_NE(art(im.get()).find('#'), std::string::npos);
-    _IFreeFont(f);
+    IFreeFont(f);
 }
 #endif
 

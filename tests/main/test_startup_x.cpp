@@ -239,7 +239,7 @@ TEST_F(Program, AcceleratorsFire)
         Window w;
         const char *keys;
     } cases[] = {
-        {query, "ctrl+o"},
+        {query, "ctrl+f"},
         {display, "shift+G"},
         {display, "ctrl+shift+m"},
     };

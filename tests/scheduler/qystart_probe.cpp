@@ -11,7 +11,7 @@ int main()
 {
     doz_set_system_error_proc(to_stderr);
     int cid = -1;
-    int r = __doz_init(&cid, "", "PROBE", DOZ_START_WORD);
+    int r = doz_init(&cid, "", "PROBE", DOZ_START_WORD);
     int status[6] = {};
     doz_get_qstatus(cid, status);
     printf("%d %d\n", r, status[1]);

@@ -61,7 +61,7 @@ inline void close_all()
 inline int start(int size = 200000)
 {
     int cid = -1;
-    if (__doz_init(&cid, "", "TESTER", DOZ_START_WORD) != 0)
+    if (doz_init(&cid, "", "TESTER", DOZ_START_WORD) != 0)
         return -1;
     if (size > 0 && (!doz_create_buffer(cid, size) || doz_set_buffer_rows(cid, DOZ_DEFAULT_ROWS) != 0))
         return -1;

@@ -11,7 +11,7 @@ void count_rows(int rows) { rows_seen += rows; }
 TEST(DefaultConnection, ForwardsToTheOneConnection)
 {
     qytest::use_installed_tree();
-    ASSERT_EQ(_query_init("TESTER", DOZ_START_WORD), 0);
+    ASSERT_EQ(query_init("TESTER", DOZ_START_WORD), 0);
     EXPECT_EQ(query_connection(), 0);
     void *address = nullptr;
     ASSERT_EQ(query_buffer(&address, 1000, 100000), 0);
@@ -49,7 +49,7 @@ TEST(DefaultConnection, ForwardsToTheOneConnection)
 
     // Started again after the handlers were given back; then detached:
     // every call now fails as for an unknown connection.
-    ASSERT_EQ(_query_init("TESTER", DOZ_START_WORD), 0);
+    ASSERT_EQ(query_init("TESTER", DOZ_START_WORD), 0);
     address = nullptr;
     ASSERT_EQ(query_buffer(&address, 1000, 4096), 0);
     query_get_server_details(&pid, &msqid, &shmid);

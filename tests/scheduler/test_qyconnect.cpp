@@ -161,7 +161,7 @@ TEST_F(Interpreter, AttachFromAnotherProcessAndReattach)
     std::string seen = qytest::in_child([&] {
         char area[16] = "";
         int c2 = -1;
-        if (__doz_attach(&c2, pid, shmid, msqid, DOZ_START_WORD, area, 13) != 0)
+        if (doz_attach(&c2, pid, shmid, msqid, DOZ_START_WORD, area, 13) != 0)
             return std::string("attach failed");
         if (doz_querym(c2, "TEST PRINT 1234", DOZ_M_WAIT) != 0 || doz_error(c2))
             return std::string("query failed");
@@ -181,12 +181,12 @@ TEST_F(Interpreter, AttachFromAnotherProcessAndReattach)
 
     // Attaching to what is not there.
     int bad = -1;
-    EXPECT_EQ(__doz_attach(&bad, pid, -1, msqid, DOZ_START_WORD, nullptr, 0), -1);
+    EXPECT_EQ(doz_attach(&bad, pid, -1, msqid, DOZ_START_WORD, nullptr, 0), -1);
     EXPECT_EQ(status1(bad), DOZ_E_SHM);
     doz_detach(bad, 1);
     int q = msgget(IPC_PRIVATE, IPC_CREAT | 0600);
     msgctl(q, IPC_RMID, nullptr);
-    EXPECT_EQ(__doz_attach(&bad, pid, shmid, q, DOZ_START_WORD, nullptr, 0), -1);
+    EXPECT_EQ(doz_attach(&bad, pid, shmid, q, DOZ_START_WORD, nullptr, 0), -1);
     EXPECT_EQ(status1(bad), DOZ_E_QUEUE);
     doz_detach(bad, 1);
 }
@@ -289,16 +289,16 @@ TEST_F(Interpreter, ThirtyTwoConnectionsAtMost)
     std::vector<int> cids;
     for (int i = 0; i < DOZ_MAX_CONNECTIONS; i++) {
         int cid = -1;
-        ASSERT_EQ(__doz_init(&cid, "", "TESTER", DOZ_START_WORD), 0) << i << qytest::errors();
+        ASSERT_EQ(doz_init(&cid, "", "TESTER", DOZ_START_WORD), 0) << i << qytest::errors();
         cids.push_back(cid);
     }
     int cid = 5;
-    EXPECT_EQ(__doz_init(&cid, "", "TESTER", DOZ_START_WORD), -1);
+    EXPECT_EQ(doz_init(&cid, "", "TESTER", DOZ_START_WORD), -1);
     EXPECT_EQ(cid, -1);
     EXPECT_EQ(doz_unassigned_error(), DOZ_E_NO_SLOT);
     // A freed slot is used again.
     ASSERT_EQ(doz_term(cids[7]), 0);
-    EXPECT_EQ(__doz_init(&cid, "", "TESTER", DOZ_START_WORD), 0);
+    EXPECT_EQ(doz_init(&cid, "", "TESTER", DOZ_START_WORD), 0);
     EXPECT_EQ(cid, cids[7]);
 }
 

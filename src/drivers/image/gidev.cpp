@@ -59,7 +59,7 @@ IFont *load_font(const GFont *f)
 void free_colours(GIDevicePart *p)
 {
     for (auto &c : p->colours)
-        _IFreeColor(c.second);
+        IFreeColor(c.second);
     p->colours.clear();
 }
 
@@ -70,9 +70,9 @@ void free_part(GDeviceRecord *d)
         return;
     free_colours(p);
     if (p->image)
-        _IFreeImage(p->image);
+        IFreeImage(p->image);
     if (p->gc)
-        _IFreeGC(p->gc);
+        IFreeGC(p->gc);
     p->~GIDevicePart();
     vx_free(p);
     d->driver = nullptr;

@@ -479,7 +479,7 @@ int gitext_GIPutText(GCanvasRecord *canvas, const char *text, const GVector *pos
     // background is its transparent colour, so nothing under the label is
     // blanked.
     int bg = gi_colour(canvas->device, canvas->device->modes.bg_colour);
-    const IColor *fc = _IGetColor(fg), *bc = _IGetColor(bg);
+    const IColor *fc = IGetColor(fg), *bc = IGetColor(bg);
     if (fc && bc && fc->red == bc->red && fc->green == bc->green && fc->blue == bc->blue)
         return 0;  // text in the background colour shows nothing
     int side = 2 * (w + h) + 2;
@@ -497,7 +497,7 @@ int gitext_GIPutText(GCanvasRecord *canvas, const char *text, const GVector *pos
     IDrawStringRotatedAngle(scratch, gc, anchor, anchor, text, n, static_cast<double>(t));
     ICopyImageScaled(scratch, p->image, gc, 0, 0, side, side, X - anchor * static_cast<int>(s),
                      Y - anchor * static_cast<int>(s), side * static_cast<int>(s), side * static_cast<int>(s));
-    _IFreeImage(scratch);
+    IFreeImage(scratch);
     return 0;
 }
 

@@ -1,3 +1,5 @@
+// The recording driver (see grecord.h).
+
 #include "grecord.h"
 
 #include <cstring>

@@ -202,6 +202,8 @@ int open_device(GDeviceRecord *device, uint64_t mask)
             Pixmap p = XCreatePixmap(dpy, root, static_cast<unsigned>(m.dcxdim), static_cast<unsigned>(m.dcydim), depth);
             m.window = p;
             GXSetVisualInfo(device);
+            if (pcl)
+                m.bitdepth = depth;  // the depth chosen for the paper stays
             part->background = gxbits_GXGetXPixel(device, 0, 0);
             GC gc = XCreateGC(dpy, p, 0, nullptr);
             XSetForeground(dpy, gc, part->background);

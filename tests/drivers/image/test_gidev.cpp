@@ -47,7 +47,7 @@ public:
 };
 
 struct ImageFree {
-    void operator()(IImage *i) const { _IFreeImage(i); }
+    void operator()(IImage *i) const { IFreeImage(i); }
 };
 using Image = std::unique_ptr<IImage, ImageFree>;
 using RGB = std::array<int, 3>;

@@ -26,7 +26,7 @@ int main(int argc, char **argv)
 namespace {
 
 struct ImageFree {
-    void operator()(IImage *i) const { _IFreeImage(i); }
+    void operator()(IImage *i) const { IFreeImage(i); }
 };
 using Image = std::unique_ptr<IImage, ImageFree>;
 

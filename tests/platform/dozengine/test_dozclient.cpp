@@ -609,7 +609,7 @@ TEST_F(Database, BatchedLoadsCountRejectsAndRestrictedUsersSeeTheirRows)
     ok("CLOSE");
     ok("OPEN " + name);
     int guest = -1;
-    ASSERT_EQ(__doz_init(&guest, "", "GUEST", DOZ_START_WORD), 0);
+    ASSERT_EQ(doz_init(&guest, "", "GUEST", DOZ_START_WORD), 0);
     ASSERT_NE(doz_create_buffer(guest, 200000), nullptr);
     auto on_guest = [&](const std::string &text) {
         EXPECT_EQ(doz_querym(guest, text.c_str(), SIMPLE), 0) << text;
