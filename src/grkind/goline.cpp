@@ -127,10 +127,12 @@ int goline_draw_graph(GoGraph *graph, int reason, uint64_t *flags)
         double last[3] = {0, 0, 0};
         long count = 0, added = 0, nonnull = 0;
         bool open = false;  // a point since the last break
-        for (;; goprop_go_next_point(&t)) {
+        for (;;) {
             reader(&t);
             if (t.status & GT_S_END)
                 break;
+            // The step forward tells whether this point ended an array row.
+            goprop_go_next_point(&t);
             if (goprop_null_tuple(&t)) {
                 if (mgaps && open) {
                     gsurf_GAddSurfacePoint(surface, last, count, GSURF_ROW);

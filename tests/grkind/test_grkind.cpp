@@ -209,21 +209,48 @@ TEST_F(Kinds, TheLineKind)
         EXPECT_EQ(lines[0].count(), 1);
     }
     {
-        SCOPED_TRACE("a dataset of another character is spread over the x range");
-        const int texts = gokit::load({col(DOZ_T_REAL)}, {{num(7)}, {num(8)}, {num(9)}}, 3);
-        Made m(0, a, texts);
-        m.set(GP_MDATA_GAPS, 0);
+        SCOPED_TRACE("array rows join or break at their ends");
+        const int arrays = gokit::load({col(DOZ_T_REAL, 3)}, {{gokit::nums({1, 2, 3})}, {gokit::nums({6, 5, 4})}});
+        ASSERT_EQ(dsmgr_ds_character(arrays), DS_CH_YARRAY);
+        Made m(0, arrays, arrays);
         m.set(GP_DRAWAXES, 0, 0);
         m.set(GP_DRAWAXES, 0, 1);
-        if (dsmgr_ds_character(texts) == dsmgr_ds_character(a))
-            GTEST_SKIP() << "the two datasets share a character";
+        for (int gaps : {0, 1}) {
+            m.set(GP_AEND_GAPS, gaps);
+            grec::clear();
+            m.draw(4);
+            const std::vector<grec::Points> lines = data_lines();
+            if (gaps) {
+                ASSERT_EQ(lines.size(), 2u) << "one line per array row";
+                EXPECT_EQ(lines[0].count(), 3);
+                EXPECT_EQ(lines[1].count(), 3);
+                // Device y runs downwards.
+                EXPECT_GT(lines[0].at(0, 1), lines[0].at(2, 1)) << "the first row rises";
+                EXPECT_LT(lines[1].at(0, 1), lines[1].at(2, 1)) << "the second falls";
+            } else {
+                ASSERT_EQ(lines.size(), 1u);
+                EXPECT_EQ(lines[0].count(), 6);
+            }
+        }
+    }
+    {
+        SCOPED_TRACE("a dataset of another character is spread over the x range");
+        const int base = xy({{num(0), num(0)}, {num(1), num(5)}, {num(3), num(2)}, {num(4), num(4)}});
+        const int texts = gokit::load({col(DOZ_T_REAL)}, {{num(7)}, {num(8)}, {num(9)}}, 3);
+        ASSERT_EQ(texts, base + 1);
+        Made m(0, base, texts);
+        m.set(GP_DRAWAXES, 0, 0);
+        m.set(GP_DRAWAXES, 0, 1);
+        ASSERT_NE(dsmgr_ds_character(texts), dsmgr_ds_character(base));
         grec::clear();
         m.draw(4);
         const std::vector<grec::Points> lines = data_lines();
         ASSERT_EQ(lines.size(), 2u);
-        ASSERT_EQ(lines[1].count(), 3);
-        EXPECT_NEAR(lines[1].at(0, 0), lines[0].at(0, 0), 0.5) << "from X0";
-        EXPECT_NEAR(lines[1].at(2, 0), lines[0].at(3, 0), 0.5) << "to X1";
+        const grec::Points &spread = lines.back();
+        ASSERT_EQ(spread.count(), 3);
+        EXPECT_NEAR(spread.at(0, 0), lines[0].at(0, 0), 0.5) << "from X0";
+        EXPECT_NEAR(spread.at(2, 0), lines[0].at(3, 0), 0.5) << "to X1";
+        EXPECT_NEAR(spread.at(1, 0), (spread.at(0, 0) + spread.at(2, 0)) / 2, 0.5) << "evenly";
     }
 }
 
