@@ -546,3 +546,10 @@ void obmain_object_init(Widget toplevel, Widget canvas, const AppData *adata)
 void obmain_ob_set_window(Window window) { obmain_gri.window = window; }
 
 void obmain_ob_set_stop_widget(Widget w) { ob_stop_widget = w; }
+
+// Every slot holds a method from the start, so the layout and the manager
+// may run before start-up initialises the classes (start-up calls the
+// initialisers again once the catalogue is open, for the prefixes).
+namespace {
+const bool classes_ready = (obmain_initialise_classes(), true);
+}

@@ -46,6 +46,8 @@ const WsTool build_tool_box[5] = {
 namespace {
 
 constexpr int MAX_CANVAS = 32767;
+// The tips' font set: a font of every charset the locale needs.
+constexpr char TIP_FONTSET[] = "-misc-fixed-medium-r-normal--13-*-*-*-*-*-*-*";
 
 struct Main {
     nl_catd catd = NL_NO_CATALOGUE;
@@ -116,13 +118,19 @@ Pixmap load_bitmap(Widget w, const char *file)
 // the tool's widget name ("*expressionTool.toolBitmap").
 const char *tool_bitmap_name(Widget parent, const char *name)
 {
+    // Without a resource: the name before "Tool" with ".tool" ("expression.tool").
+    static std::string fallback;
+    fallback = name;
+    if (fallback.size() > 4 && fallback.compare(fallback.size() - 4, 4, "Tool") == 0)
+        fallback.resize(fallback.size() - 4);
+    fallback += ".tool";
     static String value;
     value = nullptr;
     static XtResource res[] = {{const_cast<char *>("toolBitmap"), const_cast<char *>("ToolBitmap"), XmRString,
                                 sizeof(String), 0, XmRImmediate, nullptr}};
     XtGetSubresources(parent, &value, const_cast<char *>(name), const_cast<char *>("XmDrawnButton"), res, 1,
                       nullptr, 0);
-    return value;
+    return value ? value : fallback.c_str();
 }
 
 Widget make_tool(Widget parent, const WsTool &t, bool first)
@@ -196,13 +204,32 @@ Widget wsmain_ws_run_button() { return ws.run; }
 
 Widget wsmain_workspace_init(Widget parent, const AppData *adata)
 {
+    // A new work area (tests build several) starts from nothing.
+    if (ws.run_label)
+        XmStringFree(ws.run_label);
+    if (ws.stop_label)
+        XmStringFree(ws.stop_label);
+    ws = Main{};
     ws.catd = adata->catd;
     ws.base = adata->install_dir ? adata->install_dir : vx_install_dir();
     wsevent_ws_set_click_intervals(adata->singleClickInterval, adata->doubleClickInterval);
     wscurs_ws_set_warp_ability(adata->warpOnToolDrag);
     wsevent_ws_register_actions(XtWidgetToApplicationContext(parent));
-    if (!adata->disableTooltips)
-        ws.tips = XtVaCreatePopupShell("tooltip_shell", xcgLiteClueWidgetClass, parent, nullptr);
+    if (!adata->disableTooltips) {
+        // Made here rather than by the resource converter: a locale whose
+        // charsets no installed font has (far-eastern ones under UTF-8)
+        // then costs those characters, not a warning at every start.
+        char **missing = nullptr;
+        int nmissing = 0;
+        char *def = nullptr;
+        XFontSet fs = XCreateFontSet(XtDisplay(parent), TIP_FONTSET, &missing, &nmissing, &def);
+        if (missing)
+            XFreeStringList(missing);
+        if (fs)
+            ws.tips = XtVaCreatePopupShell("tooltip_shell", xcgLiteClueWidgetClass, parent, XtNfontSet, fs, nullptr);
+        else
+            ws.tips = XtVaCreatePopupShell("tooltip_shell", xcgLiteClueWidgetClass, parent, nullptr);
+    }
 
     Widget main_frame = XtVaCreateWidget("mainFrame", xmFrameWidgetClass, parent, nullptr);
     Widget form = XtVaCreateManagedWidget("mainForm", xmFormWidgetClass, main_frame, nullptr);

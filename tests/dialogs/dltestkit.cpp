@@ -133,7 +133,9 @@ App &app()
     }
     XmFontList f = fixed_font(a->display);
     a->adata.titleFont = a->adata.labelFont = a->adata.dataFont = a->adata.buttonFont = f;
-    a->adata.install_dir = const_cast<char *>("/tmp");
+    // The build tree holds the catalogues and the workspace's bitmaps.
+    static std::string base = getenv("VX_BUILD_DIR") ? getenv("VX_BUILD_DIR") : "/tmp";
+    a->adata.install_dir = base.data();
     a->adata.useEditorThreshold = 60;
     a->adata.dateInputFormat = const_cast<char *>("%d/%m/%Y");
     dlmain_dialog_init(a->top, &a->adata);

@@ -13,6 +13,7 @@
 #include "mnqy.h"
 #include "qymgr.h"
 #include "startup.h"
+#include "wsevent.h"
 #include "vxcat.h"
 #include "vxmain.h"
 
@@ -592,8 +593,8 @@ TEST(Menus, BusyWorkspaceRingsTheBellAndKeepsVerify)
     XkbSelectEvents(watch, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
     XSync(watch, False);
 
-    const QyWorkspaceHooks *holder = mnmisc_mode_holder();
-    holder->set_mode(2);
+    // The workspace is there: its mode is the one the menus read.
+    wsevent_ws_set_interaction(2);
     Boolean before = XmToggleButtonGetState(query_verify_t);
     BoxAnswer box;
     box.id = XtAppAddTimeOut(vxdl::app().context, 5, answer_tick, &box);
@@ -609,7 +610,7 @@ TEST(Menus, BusyWorkspaceRingsTheBellAndKeepsVerify)
     if (box.id)
         XtRemoveTimeOut(box.id);
     EXPECT_FALSE(box.seen);
-    holder->set_mode(0);
+    wsevent_ws_set_interaction(0);
     XCloseDisplay(watch);
 }
 
