@@ -459,8 +459,7 @@ int perform_unload(const ObTransferData *request)
     if (transfer.medium == XFER_FILE) {
         struct stat st{};
         if (stat(transfer.path, &st) == 0 && S_ISREG(st.st_mode)) {
-            std::string q = vx_msgf(obmain_ob_nlsfd, XF_ASK_REPLACE, transfer.path);
-            if (!user.confirm || !user.confirm(XF_ASK_REPLACE.number, q.c_str()))
+            if (!user.confirm || !user.confirm(XFER_ASK_REPLACE, transfer.path))
                 return XFER_DONE;
         }
     }

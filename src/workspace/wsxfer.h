@@ -65,14 +65,16 @@ struct WsXferWorkspace {
 void wsxfer_set_workspace(const WsXferWorkspace *hooks);
 
 // The user: errors (set 62) and the warning of rejected rows, already
-// formatted; the question before an existing file is replaced (set 63,
-// message 5), 1 yes; the transfer dialog's status line
-// (dlxfer_set_transfer_status).  Without hooks errors go to standard
-// error, questions are declined and the status is not shown.
+// formatted; the question before an existing file is replaced, by its
+// number in the confirmations (set 63) with the file for its "%s", 1 yes;
+// the transfer dialog's status line (dlxfer_set_transfer_status).  Without
+// hooks errors go to standard error, questions are declined and the status
+// is not shown.
+inline constexpr int XFER_ASK_REPLACE = 5;
 struct WsXferUser {
     void (*error)(int number, const char *text);
     void (*warning)(int number, const char *text);
-    int (*confirm)(int number, const char *text);
+    int (*confirm)(int number, const char *name);
     void (*status)(int written, int rejected, int stopped);
 };
 void wsxfer_set_user(const WsXferUser *hooks);

@@ -444,7 +444,7 @@ TEST_F(Transfers, ExistingFilesAndFullDevices)
     EXPECT_EQ(perform_unload(&un), XFER_DONE);
     ASSERT_EQ(questions().size(), 1u);
     EXPECT_EQ(questions()[0].number, 5);
-    EXPECT_NE(questions()[0].text.find(dir + "/keep.csv"), std::string::npos);
+    EXPECT_EQ(questions()[0].text, dir + "/keep.csv");
     EXPECT_EQ(slurp(dir + "/keep.csv"), "precious\n");
     answer = 1;
     EXPECT_EQ(perform_unload(&un), XFER_DONE);
