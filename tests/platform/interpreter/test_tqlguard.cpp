@@ -329,7 +329,7 @@ TEST_F(Guard, APlantedLinkBesideTheDatabaseListWritesNothingElsewhere)
     std::string beside = own_server_dir() + "/databases.list.new";
     fs::remove(beside);
     fs::create_symlink(target, beside);
-    std::string second = name.substr(0, 5) + "B";
+    std::string second = "H" + name.substr(1);
     EXPECT_EQ(run(dba, "CREATE DATABASE " + second + " ON '" + where + "'"), "ok");
     std::ifstream in(target);
     std::string line;
@@ -455,6 +455,23 @@ TEST_F(Guard, DumpFilesAreOursAndGoWithTheConnection)
     EXPECT_TRUE(fs::is_regular_file(dump));
     doz_term(dba);
     EXPECT_FALSE(fs::exists(fs::symlink_status(dump)));
+}
+
+// The interpreter runs with its owner's rights only where no sanitizer
+// runtime is in it: a sanitizer build installs it without set-id bits.
+TEST(Installation, OnlyAnUninstrumentedInterpreterIsSetId)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr bool instrumented = true;
+#else
+    constexpr bool instrumented = false;
+#endif
+    for (const std::string &path : {qytest::server_dir() + "/tqlserver", vxtest::install_dir() + "/shipped/tqlserver"}) {
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0) << path;
+        EXPECT_EQ((st.st_mode & (S_ISUID | S_ISGID)) != 0, !instrumented) << path;
+        EXPECT_NE(st.st_mode & S_IXOTH, 0u) << path;
+    }
 }
 
 }  // namespace
