@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unistd.h>
 
 void (*dlproc_death_trap)(int on) = nullptr;
 

@@ -3,6 +3,7 @@
 
 #include "mnproc.h"
 
+#include "dlkit.h"
 #include "dlmess.h"
 #include "dsmgr.h"
 #include "dymain.h"

@@ -2,6 +2,7 @@
 
 #include "mnquery.h"
 
+#include "dlkit.h"
 #include "dlmess.h"
 #include "dsmgr.h"
 #include "dytab.h"
@@ -29,6 +30,7 @@
 #include <unistd.h>
 
 MnqWorkspaceHooks mnq_ws{};
+int (*mnq_prepare_pipe)(const char *command) = dytab_dy_prepare_pipe_target;
 
 TargetValue target_dval{TARGET_DISPLAY, "", "", "RSLT", 0, 0};
 DozValue doz_dval;
@@ -77,9 +79,9 @@ QyTarget build_target()
 {
     QyTarget t{};
     t.kind = target_dval.target;
-    snprintf(t.table, sizeof t.table, "%s", target_dval.table);
-    snprintf(t.program, sizeof t.program, "%s", target_dval.command);
-    snprintf(t.result, sizeof t.result, "%s", target_dval.result);
+    dl_copy(t.table, dl_view(target_dval.table));
+    dl_copy(t.program, dl_view(target_dval.command));
+    dl_copy(t.result, dl_view(target_dval.result));
     t.overwrite = target_dval.overwrite;
     t.unique = target_dval.remove_duplicates;
     return t;
@@ -251,7 +253,7 @@ void mnquery_run(Widget w)
     // 2-4. Prompts, the pipe, the statements.
     prompt_variables();
     if (pipe)
-        dytab_dy_prepare_pipe_target(target_dval.command);
+        mnq_prepare_pipe(target_dval.command);
     QyTarget t = build_target();
     char **list = nullptr;
     int count = 0;
@@ -261,7 +263,7 @@ void mnquery_run(Widget w)
         ok = true;
         for (int i = 0; i < count && ok; i++) {
             if (pipe && i > 0)
-                dytab_dy_prepare_pipe_target("");
+                mnq_prepare_pipe("");
             mnquery_mn_record_doz(list[i]);
             qymgr_qy_query(list[i], QY_BGROUND, QY_FULL, QY_REPORT);
             ok = qymgr_qy_ok() != 0;
@@ -269,7 +271,7 @@ void mnquery_run(Widget w)
     }
     // The pipe is closed even when nothing was built.
     if (pipe)
-        dytab_dy_prepare_pipe_target(nullptr);
+        mnq_prepare_pipe(nullptr);
     const bool data = ok && qymgr_qy_returned_data();
     // 5. Recording, or the display put back.
     if (!ok) {

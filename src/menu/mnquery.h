@@ -34,6 +34,8 @@ struct MnqWorkspaceHooks {
     int (*graph_view)();
 };
 extern MnqWorkspaceHooks mnq_ws;
+// How a run prepares the pipe target (the table view's, by default).
+extern int (*mnq_prepare_pipe)(const char *command);
 
 // ---- values -----------------------------------------------------------------------
 extern TargetValue target_dval;
