@@ -821,7 +821,18 @@ struct Target {
     std::string table;
     ds::TableInfo info;
     std::vector<int> map;  // table column -> result column, -1 none
+    ds::Database *db = nullptr;
+    ds::Appender rows;     // the rows going in, made and counted together (from the first row on)
+    bool appending = false;
+    std::vector<Value> out;
 };
+
+// Ends the rows going into a target; nothing to do when none went in.
+void finish_target(Target &t)
+{
+    if (t.appending)
+        check(t.rows.finish());
+}
 
 void open_target(ds::Database &db, Target &t, const std::vector<Column> &cols)
 {
@@ -841,18 +852,23 @@ void open_target(ds::Database &db, Target &t, const std::vector<Column> &cols)
                 at = static_cast<int>(i);
         t.map.push_back(at);
     }
+    t.db = &db;
 }
 
-bool put_row(ds::Database &db, Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
+bool put_row(Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
 {
-    std::vector<Value> out;
-    out.reserve(t.map.size());
+    std::vector<Value> &out = t.out;
+    out.resize(t.map.size());
     for (size_t i = 0; i < t.map.size(); i++) {
         const ds::Item &it = t.info.items[i];
-        out.push_back(t.map[i] < 0 ? template_of(it) : conform(row[static_cast<size_t>(t.map[i])], it, it.name));
+        out[i] = t.map[i] < 0 ? template_of(it) : conform(row[static_cast<size_t>(t.map[i])], it, it.name);
+    }
+    if (!t.appending) {
+        check(t.db->append(t.table, t.rows));
+        t.appending = true;
     }
     ds::Inserted what;
-    check(db.insert(t.table, out, dup, what));
+    check(t.rows.add(out, dup, what));
     return what != ds::Inserted::REJECTED;
 }
 
@@ -1106,13 +1122,13 @@ void open_writer(Stmt &s, ds::Database &db, Writer &w, const std::string &table,
     w.unique = unique;
 }
 
-void write_row(Stmt &s, ds::Database &db, Writer &w, const std::vector<Value> &r)
+void write_row(Stmt &s, Writer &w, const std::vector<Value> &r)
 {
     if (w.unique && !w.seen.insert(r).second)
         return;
     if ((++w.tried & 1023) == 0 && stopping(s.st))
         fail(E_STOPPED);
-    w.written += put_row(db, w.t, r, w.dup);
+    w.written += put_row(w.t, r, w.dup);
 }
 
 // Rows already in hand written to a target in one transaction; the
@@ -1124,7 +1140,8 @@ int32_t write_rows(Stmt &s, ds::Database &db, const std::string &table, bool rep
     Writer w;
     open_writer(s, db, w, table, replace, items, unique);
     for (const std::vector<Value> &r : rows)
-        write_row(s, db, w, r);
+        write_row(s, w, r);
+    finish_target(w.t);
     txn.commit();
     return w.written;
 }
@@ -1148,9 +1165,10 @@ void st_select(Stmt &s)
         Writer w;
         open_writer(s, db, w, table, to_result, q.items, unique);
         run_query(s, q, [&](const std::vector<Value> &v) {
-            write_row(s, db, w, v);
+            write_row(s, w, v);
             return true;
         });
+        finish_target(w.t);
         txn.commit();
         s.status.rows = w.written;
     } else {
@@ -1994,6 +2012,8 @@ void st_write(Stmt &s)
     int32_t written = 0;
     s.status.fifth = total;
     Txn txn(db);
+    ds::Appender out;
+    bool appending = false;
     for (size_t r = 0; r < in.rows.size(); r++) {
         if ((r & 255) == 255 && stopping(s.st))
             fail(E_STOPPED);
@@ -2008,13 +2028,19 @@ void st_write(Stmt &s)
             continue;  // a value its column cannot hold: rejected
         }
         ds::Inserted what;
-        ds::Fault f = db.insert(table, row, overwrite ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT, what);
+        if (!appending) {
+            check(db.append(table, out));
+            appending = true;
+        }
+        ds::Fault f = out.add(row, overwrite ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT, what);
         if (f.database == ds::BAD_VALUE || f.database == ds::NULL_NOT_ALLOWED || f.database == ds::DUPLICATE_KEY)
             continue;
         check(f);
         if (what != ds::Inserted::REJECTED)
             s.status.fifth = total - ++written;
     }
+    if (appending)
+        check(out.finish());
     txn.commit();
     s.status.rows = written;
 }

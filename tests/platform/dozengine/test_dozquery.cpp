@@ -332,6 +332,17 @@ TEST_F(Query, AFailingStatementChangesNothing)
     EXPECT_EQ(rows("DISPLAY NAME FROM RSLT"), (V{"ANN", "BOB"}));
 }
 
+TEST_F(Query, RowsThatOverfillAFixedTableLeaveItAsItWas)
+{
+    ok("SELECT NAME FROM EMP WHERE DEPT=10 TO T3");
+    ok("CONFIGURE T3[4] AS FIXED");
+    // five more rows: the third of them finds the table full
+    EXPECT_EQ(codes("SELECT NAME FROM EMP TO T3"), "0/137/0");
+    EXPECT_EQ(rows("DISPLAY NAME FROM T3"), (V{"ANN", "BOB"}));
+    ok("SELECT NAME FROM EMP WHERE DEPT=10 TO T3");
+    EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM T3"), V{"4"});
+}
+
 TEST_F(Query, AStoppedStatementEndsWithCode7AndChangesNothing)
 {
     ok("CREATE ITEM K AS LONG(8)");
