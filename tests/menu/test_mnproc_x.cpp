@@ -168,6 +168,19 @@ TEST_F(Commands, TypedStatementSavedAndRunAgain)
     EXPECT_TRUE(p->ran);
     EXPECT_NE(shown.find("NOSUCH"), std::string::npos) << shown;
     EXPECT_EQ(mnproc_mn_execute_proc("DEPTS", 1, 1, 0, 0, nullptr), 0);
+    EXPECT_TRUE(table_shows("Administration"));
+
+    // Without graph editing, run mode 3 becomes 4 until a run with it.
+    const int mode = mnbld_mn_runmode;
+    struct Step {
+        int no_graph_editing, mode_after;
+    } steps[] = {{1, 4}, {1, 4}, {0, 3}, {0, 3}};
+    mnbld_mn_runmode = 3;
+    for (const Step &st : steps) {
+        EXPECT_EQ(mnproc_mn_execute_proc("DEPTS", 1, 1, st.no_graph_editing, 0, nullptr), 0);
+        EXPECT_EQ(mnbld_mn_runmode, st.mode_after);
+    }
+    mnbld_mn_runmode = mode;
     std::filesystem::remove_all(dir);
 }
 
