@@ -10,6 +10,7 @@
 
 #include "dozeng_int.h"
 #include "dozeng_msgs.h"
+#include "dozeng_results.h"
 #include "dozstore.h"
 
 #include <algorithm>
@@ -56,23 +57,37 @@ struct DbState {
         return last_blob;
     }
 
-    // Drops this connection's result tables; on OPEN they can only be
-    // left over from an earlier connection of the same prefix that ended
-    // without closing.
-    void drop_results()
+    // The result tables this connection made in the open database (a
+    // user table may bear a name like theirs: it is not one of them).
+    // Each is recorded in the prefix's lock file as well, so that they go
+    // on the next OPEN of the database if the connection ends unclosed.
+    std::string server_dir;
+    std::set<std::string> results;
+    void made_result(const std::string &table)
     {
-        std::vector<std::string> names;
-        if (db->tables(names).ok())
-            for (const std::string &n : names)
-                if (n.size() >= prefix.size() && n.compare(0, prefix.size(), prefix) == 0)
-                    db->drop_table(n);
+        if (db && results.insert(table).second)
+            record_result_table(server_dir, prefix, db->root(), table);
+    }
+    // On OPEN: the result tables left in the database by connections that
+    // ended without closing it, this prefix's earlier holder among them.
+    void drop_leftovers()
+    {
+        sweep_result_tables(server_dir, prefix, db->root(), [&](const std::string &t) {
+            if (db->exists(t))
+                db->drop_table(t);
+        });
     }
     // A closing connection takes its result tables with it.
     void close()
     {
         if (!db)
             return;
-        drop_results();
+        for (const std::string &t : results)
+            if (db->exists(t))
+                db->drop_table(t);
+        if (!results.empty())
+            drop_leftovers();  // and out of the record
+        results.clear();
         db.reset();
         cursors.clear();
         blobs.clear();
@@ -86,6 +101,7 @@ DbState &state(SessionState &st)
     if (!st.db) {
         auto s = std::make_shared<DbState>();
         s->prefix = st.config.result_prefix;
+        s->server_dir = st.config.server_dir;
         st.db = s;
     }
     return *static_cast<DbState *>(st.db.get());
@@ -373,6 +389,22 @@ void need_access(SessionState &st, ds::Database &db, int level, const std::strin
         fail_db(E_NOT_ALLOWED, what);
 }
 
+// Whether `table` is named as one of this connection's result tables.
+bool result_name(SessionState &st, const std::string &table)
+{
+    const std::string &prefix = st.config.result_prefix;
+    return !prefix.empty() && table.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A table (with the items its columns need) made on the way by a
+// statement: a result table of the connection's own is anyone's to make,
+// any other needs what CREATE of a table needs.
+void need_create(SessionState &st, ds::Database &db, const std::string &table)
+{
+    if (!result_name(st, table))
+        need_access(st, db, ds::ACCESS_CREATE, table);
+}
+
 struct Grant {
     int priv = ds::PRIV_NONE;
     std::string restriction;
@@ -414,6 +446,16 @@ Grant need_priv(SessionState &st, ds::Database &db, const std::string &table, in
     if (g.priv < level)
         fail_db(E_NOT_ALLOWED, table);
     return g;
+}
+
+// A change to how a table is stored (size, indexes): ADMIN on a table,
+// DBA for the dictionary's own relations.
+void need_structure(SessionState &st, ds::Database &db, const std::string &table)
+{
+    if (ds::Database::is_system(table))
+        need_access(st, db, ds::ACCESS_DBA, table);
+    else
+        need_priv(st, db, table, ds::PRIV_ADMIN);
 }
 
 // A restriction parsed and bound to the columns of its one table.
@@ -489,6 +531,59 @@ void bind_names(Node &n, const Source &src, SessionState &st, int unknown, const
         bind_names(*k, src, st, unknown, prefix);
 }
 
+// A constant of a condition: literals, variables and signs of them.
+bool constant_tree(const Node &n)
+{
+    if (n.kind == Node::LITERAL)
+        return true;
+    if (n.kind == Node::NAME)
+        return n.slot < 0;
+    return n.kind == Node::UNARY && n.name == "-" && constant_tree(*n.kids[0]);
+}
+
+// A WHERE as a condition the storage checks while it reads, when the whole
+// of it is comparisons of a column with a constant joined by AND and OR.
+// The storage judges only what it can judge exactly and the engine still
+// decides each row it is handed, so the rows are those of the condition
+// as the engine evaluates it; and as such a condition cannot fail on any
+// row the storage accepts, no statement that would fail goes through.
+bool storage_condition(SessionState &st, const Node &n, ds::Condition &out)
+{
+    if (n.kind != Node::BINARY || n.kids.size() != 2)
+        return false;
+    if (n.name == "AND" || n.name == "OR") {
+        out.kind = n.name == "AND" ? ds::Condition::AND : ds::Condition::OR;
+        for (const NodeP &k : n.kids) {
+            ds::Condition c;
+            if (!storage_condition(st, *k, c))
+                return false;
+            out.kids.push_back(std::move(c));
+        }
+        return true;
+    }
+    static const char *const ops[][2] = {{"=", "="}, {"<>", "<>"}, {"<", ">"}, {">", "<"}, {"<=", ">="}, {">=", "<="}};
+    const Node *col = n.kids[0].get(), *k = n.kids[1].get();
+    bool swapped = !(col->kind == Node::NAME && col->slot >= 0);
+    if (swapped)
+        std::swap(col, k);
+    if (!(col->kind == Node::NAME && col->slot >= 0) || !constant_tree(*k))
+        return false;
+    for (const auto &op : ops)
+        if (n.name == op[0]) {
+            try {
+                EvalCtx ctx{st, false};
+                out.constant = evaluate(*k, ctx);
+            } catch (const Error &) {
+                return false;
+            }
+            out.kind = ds::Condition::COMPARE;
+            out.column = col->slot;
+            out.op = op[swapped ? 1 : 0];
+            return true;
+        }
+    return false;
+}
+
 // Calls f(row) for each row of the source that passes the join and the
 // condition; f answers false to end early.
 template <class F>
@@ -522,7 +617,10 @@ void each_row(SessionState &st, ds::Database &db, const Source &src, const Node 
         first_cols = src.cols.size() - (second.empty() ? c2.columns().size() : second[0].size());
     }
     ds::Cursor c1;
-    check(db.scan(src.tables[0], c1, stop));
+    ds::Condition pushed;
+    bool filter = src.tables.size() == 1 && !join && where && storage_condition(st, *where, pushed) &&
+                  db.can_filter(src.tables[0], pushed);
+    check(db.scan(src.tables[0], c1, stop, filter ? &pushed : nullptr));
     std::vector<Value> r1;
     std::vector<Value> row;
     uint32_t polls = 0;
@@ -1112,8 +1210,12 @@ void open_writer(Stmt &s, ds::Database &db, Writer &w, const std::string &table,
         check(db.drop_table(table));
         there = false;
     }
-    if (!there)
+    if (!there) {
+        need_create(s.st, db, table);
         create_for(s.st, db, table, items, cols);
+        if (result_name(s.st, table))
+            state(s.st).made_result(table);
+    }
     w.t.table = table;
     bool overwrite = sysvar_on(s.st, "%OVERWRITE");
     need_priv(s.st, db, table, overwrite ? ds::PRIV_WRITE : ds::PRIV_APPEND);
@@ -1246,14 +1348,17 @@ void st_sequence(Stmt &s)
 {
     ds::Database &db = need_db(s.st);
     std::string table = table_name(s.st, s.c);
+    // The order every reader of the table follows: a change to the table.
     if (s.c.end()) {
-        if (!s.noeval)
+        if (!s.noeval) {
+            need_priv(s.st, db, table, ds::PRIV_WRITE);
             change(db, [&] { return db.unsequence(table); });
+        }
         return;
     }
     s.c.expect_word("BY");
     Source src;
-    add_table(s.st, db, src, table);
+    add_table(s.st, db, src, table, s.noeval ? ds::PRIV_READ : ds::PRIV_WRITE);
     std::vector<SortKey> keys = parse_sort(s.c);
     s.c.expect_end();
     for (SortKey &k : keys)
@@ -1321,7 +1426,7 @@ void st_open(Stmt &s)
                               ds::session_password(user, offered_password(s.st)), f);
     if (!d.db)
         raise(f);
-    d.drop_results();
+    d.drop_leftovers();
     s.st.dbname = d.db->name();
 }
 
@@ -1333,6 +1438,8 @@ void st_close(Stmt &s)
     state(s.st).close();
     s.st.dbname.clear();
 }
+
+void need_dba_of(Stmt &s, const std::string &name);
 
 void st_configure(Stmt &s)
 {
@@ -1355,8 +1462,10 @@ void st_configure(Stmt &s)
         s.c.expect_end();
         if (settings.empty())
             s.c.syntax();
-        if (!s.noeval)
+        if (!s.noeval) {
+            need_dba_of(s, name);
             check(ds::configure_database(s.st.config.server_dir, name, settings));
+        }
         return;
     }
     ds::Database &db = need_db(s.st);
@@ -1376,7 +1485,25 @@ void st_configure(Stmt &s)
         fail_db(ds::BAD_SETTING, table);
     if (s.noeval)
         return;
+    need_structure(s.st, db, table);
     change(db, [&] { return db.configure_table(table, static_cast<int32_t>(size), fixed, mem); });
+}
+
+// Statements on a closed database as a whole are its DBAs' (a database
+// that cannot be opened to ask is left to the statement).
+void need_dba_of(Stmt &s, const std::string &name)
+{
+    const std::string &user = s.st.config.user;
+    ds::Fault f;
+    std::unique_ptr<ds::Database> db =
+        ds::Database::open(s.st.config.server_dir, name, "", ds::OpenMode::SHARED, user,
+                           ds::session_password(user, offered_password(s.st)), f);
+    if (!db) {
+        if (f.database == ds::BAD_LOGIN)
+            raise(f);
+        return;
+    }
+    need_access(s.st, *db, ds::ACCESS_DBA, name);
 }
 
 void st_drop_database(Stmt &s)
@@ -1385,6 +1512,7 @@ void st_drop_database(Stmt &s)
     s.c.expect_end();
     if (s.noeval)
         return;
+    need_dba_of(s, name);
     confirm(s.st, DZQ_DROP_DATABASE, name);
     check(ds::drop_database(s.st.config.server_dir, name));
 }
@@ -1524,6 +1652,8 @@ void st_create_table(Stmt &s)
         return;
     need_access(s.st, db, ds::ACCESS_CREATE, def.name);
     change(db, [&] { return db.create_table(def, default_privilege(s.st)); });
+    if (result_name(s.st, def.name))
+        state(s.st).made_result(def.name);
 }
 
 bool st_drop(Stmt &s)
@@ -1547,6 +1677,7 @@ bool st_drop(Stmt &s)
         s.c.expect_end();
         if (s.noeval)
             return true;
+        need_structure(s.st, db, table);
         change(db, [&] { return xno ? db.drop_index(table, xno) : db.set_system_index(table, false); });
         return true;
     }
@@ -1571,6 +1702,7 @@ void st_index(Stmt &s)
     s.c.expect_end();
     if (s.noeval)
         return;
+    need_structure(s.st, db, table);
     change(db, [&] { return db.set_system_index(table, true); });
 }
 
@@ -1586,7 +1718,12 @@ bool st_rename(Stmt &s)
     if (s.noeval)
         return true;
     need_priv(s.st, db, from, ds::PRIV_OWNERSHIP);
+    // A result table kept under a name outside the results is a new table.
+    if (result_name(s.st, from))
+        need_create(s.st, db, to);
     change(db, [&] { return db.rename_table(from, to); });
+    if (result_name(s.st, to))
+        state(s.st).made_result(to);
     return true;
 }
 
@@ -1768,6 +1905,10 @@ void st_rename_column(Stmt &s)
     if (s.noeval)
         return;
     need_priv(s.st, db, table, ds::PRIV_OWNERSHIP);
+    // To a new name: a new item of the dictionary.
+    ds::Item existing;
+    if (!result_name(s.st, table) && !db.item(to, existing).ok())
+        need_access(s.st, db, ds::ACCESS_CREATE, to);
     change(db, [&] { return db.rename_column(table, from, to); });
 }
 

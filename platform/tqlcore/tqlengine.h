@@ -54,6 +54,11 @@ struct TqlHost {
 struct TqlResult {
     std::vector<DozColDesc> columns;
     std::function<bool(unsigned char *row, const DozLayout &layout)> next_row;
+    // Called once the writer is done with the rows (may be empty).  An
+    // engine that makes its rows while they are written reports here, in
+    // the three codes (query, database, filer), a failure that came after
+    // its first rows went out; it leaves codes already set alone.
+    std::function<void(int32_t codes[3])> finish;
 };
 
 struct TqlOutcome {
@@ -74,6 +79,7 @@ struct TqlOutcome {
 
 struct TqlEngine {
     const char *name;
+    // Null when the session cannot be had (no result-table prefix free).
     void *(*open)(const TqlSession *session);
     // Runs (with NOEVAL in `modes`: only checks) one statement.
     void (*run)(void *engine, const char *text, uint32_t modes, TqlHost *host, TqlOutcome *out);
@@ -92,10 +98,12 @@ const TqlEngine &tql_mini_engine();
 // Codes the protocol side, the writer and the test statements report
 // (query code, status[1]).
 enum TqlCode : int32_t {
+    TQL_E_TOO_LONG = -1,  // a message longer than any request
     TQL_E_SYNTAX = -2,    // statement not recognised
     TQL_E_ARGUMENT = -3,  // bad argument or column type
     TQL_E_ROW_SIZE = -4,  // a row does not fit into the buffer
     TQL_E_NO_BUFFER = -5, // no shared buffer announced
     TQL_E_INPUT = -6,     // the rows handed in do not fit the buffer
     TQL_E_STOPPED = 7,    // stopped by the client
+    TQL_E_NO_PREFIX = 29, // no result-table prefix free: too many connections
 };

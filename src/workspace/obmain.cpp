@@ -19,7 +19,7 @@ ObClass obmain_object_class[OB_KINDS];
 
 Widget obmain_ob_toplevel = nullptr;
 int obmain_table_x_gap = 10, obmain_table_y_gap = 60, obmain_table_x_extra = 100;
-float xfer_check_stop_interval = 1.0f;
+// xfer_check_stop_interval lives with the transfer (wsxfer.cpp).
 Widget ob_stop_widget = nullptr;
 int obmain_ob_options[4] = {0, 0, 0, 0};
 ObDrawing obmain_gri{};
