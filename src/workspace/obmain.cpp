@@ -7,6 +7,7 @@
 #include "vxmsg.h"
 #include "vxutil.h"
 #include "wsmsgs.h"
+#include "wsxfer.h"
 
 #include <algorithm>
 #include <array>
@@ -514,7 +515,7 @@ void obmain_object_init(Widget toplevel, Widget canvas, const AppData *adata)
     obmain_table_x_gap = adata->tableXGap;
     obmain_table_y_gap = adata->tableYGap;
     obmain_table_x_extra = adata->tableXExtra;
-    xfer_check_stop_interval = adata->xferCheckStopInterval;
+    wsxfer_set_check_stop_interval(adata->xferCheckStopInterval);
     obmain_gri.label_fonts = adata->labelFont;
     obmain_gri.info_fonts = adata->detailFont ? adata->detailFont : adata->labelFont;
     obmain_gri.canvas = canvas;

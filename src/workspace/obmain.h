@@ -83,7 +83,7 @@ void obmain_set_class(int kind, int dialog_id, int drawn, int selection, int ref
 
 extern Widget obmain_ob_toplevel;
 extern int obmain_table_x_gap, obmain_table_y_gap, obmain_table_x_extra;
-extern float xfer_check_stop_interval;
+// The stop-check interval of the transfer: wsxfer_set_check_stop_interval.
 extern Widget ob_stop_widget;
 // Show table information, index information, system tables, sample data.
 extern int obmain_ob_options[4];

@@ -109,7 +109,7 @@ struct ObColumnData {
 struct ObVariableData {
     int kind;  // 4
     char name[16];
-    int assigned;  // the value comes from an assignment, not from the value text
+    int prompt;  // the prompt flag
     char prompt_text[81];
     char value[83];
 };

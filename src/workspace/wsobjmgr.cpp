@@ -316,7 +316,7 @@ void wsobj_ws_unassign_all_variables(int unselect)
             break;  // nothing was removed: do not loop
         if (variable && variable->kind == OB_VARIABLE && variable->kind_data) {
             ObVariableData copy = *static_cast<ObVariableData *>(variable->kind_data);
-            copy.assigned = 0;
+            copy.prompt = 0;  // the variable is no longer assigned
             cls(variable).edit(variable, &copy);
             if (unselect && variable->selected) {
                 cls(variable).select(variable, 0);
