@@ -34,6 +34,7 @@
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
+#include "wsxfer.h"
 #include "vxhelp.h"
 #include "vxmain.h"
 #include "vxproc.h"
@@ -157,6 +158,7 @@ static void connect_procedures(Widget query_shell, Widget display_shell)
     prexec_hooks.query_shell = query_shell;
     prexec_hooks.catd = adata.catd;
     prexec_hooks.run_mode = adata.runMode;
+    prexec_hooks.output_csv = perform_output_csv;
     dlproc_death_trap = query_death;
 }
 
@@ -489,6 +491,10 @@ static void connect_menus_to_display()
     dy_hooks.set_mode = mode->set_mode;
     dy_hooks.set_stop_proc = mode->set_stop_proc;
     dy_hooks.query_shell = adata.runMode == RUN_INTERACTIVE ? toplevel : static_cast<Widget>(nullptr);
+    // Tables print with the print menu's settings and mail through the
+    // filters file's command runner.
+    dy_hooks.print_settings = mnprint_table_settings;
+    dy_hooks.run_with_infile = mnprint_run_with_infile;
 }
 
 void startup_build_user_interface(Boolean iconic)
