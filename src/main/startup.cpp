@@ -17,6 +17,7 @@
 #include "gsformat.h"
 #include "mainmsgs.h"
 #include "mnbld.h"
+#include "mndb.h"
 #include "mndy.h"
 #include "mnmisc.h"
 #include "mnprint.h"
@@ -122,12 +123,10 @@ static const char *open_database_name()
 static bool open_database_exclusive() { return wsdict_db_exclusive != 0; }
 
 // Opens a database from the command line (mode 0 shared, 1 exclusive, 2
-// forced).  Said not to be available until the database commands join.
+// forced) as the Open command does; a refused open leaves none open.
 static void open_database(const std::string &name, const char *password, int mode)
 {
-    (void)password;
-    (void)mode;
-    fputs(vx_msgf(adata.catd, MAIN_OPEN_NOT_AVAILABLE, name.c_str()).c_str(), stderr);
+    mndb_mn_open_db(name.c_str(), "", password, mode);
 }
 
 // Runs a procedure from the command line: 0 when it ran.  Not available
