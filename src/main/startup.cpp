@@ -114,11 +114,18 @@ static void install_signals()
 
 // ---- the open database ------------------------------------------------------------
 
+// The database the command line opened (outside run mode 0 the dictionary
+// is not read, so it does not hold the name).
+static std::string command_line_database;
+
 // The database open now and how, as the dictionary has them.
 static const char *open_database_name()
 {
-    return wsdict_db_open && wsdict_dictionary && wsdict_dictionary->database[0] ? wsdict_dictionary->database
-                                                                                   : nullptr;
+    if (!wsdict_db_open)
+        return nullptr;
+    if (wsdict_dictionary && wsdict_dictionary->database[0])
+        return wsdict_dictionary->database;
+    return command_line_database.empty() ? nullptr : command_line_database.c_str();
 }
 static bool open_database_exclusive() { return wsdict_db_exclusive != 0; }
 
@@ -126,7 +133,8 @@ static bool open_database_exclusive() { return wsdict_db_exclusive != 0; }
 // forced) as the Open command does; a refused open leaves none open.
 static void open_database(const std::string &name, const char *password, int mode)
 {
-    mndb_mn_open_db(name.c_str(), "", password, mode);
+    const char *opened = mndb_mn_open_db(name.c_str(), "", password, mode);
+    command_line_database = opened && wsdict_db_open ? opened : "";
 }
 
 // Runs a procedure from the command line: 0 when it ran.  Not available
