@@ -311,4 +311,34 @@ TEST_F(Program, AcceleratorsFire)
     EXPECT_EQ(end(child), 0) << child.err();
 }
 
+// Quit (Ctrl-E in the query window) asks first; the answer OK ends the
+// program with status 0.
+TEST_F(Program, QuitAsksThenEnds)
+{
+    auto child = vxtest::start({launcher(), "-displayname", "quit-test"});
+    Window query = wait_window(nullptr, true);
+    ASSERT_NE(query, 0u) << child.err();
+    ASSERT_TRUE(vxtest::wait_for([&] { return viewable(query); }, 20s));
+    std::string id = std::to_string(query);
+    Window box = 0;
+    for (int attempt = 0; attempt < 3 && !box; attempt++) {
+        vxtest::run({xdotool, "mousemove", "--window", id, "5", "5"});
+        vxtest::run({xdotool, "windowfocus", "--sync", id});
+        vxtest::run({xdotool, "key", "--clearmodifiers", "ctrl+e"});
+        vxtest::wait_for(
+            [&] { return (box = find_window(dpy, DefaultRootWindow(dpy), "Confirm", false, true)) != 0; }, 10s);
+    }
+    ASSERT_NE(box, 0u) << child.err();
+    vxtest::Result r;
+    bool ended = false;
+    // Cancel is the box's default: the arrow key takes the focus to OK,
+    // the space bar presses it.
+    vxtest::run({xdotool, "windowfocus", "--sync", std::to_string(box)});
+    vxtest::run({xdotool, "key", "Left"});
+    vxtest::run({xdotool, "key", "space"});
+    ended = child.wait(20s, r);
+    ASSERT_TRUE(ended) << child.err();
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
 }  // namespace
