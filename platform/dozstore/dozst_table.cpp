@@ -175,11 +175,21 @@ void bind_value(sqlite3_stmt *st, int at, const doz::Value &v)
     }
 }
 
+// Reads one stored value into v, reusing v's storage.  Each column is
+// read by its stored kind: numbers with SQLite's number calls (asking for
+// bytes first would make SQLite format every number as text), texts and
+// bytes as they are.
 bool read_value(const Item &item, sqlite3_stmt *st, int col, doz::Value &v)
 {
-    v = doz::make_null(item.type, item.type == doz::STRING || item.type == doz::BLOB ? item.len : 0);
+    v.type = item.type;
+    v.len = item.type == doz::STRING || item.type == doz::BLOB ? item.len : 0;
+    v.count = 0;
+    v.dims.clear();
+    v.s.clear();
+    v.e.clear();
     int kind = sqlite3_column_type(st, col);
     if (kind == SQLITE_NULL) {
+        v.null = true;
         v.count = item.arr;
         if (item.arr > 0 && item.dims.size() > 1)
             v.dims = item.dims;
@@ -187,33 +197,50 @@ bool read_value(const Item &item, sqlite3_stmt *st, int col, doz::Value &v)
     }
     v.null = false;
     if (item.type == doz::STRING) {
-        v.s = text_at(st, col);
+        const unsigned char *t = sqlite3_column_text(st, col);
+        if (t)
+            v.s.assign(reinterpret_cast<const char *>(t), static_cast<size_t>(sqlite3_column_bytes(st, col)));
         return true;
     }
-    const unsigned char *p = static_cast<const unsigned char *>(sqlite3_column_blob(st, col));
-    size_t n = static_cast<size_t>(sqlite3_column_bytes(st, col));
+    auto bytes = [&](size_t &n) {
+        const void *p = sqlite3_column_blob(st, col);
+        n = static_cast<size_t>(sqlite3_column_bytes(st, col));
+        return static_cast<const unsigned char *>(p);
+    };
+    size_t n = 0;
     if (item.type == doz::BLOB) {
-        v.s.assign(reinterpret_cast<const char *>(p), n);
+        const unsigned char *p = bytes(n);
+        if (n)
+            v.s.assign(reinterpret_cast<const char *>(p), n);
         return true;
     }
-    if (item.arr != 0)
-        return kind == SQLITE_BLOB && decode_array(item, p, n, v);
-    v.e.resize(1);
-    if (item.type == doz::COMPLEX) {
-        if (kind != SQLITE_BLOB || n != 16)
+    if (item.arr != 0) {
+        if (kind != SQLITE_BLOB)
             return false;
-        std::memcpy(&v.e[0].r, p, 8);
-        std::memcpy(&v.e[0].im, p + 8, 8);
+        const unsigned char *p = bytes(n);
+        return decode_array(item, p, n, v);
+    }
+    v.e.resize(1);
+    doz::Elem &e = v.e[0];
+    if (item.type == doz::COMPLEX) {
+        if (kind != SQLITE_BLOB)
+            return false;
+        const unsigned char *p = bytes(n);
+        if (n != 16)
+            return false;
+        std::memcpy(&e.r, p, 8);
+        std::memcpy(&e.im, p + 8, 8);
     } else if (real_type(item.type)) {
         if (kind == SQLITE_BLOB) {
+            const unsigned char *p = bytes(n);
             if (n != 8)
                 return false;
-            std::memcpy(&v.e[0].r, p, 8);
+            std::memcpy(&e.r, p, 8);
         } else {
-            v.e[0].r = sqlite3_column_double(st, col);
+            e.r = sqlite3_column_double(st, col);
         }
     } else {
-        v.e[0].i = sqlite3_column_int64(st, col);
+        e.i = sqlite3_column_int64(st, col);
     }
     return true;
 }

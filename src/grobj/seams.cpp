@@ -11,3 +11,7 @@ void gobj_go_destroy_objects(GoGraph *) {}
 void gobj_go_draw_title_objects(GoGraph *, int, int) {}
 void gobj_go_draw_arrows(GoGraph *, int) {}
 void gobj_go_draw_my_objects(GoGraph *, int) {}
+
+void goover_go_draw_all_overlays(GoGraph *, int, int) {}
+void goleg_go_draw_legend(GoGraph *, int) {}
+void gocolbar_go_draw_colourbar(GoGraph *, int, GoAxisBlock *) {}
