@@ -10,6 +10,7 @@
 
 #include "dozeng_int.h"
 #include "dozeng_msgs.h"
+#include "dozeng_results.h"
 #include "dozstore.h"
 
 #include <algorithm>
@@ -56,23 +57,37 @@ struct DbState {
         return last_blob;
     }
 
-    // Drops this connection's result tables; on OPEN they can only be
-    // left over from an earlier connection of the same prefix that ended
-    // without closing.
-    void drop_results()
+    // The result tables this connection made in the open database (a
+    // user table may bear a name like theirs: it is not one of them).
+    // Each is recorded in the prefix's lock file as well, so that they go
+    // on the next OPEN of the database if the connection ends unclosed.
+    std::string server_dir;
+    std::set<std::string> results;
+    void made_result(const std::string &table)
     {
-        std::vector<std::string> names;
-        if (db->tables(names).ok())
-            for (const std::string &n : names)
-                if (n.size() >= prefix.size() && n.compare(0, prefix.size(), prefix) == 0)
-                    db->drop_table(n);
+        if (db && results.insert(table).second)
+            record_result_table(server_dir, prefix, db->root(), table);
+    }
+    // On OPEN: the result tables left in the database by connections that
+    // ended without closing it, this prefix's earlier holder among them.
+    void drop_leftovers()
+    {
+        sweep_result_tables(server_dir, prefix, db->root(), [&](const std::string &t) {
+            if (db->exists(t))
+                db->drop_table(t);
+        });
     }
     // A closing connection takes its result tables with it.
     void close()
     {
         if (!db)
             return;
-        drop_results();
+        for (const std::string &t : results)
+            if (db->exists(t))
+                db->drop_table(t);
+        if (!results.empty())
+            drop_leftovers();  // and out of the record
+        results.clear();
         db.reset();
         cursors.clear();
         blobs.clear();
@@ -86,6 +101,7 @@ DbState &state(SessionState &st)
     if (!st.db) {
         auto s = std::make_shared<DbState>();
         s->prefix = st.config.result_prefix;
+        s->server_dir = st.config.server_dir;
         st.db = s;
     }
     return *static_cast<DbState *>(st.db.get());
@@ -373,6 +389,22 @@ void need_access(SessionState &st, ds::Database &db, int level, const std::strin
         fail_db(E_NOT_ALLOWED, what);
 }
 
+// Whether `table` is named as one of this connection's result tables.
+bool result_name(SessionState &st, const std::string &table)
+{
+    const std::string &prefix = st.config.result_prefix;
+    return !prefix.empty() && table.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A table (with the items its columns need) made on the way by a
+// statement: a result table of the connection's own is anyone's to make,
+// any other needs what CREATE of a table needs.
+void need_create(SessionState &st, ds::Database &db, const std::string &table)
+{
+    if (!result_name(st, table))
+        need_access(st, db, ds::ACCESS_CREATE, table);
+}
+
 struct Grant {
     int priv = ds::PRIV_NONE;
     std::string restriction;
@@ -414,6 +446,16 @@ Grant need_priv(SessionState &st, ds::Database &db, const std::string &table, in
     if (g.priv < level)
         fail_db(E_NOT_ALLOWED, table);
     return g;
+}
+
+// A change to how a table is stored (size, indexes): ADMIN on a table,
+// DBA for the dictionary's own relations.
+void need_structure(SessionState &st, ds::Database &db, const std::string &table)
+{
+    if (ds::Database::is_system(table))
+        need_access(st, db, ds::ACCESS_DBA, table);
+    else
+        need_priv(st, db, table, ds::PRIV_ADMIN);
 }
 
 // A restriction parsed and bound to the columns of its one table.
@@ -821,7 +863,18 @@ struct Target {
     std::string table;
     ds::TableInfo info;
     std::vector<int> map;  // table column -> result column, -1 none
+    ds::Database *db = nullptr;
+    ds::Appender rows;     // the rows going in, made and counted together (from the first row on)
+    bool appending = false;
+    std::vector<Value> out;
 };
+
+// Ends the rows going into a target; nothing to do when none went in.
+void finish_target(Target &t)
+{
+    if (t.appending)
+        check(t.rows.finish());
+}
 
 void open_target(ds::Database &db, Target &t, const std::vector<Column> &cols)
 {
@@ -841,18 +894,23 @@ void open_target(ds::Database &db, Target &t, const std::vector<Column> &cols)
                 at = static_cast<int>(i);
         t.map.push_back(at);
     }
+    t.db = &db;
 }
 
-bool put_row(ds::Database &db, Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
+bool put_row(Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
 {
-    std::vector<Value> out;
-    out.reserve(t.map.size());
+    std::vector<Value> &out = t.out;
+    out.resize(t.map.size());
     for (size_t i = 0; i < t.map.size(); i++) {
         const ds::Item &it = t.info.items[i];
-        out.push_back(t.map[i] < 0 ? template_of(it) : conform(row[static_cast<size_t>(t.map[i])], it, it.name));
+        out[i] = t.map[i] < 0 ? template_of(it) : conform(row[static_cast<size_t>(t.map[i])], it, it.name);
+    }
+    if (!t.appending) {
+        check(t.db->append(t.table, t.rows));
+        t.appending = true;
     }
     ds::Inserted what;
-    check(db.insert(t.table, out, dup, what));
+    check(t.rows.add(out, dup, what));
     return what != ds::Inserted::REJECTED;
 }
 
@@ -1096,8 +1154,12 @@ void open_writer(Stmt &s, ds::Database &db, Writer &w, const std::string &table,
         check(db.drop_table(table));
         there = false;
     }
-    if (!there)
+    if (!there) {
+        need_create(s.st, db, table);
         create_for(s.st, db, table, items, cols);
+        if (result_name(s.st, table))
+            state(s.st).made_result(table);
+    }
     w.t.table = table;
     bool overwrite = sysvar_on(s.st, "%OVERWRITE");
     need_priv(s.st, db, table, overwrite ? ds::PRIV_WRITE : ds::PRIV_APPEND);
@@ -1106,13 +1168,13 @@ void open_writer(Stmt &s, ds::Database &db, Writer &w, const std::string &table,
     w.unique = unique;
 }
 
-void write_row(Stmt &s, ds::Database &db, Writer &w, const std::vector<Value> &r)
+void write_row(Stmt &s, Writer &w, const std::vector<Value> &r)
 {
     if (w.unique && !w.seen.insert(r).second)
         return;
     if ((++w.tried & 1023) == 0 && stopping(s.st))
         fail(E_STOPPED);
-    w.written += put_row(db, w.t, r, w.dup);
+    w.written += put_row(w.t, r, w.dup);
 }
 
 // Rows already in hand written to a target in one transaction; the
@@ -1124,7 +1186,8 @@ int32_t write_rows(Stmt &s, ds::Database &db, const std::string &table, bool rep
     Writer w;
     open_writer(s, db, w, table, replace, items, unique);
     for (const std::vector<Value> &r : rows)
-        write_row(s, db, w, r);
+        write_row(s, w, r);
+    finish_target(w.t);
     txn.commit();
     return w.written;
 }
@@ -1148,9 +1211,10 @@ void st_select(Stmt &s)
         Writer w;
         open_writer(s, db, w, table, to_result, q.items, unique);
         run_query(s, q, [&](const std::vector<Value> &v) {
-            write_row(s, db, w, v);
+            write_row(s, w, v);
             return true;
         });
+        finish_target(w.t);
         txn.commit();
         s.status.rows = w.written;
     } else {
@@ -1228,14 +1292,17 @@ void st_sequence(Stmt &s)
 {
     ds::Database &db = need_db(s.st);
     std::string table = table_name(s.st, s.c);
+    // The order every reader of the table follows: a change to the table.
     if (s.c.end()) {
-        if (!s.noeval)
+        if (!s.noeval) {
+            need_priv(s.st, db, table, ds::PRIV_WRITE);
             change(db, [&] { return db.unsequence(table); });
+        }
         return;
     }
     s.c.expect_word("BY");
     Source src;
-    add_table(s.st, db, src, table);
+    add_table(s.st, db, src, table, s.noeval ? ds::PRIV_READ : ds::PRIV_WRITE);
     std::vector<SortKey> keys = parse_sort(s.c);
     s.c.expect_end();
     for (SortKey &k : keys)
@@ -1303,7 +1370,7 @@ void st_open(Stmt &s)
                               ds::session_password(user, offered_password(s.st)), f);
     if (!d.db)
         raise(f);
-    d.drop_results();
+    d.drop_leftovers();
     s.st.dbname = d.db->name();
 }
 
@@ -1315,6 +1382,8 @@ void st_close(Stmt &s)
     state(s.st).close();
     s.st.dbname.clear();
 }
+
+void need_dba_of(Stmt &s, const std::string &name);
 
 void st_configure(Stmt &s)
 {
@@ -1337,8 +1406,10 @@ void st_configure(Stmt &s)
         s.c.expect_end();
         if (settings.empty())
             s.c.syntax();
-        if (!s.noeval)
+        if (!s.noeval) {
+            need_dba_of(s, name);
             check(ds::configure_database(s.st.config.server_dir, name, settings));
+        }
         return;
     }
     ds::Database &db = need_db(s.st);
@@ -1358,7 +1429,25 @@ void st_configure(Stmt &s)
         fail_db(ds::BAD_SETTING, table);
     if (s.noeval)
         return;
+    need_structure(s.st, db, table);
     change(db, [&] { return db.configure_table(table, static_cast<int32_t>(size), fixed, mem); });
+}
+
+// Statements on a closed database as a whole are its DBAs' (a database
+// that cannot be opened to ask is left to the statement).
+void need_dba_of(Stmt &s, const std::string &name)
+{
+    const std::string &user = s.st.config.user;
+    ds::Fault f;
+    std::unique_ptr<ds::Database> db =
+        ds::Database::open(s.st.config.server_dir, name, "", ds::OpenMode::SHARED, user,
+                           ds::session_password(user, offered_password(s.st)), f);
+    if (!db) {
+        if (f.database == ds::BAD_LOGIN)
+            raise(f);
+        return;
+    }
+    need_access(s.st, *db, ds::ACCESS_DBA, name);
 }
 
 void st_drop_database(Stmt &s)
@@ -1367,6 +1456,7 @@ void st_drop_database(Stmt &s)
     s.c.expect_end();
     if (s.noeval)
         return;
+    need_dba_of(s, name);
     confirm(s.st, DZQ_DROP_DATABASE, name);
     check(ds::drop_database(s.st.config.server_dir, name));
 }
@@ -1506,6 +1596,8 @@ void st_create_table(Stmt &s)
         return;
     need_access(s.st, db, ds::ACCESS_CREATE, def.name);
     change(db, [&] { return db.create_table(def, default_privilege(s.st)); });
+    if (result_name(s.st, def.name))
+        state(s.st).made_result(def.name);
 }
 
 bool st_drop(Stmt &s)
@@ -1529,6 +1621,7 @@ bool st_drop(Stmt &s)
         s.c.expect_end();
         if (s.noeval)
             return true;
+        need_structure(s.st, db, table);
         change(db, [&] { return xno ? db.drop_index(table, xno) : db.set_system_index(table, false); });
         return true;
     }
@@ -1553,6 +1646,7 @@ void st_index(Stmt &s)
     s.c.expect_end();
     if (s.noeval)
         return;
+    need_structure(s.st, db, table);
     change(db, [&] { return db.set_system_index(table, true); });
 }
 
@@ -1568,7 +1662,12 @@ bool st_rename(Stmt &s)
     if (s.noeval)
         return true;
     need_priv(s.st, db, from, ds::PRIV_OWNERSHIP);
+    // A result table kept under a name outside the results is a new table.
+    if (result_name(s.st, from))
+        need_create(s.st, db, to);
     change(db, [&] { return db.rename_table(from, to); });
+    if (result_name(s.st, to))
+        state(s.st).made_result(to);
     return true;
 }
 
@@ -1750,6 +1849,10 @@ void st_rename_column(Stmt &s)
     if (s.noeval)
         return;
     need_priv(s.st, db, table, ds::PRIV_OWNERSHIP);
+    // To a new name: a new item of the dictionary.
+    ds::Item existing;
+    if (!result_name(s.st, table) && !db.item(to, existing).ok())
+        need_access(s.st, db, ds::ACCESS_CREATE, to);
     change(db, [&] { return db.rename_column(table, from, to); });
 }
 
@@ -1994,6 +2097,8 @@ void st_write(Stmt &s)
     int32_t written = 0;
     s.status.fifth = total;
     Txn txn(db);
+    ds::Appender out;
+    bool appending = false;
     for (size_t r = 0; r < in.rows.size(); r++) {
         if ((r & 255) == 255 && stopping(s.st))
             fail(E_STOPPED);
@@ -2008,13 +2113,19 @@ void st_write(Stmt &s)
             continue;  // a value its column cannot hold: rejected
         }
         ds::Inserted what;
-        ds::Fault f = db.insert(table, row, overwrite ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT, what);
+        if (!appending) {
+            check(db.append(table, out));
+            appending = true;
+        }
+        ds::Fault f = out.add(row, overwrite ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT, what);
         if (f.database == ds::BAD_VALUE || f.database == ds::NULL_NOT_ALLOWED || f.database == ds::DUPLICATE_KEY)
             continue;
         check(f);
         if (what != ds::Inserted::REJECTED)
             s.status.fifth = total - ++written;
     }
+    if (appending)
+        check(out.finish());
     txn.commit();
     s.status.rows = written;
 }

@@ -410,7 +410,7 @@ struct DbAccess {
         return {};
     }
 
-    static Fault count_rows(Database &d, int64_t id, int delta)
+    static Fault count_rows(Database &d, int64_t id, int64_t delta)
     {
         return step(d, "UPDATE doz_relations SET nrows=nrows+? WHERE id=?", delta, id);
     }
@@ -1196,6 +1196,155 @@ Fault Database::insert(const std::string &name, const std::vector<doz::Value> &r
         return DbAccess::count_rows(*this, t->id, 1);
     }();
     return change.finish(result);
+}
+
+struct AppendState {
+    Database &db;
+    std::shared_ptr<TableEntry> t;
+    Change change;
+    bool has_key = false;
+    sqlite3_stmt *find = nullptr;  // the row of a key
+    sqlite3_stmt *add = nullptr;   // a new row: seq, key, values
+    int64_t rows = 0;              // rows stored (kept for FIXED tables)
+    int64_t next_seq = 0;          // the place of the next row of a sequenced table
+    int64_t added = 0;
+    Fault failed;
+    std::string key;
+
+    AppendState(Database &d, std::shared_ptr<TableEntry> table)
+        : db(d), t(std::move(table)), change(d, d.db_, d.txn_, d.savepoints_)
+    {
+    }
+    ~AppendState()
+    {
+        for (sqlite3_stmt *st : {find, add})
+            if (st) {
+                sqlite3_reset(st);
+                sqlite3_clear_bindings(st);
+            }
+    }
+
+    Fault open()
+    {
+        has_key = keyed(*t);
+        if (Fault f = DbAccess::not_used_by_other(db, *t); !f.ok())
+            return f;
+        if (Fault f = change.start(); !f.ok())
+            return f;
+        DbAccess::Stmt st;
+        if (has_key) {
+            if (Fault f = DbAccess::prep(db, "SELECT nat FROM " + t->data + " WHERE kb=?", st); !f.ok())
+                return f;
+            find = std::exchange(st.s, nullptr);
+        }
+        std::string sql = "INSERT INTO " + t->data + " VALUES(NULL, ?, ?";
+        for (size_t i = 0; i < t->info.def.cols.size(); ++i)
+            sql += ", ?";
+        sql += ")";
+        if (Fault f = DbAccess::prep(db, sql, st); !f.ok())
+            return f;
+        add = std::exchange(st.s, nullptr);
+        if (t->info.def.fixed)
+            if (Fault f = DbAccess::number(db, "SELECT nrows FROM doz_relations WHERE id=?", rows, 0, nullptr, t->id);
+                !f.ok())
+                return f;
+        if (t->info.sequenced) {
+            if (Fault f = DbAccess::number(db, "SELECT coalesce(max(seq), -1) + 1 FROM " + t->data, next_seq); !f.ok())
+                return f;
+        }
+        return {};
+    }
+
+    Fault put(const std::vector<doz::Value> &row, OnDuplicate dup, Inserted &what)
+    {
+        if (!failed.ok())
+            return failed;
+        key.clear();
+        if (Fault f = check_row(*t, row, has_key ? &key : nullptr); !f.ok())
+            return f;
+        if (has_key) {
+            sqlite3_bind_blob(find, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+            int rc = sqlite3_step(find);
+            RowId old = rc == SQLITE_ROW ? sqlite3_column_int64(find, 0) : 0;
+            sqlite3_reset(find);
+            sqlite3_clear_bindings(find);
+            if (rc == SQLITE_ROW) {
+                if (dup == OnDuplicate::REJECT) {
+                    what = Inserted::REJECTED;
+                    return {};
+                }
+                what = Inserted::REPLACED;
+                Fault f = db.update(t->info.def.name, old, row);
+                if (!f.ok() && f.database == 0)
+                    failed = f;
+                return f;
+            }
+            if (rc != SQLITE_DONE)
+                return failed = sql_fault(db.db_, rc);
+        }
+        if (t->info.def.fixed && rows >= t->info.def.maxsize)
+            return db_fault(TABLE_FULL, t->info.def.name);
+        if (t->info.sequenced)
+            sqlite3_bind_int64(add, 1, next_seq);
+        else
+            sqlite3_bind_null(add, 1);
+        if (has_key)
+            sqlite3_bind_blob(add, 2, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+        else
+            sqlite3_bind_null(add, 2);
+        for (size_t i = 0; i < row.size(); ++i)
+            bind_value(add, static_cast<int>(i) + 3, row[i]);
+        int rc = sqlite3_step(add);
+        sqlite3_reset(add);
+        if (rc != SQLITE_DONE)
+            return failed = sql_fault(db.db_, rc);
+        ++next_seq;
+        ++rows;
+        ++added;
+        what = Inserted::NEW;
+        return {};
+    }
+
+    Fault finish()
+    {
+        if (!failed.ok())
+            return failed;
+        Fault f = added ? DbAccess::count_rows(db, t->id, added) : Fault{};
+        failed = change.finish(f);
+        if (failed.ok())
+            failed = db_fault(TRANSACTION);  // nothing more goes through a finished appender
+        else
+            return failed;
+        return {};
+    }
+};
+
+Appender::Appender() = default;
+Appender::~Appender() = default;
+Appender::Appender(Appender &&) noexcept = default;
+Appender &Appender::operator=(Appender &&) noexcept = default;
+
+Fault Appender::add(const std::vector<doz::Value> &row, OnDuplicate dup, Inserted &what)
+{
+    return st_ ? st_->put(row, dup, what) : db_fault(TRANSACTION);
+}
+
+Fault Appender::finish()
+{
+    return st_ ? st_->finish() : db_fault(TRANSACTION);
+}
+
+Fault Database::append(const std::string &name, Appender &out)
+{
+    out = Appender();
+    std::shared_ptr<TableEntry> t;
+    if (Fault f = DbAccess::user_table(*this, name, t); !f.ok())
+        return f;
+    auto st = std::make_unique<AppendState>(*this, t);
+    if (Fault f = st->open(); !f.ok())
+        return f;
+    out.st_ = std::move(st);
+    return {};
 }
 
 Fault Database::update(const std::string &name, RowId id, const std::vector<doz::Value> &row)

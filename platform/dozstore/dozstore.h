@@ -214,6 +214,32 @@ class Cursor {
     Fault fault_;
 };
 
+// Rows into one table, many at a time: inside the transaction begin()
+// opened (or one of its own), one savepoint for all of them, statements
+// prepared once and the table's row count brought up to date once, by
+// finish().  A row that does not fit its columns, a duplicate key and a
+// full FIXED table are refused before anything of the row is written, so
+// the caller may go on with the next row; any other failure undoes every
+// row, as does an appender destroyed without finish().  The table may not
+// be changed by other calls while the appender is open, except for the
+// rows it replaces itself.
+class Appender {
+  public:
+    Appender();
+    ~Appender();
+    Appender(Appender &&) noexcept;
+    Appender &operator=(Appender &&) noexcept;
+    Appender(const Appender &) = delete;
+    Appender &operator=(const Appender &) = delete;
+
+    Fault add(const std::vector<doz::Value> &row, OnDuplicate dup, Inserted &what);
+    Fault finish();
+
+  private:
+    friend class Database;
+    std::unique_ptr<struct AppendState> st_;
+};
+
 class Database {
   public:
     // OPEN name [EXCLUSIVE|FORCED] [ON location]; an empty location takes
@@ -267,6 +293,8 @@ class Database {
     // Rows.
     Fault insert(const std::string &table, const std::vector<doz::Value> &row, OnDuplicate dup, Inserted &what,
                  RowId *id = nullptr);
+    // Opens an appender of rows to a user table (see Appender).
+    Fault append(const std::string &table, Appender &out);
     Fault update(const std::string &table, RowId id, const std::vector<doz::Value> &row);
     Fault erase(const std::string &table, RowId id);
     Fault get(const std::string &table, RowId id, std::vector<doz::Value> &row);
@@ -299,6 +327,7 @@ class Database {
   private:
     Database() = default;
     friend struct DbAccess;
+    friend struct AppendState;
     sqlite3 *db_ = nullptr;
     std::string server_, name_, dir_, user_;
     OpenMode mode_ = OpenMode::SHARED;

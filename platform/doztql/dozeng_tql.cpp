@@ -95,7 +95,9 @@ int ask(void *ctx, const char *question)
 }
 
 // The result-table prefix "RS" and two hex digits, unique among the live
-// connections of a server directory: each holds a lock on its own.
+// connections of a server directory: each holds a lock on its own.  A lock
+// file we cannot open (another user's, a planted link) is passed over;
+// with none to be had the prefix is empty: the session cannot start.
 std::string claim_prefix(const std::string &dir, int &fd)
 {
     unsigned start = static_cast<unsigned>(getpid()) & 0xffu;
@@ -103,18 +105,16 @@ std::string claim_prefix(const std::string &dir, int &fd)
     for (unsigned k = 0; k < 256; k++) {
         snprintf(prefix, sizeof prefix, "RS%02X", (start + k) & 0xffu);
         std::string path = dir + "/.result." + prefix + ".lock";
-        int f = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        int f = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (f < 0)
-            break;
+            continue;
         if (flock(f, LOCK_EX | LOCK_NB) == 0) {
             fd = f;
             return prefix;
         }
         ::close(f);
     }
-    // No lock can be had (a directory we cannot write): the process id decides.
-    snprintf(prefix, sizeof prefix, "RS%02X", start);
-    return prefix;
+    return "";
 }
 
 bool probe(void *ctx)
@@ -407,6 +407,10 @@ void *open_engine(const TqlSession *s)
     cfg.server_dir = e->server_dir;
     cfg.db = &db_layer();
     cfg.result_prefix = claim_prefix(e->server_dir, e->prefix_lock);
+    if (cfg.result_prefix.empty()) {
+        delete e;
+        return nullptr;
+    }
     std::string dir = vx_client_dir();
     int status = 0;
     e->catalogue = open_msg_catalogue(dir.c_str(), "kernel", &status);

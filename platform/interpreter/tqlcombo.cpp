@@ -26,8 +26,11 @@ bool is_test_statement(const char *text)
 
 void *combo_open(const TqlSession *session)
 {
+    void *doz = doz_tql_engine().open(session);
+    if (!doz)
+        return nullptr;
     auto *c = new Combo;
-    c->doz = doz_tql_engine().open(session);
+    c->doz = doz;
     c->mini = tql_mini_engine().open(session);
     return c;
 }

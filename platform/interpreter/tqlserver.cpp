@@ -50,6 +50,7 @@ struct Server {
     void *engine_state = nullptr;
     TqlSession session;
     std::string fifo_dir, fifo_path;  // for blobs to the retrieval procedure
+    bool client_dead = false;         // seen gone while a statement ran
 };
 
 Server srv;
@@ -66,6 +67,19 @@ Server srv;
     }
     terminate_qerror_handling(0);
     exit(status);
+}
+
+// The client ended without taking its queue and segment with it (killed,
+// say): they were given to us, and nobody else will remove them.
+[[noreturn]] void leave_orphaned()
+{
+    struct msqid_ds q;
+    if (msgctl(srv.msqid, IPC_STAT, &q) == 0 && q.msg_perm.uid == getuid())
+        msgctl(srv.msqid, IPC_RMID, nullptr);
+    struct shmid_ds s;
+    if (srv.shmid >= 0 && shmctl(srv.shmid, IPC_STAT, &s) == 0 && s.shm_perm.uid == getuid())
+        shmctl(srv.shmid, IPC_RMID, nullptr);
+    leave(0);
 }
 
 // A process that has ended, also when nobody has reaped it yet.
@@ -108,14 +122,27 @@ void send(void *msg, size_t payload)
             break;
         if (errno == EINTR && !client_gone())
             continue;
-        leave(errno == EINTR ? 0 : 1);  // queue removed or client gone
+        if (errno == EINTR)
+            leave_orphaned();
+        leave(errno == EIDRM || errno == EINVAL ? 0 : 1);  // queue removed
     }
     if (srv.in_query && !(srv.query_modes & DOZ_M_WAIT) && srv.target_pid > 0)
         kill(srv.target_pid, SIGUSR1);
 }
 
-// The next request; leaves the program when the queue is removed or the
-// client is gone.
+// Takes a message longer than any request off the queue (cut short, and
+// dropped), so that it cannot block the queue.
+void drop_oversize(DozMsg &m, int flags)
+{
+    while (msgrcv(srv.msqid, &m, doz_msg_size(DOZ_RECV_ROOM), DOZ_TO_SERVER, flags | MSG_NOERROR) < 0 &&
+           errno == EINTR) {
+    }
+}
+
+// The next request: its payload size, or TOO_LONG for a message longer
+// than any request (taken off the queue and dropped).  Leaves the program
+// when the queue is removed or the client is gone.
+constexpr int TOO_LONG = -1;
 int receive(DozMsg &m)
 {
     for (;;) {
@@ -124,9 +151,13 @@ int receive(DozMsg &m)
             return static_cast<int>(n - 8);
         if (n >= 0)
             continue;
+        if (errno == E2BIG) {
+            drop_oversize(m, IPC_NOWAIT);
+            return TOO_LONG;
+        }
         if (errno == EINTR) {
             if (client_gone())
-                leave(0);
+                leave_orphaned();
             continue;
         }
         leave(errno == EIDRM || errno == EINVAL ? 0 : 1);
@@ -139,6 +170,8 @@ int wait_reply(int code, DozMsg &m)
 {
     for (;;) {
         int n = receive(m);
+        if (n == TOO_LONG)
+            continue;
         if (m.h.code == code)
             return n;
         if (m.h.code == DOZ_TERM)
@@ -169,7 +202,17 @@ void ack_error(int32_t code)
 
 // ---- services for the engine and the writer ----------------------------------
 
-bool host_stop(void *) { return stop_flag != 0; }
+// A stop asked by the client, or a client gone while its statement runs
+// (looked for at each tick of the timer): nobody is left to take the rows.
+bool host_stop(void *)
+{
+    if (tick) {
+        tick = 0;
+        if (client_gone())
+            srv.client_dead = true;
+    }
+    return stop_flag != 0 || srv.client_dead;
+}
 
 const unsigned char *host_input(void *, size_t *size, int *rows)
 {
@@ -249,6 +292,10 @@ bool poll_reply(int code, DozMsg &m, int &n)
                 continue;
             if (errno == ENOMSG)
                 return false;
+            if (errno == E2BIG) {
+                drop_oversize(m, IPC_NOWAIT);
+                continue;
+            }
             leave(errno == EIDRM || errno == EINVAL ? 0 : 1);
         }
         if (k < 8)
@@ -304,7 +351,7 @@ int read_blob_by_fifo(const char *fifo, const char ident[28], int in, int *error
             break;
         replied = poll_reply(DOZ_READ_BLOB_REPLY, r, n);
         if (!replied && client_gone())
-            leave(0);
+            leave_orphaned();
         if (!replied) {
             struct timespec pause {0, 2'000'000};
             nanosleep(&pause, nullptr);
@@ -398,6 +445,8 @@ void run_query(const char *text, uint32_t modes)
     host.blob_retrieval = [](void *) { return srv.blob_retrieval; };
     TqlOutcome out;
     srv.engine->run(srv.engine_state, text, modes, &host, &out);
+    if (srv.client_dead)
+        leave_orphaned();
     if (out.exit_now)
         leave(0);
     if (out.raw_code) {
@@ -426,6 +475,8 @@ void run_query(const char *text, uint32_t modes)
         ch.send_eob = chan_eob;
         ch.stop_requested = host_stop;
         TqlWritten w = tql_write_result(ch, out.result, modes);
+        if (srv.client_dead)
+            leave_orphaned();
         st[4] = w.rows;
         data_bytes = w.data_bytes;
         if (w.error)
@@ -499,10 +550,21 @@ void serve_dump(const DozMsg &m, int n)
     if (n < 8)
         return ack_error(TQL_E_ARGUMENT);
     const auto &d = reinterpret_cast<const DozDumpMsg &>(m);
+    if (!srv.engine_state)
+        srv.engine_state = srv.engine->open(&srv.session);
+    if (!srv.engine_state)
+        return ack_error(TQL_E_NO_PREFIX);
+    // A new file of ours: an old one goes first, and a link planted under
+    // the name in a shared directory is removed, never followed.
     std::string path = srv.session.server_dir + "/.dump" + std::to_string(d.pid);
-    FILE *f = fopen(path.c_str(), "w");
-    if (!f)
+    unlink(path.c_str());
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    FILE *f = fd >= 0 ? fdopen(fd, "w") : nullptr;
+    if (!f) {
+        if (fd >= 0)
+            close(fd);
         return ack_error(TQL_E_ARGUMENT);
+    }
     int r = srv.engine->dump(srv.engine_state, d.kind, f);
     if (fclose(f) != 0 || r != 0)
         return ack_error(TQL_E_ARGUMENT);
@@ -515,8 +577,12 @@ void serve(DozMsg &m, int n)
     case DOZ_INIT: {
         const auto &i = reinterpret_cast<const DozInitMsg &>(m);
         srv.session.user = n >= 32 ? std::string(i.user, strnlen(i.user, sizeof i.user)) : "";
+        // A second INIT starts the session afresh: the first one's engine
+        // goes, with its database and its result-table prefix.
+        if (srv.engine_state)
+            srv.engine->close(srv.engine_state);
         srv.engine_state = srv.engine->open(&srv.session);
-        return ack_ok();
+        return srv.engine_state ? ack_ok() : ack_error(TQL_E_NO_PREFIX);
     }
     case DOZ_TERM: leave(0);
     case DOZ_BUFF: return serve_buff(m, n);
@@ -543,6 +609,13 @@ void serve(DozMsg &m, int n)
         std::string q(text, len);
         if (!srv.engine_state)
             srv.engine_state = srv.engine->open(&srv.session);
+        if (!srv.engine_state) {
+            srv.in_query = true;
+            srv.query_modes = modes;
+            ack_error(TQL_E_NO_PREFIX);
+            srv.in_query = false;
+            return;
+        }
         return run_query(q.c_str(), modes);
     }
     case DOZ_MODE: {
@@ -640,6 +713,9 @@ int main(int argc, char **argv)
     static DozMsg m;
     for (;;) {
         int n = receive(m);
-        serve(m, n);
+        if (n == TOO_LONG)
+            ack_error(TQL_E_TOO_LONG);
+        else
+            serve(m, n);
     }
 }

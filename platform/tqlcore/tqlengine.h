@@ -74,6 +74,7 @@ struct TqlOutcome {
 
 struct TqlEngine {
     const char *name;
+    // Null when the session cannot be had (no result-table prefix free).
     void *(*open)(const TqlSession *session);
     // Runs (with NOEVAL in `modes`: only checks) one statement.
     void (*run)(void *engine, const char *text, uint32_t modes, TqlHost *host, TqlOutcome *out);
@@ -92,10 +93,12 @@ const TqlEngine &tql_mini_engine();
 // Codes the protocol side, the writer and the test statements report
 // (query code, status[1]).
 enum TqlCode : int32_t {
+    TQL_E_TOO_LONG = -1,  // a message longer than any request
     TQL_E_SYNTAX = -2,    // statement not recognised
     TQL_E_ARGUMENT = -3,  // bad argument or column type
     TQL_E_ROW_SIZE = -4,  // a row does not fit into the buffer
     TQL_E_NO_BUFFER = -5, // no shared buffer announced
     TQL_E_INPUT = -6,     // the rows handed in do not fit the buffer
     TQL_E_STOPPED = 7,    // stopped by the client
+    TQL_E_NO_PREFIX = 29, // no result-table prefix free: too many connections
 };

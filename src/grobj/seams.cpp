@@ -13,5 +13,4 @@ void gobj_go_draw_arrows(GoGraph *, int) {}
 void gobj_go_draw_my_objects(GoGraph *, int) {}
 
 void goover_go_draw_all_overlays(GoGraph *, int, int) {}
-void goleg_go_draw_legend(GoGraph *, int) {}
 void gocolbar_go_draw_colourbar(GoGraph *, int, GoAxisBlock *) {}

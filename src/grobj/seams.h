@@ -19,8 +19,9 @@ void gobj_go_draw_title_objects(GoGraph *graph, int titles, int twodz);
 void gobj_go_draw_arrows(GoGraph *graph, int twodz);
 void gobj_go_draw_my_objects(GoGraph *graph, int axis);
 
-// Overlays, the legend and the colour bar of a graph: drawn by their own
-// layers once those exist; until then nothing is drawn.
+// Overlays and the colour bar of a graph: drawn by their own layers once
+// those exist; until then nothing is drawn.  The legend (goleg.cpp) is
+// drawn when `lgenable` is set.
 struct GoAxisBlock;
 void goover_go_draw_all_overlays(GoGraph *graph, int dataset, int flag);
 void goover_go_calculate_overlay_spread(GoGraph *graph, int dataset, double *start, double *spread);

@@ -54,7 +54,7 @@ static Atom wm_save_yourself;
 
 // ---- exits ---------------------------------------------------------------------
 
-// SIGINT and SIGQUIT end the program, but the exit steps are not safe in a
+// SIGINT, SIGQUIT and SIGTERM end the program, but the exit steps are not safe in a
 // signal handler: the handler writes a byte to a pipe that the main loop
 // watches, and the exit runs from there.
 static int exit_pipe[2] = {-1, -1};
@@ -109,6 +109,7 @@ static void install_signals()
         sa.sa_flags = SA_RESTART;
         sigaction(SIGINT, &sa, nullptr);
         sigaction(SIGQUIT, &sa, nullptr);
+        sigaction(SIGTERM, &sa, nullptr);
     }
 }
 

@@ -53,6 +53,11 @@ void tidy_up(Connection *c)
         c->reaped = 1;
     }
     remove_ipc(c);
+    if (c->dumped && !c->remote) {
+        std::string dump = server_dir + "/.dump" + std::to_string(getpid());
+        unlink(dump.c_str());
+        c->dumped = 0;
+    }
 }
 
 int attach_segment(Connection *c, int shmid)

@@ -185,7 +185,9 @@ int doz_qwait(int cid)
 int doz_busy(int cid)
 {
     Connection *c = check_connection(cid);
-    return c && c->busy ? 1 : 0;
+    if (!c)
+        return -1;
+    return c->busy ? 1 : 0;
 }
 
 int doz_error(int cid)
@@ -383,6 +385,7 @@ int doz_dumpinfo(int cid, int kind, char *path, size_t path_size)
     m.kind = kind;
     m.pid = getpid();
     int r = send_message(c, &m, 8, true);
+    c->dumped = 1;
     if (r == 0 && path && path_size)
         snprintf(path, path_size, "%s/%s%d", c->remote ? "/tmp" : server_dir.c_str(), ".dump",
                  static_cast<int>(getpid()));

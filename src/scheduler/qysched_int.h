@@ -71,6 +71,8 @@ struct Connection {
     volatile sig_atomic_t reaped = 0;
     volatile sig_atomic_t done_owed = 0;
     int blob_number = 0;
+    // A dump file was asked for: it goes when the connection ends.
+    int dumped = 0;
 };
 
 // ---- process-wide state (qystate.cpp) ----------------------------------

@@ -4,6 +4,8 @@
 // framework adds the class table and the methods.
 #pragma once
 
+#include "xfer.h"
+
 #include <nl_types.h>
 
 #include <cstddef>
@@ -178,20 +180,7 @@ struct ObPrivilegeData {
     int spare;
 };
 
-struct ObTransferData {
-    int kind;  // 12
-    char table[12];
-    int direction;  // 0 load, 1 unload
-    int medium;     // 0 file, 1 pipe
-    char path[256];
-    int format;     // 0 fixed-width, 1 delimited, 2 binary
-    char delimiter[12];
-    int terminator;  // 0 LF, 1 CR, 2 CR LF, 3 none
-    int overwrite;
-    int name_row;
-    int use_where;
-    char where[256];
-};
+// The transfer request (ObTransferData) is the transfer codec's.
 
 struct ObRowColumn;  // the row editor's column list entry
 

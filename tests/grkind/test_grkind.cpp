@@ -8,6 +8,8 @@
 #include "dlmess.h"
 
 #include <cmath>
+#include <set>
+#include <unistd.h>
 
 namespace {
 
@@ -252,6 +254,240 @@ TEST_F(Kinds, TheLineKind)
         EXPECT_NEAR(spread.at(2, 0), lines[0].at(3, 0), 0.5) << "to X1";
         EXPECT_NEAR(spread.at(1, 0), (spread.at(0, 0) + spread.at(2, 0)) / 2, 0.5) << "evenly";
     }
+}
+
+// ---- legends ---------------------------------------------------------------
+
+struct LegendDraw {
+    std::vector<grec::Call> texts, boxes, lines, clears;
+};
+
+// The legend of the graph alone, drawn with legend kind `kind`.
+LegendDraw legend(Made &m, int kind = 0)
+{
+    grec::clear();
+    goleg_go_draw_legend(m.g, kind);
+    return {grec::of(GEP_PUT_TEXT), grec::of(GEP_DRAW_RECTANGLE), grec::of(GEP_DRAW_LINE), grec::of(GEP_CLEAR_AREA)};
+}
+
+// Datasets d0..d0+n-1, each named by its legend text "S<n>".
+struct Named : Made {
+    Named(int first, int n) : Made(0, first, first + n - 1)
+    {
+        set(GP_LGENABLE, 1);
+        set(GP_LGTEXTFONT, 0);  // a device font: the recorder gets the texts
+        const double size = 1;
+        goprop_go_set_property(g, GP_LGTEXTSIZE, 0, &size);
+        for (int i = 0; i < n; i++) {
+            const std::string t = "S" + std::to_string(i);
+            goprop_go_set_property(g, GP_LGDSTEXT, i, t.c_str());
+        }
+        draw(4);
+    }
+};
+
+std::vector<int> datasets(int n)
+{
+    std::vector<int> out;
+    for (int i = 0; i < n; i++)
+        out.push_back(xy({{num(0), num(i)}, {num(1), num(i + 1)}}));
+    return out;
+}
+
+TEST_F(Kinds, LegendLayout)
+{
+    const std::vector<int> d = datasets(7);
+    Named m(d[0], 7);
+    m.set(GP_LGSTYLE, 0);
+    m.set(GP_LGBORDER, 1);
+    {
+        SCOPED_TRACE("seven entries in three columns make three lines, across first");
+        m.set(GP_LGCOLUMNS, 3);
+        const LegendDraw l = legend(m);
+        ASSERT_EQ(l.texts.size(), 7u);
+        std::vector<double> x, y;
+        for (const grec::Call &c : l.texts) {
+            x.push_back(c.points[0].at(0, 0));
+            y.push_back(c.points[0].at(0, 1));
+        }
+        EXPECT_EQ(l.texts[0].text, "S0");
+        EXPECT_EQ(y[0], y[1]);
+        EXPECT_EQ(y[1], y[2]);
+        EXPECT_LT(x[0], x[1]);
+        EXPECT_LT(x[1], x[2]);
+        EXPECT_NE(y[2], y[3]) << "entry 3 starts the second line";
+        EXPECT_EQ(x[3], x[0]);
+        EXPECT_NEAR(y[6], y[3] + (y[3] - y[0]), 1) << "the third line, as far below";
+        EXPECT_EQ(x[6], x[0]);
+        std::set<double> distinct(y.begin(), y.end());
+        EXPECT_EQ(distinct.size(), 3u);
+        ASSERT_EQ(l.boxes.size(), 1u) << "the border only: style 0 draws no symbols";
+        ASSERT_EQ(l.clears.size(), 1u) << "the box is cleared first";
+        EXPECT_EQ(l.lines.size(), 0u);
+        // The texts start inside the box.
+        const grec::Points &corner = l.boxes[0].points[0], &size = l.boxes[0].points[1];
+        for (size_t i = 0; i < x.size(); i++) {
+            EXPECT_GT(x[i], corner.at(0, 0));
+            EXPECT_LT(x[i], corner.at(0, 0) + size.at(0, 0));
+        }
+    }
+    {
+        SCOPED_TRACE("more columns than entries shrink the box to the entries");
+        auto box = [&](int columns) {
+            m.set(GP_LGCOLUMNS, columns);
+            const LegendDraw l = legend(m);
+            EXPECT_EQ(l.boxes.size(), 1u);
+            return l.boxes.empty() ? std::pair<double, double>{0, 0}
+                                   : std::pair<double, double>{l.boxes[0].points[1].at(0, 0), l.boxes[0].points[1].at(0, 1)};
+        };
+        EXPECT_EQ(box(20), box(7));
+        EXPECT_GT(box(7).first, box(3).first);
+        EXPECT_LT(box(7).second, box(3).second);
+        EXPECT_EQ(box(0), box(1)) << "fewer than one column counts as one";
+        EXPECT_EQ(box(-4), box(1));
+    }
+    {
+        SCOPED_TRACE("style 0 takes the entries' colours; the other styles the title colour");
+        m.set(GP_LGCOLUMNS, 1);
+        m.set(GP_TITLECOLOUR, 5);
+        for (int i = 0; i < 7; i++)
+            m.set(GP_COLOUR, 2 + i % 3, i);
+        LegendDraw l = legend(m);
+        ASSERT_EQ(l.texts.size(), 7u);
+        for (int i = 0; i < 7; i++)
+            EXPECT_EQ(l.texts[i].text_modes.colour, 2 + i % 3);
+        m.set(GP_LGSTYLE, 2);
+        l = legend(m);
+        ASSERT_EQ(l.texts.size(), 7u);
+        ASSERT_EQ(l.lines.size(), 7u) << "a line sample for each entry";
+        for (int i = 0; i < 7; i++) {
+            EXPECT_EQ(l.texts[i].text_modes.colour, 5);
+            EXPECT_EQ(l.lines[i].line.colour, 2 + i % 3);
+            EXPECT_LT(l.lines[i].points[0].at(0, 0), l.texts[i].points[0].at(0, 0)) << "the sample before the text";
+        }
+    }
+    {
+        SCOPED_TRACE("no legend without lgenable, nor without entries");
+        m.set(GP_LGENABLE, 0);
+        EXPECT_TRUE(legend(m).boxes.empty());
+        m.set(GP_LGENABLE, 1);
+        for (int i = 0; i < 7; i++)
+            goprop_go_set_property(m.g, GP_LGDSTEXT, i, "");
+        const LegendDraw l = legend(m);
+        EXPECT_TRUE(l.boxes.empty());
+        EXPECT_TRUE(l.texts.empty());
+    }
+}
+
+TEST_F(Kinds, LegendSymbols)
+{
+    const std::vector<int> d = datasets(2);
+    Named m(d[0], 2);
+    m.set(GP_LGBORDER, 0);
+    m.set(GP_COLOUR, 3, 0);
+    m.set(GP_HATCHSTYLE, 4, 0);
+    m.set(GP_HATCHSTYLE, 4, 1);
+    m.set(GP_MARKERSTYLE, 1, 0);
+    m.set(GP_MARKERSTYLE, 1, 1);
+    {
+        SCOPED_TRACE("colour boxes: solid in the colour, or the colour map's ramp for -1");
+        m.set(GP_LGSTYLE, 1);
+        m.set(GP_COLOUR, -1, 1);
+        const LegendDraw l = legend(m);
+        ASSERT_EQ(l.boxes.size(), 1u) << "entry 0's box";
+        EXPECT_EQ(l.boxes[0].fill.style, 1);
+        EXPECT_EQ(l.boxes[0].fill.colour, 3);
+        ASSERT_GT(l.lines.size(), 2u) << "entry 1's ramp, one band a device unit";
+        for (const grec::Call &c : l.lines)
+            EXPECT_EQ(c.points[0].at(0, 0), c.points[1].at(0, 0)) << "upright bands, side by side";
+    }
+    m.set(GP_COLOUR, 2, 1);
+    m.set(GP_LGSTYLE, 2);
+    struct Case {
+        int kind, asline;
+        int lines, boxes, marker_segments;
+    } cases[] = {
+        // Kinds 4 and 5 show their first dataset as a line.
+        {0, 0, 2, 0, 0}, {0, 1, 2, 0, 0}, {1, 0, 0, 0, 1}, {1, 1, 2, 0, 0}, {2, 0, 0, 2, 0},
+        {2, 1, 2, 0, 0}, {4, 0, 1, 0, 1}, {5, 0, 0, 1, 1}, {5, 1, 0, 2, 0}, {6, 0, 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE("legend kind " + std::to_string(c.kind) + " as-line " + std::to_string(c.asline));
+        m.set(GP_ASLINE, c.asline, 0);
+        m.set(GP_ASLINE, c.asline, 1);
+        const LegendDraw l = legend(m, c.kind);
+        EXPECT_EQ(l.texts.size(), 2u);
+        EXPECT_EQ(static_cast<int>(l.lines.size()), c.lines);
+        EXPECT_EQ(static_cast<int>(l.boxes.size()), c.boxes);
+        for (const grec::Call &b : l.boxes)
+            EXPECT_EQ(b.fill.style, 2) << "hatched";
+        EXPECT_EQ(grec::count(GEP_DRAW_LINES) > 0, c.marker_segments > 0);
+    }
+}
+
+TEST_F(Kinds, ThresholdLegend)
+{
+    const std::vector<int> d = datasets(1);
+    Named m(d[0], 1);
+    m.set(GP_USETHRESH, 1);
+    m.set(GP_LGSTYLE, 0);
+    for (int i = 0; i < 8; i++) {
+        goprop_go_set_property(m.g, GP_LGDSTEXT, i, ("T" + std::to_string(i)).c_str());
+        m.set(GP_THRESH_COLOUR, 10 + i, i);
+    }
+    auto listed = [&] {
+        std::vector<std::string> out;
+        for (const grec::Call &c : legend(m).texts)
+            out.push_back(c.text + "/" + std::to_string(c.text_modes.colour));
+        return out;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(listed(), V{"T0/10"}) << "threshold 0 is listed without a value";
+    goprop_go_set_property(m.g, GP_THRESH_VAL, 1, "5");
+    goprop_go_set_property(m.g, GP_THRESH_VAL, 2, "10");
+    goprop_go_set_property(m.g, GP_THRESH_VAL, 4, "20");
+    EXPECT_EQ(listed(), (V{"T0/10", "T1/11", "T2/12"})) << "counting stops at threshold 3 without a value";
+    goprop_go_set_property(m.g, GP_THRESH_VAL, 3, "15");
+    goprop_go_set_property(m.g, GP_LGDSTEXT, 2, "");
+    EXPECT_EQ(listed(), (V{"T0/10", "T1/11"})) << "and at the first without a text";
+}
+
+TEST_F(Kinds, LegendOnTheImageDevice)
+{
+    // The image device measures by the text limits of "Q" (height) and of
+    // " " (a sixth of the unit), whatever the text.
+    GoPrintSettings s{};
+    s.kind = 5;
+    s.destination = 1;
+    snprintf(s.filename, sizeof s.filename, "/tmp/vx-legend-%d.png", static_cast<int>(getpid()));
+    s.page_width = 8.5;
+    s.page_height = 11;
+    s.left = s.right = s.top = s.bottom = -1;
+    s.image_option = 1;
+    ASSERT_EQ(gomain_go_set_device_type(5, &s, 1), 1);
+    ASSERT_EQ(gomain_go_open_device_id()->modes.protocol, GP_IMAGE);
+    const std::vector<int> d = datasets(2);
+    {
+        Named m(d[0], 2);
+        m.set(GP_LGSTYLE, 0);
+        m.set(GP_LGBORDER, 1);
+        auto box = [&](short w, short h) {
+            const short limits[8] = {0, 0, 0, h, w, h, w, 0};
+            std::copy_n(limits, 8, grec::answers().text_limits);
+            const LegendDraw l = legend(m);
+            EXPECT_EQ(l.boxes.size(), 1u);
+            return l.boxes.empty() ? std::pair<double, double>{0, 0}
+                                   : std::pair<double, double>{l.boxes[0].points[1].at(0, 0), l.boxes[0].points[1].at(0, 1)};
+        };
+        const auto small = box(40, 30), wide = box(80, 30), tall = box(40, 60);
+        EXPECT_NEAR(wide.first, 2 * small.first, 3) << "every width scales with the limits";
+        EXPECT_EQ(wide.second, small.second);
+        EXPECT_NEAR(tall.second, 2 * small.second, 3) << "every height scales with the height of Q";
+        EXPECT_EQ(tall.first, small.first);
+    }
+    gomain_go_close_device();
+    gomain_go_set_device_type(0, nullptr, 0);
+    unlink(s.filename);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/msg.h>
+#include <sys/shm.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -225,6 +227,73 @@ TEST_F(Running, InteractiveModeStartsItsInterpreterAndEndsIt)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");  // the start-up statements were all accepted
     EXPECT_TRUE(vxtest::wait_for([&] { return kill(servers[0], 0) != 0; }, 10s)) << "interpreter left running";
+}
+
+// The message queue the interpreter `server` serves (its first argument)
+// and the shared segments `program` created.
+int queue_of(int server)
+{
+    std::ifstream cmd("/proc/" + std::to_string(server) + "/cmdline");
+    std::string arg0, arg1;
+    std::getline(cmd, arg0, '\0');
+    std::getline(cmd, arg1, '\0');
+    return arg1.empty() ? -1 : std::stoi(arg1);
+}
+std::vector<int> segments_of(int program)
+{
+    std::vector<int> found;
+    std::ifstream list("/proc/sysvipc/shm");
+    std::string line;
+    std::getline(list, line);  // the heading
+    while (std::getline(list, line)) {
+        std::istringstream f(line);
+        long key = 0;
+        int shmid = -1, perms = 0, cpid = 0;
+        unsigned long size = 0;
+        f >> key >> shmid >> perms >> size >> cpid;
+        if (f && cpid == program)
+            found.push_back(shmid);
+    }
+    return found;
+}
+bool queue_exists(int msqid)
+{
+    struct msqid_ds ds;
+    return msgctl(msqid, IPC_STAT, &ds) == 0;
+}
+
+// SIGTERM ends the program as SIGINT does; SIGKILL gives it no chance, and
+// its interpreter, left alone, removes what the program was given.  Either
+// way no message queue or shared segment of the program stays.
+TEST_F(Running, SigtermAndSigkillLeaveNoQueueNorSegment)
+{
+    for (int sig : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(sig);
+        std::string title = "ipc-test-" + std::to_string(sig);
+        auto child = vxtest::start({launcher(), "-displayname", title});
+        ASSERT_TRUE(window_appears(title.c_str())) << child.err();
+        std::vector<int> servers;
+        ASSERT_TRUE(vxtest::wait_for([&] { return (servers = interpreters_of(child.pid)).size() == 1; }, 20s))
+            << child.err();
+        int msqid = queue_of(servers[0]);
+        std::vector<int> segments = segments_of(child.pid);
+        ASSERT_GE(msqid, 0);
+        ASSERT_TRUE(queue_exists(msqid));
+        ASSERT_FALSE(segments.empty());
+        kill(child.pid, sig);
+        vxtest::Result r;
+        ASSERT_TRUE(child.wait(20s, r));
+        if (sig == SIGTERM) {
+            EXPECT_EQ(r.signal, 0);
+            EXPECT_EQ(r.status, 0) << r.err;
+        }
+        EXPECT_TRUE(vxtest::wait_for([&] { return !queue_exists(msqid); }, 20s)) << "queue " << msqid;
+        for (int shmid : segments) {
+            struct shmid_ds ds;
+            EXPECT_TRUE(vxtest::wait_for([&] { return shmctl(shmid, IPC_STAT, &ds) != 0; }, 20s))
+                << "segment " << shmid;
+        }
+    }
 }
 
 }  // namespace

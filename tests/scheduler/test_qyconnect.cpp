@@ -225,6 +225,8 @@ TEST_F(Interpreter, DeathIsNoticed)
         }
         EXPECT_EQ(doz_dead(cid), 1);
         EXPECT_EQ(doz_busy(cid), 0);
+        for (int unknown : {-1, DOZ_MAX_CONNECTIONS, DOZ_MAX_CONNECTIONS - 1})
+            EXPECT_EQ(doz_busy(unknown), -1) << unknown;
         EXPECT_EQ(status1(cid), DOZ_E_DEAD);
         EXPECT_EQ(check_qy_init(cid), 0);
         EXPECT_EQ(doz_query(cid, "TEST PRINT 1"), -1);

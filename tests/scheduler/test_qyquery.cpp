@@ -556,11 +556,22 @@ TEST_F(Interpreter, ErrorAndStatusTexts)
     EXPECT_EQ(code, -2);
     char t1[81], t2[81], t3[81];
     ASSERT_EQ(doz_mess(cid, t1, t2, t3), 0);
-    if (!qerror_catalogue_open()) {
-        EXPECT_STREQ(t1, "Error -2");
-    }
+    EXPECT_STREQ(t1, "Error -2") << "a code the catalogue has no text for";
     EXPECT_STREQ(t2, "");
     EXPECT_STREQ(t3, "");
+    // The codes of a test statement are looked up in the interpreter's
+    // catalogue by number, each text in its place: query, database, filer.
+    int status_block[6] = {1, 7, 16, 9, 0, 0};
+    ASSERT_EQ(doz_set_qstatus(cid, status_block), 0);
+    ASSERT_EQ(doz_mess(cid, t1, t2, t3), 0);
+    int opened = 0;
+    nl_catd kernel = open_msg_catalogue(vxtest::install_dir().c_str(), "kernel", &opened);
+    ASSERT_NE(kernel, NL_NO_CATALOGUE);
+    EXPECT_STREQ(t1, nl_catgets(kernel, 21, 7));
+    EXPECT_STREQ(t2, nl_catgets(kernel, 21, 16));
+    EXPECT_STREQ(t3, nl_catgets(kernel, 21, 9));
+    EXPECT_STRNE(t1, "");
+    nl_catclose(kernel);
     char status[82];
     ASSERT_EQ(doz_status_mess(cid, status), 0);
     EXPECT_STREQ(status, "idle, user TESTER");

@@ -332,6 +332,17 @@ TEST_F(Query, AFailingStatementChangesNothing)
     EXPECT_EQ(rows("DISPLAY NAME FROM RSLT"), (V{"ANN", "BOB"}));
 }
 
+TEST_F(Query, RowsThatOverfillAFixedTableLeaveItAsItWas)
+{
+    ok("SELECT NAME FROM EMP WHERE DEPT=10 TO T3");
+    ok("CONFIGURE T3[4] AS FIXED");
+    // five more rows: the third of them finds the table full
+    EXPECT_EQ(codes("SELECT NAME FROM EMP TO T3"), "0/137/0");
+    EXPECT_EQ(rows("DISPLAY NAME FROM T3"), (V{"ANN", "BOB"}));
+    ok("SELECT NAME FROM EMP WHERE DEPT=10 TO T3");
+    EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM T3"), V{"4"});
+}
+
 TEST_F(Query, AStoppedStatementEndsWithCode7AndChangesNothing)
 {
     ok("CREATE ITEM K AS LONG(8)");
@@ -495,12 +506,17 @@ TEST_F(Query, ResultTablesGoWithTheirConnection)
     EXPECT_EQ(rows("DISPLAY COUNT NAME AS N FROM RS20"), V{"5"});
     EXPECT_EQ(codes("CLOSE", 0, other.get()), "ok");
     EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='RS20'"), V{});
-    // tables under a prefix are left-overs when a connection of that
-    // prefix opens: one that ended without closing
+    // a table another connection made under a name like this one's
+    // results is not one of its result tables: opening and closing keep it
     ASSERT_EQ(codes("OPEN DEMO", 0, other.get()), "ok");
     ASSERT_EQ(codes("SELECT NAME FROM EMP TO RS1FOLD", 0, other.get()), "ok");
     ok("OPEN DEMO");
-    EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='RS1FOLD'"), V{});
+    ok("SELECT NAME FROM EMP");
+    ok("CLOSE");
+    ok("OPEN DEMO");
+    EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='RS1FOLD'"), V{"RS1FOLD"});
+    EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='RS1F'"), V{});
+    ok("DROP RS1FOLD");
 }
 
 }  // namespace

@@ -445,6 +445,87 @@ TEST_F(StoreTest, KeyedRowsAreRejectedOrReplacedInPlace)
     EXPECT_EQ(read_all(*db, "K")[1][1].s, "zwei");
 }
 
+TEST_F(StoreTest, AppendedRowsAreCheckedOneByOneAndStayOnlyWhenFinished)
+{
+    auto db = open();
+    ASSERT_FAULT_OK(db->create_item(item("ID", doz::LONG, 11)));
+    ASSERT_FAULT_OK(db->create_item(item("NAME", doz::STRING, 8)));
+    ASSERT_FAULT_OK(db->create_table(
+        {"K", 4, true, NOCACHED, SLOTTED, "", {{"ID", true, false}, {"NAME", false, true}}}, PRIV_READ));
+    Inserted what;
+    ASSERT_FAULT_OK(db->insert("K", {doz::make_long(1), doz::make_string("one", 8)}, OnDuplicate::REJECT, what));
+    auto row = [](int id, const char *name) {
+        return std::vector<doz::Value>{doz::make_long(id), doz::make_string(name, 8)};
+    };
+    auto names = [&] {
+        std::vector<std::string> out;
+        for (auto &r : read_all(*db, "K"))
+            out.push_back(std::to_string(r[0].e[0].i) + r[1].s);
+        return out;
+    };
+    struct Step {
+        std::vector<doz::Value> row;
+        OnDuplicate dup;
+        int fault;         // database code, 0 none
+        Inserted what;     // when no fault
+    };
+    const Step steps[] = {
+        {row(2, "two"), OnDuplicate::REJECT, 0, Inserted::NEW},
+        {row(2, "deux"), OnDuplicate::REJECT, 0, Inserted::REJECTED},  // a key appended just before
+        {row(1, "eins"), OnDuplicate::REPLACE, 0, Inserted::REPLACED},
+        {{doz::make_string("x"), doz::make_string("y", 8)}, OnDuplicate::REJECT, BAD_VALUE, Inserted::NEW},
+        {{doz::make_null(doz::LONG), doz::make_string("y", 8)}, OnDuplicate::REJECT, NULL_NOT_ALLOWED, Inserted::NEW},
+        {row(3, "three"), OnDuplicate::REJECT, 0, Inserted::NEW},
+        {row(4, "four"), OnDuplicate::REJECT, 0, Inserted::NEW},
+        {row(5, "five"), OnDuplicate::REJECT, TABLE_FULL, Inserted::NEW},  // FIXED at four rows
+    };
+    for (int round = 0; round < 2; round++) {
+        Appender app;
+        ASSERT_FAULT_OK(db->append("K", app));
+        for (const Step &st : steps) {
+            Fault f = app.add(st.row, st.dup, what);
+            EXPECT_EQ(f.database, st.fault) << codes(f);
+            if (st.fault == 0) {
+                EXPECT_EQ(what, st.what);
+            }
+        }
+        if (round == 0)
+            continue;  // dropped unfinished: nothing of it stays
+        ASSERT_FAULT_OK(app.finish());
+        EXPECT_EQ(app.add(row(9, "nine"), OnDuplicate::REJECT, what).database, TRANSACTION);
+    }
+    EXPECT_EQ(names(), (std::vector<std::string>{"1eins", "2two", "3three", "4four"}));
+    int64_t n = 0;
+    ASSERT_FAULT_OK(db->count("K", n));
+    EXPECT_EQ(n, 4);
+
+    // Inside a transaction the appender's rows go with it; a sequenced
+    // table keeps appended rows after the ones it holds, in their order.
+    make_numbers(*db, "T");
+    for (int v : {30, 10, 20})
+        ASSERT_FAULT_OK(add(*db, "T", v));
+    std::vector<RowId> ids;
+    read_all(*db, "T", &ids);
+    const RowId order[] = {ids[1], ids[2], ids[0]};
+    ASSERT_FAULT_OK(db->sequence("T", order));
+    ASSERT_FAULT_OK(db->begin());
+    {
+        Appender app;
+        ASSERT_FAULT_OK(db->append("T", app));
+        for (int v : {5, 1})
+            ASSERT_FAULT_OK(app.add({doz::make_long(v)}, OnDuplicate::REJECT, what));
+        ASSERT_FAULT_OK(app.finish());
+    }
+    EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{10, 20, 30, 5, 1}));
+    ASSERT_FAULT_OK(db->rollback());
+    EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{10, 20, 30}));
+    ASSERT_FAULT_OK(db->count("T", n));
+    EXPECT_EQ(n, 3);
+    Appender sys;
+    EXPECT_EQ(db->append("%USERS", sys).database, SYSTEM_TABLE);
+    EXPECT_EQ(db->append("NOPE", sys).database, NO_TABLE);
+}
+
 // ---------------------------------------------------------------- transactions
 
 TEST_F(StoreTest, TransactionsCommitOrLeaveNothing)
