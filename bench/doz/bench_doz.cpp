@@ -3,9 +3,12 @@
 // into a new table; beside each, the same work done directly through
 // SQLite's C API on a table of the same rows, in the same run.  The ratio
 // shows what the interpreter (statement engine, row layout, message
-// queue and shared buffer) adds over its storage.
+// queue and shared buffer) adds over its storage.  Each statement runs
+// several times on each side, the side that goes first alternating; the
+// report gives the medians, and the peak memory of an interpreter started
+// just before the full DISPLAYs (its resident high-water mark).
 //
-// Usage: bench_doz [--out FILE] [--rows N]
+// Usage: bench_doz [--out FILE] [--rows N] [--samples N]
 // The interpreter is the one just built, copied with the modes the client
 // checks into a private server directory.
 
@@ -18,9 +21,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -126,19 +132,55 @@ double sqlite_change(sqlite3 *db, const char *text)
     return seconds_since(t0);
 }
 
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n == 0 ? 0.0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The interpreter: the child process of ours that runs it.
+long server_pid()
+{
+    std::ifstream children("/proc/self/task/" + std::to_string(getpid()) + "/children");
+    long pid = 0, found = 0;
+    while (children >> pid) {
+        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+        std::string name;
+        comm >> name;
+        if (name == "tqlserver")
+            found = pid;
+    }
+    return found;
+}
+
+// A process's resident high-water mark in KB, or -1.
+long peak_kb(long pid)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(f, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return atol(line.c_str() + 6);
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
     std::string out = std::string(VX_RESULTS_DIR) + "/doz.txt";
     long nrows = 1000000;
+    int samples = 5;
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--out") && i + 1 < argc)
             out = argv[++i];
         else if (!strcmp(argv[i], "--rows") && i + 1 < argc)
             nrows = atol(argv[++i]);
+        else if (!strcmp(argv[i], "--samples") && i + 1 < argc)
+            samples = std::max(1, atoi(argv[++i]));
         else {
-            fprintf(stderr, "usage: %s [--out FILE] [--rows N]\n", argv[0]);
+            fprintf(stderr, "usage: %s [--out FILE] [--rows N] [--samples N]\n", argv[0]);
             return 2;
         }
     }
@@ -174,6 +216,18 @@ int main(int argc, char **argv)
     }
     double build = seconds_since(t0);
 
+    // A fresh interpreter for the measured statements, so that its memory
+    // figures are theirs and not the building's.
+    must(cid, "CLOSE");
+    doz_term(cid);
+    if (doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, 200000) ||
+        doz_set_buffer_rows(cid, 1000) != 0) {
+        fprintf(stderr, "cannot restart the interpreter\n");
+        return 1;
+    }
+    doz_set_eob_proc(cid, read_rows);
+    must(cid, "OPEN BENCH EXCLUSIVE");
+
     // The same rows in a plain SQLite table, with the storage's settings.
     sqlite3 *db;
     sqlite3_open((dir / "plain.sqlite").c_str(), &db);
@@ -201,39 +255,77 @@ int main(int argc, char **argv)
         uint32_t modes;
         const char *sqlite;
         const char *counted;  // the new table of a change, whose rows are counted after it
+        const char *doz_drop;  // what the DOZ side drops before each sample
     } work[] = {
         {"full DISPLAY to the client", "DISPLAY ID,GRP,VAL FROM BIG", DOZ_M_FULL | DOZ_M_WAIT,
-         "SELECT id,grp,val FROM big", nullptr},
+         "SELECT id,grp,val FROM big", nullptr, nullptr},
         {"filtered DISPLAY (VAL < 100, about 10%)", "DISPLAY ID,VAL FROM BIG WHERE VAL<100.0",
-         DOZ_M_FULL | DOZ_M_WAIT, "SELECT id,val FROM big WHERE val<100.0", nullptr},
+         DOZ_M_FULL | DOZ_M_WAIT, "SELECT id,val FROM big WHERE val<100.0", nullptr, nullptr},
         {"GROUP by GRP with AVERAGE and COUNT into the result table",
          "GROUP BIG BY GRP AVERAGE VAL AS A,COUNT ID AS N", DOZ_M_WAIT,
-         "CREATE TABLE r AS SELECT grp, avg(val) AS a, count(id) AS n FROM big GROUP BY grp", "r"},
+         "CREATE TABLE r AS SELECT grp, avg(val) AS a, count(id) AS n FROM big GROUP BY grp", "r", nullptr},
         {"SELECT ... TO a new table (GRP < 50, half the rows)", "SELECT ID,VAL FROM BIG WHERE GRP<50 TO HALF",
-         DOZ_M_WAIT, "CREATE TABLE half AS SELECT id,val FROM big WHERE grp<50", "half"},
+         DOZ_M_WAIT, "CREATE TABLE half AS SELECT id,val FROM big WHERE grp<50", "half", "HALF"},
     };
     std::string report;
     char line[512];
     snprintf(line, sizeof line,
-             "DOZ interpreter beside SQLite's C API, table of %ld rows (built through the interpreter in %.2f s)\n\n",
-             nrows, build);
+             "DOZ interpreter beside SQLite's C API, table of %ld rows (built through the interpreter in %.2f s)\n"
+             "medians of %d samples a side, the side that runs first alternating\n\n",
+             nrows, build, samples);
     report += line;
     fputs(line, stdout);
+    long server = server_pid();
+    long display_peak = -1;
     for (const Work &w : work) {
+        std::vector<double> dt, st, ratios;
         size_t dr = 0, sr = 0;
-        double ds = doz_timed(cid, w.doz, w.modes, &dr);
-        double ss = w.counted ? sqlite_change(db, w.sqlite) : sqlite_read(db, w.sqlite, &sr);
-        if (w.counted) {
-            std::string count = std::string("SELECT count(*) FROM ") + w.counted;
-            size_t one;
-            sqlite_read(db, count.c_str(), &one);
-            sr = static_cast<size_t>(last_value);
+        for (int k = 0; k < samples; k++) {
+            double ds = 0, ss = 0;
+            auto doz_side = [&] {
+                if (w.doz_drop && k > 0)
+                    must(cid, std::string("DROP ") + w.doz_drop);
+                ds = doz_timed(cid, w.doz, w.modes, &dr);
+                if (&w == &work[0])
+                    display_peak = std::max(display_peak, peak_kb(server));
+            };
+            auto sqlite_side = [&] {
+                if (w.counted)
+                    sql(db, (std::string("DROP TABLE IF EXISTS ") + w.counted).c_str());
+                ss = w.counted ? sqlite_change(db, w.sqlite) : sqlite_read(db, w.sqlite, &sr);
+                if (w.counted) {
+                    std::string count = std::string("SELECT count(*) FROM ") + w.counted;
+                    size_t one;
+                    sqlite_read(db, count.c_str(), &one);
+                    sr = static_cast<size_t>(last_value);
+                }
+            };
+            if (k % 2 == 0) {
+                doz_side();
+                sqlite_side();
+            } else {
+                sqlite_side();
+                doz_side();
+            }
+            dt.push_back(ds);
+            st.push_back(ss);
+            ratios.push_back(ds / ss);
         }
-        snprintf(line, sizeof line, "%s\n    DOZ: %zu rows in %.3f s; SQLite: %zu rows in %.3f s; ratio %.2f\n",
-                 w.what, dr, ds, sr, ss, ds / ss);
+        snprintf(line, sizeof line,
+                 "%s\n    DOZ: %zu rows in %.3f s; SQLite: %zu rows in %.3f s; ratio %.2f (median of the pairs %.2f)\n",
+                 w.what, dr, median(dt), sr, median(st), median(dt) / median(st), median(ratios));
         report += line;
         fputs(line, stdout);
     }
+    if (display_peak > 0)
+        snprintf(line, sizeof line,
+                 "\ninterpreter's peak resident memory (VmHWM, the figure /usr/bin/time -v gives as its maximum\n"
+                 "resident set size) over the full DISPLAYs, started fresh before them: %.1f MB\n",
+                 display_peak / 1024.0);
+    else
+        snprintf(line, sizeof line, "\ninterpreter's peak resident memory: not measured (no /proc access)\n");
+    report += line;
+    fputs(line, stdout);
     sqlite3_close(db);
     must(cid, "CLOSE");
     must(cid, "DROP DATABASE BENCH");

@@ -15,6 +15,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,8 +45,12 @@ constexpr int E_BUFFER_FULL = 150;
 DozColDesc descriptor(const Column &c);
 void put_value(unsigned char *row, const DozField &f, const Value &v);
 
+struct Stream;
+struct Engine;
+
 // Collects one statement's result set, each row laid out at once in the
-// buffer layout the query's modes ask for.
+// buffer layout the query's modes ask for.  With a stream the rows go
+// on in blocks of about a buffer's size as they are made.
 struct Collect : Sink {
     bool flags = false;
     bool opened = false;
@@ -55,6 +63,8 @@ struct Collect : Sink {
     DozLayout layout;
     std::vector<unsigned char> bytes;
     size_t rows = 0;
+    Stream *stream = nullptr;
+    size_t block_bytes = 0;
     void columns(const std::vector<Column> &c) override
     {
         opened = true;
@@ -62,22 +72,105 @@ struct Collect : Sink {
             cols.push_back(descriptor(col));
         bad_layout = !doz_layout(cols, flags, layout);
     }
-    bool row(const std::vector<Value> &v) override
-    {
-        if (bad_layout)
-            return false;
-        size_t at = bytes.size();
-        bytes.resize(at + static_cast<size_t>(layout.row_size), 0);
-        for (size_t i = 0; i < v.size() && i < layout.fields.size(); i++) {
-            put_value(bytes.data() + at, layout.fields[i], v[i]);
-            if (keep_blobs && v[i].type == BLOB && !v[i].null && !v[i].e.empty())
-                blobs.emplace_back(static_cast<int32_t>(v[i].e[0].i), v[i].s);
-        }
-        rows++;
-        return true;
-    }
+    bool row(const std::vector<Value> &v) override;
     void end() override {}
 };
+
+// A result handed from the statement, which runs on a thread of its own,
+// to the result writer while it is made: blocks of rows through a queue
+// of a few, so the interpreter holds a few buffers' worth of rows however
+// many the statement makes.  A statement whose rows all fit the queue
+// ends before the writer starts, and is answered as if it had not run
+// on a thread at all.
+struct Stream {
+    static constexpr size_t kBlocks = 4;
+    std::mutex m;
+    std::condition_variable cv;
+    std::deque<std::vector<unsigned char>> blocks;
+    bool done = false;        // the statement ended (status holds its outcome)
+    bool cancelled = false;   // the writer stopped reading: the statement ends early
+    Status status;
+    Collect sink;
+    std::string text;
+    unsigned modes = 0;
+    Engine *engine = nullptr;
+    std::thread worker;
+    // The reader's place: the block being read and the row in it.
+    std::vector<unsigned char> current;
+    size_t at = 0;
+
+    // Hands a filled block over, waiting while the queue is full; false
+    // when the writer stopped reading.
+    bool hand_over(std::vector<unsigned char> &block)
+    {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return blocks.size() < kBlocks || cancelled; });
+        if (cancelled)
+            return false;
+        blocks.push_back(std::move(block));
+        block.clear();
+        cv.notify_all();
+        return true;
+    }
+    // Waits until the statement ended or the queue is full: true when it
+    // ended.
+    bool settle()
+    {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return done || blocks.size() >= kBlocks; });
+        return done;
+    }
+    // The next row into `row`; false at the end of the rows.
+    bool next(unsigned char *row, size_t size)
+    {
+        if (at + size > current.size()) {
+            std::unique_lock<std::mutex> lock(m);
+            cv.wait(lock, [&] { return !blocks.empty() || done; });
+            if (blocks.empty())
+                return false;
+            current = std::move(blocks.front());
+            blocks.pop_front();
+            at = 0;
+            cv.notify_all();
+            if (current.size() < size)
+                return false;
+        }
+        memcpy(row, current.data() + at, size);
+        at += size;
+        return true;
+    }
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m);
+            cancelled = true;
+        }
+        cv.notify_all();
+        if (worker.joinable())
+            worker.join();
+    }
+    ~Stream();
+};
+
+bool Collect::row(const std::vector<Value> &v)
+{
+    if (bad_layout)
+        return false;
+    size_t at = bytes.size();
+    bytes.resize(at + static_cast<size_t>(layout.row_size), 0);
+    for (size_t i = 0; i < v.size() && i < layout.fields.size(); i++) {
+        put_value(bytes.data() + at, layout.fields[i], v[i]);
+        if (keep_blobs && v[i].type == BLOB && !v[i].null && !v[i].e.empty())
+            blobs.emplace_back(static_cast<int32_t>(v[i].e[0].i), v[i].s);
+    }
+    rows++;
+    if (stream && bytes.size() >= block_bytes) {
+        if (!stream->hand_over(bytes))
+            return false;
+        bytes.reserve(block_bytes + static_cast<size_t>(layout.row_size));
+    }
+    return true;
+}
 
 struct Engine {
     std::unique_ptr<Session> session;
@@ -87,6 +180,12 @@ struct Engine {
     std::string texts[3];
     TqlHost *host = nullptr;
 };
+
+Stream::~Stream()
+{
+    stop();
+    engine->host = nullptr;
+}
 
 int ask(void *ctx, const char *question)
 {
@@ -422,13 +521,96 @@ void *open_engine(const TqlSession *s)
     return e;
 }
 
+// The codes and texts of a statement's outcome.
+void report(Engine *e, const Status &st, TqlOutcome *out)
+{
+    out->code[0] = st.query;
+    out->code[1] = st.database;
+    out->code[2] = st.filer;
+    out->rows = st.rows;
+    out->fifth = st.fifth;
+    e->texts[0] = st.query_text;
+    e->texts[1] = st.database_text;
+    e->texts[2] = st.filer_text;
+}
+
+// A statement whose rows go to the client a buffer at a time: it runs on
+// a thread of its own and its rows are handed over as they are made.
+void run_streamed(Engine *e, const char *text, uint32_t modes, TqlHost *host, TqlOutcome *out)
+{
+    auto sm = std::make_shared<Stream>();
+    Stream *s = sm.get();
+    s->engine = e;
+    s->text = text ? text : "";
+    s->modes = modes;
+    s->sink.flags = (modes & MODE_FLAGS) != 0;
+    s->sink.stream = s;
+    // Blocks of about the client's buffer (within sane bounds).
+    size_t size = 0;
+    int announced = 0;
+    if (host && host->input)
+        host->input(host->self, &size, &announced);
+    s->sink.block_bytes = std::clamp<size_t>(size, 64 * 1024, 4 * 1024 * 1024);
+    s->worker = std::thread([s] {
+        Status st = s->engine->session->execute(s->text, s->modes, s->sink);
+        {
+            std::lock_guard<std::mutex> lock(s->m);
+            s->status = st;
+            if (!s->sink.bytes.empty() && !s->cancelled)
+                s->blocks.push_back(std::move(s->sink.bytes));
+            s->done = true;
+        }
+        s->cv.notify_all();
+    });
+    if (s->settle()) {
+        // Ended before the queue filled: answered as a statement run whole.
+        s->worker.join();
+        report(e, s->status, out);
+        if (s->status.error || !s->sink.opened || s->sink.bad_layout)
+            return;
+    } else {
+        // Rows follow while the statement goes on; a failure after this
+        // point is reported when the writer is done (finish below).
+        report(e, Status{}, out);
+    }
+    out->has_result = true;
+    out->result.columns = s->sink.cols;
+    out->result.next_row = [sm](unsigned char *row, const DozLayout &layout) {
+        if (layout.row_size != sm->sink.layout.row_size)
+            return false;
+        return sm->next(row, static_cast<size_t>(layout.row_size));
+    };
+    out->result.finish = [sm, e](int32_t codes[3]) {
+        bool cancelled;
+        {
+            std::lock_guard<std::mutex> lock(sm->m);
+            cancelled = !sm->done || !sm->blocks.empty();
+        }
+        sm->stop();
+        const Status &st = sm->status;
+        if (cancelled || !st.error || codes[0] || codes[1] || codes[2])
+            return;
+        codes[0] = st.query;
+        codes[1] = st.database;
+        codes[2] = st.filer;
+        e->texts[0] = st.query_text;
+        e->texts[1] = st.database_text;
+        e->texts[2] = st.filer_text;
+    };
+}
+
 void run(void *engine, const char *text, uint32_t modes, TqlHost *host, TqlOutcome *out)
 {
     auto *e = static_cast<Engine *>(engine);
     e->host = host;
+    const bool keep_blobs = host && host->read_blob && host->blob_retrieval && host->blob_retrieval(host->self);
+    if ((modes & MODE_EOB) && !(modes & MODE_NOEVAL) && !keep_blobs) {
+        run_streamed(e, text, modes, host, out);
+        return;
+    }
     auto sink = std::make_shared<Collect>();
     sink->flags = (modes & MODE_FLAGS) != 0;
-    sink->keep_blobs = host && host->read_blob && host->blob_retrieval && host->blob_retrieval(host->self);
+    sink->keep_blobs = keep_blobs;
     Status st = e->session->execute(text ? text : "", modes, *sink);
     if (!st.error && !sink->blobs.empty()) {
         if (int r = deliver_blobs(e, host, sink->blobs)) {
@@ -455,14 +637,7 @@ void run(void *engine, const char *text, uint32_t modes, TqlHost *host, TqlOutco
                                           std::to_string(sink->rows) + " rows");
         }
     }
-    out->code[0] = st.query;
-    out->code[1] = st.database;
-    out->code[2] = st.filer;
-    out->rows = st.rows;
-    out->fifth = st.fifth;
-    e->texts[0] = st.query_text;
-    e->texts[1] = st.database_text;
-    e->texts[2] = st.filer_text;
+    report(e, st, out);
     if (st.error || !sink->opened || sink->bad_layout)
         return;
     out->has_result = true;

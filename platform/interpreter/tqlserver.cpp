@@ -483,6 +483,8 @@ void run_query(const char *text, uint32_t modes)
             st[1] = w.error;
         else if (w.stopped)
             st[1] = TQL_E_STOPPED;
+        if (out.result.finish)
+            out.result.finish(&st[1]);
     }
     if (st[1] || st[2] || st[3])
         st[0] = 1;

@@ -54,6 +54,11 @@ struct TqlHost {
 struct TqlResult {
     std::vector<DozColDesc> columns;
     std::function<bool(unsigned char *row, const DozLayout &layout)> next_row;
+    // Called once the writer is done with the rows (may be empty).  An
+    // engine that makes its rows while they are written reports here, in
+    // the three codes (query, database, filer), a failure that came after
+    // its first rows went out; it leaves codes already set alone.
+    std::function<void(int32_t codes[3])> finish;
 };
 
 struct TqlOutcome {

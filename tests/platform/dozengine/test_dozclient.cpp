@@ -361,6 +361,34 @@ TEST_F(Database, OneBufferResultsNeverComeBackCutShort)
     EXPECT_EQ(first, 2047);
 }
 
+TEST_F(Database, LongResultsComeWhileTheyAreMadeAndLateFailuresStillFail)
+{
+    numbers("NUMS", 16);  // 65,536 rows: more than the interpreter holds at once
+    got = Got{};
+    doz_set_eob_proc(cid, collect);
+    ok("DISPLAY N FROM NUMS", FULL);
+    EXPECT_EQ(rows(), 65536);
+    ASSERT_EQ(got.rows.size(), 65536u);
+    bool in_order = true;
+    for (size_t i = 0; i < got.rows.size() && in_order; i++) {
+        int32_t n;
+        memcpy(&n, got.rows[i].data() + got.layout.fields[0].value, 4);
+        in_order = n == static_cast<int32_t>(i);
+    }
+    EXPECT_TRUE(in_order);
+    // a row that fails after many buffers went out fails the statement;
+    // the rows before it had gone out as they were made
+    got = Got{};
+    EXPECT_EQ(run("DISPLAY N,100/(N-60000) AS Q FROM NUMS", FULL), "-31/0/0");
+    EXPECT_GT(got.rows.size(), 0u);
+    EXPECT_LE(got.rows.size(), 60000u);
+    // and the interpreter goes on with the next statement as usual
+    got = Got{};
+    ok("DISPLAY N FROM NUMS WHERE N>=65000", FULL);
+    EXPECT_EQ(got.rows.size(), 536u);
+    EXPECT_EQ(rows(), 536);
+}
+
 TEST_F(Database, TextVariablesAndChecksInFullMode)
 {
     ok("SELECT 'ANN' AS NAME,41 AS N FROMVAR TO EMP");
