@@ -554,6 +554,9 @@ bool dl_skip_name(const char *name, unsigned rules)
         return true;
     if ((rules & DL_SKIP_PROCEDURE) && (ends_with(name, ".tsl") || ends_with(name, ".FMT")))
         return true;
+    // A name cut to fit would name another file.
+    if ((rules & DL_SKIP_LONG) && strlen(name) > 14)
+        return true;
     return false;
 }
 

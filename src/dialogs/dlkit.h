@@ -206,6 +206,7 @@ std::vector<std::string> dl_split_path(const char *path);
 // Which names a listing leaves out: names beginning with "." always.
 inline constexpr unsigned DL_SKIP_PROCEDURE = 0x1;  // names ending ".tsl" or ".FMT"
 inline constexpr unsigned DL_NO_DUPLICATES = 0x2;   // a name already listed
+inline constexpr unsigned DL_SKIP_LONG = 0x4;       // names longer than a procedure name (14)
 
 bool dl_skip_name(const char *name, unsigned rules);
 

@@ -5,6 +5,7 @@
 
 #include "LiteClue.h"
 #include "dldbdialogs.h"
+#include "dlproc.h"
 #include "dlmain.h"
 #include "dlmess.h"
 #include "dsmgr.h"
@@ -21,8 +22,13 @@
 #include "mndy.h"
 #include "mnmisc.h"
 #include "mnprint.h"
+#include "mnproc.h"
 #include "mnqy.h"
+#include "obdb.h"
 #include "pelx.h"
+#include "prexec.h"
+#include "prmgr.h"
+#include "qycompat.h"
 #include "qychk.h"
 #include "vxcat.h"
 #include "vxfilter.h"
@@ -138,12 +144,27 @@ static void open_database(const std::string &name, const char *password, int mod
     command_line_database = opened && wsdict_db_open ? opened : "";
 }
 
-// Runs a procedure from the command line: 0 when it ran.  Not available
-// until the procedure commands join.
+// Runs a procedure from the command line: 0 when it ran.
 static int execute_procedure(const std::string &name)
 {
-    fputs(vx_msgf(adata.catd, MAIN_PROCEDURE_NOT_AVAILABLE, name.c_str()).c_str(), stderr);
-    return 1;
+    return mnproc_mn_execute_proc(name.c_str(), 1, 0, 0, 0, nullptr);
+}
+
+// The procedure recorder and the replay: the database commands record the
+// variables a replay creates, the display tells the replay that it has
+// shown new data.
+static void connect_procedures(Widget query_shell, Widget display_shell)
+{
+    obdb_set_record_hook(prmgr_pr_record_hook);
+    dy_hooks.data_handled = prexec_pr_notify_data_handled;
+    const QyWorkspaceHooks *mode = mnmisc_mode_holder();
+    prexec_hooks.get_mode = mode->get_mode;
+    prexec_hooks.set_mode = mode->set_mode;
+    prexec_hooks.display_shell = display_shell;
+    prexec_hooks.query_shell = query_shell;
+    prexec_hooks.catd = adata.catd;
+    prexec_hooks.run_mode = adata.runMode;
+    dlproc_death_trap = query_death;
 }
 
 // ---- the restart command ----------------------------------------------------------
@@ -289,7 +310,7 @@ const StartupDialog startup_dialogs[] = {
     {28, nullptr, MODE_0},  // set tables
     {29, dltarget_initialise_target_dialog, MODE_0},  // target
     {30, dltql_initialise_doz_dialog, MODE_0},  // DOZ
-    {31, nullptr, MODE_0},  // procedure
+    {31, dlproc_initialise_procedure_dialog, MODE_0},  // procedure
     {5, dlltp_initialise_ltp_dialog, MODES_0_3},
     {32, nullptr, MODES_0_AND_3},  // axis
     {33, nullptr, MODES_0_AND_3},  // title
@@ -490,6 +511,7 @@ void startup_build_user_interface(Boolean iconic)
     initialise_query_window();
     displevel = initialise_display_window(iconic);
     dlmess_dialog_register_alternate_shell(displevel);
+    connect_procedures(adata.runMode == RUN_INTERACTIVE ? toplevel : static_cast<Widget>(nullptr), displevel);
 
     // The display canvas receives the new-data notices.
     qymgr_qy_use_widget(dymain_dy_canvas());

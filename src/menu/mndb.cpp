@@ -9,6 +9,7 @@
 #include "menumsgs.h"
 #include "mndbstmt.h"
 #include "mndy.h"
+#include "mnproc.h"
 #include "mnmisc.h"
 #include "mnqy.h"
 #include "obdict.h"
@@ -137,6 +138,7 @@ const char *mndb_mn_open_db(const char *name, const char *location, const char *
     if (ok) {
         wsdict_db_open = 1;
         wsdict_db_exclusive = mode == 1 || mode == 2;
+        mnproc_set_proc_dirs(dict_user(), name);
     }
     if (run_mode() == 0) {
         if (ok) {
@@ -187,6 +189,7 @@ static void build_db(DialogRecord *rec, int *done)
     if (send(mndb_open_exclusive_statement(dblist_dval.name, ""))) {
         wsdict_db_open = 1;
         wsdict_db_exclusive = 1;
+        mnproc_set_proc_dirs(dict_user(), dblist_dval.name);
         if (run_mode() == 0)
             rebuild_after_open(dblist_dval.name);
     } else if (run_mode() == 0) {

@@ -7,6 +7,8 @@
 #include "mndb.h"
 #include "mndy.h"
 #include "mnmisc.h"
+#include "mnproc.h"
+#include "mnquery.h"
 #include "qychk.h"
 #include "vxhelp.h"
 
@@ -173,20 +175,18 @@ struct MnRoutine {
     MnCommand routine;  // null: the command has not joined yet
 };
 
-// The command of each code.  The entries left empty belong to commands
-// that answer "not available yet" until they are built:
-//   18-22 mnquery_new .. mnquery_mn_write_query_schema,
-//   24 mnquery_set_verify, 25-30 mn_new_proc .. mnproc_mn_keep,
-//   34 mnquery_collect.
+// The command of each code.
 static const MnRoutine qmenu_routines[] = {
     {6, mndb_mn_open_database},       {7, mndb_mn_close_database},     {8, mndb_mn_build_database},
     {9, mndb_mn_drop_database},       {10, mndb_mn_configure_database}, {11, mndb_mn_password_database},
     {12, mndb_mn_schema_database},    {13, mndb_mn_quit},              {14, mnqview_mn_refresh},
     {15, mnqview_mn_reread_dictionary}, {16, mnqview_mn_set_options},  {17, mnqview_mn_set_tables},
-    {18, nullptr}, {19, nullptr}, {20, nullptr}, {21, nullptr}, {22, nullptr}, {24, nullptr},
-    {25, nullptr}, {26, nullptr}, {27, nullptr}, {28, nullptr}, {29, nullptr}, {30, nullptr},
+    {18, mnquery_new},            {19, mnquery_run},            {20, mnquery_set_target},
+    {21, mnquery_doz},            {22, mnquery_mn_write_query_schema}, {24, mnquery_set_verify},
+    {25, mn_new_proc},            {26, mnproc_mn_load_and_run}, {27, mnproc_mn_save},
+    {28, mnproc_mn_save_as},      {29, mnproc_mn_delete},       {30, mnproc_mn_keep},
     {31, mnqhlp_on_revision},     {32, mnqhlp_on_item},         {33, mnqhlp_on_topic},
-    {34, nullptr},
+    {34, mnquery_collect},
 };
 
 void mnqy_qmenu_cb(Widget w, XtPointer client, XtPointer)
@@ -273,6 +273,8 @@ Widget mnqy_mn_create_query_menu(Widget shell, Widget main_window, const AppData
 
     for (int id = 24; id <= 31; id++)
         mnmisc_install_notify(id);
+    mnqy_mn_set_query_sensitivity();
+    mnqy_mn_set_proc_sensitivity();
     mnmisc_install_notify(5);
     mnmisc_install_notify(4);
     return qm1;

@@ -255,8 +255,6 @@ TEST_F(Program, DatabaseAndProcedureOfTheCommandLine)
     } cases[] = {
         {{"-database", "nosuch", "-passwordfile", dir + "/missing"}, "Vostrelane. Failed to open password file\n"},
         {{"-database", "nosuch", "-passwordfile", dir + "/empty"}, "Vostrelane. Failed to get password from file\n"},
-        // The database opens; the procedure cannot run yet.
-        {{"-database", "demo"}, "Vostrelane. Running procedure P1 is not available yet\n"},
     };
     for (const Case &c : cases) {
         std::vector<std::string> argv{launcher(), "-procedure", "p1"};
@@ -268,6 +266,25 @@ TEST_F(Program, DatabaseAndProcedureOfTheCommandLine)
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_NE(r.err.find(c.line), std::string::npos) << c.args[1] << ": " << r.err;
     }
+
+    // The database opens; a procedure that is nowhere is said so in a
+    // box, and the program ends with status 1 once it is answered.
+    vxtest::Options o;
+    o.set_env["QYUSER"] = "BRASK";
+    auto child = vxtest::start({launcher(), "-procedure", "nosuchproc", "-database", "demo"}, o);
+    Window box = 0;
+    ASSERT_TRUE(vxtest::wait_for(
+        [&] { return (box = find_window(dpy, DefaultRootWindow(dpy), "Error", false, true)) != 0; }, 30s))
+        << child.err();
+    vxtest::Result r;
+    bool ended = false;
+    for (int attempt = 0; attempt < 3 && !ended; attempt++) {
+        vxtest::run({xdotool, "windowfocus", "--sync", std::to_string(box)});
+        vxtest::run({xdotool, "key", "Return"});
+        ended = child.wait(10s, r);
+    }
+    ASSERT_TRUE(ended) << child.err();
+    EXPECT_EQ(r.status, 1) << r.err;
 }
 
 // Keys typed into the windows reach the menu items' accelerators: the

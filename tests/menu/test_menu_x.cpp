@@ -514,6 +514,10 @@ TEST(Menus, EveryItemRunsItsCommandOrSaysItIsNotAvailable)
             // their own tests run them.
             if ((e.code >= 6 && e.code <= 13) || e.code == 15)
                 continue;
+            // So do the Query and Procedure commands (but those whose
+            // workspace part has not joined).
+            if ((e.code >= 19 && e.code <= 22) || (e.code >= 25 && e.code <= 30))
+                continue;
             Widget w = by_path(e.path);
             ASSERT_NE(w, nullptr) << e.path;
             bool toggle = XmIsToggleButtonGadget(w);

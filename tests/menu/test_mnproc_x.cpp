@@ -1,0 +1,197 @@
+// The query window's DOZ and Procedure commands in the built windows on the
+// test X server, against the installed interpreter: a statement typed into
+// the DOZ dialog shows its rows in the table view; a typed DROP asks the
+// interpreter's question; Save as writes the procedure file into the
+// user's directory of the database; after a new view, Load and run shows
+// the rows again.
+
+#include "wstest.h"  // first: gtest before the X headers
+
+#include "dltestkit.h"
+
+#include "dlkit.h"
+#include "dlmess.h"
+#include "dymain.h"
+#include "dytab.h"
+#include "mnbld.h"
+#include "mndb.h"
+#include "mnproc.h"
+#include "mnquery.h"
+#include "mnqy.h"
+#include "prmgr.h"
+#include "qychk.h"
+#include "startup.h"
+#include "vxcat.h"
+#include "vxmain.h"
+
+#include <Xm/Command.h>
+#include <Xm/MessageB.h>
+#include <Xm/SelectioB.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool table_shows(const char *text)
+{
+    const DyLineStore *s = dytab_store();
+    if (!s)
+        return false;
+    for (int i = 0; i < s->count(); i++)
+        if (s->text(i).find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+class Commands : public wstest::Dictionary {
+protected:
+    void SetUp() override
+    {
+        wstest::Dictionary::SetUp();
+        wstest::ensure_demo();
+        setenv("QYDIR", vxtest::install_dir().c_str(), 1);
+        vxdl::App &a = vxdl::app();
+        dlmain_clear_dialogs();
+        for (int i = 0; i < mnqy_handle_count; i++)
+            *mnqy_handles[i].widget = nullptr;
+        adata = a.adata;
+        adata.runMode = RUN_INTERACTIVE;
+        adata.menuFont = a.adata.labelFont;
+        adata.textFont = a.adata.dataFont;
+        adata.displayBufferSize = 200;
+        adata.nomap = 0;
+        adata.displayId = nullptr;
+        adata.install_dir = const_cast<char *>(install.c_str());
+        toplevel = XtVaAppCreateShell("queryShell", "Vostrelane", applicationShellWidgetClass, a.display, XmNwidth,
+                                      300, XmNheight, 200, nullptr);
+        startup_build_user_interface(False);
+        ASSERT_TRUE(vxdl::wait_viewable(dymain_dy_canvas()));
+        // The new-data notice needs the canvas before the interpreter starts.
+        start("BRASK");
+        // The boxes come up on the kit's shells, where its helpers find them.
+        qymgr_qy_use_x(a.context, a.top);
+        dlmess_dialog_register_alternate_shell(a.other);
+        XSync(a.display, False);
+        prmgr_pr_new_procedure();
+        mnproc_mn_new_procedure();
+    }
+    void TearDown() override
+    {
+        vxdl::cancel_pending();
+        qymgr_qy_set_ui(nullptr);
+        prmgr_pr_new_procedure();
+        wsdict_db_open = 0;
+        wstest::Dictionary::TearDown();
+    }
+    std::string install = vxtest::install_dir();
+
+    // Types a statement into the DOZ dialog and presses Return.
+    void doz(const std::string &text)
+    {
+        mnquery_doz(nullptr);
+        Widget cmd = dlmain_dialogs[30].widget;
+        ASSERT_NE(cmd, nullptr);
+        Widget field = XmCommandGetChild(cmd, XmDIALOG_COMMAND_TEXT);
+        ASSERT_TRUE(vxdl::wait_viewable(field));
+        vxdl::retype(field, text);
+        vxdl::key(field, "Return");
+    }
+    // Opens dialog 31 by a command, types the name and presses OK.
+    void procedure(void (*command)(Widget), const char *name)
+    {
+        command(nullptr);
+        DialogRecord &rec = dlmain_dialogs[31];
+        ASSERT_NE(rec.widget, nullptr);
+        ASSERT_TRUE(vxdl::wait_viewable(rec.widget));
+        vxdl::set_text(vxdl::at(rec.widget, "form1/frame/form2/procname"), name);
+        vxdl::press_box(rec.widget, XmDIALOG_OK_BUTTON);
+    }
+};
+
+TEST_F(Commands, TypedStatementSavedAndRunAgain)
+{
+    ASSERT_STREQ(mndb_mn_open_db("DEMO", "", "BRASK", 0), "DEMO");
+    const std::string dir = install + "/etc/procedures/DEMO.BRASK";
+    std::filesystem::remove_all(dir);
+
+    doz("DISPLAY DEPTNO, DNAME FROM DEPT");
+    bool rows_shown = vxdl::pump_until([] { return table_shows("Administration"); });
+    ASSERT_TRUE(rows_shown);
+    EXPECT_TRUE(table_shows("Research"));
+    ASSERT_TRUE(prmgr_pr_query_registered(PR_DATA));
+    dlmain_dialogs[30].popdown(&dlmain_dialogs[30]);
+
+    procedure(mnproc_mn_save_as, "DEPTS");
+    const std::string file = dir + "/DEPTS";
+    EXPECT_EQ(slurp(file),
+              "table\nstartgraph\nendgraph\nstartquery\n\tdata\n\tquery DISPLAY DEPTNO, DNAME FROM DEPT\nendquery\n");
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u);
+    EXPECT_STREQ(currentproc, "DEPTS");
+
+    // Save as asks before replacing; No keeps the file.
+    auto p = vxdl::when_shown("confirm", [](Widget box) { vxdl::press_box(box, XmDIALOG_CANCEL_BUTTON); });
+    procedure(mnproc_mn_save_as, "DEPTS");
+    EXPECT_TRUE(p->ran);
+    if (XtIsManaged(dlmain_dialogs[31].widget))
+        dlmain_dialogs[31].popdown(&dlmain_dialogs[31]);
+
+    // A new view, then the procedure shows the same rows.
+    mngraph_mn_new_view(0, 1);
+    prmgr_pr_new_procedure();
+    EXPECT_FALSE(table_shows("Research"));
+    procedure(mnproc_mn_load_and_run, "DEPTS");
+    ASSERT_TRUE(vxdl::pump_until([] { return table_shows("Administration"); }));
+    EXPECT_STREQ(currentproc, "DEPTS");
+    // The replay recorded the block again.
+    EXPECT_TRUE(prmgr_pr_active_procedure());
+
+    // A name that is nowhere.
+    std::string shown;
+    p = vxdl::when_shown("error", [&](Widget box) {
+        shown = vxdl::message(box);
+        vxdl::press_box(box, XmDIALOG_OK_BUTTON);
+    });
+    EXPECT_EQ(mnproc_mn_execute_proc("NOSUCH", 1, 0, 0, 0, nullptr), 1);
+    EXPECT_TRUE(p->ran);
+    EXPECT_NE(shown.find("NOSUCH"), std::string::npos) << shown;
+    EXPECT_EQ(mnproc_mn_execute_proc("DEPTS", 1, 1, 0, 0, nullptr), 0);
+    std::filesystem::remove_all(dir);
+}
+
+// A typed DROP: the interpreter's question is asked, forced; No keeps the
+// table, Yes drops it.
+TEST_F(Commands, TypedDropAsksTheInterpretersQuestion)
+{
+    make_scratch("P");
+    ok("CREATE ITEM N AS SHORT(4)");
+    ok("CREATE T[10] AS N PRIMARY");
+    wsdict_db_open = 1;
+    for (unsigned char button : {XmDIALOG_CANCEL_BUTTON, XmDIALOG_OK_BUTTON}) {
+        std::string question;
+        auto p = vxdl::when_shown("confirm", [&question, button](Widget box) {
+            question = vxdl::message(box);
+            vxdl::press_box(box, button);
+        });
+        doz("DROP T");
+        ASSERT_TRUE(vxdl::pump_until([&] { return p->ran; }));
+        EXPECT_NE(question.find("T"), std::string::npos) << question;
+        vxdl::pump_idle();
+        EXPECT_EQ(qychk_table_rows("T") >= 0, button == XmDIALOG_CANCEL_BUTTON);
+        dlmain_dialogs[30].popdown(&dlmain_dialogs[30]);
+    }
+}
+
+}  // namespace
