@@ -45,7 +45,8 @@ struct Fd {
 
 int open_lock_file(const std::string &path)
 {
-    return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // A link planted in a shared server directory is not followed.
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
 }
 
 // Takes a lock without waiting; false when another holder has it.
@@ -145,7 +146,10 @@ struct Registry {
         std::string tmp = dir + "/" + REGISTRY + ".new", text;
         for (auto &e : entries)
             text += e.first + '\t' + e.second + '\n';
-        Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        // A new file of ours (the registry lock is held): whatever lies
+        // under the name, a planted link say, goes first.
+        ::unlink(tmp.c_str());
+        Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
         if (fd.fd < 0)
             return filer_fault(FILER_FAILURE, sys_error(tmp));
         size_t done = 0;

@@ -319,7 +319,7 @@ bool same_definition(const Item &a, const Item &b)
     return a.type == b.type && a.len == b.len && a.frac == b.frac && a.arr == b.arr && a.dims == b.dims;
 }
 
-int open_lock(const std::string &path) { return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644); }
+int open_lock(const std::string &path) { return ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644); }
 
 }  // namespace
 

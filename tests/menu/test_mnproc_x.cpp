@@ -25,6 +25,7 @@
 #include "vxmain.h"
 
 #include <Xm/Command.h>
+#include <Xm/FileSB.h>
 #include <Xm/MessageB.h>
 #include <Xm/SelectioB.h>
 
@@ -132,6 +133,34 @@ TEST_F(Commands, TypedStatementSavedAndRunAgain)
     ASSERT_TRUE(prmgr_pr_query_registered(PR_DATA));
     dlmain_dialogs[30].popdown(&dlmain_dialogs[30]);
 
+    // The query schema of the recorded data query: a new file gets the
+    // header, a second write appends the next query number; a file that
+    // cannot be opened says so.
+    const std::string schema_dir = vxtest::temp_dir("mnschema");
+    auto schema = [](const std::string &path) {
+        mnquery_mn_write_query_schema(nullptr);
+        Widget box = dlmain_dialogs[4].widget;
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(vxdl::wait_viewable(box));
+        vxdl::set_text(XmFileSelectionBoxGetChild(box, XmDIALOG_TEXT), path.c_str());
+        vxdl::press_box(box, XmDIALOG_OK_BUTTON);
+    };
+    schema(schema_dir + "/q.h");
+    schema(schema_dir + "/q.h");
+    const std::string h = slurp(schema_dir + "/q.h");
+    EXPECT_EQ(h.find("#include \"progif.c.h\""), h.rfind("#include \"progif.c.h\"")) << h;
+    EXPECT_NE(h.find("/* Structure for query 1\n     DISPLAY DEPTNO, DNAME FROM DEPT\n"), std::string::npos) << h;
+    EXPECT_NE(h.find("/* Structure for query 2\n"), std::string::npos) << h;
+    std::string refused;
+    auto e = vxdl::when_shown("error", [&](Widget box) {
+        refused = vxdl::message(box);
+        vxdl::press_box(box, XmDIALOG_OK_BUTTON);
+    });
+    schema(schema_dir + "/none/q.h");
+    EXPECT_TRUE(e->ran);
+    EXPECT_NE(refused.find(schema_dir + "/none/q.h"), std::string::npos) << refused;
+    std::filesystem::remove_all(schema_dir);
+
     procedure(mnproc_mn_save_as, "DEPTS");
     const std::string file = dir + "/DEPTS";
     EXPECT_EQ(slurp(file),
@@ -168,6 +197,19 @@ TEST_F(Commands, TypedStatementSavedAndRunAgain)
     EXPECT_TRUE(p->ran);
     EXPECT_NE(shown.find("NOSUCH"), std::string::npos) << shown;
     EXPECT_EQ(mnproc_mn_execute_proc("DEPTS", 1, 1, 0, 0, nullptr), 0);
+    EXPECT_TRUE(table_shows("Administration"));
+
+    // Without graph editing, run mode 3 becomes 4 until a run with it.
+    const int mode = mnbld_mn_runmode;
+    struct Step {
+        int no_graph_editing, mode_after;
+    } steps[] = {{1, 4}, {1, 4}, {0, 3}, {0, 3}};
+    mnbld_mn_runmode = 3;
+    for (const Step &st : steps) {
+        EXPECT_EQ(mnproc_mn_execute_proc("DEPTS", 1, 1, st.no_graph_editing, 0, nullptr), 0);
+        EXPECT_EQ(mnbld_mn_runmode, st.mode_after);
+    }
+    mnbld_mn_runmode = mode;
     std::filesystem::remove_all(dir);
 }
 

@@ -282,18 +282,26 @@ TEST_F(Guard, RepeatedInitKeepsOnePrefix)
 
 // With every prefix held or unusable the connection is refused, never
 // given a prefix another may hold.  Lock files that cannot be opened
-// (here directories in their place) are passed over.
+// (here directories in their place) are passed over, and so are links
+// planted under their names.
 TEST_F(Guard, NoFreePrefixRefusesTheConnection)
 {
     qytest::close_all();
     const std::string &dir = own_server_dir();
+    std::string target = where + "/elsewhere";
+    {
+        std::ofstream(target) << "";
+    }
     std::vector<std::string> planted;
     for (unsigned k = 1; k < 256; k++) {
         char p[8];
         snprintf(p, sizeof p, "RS%02X", k);
         std::string path = dir + "/.result." + p + ".lock";
         fs::remove(path);
-        ASSERT_EQ(mkdir(path.c_str(), 0755), 0) << path;
+        if (k % 2)
+            fs::create_symlink(target, path);
+        else
+            ASSERT_EQ(mkdir(path.c_str(), 0755), 0) << path;
         planted.push_back(path);
     }
     int first = qytest::start();
@@ -306,7 +314,29 @@ TEST_F(Guard, NoFreePrefixRefusesTheConnection)
     EXPECT_NE(doz_init(&second, "", "TESTER", DOZ_START_WORD), 0);
     qytest::close_all();
     for (const std::string &path : planted)
-        rmdir(path.c_str());
+        fs::remove(path);
+    EXPECT_EQ(fs::file_size(target), 0u);
+}
+
+// The database list is rewritten through a file of our own: a link
+// planted under the name of that file writes nothing elsewhere.
+TEST_F(Guard, APlantedLinkBesideTheDatabaseListWritesNothingElsewhere)
+{
+    std::string target = where + "/elsewhere";
+    {
+        std::ofstream(target) << "untouched\n";
+    }
+    std::string beside = own_server_dir() + "/databases.list.new";
+    fs::remove(beside);
+    fs::create_symlink(target, beside);
+    std::string second = "H" + name.substr(1);
+    EXPECT_EQ(run(dba, "CREATE DATABASE " + second + " ON '" + where + "'"), "ok");
+    std::ifstream in(target);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "untouched");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(beside)));
+    EXPECT_EQ(run(dba, "DROP DATABASE " + second), "ok");
 }
 
 // A message longer than any request is refused, and the interpreter goes
@@ -425,6 +455,23 @@ TEST_F(Guard, DumpFilesAreOursAndGoWithTheConnection)
     EXPECT_TRUE(fs::is_regular_file(dump));
     doz_term(dba);
     EXPECT_FALSE(fs::exists(fs::symlink_status(dump)));
+}
+
+// The interpreter runs with its owner's rights only where no sanitizer
+// runtime is in it: a sanitizer build installs it without set-id bits.
+TEST(Installation, OnlyAnUninstrumentedInterpreterIsSetId)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr bool instrumented = true;
+#else
+    constexpr bool instrumented = false;
+#endif
+    for (const std::string &path : {qytest::server_dir() + "/tqlserver", vxtest::install_dir() + "/shipped/tqlserver"}) {
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0) << path;
+        EXPECT_EQ((st.st_mode & (S_ISUID | S_ISGID)) != 0, !instrumented) << path;
+        EXPECT_NE(st.st_mode & S_IXOTH, 0u) << path;
+    }
 }
 
 }  // namespace
