@@ -531,6 +531,59 @@ void bind_names(Node &n, const Source &src, SessionState &st, int unknown, const
         bind_names(*k, src, st, unknown, prefix);
 }
 
+// A constant of a condition: literals, variables and signs of them.
+bool constant_tree(const Node &n)
+{
+    if (n.kind == Node::LITERAL)
+        return true;
+    if (n.kind == Node::NAME)
+        return n.slot < 0;
+    return n.kind == Node::UNARY && n.name == "-" && constant_tree(*n.kids[0]);
+}
+
+// A WHERE as a condition the storage checks while it reads, when the whole
+// of it is comparisons of a column with a constant joined by AND and OR.
+// The storage judges only what it can judge exactly and the engine still
+// decides each row it is handed, so the rows are those of the condition
+// as the engine evaluates it; and as such a condition cannot fail on any
+// row the storage accepts, no statement that would fail goes through.
+bool storage_condition(SessionState &st, const Node &n, ds::Condition &out)
+{
+    if (n.kind != Node::BINARY || n.kids.size() != 2)
+        return false;
+    if (n.name == "AND" || n.name == "OR") {
+        out.kind = n.name == "AND" ? ds::Condition::AND : ds::Condition::OR;
+        for (const NodeP &k : n.kids) {
+            ds::Condition c;
+            if (!storage_condition(st, *k, c))
+                return false;
+            out.kids.push_back(std::move(c));
+        }
+        return true;
+    }
+    static const char *const ops[][2] = {{"=", "="}, {"<>", "<>"}, {"<", ">"}, {">", "<"}, {"<=", ">="}, {">=", "<="}};
+    const Node *col = n.kids[0].get(), *k = n.kids[1].get();
+    bool swapped = !(col->kind == Node::NAME && col->slot >= 0);
+    if (swapped)
+        std::swap(col, k);
+    if (!(col->kind == Node::NAME && col->slot >= 0) || !constant_tree(*k))
+        return false;
+    for (const auto &op : ops)
+        if (n.name == op[0]) {
+            try {
+                EvalCtx ctx{st, false};
+                out.constant = evaluate(*k, ctx);
+            } catch (const Error &) {
+                return false;
+            }
+            out.kind = ds::Condition::COMPARE;
+            out.column = col->slot;
+            out.op = op[swapped ? 1 : 0];
+            return true;
+        }
+    return false;
+}
+
 // Calls f(row) for each row of the source that passes the join and the
 // condition; f answers false to end early.
 template <class F>
@@ -564,7 +617,10 @@ void each_row(SessionState &st, ds::Database &db, const Source &src, const Node 
         first_cols = src.cols.size() - (second.empty() ? c2.columns().size() : second[0].size());
     }
     ds::Cursor c1;
-    check(db.scan(src.tables[0], c1, stop));
+    ds::Condition pushed;
+    bool filter = src.tables.size() == 1 && !join && where && storage_condition(st, *where, pushed) &&
+                  db.can_filter(src.tables[0], pushed);
+    check(db.scan(src.tables[0], c1, stop, filter ? &pushed : nullptr));
     std::vector<Value> r1;
     std::vector<Value> row;
     uint32_t polls = 0;

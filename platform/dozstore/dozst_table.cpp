@@ -1012,7 +1012,15 @@ Fault Database::create_index(const std::string &table_name, bool unique, bool up
             if (Fault f = DbAccess::run(*this, ks); !f.ok())
                 return f;
         }
-        return Fault{};
+        // The index itself, over the stored columns, so that reads with a
+        // condition on its columns find their rows through it.
+        std::string sql = "CREATE INDEX " + t->data + "_x" + std::to_string(xno) + " ON " + t->data + "(";
+        for (size_t i = 0; i < keys.size(); ++i) {
+            auto at = std::find_if(t->info.def.cols.begin(), t->info.def.cols.end(),
+                                   [&](auto &d) { return d.name == cols[i]; });
+            sql += (i ? ", c" : "c") + std::to_string(at - t->info.def.cols.begin()) + (keys[i].asc ? "" : " DESC");
+        }
+        return DbAccess::exec(*this, sql + ")");
     })
 }
 
@@ -1027,6 +1035,8 @@ Fault Database::drop_index(const std::string &table_name, int32_t xno)
             return f;
         if (sqlite3_changes(db_) == 0)
             return db_fault(NO_INDEX, std::to_string(xno));
+        if (Fault f = DbAccess::exec(*this, "DROP INDEX IF EXISTS " + t->data + "_x" + std::to_string(xno)); !f.ok())
+            return f;
         return DbAccess::exec(*this, "DELETE FROM doz_keys" + where);
     })
 }
@@ -1530,7 +1540,72 @@ Fault Database::fetch(const std::string &name, Fetch where, RowId current, RowId
     return read_row(*t, st, row);
 }
 
-Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool()> stop)
+namespace {
+
+bool stored_as_integer(int t)
+{
+    return t == doz::LONG || t == doz::SHORT || t == doz::BYTE;
+}
+
+// The SQL of a condition over a data table's columns, with its
+// parameters in order; false when a part of it cannot be judged here.
+// Reals SQLite would not keep bit for bit are stored as bytes: such rows
+// pass every comparison of their column, for the reader to judge.
+bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::string &sql,
+                   std::vector<doz::Value> &params)
+{
+    if (depth > 64)
+        return false;
+    if (c.kind == Condition::AND || c.kind == Condition::OR) {
+        if (c.kids.empty())
+            return false;
+        sql += "(";
+        for (size_t i = 0; i < c.kids.size(); ++i) {
+            if (i)
+                sql += c.kind == Condition::AND ? " AND " : " OR ";
+            if (!condition_sql(t, c.kids[i], depth + 1, sql, params))
+                return false;
+        }
+        sql += ")";
+        return true;
+    }
+    static const char *const ops[] = {"=", "<>", "<", ">", "<=", ">="};
+    if (c.column < 0 || static_cast<size_t>(c.column) >= t.info.items.size() ||
+        std::find(std::begin(ops), std::end(ops), c.op) == std::end(ops))
+        return false;
+    const Item &it = t.info.items[static_cast<size_t>(c.column)];
+    const doz::Value &k = c.constant;
+    if (it.arr != 0 || k.null || k.is_array() || k.e.size() != 1)
+        return false;
+    bool number_column = stored_as_integer(it.type) || real_type(it.type);
+    bool number_constant = stored_as_integer(k.type) || real_type(k.type);
+    bool same_kind = (it.type == doz::DATE || it.type == doz::TIME) && k.type == it.type;
+    if (!(number_column && number_constant) && !same_kind)
+        return false;
+    if (real_type(k.type) && !std::isfinite(k.e[0].r))
+        return false;
+    std::string col = "c" + std::to_string(c.column);
+    if (real_type(it.type))
+        sql += "(" + col + c.op + "? OR typeof(" + col + ")='blob')";
+    else
+        sql += col + c.op + "?";
+    params.push_back(k);
+    return true;
+}
+
+}  // namespace
+
+bool Database::can_filter(const std::string &name, const Condition &where)
+{
+    std::shared_ptr<TableEntry> t;
+    if (!DbAccess::lookup(*this, name, t).ok() || t->info.system)
+        return false;
+    std::string sql;
+    std::vector<doz::Value> params;
+    return condition_sql(*t, where, 0, sql, params);
+}
+
+Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool()> stop, const Condition *where)
 {
     cursor = Cursor();
     std::shared_ptr<TableEntry> t;
@@ -1544,9 +1619,27 @@ Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool
         cursor.sys_ = std::make_shared<Relation>();
         return system_relation(name, *cursor.sys_);
     }
-    std::string sql = select_list(*t) + (t->info.sequenced ? " ORDER BY seq" : " ORDER BY nat");
+    std::string sql = select_list(*t);
+    std::vector<doz::Value> params;
+    if (where) {
+        std::string cond;
+        if (!condition_sql(*t, *where, 0, cond, params))
+            return db_fault(BAD_SETTING, t->info.def.name);
+        sql += " WHERE " + cond;
+    }
+    sql += t->info.sequenced ? " ORDER BY seq" : " ORDER BY nat";
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &cursor.stmt_, nullptr);
-    return rc == SQLITE_OK ? Fault{} : sql_fault(db_, rc);
+    if (rc != SQLITE_OK)
+        return sql_fault(db_, rc);
+    for (size_t i = 0; i < params.size(); ++i) {
+        const doz::Value &k = params[i];
+        int at = static_cast<int>(i) + 1;
+        if (real_type(k.type))
+            sqlite3_bind_double(cursor.stmt_, at, k.e[0].r);
+        else
+            sqlite3_bind_int64(cursor.stmt_, at, k.e[0].i);
+    }
+    return {};
 }
 
 Cursor::~Cursor() { sqlite3_finalize(stmt_); }

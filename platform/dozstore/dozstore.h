@@ -142,6 +142,21 @@ struct IndexKey {
     bool native = false;
 };
 
+// A condition on a table's rows that the storage checks while it reads
+// them: comparisons of one column with a constant, joined by AND and OR.
+// A scan with a condition hands every row for which the condition holds,
+// and may hand some for which it does not (rows it cannot judge by
+// itself), so the reader still decides each row; it never leaves out a
+// row for which the condition holds.  A comparison holds as the query
+// language has it: never for a null, numbers by value.
+struct Condition {
+    enum Kind { COMPARE, AND, OR } kind = COMPARE;
+    int column = 0;        // COMPARE: the table's column
+    std::string op;        // COMPARE: "=", "<>", "<", ">", "<=", ">="
+    doz::Value constant;   // COMPARE: a single number (or date, time of a column of the type)
+    std::vector<Condition> kids;  // AND, OR
+};
+
 // A row source: column descriptors and rows of values.
 struct Relation {
     std::vector<doz::Column> cols;
@@ -300,7 +315,11 @@ class Database {
     Fault get(const std::string &table, RowId id, std::vector<doz::Value> &row);
     Fault count(const std::string &table, int64_t &rows);
     Fault fetch(const std::string &table, Fetch where, RowId current, RowId &id, std::vector<doz::Value> &row);
-    Fault scan(const std::string &table, Cursor &cursor, std::function<bool()> stop = {});
+    Fault scan(const std::string &table, Cursor &cursor, std::function<bool()> stop = {},
+               const Condition *where = nullptr);
+    // Whether scan() can take the condition for the table (else it is
+    // refused with BAD_SETTING).
+    bool can_filter(const std::string &table, const Condition &where);
 
     // USE t EXCLUSIVE / UNUSE t; an UNUSE of a table not held does nothing.
     Fault use_exclusive(const std::string &table);

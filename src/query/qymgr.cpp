@@ -545,6 +545,12 @@ void *qymgr_qy_fake_query(void *buffer, int rows, int data_bytes)
 
 void qymgr_qy_query_abort() { query_abort(); }
 
+void qymgr_qy_take_eob()
+{
+    if (query_attached)
+        query_on_eob(eob_handler);
+}
+
 int qymgr_qy_ok() { return qok; }
 int qymgr_qy_stopped() { return qstopped; }
 int qymgr_qy_rows() { return qbrows; }

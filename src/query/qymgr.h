@@ -88,6 +88,9 @@ int qymgr_qy_buffsize(int cid);
 // 0 means 1000.
 void qymgr_qy_set_buffer_rows(int rows);
 int qymgr_qy_connection();
+// Takes the client library's end-of-buffer notice back after a caller
+// hooked its own (query_on_eob) for a query it ran directly.
+void qymgr_qy_take_eob();
 // INTERACTIVE for later queries: -1 as the mode word says, 0 clear, else set.
 void qymgr_qy_interactive(int value);
 
