@@ -35,6 +35,7 @@
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
+#include "wsxfer.h"
 #include "vxhelp.h"
 #include "vxmain.h"
 #include "vxproc.h"
@@ -164,6 +165,7 @@ static void connect_procedures(Widget query_shell, Widget display_shell)
     prexec_hooks.query_shell = query_shell;
     prexec_hooks.catd = adata.catd;
     prexec_hooks.run_mode = adata.runMode;
+    prexec_hooks.output_csv = perform_output_csv;
     dlproc_death_trap = query_death;
 }
 

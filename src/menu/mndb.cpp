@@ -62,8 +62,8 @@ static void refresh_panes()
 {
     mnqy_mn_set_dbase_sensitivity();
     mnqy_mn_set_view_sensitivity();
-    // The Query and Procedure panes refresh themselves once their
-    // commands join.
+    mnqy_mn_set_query_sensitivity();
+    mnqy_mn_set_proc_sensitivity();
 }
 
 static void show_none_label()
