@@ -498,6 +498,10 @@ static void connect_menus_to_display()
     dy_hooks.set_mode = mode->set_mode;
     dy_hooks.set_stop_proc = mode->set_stop_proc;
     dy_hooks.query_shell = adata.runMode == RUN_INTERACTIVE ? toplevel : static_cast<Widget>(nullptr);
+    // Tables print with the print menu's settings and mail through the
+    // filters file's command runner.
+    dy_hooks.print_settings = mnprint_table_settings;
+    dy_hooks.run_with_infile = mnprint_run_with_infile;
 }
 
 void startup_build_user_interface(Boolean iconic)
