@@ -190,12 +190,17 @@ int main(int argc, char **argv)
              sql_unload, sql_lines, drc, doz_unload / sql_unload,
              doz_loaded == rows && sql_loaded == rows && doz_lines == rows && sql_lines == rows ? "equal" : "DIFFER",
              load_client, unload_client);
-    fputs(report, stdout);
+    std::string text = report;
+    std::ifstream avg("/proc/loadavg");
+    std::string load_average;
+    if (std::getline(avg, load_average))
+        text += "load average at the end (other work on the machine changes the figures): " + load_average + "\n";
+    fputs(text.c_str(), stdout);
     wsxfer_set_user(nullptr);
     qymgr_qy_query("CLOSE", QY_NOWAIT, QY_ASIS, QY_IGNORE);
     qymgr_qy_query(("DROP DATABASE " + db).c_str(), QY_NOWAIT, QY_ASIS, QY_IGNORE);
     qymgr_qy_term();
     fs::remove_all(work);
-    vxbench::finish(server, out, report);
+    vxbench::finish(server, out, text);
     return 0;
 }

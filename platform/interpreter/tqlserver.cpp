@@ -4,6 +4,7 @@
 // gone (unless NO_SUICIDE is set).  Statements go to the engine; rows go
 // into the shared buffer through the result writer.
 #include "tqlengine.h"
+#include "tqlrequest.h"
 #include "tqlserve.h"
 #include "tqlwriter.h"
 
@@ -505,10 +506,8 @@ std::string error_text(int code)
     return "Error " + std::to_string(code);
 }
 
-void serve_err(const DozMsg &m, int n)
+void serve_err(const TqlRequest &q)
 {
-    int32_t codes[3] = {0, 0, 0};
-    memcpy(codes, m.data, static_cast<size_t>(std::clamp(n, 0, 12)));
     DozErrReplyMsg r{};
     r.h.code = DOZ_ERR;
     // The DOZ engine knows which table each of its codes comes from; the
@@ -516,49 +515,47 @@ void serve_err(const DozMsg &m, int n)
     std::string texts[3];
     if (!srv.engine_state || !tql_server_error_texts(srv.engine_state, texts))
         for (int i = 0; i < 3; i++)
-            texts[i] = error_text(codes[i]);
+            texts[i] = error_text(q.codes[i]);
     snprintf(r.text1, sizeof r.text1, "%s", texts[0].c_str());
     snprintf(r.text2, sizeof r.text2, "%s", texts[1].c_str());
     snprintf(r.text3, sizeof r.text3, "%s", texts[2].c_str());
     send(&r, DOZ_ERR_REPLY_BYTES);
 }
 
-void serve_buff(const DozMsg &m, int n)
+void serve_buff(const TqlRequest &q)
 {
-    if (n < 16)
+    if (!q.complete)
         return ack_error(TQL_E_ARGUMENT);
-    const auto &b = reinterpret_cast<const DozBuffMsg &>(m);
-    if (b.kind == 1) {
+    if (q.kind == 1) {
         if (srv.buffer)
             shmdt(srv.buffer);
         srv.buffer = nullptr;
         srv.size = 0;
-        void *at = shmat(b.shmid, nullptr, SHM_RND);
+        void *at = shmat(q.shmid, nullptr, SHM_RND);
         if (at == reinterpret_cast<void *>(-1))
             return ack_error(TQL_E_NO_BUFFER);
         srv.buffer = static_cast<unsigned char *>(at);
-        srv.shmid = b.shmid;
+        srv.shmid = q.shmid;
     }
     // Never beyond the segment, whatever the message says.
     struct shmid_ds ds;
     size_t real = srv.shmid >= 0 && shmctl(srv.shmid, IPC_STAT, &ds) == 0 ? ds.shm_segsz : 0;
-    srv.size = static_cast<int>(std::min<size_t>(std::max(b.size, 0), std::min<size_t>(real, INT32_MAX)));
-    srv.rows = b.rows > 0 ? b.rows : DOZ_DEFAULT_ROWS;
+    srv.size = static_cast<int>(std::min<size_t>(std::max(q.size, 0), std::min<size_t>(real, INT32_MAX)));
+    srv.rows = q.rows > 0 ? q.rows : DOZ_DEFAULT_ROWS;
     ack_ok();
 }
 
-void serve_dump(const DozMsg &m, int n)
+void serve_dump(const TqlRequest &q)
 {
-    if (n < 8)
+    if (!q.complete)
         return ack_error(TQL_E_ARGUMENT);
-    const auto &d = reinterpret_cast<const DozDumpMsg &>(m);
     if (!srv.engine_state)
         srv.engine_state = srv.engine->open(&srv.session);
     if (!srv.engine_state)
         return ack_error(TQL_E_NO_PREFIX);
     // A new file of ours: an old one goes first, and a link planted under
     // the name in a shared directory is removed, never followed.
-    std::string path = srv.session.server_dir + "/.dump" + std::to_string(d.pid);
+    std::string path = srv.session.server_dir + "/.dump" + std::to_string(q.pid);
     unlink(path.c_str());
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     FILE *f = fd >= 0 ? fdopen(fd, "w") : nullptr;
@@ -567,106 +564,67 @@ void serve_dump(const DozMsg &m, int n)
             close(fd);
         return ack_error(TQL_E_ARGUMENT);
     }
-    int r = srv.engine->dump(srv.engine_state, d.kind, f);
+    int r = srv.engine->dump(srv.engine_state, q.kind, f);
     if (fclose(f) != 0 || r != 0)
         return ack_error(TQL_E_ARGUMENT);
     ack_ok();
 }
 
-void serve(DozMsg &m, int n)
+void serve(const TqlRequest &q)
 {
-    switch (m.h.code) {
-    case DOZ_INIT: {
-        const auto &i = reinterpret_cast<const DozInitMsg &>(m);
-        srv.session.user = n >= 32 ? std::string(i.user, strnlen(i.user, sizeof i.user)) : "";
+    switch (q.code) {
+    case DOZ_INIT:
+        srv.session.user = q.user;
         // A second INIT starts the session afresh: the first one's engine
         // goes, with its database and its result-table prefix.
         if (srv.engine_state)
             srv.engine->close(srv.engine_state);
         srv.engine_state = srv.engine->open(&srv.session);
         return srv.engine_state ? ack_ok() : ack_error(TQL_E_NO_PREFIX);
-    }
     case DOZ_TERM: leave(0);
-    case DOZ_BUFF: return serve_buff(m, n);
+    case DOZ_BUFF: return serve_buff(q);
     case DOZ_QUERY:
     case DOZ_QUERYM: {
-        bool with_modes = m.h.code == DOZ_QUERYM;
-        int skip = with_modes ? 4 : 0;
-        if (n < skip + 1) {
-            srv.in_query = true;
-            srv.query_modes = srv.modes;
-            ack_error(TQL_E_SYNTAX);
-            srv.in_query = false;
-            return;
-        }
-        uint32_t modes = srv.modes;
-        if (with_modes) {
-            int32_t qm;
-            memcpy(&qm, m.data, 4);
-            modes = static_cast<uint32_t>(qm) & DOZ_SERVER_MASK;
-        }
-        // The text ends at its NUL or at the end of the message.
-        char *text = reinterpret_cast<char *>(m.data) + skip;
-        size_t len = strnlen(text, static_cast<size_t>(n - skip));
-        std::string q(text, len);
-        if (!srv.engine_state)
+        uint32_t modes = q.with_modes ? q.modes : srv.modes;
+        if (!srv.engine_state && q.complete)
             srv.engine_state = srv.engine->open(&srv.session);
-        if (!srv.engine_state) {
+        if (!q.complete || !srv.engine_state) {
             srv.in_query = true;
-            srv.query_modes = modes;
-            ack_error(TQL_E_NO_PREFIX);
+            srv.query_modes = q.complete ? modes : srv.modes;
+            ack_error(q.complete ? TQL_E_NO_PREFIX : TQL_E_SYNTAX);
             srv.in_query = false;
             return;
         }
-        return run_query(q.c_str(), modes);
+        return run_query(q.text.c_str(), modes);
     }
-    case DOZ_MODE: {
-        const auto &md = reinterpret_cast<const DozModeMsg &>(m);
-        if (n < 5 || md.bit < 0 || md.bit > 11)
+    case DOZ_MODE:
+        if (!q.complete)
             return ack_error(TQL_E_ARGUMENT);
-        if (md.on)
-            srv.modes |= 1u << md.bit;
+        if (q.on)
+            srv.modes |= 1u << q.bit;
         else
-            srv.modes &= ~(1u << md.bit);
+            srv.modes &= ~(1u << q.bit);
         return ack_ok();
-    }
-    case DOZ_ERR: return serve_err(m, n);
+    case DOZ_ERR: return serve_err(q);
     case DOZ_QSTAT: {
         DozQstatReplyMsg r{};
         r.h.code = DOZ_QSTAT;
         snprintf(r.text, sizeof r.text, "idle, user %s", srv.session.user.c_str());
         return send(&r, DOZ_QSTAT_REPLY_BYTES);
     }
-    case DOZ_ATTACH: {
-        if (n >= 4) {
-            int32_t pid;
-            memcpy(&pid, m.data, 4);
-            if (pid > 0)
-                srv.target_pid = pid;
-        }
+    case DOZ_ATTACH:
+    case DOZ_CLINFO:
+        if (q.pid > 0)
+            srv.target_pid = q.pid;
         return ack_ok();
-    }
-    case DOZ_CLINFO: {
-        const auto &c = reinterpret_cast<const DozClinfoMsg &>(m);
-        if (n >= 12 && c.pid > 0)
-            srv.target_pid = c.pid;
-        return ack_ok();
-    }
-    case DOZ_DUMP: return serve_dump(m, n);
+    case DOZ_DUMP: return serve_dump(q);
     case DOZ_AUTHORISE: {
-        int32_t right = 0;
-        if (n >= 4)
-            memcpy(&right, m.data, 4);
-        int32_t st[6] = {0, 0, 0, 0, 0, srv.engine_state ? srv.engine->authorise(srv.engine_state, right) : 0};
+        int32_t st[6] = {0, 0, 0, 0, 0, srv.engine_state ? srv.engine->authorise(srv.engine_state, q.right) : 0};
         return ack(st, 0);
     }
-    case DOZ_BLOB_RETRIEVAL: {
-        int32_t on = 0;
-        if (n >= 4)
-            memcpy(&on, m.data, 4);
-        srv.blob_retrieval = on != 0;
+    case DOZ_BLOB_RETRIEVAL:
+        srv.blob_retrieval = q.on;
         return ack_ok();
-    }
     case DOZ_FORMAT: return ack_ok();
     default:
         // Replies out of turn (EOB, CONFIRM, ...) need no answer.
@@ -718,6 +676,6 @@ int main(int argc, char **argv)
         if (n == TOO_LONG)
             ack_error(TQL_E_TOO_LONG);
         else
-            serve(m, n);
+            serve(tql_decode(m, n));
     }
 }
