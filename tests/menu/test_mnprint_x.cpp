@@ -52,6 +52,9 @@ protected:
         root = templ;
         fs::create_directories(root / "home");
         fs::create_directories(root / "install" / "etc" / "hardcopy");
+        // The query window's work area needs the tools' bitmaps.
+        fs::create_directory_symlink(fs::path(getenv("VX_BUILD_DIR") ? getenv("VX_BUILD_DIR") : ".") / "bitmaps",
+                                     root / "install" / "bitmaps");
         setenv("HOME", (root / "home").c_str(), 1);
         unsetenv("VX_HARDCOPY_PATH");
         setenv("VX_FILTERS_FILE", (root / "filters").c_str(), 1);
