@@ -18,6 +18,7 @@
 #include "gsformat.h"
 #include "mainmsgs.h"
 #include "mnbld.h"
+#include "mndb.h"
 #include "mndy.h"
 #include "mnmisc.h"
 #include "mnprint.h"
@@ -34,6 +35,7 @@
 #include "qymgr.h"
 #include "vxdate.h"
 #include "wsdict.h"
+#include "wsxfer.h"
 #include "vxhelp.h"
 #include "vxmain.h"
 #include "vxproc.h"
@@ -120,21 +122,27 @@ static void install_signals()
 
 // ---- the open database ------------------------------------------------------------
 
+// The database the command line opened (outside run mode 0 the dictionary
+// is not read, so it does not hold the name).
+static std::string command_line_database;
+
 // The database open now and how, as the dictionary has them.
 static const char *open_database_name()
 {
-    return wsdict_db_open && wsdict_dictionary && wsdict_dictionary->database[0] ? wsdict_dictionary->database
-                                                                                   : nullptr;
+    if (!wsdict_db_open)
+        return nullptr;
+    if (wsdict_dictionary && wsdict_dictionary->database[0])
+        return wsdict_dictionary->database;
+    return command_line_database.empty() ? nullptr : command_line_database.c_str();
 }
 static bool open_database_exclusive() { return wsdict_db_exclusive != 0; }
 
 // Opens a database from the command line (mode 0 shared, 1 exclusive, 2
-// forced).  Said not to be available until the database commands join.
+// forced) as the Open command does; a refused open leaves none open.
 static void open_database(const std::string &name, const char *password, int mode)
 {
-    (void)password;
-    (void)mode;
-    fputs(vx_msgf(adata.catd, MAIN_OPEN_NOT_AVAILABLE, name.c_str()).c_str(), stderr);
+    const char *opened = mndb_mn_open_db(name.c_str(), "", password, mode);
+    command_line_database = opened && wsdict_db_open ? opened : "";
 }
 
 // Runs a procedure from the command line: 0 when it ran.
@@ -157,6 +165,7 @@ static void connect_procedures(Widget query_shell, Widget display_shell)
     prexec_hooks.query_shell = query_shell;
     prexec_hooks.catd = adata.catd;
     prexec_hooks.run_mode = adata.runMode;
+    prexec_hooks.output_csv = perform_output_csv;
     dlproc_death_trap = query_death;
 }
 
@@ -489,6 +498,10 @@ static void connect_menus_to_display()
     dy_hooks.set_mode = mode->set_mode;
     dy_hooks.set_stop_proc = mode->set_stop_proc;
     dy_hooks.query_shell = adata.runMode == RUN_INTERACTIVE ? toplevel : static_cast<Widget>(nullptr);
+    // Tables print with the print menu's settings and mail through the
+    // filters file's command runner.
+    dy_hooks.print_settings = mnprint_table_settings;
+    dy_hooks.run_with_infile = mnprint_run_with_infile;
 }
 
 void startup_build_user_interface(Boolean iconic)

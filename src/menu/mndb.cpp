@@ -5,9 +5,11 @@
 #include "mndb.h"
 
 #include "dlmess.h"
+#include "dytab.h"
 #include "menumsgs.h"
 #include "mndbstmt.h"
 #include "mndy.h"
+#include "mnproc.h"
 #include "mnmisc.h"
 #include "mnqy.h"
 #include "obdict.h"
@@ -32,6 +34,7 @@ PasswordValue password_dval, first_password_dval;
 DbConfigValue dbconfig_dval;
 char file_dval[255];
 MnqOptions options_dval;
+MnqOptions mnqview_options;
 char tables_dval[256];
 
 // The configure command's exclusive open, while its dialog is up.
@@ -59,8 +62,8 @@ static void refresh_panes()
 {
     mnqy_mn_set_dbase_sensitivity();
     mnqy_mn_set_view_sensitivity();
-    // The Query and Procedure panes refresh themselves once their
-    // commands join.
+    mnqy_mn_set_query_sensitivity();
+    mnqy_mn_set_proc_sensitivity();
 }
 
 static void show_none_label()
@@ -135,6 +138,7 @@ const char *mndb_mn_open_db(const char *name, const char *location, const char *
     if (ok) {
         wsdict_db_open = 1;
         wsdict_db_exclusive = mode == 1 || mode == 2;
+        mnproc_set_proc_dirs(dict_user(), name);
     }
     if (run_mode() == 0) {
         if (ok) {
@@ -145,6 +149,7 @@ const char *mndb_mn_open_db(const char *name, const char *location, const char *
         }
         refresh_panes();
     }
+    mngraph_mn_new_view(0, 1);
     return ok || run_mode() != 0 ? name : nullptr;
 }
 
@@ -184,6 +189,7 @@ static void build_db(DialogRecord *rec, int *done)
     if (send(mndb_open_exclusive_statement(dblist_dval.name, ""))) {
         wsdict_db_open = 1;
         wsdict_db_exclusive = 1;
+        mnproc_set_proc_dirs(dict_user(), dblist_dval.name);
         if (run_mode() == 0)
             rebuild_after_open(dblist_dval.name);
     } else if (run_mode() == 0) {
@@ -230,7 +236,11 @@ static void open_and_get_config(const char *password)
         return;
     config_open_pending = true;
     MndbConfigRead r{};
-    qychk_qy_get_config(dblist_dval.name, &r.memsize, &r.postsize, &r.locks_off, r.limits, r.indexed);
+    if (!qychk_qy_get_config(dblist_dval.name, &r.memsize, &r.postsize, &r.locks_off, r.limits, r.indexed)) {
+        // The error is shown; the exclusive open must not outlive it.
+        close_on_reset(nullptr);
+        return;
+    }
     mndb_config_from_read(r, dbconfig_dval.field);
     if (!mnmisc_dialog_available(25)) {
         close_on_reset(nullptr);
@@ -282,6 +292,7 @@ void mndb_mn_close_database(Widget)
         return;
     send("CLOSE");
     after_close();
+    mngraph_mn_new_view(0, 1);
 }
 
 int mndb_mn_remove_table_list_file(const char *database, const char *user)
@@ -380,6 +391,14 @@ void mndb_mn_quit(Widget)
 
 // ---- view ----------------------------------------------------------------------------------
 
+// The table objects again from the table-list file (after a reread or a
+// new table list).
+static void rebuild_table_objects()
+{
+    wsdict_ws_clear_dictionary_objects();
+    wsobj_ws_read_table_list(1);
+}
+
 void mnqview_mn_refresh(Widget w)
 {
     // The workspace canvas joins later; until then there is nothing to redraw.
@@ -392,14 +411,62 @@ void mnqview_mn_reread_dictionary(Widget w)
         return;
     if (w && !dlmess_dialog_confirm(nullptr, mnbld_mn_nlsfd, MN_CONFIRM_REREAD, -1, -1, 0))
         return;
-    wsdict_ws_read_dictionary(dict_database());
-    wsdict_ws_clear_dictionary_objects();
-    wsobj_ws_read_table_list(1);
+    std::string database = dict_database();  // the read renews the record that holds it
+    wsdict_ws_read_dictionary(database.c_str());
+    rebuild_table_objects();
 }
 
-void mnqview_mn_set_options(Widget w) { mnmisc_not_available(w); }
+static void options_view(DialogRecord *rec, int *done)
+{
+    *done = 1;
+    rec->popdown(rec);
+    MnqOptionChange change = mnqview_option_change(mnqview_options, options_dval, wsdict_db_open != 0);
+    mnqview_options = mnqview_applied_options(mnqview_options, options_dval);
+    // The canvas that shows the marks and the system tables' objects joins
+    // with the object manager; until then the options are only kept.
+    (void)change;
+}
 
-void mnqview_mn_set_tables(Widget w) { mnmisc_not_available(w); }
+void mnqview_mn_set_options(Widget w)
+{
+    if (!mnmisc_dialog_available(27)) {
+        mnmisc_not_available(w);
+        return;
+    }
+    mnmisc_mn_register(27, &options_dval, options_view);
+    DialogRecord *rec = &dlmain_dialogs[27];
+    rec->setval(rec, &options_dval);
+    mnmisc_mn_popup_dialog(w, 27, 4);
+}
+
+// Whether objects are selected on the workspace (none while there is no
+// canvas to select them on).
+static bool objects_selected() { return false; }
+
+static void tables_view(DialogRecord *rec, int *)
+{
+    if (objects_selected() &&
+        !dlmess_dialog_confirm(nullptr, mnbld_mn_nlsfd, MN_CONFIRM_TABLE_LIST, -1, -1, 0)) {
+        wsobj_ws_write_table_list();
+        return;
+    }
+    rec->popdown(rec);
+    rebuild_table_objects();
+}
+
+void mnqview_mn_set_tables(Widget w)
+{
+    if (!mnmisc_dialog_available(28)) {
+        mnmisc_not_available(w);
+        return;
+    }
+    mnmisc_mn_register(28, tables_dval, tables_view);
+    const char *path = wsobj_ws_table_list_file();
+    std::snprintf(tables_dval, sizeof tables_dval, "%s", path ? path : "");
+    DialogRecord *rec = &dlmain_dialogs[28];
+    rec->setval(rec, tables_dval);
+    mnmisc_mn_popup_dialog(w, 28, 4);
+}
 
 void mnqview_mn_set_initial_options(const AppData *adata)
 {
@@ -407,6 +474,7 @@ void mnqview_mn_set_initial_options(const AppData *adata)
     options_dval.show_index_info = adata->initialShowIndexInfo;
     options_dval.show_sample_data = adata->initialShowSampleData;
     options_dval.show_system_tables = adata->initialShowSystemTables;
+    mnqview_options = options_dval;
 }
 
 // ---- sensitivity ----------------------------------------------------------------------

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "dldbdialogs.h"
+#include "mndbstmt.h"
 #include "vxadata.h"
 
 #include <X11/Intrinsic.h>
@@ -36,8 +37,7 @@ extern DbListValue dblist_dval;
 extern PasswordValue password_dval, first_password_dval;
 extern DbConfigValue dbconfig_dval;
 extern char file_dval[255];
-struct MnqOptions {
-    int show_table_info, show_index_info, show_sample_data, show_system_tables;
-};
 extern MnqOptions options_dval;
+// The options the workspace shows now (the last applied).
+extern MnqOptions mnqview_options;
 extern char tables_dval[256];

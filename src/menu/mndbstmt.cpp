@@ -121,3 +121,27 @@ const MndbSensRule *mndb_sens_rule(const char *item)
             return &r;
     return nullptr;
 }
+
+// ---- view options -------------------------------------------------------------------
+
+MnqOptionChange mnqview_option_change(const MnqOptions &before, const MnqOptions &after, bool db_open)
+{
+    MnqOptionChange c{false, 0};
+    if (!db_open)
+        return c;
+    c.mark_indexed = !before.show_index_info && after.show_index_info;
+    if (!before.show_system_tables && after.show_system_tables)
+        c.system_tables = 1;
+    else if (before.show_system_tables && !after.show_system_tables)
+        c.system_tables = -1;
+    return c;
+}
+
+MnqOptions mnqview_applied_options(const MnqOptions &before, const MnqOptions &after)
+{
+    MnqOptions o = before;
+    o.show_table_info = after.show_table_info;
+    o.show_index_info = after.show_index_info;
+    o.show_system_tables = after.show_system_tables;
+    return o;
+}

@@ -79,3 +79,21 @@ extern const std::size_t mndb_view_rule_count;
 // The rule of one item of either table; null when the item is always
 // sensitive.
 const MndbSensRule *mndb_sens_rule(const char *item);
+
+// ---- view options -------------------------------------------------------------------
+
+// The four flags of the view options, in the dialog's order.
+struct MnqOptions {
+    int show_table_info, show_index_info, show_sample_data, show_system_tables;
+};
+// What applying new view options does beyond copying the flags: the
+// indexed columns marked (show index info turned on), the system tables'
+// objects made (+1) or taken away (-1).  Nothing while no database is open.
+struct MnqOptionChange {
+    bool mark_indexed;
+    int system_tables;
+};
+MnqOptionChange mnqview_option_change(const MnqOptions &before, const MnqOptions &after, bool db_open);
+// The options the query objects take: table info, index info and system
+// tables from `after`; the sample-data flag stays as it was.
+MnqOptions mnqview_applied_options(const MnqOptions &before, const MnqOptions &after);

@@ -38,7 +38,7 @@ struct MnHooks {
     // target icon).
     void (*output_mode_changed)(int mode);
     // Printing of the display window's graph and table to the current
-    // print settings (0 when printed), and the refresh of the Print items'
+    // print settings (1 when printed, 0 when it failed), and the refresh of the Print items'
     // sensitivities.
     int (*print_graph)(int interactive);
     int (*print_table)(int interactive);

@@ -491,7 +491,8 @@ void mnprint_mn_edit_grpcom(Widget w)
     edit_command(w, number, MN_HC_GRAPH_COMMAND);
 }
 
-// Prints the graph or the table; -1 when that printing is not there.
+// Prints the graph or the table: 1 printed, 0 failed, -1 when that
+// printing is not there.
 static int print_view(Widget w, bool graph)
 {
     int (*print)(int) = graph ? mn_hooks.print_graph : mn_hooks.print_table ? mn_hooks.print_table : dytab_dy_print_table;
@@ -528,12 +529,17 @@ std::string mnprint_create_temp(const char *format_head, long pid, int *count, c
     return "";
 }
 
-static void run_with_infile(const char *command, const std::string &file)
+void mnprint_run_with_infile(const char *command, const char *file)
 {
     EnvPair pair{};
     safe_strcpy(pair.name, "INFILE", sizeof pair.name - 1);
-    safe_strcpy(pair.value, file.c_str(), sizeof pair.value - 1);
+    safe_strcpy(pair.value, file, sizeof pair.value - 1);
     process_cmd_line(&pair, command, 1);
+}
+
+DyPrintSettings mnprint_table_settings()
+{
+    return {printer_dval.tableformat, printer_dval.tableoutput, printer_dval.tablefile, printer_dval.mail};
 }
 
 static const char *graph_extensions[] = {"ps", "eps", "hpgl", "pcl", "png"};
@@ -569,8 +575,8 @@ void mn_send_via_email(Widget w)
         printer_dval.tableoutput = 1;
         safe_strcpy(printer_dval.tablefile, file.c_str(), sizeof printer_dval.tablefile - 1);
     }
-    if (!file.empty() && print_view(w, graph) == 0)
-        run_with_infile(email.command, file);
+    if (!file.empty() && print_view(w, graph) == 1)
+        mnprint_run_with_infile(email.command, file.c_str());
     printer_dval.graphformat = kept.graphformat;
     printer_dval.tableformat = kept.tableformat;
     printer_dval.graphoutput = kept.graphoutput;
@@ -590,10 +596,10 @@ void mn_print_preview(Widget w)
         printer_dval.graphformat = 1;
         printer_dval.graphoutput = 1;
         safe_strcpy(printer_dval.graphfile, file.c_str(), sizeof printer_dval.graphfile - 1);
-        if (print_view(w, true) == 0) {
+        if (print_view(w, true) == 1) {
             FilterEntry preview;
             if (read_filters_file("PSPREVIEW", &preview, 1) == 1)
-                run_with_infile(preview.command, file);
+                mnprint_run_with_infile(preview.command, file.c_str());
         }
         unlink(file.c_str());
     }

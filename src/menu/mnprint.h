@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dlmain.h"
+#include "dymain.h"
 #include "vxfilter.h"
 
 #include <X11/Intrinsic.h>
@@ -93,6 +94,11 @@ void mnprint_mn_edit_grpcom(Widget w);
 void mnprint_mn_print(Widget w);
 void mn_send_via_email(Widget w);
 void mn_print_preview(Widget w);
+
+// What the table view prints with, as these settings hold it.
+DyPrintSettings mnprint_table_settings();
+// Runs a command of the filters file with INFILE naming `file`.
+void mnprint_run_with_infile(const char *command, const char *file);
 
 // The file e-mail and preview print to: the name, created afresh (never
 // through an existing name); empty when none could be made.

@@ -32,6 +32,9 @@ Widget mnqy_mn_create_query_menu(Widget shell, Widget main_window, const AppData
 void mnqy_qmenu_cb(Widget w, XtPointer client, XtPointer call);
 void user_cb(Widget w, XtPointer client, XtPointer call);
 void mnqy_query_menu_sensitivity(int on);
+// Refresh the Query and Procedure panes (run mode 0 only; mnquery.cpp).
+void mnqy_mn_set_query_sensitivity();
+void mnqy_mn_set_proc_sensitivity();
 
 // The Help commands.
 void mnqhlp_on_revision(Widget w);

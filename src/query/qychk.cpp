@@ -334,10 +334,12 @@ void qychk_qy_get_user_and_db_names(char *user, char *database)
         safe_strcpy(database, std::string(b + 31, strnlen(b + 31, 9)).c_str(), 8);
 }
 
-void qychk_qy_get_config(const char *database, int *memsize, int *postsize, int *locks_off, int limits[8],
-                         int indexed_out[6])
+int qychk_qy_get_config(const char *database, int *memsize, int *postsize, int *locks_off, int limits[8],
+                        int indexed_out[6])
 {
+    bool settings = false, limits_read = false;
     if (run("%PRINT %MEMSIZE, %DEFPOSTSIZE, %FILELOCKS", QY_NOWAIT, QY_SIMPLE, QY_REPORT) && qymgr_qy_rows() > 0) {
+        settings = true;
         const void *b = qymgr_qy_buffer();
         if (memsize)
             *memsize = int_at(b, 0);
@@ -351,8 +353,9 @@ void qychk_qy_get_config(const char *database, int *memsize, int *postsize, int 
     run(info, QY_NOWAIT, QY_ASIS, QY_WARN);
     if (run("PRINT INFO('m'),INFO('r'),INFO('i'), \t\t\tINFO('c'),INFO('x'),INFO('k'),INFO('u'),INFO('p')", QY_NOWAIT,
             QY_SIMPLE, QY_REPORT) &&
-        qymgr_qy_rows() > 0 && limits) {
-        for (int i = 0; i < 8; i++)
+        qymgr_qy_rows() > 0) {
+        limits_read = true;
+        for (int i = 0; limits && i < 8; i++)
             limits[i] = int_at(qymgr_qy_buffer(), static_cast<size_t>(i) * 4);
     }
     qymgr_qy_query("UNDEFINE DN", QY_NOWAIT, QY_ASIS, QY_WARN);
@@ -362,6 +365,7 @@ void qychk_qy_get_config(const char *database, int *memsize, int *postsize, int 
         if (indexed_out)
             indexed_out[i] = yes;
     }
+    return settings && limits_read ? 1 : 0;
 }
 
 void qychk_qy_configure_dictionary(const int sizes[7], const int wishes[6])

@@ -46,7 +46,8 @@ void qychk_qy_get_user_and_db_names(char *user, char *database);
 // file locks are off, the limits of the eight dictionary files (m, r, i,
 // c, x, k, u, p) and whether %RELATNS, %ITEMS, %COLS, %INDEXES, %KEYS and
 // %PRIVS are indexed.  A question that fails leaves its outputs alone.
-void qychk_qy_get_config(const char *database, int *memsize, int *postsize, int *locks_off, int limits[8],
+// 1 when both the settings and the limits were read, else 0.
+int qychk_qy_get_config(const char *database, int *memsize, int *postsize, int *locks_off, int limits[8],
                          int indexed[6]);
 // Sizes of %RELATNS, %ITEMS, %COLS, %INDEXES, %KEYS, %USERS, %PRIVS; the
 // wished indexes of the six in the order above.

@@ -79,6 +79,12 @@ struct Watched {
 };
 std::vector<Watched> watched;
 
+// A box destroyed by its test leaves the watch with it.
+void forget_box(Widget w, XtPointer, XtPointer)
+{
+    std::erase_if(watched, [w](const Watched &x) { return x.box == w; });
+}
+
 void watchdog(XtPointer, XtIntervalId *)
 {
     auto now = std::chrono::steady_clock::now();
@@ -87,8 +93,11 @@ void watchdog(XtPointer, XtIntervalId *)
         auto it = std::find_if(watched.begin(), watched.end(), [&](const Watched &x) { return x.box == w; });
         if (!w)
             continue;
-        if (it == watched.end())
+        if (it == watched.end()) {
             watched.push_back({w, now});
+            XtRemoveCallback(w, XmNdestroyCallback, forget_box, nullptr);
+            XtAddCallback(w, XmNdestroyCallback, forget_box, nullptr);
+        }
         else if (now - it->since > std::chrono::seconds(15)) {
             ADD_FAILURE() << "the box \"" << name << "\" was left waiting for an answer";
             watched.erase(it);

@@ -4,6 +4,7 @@
 // as keys.
 
 #include "vxtest.h"
+#include "vxtest_demo.h"
 
 #include <gtest/gtest.h>
 
@@ -165,64 +166,125 @@ TEST_F(Program, NoResizeFixesTheDisplaySize)
     EXPECT_EQ(end(child), 0);
 }
 
-// Run mode 0: both windows, also with -nomap; the restart command; the
-// query window's close.
+// Run mode 0: both windows, also with -nomap; the database of the command
+// line opened (or, refused, answered with an error box and left closed);
+// the restart command; the query window's close.
 TEST_F(Program, InteractiveWindowsRestartCommandAndClose)
 {
-    auto child = vxtest::start({launcher(), "-nomap", "-displayname", "restart-test", "-database", "nosuch",
-                                "-forced"});
-    Window display = wait_window("restart-test");
-    ASSERT_NE(display, 0u) << child.err();
-    EXPECT_TRUE(vxtest::wait_for([&] { return viewable(display); }, 20s));
-    Window query = wait_window(nullptr, true);
-    ASSERT_NE(query, 0u);
-    EXPECT_TRUE(vxtest::wait_for([&] { return viewable(query); }, 20s));
-
-    send_protocol(query, "WM_SAVE_YOURSELF");
-    std::vector<std::string> words;
-    EXPECT_TRUE(vxtest::wait_for(
-        [&] {
-            char **argv = nullptr;
-            int argc = 0;
-            words.clear();
-            if (XGetCommand(dpy, query, &argv, &argc)) {
-                for (int i = 0; i < argc; i++)
-                    words.push_back(argv[i]);
-                XFreeStringList(argv);
+    vxtest::ensure_demo();
+    std::string dir = vxtest::temp_dir("startup-open");
+    std::ofstream(dir + "/wrong") << "WRONG\n";
+    std::ofstream(dir + "/right") << "GUEST\n";
+    struct Case {
+        const char *user;
+        std::vector<std::string> args;
+        bool refused;
+        std::vector<std::string> tail;  // of the restart command
+    } cases[] = {
+        {"BRASK", {"-database", "demo"}, false, {"-database", "DEMO", "-shared"}},
+        {"GUEST", {"-database", "demo", "-passwordfile", dir + "/wrong"}, true,
+         {"-database", "%NODB%", "-passwordfile", dir + "/wrong", "-shared"}},
+        {"GUEST", {"-database", "demo", "-forced", "-passwordfile", dir + "/right"}, false,
+         {"-database", "DEMO", "-exclusive", "-passwordfile", dir + "/right"}},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        std::string title = "restart-" + std::to_string(n++);
+        SCOPED_TRACE(title);
+        std::vector<std::string> argv{launcher(), "-nomap", "-displayname", title};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        vxtest::Options o;
+        o.set_env["QYUSER"] = c.user;
+        auto child = vxtest::start(argv, o);
+        Window display = wait_window(title.c_str());
+        ASSERT_NE(display, 0u) << child.err();
+        if (c.refused) {
+            // The interpreter's refusal waits in a box before the windows
+            // take any other event.
+            Window box = 0;
+            ASSERT_TRUE(vxtest::wait_for(
+                [&] { return (box = find_window(dpy, DefaultRootWindow(dpy), "Error", false, true)) != 0; }, 20s))
+                << child.err();
+            for (int attempt = 0; attempt < 3 && viewable(box); attempt++) {
+                vxtest::run({xdotool, "windowfocus", "--sync", std::to_string(box)});
+                vxtest::run({xdotool, "key", "Return"});
+                vxtest::wait_for([&] { return !viewable(box); }, 10s);
             }
-            return words.size() > 5 && words[5] == "%NODB%";
-        },
-        20s));
-    EXPECT_EQ(words, (std::vector<std::string>{"vostrelane", "-nomap", "-displayname", "restart-test", "-database",
-                                               "%NODB%", "-shared"}));
-    send_protocol(query, "WM_DELETE_WINDOW");
-    EXPECT_EQ(end(child, 0), 0) << child.err();
-    EXPECT_NE(child.err().find("Vostrelane. Opening database NOSUCH is not available yet\n"), std::string::npos)
-        << child.err();
+            EXPECT_FALSE(viewable(box));
+        }
+        EXPECT_TRUE(vxtest::wait_for([&] { return viewable(display); }, 20s));
+        Window query = wait_window(nullptr, true);
+        ASSERT_NE(query, 0u);
+        EXPECT_TRUE(vxtest::wait_for([&] { return viewable(query); }, 20s));
+
+        // The open's wait takes events too: a request answered before the
+        // open ended is asked again.
+        std::vector<std::string> words, tail;
+        EXPECT_TRUE(vxtest::wait_for(
+            [&] {
+                send_protocol(query, "WM_SAVE_YOURSELF");
+                XSync(dpy, False);
+                char **wm = nullptr;
+                int argc = 0;
+                words.clear();
+                if (XGetCommand(dpy, query, &wm, &argc)) {
+                    for (int i = 0; i < argc; i++)
+                        words.push_back(wm[i]);
+                    XFreeStringList(wm);
+                }
+                tail.clear();
+                if (words.size() >= 4)
+                    tail.assign(words.begin() + 4, words.end());
+                return tail == c.tail;
+            },
+            20s));
+        EXPECT_EQ(tail, c.tail) << child.err();
+        send_protocol(query, "WM_DELETE_WINDOW");
+        EXPECT_EQ(end(child, 0), 0) << child.err();
+    }
 }
 
 TEST_F(Program, DatabaseAndProcedureOfTheCommandLine)
 {
+    vxtest::ensure_demo();
     std::string dir = vxtest::temp_dir("startup-pw");
     std::ofstream(dir + "/empty").close();
     struct Case {
         std::vector<std::string> args;
         const char *line;
     } cases[] = {
-        {{"-passwordfile", dir + "/missing"}, "Vostrelane. Failed to open password file\n"},
-        {{"-passwordfile", dir + "/empty"}, "Vostrelane. Failed to get password from file\n"},
-        {{}, "Vostrelane. Opening database NOSUCH is not available yet\n"},
+        {{"-database", "nosuch", "-passwordfile", dir + "/missing"}, "Vostrelane. Failed to open password file\n"},
+        {{"-database", "nosuch", "-passwordfile", dir + "/empty"}, "Vostrelane. Failed to get password from file\n"},
     };
     for (const Case &c : cases) {
-        std::vector<std::string> argv{launcher(), "-procedure", "p1", "-database", "nosuch"};
+        std::vector<std::string> argv{launcher(), "-procedure", "p1"};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
         // A user named in the environment has no built-in password.
         vxtest::Options o;
         o.set_env["QYUSER"] = "BRASK";
         auto r = vxtest::run(argv, o);
         EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_NE(r.err.find(c.line), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.line), std::string::npos) << c.args[1] << ": " << r.err;
     }
+
+    // The database opens; a procedure that is nowhere is said so in a
+    // box, and the program ends with status 1 once it is answered.
+    vxtest::Options o;
+    o.set_env["QYUSER"] = "BRASK";
+    auto child = vxtest::start({launcher(), "-procedure", "nosuchproc", "-database", "demo"}, o);
+    Window box = 0;
+    ASSERT_TRUE(vxtest::wait_for(
+        [&] { return (box = find_window(dpy, DefaultRootWindow(dpy), "Error", false, true)) != 0; }, 30s))
+        << child.err();
+    vxtest::Result r;
+    bool ended = false;
+    for (int attempt = 0; attempt < 3 && !ended; attempt++) {
+        vxtest::run({xdotool, "windowfocus", "--sync", std::to_string(box)});
+        vxtest::run({xdotool, "key", "Return"});
+        ended = child.wait(10s, r);
+    }
+    ASSERT_TRUE(ended) << child.err();
+    EXPECT_EQ(r.status, 1) << r.err;
 }
 
 // Keys typed into the windows reach the menu items' accelerators: the
@@ -264,6 +326,36 @@ TEST_F(Program, AcceleratorsFire)
         EXPECT_TRUE(vxtest::wait_for([&] { return !viewable(box); }, 20s)) << c.keys;
     }
     EXPECT_EQ(end(child), 0) << child.err();
+}
+
+// Quit (Ctrl-E in the query window) asks first; the answer OK ends the
+// program with status 0.
+TEST_F(Program, QuitAsksThenEnds)
+{
+    auto child = vxtest::start({launcher(), "-displayname", "quit-test"});
+    Window query = wait_window(nullptr, true);
+    ASSERT_NE(query, 0u) << child.err();
+    ASSERT_TRUE(vxtest::wait_for([&] { return viewable(query); }, 20s));
+    std::string id = std::to_string(query);
+    Window box = 0;
+    for (int attempt = 0; attempt < 3 && !box; attempt++) {
+        vxtest::run({xdotool, "mousemove", "--window", id, "5", "5"});
+        vxtest::run({xdotool, "windowfocus", "--sync", id});
+        vxtest::run({xdotool, "key", "--clearmodifiers", "ctrl+e"});
+        vxtest::wait_for(
+            [&] { return (box = find_window(dpy, DefaultRootWindow(dpy), "Confirm", false, true)) != 0; }, 10s);
+    }
+    ASSERT_NE(box, 0u) << child.err();
+    vxtest::Result r;
+    bool ended = false;
+    // Cancel is the box's default: the arrow key takes the focus to OK,
+    // the space bar presses it.
+    vxtest::run({xdotool, "windowfocus", "--sync", std::to_string(box)});
+    vxtest::run({xdotool, "key", "Left"});
+    vxtest::run({xdotool, "key", "space"});
+    ended = child.wait(20s, r);
+    ASSERT_TRUE(ended) << child.err();
+    EXPECT_EQ(r.status, 0) << r.err;
 }
 
 }  // namespace

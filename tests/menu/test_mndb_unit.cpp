@@ -133,4 +133,35 @@ TEST(MndbSensitivity, EveryStateAgainstEveryRule)
     EXPECT_EQ(mndb_dbase_rule_count + mndb_view_rule_count, 9u);
 }
 
+TEST(MnqviewOptions, ChangesActOnlyOnTurnsWithADatabaseOpen)
+{
+    struct Case {
+        MnqOptions before, after;
+        bool open;
+        bool mark;
+        int system;
+    } cases[] = {
+        {{0, 0, 0, 0}, {0, 1, 0, 0}, true, true, 0},
+        {{0, 1, 0, 0}, {0, 1, 0, 0}, true, false, 0},  // stays on: no second marking
+        {{0, 1, 0, 0}, {0, 0, 0, 0}, true, false, 0},
+        {{0, 0, 0, 0}, {0, 0, 0, 1}, true, false, 1},
+        {{0, 0, 0, 1}, {0, 0, 0, 0}, true, false, -1},
+        {{0, 0, 0, 1}, {1, 1, 1, 1}, true, true, 0},
+        {{0, 0, 0, 0}, {1, 1, 1, 1}, false, false, 0},  // nothing to show without a database
+        {{0, 1, 0, 1}, {0, 0, 0, 0}, false, false, 0},
+    };
+    for (const Case &c : cases) {
+        MnqOptionChange ch = mnqview_option_change(c.before, c.after, c.open);
+        EXPECT_EQ(ch.mark_indexed, c.mark);
+        EXPECT_EQ(ch.system_tables, c.system);
+    }
+    // The flags are copied whether a database is open or not; sample data
+    // is the dialog's own.
+    MnqOptions applied = mnqview_applied_options({0, 0, 1, 0}, {1, 1, 0, 1});
+    EXPECT_EQ(applied.show_table_info, 1);
+    EXPECT_EQ(applied.show_index_info, 1);
+    EXPECT_EQ(applied.show_system_tables, 1);
+    EXPECT_EQ(applied.show_sample_data, 1);
+}
+
 }  // namespace

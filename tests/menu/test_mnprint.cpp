@@ -252,7 +252,7 @@ TEST_F(Hardcopy, CommandsGetTheirFilesIntact)
 }
 
 int prints = 0;
-int print_result = 0;
+int print_result = 1;
 std::string printed_to;
 int test_print(int)
 {
@@ -298,13 +298,13 @@ TEST_F(Hardcopy, EmailAndPreview)
 
     // Printing fails: nothing is mailed, the settings are back.
     fs::remove(root / "mailed");
-    print_result = 1;
+    print_result = 0;
     mndy_mn_set_output_mode(1);
     mn_send_via_email(nullptr);
     fs::remove(printed_to);
     EXPECT_FALSE(fs::exists(root / "mailed"));
     EXPECT_STREQ(v->graphfile, "kept.ps");
-    print_result = 0;
+    print_result = 1;
 
     // Preview without a preview command: printed as PostScript to its
     // file, which is gone afterwards; the settings unchanged.

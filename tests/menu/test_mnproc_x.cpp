@@ -122,7 +122,12 @@ protected:
 
 TEST_F(Commands, TypedStatementSavedAndRunAgain)
 {
+    // The Procedure pane follows the open database and the recording.
+    ASSERT_NE(proc_load_b, nullptr);
+    EXPECT_FALSE(XtIsSensitive(proc_load_b));
     ASSERT_STREQ(mndb_mn_open_db("DEMO", "", "BRASK", 0), "DEMO");
+    EXPECT_TRUE(XtIsSensitive(proc_load_b));
+    EXPECT_FALSE(XtIsSensitive(proc_save_as_b));
     const std::string dir = install + "/etc/procedures/DEMO.BRASK";
     std::filesystem::remove_all(dir);
 
@@ -131,6 +136,8 @@ TEST_F(Commands, TypedStatementSavedAndRunAgain)
     ASSERT_TRUE(rows_shown);
     EXPECT_TRUE(table_shows("Research"));
     ASSERT_TRUE(prmgr_pr_query_registered(PR_DATA));
+    EXPECT_TRUE(XtIsSensitive(proc_save_as_b));
+    EXPECT_FALSE(XtIsSensitive(proc_save_b));
     dlmain_dialogs[30].popdown(&dlmain_dialogs[30]);
 
     // The query schema of the recorded data query: a new file gets the

@@ -10,6 +10,7 @@
 #include "obdb.h"
 #include "prexec.h"
 #include "prmgr.h"
+#include "wsxfer.h"
 
 #include <fstream>
 #include <sstream>
@@ -210,6 +211,26 @@ TEST_F(Replay, CsvOutputWritesTheFirstDataQuery)
     }
     EXPECT_EQ(csv_statements.size(), 1u);
     prexec_hooks.output_csv = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+// The transfer module's output: the rows of the first data query as
+// comma-separated lines in a new file.
+TEST_F(Replay, CsvOutputThroughTheTransferModule)
+{
+    prexec_hooks.output_csv = perform_output_csv;
+    const std::string csv = dir + "/depts.csv";
+    const std::string file = head + block("data", depts) + block("nodata", "\tquery SET %DISPLAY TRUE\n");
+    FILE *f = fmemopen(const_cast<char *>(file.data()), file.size(), "r");
+    EXPECT_EQ(prexec_pr_execute_procedure(f, 1, 1, csv.c_str(), 0), 1);
+    fclose(f);
+    prexec_hooks.output_csv = nullptr;
+    std::string rows = slurp(csv);
+    EXPECT_NE(rows.find("20,Research\n"), std::string::npos) << rows;
+    EXPECT_NE(rows.find("60,Administration\n"), std::string::npos) << rows;
 }
 
 }  // namespace

@@ -208,7 +208,7 @@ TEST_F(Checks, ConfigurationIsReadWrittenAndReadBack)
     int mem = -1, post = -1, locks_off = -1, limits[8], idx[6];
     std::fill(limits, limits + 8, -1);
     std::fill(idx, idx + 6, -1);
-    qychk_qy_get_config(scratch.c_str(), &mem, &post, &locks_off, limits, idx);
+    EXPECT_EQ(qychk_qy_get_config(scratch.c_str(), &mem, &post, &locks_off, limits, idx), 1);
     EXPECT_GT(mem, 0);
     EXPECT_NE(locks_off, -1);
     for (int l : limits)
@@ -238,6 +238,11 @@ TEST_F(Checks, ConfigurationIsReadWrittenAndReadBack)
     EXPECT_EQ(post, 16);
     EXPECT_EQ(locks_off, 1);
     EXPECT_EQ(qykit::boxes().size(), 0u);
+
+    // With no database open the read fails, and says so.
+    ok("CLOSE");
+    EXPECT_EQ(qychk_qy_get_config(scratch.c_str(), &mem, &post, &locks_off, limits2, idx2), 0);
+    qykit::boxes().clear();
 }
 
 // ---- commands ------------------------------------------------------------------------
