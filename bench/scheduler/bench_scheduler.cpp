@@ -4,6 +4,14 @@
 // default buffer and a large one; and a plain memcpy of the same bytes in
 // the same buffer-sized pieces, the memory-bandwidth limit.
 //
+// What sets the figure is the handoff of each full buffer between the two
+// processes: an end-of-buffer message, the client's copy and its reply,
+// two trips through the message queue and two process switches per
+// buffer.  The report gives the handoffs of each run and the time per
+// handoff if nothing else took any.  Everything runs twice: with both
+// processes free to run on any processor, and pinned to one (each
+// handoff then switches processes on that one processor).
+//
 // Usage: bench_scheduler [--out FILE] [--rows-scale F]
 // The interpreter is the one just built, copied with the modes the client
 // checks into a private server directory.
@@ -13,6 +21,9 @@
 #include "vxbench.h"
 #include "vxproc.h"
 
+#include <sched.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -117,35 +128,60 @@ int main(int argc, char **argv)
 
     std::string report;
     char line[512];
-    snprintf(line, sizeof line, "Result rows, interpreter write to client read (Full mode, WAIT)\n\n");
+    snprintf(line, sizeof line,
+             "Result rows, interpreter write to client read (Full mode, WAIT); each full buffer is one handoff\n"
+             "(end-of-buffer message, client copy, reply) between the two processes\n");
     report += line;
-    for (const Buffer &b : buffers) {
-        int cid = -1;
-        if (doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, b.size) ||
-            doz_set_buffer_rows(cid, b.rows) != 0) {
-            fprintf(stderr, "cannot start the interpreter\n");
-            return 1;
+    cpu_set_t free_set;
+    sched_getaffinity(0, sizeof free_set, &free_set);
+    for (bool pinned : {false, true}) {
+        if (pinned) {
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            for (int c = 0; c < CPU_SETSIZE; c++)
+                if (CPU_ISSET(c, &free_set)) {
+                    CPU_SET(c, &one);
+                    break;
+                }
+            sched_setaffinity(0, sizeof one, &one);  // the interpreter started below inherits it
         }
-        doz_set_eob_proc(cid, read_rows);
-        sink.assign(static_cast<size_t>(b.size) * 4, 0);
-        for (const Shape &s : shapes) {
-            std::vector<DozColDesc> cols;
-            // The row size as the interpreter lays it out.
-            doz_querym(cid, (std::string("TEST ROWS 1 ") + s.types).c_str(), DOZ_M_FULL | DOZ_M_WAIT);
-            DozLayout l;
-            doz_layout(tinfo_table(), true, l);
-            Figure f = run(cid, s.types, s.rows, l.row_size);
-            double mc = memcpy_mb_per_s(f.rows * f.row_size, static_cast<size_t>(b.size));
-            snprintf(line, sizeof line,
-                     "buffer %7d bytes / %6d rows, %s: %zu rows of %zu bytes in %.3f s\n"
-                     "    %.0f rows/s, %.1f MB/s; memcpy of the same bytes %.1f MB/s; ratio %.3f\n",
-                     b.size, b.rows, s.name, f.rows, f.row_size, f.seconds, f.rows_per_s, f.mb_per_s, mc,
-                     f.mb_per_s / mc);
-            report += line;
-            fputs(line, stdout);
+        snprintf(line, sizeof line, "\n%s\n",
+                 pinned ? "pinned: client and interpreter on one processor"
+                        : "unpinned: client and interpreter free to run on any processor");
+        report += line;
+        fputs(line, stdout);
+        for (const Buffer &b : buffers) {
+            int cid = -1;
+            if (doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, b.size) ||
+                doz_set_buffer_rows(cid, b.rows) != 0) {
+                fprintf(stderr, "cannot start the interpreter\n");
+                return 1;
+            }
+            doz_set_eob_proc(cid, read_rows);
+            sink.assign(static_cast<size_t>(b.size) * 4, 0);
+            for (const Shape &s : shapes) {
+                // The row size as the interpreter lays it out.
+                doz_querym(cid, (std::string("TEST ROWS 1 ") + s.types).c_str(), DOZ_M_FULL | DOZ_M_WAIT);
+                DozLayout l;
+                doz_layout(tinfo_table(), true, l);
+                Figure f = run(cid, s.types, s.rows, l.row_size);
+                double mc = memcpy_mb_per_s(f.rows * f.row_size, static_cast<size_t>(b.size));
+                size_t per = std::min(static_cast<size_t>(b.rows),
+                                      std::max<size_t>(1, static_cast<size_t>(b.size) / std::max<size_t>(f.row_size, 1)));
+                size_t handoffs = (f.rows + per - 1) / per;
+                snprintf(line, sizeof line,
+                         "buffer %7d bytes / %6d rows, %s: %zu rows of %zu bytes in %.3f s\n"
+                         "    %.0f rows/s, %.1f MB/s; memcpy of the same bytes %.1f MB/s; ratio %.3f\n"
+                         "    %zu handoffs, %.1f us each were they all the time\n",
+                         b.size, b.rows, s.name, f.rows, f.row_size, f.seconds, f.rows_per_s, f.mb_per_s, mc,
+                         f.mb_per_s / mc, handoffs, handoffs ? f.seconds * 1e6 / static_cast<double>(handoffs) : 0.0);
+                report += line;
+                fputs(line, stdout);
+            }
+            doz_term(cid);
         }
-        doz_term(cid);
     }
+    sched_setaffinity(0, sizeof free_set, &free_set);
     vxbench::finish(dir, out, report);
     return 0;
 }

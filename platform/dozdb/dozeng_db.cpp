@@ -1160,6 +1160,7 @@ void st_display(Stmt &s, bool collect)
     }
     int32_t rows = 0;
     std::vector<Value> last;
+    const bool keep_last = !collect && std::any_of(var_of.begin(), var_of.end(), [](int k) { return k >= 0; });
     run_query(s, q, [&](const std::vector<Value> &v) {
         rows++;
         if (collect) {
@@ -1170,7 +1171,7 @@ void st_display(Stmt &s, bool collect)
                         fail(E_OVERFLOW, q.items[i].as);
                     a.e.push_back(v[i].e[0]);
                 }
-        } else {
+        } else if (keep_last) {
             last = v;
         }
         return show ? s.sink.row(v) : true;

@@ -253,9 +253,18 @@ void put_value(unsigned char *row, const DozField &f, const Value &v)
         doz_put(row, f, &d, 1, true);
         return;
     }
-    std::vector<unsigned char> bytes(static_cast<size_t>(f.elem_size) * std::max<size_t>(v.e.size(), 1), 0);
+    // A single value is laid out in place; only arrays need room of their own.
+    const size_t need = static_cast<size_t>(f.elem_size) * std::max<size_t>(v.e.size(), 1);
+    unsigned char single[32];
+    std::vector<unsigned char> many;
+    unsigned char *bytes = single;
+    if (need > sizeof single) {
+        many.resize(need);
+        bytes = many.data();
+    }
+    memset(bytes, 0, need);
     for (size_t i = 0; i < v.e.size(); i++) {
-        unsigned char *at = bytes.data() + i * static_cast<size_t>(f.elem_size);
+        unsigned char *at = bytes + i * static_cast<size_t>(f.elem_size);
         const Elem &e = v.e[i];
         switch (v.type) {
         case LONG: {
@@ -294,7 +303,7 @@ void put_value(unsigned char *row, const DozField &f, const Value &v)
         default: break;
         }
     }
-    doz_put(row, f, bytes.data(), static_cast<int>(v.e.size()), true);
+    doz_put(row, f, bytes, static_cast<int>(v.e.size()), true);
 }
 
 // Database codes: rows handed in that cannot be read; a blob the client

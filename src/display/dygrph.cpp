@@ -12,6 +12,8 @@
 #include "gotvar.h"
 #include "vxutil.h"
 
+#include <X11/Xutil.h>
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -560,4 +562,125 @@ int dygrph_dy_freshen_up()
         if (g->kind == 5 || g->kind == 18)
             return 1;
     return 0;
+}
+
+// ---- the action handler ---------------------------------------------------------
+
+namespace {
+
+int select_box_flag = 1;
+Region exposed = nullptr;
+
+bool box_run_mode()
+{
+    const int mode = dymain_resources().run_mode;
+    return mode == 0 || mode == 3;
+}
+
+// The select box around the selected graph: drawn in the graph foreground,
+// erased in the background; drawn only while the flag is set.
+void select_box(bool draw)
+{
+    Widget canvas = dymain_dy_canvas();
+    GoGraph *g = selected;
+    if (!canvas || !XtIsRealized(canvas) || !g || !box_run_mode() || (draw && !select_box_flag))
+        return;
+    GC gc = dymain_dy_graph_gc();
+    if (!gc)
+        return;
+    Display *d = XtDisplay(canvas);
+    XGCValues v{};
+    XGetGCValues(d, gc, GCForeground | GCBackground, &v);
+    XSetForeground(d, gc, draw ? v.foreground : v.background);
+    XDrawRectangle(d, XtWindow(canvas), gc, g->x - 2, g->y - 2, static_cast<unsigned>(std::max(0, g->width + 3)),
+                   static_cast<unsigned>(std::max(0, g->height + 3)));
+    XSetForeground(d, gc, v.foreground);
+}
+
+void bell()
+{
+    if (Widget canvas = dymain_dy_canvas())
+        XBell(XtDisplay(canvas), 0);
+}
+
+void expose(const DyRectData *r)
+{
+    if (!exposed)
+        exposed = XCreateRegion();
+    XRectangle x{static_cast<short>(r->x), static_cast<short>(r->y), static_cast<unsigned short>(std::max(0, r->width)),
+                 static_cast<unsigned short>(std::max(0, r->height))};
+    XUnionRectWithRegion(&x, exposed, exposed);
+    const XEvent *ev = dymain_dy_last_expose_event();
+    if (ev && ev->type == Expose && ev->xexpose.count != 0)
+        return;
+    for (GoGraph *g = graphs; g; g = g->next) {
+        if (maximised && g != maximised)
+            continue;
+        if (XRectInRegion(exposed, g->x, g->y, static_cast<unsigned>(std::max(0, g->width)),
+                          static_cast<unsigned>(std::max(0, g->height))) != RectangleOut)
+            dygrph_dy_draw_graph(g, GO_REDRAW, 0);
+    }
+    XDestroyRegion(exposed);
+    exposed = nullptr;
+    select_box(true);
+}
+
+void click(int action, const DyRectData *r)
+{
+    dymain_dy_show_raw_message("");
+    GoGraph *g = r ? dygrph_dy_pick_graph(r->x, r->y) : nullptr;
+    if (!g) {
+        bell();
+        return;
+    }
+    if (g != selected)
+        dygrph_dy_restore_graph(1);
+    select_box(false);
+    dygraph_dy_select_graph(g, 1);
+    select_box(true);
+    if (action == DY_HOLD && box_run_mode()) {
+        XRectangle outline{static_cast<short>(g->x - 2), static_cast<short>(g->y - 2),
+                           static_cast<unsigned short>(std::max(0, g->width + 4)),
+                           static_cast<unsigned short>(std::max(0, g->height + 4))};
+        if (dymain_dy_move_pressed_rectangle(&outline, XPoint{static_cast<short>(r->x), static_cast<short>(r->y)})) {
+            select_box(false);
+            g->x = outline.x + 2;
+            g->y = outline.y + 2;
+            dygrph_dy_draw_graph(g, GO_REPOSITION, 0);
+            select_box(true);
+            draw_others(g, nullptr, GO_REDRAW);
+        }
+    }
+}
+
+}  // namespace
+
+int dygrph_dy_select_box_flag() { return select_box_flag; }
+
+void dygrph_dy_action(Widget, int action, void *data)
+{
+    const auto *r = static_cast<const DyRectData *>(data);
+    switch (action) {
+    case DY_EXPOSE:
+        if (r)
+            expose(r);
+        break;
+    case DY_RESIZE: {
+        int w = 0, h = 0;
+        canvas_size(&w, &h);
+        dygrph_dy_resize(w, h);
+        select_box(true);
+        break;
+    }
+    case DY_SINGLE_CLICK:
+    case DY_DOUBLE_CLICK:
+    case DY_HOLD: click(action, r); break;
+    case DY_NEW_DATA: dygrph_dy_new_data(data ? *static_cast<const int *>(data) : 1); break;
+    case DY_TOGGLE_BOX:
+        select_box(false);
+        select_box_flag = !select_box_flag;
+        select_box(true);
+        break;
+    default: go_say(DY_UNEXPECTED_GRAPH_ACTION); break;
+    }
 }

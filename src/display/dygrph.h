@@ -9,6 +9,8 @@
 
 #include "gomain.h"
 
+#include <X11/Intrinsic.h>
+
 #include <cstdint>
 
 // ---- list, selection and focus ----------------------------------------------
@@ -71,3 +73,9 @@ int dygrph_dy_freshen_up();
 
 // The canvas size the rectangles were last laid out for.
 void dygrph_dy_canvas_size(int *width, int *height);
+
+// The action handler of graph mode (mask 4191): expose, resize, clicks and
+// hold (pick, select, move), new data (data: the draw flag, default 1),
+// toggle box; any other action is reported on standard error.
+void dygrph_dy_action(Widget canvas, int action, void *data);
+int dygrph_dy_select_box_flag();

@@ -5,6 +5,7 @@
 #include "gographkit.h"
 
 #include "dygrph.h"
+#include "dymain.h"
 #include "grkind.h"
 
 #include "dlmess.h"
@@ -288,6 +289,41 @@ TEST_F(GraphView, TheDrawGuard)
     EXPECT_EQ(draws, 0);
     ASSERT_EQ(gokit::boxes().size(), 1u);
     EXPECT_EQ(gokit::boxes()[0].rfind("69/32:", 0), 0u);
+}
+
+TEST_F(GraphView, TheActions)
+{
+    GoGraph *a = graph(5, 5, 290, 200), *b = graph(300, 5, 290, 200);
+    EXPECT_EQ(dygrph_dy_selected_graph(), b);
+    DyRectData at{50, 50, 0, 0};
+    dygrph_dy_action(nullptr, DY_SINGLE_CLICK, &at);
+    EXPECT_EQ(dygrph_dy_selected_graph(), a) << "a click selects the graph under it";
+    EXPECT_EQ(dygrph_dy_focussed_graph(), b) << "the focus stays";
+    DyRectData nowhere{599, 449, 0, 0};
+    dygrph_dy_action(nullptr, DY_SINGLE_CLICK, &nowhere);
+    EXPECT_EQ(dygrph_dy_selected_graph(), a);
+
+    const int d = arrived();
+    draws = 0;
+    dygrph_dy_action(nullptr, DY_NEW_DATA, nullptr);
+    EXPECT_EQ(b->last, d) << "the focussed graph takes the new data";
+    EXPECT_EQ(draws, 2) << "drawn, and the other graph again";
+    const int no_draw = 0;
+    draws = 0;
+    dygrph_dy_action(nullptr, DY_NEW_DATA, const_cast<int *>(&no_draw));
+    EXPECT_EQ(draws, 0);
+
+    const int flag = dygrph_dy_select_box_flag();
+    dygrph_dy_action(nullptr, DY_TOGGLE_BOX, nullptr);
+    EXPECT_NE(dygrph_dy_select_box_flag(), flag);
+    dygrph_dy_action(nullptr, DY_TOGGLE_BOX, nullptr);
+    EXPECT_EQ(dygrph_dy_select_box_flag(), flag);
+
+    EXPECT_EQ(gokit::stderr_of([] { dygrph_dy_action(nullptr, DY_SCROLL, nullptr); }),
+              "Error! DyMgr. Unexpected action in graph mode\n");
+    dygrph_dy_clear_graph(0, 0);
+    EXPECT_EQ(gokit::stderr_of([] { dygrph_dy_action(nullptr, DY_NEW_DATA, nullptr); }),
+              "Error! DyGrph. No graph has data focus!\n");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "goaxes.h"
 #include "gpinit.h"
 #include "gsformat.h"
+#include "vxdate.h"
 
 #include <cmath>
 #include <cstring>
@@ -351,6 +352,22 @@ TEST_F(Axes, DivisionLabels)
     EXPECT_TRUE(texts_after("Drawing X Axis Division Labels").empty()) << "no x axis, no x labels";
 }
 
+// Date divisions go through the label formats as dates.
+TEST_F(Axes, DateLabels)
+{
+    const int d = gokit::load({col(DOZ_T_DATE), col(DOZ_T_REAL)},
+                              {{gokit::ymd(2024, 2, 27), num(0)}, {gokit::ymd(2024, 3, 2), num(10)}}, 1);
+    Frame f(d);
+    const double day = 86400, first = double(un_ctime(2024, 2, 27, 0, 0, 0, 2));
+    linear(f.g.xblock, first, first + 4 * day, day, 1, first);
+    gomain_go_set_2d_coordinates(&f.g);
+    goprop_go_set_property(&f.g, GP_XLABELFORMAT, 0, "%d/%m/%Y");
+    grec::clear();
+    gomain_go_draw_division_labels(&f.g, 0);
+    EXPECT_EQ(texts_after("Drawing X Axis Division Labels"),
+              (std::vector<std::string>{"27/02/2024", "28/02/2024", "29/02/2024", "01/03/2024", "02/03/2024"}));
+}
+
 TEST_F(Axes, CategoryLabelsEveryNth)
 {
     const int d = categories();
@@ -431,11 +448,12 @@ TEST_F(Axes, TheFrameInAnEpsFile)
     ASSERT_TRUE(in.good());
     std::vector<std::string> seen;
     for (std::string line; std::getline(in, line);)
-        if (line.rfind("%", 0) == 0 && line.find("Drawing") != std::string::npos)
-            seen.push_back(line.substr(line.find("Drawing")));
-    EXPECT_EQ(seen, (std::vector<std::string>{"Drawing Y Axis", "Drawing Y Axis Ticks", "Drawing X Axis",
-                                              "Drawing X Axis Ticks", "Drawing X Axis Division Labels",
-                                              "Drawing Y Axis Division Labels"}));
+        if (line.find("Drawing") != std::string::npos)
+            seen.push_back(line);
+    // Each a PostScript comment line of its own, in the order drawn.
+    EXPECT_EQ(seen, (std::vector<std::string>{"% Drawing Y Axis", "% Drawing Y Axis Ticks", "% Drawing X Axis",
+                                              "% Drawing X Axis Ticks", "% Drawing X Axis Division Labels",
+                                              "% Drawing Y Axis Division Labels"}));
     std::filesystem::remove_all(dir);
 }
 
