@@ -16,7 +16,7 @@ DozBlobWriteSpec *find_write_spec(uint64_t token)
     if ((token & 0xffffffff00000000ULL) != SPEC_TAG)
         return nullptr;
     uint64_t i = token & 0xffffffffULL;
-    return i >= 1 && i <= write_specs.size() ? write_specs[i - 1] : nullptr;
+    return i >= 1 && i <= lib.write_specs.size() ? lib.write_specs[i - 1] : nullptr;
 }
 
 ssize_t read_some(int fd, void *buf, size_t n)
@@ -78,7 +78,7 @@ int open_blob_destination(Connection *c, const std::string &dest)
 
 int write_blob(Connection *c, const std::string &dest, uint64_t token, int32_t *error)
 {
-    in_callback = 0;
+    lib.in_callback = 0;
     DozBlobWriteSpec *spec = find_write_spec(token);
     if (!spec) {
         report(QY_NULL_WRITE_SPEC);
@@ -127,7 +127,7 @@ int write_blob(Connection *c, const std::string &dest, uint64_t token, int32_t *
 
 int read_blob(Connection *c, DozReadBlobMsg *m, int len, int32_t *error)
 {
-    in_callback = 0;
+    lib.in_callback = 0;
     int text_len = len - 40;
     if (text_len < 0)
         return -197;
@@ -184,12 +184,12 @@ int read_blob(Connection *c, DozReadBlobMsg *m, int len, int32_t *error)
 void doz_set_blob_write_spec(DozBlobDesc *desc, DozBlobWriteSpec *spec)
 {
     size_t i = 0;
-    while (i < write_specs.size() && write_specs[i] != spec)
+    while (i < lib.write_specs.size() && lib.write_specs[i] != spec)
         i++;
-    if (i == write_specs.size())
-        write_specs.push_back(spec);
+    if (i == lib.write_specs.size())
+        lib.write_specs.push_back(spec);
     uint64_t token = SPEC_TAG | static_cast<uint64_t>(i + 1);
     memcpy(reinterpret_cast<unsigned char *>(desc) + 16, &token, 8);
 }
 
-void doz_clear_blob_write_specs() { write_specs.clear(); }
+void doz_clear_blob_write_specs() { lib.write_specs.clear(); }

@@ -54,7 +54,7 @@ void tidy_up(Connection *c)
     }
     remove_ipc(c);
     if (c->dumped && !c->remote) {
-        std::string dump = server_dir + "/.dump" + std::to_string(getpid());
+        std::string dump = lib.server_dir + "/.dump" + std::to_string(getpid());
         unlink(dump.c_str());
         c->dumped = 0;
     }
@@ -87,7 +87,7 @@ int send_clinfo(Connection *c, int first_contact)
     m.pid = getpid();
     m.uid = static_cast<int32_t>(getuid());
     if (c->remote)
-        snprintf(m.host, sizeof m.host, "%s", local_host);
+        snprintf(m.host, sizeof m.host, "%s", lib.local_host);
     return send_message(c, &m, 44, true);
 }
 
@@ -131,7 +131,7 @@ int create_queue(Connection *c)
     }
     if (!c->remote) {
         struct msqid_ds ds;
-        if (msgctl(c->msqid, IPC_STAT, &ds) != 0 || (ds.msg_perm.uid = inst_uid, msgctl(c->msqid, IPC_SET, &ds)) != 0) {
+        if (msgctl(c->msqid, IPC_STAT, &ds) != 0 || (ds.msg_perm.uid = lib.inst_uid, msgctl(c->msqid, IPC_SET, &ds)) != 0) {
             report(QY_MSGCTL_FAILED, errno);
             remove_ipc(c);
             return DOZ_E_QUEUE;
@@ -146,10 +146,10 @@ std::string interpreter_path(const Connection *c)
 {
     const char *qyint = getenv("QYINT");
     if (c->remote)
-        return client_dir + "/bin/bin.SUN4SOLARIS/phi";
+        return lib.client_dir + "/bin/bin.SUN4SOLARIS/phi";
     if (qyint && *qyint)
         return qyint;
-    return server_dir + "/tqlserver";
+    return lib.server_dir + "/tqlserver";
 }
 
 }  // namespace
@@ -165,7 +165,7 @@ int doz_init(int *cid_out, const char *host, const char *user, uint32_t start_wo
         return -1;
     }
     if (assign_slot(c) < 0) {
-        unassigned_error = DOZ_E_NO_SLOT;
+        lib.unassigned_error = DOZ_E_NO_SLOT;
         delete c;
         return -1;
     }
@@ -185,8 +185,8 @@ int doz_init(int *cid_out, const char *host, const char *user, uint32_t start_wo
         return -1;
     };
 
-    get_host_name(local_host, sizeof local_host);
-    if (host && *host && strcmp(host, local_host) != 0) {
+    get_host_name(lib.local_host, sizeof lib.local_host);
+    if (host && *host && strcmp(host, lib.local_host) != 0) {
         c->remote = 1;
         snprintf(c->host, sizeof c->host, "%.30s", host);
     }
@@ -268,9 +268,9 @@ int doz_init(int *cid_out, const char *host, const char *user, uint32_t start_wo
     SignalHandler now = signal_action(SIGUSR1, SIG_IGN);
     if (now != SIG_DFL)
         signal_action(SIGUSR1, now);
-    if (!usr1_saved) {
-        previous_usr1 = now;
-        usr1_saved = true;
+    if (!lib.usr1_saved) {
+        lib.previous_usr1 = now;
+        lib.usr1_saved = true;
     }
     c->init_state = DOZ_READY;
     sigprocmask(SIG_SETMASK, &old_mask, nullptr);
@@ -289,7 +289,7 @@ int doz_attach(int *cid_out, pid_t pid, int shmid, int msqid, uint32_t start_wor
         return -1;
     }
     if (assign_slot(c) < 0) {
-        unassigned_error = DOZ_E_NO_SLOT;
+        lib.unassigned_error = DOZ_E_NO_SLOT;
         delete c;
         return -1;
     }
@@ -415,21 +415,21 @@ int check_qy_init(int cid)
 
 void general_terminate()
 {
-    if (chld_saved) {
-        signal_action(SIGCHLD, previous_chld);
-        chld_saved = false;
+    if (lib.chld_saved) {
+        signal_action(SIGCHLD, lib.previous_chld);
+        lib.chld_saved = false;
     }
-    if (usr1_saved) {
-        signal_action(SIGUSR1, previous_usr1);
-        usr1_saved = false;
-        usr1_installed = false;
+    if (lib.usr1_saved) {
+        signal_action(SIGUSR1, lib.previous_usr1);
+        lib.usr1_saved = false;
+        lib.usr1_installed = false;
     }
 }
 
 DozSystemErrorProc doz_set_system_error_proc(DozSystemErrorProc proc)
 {
-    DozSystemErrorProc old = system_error;
-    system_error = proc ? proc : default_system_error;
+    DozSystemErrorProc old = lib.system_error;
+    lib.system_error = proc ? proc : default_system_error;
     return old;
 }
 
@@ -438,16 +438,16 @@ void doz_trap_server_death(int on)
     static const int block_int[] = {SIGINT, 0};
     if (on) {
         SignalHandler old = signal_action_mask(SIGCHLD, handle_qy_death, block_int);
-        if (!chld_saved) {
-            previous_chld = old;
-            chld_saved = true;
+        if (!lib.chld_saved) {
+            lib.previous_chld = old;
+            lib.chld_saved = true;
         }
-    } else if (chld_saved) {
-        signal_action(SIGCHLD, previous_chld);
+    } else if (lib.chld_saved) {
+        signal_action(SIGCHLD, lib.previous_chld);
     }
 }
 
-int doz_unassigned_error() { return unassigned_error; }
+int doz_unassigned_error() { return lib.unassigned_error; }
 
 int doz_get_server_details(int cid, pid_t *pid, int *msqid, int *shmid)
 {
@@ -519,6 +519,6 @@ int doz_dead(int cid)
     return c ? (c->dead ? 1 : 0) : -1;
 }
 
-const char *doz_client_dir() { return client_dir.c_str(); }
-const char *doz_server_dir() { return server_dir.c_str(); }
-const char *doz_install_dir() { return install_dir.c_str(); }
+const char *doz_client_dir() { return lib.client_dir.c_str(); }
+const char *doz_server_dir() { return lib.server_dir.c_str(); }
+const char *doz_install_dir() { return lib.install_dir.c_str(); }

@@ -23,7 +23,7 @@ std::string trimmed_line(FILE *f)
 
 int obtain_orvanta_userid()
 {
-    std::string file = server_dir + "/.orvanta_user";
+    std::string file = lib.server_dir + "/.orvanta_user";
     FILE *f = fopen(file.c_str(), "r");
     std::string user = trimmed_line(f), group = trimmed_line(f);
     if (f)
@@ -42,8 +42,8 @@ int obtain_orvanta_userid()
         report(QY_USER_FALLBACK, user.c_str(), "qelbase");
         user = "qelbase";
     }
-    inst_user = user;
-    inst_uid = pw->pw_uid;
+    lib.inst_user = user;
+    lib.inst_uid = pw->pw_uid;
     struct group *gr = getgrnam(group.c_str());
     if (!gr) {
         gr = getgrnam("qelbase");
@@ -54,8 +54,8 @@ int obtain_orvanta_userid()
         report(QY_GROUP_FALLBACK, group.c_str(), "qelbase");
         group = "qelbase";
     }
-    inst_group = group;
-    inst_gid = gr->gr_gid;
+    lib.inst_group = group;
+    lib.inst_gid = gr->gr_gid;
     return 0;
 }
 
@@ -85,12 +85,12 @@ int check_interpreter_permissions(const char *path, bool remote)
         }
         return 0;
     }
-    if (st.st_uid != inst_uid) {
-        report(QY_WRONG_USER, path, inst_user.c_str());
+    if (st.st_uid != lib.inst_uid) {
+        report(QY_WRONG_USER, path, lib.inst_user.c_str());
         return DOZ_E_PERMISSIONS;
     }
-    if (st.st_gid != inst_gid) {
-        report(QY_WRONG_GROUP, path, inst_group.c_str());
+    if (st.st_gid != lib.inst_gid) {
+        report(QY_WRONG_GROUP, path, lib.inst_group.c_str());
         return DOZ_E_PERMISSIONS;
     }
 #ifdef VX_PLAIN_INTERPRETER

@@ -38,10 +38,10 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
     const int saved_in_query = c->in_query;
     c->busy = 0;  // the interpreter is done with the request: it waits for us now
     c->in_query = 0;
-    in_callback = 1;
-    for (std::string &l : satellite_lines)
+    lib.in_callback = 1;
+    for (std::string &l : lib.satellite_lines)
         l.clear();
-    auto fork_proc = reinterpret_cast<DozForkProc>(callbacks[DOZ_CB_FORK]);
+    auto fork_proc = reinterpret_cast<DozForkProc>(lib.callbacks[DOZ_CB_FORK]);
     std::vector<std::string> words = split_words(command, 40);
     int code = 0, code2 = 0, code3 = 0;
     if (words.empty()) {
@@ -52,13 +52,13 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
     if (!words.empty()) {
         const std::string &prog = words[0];
         std::string last = vx::basename(prog.c_str());
-        std::string in_client = client_dir + "/bin/bin.SUN4SOLARIS/" + (flags[0] ? prog : last);
+        std::string in_client = lib.client_dir + "/bin/bin.SUN4SOLARIS/" + (flags[0] ? prog : last);
         if (flags[0])
-            path = prog[0] == '/' ? prog : file_exists(in_client) ? in_client : install_dir + "/bin/" + prog;
+            path = prog[0] == '/' ? prog : file_exists(in_client) ? in_client : lib.install_dir + "/bin/" + prog;
         else
-            path = file_exists(in_client) ? in_client : install_dir + "/" + prog;
+            path = file_exists(in_client) ? in_client : lib.install_dir + "/" + prog;
     }
-    in_satellite_start = 1;
+    lib.in_satellite_start = 1;
     sigset_t before;
     signal_getmask(&before);
     if (flags[1])
@@ -76,7 +76,7 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
         fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
         args = {vx::basename(path.c_str()), "-q", std::to_string(c->msqid), "-m", std::to_string(c->shmid),
                 "-p", std::to_string(c->pid), "-e", std::to_string(err_pipe[1])};
-        for (const std::string &w : split_words(fork_option, 40))
+        for (const std::string &w : split_words(lib.fork_option, 40))
             args.push_back(w);
         for (size_t i = 1; i < words.size(); i++)
             args.push_back(words[i]);
@@ -107,7 +107,7 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
             if (!flags[1])
                 signal_unblock(SIGINT, nullptr);
             int st = 0;
-            if (!(subc_wait_proc && subc_wait_proc(pid, &st))) {
+            if (!(lib.subc_wait_proc && lib.subc_wait_proc(pid, &st))) {
                 wait_for_child(pid, 1, &exit_status, &signalled);
             } else {
                 exit_status = st;
@@ -122,7 +122,7 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
             for (int i = 0, at = 0; i < 3 && at <= static_cast<int>(all.size()); i++) {
                 size_t nl = all.find('\n', static_cast<size_t>(at));
                 std::string line = all.substr(static_cast<size_t>(at), nl == std::string::npos ? std::string::npos : nl - at);
-                satellite_lines[i] = line.substr(0, 80);
+                lib.satellite_lines[i] = line.substr(0, 80);
                 if (nl == std::string::npos)
                     break;
                 at = static_cast<int>(nl) + 1;
@@ -153,9 +153,9 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
             code = 24;
         } else if (exit_status != 0) {
             code = 17;
-            if (!satellite_lines[1].empty())
+            if (!lib.satellite_lines[1].empty())
                 code2 = 99;
-            if (!satellite_lines[2].empty())
+            if (!lib.satellite_lines[2].empty())
                 code3 = 93;
         }
     }
@@ -165,10 +165,10 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
         c->status[DOZ_ST_CODE2] = code2;
         c->status[DOZ_ST_CODE3] = code3;
     }
-    in_satellite_start = 0;
+    lib.in_satellite_start = 0;
     c->satellite_pid = -1;
     signal_setmask(&before);
-    in_callback = 0;
+    lib.in_callback = 0;
     c->in_query = saved_in_query;
     c->busy = 1;  // finished by the caller as for an acknowledgement
 }
@@ -176,6 +176,6 @@ void run_satellite(Connection *c, const std::string &command, const uint8_t flag
 
 }  // namespace qy
 
-void query_set_fork_option(const char *text) { fork_option = text ? text : ""; }
+void query_set_fork_option(const char *text) { lib.fork_option = text ? text : ""; }
 
-void doz_set_subc_wait_proc(DozSubcWaitProc proc) { subc_wait_proc = proc; }
+void doz_set_subc_wait_proc(DozSubcWaitProc proc) { lib.subc_wait_proc = proc; }

@@ -33,7 +33,7 @@ void *doz_create_buffer(int cid, int size)
     }
     if (!c->remote) {
         struct shmid_ds ds;
-        if (shmctl(id, IPC_STAT, &ds) != 0 || (ds.shm_perm.uid = inst_uid, shmctl(id, IPC_SET, &ds)) != 0) {
+        if (shmctl(id, IPC_STAT, &ds) != 0 || (ds.shm_perm.uid = lib.inst_uid, shmctl(id, IPC_SET, &ds)) != 0) {
             report(QY_SHMCTL_FAILED, errno);
             shmctl(id, IPC_RMID, nullptr);
             return fail();
@@ -165,7 +165,7 @@ int doz_qwait(int cid)
     sigaddset(&block, SIGCHLD);
     sigprocmask(SIG_BLOCK, &block, &old);
     while (c->busy && !c->dead) {
-        signal_arrived = 0;
+        lib.signal_arrived = 0;
         handle_any_messages();
         if (!c->busy || c->dead)
             break;
@@ -231,7 +231,7 @@ static void error_text(char *out, int code)
         out[0] = '\0';
         return;
     }
-    snprintf(out, 81, "%s", vx_msgf(lib_catd, QY_ERROR_CODE, code).c_str());
+    snprintf(out, 81, "%s", vx_msgf(lib.lib_catd, QY_ERROR_CODE, code).c_str());
 }
 
 // Waits for the interpreter's answer to a question, passing over local
@@ -273,9 +273,9 @@ int doz_mess(int cid, char *text1, char *text2, char *text3)
     }
     if (c->status[DOZ_ST_ERROR] && (code == 17 || code2 == 99 || code3 == 93)) {
         // A satellite failed: its own lines.
-        snprintf(text1, 81, "%s", satellite_lines[0].c_str());
-        snprintf(text2, 81, "%s", satellite_lines[1].c_str());
-        snprintf(text3, 81, "%s", satellite_lines[2].c_str());
+        snprintf(text1, 81, "%s", lib.satellite_lines[0].c_str());
+        snprintf(text2, 81, "%s", lib.satellite_lines[1].c_str());
+        snprintf(text3, 81, "%s", lib.satellite_lines[2].c_str());
         return -1;
     }
     DozErrMsg m{};
@@ -319,12 +319,12 @@ int doz_abort(int cid)
     Connection *c = check_connection(cid);
     if (!c)
         return -1;
-    if (in_satellite_start && c->satellite_pid > 0)
+    if (lib.in_satellite_start && c->satellite_pid > 0)
         kill(c->satellite_pid, SIGTERM);
     else if (c->pid > 0)
         kill(c->pid, SIGUSR1);
-    if (in_callback)
-        callback_abandoned = 1;
+    if (lib.in_callback)
+        lib.callback_abandoned = 1;
     return 0;
 }
 
@@ -387,7 +387,7 @@ int doz_dumpinfo(int cid, int kind, char *path, size_t path_size)
     int r = send_message(c, &m, 8, true);
     c->dumped = 1;
     if (r == 0 && path && path_size)
-        snprintf(path, path_size, "%s/%s%d", c->remote ? "/tmp" : server_dir.c_str(), ".dump",
+        snprintf(path, path_size, "%s/%s%d", c->remote ? "/tmp" : lib.server_dir.c_str(), ".dump",
                  static_cast<int>(getpid()));
     return r;
 }
@@ -451,19 +451,19 @@ int doz_set_blob_retrieval_proc(int cid, DozBlobRetrievalProc proc)
 int doz_set_callback_proc(int kind, DozCallback proc)
 {
     if (kind >= 1 && kind <= 5)
-        callbacks[kind] = proc;
+        lib.callbacks[kind] = proc;
     return kind;
 }
 
-bool doz_callback_abandoned() { return callback_abandoned != 0; }
+bool doz_callback_abandoned() { return lib.callback_abandoned != 0; }
 
-int doz_signal_fd() { return signal_pipe[0]; }
+int doz_signal_fd() { return lib.signal_pipe[0]; }
 
 void doz_handle_signals()
 {
     char sink[64];
-    while (signal_pipe[0] >= 0 && read(signal_pipe[0], sink, sizeof sink) > 0) {
+    while (lib.signal_pipe[0] >= 0 && read(lib.signal_pipe[0], sink, sizeof sink) > 0) {
     }
-    signal_arrived = 0;
+    lib.signal_arrived = 0;
     handle_any_messages();
 }

@@ -78,37 +78,44 @@ struct Connection {
 // ---- process-wide state (qystate.cpp) ----------------------------------
 
 extern Connection *connections[DOZ_MAX_CONNECTIONS];
-extern bool initialised;
-extern std::string client_dir, server_dir, install_dir;
-extern nl_catd lib_catd;
 void default_system_error(const char *text);
-extern DozSystemErrorProc system_error;
-extern DozCallback callbacks[6];
-extern volatile sig_atomic_t in_callback;
-extern volatile sig_atomic_t callback_abandoned;
-extern volatile sig_atomic_t signal_arrived;
-extern bool usr1_installed;
-extern SignalHandler previous_chld, previous_usr1;
-extern bool chld_saved, usr1_saved;
-extern int signal_pipe[2];
-extern char local_host[31];
-extern std::string inst_user, inst_group;
-extern uid_t inst_uid;
-extern gid_t inst_gid;
-extern int unassigned_error;
-extern bool draining;
-extern std::vector<DozBlobWriteSpec *> write_specs;
-extern std::string fork_option;
-extern DozSubcWaitProc subc_wait_proc;
-extern volatile sig_atomic_t in_satellite_start;
-extern std::string satellite_lines[3];
+
+// The library's process-wide state, one record: its directories and
+// catalogue, the procedures callers set, the signal bookkeeping and the
+// satellite and blob state shared by every connection.
+struct LibState {
+    bool initialised = false;
+    std::string client_dir, server_dir, install_dir;
+    nl_catd lib_catd = NL_NO_CATALOGUE;
+    DozSystemErrorProc system_error = default_system_error;
+    DozCallback callbacks[6] = {};
+    volatile sig_atomic_t in_callback = 0;
+    volatile sig_atomic_t callback_abandoned = 0;
+    volatile sig_atomic_t signal_arrived = 0;
+    bool usr1_installed = false;
+    SignalHandler previous_chld = SIG_DFL, previous_usr1 = SIG_DFL;
+    bool chld_saved = false, usr1_saved = false;
+    int signal_pipe[2] = {-1, -1};
+    char local_host[31] = "";
+    std::string inst_user, inst_group;
+    uid_t inst_uid = 0;
+    gid_t inst_gid = 0;
+    int unassigned_error = 0;
+    bool draining = false;
+    std::vector<DozBlobWriteSpec *> write_specs;
+    std::string fork_option;
+    DozSubcWaitProc subc_wait_proc = nullptr;
+    volatile sig_atomic_t in_satellite_start = 0;
+    std::string satellite_lines[3];
+};
+extern LibState lib;
 
 template <class... A>
 void report(const VxMsg<A...> &m, typename std::type_identity<A>::type... args)
 {
-    std::string text = vx_msgf(lib_catd, m, args...);
-    if (system_error)
-        system_error(text.c_str());
+    std::string text = vx_msgf(lib.lib_catd, m, args...);
+    if (lib.system_error)
+        lib.system_error(text.c_str());
 }
 
 struct ChldBlock {
@@ -122,10 +129,10 @@ enum { RECV_NONE = -1, RECV_DEAD = -2 };
 struct CallbackScope {
     CallbackScope()
     {
-        in_callback = 1;
-        callback_abandoned = 0;
+        lib.in_callback = 1;
+        lib.callback_abandoned = 0;
     }
-    ~CallbackScope() { in_callback = 0; }
+    ~CallbackScope() { lib.in_callback = 0; }
 };
 
 // ---- shared helpers -------------------------------------------------------

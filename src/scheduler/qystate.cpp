@@ -10,39 +10,15 @@ namespace qy {
 
 Connection *connections[DOZ_MAX_CONNECTIONS];
 
-bool initialised = false;
-std::string client_dir, server_dir, install_dir;
-nl_catd lib_catd = NL_NO_CATALOGUE;
-
 void default_system_error(const char *text) { fputs(text, stderr); }
-DozSystemErrorProc system_error = default_system_error;
-
-DozCallback callbacks[6];
-volatile sig_atomic_t in_callback = 0;
-volatile sig_atomic_t callback_abandoned = 0;
-volatile sig_atomic_t signal_arrived = 0;
-bool usr1_installed = false;
-SignalHandler previous_chld = SIG_DFL, previous_usr1 = SIG_DFL;
-bool chld_saved = false, usr1_saved = false;
-int signal_pipe[2] = {-1, -1};
-char local_host[31] = "";
-std::string inst_user, inst_group;
-uid_t inst_uid = 0;
-gid_t inst_gid = 0;
-int unassigned_error = 0;
-bool draining = false;
-std::vector<DozBlobWriteSpec *> write_specs;
-std::string fork_option;
-DozSubcWaitProc subc_wait_proc = nullptr;
-volatile sig_atomic_t in_satellite_start = 0;
-std::string satellite_lines[3];
+LibState lib;
 
 
 void poke_signal_pipe()
 {
-    if (signal_pipe[1] >= 0) {
+    if (lib.signal_pipe[1] >= 0) {
         char b = 1;
-        ssize_t r = write(signal_pipe[1], &b, 1);
+        ssize_t r = write(lib.signal_pipe[1], &b, 1);
         (void)r;
     }
 }
@@ -80,7 +56,7 @@ void handle_qy_death(int)
 void doz_signal_handler(int)
 {
     int saved = errno;
-    signal_arrived = 1;
+    lib.signal_arrived = 1;
     poke_signal_pipe();
     errno = saved;
 }
@@ -160,45 +136,45 @@ void release_slot(Connection *c)
 void arm_death_handler()
 {
     static const int block_int[] = {SIGINT, 0};
-    if (chld_saved)
+    if (lib.chld_saved)
         return;
-    previous_chld = signal_action_mask(SIGCHLD, handle_qy_death, block_int);
-    chld_saved = true;
+    lib.previous_chld = signal_action_mask(SIGCHLD, handle_qy_death, block_int);
+    lib.chld_saved = true;
 }
 
 void general_init()
 {
-    if (initialised) {
+    if (lib.initialised) {
         // After general_terminate: the handlers and the catalogue again.
-        init_qerror_handling(client_dir.c_str());
+        init_qerror_handling(lib.client_dir.c_str());
         arm_death_handler();
         return;
     }
-    initialised = true;
-    install_dir = vx_install_dir();
-    client_dir = vx_client_dir();
-    server_dir = vx_server_dir();
-    for (std::string *s : {&install_dir, &client_dir, &server_dir})
+    lib.initialised = true;
+    lib.install_dir = vx_install_dir();
+    lib.client_dir = vx_client_dir();
+    lib.server_dir = vx_server_dir();
+    for (std::string *s : {&lib.install_dir, &lib.client_dir, &lib.server_dir})
         if (s->size() > 255)
             s->resize(255);
-    init_qerror_handling(client_dir.c_str());
+    init_qerror_handling(lib.client_dir.c_str());
     int st;
-    lib_catd = open_msg_catalogue(client_dir.c_str(), "vostrelane", &st);
-    system_error = default_system_error;
-    if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        signal_pipe[0] = signal_pipe[1] = -1;
+    lib.lib_catd = open_msg_catalogue(lib.client_dir.c_str(), "vostrelane", &st);
+    lib.system_error = default_system_error;
+    if (pipe2(lib.signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        lib.signal_pipe[0] = lib.signal_pipe[1] = -1;
     arm_death_handler();
 }
 
 void install_usr1_handler()
 {
-    if (usr1_installed)
+    if (lib.usr1_installed)
         return;
-    usr1_installed = true;
+    lib.usr1_installed = true;
     SignalHandler old = signal_action(SIGUSR1, doz_signal_handler);
-    if (!usr1_saved) {
-        previous_usr1 = old;
-        usr1_saved = true;
+    if (!lib.usr1_saved) {
+        lib.previous_usr1 = old;
+        lib.usr1_saved = true;
     }
 }
 

@@ -41,11 +41,11 @@ int transmit(Connection *c, void *msg, size_t payload)
 // force (so that blocked signals are delivered meanwhile), then empties it.
 void pause_on_pipe(int ms, const sigset_t *mask)
 {
-    struct pollfd p {signal_pipe[0], POLLIN, 0};
+    struct pollfd p {lib.signal_pipe[0], POLLIN, 0};
     struct timespec ts {ms / 1000, (ms % 1000) * 1000000L};
-    ppoll(signal_pipe[0] >= 0 ? &p : nullptr, signal_pipe[0] >= 0 ? 1 : 0, &ts, mask);
+    ppoll(lib.signal_pipe[0] >= 0 ? &p : nullptr, lib.signal_pipe[0] >= 0 ? 1 : 0, &ts, mask);
     char sink[64];
-    while (signal_pipe[0] >= 0 && read(signal_pipe[0], sink, sizeof sink) > 0) {
+    while (lib.signal_pipe[0] >= 0 && read(lib.signal_pipe[0], sink, sizeof sink) > 0) {
     }
 }
 
@@ -148,10 +148,10 @@ bool handle_message(Connection *c, DozMsg *m, int len)
         int answer = 0;
         {
             CallbackScope scope;
-            auto proc = reinterpret_cast<DozConfirmProc>(callbacks[DOZ_CB_CONFIRM]);
+            auto proc = reinterpret_cast<DozConfirmProc>(lib.callbacks[DOZ_CB_CONFIRM]);
             if (proc)
                 proc(q.c_str(), &answer);
-            if (callback_abandoned)
+            if (lib.callback_abandoned)
                 answer = 0;
         }
         DozIntMsg r{};
@@ -167,7 +167,7 @@ bool handle_message(Connection *c, DozMsg *m, int len)
         std::string text = bounded_text(e->text, len - 8, DOZ_MAX_PAYLOAD - 8);
         {
             CallbackScope scope;
-            auto proc = reinterpret_cast<DozEchoProc>(callbacks[DOZ_CB_ECHO]);
+            auto proc = reinterpret_cast<DozEchoProc>(lib.callbacks[DOZ_CB_ECHO]);
             if (proc)
                 proc(e->first, text.c_str(), e->second);
         }
@@ -182,11 +182,11 @@ bool handle_message(Connection *c, DozMsg *m, int len)
         r.h.code = DOZ_GETRESP_REPLY;
         {
             CallbackScope scope;
-            auto proc = reinterpret_cast<DozGetrespProc>(callbacks[DOZ_CB_GETRESP]);
+            auto proc = reinterpret_cast<DozGetrespProc>(lib.callbacks[DOZ_CB_GETRESP]);
             if (proc)
                 proc(prompt.c_str(), r.text, flag);
             r.text[sizeof r.text - 1] = '\0';
-            if (callback_abandoned)
+            if (lib.callback_abandoned)
                 memset(r.text, 0, sizeof r.text);
         }
         transmit(c, &r, sizeof r.text);
@@ -276,9 +276,9 @@ int send_int(Connection *c, int32_t code, int32_t value)
 
 void handle_any_messages()
 {
-    if (draining)
+    if (lib.draining)
         return;
-    draining = true;
+    lib.draining = true;
     DozMsg m;
     for (bool found = true; found;) {
         found = false;
@@ -301,7 +301,7 @@ void handle_any_messages()
             if ((c->current & DOZ_M_SIGNAL_DONE) && c->done_proc)
                 c->done_proc(c->cid);
         }
-    draining = false;
+    lib.draining = false;
 }
 
 int set_modes_as_necessary(Connection *c, uint32_t modes, bool send)
