@@ -68,12 +68,11 @@ TEST(Png, HeaderChunksAndComment)
     int rc;
     auto cs = chunks(write_to_string(im.get(), IFORMAT_PNG, 0, &rc));
     ASSERT_EQ(rc, 0);
-    EXPECT_EQ(types(cs), (std::vector<std::string>{"IHDR", "PLTE", "IDAT", "IEND"}));
+    EXPECT_EQ(types(cs), (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
     ASSERT_EQ(cs[0].data.size(), 13u);
     EXPECT_EQ(be32(cs[0].data, 0), 2u);            // width
     EXPECT_EQ(be32(cs[0].data, 4), 2u);            // height
-    EXPECT_EQ(cs[0].data.substr(8), "\x01\x03\x00\x00\x00"s);  // depth 1, palette, no interlace
-    EXPECT_EQ(cs[1].data, "\xff\xff\xff"s);                       // the one colour: white
+    EXPECT_EQ(cs[0].data.substr(8), "\x08\x02\x00\x00\x00"s);  // depth 8, RGB, no interlace
 
     ISetComment(im.get(), "Vostrelane graph of 2 x 2");
     cs = chunks(write_to_string(im.get(), IFORMAT_PNG, 0, &rc));
@@ -108,7 +107,7 @@ TEST(Png, RowsRunFromTheTop)
     EXPECT_EQ(back->grey, 0);
 }
 
-TEST(Png, GreyImagesAreWrittenWithAPaletteOfTheirLevels)
+TEST(Png, GreyImagesAreWrittenAsRgb)
 {
     Image im = new_image(3, 2, IIMAGE_GREY);
     im->pixels[0] = 0;
@@ -116,23 +115,22 @@ TEST(Png, GreyImagesAreWrittenWithAPaletteOfTheirLevels)
     int rc;
     auto cs = chunks(write_to_string(im.get(), IFORMAT_PNG, 0, &rc));
     ASSERT_EQ(rc, 0);
-    EXPECT_EQ(uint8_t(cs[0].data[9]), 3u);  // palette
+    EXPECT_EQ(uint8_t(cs[0].data[9]), 2u);  // RGB
     Image back = png_round_trip(im.get());
     EXPECT_EQ(rgb(back.get(), 0, 0), (std::array<int, 3>{0, 0, 0}));
     EXPECT_EQ(rgb(back.get(), 1, 1), (std::array<int, 3>{128, 128, 128}));
     EXPECT_EQ(rgb(back.get(), 2, 1), (std::array<int, 3>{255, 255, 255}));
 }
 
-TEST(Png, PaletteWhileTheColoursFitAndRgbPastThem)
+TEST(Png, EveryImageIsRgbAndReadsBackExactly)
 {
-    // An image of n distinct colours, one a pixel in a row: up to 256 the
-    // file holds a palette at the fewest bits that index it, past that RGB;
-    // either way every pixel reads back as it was.
+    // An image of n distinct colours, one a pixel in a row: whatever the
+    // number of colours the file is 8-bit RGB without a palette, and every
+    // pixel reads back as it was through the filtered, run-length deflate.
     struct Case {
         int colours;
         int depth, colour_type;
-    } cases[] = {{2, 1, 3}, {3, 2, 3}, {4, 2, 3}, {5, 4, 3}, {16, 4, 3}, {17, 8, 3}, {256, 8, 3}, {257, 8, 2},
-                 {600, 8, 2}};
+    } cases[] = {{1, 8, 2}, {2, 8, 2}, {17, 8, 2}, {256, 8, 2}, {257, 8, 2}, {600, 8, 2}};
     for (const Case &c : cases) {
         Image im = new_image(c.colours, 2);
         for (int x = 0; x < c.colours; x++)
