@@ -1,60 +1,14 @@
-// The demo database for tests against the installed interpreter: built
-// into the installed server directory once, under a lock shared by every
-// test program that needs it.
+// The demo database for the graph tests against the installed interpreter.
 #pragma once
 
-#include "vxtest.h"
+#include "vxtest_demo.h"
 
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cstring>
-#include <filesystem>
 #include <string>
 
 namespace godemo {
 
 inline std::string server_dir() { return vxtest::install_dir() + "/server"; }
 
-// Builds the demo database into the installed server directory once (the
-// same lock and mark as the workspace's tests use).
-inline void ensure_demo()
-{
-    const std::string server = server_dir();
-    const std::string ready = server + "/.demo.ready";
-    if (access(ready.c_str(), F_OK) == 0)
-        return;
-    int fd = open((server + "/.demo.build.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(flock(fd, LOCK_EX), 0);
-    if (access(ready.c_str(), F_OK) != 0) {
-        std::filesystem::remove_all(server + "/DEMO");
-        const std::string list = server + "/databases.list";
-        if (FILE *f = fopen(list.c_str(), "r")) {
-            std::string kept;
-            char buf[512];
-            while (fgets(buf, sizeof buf, f))
-                if (strncmp(buf, "DEMO\t", 5) != 0)
-                    kept += buf;
-            fclose(f);
-            if (FILE *w = fopen(list.c_str(), "w")) {
-                fputs(kept.c_str(), w);
-                fclose(w);
-            }
-        }
-        vxtest::Options o;
-        o.timeout = std::chrono::milliseconds(600000);
-        vxtest::Result r = vxtest::run({server + "/dozdemo", "-q", server, vxtest::install_dir() + "/demo/demo.doz"}, o);
-        ASSERT_EQ(r.status, 0) << r.err;
-        FILE *f = fopen(ready.c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        fclose(f);
-    }
-    flock(fd, LOCK_UN);
-    close(fd);
-}
+using vxtest::ensure_demo;
 
 }  // namespace godemo
