@@ -30,12 +30,12 @@ fi
 echo "demo: the demo database through the DOZ engine (departments; sales per department):"
 "$prefix/server/dozdemo" "$prefix/server" "$prefix/demo/tour.doz" | sed 's/^/    /'
 if [ -z "$xvfb_pid" ]; then
-    echo "demo: starting Vostrelane with its own query interpreter; close a window to end"
-    exec "$prefix/bin/vostrelane" -displayname "Vostrelane demo" "$@"
+    echo "demo: starting Vostrelane on DEMO with its own query interpreter; close a window to end"
+    exec "$prefix/bin/vostrelane" -displayname "Vostrelane demo" -database DEMO "$@"
 fi
 secs="${VX_DEMO_SECONDS:-8}"
-echo "demo: starting Vostrelane with its own query interpreter for $secs s"
-"$prefix/bin/vostrelane" -displayname "Vostrelane demo" "$@" &
+echo "demo: starting Vostrelane on DEMO with its own query interpreter for $secs s"
+"$prefix/bin/vostrelane" -displayname "Vostrelane demo" -database DEMO "$@" &
 app=$!
 sleep "$secs"
 xwininfo -root -tree | grep -i "vostrelane" || true

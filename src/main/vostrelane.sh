@@ -3,6 +3,7 @@
 # that tree was installed.
 bindir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$bindir")
+export QYDIR="${QYDIR:-$root}"
 export DOZ_CLIENT_DIR="${DOZ_CLIENT_DIR:-$root}"
 export DOZ_SERVER_DIR="${DOZ_SERVER_DIR:-$root/server}"
 # Helper commands of the program (the snapshot's xwcp) come after the user's.
