@@ -393,6 +393,11 @@ TEST(LogScale, CasesAndTransforms)
         {"count and factor too short",
          {.type = 1, .min = 1, .max = 5000, .ndivs = 2, .ndm = 'F', .div = 10, .divm = 'F'},
          {2, 8, 0, 0, 0, 0}},
+        // Fixed ends with a free factor just above 1 would give 2,315
+        // divisions: refused as too many, like every fixed-ends case.
+        {"fixed ends, free factor near 1",
+         {.type = 1, .min = 1, .max = 1e10, .minm = 'F', .maxm = 'F', .div = 1.01, .divm = 'A'},
+         {2, 17, 0, 0, 0, 0}},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.name);
