@@ -1532,6 +1532,18 @@ int small_number(Cursor &c, int64_t lo, int64_t hi)
     return static_cast<int>(v);
 }
 
+// The last step of a statement that changes the database: nothing under
+// NOEVAL; otherwise the user's access is checked and the change made in a
+// transaction of its own.
+template <class F>
+void change_with_access(Stmt &s, ds::Database &db, int level, const char *what, F &&make_change)
+{
+    if (s.noeval)
+        return;
+    need_access(s.st, db, level, what);
+    change(db, make_change);
+}
+
 // CREATE ITEM name [ALIAS a] AS BLOB CLASS n
 // CREATE ITEM name [ALIAS a] AS TYPE(len[,frac])[[d1,d2...][VAR]]
 void st_create_item(Stmt &s)
@@ -1575,10 +1587,7 @@ void st_create_item(Stmt &s)
         }
     }
     s.c.expect_end();
-    if (s.noeval)
-        return;
-    need_access(s.st, db, ds::ACCESS_CREATE, "CREATE ITEM");
-    change(db, [&] { return db.create_item(it); });
+    change_with_access(s, db, ds::ACCESS_CREATE, "CREATE ITEM", [&] { return db.create_item(it); });
 }
 
 // CREATE INDEX t [UNIQUE] [NOUPDATE] BY key [ASC|DESC] [NATIVE], ... [ON "loc"]:
@@ -1833,10 +1842,7 @@ void st_create_user(Stmt &s)
         fail(E_ARGUMENT, word);
     if (password.size() > 10)
         fail(E_ARGUMENT, "password");
-    if (s.noeval)
-        return;
-    need_access(s.st, db, ds::ACCESS_DBA, "CREATE USER");
-    change(db, [&] { return db.create_user(name, password, access); });
+    change_with_access(s, db, ds::ACCESS_DBA, "CREATE USER", [&] { return db.create_user(name, password, access); });
 }
 
 // DROP USER name: with every privilege of the user.
@@ -1845,10 +1851,7 @@ void st_drop_user(Stmt &s)
     ds::Database &db = need_db(s.st);
     std::string name = s.c.name();
     s.c.expect_end();
-    if (s.noeval)
-        return;
-    need_access(s.st, db, ds::ACCESS_DBA, "DROP USER");
-    change(db, [&] { return db.drop_user(name); });
+    change_with_access(s, db, ds::ACCESS_DBA, "DROP USER", [&] { return db.drop_user(name); });
 }
 
 // GRANT 'access' TO user
@@ -1926,10 +1929,7 @@ void st_rename_item(Stmt &s)
     s.c.expect_end();
     if (to != item)
         fail_db(ds::BAD_ITEM, to);  // items keep their names; columns are renamed
-    if (s.noeval)
-        return;
-    need_access(s.st, db, ds::ACCESS_DBA, "RENAME ITEM");
-    change(db, [&] { return db.set_alias(item, alias); });
+    change_with_access(s, db, ds::ACCESS_DBA, "RENAME ITEM", [&] { return db.set_alias(item, alias); });
 }
 
 // ---- the row editor and packed rows ----------------------------------------------------

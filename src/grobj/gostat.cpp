@@ -466,22 +466,30 @@ int gostd_std_3d_auto_scale(GoGraph *graph, int axis_mode)
 
 // ---- coordinates -----------------------------------------------------------------------
 
-void go_set_2d_graph_coordinates(GoGraph *graph, int twodz)
+// The canvas's modes with the plot frame inside the graph's margins: its
+// origin and size (the depth as wide as the frame) and the dimension.
+static void plot_frame(GoGraph *graph, GCanvasModes &m, int dimension, double &width, double &height)
 {
-    if (!graph || !graph->canvas)
-        return;
-    GCanvasModes m{};
     GGetCanvasModes(graph->canvas, &m);
     int64_t margin[4];
     gomain_go_process_margins(graph, &m, margin);
-    const double width = m.ccextent[0] - margin[0] - margin[1];
-    const double height = m.ccextent[1] - margin[2] - margin[3];
-    m.dimension = 2;
+    width = double(m.ccextent[0] - margin[0] - margin[1]);
+    height = double(m.ccextent[1] - margin[2] - margin[3]);
+    m.dimension = dimension;
     m.psorigin[0] = clamp16(double(margin[0]));
     m.psorigin[1] = clamp16(double(margin[2]));
     m.pssize[0] = clamp16(width);
     m.pssize[1] = clamp16(height);
     m.pssize[2] = clamp16(width);
+}
+
+void go_set_2d_graph_coordinates(GoGraph *graph, int twodz)
+{
+    if (!graph || !graph->canvas)
+        return;
+    GCanvasModes m{};
+    double width, height;
+    plot_frame(graph, m, 2, width, height);
     m.angle1 = m.angle2 = 0;
     m.fit[0] = m.fit[1] = -1;
     GoAxisBlock &h = graph->xblock;
@@ -527,17 +535,8 @@ void gomain_go_set_3d_coordinates(GoGraph *graph)
     if (!graph || !graph->canvas)
         return;
     GCanvasModes m{};
-    GGetCanvasModes(graph->canvas, &m);
-    int64_t margin[4];
-    gomain_go_process_margins(graph, &m, margin);
-    const double width = m.ccextent[0] - margin[0] - margin[1];
-    const double height = m.ccextent[1] - margin[2] - margin[3];
-    m.dimension = 3;
-    m.psorigin[0] = clamp16(double(margin[0]));
-    m.psorigin[1] = clamp16(double(margin[2]));
-    m.pssize[0] = clamp16(width);
-    m.pssize[1] = clamp16(height);
-    m.pssize[2] = clamp16(width);
+    double width, height;
+    plot_frame(graph, m, 3, width, height);
     m.fit[0] = clamp16(width);
     m.fit[1] = clamp16(height);
     GoAxisBlock *b[3] = {&graph->xblock, &graph->yblock, &graph->zblock};
