@@ -128,8 +128,11 @@ bool decode_array(const Item &item, const unsigned char *p, size_t n, doz::Value
 }
 
 // A value as the bytes of a key (all the key columns' values, each
-// tagged with its type and length, so no two different keys meet).
-void append_key(std::string &k, const doz::Value &v)
+// tagged with its type and length, so no two different keys meet).  With
+// `ordered` a whole number goes most significant byte first with its sign
+// bit flipped, so ascending keys land at the end of the key index instead
+// of all over it; databases made before that keep host byte order.
+void append_key(std::string &k, const doz::Value &v, bool ordered)
 {
     k.push_back(static_cast<char>(v.type + 2));
     std::string body;
@@ -141,6 +144,10 @@ void append_key(std::string &k, const doz::Value &v)
         body.append(reinterpret_cast<const char *>(&v.e[0].r), 8);
         if (v.type == doz::COMPLEX)
             body.append(reinterpret_cast<const char *>(&v.e[0].im), 8);
+    } else if (ordered) {
+        const uint64_t u = static_cast<uint64_t>(v.e[0].i) ^ (uint64_t{1} << 63);
+        for (int b = 7; b >= 0; --b)
+            body.push_back(static_cast<char>(u >> (8 * b)));
     } else
         body.append(reinterpret_cast<const char *>(&v.e[0].i), 8);
     put32(k, static_cast<int32_t>(body.size()));
@@ -1112,7 +1119,7 @@ Fault Database::unsequence(const std::string &name)
 
 namespace {
 
-Fault check_row(const TableEntry &t, const std::vector<doz::Value> &row, std::string *key)
+Fault check_row(const TableEntry &t, const std::vector<doz::Value> &row, std::string *key, bool ordered)
 {
     const auto &cols = t.info.def.cols;
     if (row.size() != cols.size())
@@ -1121,7 +1128,7 @@ Fault check_row(const TableEntry &t, const std::vector<doz::Value> &row, std::st
         if (Fault f = check_value(t.info.items[i], cols[i], row[i]); !f.ok())
             return f;
         if (key && cols[i].key)
-            append_key(*key, row[i]);
+            append_key(*key, row[i], ordered);
     }
     return {};
 }
@@ -1151,7 +1158,7 @@ Fault Database::insert(const std::string &name, const std::vector<doz::Value> &r
         return f;
     std::string key;
     bool has_key = keyed(*t);
-    if (Fault f = check_row(*t, row, has_key ? &key : nullptr); !f.ok())
+    if (Fault f = check_row(*t, row, has_key ? &key : nullptr, ordered_keys_); !f.ok())
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
@@ -1270,7 +1277,7 @@ struct AppendState {
         if (!failed.ok())
             return failed;
         key.clear();
-        if (Fault f = check_row(*t, row, has_key ? &key : nullptr); !f.ok())
+        if (Fault f = check_row(*t, row, has_key ? &key : nullptr, db.ordered_keys_); !f.ok())
             return f;
         if (has_key) {
             sqlite3_bind_blob(find, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
@@ -1364,7 +1371,7 @@ Fault Database::update(const std::string &name, RowId id, const std::vector<doz:
         return f;
     std::string key;
     bool has_key = keyed(*t);
-    if (Fault f = check_row(*t, row, has_key ? &key : nullptr); !f.ok())
+    if (Fault f = check_row(*t, row, has_key ? &key : nullptr, ordered_keys_); !f.ok())
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
