@@ -543,6 +543,7 @@ TEST_F(StoreTest, AppendedRowsAreCheckedOneByOneAndStayOnlyWhenFinished)
         {row(3, "three"), OnDuplicate::REJECT, 0, Inserted::NEW},
         {row(4, "four"), OnDuplicate::REJECT, 0, Inserted::NEW},
         {row(5, "five"), OnDuplicate::REJECT, TABLE_FULL, Inserted::NEW},  // FIXED at four rows
+        {row(4, "vier"), OnDuplicate::REJECT, 0, Inserted::REJECTED},      // full, but the key is stored
     };
     for (int round = 0; round < 2; round++) {
         Appender app;
