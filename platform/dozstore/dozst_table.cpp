@@ -1603,7 +1603,17 @@ bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::stri
         return false;
     const Item &it = t.info.items[static_cast<size_t>(c.column)];
     const doz::Value &k = c.constant;
-    if (it.arr != 0 || k.null || k.is_array() || k.e.size() != 1)
+    if (it.arr != 0 || k.null || k.is_array())
+        return false;
+    std::string col = "c" + std::to_string(c.column);
+    if (it.type == doz::STRING && k.type == doz::STRING) {
+        // Texts are stored as they are and compared byte by byte on both
+        // sides (no collation of letters or trailing blanks).
+        sql += col + c.op + "?";
+        params.push_back(k);
+        return true;
+    }
+    if (k.e.size() != 1)
         return false;
     bool number_column = stored_as_integer(it.type) || real_type(it.type);
     bool number_constant = stored_as_integer(k.type) || real_type(k.type);
@@ -1612,7 +1622,6 @@ bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::stri
         return false;
     if (real_type(k.type) && !std::isfinite(k.e[0].r))
         return false;
-    std::string col = "c" + std::to_string(c.column);
     if (real_type(it.type))
         sql += "(" + col + c.op + "? OR typeof(" + col + ")='blob')";
     else
@@ -1662,7 +1671,9 @@ Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool
     for (size_t i = 0; i < params.size(); ++i) {
         const doz::Value &k = params[i];
         int at = static_cast<int>(i) + 1;
-        if (real_type(k.type))
+        if (k.type == doz::STRING)
+            sqlite3_bind_text(cursor.stmt_, at, k.s.data(), static_cast<int>(k.s.size()), SQLITE_TRANSIENT);
+        else if (real_type(k.type))
             sqlite3_bind_double(cursor.stmt_, at, k.e[0].r);
         else
             sqlite3_bind_int64(cursor.stmt_, at, k.e[0].i);
