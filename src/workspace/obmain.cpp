@@ -2,6 +2,7 @@
 // boxes, standard drawing, the object layer's start-up.
 
 #include "obmain.h"
+#include "obbox.h"
 
 #include "vxadata.h"
 #include "vxmsg.h"
@@ -123,6 +124,21 @@ void obmain_set_metrics(const ObMetrics *m)
     metrics = m ? m : &plain_metrics;
     font_height = -1;
 }
+
+int obmain_ob_widest_char()
+{
+    if (metrics == &x_metrics && obmain_gri.label_font && obmain_gri.label_font->max_bounds.width > 0)
+        return obmain_gri.label_font->max_bounds.width;
+    return std::max(1, metrics->line_width("W", 1));
+}
+
+// ---- boxes ----------------------------------------------------------------------------------
+
+namespace {
+ObBoxWatcher box_watcher = nullptr;
+}
+void obbox_set_watcher(ObBoxWatcher watcher) { box_watcher = watcher; }
+ObBoxWatcher obbox_watcher() { return box_watcher; }
 
 // ---- messages and labels ----------------------------------------------------------------
 

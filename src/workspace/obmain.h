@@ -115,6 +115,9 @@ struct ObMetrics {
     int (*line_width)(const char *line, int length);
 };
 void obmain_set_metrics(const ObMetrics *metrics);
+// The width of the label font's widest character (a "W" by the metrics
+// without a font).
+int obmain_ob_widest_char();
 
 // ---- functions -----------------------------------------------------------------------
 
