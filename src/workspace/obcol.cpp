@@ -7,6 +7,7 @@
 #include "obdict.h"
 #include "obmain.h"
 #include "obtab.h"
+#include "obview.h"
 #include "qychk.h"
 #include "vxutil.h"
 #include "wsdict.h"
@@ -60,57 +61,6 @@ void fill_pending_column(DictColumn *c, const ObColumnData *d)
     it->var = d->var;
     it->ndims = std::clamp(d->ndims, 0, 8);
     memcpy(it->dims, d->dims, sizeof it->dims);
-}
-
-// ---- layout --------------------------------------------------------------------------------
-
-int min_width(int length) { return std::clamp(length, 8, 20) * obmain_ob_widest_char(); }
-
-// Lays out a row for the column of `data` under `table` and links it to
-// its dictionary column (made when the table has none of that name).
-QueryObject *lay_out(const ObColumnData *data, QueryObject *table, DictRelation *relation)
-{
-    ObPoint size{0, 0};
-    obmain_ob_string_size(data->name, &size);
-    const int w = size.x, h = size.y;
-    const int v = h == 10 ? h : h - 4;
-    const int width = std::max(min_width(data->length), w);
-
-    auto *object = static_cast<QueryObject *>(vx_malloc(sizeof(QueryObject), 1));
-    *object = QueryObject{};
-    object->kind = OB_COLUMN;
-    object->kind_data_size = sizeof(ObColumnData);
-    object->kind_data = vx_malloc(sizeof(ObColumnData), 1);
-    memcpy(object->kind_data, data, sizeof(ObColumnData));
-
-    const QueryObject *last = obdict_find_last_column_object(relation);
-    if (!last) {
-        object->anchor_x = table->anchor_x;
-        object->anchor_y = table->outer.y + table->outer.height + 2;
-        object->outer = {object->anchor_x - 2, object->anchor_y - 2, width + 4, h + 4 + static_cast<int>(1.5 * v)};
-        object->flags = OB_FLAG_FIRST_COLUMN;
-    } else {
-        object->anchor_x = last->outer.x + last->outer.width;
-        object->anchor_y = last->anchor_y;
-        object->outer = {object->anchor_x, object->anchor_y - 2, width + 2, last->outer.height};
-    }
-    object->layout = object->outer;
-    object->select = {object->anchor_x, object->anchor_y, width, h};
-    object->drop = {object->anchor_x, object->anchor_y, width, object->outer.height - 2};
-
-    DictColumn *column = obdict_ob_find_column(relation->name, data->name);
-    if (!column)
-        column = obdict_ob_create_column(data);
-    if (column)
-        column->object = object;
-    ObColumnData *own = data_of(object);
-    own->columns = relation->columns;
-    own->items = wsdict_dictionary ? wsdict_dictionary->items : nullptr;
-    own->pending = nullptr;
-    own->indexed = 0;
-    own->spare_pointer = nullptr;
-    own->chain = nullptr;
-    return object;
 }
 
 DictColumn *column_of(const QueryObject *object, DictRelation **relation_out = nullptr)
@@ -199,8 +149,8 @@ void commit_pending(DictRelation *relation)
     std::vector<const char *> names;
     for (ObColumnData &d : pending.records) {
         safe_strcpy(d.table, name.c_str(), sizeof d.table);
-        QueryObject *row = lay_out(&d, table, relation);
-        obtab_adjust_table_box(table, row);
+        QueryObject *row = obview_column_layout(table, &d);
+        obview_table_adjust_box(table, row);
         t->columns++;
         names.push_back(d.name);
     }
@@ -217,15 +167,13 @@ void commit_pending(DictRelation *relation)
                 }
                 obdict_ob_delete_column(c);
             }
-        obtab_adjust_table_box(table, obdict_find_last_column_object(relation));
+        obview_table_adjust_box(table, obdict_find_last_column_object(relation));
         t->columns -= count;
     }
     wsmain_ws_refresh_from(std::max(0, table->layout.y));
     clear_pending();
     obdb_obq_no_access(name.c_str());
 }
-
-void newval(void **slot, QueryObject *object);
 
 void create(QueryObject **result, void *kind_data, int, int, QueryObject *drop)
 {
@@ -237,15 +185,14 @@ void create(QueryObject **result, void *kind_data, int, int, QueryObject *drop)
     if (!relation || !drop)
         return;
     if (!relation->table_object) {
-        if (data)
-            *result = lay_out(data, drop, relation);
+        obview_column_create(result, kind_data, 0, 0, drop);
         return;
     }
     if (data) {
         collect(data, relation);
         // The dialog starts again on a fresh value that lists what waits.
         void *fresh = nullptr;
-        newval(&fresh, drop);
+        obmain_object_class[OB_COLUMN].newval(&fresh, drop);
         if (fresh != data)
             memcpy(data, fresh, sizeof *data);
         data->pending = pending.columns;
@@ -253,18 +200,6 @@ void create(QueryObject **result, void *kind_data, int, int, QueryObject *drop)
     }
     if (!pending.records.empty())
         commit_pending(relation);
-}
-
-void destroy(QueryObject *object)
-{
-    if (!object)
-        return;
-    DictColumn *column = column_of(object);
-    obmain_std_destroy_object(object);
-    if (column) {
-        column->object = nullptr;
-        obdict_ob_delete_column(column);
-    }
 }
 
 // ---- drop ----------------------------------------------------------------------------------
@@ -316,7 +251,7 @@ void del(QueryObject *object, void *, int *result)
         if (next)
             shift_left(relation, object->select.x, next->select.x - object->select.x);
         if (QueryObject *table = relation->table_object) {
-            obtab_adjust_table_box(table, obdict_find_last_column_object(relation));
+            obview_table_adjust_box(table, obdict_find_last_column_object(relation));
             table_data(relation)->columns--;
             wsmain_ws_refresh_from(std::max(0, table->layout.y));
         }
@@ -352,9 +287,7 @@ void store_item(DictItem *it, const ObColumnData *d)
 
 void resize_row(QueryObject *object, DictRelation *relation, const char *name, int length)
 {
-    ObPoint size{0, 0};
-    obmain_ob_string_size(name, &size);
-    const int inner = std::max(min_width(length), size.x);
+    const int inner = obview_column_cell_width(name, length);
     const bool first = object->flags & OB_FLAG_FIRST_COLUMN;
     const int width = inner + (first ? 4 : 2);
     const int old = object->outer.width;
@@ -364,7 +297,7 @@ void resize_row(QueryObject *object, DictRelation *relation, const char *name, i
     object->select.width = object->drop.width = inner;
     shift_left(relation, object->select.x, old - width);
     if (QueryObject *table = relation->table_object) {
-        obtab_adjust_table_box(table, obdict_find_last_column_object(relation));
+        obview_table_adjust_box(table, obdict_find_last_column_object(relation));
         wsobj_ws_resize_drawing_area_for_database();
         wsmain_ws_refresh_from(std::max(0, table->layout.y));
     }
@@ -480,19 +413,6 @@ void edit(QueryObject *object, void *kind_data)
 
 // ---- the rest --------------------------------------------------------------------------------
 
-void move(QueryObject *object, ObPoint *point)
-{
-    const int ax = (object->flags & OB_FLAG_FIRST_COLUMN) ? point->x + 2 : point->x;
-    const int dx = ax - object->anchor_x;
-    const int dy = point->y + 2 - object->anchor_y;
-    object->anchor_x += dx;
-    object->anchor_y += dy;
-    for (ObBox *b : {&object->outer, &object->select, &object->drop, &object->layout}) {
-        b->x += dx;
-        b->y += dy;
-    }
-}
-
 void validate(void *kind_data, int check, int *result)
 {
     *result = 1;
@@ -545,42 +465,18 @@ void permit(QueryObject *object, int op, int *result)
         obbox_error(OB_COLUMNS_NOT_ALLOWED);
 }
 
-ObColumnData value;
-
-void newval(void **slot, QueryObject *object)
-{
-    value = ObColumnData{};
-    value.kind = OB_COLUMN;
-    if (object && object->kind_data && object->kind == OB_TABLE) {
-        safe_strcpy(value.table, static_cast<ObTableData *>(object->kind_data)->name, sizeof value.table);
-    } else if (object && object->kind_data && object->kind == OB_COLUMN) {
-        const ObColumnData *c = data_of(object);
-        safe_strcpy(value.table, c->table, sizeof value.table);
-        value.indexed = c->indexed;
-        value.spare_pointer = c->spare_pointer;
-    }
-    DictRelation *r = value.table[0] ? obdict_ob_find_table(value.table) : nullptr;
-    value.columns = r ? r->columns : nullptr;
-    value.length = 9;
-    value.fraction = -1;
-    value.items = wsdict_dictionary ? wsdict_dictionary->items : nullptr;
-    *slot = &value;
-}
-
 }  // namespace
 
 void obcol_initialise_column_object()
 {
     obmain_set_class(OB_COLUMN, 15, 1, 3, 1, 1, 0, 0, 1, 0x3f00);
+    obview_install_column();
     ObClass &c = obmain_object_class[OB_COLUMN];
     c.create = create;
-    c.destroy = destroy;
     c.del = del;
     c.edit = edit;
-    c.move = move;
     c.validate = validate;
     c.permit = permit;
-    c.newval = newval;
 }
 
 // The columns waiting for the dismissal of the column dialog (tests).

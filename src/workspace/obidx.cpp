@@ -8,6 +8,7 @@
 #include "obdict.h"
 #include "obmain.h"
 #include "obtab.h"
+#include "obview.h"
 #include "vxutil.h"
 #include "wsdict.h"
 #include "wsmain.h"
@@ -18,16 +19,6 @@
 #include <string>
 
 namespace {
-
-ObIndexData *data_of(QueryObject *object) { return static_cast<ObIndexData *>(object->kind_data); }
-
-DictRelation *relation_owning(const QueryObject *object)
-{
-    for (DictRelation *r = wsdict_dictionary ? wsdict_dictionary->relations : nullptr; r; r = r->next)
-        if (r->index_object == object)
-            return r;
-    return nullptr;
-}
 
 // The kind data after a change: no key text, no index, the relation's
 // list; the object keeps a copy.
@@ -42,31 +33,6 @@ void settle(QueryObject *object, ObIndexData *data, DictRelation *relation)
         obdict_ob_set_indexed_columns(relation);
         wsmain_ws_refresh_from(std::max(0, object->drop.y));
     }
-}
-
-void create(QueryObject **result, void *kind_data, int, int, QueryObject *drop)
-{
-    *result = nullptr;
-    auto *data = static_cast<ObIndexData *>(kind_data);
-    DictRelation *relation = obtab_relation_of(drop);
-    if (!data || !relation)
-        return;
-    QueryObject *object = obtab_make_hidden_object(OB_INDEX, data, drop->drop);
-    data_of(object)->keys = nullptr;
-    relation->index_object = object;
-    *result = object;
-}
-
-void destroy(QueryObject *object)
-{
-    if (!object)
-        return;
-    DictRelation *relation = relation_owning(object);
-    if (relation)
-        obdict_ob_delete_index_for(relation);
-    obmain_std_destroy_object(object);
-    if (relation)
-        relation->index_object = nullptr;
 }
 
 void del(QueryObject *object, void *kind_data, int *result)
@@ -132,30 +98,14 @@ void permit(QueryObject *object, int, int *result)
     }
 }
 
-ObIndexData value;
-
-void newval(void **slot, QueryObject *object)
-{
-    value = ObIndexData{};
-    value.kind = OB_INDEX;
-    const char *table = object && (object->kind == OB_TABLE || object->kind == OB_INDEX) ? obtab_table_name_of(object)
-                                                                                          : "";
-    safe_strcpy(value.table, table, sizeof value.table);
-    DictRelation *r = table[0] ? obdict_ob_find_table(table) : nullptr;
-    value.indexes = r ? r->indexes : nullptr;
-    *slot = &value;
-}
-
 }  // namespace
 
 void obidx_initialise_index_object()
 {
     obmain_set_class(OB_INDEX, 17, 0, 0, 0, 1, 0, 0, 0, 0);
+    obview_install_index();
     ObClass &c = obmain_object_class[OB_INDEX];
-    c.create = create;
-    c.destroy = destroy;
     c.del = del;
     c.edit = edit;
     c.permit = permit;
-    c.newval = newval;
 }

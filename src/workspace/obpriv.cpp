@@ -8,6 +8,7 @@
 #include "obdict.h"
 #include "obmain.h"
 #include "obtab.h"
+#include "obview.h"
 #include "vxutil.h"
 #include "wsdict.h"
 #include "wsmsgs.h"
@@ -15,22 +16,6 @@
 #include <cstring>
 
 namespace {
-
-ObPrivilegeData *data_of(QueryObject *object) { return static_cast<ObPrivilegeData *>(object->kind_data); }
-
-DictRelation *relation_owning(const QueryObject *object)
-{
-    for (DictRelation *r = wsdict_dictionary ? wsdict_dictionary->relations : nullptr; r; r = r->next)
-        if (r->priv_object == object)
-            return r;
-    return nullptr;
-}
-
-bool is_result(const char *name)
-{
-    const char *result = wsdict_dictionary ? wsdict_dictionary->result : "";
-    return (result[0] && strncmp(name, result, 4) == 0) || strncmp(name, "RSLT", 4) == 0;
-}
 
 // The kind data after a change: no user, level 1, no restriction, the
 // lists; the object keeps a copy.
@@ -42,33 +27,6 @@ void settle(QueryObject *object, ObPrivilegeData *data, DictRelation *relation)
     data->users = wsdict_dictionary ? wsdict_dictionary->users : nullptr;
     data->privs = relation->privs;
     memcpy(object->kind_data, data, sizeof *data);
-}
-
-void create(QueryObject **result, void *kind_data, int, int, QueryObject *drop)
-{
-    *result = nullptr;
-    auto *data = static_cast<ObPrivilegeData *>(kind_data);
-    DictRelation *relation = obtab_relation_of(drop);
-    if (!data || !relation)
-        return;
-    QueryObject *object = obtab_make_hidden_object(OB_PRIVILEGE, data, drop->drop);
-    relation->priv_object = object;
-    if (!relation->privs && !obtab_is_system(relation->name) && !is_result(relation->name) &&
-        obdict_ob_create_default_privs(relation))
-        data_of(object)->privs = relation->privs;
-    *result = object;
-}
-
-void destroy(QueryObject *object)
-{
-    if (!object)
-        return;
-    DictRelation *relation = relation_owning(object);
-    if (relation)
-        obdict_ob_delete_priv_for(nullptr, relation);
-    obmain_std_destroy_object(object);
-    if (relation)
-        relation->priv_object = nullptr;
 }
 
 void del(QueryObject *object, void *kind_data, int *result)
@@ -128,34 +86,14 @@ void permit(QueryObject *object, int, int *result)
     }
 }
 
-ObPrivilegeData value;
-
-void newval(void **slot, QueryObject *object)
-{
-    value = ObPrivilegeData{};
-    value.kind = OB_PRIVILEGE;
-    value.level = PRIV_READ;
-    value.users = wsdict_dictionary ? wsdict_dictionary->users : nullptr;
-    if (wsdict_dictionary)
-        safe_strcpy(value.current, wsdict_dictionary->user, sizeof value.current);
-    const char *table =
-        object && (object->kind == OB_TABLE || object->kind == OB_PRIVILEGE) ? obtab_table_name_of(object) : "";
-    safe_strcpy(value.table, table, sizeof value.table);
-    DictRelation *r = table[0] ? obdict_ob_find_table(table) : nullptr;
-    value.privs = r ? r->privs : nullptr;
-    *slot = &value;
-}
-
 }  // namespace
 
 void obpriv_initialise_privilege_object()
 {
     obmain_set_class(OB_PRIVILEGE, 19, 0, 0, 0, 1, 0, 0, 0, 0);
+    obview_install_privilege();
     ObClass &c = obmain_object_class[OB_PRIVILEGE];
-    c.create = create;
-    c.destroy = destroy;
     c.del = del;
     c.edit = edit;
     c.permit = permit;
-    c.newval = newval;
 }

@@ -4,6 +4,7 @@
 // list file in step.
 
 #include "obtab.h"
+#include "obview.h"
 
 #include "obbox.h"
 #include "obdb.h"
@@ -45,57 +46,6 @@ int lock(const char *table)
     return 0;
 }
 
-void reread_rows(QueryObject *object)
-{
-    ObTableData *t = data_of(object);
-    const int rows = qychk_table_rows(t->name);
-    if (rows >= 0) {
-        t->rows = rows;
-        if (DictRelation *r = obdict_ob_find_table(t->name))
-            r->size = rows;
-    }
-}
-
-// The join objects that refer to the table or one of its columns.
-bool join_uses(const QueryObject *join, const QueryObject *table, const char *name)
-{
-    for (ObReference *r = wsdict_dictionary ? wsdict_dictionary->references : nullptr; r; r = r->next) {
-        if (r->referring != join || !r->referred)
-            continue;
-        if (r->referred == table)
-            return true;
-        if (r->referred->kind == OB_COLUMN && strcmp(obtab_table_name_of(r->referred), name) == 0)
-            return true;
-    }
-    return false;
-}
-
-void destroy_joins_of(const QueryObject *table, const char *name)
-{
-    for (;;) {
-        QueryObject *found = nullptr;
-        for (QueryObject *j = wsdict_dictionary ? wsdict_dictionary->joins : nullptr; j && !found; j = j->next)
-            if (join_uses(j, table, name))
-                found = j;
-        if (!found)
-            return;
-        const ObBox old = found->outer;
-        cls(OB_JOIN).undraw(found);
-        wsmain_ws_expose_box(old, found);
-        wsdict_ws_unlink_object(found);
-        cls(OB_JOIN).destroy(found);
-    }
-}
-
-// Makes an index or privilege object for the table through its class.
-void make_bound_object(int kind, QueryObject *table)
-{
-    void *value = nullptr;
-    cls(kind).newval(&value, table);
-    QueryObject *made = nullptr;
-    cls(kind).create(&made, value, -1, -1, table);
-}
-
 // ---- methods ----------------------------------------------------------------------------------
 
 void create(QueryObject **result, void *kind_data, int x, int y, QueryObject *drop)
@@ -108,107 +58,32 @@ void create(QueryObject **result, void *kind_data, int x, int y, QueryObject *dr
         obbox_error(OB_NEEDS_A_COLUMN);
         return;
     }
-    DictRelation *relation = obdict_ob_find_table(data->name);
     // A table that is shown already, or a new one under a name the
     // database has, is not made twice.
-    if (relation && (relation->table_object || drop)) {
+    if (DictRelation *relation = obdict_ob_find_table(data->name); relation && (relation->table_object || drop)) {
         obbox_error(OB_TABLE_EXISTS, data->name);
         return;
     }
-    auto *object = static_cast<QueryObject *>(vx_malloc(sizeof(QueryObject), 1));
-    *object = QueryObject{};
-    object->kind = OB_TABLE;
-    object->kind_data_size = sizeof(ObTableData);
-    object->kind_data = vx_malloc(sizeof(ObTableData), 1);
-    memcpy(object->kind_data, data, sizeof(ObTableData));
-    ObTableData *own = data_of(object);
-    own->new_columns = nullptr;
-
     const ObPoint point{x, y};
     QueryObject *above = obdict_find_table_object_just_above(x == -1 && y == -1 ? nullptr : &point);
-    const ObPoint size = label_size(own->name);
-    object->anchor_x = obmain_table_x_gap + 2;
-    object->anchor_y = above ? above->outer.y + above->outer.height + obmain_table_y_gap + 2 : obmain_table_y_gap + 2;
-    object->select = object->drop = {object->anchor_x, object->anchor_y, size.x, size.y};
-    object->outer = object->layout = {obmain_table_x_gap, object->anchor_y - 2, size.x + 4, size.y + 2};
-
-    const bool is_new = !relation;
-    if (is_new)
-        relation = obdict_ob_create_table(own);
-    own->relations = wsdict_dictionary->relations;
-    own->items = wsdict_dictionary->items;
-
-    int count = 0;
-    for (ObColumnData *c = data->new_columns; c; c = c->chain) {
-        safe_strcpy(c->table, own->name, sizeof c->table);
-        QueryObject *row = nullptr;
-        cls(OB_COLUMN).create(&row, c, x, y, object);
-        count += row ? 1 : 0;
-    }
-    own->columns = count;
-    own->rows = 0;
-    if (!is_new) {
-        own->rows = relation->size;
-        if (obmain_ob_options[1])
-            obdict_ob_set_indexed_columns(relation);
-    }
-    relation->table_object = object;
-    if (const QueryObject *last = obdict_find_last_column_object(relation)) {
-        object->outer.height += last->outer.height;
-        object->drop.height += last->outer.height;
-        object->outer.width = last->outer.x + last->outer.width - object->outer.x;
-        object->drop.width = object->outer.width - 4;
-    }
-    make_bound_object(OB_INDEX, object);
-    make_bound_object(OB_PRIVILEGE, object);
-    object->drop.width += obmain_table_x_extra;
-
-    if (is_new) {
-        if (!obdb_obq_create_table_from_dictionary(relation)) {
-            cls(OB_TABLE).destroy(object);
-            return;
-        }
-        wsobj_ws_add_table_to_list(own->name, above ? data_of(above)->name : nullptr);
-        const ObPoint top{0, object->layout.y};
-        wsobj_ws_shift_down(&top, object->outer.height + obmain_table_y_gap, object);
-        wsobj_ws_resize_drawing_area_for_database();
-        refresh_from(object->layout.y);
-    }
-    *result = object;
-}
-
-void destroy(QueryObject *object)
-{
-    if (!object)
+    int is_new = 0;
+    QueryObject *object = obview_table_build(data, x, y, &is_new);
+    if (!object || !is_new) {
+        *result = object;
         return;
-    DictRelation *relation = nullptr;
-    for (DictRelation *r = wsdict_dictionary ? wsdict_dictionary->relations : nullptr; r && !relation; r = r->next)
-        if (r->table_object == object)
-            relation = r;
-    if (relation) {
-        for (DictColumn *c = relation->columns; c;) {
-            DictColumn *next = c->next;
-            if (QueryObject *row = c->object) {
-                wsdict_ws_unlink_object(row);
-                cls(OB_COLUMN).destroy(row);
-            }
-            c = next;
-        }
-        if (QueryObject *index = relation->index_object) {
-            wsdict_ws_unlink_object(index);
-            cls(OB_INDEX).destroy(index);
-        }
-        if (QueryObject *privs = relation->priv_object) {
-            wsdict_ws_unlink_object(privs);
-            cls(OB_PRIVILEGE).destroy(privs);
-        }
     }
-    destroy_joins_of(object, data_of(object)->name);
-    obmain_std_destroy_object(object);
-    if (relation) {
-        relation->table_object = nullptr;
-        obdict_ob_delete_table(relation);
+    const ObTableData *own = data_of(object);
+    if (!obdb_obq_create_table_from_dictionary(obdict_ob_find_table(own->name))) {
+        // The box goes, and with it the new relation.
+        cls(OB_TABLE).destroy(object);
+        return;
     }
+    wsobj_ws_add_table_to_list(own->name, above ? data_of(above)->name : nullptr);
+    const ObPoint top{0, object->layout.y};
+    wsobj_ws_shift_down(&top, object->outer.height + obmain_table_y_gap, object);
+    wsobj_ws_resize_drawing_area_for_database();
+    refresh_from(object->layout.y);
+    *result = object;
 }
 
 void del(QueryObject *object, void *kind_data, int *result)
@@ -246,7 +121,7 @@ void del(QueryObject *object, void *kind_data, int *result)
         break;
     default: return;
     }
-    reread_rows(object);
+    obtab_reset_table_object_rows(own->name);
     refresh_from(object->layout.y);
     obdb_obq_no_access(name.c_str());
 }
@@ -346,38 +221,6 @@ void edit(QueryObject *object, void *kind_data)
     obdb_obq_no_access(ok ? new_name : old_name);
 }
 
-void move(QueryObject *object, ObPoint *point)
-{
-    obmain_std_move_object(object, point);
-    if (DictRelation *r = obdict_ob_find_table(data_of(object)->name)) {
-        if (r->index_object)
-            r->index_object->drop = object->drop;
-        if (r->priv_object)
-            r->priv_object->drop = object->drop;
-    }
-}
-
-void select(QueryObject *object, int on)
-{
-    object->selected = on ? 1 : 0;
-    DictRelation *r = obdict_ob_find_table(data_of(object)->name);
-    for (DictColumn *c = r ? r->columns : nullptr; c; c = c->next) {
-        QueryObject *row = c->object;
-        if (!row || (row->selected != 0) == (on != 0))
-            continue;
-        if (on) {
-            if (!wsdict_ws_check_nominations(row))
-                continue;
-            cls(OB_COLUMN).select(row, 1);
-            wsdict_ws_select_object(row);
-        } else {
-            cls(OB_COLUMN).select(row, 0);
-            wsdict_ws_unselect_object(row);
-        }
-        wsmain_ws_expose_box(row->outer, nullptr);
-    }
-}
-
 void validate(void *kind_data, int check, int *result)
 {
     *result = 1;
@@ -435,25 +278,6 @@ void permit(QueryObject *object, int op, int *result)
     }
 }
 
-ObTableData value;
-
-void newval(void **slot, QueryObject *object)
-{
-    value = ObTableData{};
-    value.kind = OB_TABLE;
-    if (object && object->kind == OB_TABLE && object->kind_data) {
-        const ObTableData *t = data_of(object);
-        safe_strcpy(value.name, t->name, sizeof value.name);
-        value.rows = t->rows;
-        value.columns = t->columns;
-    }
-    value.size = 100;
-    value.extendable = 1;
-    value.relations = wsdict_dictionary ? wsdict_dictionary->relations : nullptr;
-    value.items = wsdict_dictionary ? wsdict_dictionary->items : nullptr;
-    *slot = &value;
-}
-
 }  // namespace
 
 // ---- shared with the other kinds -------------------------------------------------------------
@@ -479,46 +303,14 @@ DictRelation *obtab_relation_of(const QueryObject *object)
     return name[0] ? obdict_ob_find_table(name) : nullptr;
 }
 
-void obtab_adjust_table_box(QueryObject *table, const QueryObject *last)
-{
-    if (!table || !last)
-        return;
-    table->outer.width = last->outer.x + last->outer.width - table->outer.x;
-    table->drop.width = table->outer.width - 4;
-    if (DictRelation *r = obdict_ob_find_table(data_of(table)->name)) {
-        if (r->priv_object)
-            r->priv_object->drop = table->drop;
-        if (r->index_object)
-            r->index_object->drop = table->drop;
-    }
-    table->drop.width += obmain_table_x_extra;
-}
-
-QueryObject *obtab_make_hidden_object(int kind, const void *kind_data, const ObBox &drop)
-{
-    auto *object = static_cast<QueryObject *>(vx_malloc(sizeof(QueryObject), 1));
-    *object = QueryObject{};
-    object->kind = kind;
-    object->kind_data_size = obmain_kind_data_size(kind);
-    object->kind_data = vx_malloc(object->kind_data_size, 1);
-    memcpy(object->kind_data, kind_data, static_cast<size_t>(object->kind_data_size));
-    object->anchor_x = object->anchor_y = -1;
-    object->outer = object->select = object->layout = {-1, -1, 0, 0};
-    object->drop = drop;
-    return object;
-}
-
 void obtab_initialise_table_object()
 {
     obmain_set_class(OB_TABLE, 16, 1, 1, 1, 1, 0, 0, 0, 0x508000);
+    obview_install_table();
     ObClass &c = obmain_object_class[OB_TABLE];
     c.create = create;
-    c.destroy = destroy;
     c.del = del;
     c.edit = edit;
-    c.move = move;
-    c.select = select;
     c.validate = validate;
     c.permit = permit;
-    c.newval = newval;
 }

@@ -10,10 +10,6 @@ struct DictRelation;
 const char *obtab_table_name_of(const QueryObject *object);
 // The relation of the table an object belongs to, or none.
 DictRelation *obtab_relation_of(const QueryObject *object);
-// Fits the table box to its column rows after one was added, removed or
-// resized; `last` is the table's last column row.  The index and privilege
-// objects take the new drop box.
-void obtab_adjust_table_box(QueryObject *table, const QueryObject *last);
 // The change mask of an alter: 1 name, 2 maximum size smaller, 4 larger,
 // 8 location, 16 structure, 32 memory, 64 extendable.
 struct ObTableData;
@@ -24,6 +20,3 @@ int obtab_is_system(const char *name);
 // How many columns wait for the column dialog's dismissal.
 int obcol_pending_count();
 
-// An object that is not drawn (index, user, privilege): no anchor, empty
-// boxes at (-1, -1), the given drop box and a copy of the kind data.
-QueryObject *obtab_make_hidden_object(int kind, const void *kind_data, const ObBox &drop);

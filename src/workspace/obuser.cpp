@@ -7,11 +7,11 @@
 #include "obdict.h"
 #include "obmain.h"
 #include "obtab.h"
+#include "obview.h"
 #include "vxutil.h"
 #include "wsdict.h"
 #include "wsmsgs.h"
 
-#include <climits>
 #include <cstring>
 
 namespace {
@@ -24,26 +24,6 @@ void settle(QueryObject *object, ObUserData *data)
     data->level = 0;
     data->users = wsdict_dictionary ? wsdict_dictionary->users : nullptr;
     memcpy(object->kind_data, data, sizeof *data);
-}
-
-void create(QueryObject **result, void *kind_data, int, int, QueryObject *)
-{
-    *result = nullptr;
-    if (!kind_data || !wsdict_dictionary)
-        return;
-    QueryObject *object = obtab_make_hidden_object(OB_USER, kind_data, {0, 0, INT_MAX, INT_MAX});
-    wsdict_dictionary->user_object = object;
-    *result = object;
-}
-
-void destroy(QueryObject *object)
-{
-    if (!object)
-        return;
-    obdict_ob_delete_all_users();
-    obmain_std_destroy_object(object);
-    if (wsdict_dictionary && wsdict_dictionary->user_object == object)
-        wsdict_dictionary->user_object = nullptr;
 }
 
 void del(QueryObject *object, void *kind_data, int *result)
@@ -92,28 +72,14 @@ void permit(QueryObject *object, int, int *result)
     }
 }
 
-ObUserData value;
-
-void newval(void **slot, QueryObject *)
-{
-    value = ObUserData{};
-    value.kind = OB_USER;
-    value.users = wsdict_dictionary ? wsdict_dictionary->users : nullptr;
-    if (wsdict_dictionary)
-        safe_strcpy(value.current, wsdict_dictionary->user, sizeof value.current);
-    *slot = &value;
-}
-
 }  // namespace
 
 void obuser_initialise_user_object()
 {
     obmain_set_class(OB_USER, 18, 0, 0, 0, 1, 0, 0, 0, 0x17f00);
+    obview_install_user();
     ObClass &c = obmain_object_class[OB_USER];
-    c.create = create;
-    c.destroy = destroy;
     c.del = del;
     c.edit = edit;
     c.permit = permit;
-    c.newval = newval;
 }
