@@ -128,6 +128,8 @@ struct ObGroupData {
 struct ObJoinData {
     int kind;  // 7
     char text[256];
+    QueryObject *first;   // the table objects of the two joined tables, or none
+    QueryObject *second;
 };
 
 struct ObTableData {
