@@ -12,6 +12,7 @@
 #include "obcheck.h"
 #include "obdict.h"
 #include "obmain.h"
+#include "obview.h"
 #include "wsdict.h"
 #include "wsmgr.h"
 
@@ -111,7 +112,9 @@ ObJoinData *join_data(QueryObject *o) { return static_cast<ObJoinData *>(o->kind
 // The top centre of a table's name row, where the join's line ends.
 ObPoint name_row_top(const QueryObject *table)
 {
-    return {table->select.x + table->select.width / 2, table->select.y - 2};
+    ObPoint p{0, 0};
+    obview_table_name_row_top(table, &p.x, &p.y);
+    return p;
 }
 
 // Where a line from the join to the table starts: the join's horizontal

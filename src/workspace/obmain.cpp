@@ -111,7 +111,11 @@ int x_line_width(const char *line, int length)
     XmStringFree(s);
     return w;
 }
-const ObMetrics x_metrics{x_font_height, x_line_width};
+int x_widest_char()
+{
+    return obmain_gri.label_font ? obmain_gri.label_font->max_bounds.width : x_line_width("M", 1);
+}
+const ObMetrics x_metrics{x_font_height, x_line_width, x_widest_char};
 
 const ObMetrics *metrics = &plain_metrics;
 int font_height = -1;  // measured at the first label
@@ -122,6 +126,11 @@ void obmain_set_metrics(const ObMetrics *m)
 {
     metrics = m ? m : &plain_metrics;
     font_height = -1;
+}
+
+int obmain_ob_widest_char()
+{
+    return metrics->widest_char ? metrics->widest_char() : metrics->line_width("M", 1);
 }
 
 // ---- messages and labels ----------------------------------------------------------------
