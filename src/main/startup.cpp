@@ -36,6 +36,7 @@
 #include "vxdate.h"
 #include "wsdict.h"
 #include "obmain.h"
+#include "obview.h"
 #include "wsevent.h"
 #include "wsmain.h"
 #include "wsmgr.h"
@@ -273,6 +274,12 @@ static void initialise_workspace()
     mn_hooks.ws_canvas = wsmain_ws_canvas;
     mn_hooks.ws_set_database_label = wsmain_ws_set_db_name;
     wsobj_ws_set_reread_hook([] { mnqview_mn_reread_dictionary(nullptr); });
+    // Loads and unloads run under the workspace's busy mode and its Stop.
+    static const WsXferWorkspace xfer_workspace{
+        wsevent_ws_interaction, wsevent_ws_set_interaction, wsmain_ws_set_stop_proc, wsmain_ws_enable_stop,
+        [] { return ob_stop_widget; }, [](const char *table) { obtab_reset_table_object_rows(table); },
+        [] { return obmain_ob_options[0]; }, [] { wsmain_ws_refresh_from(0); }};
+    wsxfer_set_workspace(&xfer_workspace);
 }
 
 Widget initialise_display_window(Boolean iconic)
