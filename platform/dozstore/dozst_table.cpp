@@ -128,8 +128,11 @@ bool decode_array(const Item &item, const unsigned char *p, size_t n, doz::Value
 }
 
 // A value as the bytes of a key (all the key columns' values, each
-// tagged with its type and length, so no two different keys meet).
-void append_key(std::string &k, const doz::Value &v)
+// tagged with its type and length, so no two different keys meet).  With
+// `ordered` a whole number goes most significant byte first with its sign
+// bit flipped, so ascending keys land at the end of the key index instead
+// of all over it; databases made before that keep host byte order.
+void append_key(std::string &k, const doz::Value &v, bool ordered)
 {
     k.push_back(static_cast<char>(v.type + 2));
     std::string body;
@@ -141,6 +144,10 @@ void append_key(std::string &k, const doz::Value &v)
         body.append(reinterpret_cast<const char *>(&v.e[0].r), 8);
         if (v.type == doz::COMPLEX)
             body.append(reinterpret_cast<const char *>(&v.e[0].im), 8);
+    } else if (ordered) {
+        const uint64_t u = static_cast<uint64_t>(v.e[0].i) ^ (uint64_t{1} << 63);
+        for (int b = 7; b >= 0; --b)
+            body.push_back(static_cast<char>(u >> (8 * b)));
     } else
         body.append(reinterpret_cast<const char *>(&v.e[0].i), 8);
     put32(k, static_cast<int32_t>(body.size()));
@@ -149,15 +156,16 @@ void append_key(std::string &k, const doz::Value &v)
 
 // Binds one value.  Whole numbers and finite reals are stored as SQLite
 // numbers; the reals SQLite would not keep bit for bit (NaN, negative
-// zero, infinities) and every complex and array value as bytes.
-void bind_value(sqlite3_stmt *st, int at, const doz::Value &v)
+// zero, infinities) and every complex and array value as bytes.  Texts
+// are bound without a copy when `kept` says v outlives the statement's step.
+void bind_value(sqlite3_stmt *st, int at, const doz::Value &v, bool kept = false)
 {
     if (v.null) {
         sqlite3_bind_null(st, at);
     } else if (v.type == doz::STRING) {
-        sqlite3_bind_text(st, at, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, at, v.s.data(), static_cast<int>(v.s.size()), kept ? SQLITE_STATIC : SQLITE_TRANSIENT);
     } else if (v.type == doz::BLOB) {
-        sqlite3_bind_blob(st, at, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(st, at, v.s.data(), static_cast<int>(v.s.size()), kept ? SQLITE_STATIC : SQLITE_TRANSIENT);
     } else if (v.is_array()) {
         std::string b = encode_array(v);
         sqlite3_bind_blob(st, at, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
@@ -797,9 +805,9 @@ Fault Database::create_table(const TableDef &in, int default_priv)
         sql += ")";
         if (Fault f = DbAccess::exec(*this, sql); !f.ok())
             return f;
+        // The index on seq comes with the first SEQUENCE BY (rows added to
+        // a table never sequenced keep one index less up to date).
         std::string dt = data_table(id);
-        if (Fault f = DbAccess::exec(*this, "CREATE INDEX " + dt + "_seq ON " + dt + "(seq)"); !f.ok())
-            return f;
         if (keyed)
             if (Fault f = DbAccess::exec(*this, "CREATE UNIQUE INDEX " + dt + "_key ON " + dt + "(kb)"); !f.ok())
                 return f;
@@ -1094,6 +1102,9 @@ Fault Database::sequence(const std::string &name, std::span<const RowId> order)
             if (Fault f = DbAccess::run(*this, st); !f.ok())
                 return f;
         }
+        if (Fault f = DbAccess::exec(*this, "CREATE INDEX IF NOT EXISTS " + t->data + "_seq ON " + t->data + "(seq)");
+            !f.ok())
+            return f;
         return DbAccess::exec(*this, "UPDATE doz_relations SET sequenced=1 WHERE id=" + std::to_string(t->id));
     })
 }
@@ -1112,7 +1123,7 @@ Fault Database::unsequence(const std::string &name)
 
 namespace {
 
-Fault check_row(const TableEntry &t, const std::vector<doz::Value> &row, std::string *key)
+Fault check_row(const TableEntry &t, const std::vector<doz::Value> &row, std::string *key, bool ordered)
 {
     const auto &cols = t.info.def.cols;
     if (row.size() != cols.size())
@@ -1121,7 +1132,7 @@ Fault check_row(const TableEntry &t, const std::vector<doz::Value> &row, std::st
         if (Fault f = check_value(t.info.items[i], cols[i], row[i]); !f.ok())
             return f;
         if (key && cols[i].key)
-            append_key(*key, row[i]);
+            append_key(*key, row[i], ordered);
     }
     return {};
 }
@@ -1151,7 +1162,7 @@ Fault Database::insert(const std::string &name, const std::vector<doz::Value> &r
         return f;
     std::string key;
     bool has_key = keyed(*t);
-    if (Fault f = check_row(*t, row, has_key ? &key : nullptr); !f.ok())
+    if (Fault f = check_row(*t, row, has_key ? &key : nullptr, ordered_keys_); !f.ok())
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
@@ -1215,6 +1226,7 @@ struct AppendState {
     bool has_key = false;
     sqlite3_stmt *find = nullptr;  // the row of a key
     sqlite3_stmt *add = nullptr;   // a new row: seq, key, values
+    sqlite3_stmt *add_new = nullptr;  // the same, doing nothing when the key is stored
     int64_t rows = 0;              // rows stored (kept for FIXED tables)
     int64_t next_seq = 0;          // the place of the next row of a sequenced table
     int64_t added = 0;
@@ -1227,7 +1239,7 @@ struct AppendState {
     }
     ~AppendState()
     {
-        for (sqlite3_stmt *st : {find, add})
+        for (sqlite3_stmt *st : {find, add, add_new})
             if (st) {
                 sqlite3_reset(st);
                 sqlite3_clear_bindings(st);
@@ -1254,6 +1266,11 @@ struct AppendState {
         if (Fault f = DbAccess::prep(db, sql, st); !f.ok())
             return f;
         add = std::exchange(st.s, nullptr);
+        if (has_key) {
+            if (Fault f = DbAccess::prep(db, sql + " ON CONFLICT(kb) DO NOTHING", st); !f.ok())
+                return f;
+            add_new = std::exchange(st.s, nullptr);
+        }
         if (t->info.def.fixed)
             if (Fault f = DbAccess::number(db, "SELECT nrows FROM doz_relations WHERE id=?", rows, 0, nullptr, t->id);
                 !f.ok())
@@ -1270,9 +1287,14 @@ struct AppendState {
         if (!failed.ok())
             return failed;
         key.clear();
-        if (Fault f = check_row(*t, row, has_key ? &key : nullptr); !f.ok())
+        if (Fault f = check_row(*t, row, has_key ? &key : nullptr, db.ordered_keys_); !f.ok())
             return f;
-        if (has_key) {
+        const bool full = t->info.def.fixed && rows >= t->info.def.maxsize;
+        // Without a replace a keyed row goes in with one look at the key
+        // index (the insert does nothing when the key is stored); a full
+        // table looks first, so a stored key is still told from a row too many.
+        const bool one_look = has_key && dup == OnDuplicate::REJECT && !full;
+        if (has_key && !one_look) {
             sqlite3_bind_blob(find, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
             int rc = sqlite3_step(find);
             RowId old = rc == SQLITE_ROW ? sqlite3_column_int64(find, 0) : 0;
@@ -1292,22 +1314,28 @@ struct AppendState {
             if (rc != SQLITE_DONE)
                 return failed = sql_fault(db.db_, rc);
         }
-        if (t->info.def.fixed && rows >= t->info.def.maxsize)
+        if (full)
             return db_fault(TABLE_FULL, t->info.def.name);
+        sqlite3_stmt *st = one_look ? add_new : add;
         if (t->info.sequenced)
-            sqlite3_bind_int64(add, 1, next_seq);
+            sqlite3_bind_int64(st, 1, next_seq);
         else
-            sqlite3_bind_null(add, 1);
+            sqlite3_bind_null(st, 1);
         if (has_key)
-            sqlite3_bind_blob(add, 2, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+            sqlite3_bind_blob(st, 2, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
         else
-            sqlite3_bind_null(add, 2);
+            sqlite3_bind_null(st, 2);
         for (size_t i = 0; i < row.size(); ++i)
-            bind_value(add, static_cast<int>(i) + 3, row[i]);
-        int rc = sqlite3_step(add);
-        sqlite3_reset(add);
+            bind_value(st, static_cast<int>(i) + 3, row[i], true);
+        int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
         if (rc != SQLITE_DONE)
             return failed = sql_fault(db.db_, rc);
+        if (one_look && sqlite3_changes(db.db_) == 0) {
+            what = Inserted::REJECTED;
+            return {};
+        }
         ++next_seq;
         ++rows;
         ++added;
@@ -1364,7 +1392,7 @@ Fault Database::update(const std::string &name, RowId id, const std::vector<doz:
         return f;
     std::string key;
     bool has_key = keyed(*t);
-    if (Fault f = check_row(*t, row, has_key ? &key : nullptr); !f.ok())
+    if (Fault f = check_row(*t, row, has_key ? &key : nullptr, ordered_keys_); !f.ok())
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;

@@ -354,6 +354,7 @@ class Database {
     std::vector<std::pair<int64_t, int>> uses_;  // relation id, lock file
     bool txn_ = false;
     int savepoints_ = 0;
+    bool ordered_keys_ = false;  // whole numbers in keys most significant byte first
     std::unique_ptr<struct DbCache> cache_;  // prepared statements and table definitions
 };
 

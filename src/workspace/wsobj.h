@@ -128,7 +128,7 @@ struct ObGroupData {
 struct ObJoinData {
     int kind;  // 7
     char text[256];
-    QueryObject *first;   // the table objects of the two joined tables
+    QueryObject *first;   // the table objects of the two joined tables, or none
     QueryObject *second;
 };
 
