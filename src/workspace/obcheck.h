@@ -58,3 +58,7 @@ void obcheck_assign_from_references(QueryObject *object, const char *name, size_
 
 // The drawing context is ready (a canvas window exists).
 bool obcheck_can_draw();
+
+// Removes the join drawn to this table object (undrawn, unlinked,
+// destroyed, its area exposed): a join never outlives either of its tables.
+void objoin_ws_remove_join_to(const QueryObject *table);

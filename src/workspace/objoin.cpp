@@ -14,6 +14,7 @@
 #include "obmain.h"
 #include "obview.h"
 #include "wsdict.h"
+#include "wsmain.h"
 #include "wsmgr.h"
 
 #include "vxutil.h"
@@ -323,6 +324,23 @@ void join_draw(QueryObject *object, int selected)
 }
 
 }  // namespace
+
+void objoin_ws_remove_join_to(const QueryObject *table)
+{
+    QueryObject *j = wsdict_dictionary && table ? wsdict_dictionary->joins : nullptr;
+    for (; j; j = j->next) {
+        const ObJoinData *d = join_data(j);
+        if (d && (d->first == table || d->second == table))
+            break;
+    }
+    if (!j)
+        return;
+    const ObBox old = j->outer;
+    obmain_object_class[OB_JOIN].undraw(j);
+    wsdict_ws_unlink_object(j);
+    obmain_object_class[OB_JOIN].destroy(j);
+    wsmain_ws_expose_box(old, nullptr);
+}
 
 void objoin_initialise_join_object()
 {

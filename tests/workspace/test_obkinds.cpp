@@ -12,6 +12,7 @@
 #include "wsdict.h"
 #include "wsevent.h"
 #include "wsmgr.h"
+#include "wsobjmgr.h"
 
 #include "vxcat.h"
 #include "vxutil.h"
@@ -608,6 +609,30 @@ TEST_F(Joins, TheOuterBoxCoversBothTablesAndFollowsAMove)
     obmain_object_class[OB_JOIN].move(j, &to);
     check_box();
     EXPECT_FALSE(covers(j->outer, 701, 601));
+}
+
+TEST_F(Joins, AJoinLeavesWithATableBoxThatLeavesTheCanvas)
+{
+    DictRelation *result = relation("RSLT", {100, 600, 60, 14});
+    DictRelation *system = relation("%USERS", {100, 800, 60, 14});
+    QueryObject *r1 = column(result, "R1");
+    QueryObject *s1 = column(system, "S1");
+    struct Case {
+        QueryObject *pick;
+        void (*remove)();
+    };
+    for (const Case &k : {Case{r1, wsobj_ws_destroy_result_objects}, Case{s1, wsobj_ws_destroy_system_table_objects}}) {
+        QueryObject *j = join({a1, k.pick});
+        ASSERT_NE(j, nullptr);
+        ASSERT_NE(second(j), nullptr);
+        k.remove();
+        EXPECT_EQ(wsdict_dictionary->joins, nullptr);
+        EXPECT_NE(a->table_object, nullptr);
+    }
+    // A join between two tables that stay is kept.
+    QueryObject *j = join({a1, b1});
+    wsobj_ws_destroy_system_table_objects();
+    EXPECT_EQ(wsdict_dictionary->joins, j);
 }
 
 }  // namespace
