@@ -2,6 +2,7 @@
 // boxes, standard drawing, the object layer's start-up.
 
 #include "obmain.h"
+#include "obbox.h"
 
 #include "vxadata.h"
 #include "vxmsg.h"
@@ -132,6 +133,14 @@ int obmain_ob_widest_char()
 {
     return metrics->widest_char ? metrics->widest_char() : metrics->line_width("M", 1);
 }
+
+// ---- boxes ----------------------------------------------------------------------------------
+
+namespace {
+ObBoxWatcher box_watcher = nullptr;
+}
+void obbox_set_watcher(ObBoxWatcher watcher) { box_watcher = watcher; }
+ObBoxWatcher obbox_watcher() { return box_watcher; }
 
 // ---- messages and labels ----------------------------------------------------------------
 
