@@ -113,8 +113,11 @@ int obmain_kind_data_size(int kind);
 struct ObMetrics {
     int (*font_height)();
     int (*line_width)(const char *line, int length);
+    // The widest character of the label font (none: the width of "M").
+    int (*widest_char)() = nullptr;
 };
 void obmain_set_metrics(const ObMetrics *metrics);
+int obmain_ob_widest_char();
 
 // ---- functions -----------------------------------------------------------------------
 

@@ -212,6 +212,8 @@ Widget wsmain_workspace_init(Widget parent, const AppData *adata)
     ws = Main{};
     ws.catd = adata->catd;
     ws.base = adata->install_dir ? adata->install_dir : vx_install_dir();
+    // The drag cursor's bitmap files lie beside the tools'.
+    wscurs_ws_init(XtDisplay(parent), ws.base.c_str());
     wsevent_ws_set_click_intervals(adata->singleClickInterval, adata->doubleClickInterval);
     wscurs_ws_set_warp_ability(adata->warpOnToolDrag);
     wsevent_ws_register_actions(XtWidgetToApplicationContext(parent));

@@ -4,6 +4,7 @@
 
 #include "wsobjmgr.h"
 
+#include "obcheck.h"
 #include "obmain.h"
 #include "qychk.h"
 #include "vxutil.h"
@@ -83,27 +84,31 @@ void place_pushing(DictRelation *r, ObPoint *running)
     *running = ObPoint{t->anchor_x, t->anchor_y + t->outer.height};
 }
 
+// Frees the objects of a table box that leaves the canvas.  The table
+// stays in the dictionary, so the classes' destroys (which also delete the
+// dictionary's entries) are not used.
 void free_table_objects(DictRelation *r)
 {
     for (DictColumn *c = r->columns; c; c = c->next)
         if (QueryObject *o = c->object) {
             c->object = nullptr;
             wsdict_ws_unlink_object(o);
-            obmain_object_class[OB_COLUMN].destroy(o);
+            obmain_std_destroy_object(o);
         }
     if (QueryObject *o = r->priv_object) {
         r->priv_object = nullptr;
-        obmain_object_class[OB_PRIVILEGE].destroy(o);
+        obmain_std_destroy_object(o);
     }
     if (QueryObject *o = r->index_object) {
         r->index_object = nullptr;
-        obmain_object_class[OB_INDEX].destroy(o);
+        obmain_std_destroy_object(o);
     }
     if (QueryObject *o = r->table_object) {
+        objoin_ws_remove_join_to(o);
         obmain_object_class[OB_TABLE].undraw(o);
         wsdict_ws_unlink_object(o);
         r->table_object = nullptr;
-        obmain_object_class[OB_TABLE].destroy(o);
+        obmain_std_destroy_object(o);
     }
 }
 

@@ -352,6 +352,64 @@ TEST_F(Axes, DivisionLabels)
     EXPECT_TRUE(texts_after("Drawing X Axis Division Labels").empty()) << "no x axis, no x labels";
 }
 
+// Secondary y axes stacked without a gap: the lower axis's top label would
+// sit on the bottom label of the axis continuing it, so it is left out.
+// An axis whose next stack keeps a gap keeps all its labels.
+TEST_F(Axes, AStackedAxisLeavesItsTopLabelToTheAxisAbove)
+{
+    auto series = [](std::vector<double> ys) {
+        std::vector<std::vector<gokit::Cell>> rows;
+        for (double y : ys)
+            rows.push_back({num(y)});
+        return gokit::load({col(DOZ_T_REAL)}, rows, 3);
+    };
+    const int a = series({1, 2}), b = series({0, 10}), c = series({20, 40});
+    struct Case {
+        const char *what;
+        int spacing;  // of the axis stacked above
+        bool top_left_out;
+    } cases[] = {{"no gap: continued", 0, true}, {"a gap: not continued", 12, false}};
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        CanvasGraph g(a, c);
+        const int zero = 0;
+        goprop_go_set_property(&g.g, GP_LABELFONT, 0, &zero);
+        const struct {
+            int type, spacing;
+        } axes[] = {{1, 5}, {3, k.spacing}};
+        for (int i = 0; i < 2; i++) {
+            const int on = 1;
+            goprop_go_set_property(&g.g, GP_SECYAXIS, i, &on);
+            goprop_go_set_property(&g.g, GP_SYTYPE, i, &axes[i].type);
+            goprop_go_set_property(&g.g, GP_SYSPACING, i, &axes[i].spacing);
+        }
+        ASSERT_EQ(std_dataset_stats(&g.g, a, &g.g.xblock, &g.g.yblock, &g.g.zblock, 1), 1);
+        g.g.multiy = 1;
+        gomy_init_multiy(&g.g);
+        multiy_dataset_stats(&g.g);
+        ASSERT_EQ(std_auto_scale(&g.g, GO_AXES_SCALAR), 1);
+        ASSERT_EQ(gomy_go_multiy_for_dataset(&g.g, b), 0);
+        ASSERT_EQ(gomy_go_multiy_axis_above(&g.g, 0), k.top_left_out ? 1 : 0);
+
+        auto labels = [&](int dataset) {
+            grec::clear();
+            gomain_go_draw_multiy_division_labels(&g.g, dataset, 0);
+            return texts_after("Drawing Y Axis Division Labels");
+        };
+        const std::vector<std::string> lower = labels(b), upper = labels(c);
+        const size_t divs = size_t(scale_GetNumDivs(&g.g.secy[0].scale)) + 1;
+        ASSERT_GE(divs, 3u);
+        EXPECT_EQ(lower.size(), k.top_left_out ? divs - 1 : divs);
+        ASSERT_FALSE(lower.empty());
+        double top = 0;
+        scale_GetLastDiv(&g.g.secy[0].scale, &top);
+        char text[96];
+        format_GFormatLabel(text, &top, DOZ_T_REAL);
+        EXPECT_EQ(lower.back() == text, !k.top_left_out) << lower.back();
+        EXPECT_EQ(upper.size(), size_t(scale_GetNumDivs(&g.g.secy[1].scale)) + 1) << "the top axis keeps all";
+    }
+}
+
 // Date divisions go through the label formats as dates.
 TEST_F(Axes, DateLabels)
 {
