@@ -388,6 +388,8 @@ Fault create_database(const std::string &server_dir, const std::string &name_in,
         DbParams p;
         f = set_meta(db, "format", FORMAT);
         if (f.ok())
+            f = set_meta(db, "keyorder", 1);
+        if (f.ok())
             f = set_meta(db, "%MEMSIZE", p.memsize);
         if (f.ok())
             f = set_meta(db, "%DEFPOSTSIZE", p.defpostsize);
@@ -558,6 +560,11 @@ std::unique_ptr<Database> Database::open(const std::string &server_dir, const st
         fault = db_fault(NOT_A_DATABASE, dir + "/" + DB_FILE);
         return nullptr;
     }
+    // Databases made before whole numbers in keys were stored in order
+    // have no "keyorder" and keep the byte order they were made with.
+    rc = sqlite3_prepare_v2(d->db_, "SELECT value FROM doz_meta WHERE key='keyorder'", -1, &st, nullptr);
+    d->ordered_keys_ = rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 1;
+    sqlite3_finalize(st);
     rc = sqlite3_prepare_v2(d->db_, "SELECT password FROM doz_users WHERE name=?", -1, &st, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_bind_text(st, 1, user.c_str(), -1, SQLITE_TRANSIENT);

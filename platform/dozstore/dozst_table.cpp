@@ -128,8 +128,11 @@ bool decode_array(const Item &item, const unsigned char *p, size_t n, doz::Value
 }
 
 // A value as the bytes of a key (all the key columns' values, each
-// tagged with its type and length, so no two different keys meet).
-void append_key(std::string &k, const doz::Value &v)
+// tagged with its type and length, so no two different keys meet).  With
+// `ordered` a whole number goes most significant byte first with its sign
+// bit flipped, so ascending keys land at the end of the key index instead
+// of all over it; databases made before that keep host byte order.
+void append_key(std::string &k, const doz::Value &v, bool ordered)
 {
     k.push_back(static_cast<char>(v.type + 2));
     std::string body;
@@ -141,6 +144,10 @@ void append_key(std::string &k, const doz::Value &v)
         body.append(reinterpret_cast<const char *>(&v.e[0].r), 8);
         if (v.type == doz::COMPLEX)
             body.append(reinterpret_cast<const char *>(&v.e[0].im), 8);
+    } else if (ordered) {
+        const uint64_t u = static_cast<uint64_t>(v.e[0].i) ^ (uint64_t{1} << 63);
+        for (int b = 7; b >= 0; --b)
+            body.push_back(static_cast<char>(u >> (8 * b)));
     } else
         body.append(reinterpret_cast<const char *>(&v.e[0].i), 8);
     put32(k, static_cast<int32_t>(body.size()));
@@ -149,15 +156,16 @@ void append_key(std::string &k, const doz::Value &v)
 
 // Binds one value.  Whole numbers and finite reals are stored as SQLite
 // numbers; the reals SQLite would not keep bit for bit (NaN, negative
-// zero, infinities) and every complex and array value as bytes.
-void bind_value(sqlite3_stmt *st, int at, const doz::Value &v)
+// zero, infinities) and every complex and array value as bytes.  Texts
+// are bound without a copy when `kept` says v outlives the statement's step.
+void bind_value(sqlite3_stmt *st, int at, const doz::Value &v, bool kept = false)
 {
     if (v.null) {
         sqlite3_bind_null(st, at);
     } else if (v.type == doz::STRING) {
-        sqlite3_bind_text(st, at, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, at, v.s.data(), static_cast<int>(v.s.size()), kept ? SQLITE_STATIC : SQLITE_TRANSIENT);
     } else if (v.type == doz::BLOB) {
-        sqlite3_bind_blob(st, at, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(st, at, v.s.data(), static_cast<int>(v.s.size()), kept ? SQLITE_STATIC : SQLITE_TRANSIENT);
     } else if (v.is_array()) {
         std::string b = encode_array(v);
         sqlite3_bind_blob(st, at, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
@@ -797,9 +805,9 @@ Fault Database::create_table(const TableDef &in, int default_priv)
         sql += ")";
         if (Fault f = DbAccess::exec(*this, sql); !f.ok())
             return f;
+        // The index on seq comes with SEQUENCE BY (rows added to a table
+        // that is not sequenced keep one index less up to date).
         std::string dt = data_table(id);
-        if (Fault f = DbAccess::exec(*this, "CREATE INDEX " + dt + "_seq ON " + dt + "(seq)"); !f.ok())
-            return f;
         if (keyed)
             if (Fault f = DbAccess::exec(*this, "CREATE UNIQUE INDEX " + dt + "_key ON " + dt + "(kb)"); !f.ok())
                 return f;
@@ -1057,43 +1065,46 @@ Fault Database::sequence(const std::string &name, std::span<const RowId> order)
     if (Fault f = DbAccess::changeable_table(*this, name, t); !f.ok())
         return f;
     VX_CHANGE({
-        if (Fault f = DbAccess::exec(*this, "UPDATE " + t->data + " SET seq=NULL"); !f.ok())
-            return f;
-        S st;
-        if (Fault f = DbAccess::prep(*this, "UPDATE " + t->data + " SET seq=? WHERE nat=? AND seq IS NULL", st);
-            !f.ok())
-            return f;
-        int64_t pos = 0;
-        for (RowId id : order) {
-            sqlite3_reset(st);
-            sqlite3_bind_int64(st, 1, pos);
-            sqlite3_bind_int64(st, 2, id);
-            if (Fault f = DbAccess::run(*this, st); !f.ok())
-                return f;
-            if (sqlite3_changes(db_) == 0)
-                return db_fault(NO_ROW, std::to_string(id));
-            ++pos;
-        }
-        // Rows the order did not name follow in natural order.
-        std::vector<RowId> rest;
+        // Every row's place is worked out first: the rows named in order,
+        // then the others in natural order.  The rows are then written in
+        // natural order (one pass along the table instead of a jump for
+        // each row), with the index on seq made again afterwards.
+        std::vector<RowId> nats;
         {
-            S left;
-            if (Fault f = DbAccess::prep(*this, "SELECT nat FROM " + t->data + " WHERE seq IS NULL ORDER BY nat", left);
-                !f.ok())
+            S all;
+            if (Fault f = DbAccess::prep(*this, "SELECT nat FROM " + t->data + " ORDER BY nat", all); !f.ok())
                 return f;
             int rc;
-            while ((rc = sqlite3_step(left)) == SQLITE_ROW)
-                rest.push_back(sqlite3_column_int64(left, 0));
+            while ((rc = sqlite3_step(all)) == SQLITE_ROW)
+                nats.push_back(sqlite3_column_int64(all, 0));
             if (rc != SQLITE_DONE)
                 return sql_fault(db_, rc);
         }
-        for (RowId id : rest) {
+        std::vector<int64_t> place(nats.size(), -1);
+        int64_t pos = 0;
+        for (RowId id : order) {
+            auto at = std::lower_bound(nats.begin(), nats.end(), id);
+            if (at == nats.end() || *at != id || place[static_cast<size_t>(at - nats.begin())] >= 0)
+                return db_fault(NO_ROW, std::to_string(id));  // no such row, or named twice
+            place[static_cast<size_t>(at - nats.begin())] = pos++;
+        }
+        for (int64_t &p : place)
+            if (p < 0)
+                p = pos++;
+        if (Fault f = DbAccess::exec(*this, "DROP INDEX IF EXISTS " + t->data + "_seq"); !f.ok())
+            return f;
+        S st;
+        if (Fault f = DbAccess::prep(*this, "UPDATE " + t->data + " SET seq=? WHERE nat=?", st); !f.ok())
+            return f;
+        for (size_t i = 0; i < nats.size(); ++i) {
             sqlite3_reset(st);
-            sqlite3_bind_int64(st, 1, pos++);
-            sqlite3_bind_int64(st, 2, id);
+            sqlite3_bind_int64(st, 1, place[i]);
+            sqlite3_bind_int64(st, 2, nats[i]);
             if (Fault f = DbAccess::run(*this, st); !f.ok())
                 return f;
         }
+        if (Fault f = DbAccess::exec(*this, "CREATE INDEX " + t->data + "_seq ON " + t->data + "(seq)"); !f.ok())
+            return f;
         return DbAccess::exec(*this, "UPDATE doz_relations SET sequenced=1 WHERE id=" + std::to_string(t->id));
     })
 }
@@ -1104,6 +1115,11 @@ Fault Database::unsequence(const std::string &name)
     if (Fault f = DbAccess::changeable_table(*this, name, t); !f.ok())
         return f;
     VX_CHANGE({
+        // Reads go by nat again: the index on seq goes (rows added later
+        // keep one index less up to date), and comes back with the next
+        // SEQUENCE BY.
+        if (Fault f = DbAccess::exec(*this, "DROP INDEX IF EXISTS " + t->data + "_seq"); !f.ok())
+            return f;
         if (Fault f = DbAccess::exec(*this, "UPDATE " + t->data + " SET seq=NULL"); !f.ok())
             return f;
         return DbAccess::exec(*this, "UPDATE doz_relations SET sequenced=0 WHERE id=" + std::to_string(t->id));
@@ -1112,7 +1128,7 @@ Fault Database::unsequence(const std::string &name)
 
 namespace {
 
-Fault check_row(const TableEntry &t, const std::vector<doz::Value> &row, std::string *key)
+Fault check_row(const TableEntry &t, const std::vector<doz::Value> &row, std::string *key, bool ordered)
 {
     const auto &cols = t.info.def.cols;
     if (row.size() != cols.size())
@@ -1121,7 +1137,7 @@ Fault check_row(const TableEntry &t, const std::vector<doz::Value> &row, std::st
         if (Fault f = check_value(t.info.items[i], cols[i], row[i]); !f.ok())
             return f;
         if (key && cols[i].key)
-            append_key(*key, row[i]);
+            append_key(*key, row[i], ordered);
     }
     return {};
 }
@@ -1151,7 +1167,7 @@ Fault Database::insert(const std::string &name, const std::vector<doz::Value> &r
         return f;
     std::string key;
     bool has_key = keyed(*t);
-    if (Fault f = check_row(*t, row, has_key ? &key : nullptr); !f.ok())
+    if (Fault f = check_row(*t, row, has_key ? &key : nullptr, ordered_keys_); !f.ok())
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
@@ -1215,6 +1231,7 @@ struct AppendState {
     bool has_key = false;
     sqlite3_stmt *find = nullptr;  // the row of a key
     sqlite3_stmt *add = nullptr;   // a new row: seq, key, values
+    sqlite3_stmt *add_new = nullptr;  // the same, doing nothing when the key is stored
     int64_t rows = 0;              // rows stored (kept for FIXED tables)
     int64_t next_seq = 0;          // the place of the next row of a sequenced table
     int64_t added = 0;
@@ -1227,7 +1244,7 @@ struct AppendState {
     }
     ~AppendState()
     {
-        for (sqlite3_stmt *st : {find, add})
+        for (sqlite3_stmt *st : {find, add, add_new})
             if (st) {
                 sqlite3_reset(st);
                 sqlite3_clear_bindings(st);
@@ -1254,6 +1271,11 @@ struct AppendState {
         if (Fault f = DbAccess::prep(db, sql, st); !f.ok())
             return f;
         add = std::exchange(st.s, nullptr);
+        if (has_key) {
+            if (Fault f = DbAccess::prep(db, sql + " ON CONFLICT(kb) DO NOTHING", st); !f.ok())
+                return f;
+            add_new = std::exchange(st.s, nullptr);
+        }
         if (t->info.def.fixed)
             if (Fault f = DbAccess::number(db, "SELECT nrows FROM doz_relations WHERE id=?", rows, 0, nullptr, t->id);
                 !f.ok())
@@ -1270,9 +1292,14 @@ struct AppendState {
         if (!failed.ok())
             return failed;
         key.clear();
-        if (Fault f = check_row(*t, row, has_key ? &key : nullptr); !f.ok())
+        if (Fault f = check_row(*t, row, has_key ? &key : nullptr, db.ordered_keys_); !f.ok())
             return f;
-        if (has_key) {
+        const bool full = t->info.def.fixed && rows >= t->info.def.maxsize;
+        // Without a replace a keyed row goes in with one look at the key
+        // index (the insert does nothing when the key is stored); a full
+        // table looks first, so a stored key is still told from a row too many.
+        const bool one_look = has_key && dup == OnDuplicate::REJECT && !full;
+        if (has_key && !one_look) {
             sqlite3_bind_blob(find, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
             int rc = sqlite3_step(find);
             RowId old = rc == SQLITE_ROW ? sqlite3_column_int64(find, 0) : 0;
@@ -1292,22 +1319,28 @@ struct AppendState {
             if (rc != SQLITE_DONE)
                 return failed = sql_fault(db.db_, rc);
         }
-        if (t->info.def.fixed && rows >= t->info.def.maxsize)
+        if (full)
             return db_fault(TABLE_FULL, t->info.def.name);
+        sqlite3_stmt *st = one_look ? add_new : add;
         if (t->info.sequenced)
-            sqlite3_bind_int64(add, 1, next_seq);
+            sqlite3_bind_int64(st, 1, next_seq);
         else
-            sqlite3_bind_null(add, 1);
+            sqlite3_bind_null(st, 1);
         if (has_key)
-            sqlite3_bind_blob(add, 2, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+            sqlite3_bind_blob(st, 2, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
         else
-            sqlite3_bind_null(add, 2);
+            sqlite3_bind_null(st, 2);
         for (size_t i = 0; i < row.size(); ++i)
-            bind_value(add, static_cast<int>(i) + 3, row[i]);
-        int rc = sqlite3_step(add);
-        sqlite3_reset(add);
+            bind_value(st, static_cast<int>(i) + 3, row[i], true);
+        int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
         if (rc != SQLITE_DONE)
             return failed = sql_fault(db.db_, rc);
+        if (one_look && sqlite3_changes(db.db_) == 0) {
+            what = Inserted::REJECTED;
+            return {};
+        }
         ++next_seq;
         ++rows;
         ++added;
@@ -1364,7 +1397,7 @@ Fault Database::update(const std::string &name, RowId id, const std::vector<doz:
         return f;
     std::string key;
     bool has_key = keyed(*t);
-    if (Fault f = check_row(*t, row, has_key ? &key : nullptr); !f.ok())
+    if (Fault f = check_row(*t, row, has_key ? &key : nullptr, ordered_keys_); !f.ok())
         return f;
     if (Fault f = DbAccess::not_used_by_other(*this, *t); !f.ok())
         return f;
@@ -1575,7 +1608,17 @@ bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::stri
         return false;
     const Item &it = t.info.items[static_cast<size_t>(c.column)];
     const doz::Value &k = c.constant;
-    if (it.arr != 0 || k.null || k.is_array() || k.e.size() != 1)
+    if (it.arr != 0 || k.null || k.is_array())
+        return false;
+    std::string col = "c" + std::to_string(c.column);
+    if (it.type == doz::STRING && k.type == doz::STRING) {
+        // Texts are stored as they are and compared byte by byte on both
+        // sides (no collation of letters or trailing blanks).
+        sql += col + c.op + "?";
+        params.push_back(k);
+        return true;
+    }
+    if (k.e.size() != 1)
         return false;
     bool number_column = stored_as_integer(it.type) || real_type(it.type);
     bool number_constant = stored_as_integer(k.type) || real_type(k.type);
@@ -1584,7 +1627,6 @@ bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::stri
         return false;
     if (real_type(k.type) && !std::isfinite(k.e[0].r))
         return false;
-    std::string col = "c" + std::to_string(c.column);
     if (real_type(it.type))
         sql += "(" + col + c.op + "? OR typeof(" + col + ")='blob')";
     else
@@ -1634,7 +1676,9 @@ Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool
     for (size_t i = 0; i < params.size(); ++i) {
         const doz::Value &k = params[i];
         int at = static_cast<int>(i) + 1;
-        if (real_type(k.type))
+        if (k.type == doz::STRING)
+            sqlite3_bind_text(cursor.stmt_, at, k.s.data(), static_cast<int>(k.s.size()), SQLITE_TRANSIENT);
+        else if (real_type(k.type))
             sqlite3_bind_double(cursor.stmt_, at, k.e[0].r);
         else
             sqlite3_bind_int64(cursor.stmt_, at, k.e[0].i);

@@ -148,12 +148,12 @@ struct IndexKey {
 // and may hand some for which it does not (rows it cannot judge by
 // itself), so the reader still decides each row; it never leaves out a
 // row for which the condition holds.  A comparison holds as the query
-// language has it: never for a null, numbers by value.
+// language has it: never for a null, numbers by value, texts byte by byte.
 struct Condition {
     enum Kind { COMPARE, AND, OR } kind = COMPARE;
     int column = 0;        // COMPARE: the table's column
     std::string op;        // COMPARE: "=", "<>", "<", ">", "<=", ">="
-    doz::Value constant;   // COMPARE: a single number (or date, time of a column of the type)
+    doz::Value constant;   // COMPARE: a single number (or date, time of a column of the type), a text
     std::vector<Condition> kids;  // AND, OR
 };
 
@@ -354,6 +354,7 @@ class Database {
     std::vector<std::pair<int64_t, int>> uses_;  // relation id, lock file
     bool txn_ = false;
     int savepoints_ = 0;
+    bool ordered_keys_ = false;  // whole numbers in keys most significant byte first
     std::unique_ptr<struct DbCache> cache_;  // prepared statements and table definitions
 };
 

@@ -12,6 +12,7 @@
 #include "gotvar.h"
 #include "vxutil.h"
 
+#include <Xm/Xm.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
@@ -28,7 +29,25 @@ GoGraph *graphs = nullptr;  // in creation order
 GoGraph *selected = nullptr, *previous_selected = nullptr, *focussed = nullptr, *maximised = nullptr;
 int saved_rect[4] = {0, 0, 0, 0};
 int canvas_w = 0, canvas_h = 0;  // the size the rectangles were laid out for
-int new_data_order = 1;
+int graph_mode = 0;
+int backing_store = 0;
+volatile sig_atomic_t stop_flag = 0;
+int own_data_order = 3;  // while no menu holds the order
+
+int data_order() { return dygrph_hooks.data_order ? dygrph_hooks.data_order() : own_data_order; }
+void store_data_order(int order)
+{
+    if (dygrph_hooks.set_data_order)
+        dygrph_hooks.set_data_order(order);
+    else
+        own_data_order = order;
+}
+
+// In the action handler's part below.
+void select_box(bool draw);
+void bell();
+void clear_canvas();
+void clear_area(int x, int y, int width, int height);
 
 const GoClass *class_of(const GoGraph *g)
 {
@@ -113,6 +132,8 @@ bool ranges_usable(GoGraph *g)
 
 }  // namespace
 
+DyGraphHooks dygrph_hooks{};
+
 // ---- list, selection and focus ----------------------------------------------
 
 GoGraph *dygrph_dy_selected_graph() { return selected; }
@@ -129,6 +150,17 @@ int dygraph_dy_select_graph(GoGraph *graph, int select)
         graph->selected = 1;
         previous_selected = selected;
         selected = graph;
+        // The markers follow the class of the new graph.
+        if (dygrph_hooks.selection_enabled && dygrph_hooks.selection_enabled()) {
+            const GoClass *c = class_of(graph);
+            const bool markers = c && (c->modes & 4);
+            if (dygrph_hooks.suppress_markers)
+                dygrph_hooks.suppress_markers(markers ? 0 : 1);
+            if (markers && dygrph_hooks.marker_action)
+                dygrph_hooks.marker_action(17, 0);
+        }
+        if (dygrph_hooks.selection_changed)
+            dygrph_hooks.selection_changed();
     }
     return 1;
 }
@@ -200,6 +232,9 @@ GoGraph *dygrph_dy_new_graph(int with_data, int interactive, int redraw, const i
     canvas_size(&w, &h);
     canvas_w = w;
     canvas_h = h;
+    const GoClass *c0 = gomain_graph_class[0];
+    if (!c0)
+        return nullptr;
     int r[4] = {5, 5, w - 10, h - 10};
     bool have = false;
     if (interactive) {
@@ -211,9 +246,8 @@ GoGraph *dygrph_dy_new_graph(int with_data, int interactive, int redraw, const i
     }
     if (!have && rect)
         std::copy_n(rect, 4, r);
-    const GoClass *c0 = gomain_graph_class[0];
     GoGraph *g = nullptr;
-    if (!c0 || c0->create(&g, dymain_dy_canvas(), r) != 1 || !g)
+    if (c0->create(&g, dymain_dy_canvas(), r) != 1 || !g)
         return nullptr;
     g->format = new GoFormat(*goprop_go_default_graph_format());
     const int kind = g->format->graphtype;
@@ -233,7 +267,7 @@ GoGraph *dygrph_dy_new_graph(int with_data, int interactive, int redraw, const i
         if (dygrph_dy_graph_dataset_compatible(old_focus, shown, 0)) {
             dsmgr_ds_retain();
             old_focus->kept = shown;
-        } else {
+        } else if (graph_mode) {
             go_show_error(DY_CANNOT_KEEP);
         }
     }
@@ -243,7 +277,11 @@ GoGraph *dygrph_dy_new_graph(int with_data, int interactive, int redraw, const i
     *tail = g;
     g->next = nullptr;
     focus(g);
+    if (redraw)
+        select_box(false);
     dygraph_dy_select_graph(g, 1);
+    if (redraw)
+        select_box(true);
     if (redraw && with_data && dsmgr_ds_current() >= 0) {
         if (old_focus && old_focus->kept != -1) {
             old_focus->last = old_focus->kept;
@@ -266,8 +304,14 @@ void dygrph_dy_clear_graph(int redraw, int new_graph)
     }
     graphs = selected = previous_selected = focussed = maximised = nullptr;
     gotvar_go_clear_expression_cache(nullptr);
+    if (dygrph_hooks.marker_action)
+        dygrph_hooks.marker_action(14, 0);
     if (new_graph)
         dygrph_dy_new_graph(0, 0, redraw, nullptr);
+    if (redraw) {
+        clear_canvas();
+        select_box(true);
+    }
 }
 
 int dygrph_dy_keep_graph()
@@ -276,7 +320,8 @@ int dygrph_dy_keep_graph()
         return 0;
     const int current = dsmgr_ds_current();
     if (!dygrph_dy_graph_dataset_compatible(focussed, current, 0)) {
-        go_show_error(DY_CANNOT_KEEP);
+        if (graph_mode)
+            go_show_error(DY_CANNOT_KEEP);
         return 0;
     }
     focussed->kept = focussed->last;
@@ -390,6 +435,7 @@ int dygrph_dy_maximise_graph()
     int w = 0, h = 0;
     canvas_size(&w, &h);
     GoGraph *g = selected;
+    clear_canvas();
     saved_rect[0] = g->x, saved_rect[1] = g->y, saved_rect[2] = g->width, saved_rect[3] = g->height;
     maximised = g;
     const int r[4] = {5, 5, w - 10, h - 10};
@@ -397,6 +443,9 @@ int dygrph_dy_maximise_graph()
     if (saved_rect[2] > 0 && saved_rect[3] > 0)
         scale_margins(g, double(g->width) / saved_rect[2], double(g->height) / saved_rect[3], false);
     dygrph_dy_draw_graph(g, GO_REPOSITION, 0);
+    select_box(true);
+    if (dygrph_hooks.dview_sensitivity)
+        dygrph_hooks.dview_sensitivity();
     return 1;
 }
 
@@ -405,14 +454,21 @@ void dygrph_dy_restore_graph(int redraw)
     GoGraph *g = maximised;
     if (!g || g != selected)
         return;
+    if (redraw) {
+        select_box(false);
+        clear_canvas();
+    }
     if (g->width > 0 && g->height > 0)
         scale_margins(g, double(saved_rect[2]) / g->width, double(saved_rect[3]) / g->height, false);
     set_rect(g, saved_rect);
     maximised = nullptr;
     if (redraw) {
         dygrph_dy_draw_graph(g, GO_REPOSITION, 0);
+        select_box(true);
         draw_others(g, nullptr, GO_REDRAW);
     }
+    if (dygrph_hooks.dview_sensitivity)
+        dygrph_hooks.dview_sensitivity();
 }
 
 void dygrph_dy_maybe_restore_graph(int redraw)
@@ -425,6 +481,7 @@ void dygrph_dy_maybe_restore_graph(int redraw)
     set_rect(g, saved_rect);
     maximised = nullptr;
     if (redraw) {
+        clear_canvas();
         dygrph_dy_draw_graph(g, GO_REPOSITION, 0);
         draw_others(g, focussed, GO_REDRAW);
     }
@@ -459,6 +516,8 @@ int dygrph_dy_draw_graph(GoGraph *graph, int reason, uint64_t flag)
     sigaction(SIGFPE, &before, nullptr);
     if (trapped)
         go_show_error(DY_DRAW_TRAP);
+    if (graph == selected && dygrph_hooks.marker_action)
+        dygrph_hooks.marker_action(16, reason);
     return trapped ? 0 : 1;
 }
 
@@ -474,7 +533,7 @@ void dygrph_dy_new_data(int draw)
     if (maximised && maximised != g)
         dygrph_dy_maybe_restore_graph(1);
     const int current = dsmgr_ds_current();
-    dscol_ds_characterise(new_data_order);
+    dscol_ds_characterise(data_order());
     uint64_t flag = 0;
     if (g->last != -1 && g->kept == g->last && current == g->last) {
         flag = 1;
@@ -486,13 +545,55 @@ void dygrph_dy_new_data(int draw)
     g->last = current;
     if (!dygrph_dy_graph_dataset_compatible(g, current, 1))
         return;
+    // The draw can take long: the workspace is busy and Stop sets the flag.
+    int mode = 0;
+    if (draw) {
+        mode = dy_hooks.get_mode ? dy_hooks.get_mode() : 0;
+        if (dy_hooks.set_mode)
+            dy_hooks.set_mode(2);
+        stop_flag = 0;
+        if (dy_hooks.set_stop_proc)
+            dy_hooks.set_stop_proc([] { stop_flag = 1; });
+    }
     if (current == g->first)
         gotvar_go_clear_expression_cache(g);
     class_of(g)->setdata(g, current);
     if (draw) {
         dygrph_dy_draw_graph(g, GO_NEW_DATA, flag);
+        if (dy_hooks.set_stop_proc)
+            dy_hooks.set_stop_proc(nullptr);
+        if (dy_hooks.enable_stop)
+            dy_hooks.enable_stop(0);
+        if (dy_hooks.set_mode)
+            dy_hooks.set_mode(mode);
         draw_others(g, nullptr, GO_REDRAW);
+    } else if (g == selected && dygrph_hooks.selection_enabled && dygrph_hooks.selection_enabled() &&
+               dygrph_hooks.marker_action) {
+        dygrph_hooks.marker_action(13, 0);
     }
+}
+
+int dygrph_dy_stop_requested() { return stop_flag ? 1 : 0; }
+
+int dygrph_dy_set_new_data_order(int order)
+{
+    GoGraph *g = focussed;
+    if (!g || !dsmgr_ds_current_exists()) {
+        store_data_order(order);
+        return 1;
+    }
+    const int old = data_order();
+    const int current = dsmgr_ds_current();
+    dscol_ds_characterise(order);
+    if (!dygrph_dy_graph_dataset_compatible(g, current, 0)) {
+        if (graph_mode)
+            go_show_error(DY_ORDER_REFUSED);
+        dscol_ds_characterise(old);
+        return 0;
+    }
+    store_data_order(order);
+    dygrph_dy_new_data(1);
+    return 1;
 }
 
 int dygrph_dy_notify_property_change(int redraw, int reload, int *kind_changed)
@@ -603,6 +704,32 @@ void bell()
         XBell(XtDisplay(canvas), 0);
 }
 
+void clear_area(int x, int y, int width, int height)
+{
+    Widget canvas = dymain_dy_canvas();
+    if (!canvas || !XtIsRealized(canvas) || width < 0 || height < 0)
+        return;
+    XClearArea(XtDisplay(canvas), XtWindow(canvas), x, y, static_cast<unsigned>(width),
+               static_cast<unsigned>(height), False);
+}
+
+void clear_canvas()
+{
+    Widget canvas = dymain_dy_canvas();
+    if (canvas && XtIsRealized(canvas))
+        XClearArea(XtDisplay(canvas), XtWindow(canvas), 0, 0, 0, 0, False);
+}
+
+// The canvas window's background, and the graph model's copy of it.
+void set_window_background(unsigned long pixel)
+{
+    Widget canvas = dymain_dy_canvas();
+    if (canvas && XtIsRealized(canvas))
+        XSetWindowBackground(XtDisplay(canvas), XtWindow(canvas), pixel);
+    if (dy_hooks.set_graph_background)
+        dy_hooks.set_graph_background(pixel);
+}
+
 void expose(const DyRectData *r)
 {
     if (!exposed)
@@ -638,18 +765,11 @@ void click(int action, const DyRectData *r)
     select_box(false);
     dygraph_dy_select_graph(g, 1);
     select_box(true);
+    if (action == DY_DOUBLE_CLICK && dygrph_hooks.setup_format)
+        dygrph_hooks.setup_format(dymain_dy_canvas());
     if (action == DY_HOLD && box_run_mode()) {
-        XRectangle outline{static_cast<short>(g->x - 2), static_cast<short>(g->y - 2),
-                           static_cast<unsigned short>(std::max(0, g->width + 4)),
-                           static_cast<unsigned short>(std::max(0, g->height + 4))};
-        if (dymain_dy_move_pressed_rectangle(&outline, XPoint{static_cast<short>(r->x), static_cast<short>(r->y)})) {
-            select_box(false);
-            g->x = outline.x + 2;
-            g->y = outline.y + 2;
-            dygrph_dy_draw_graph(g, GO_REPOSITION, 0);
-            select_box(true);
-            draw_others(g, nullptr, GO_REDRAW);
-        }
+        const XPoint press{static_cast<short>(r->x), static_cast<short>(r->y)};
+        dygrph_dy_move_graph(&press);
     }
 }
 
@@ -668,6 +788,7 @@ void dygrph_dy_action(Widget, int action, void *data)
     case DY_RESIZE: {
         int w = 0, h = 0;
         canvas_size(&w, &h);
+        clear_canvas();
         dygrph_dy_resize(w, h);
         select_box(true);
         break;
@@ -683,4 +804,109 @@ void dygrph_dy_action(Widget, int action, void *data)
         break;
     default: go_say(DY_UNEXPECTED_GRAPH_ACTION); break;
     }
+}
+
+// ---- mode ---------------------------------------------------------------------
+
+int dygrph_dy_graph_mode() { return graph_mode; }
+
+int dygrph_dy_has_bs(int refresh)
+{
+    Widget canvas = dymain_dy_canvas();
+    if (refresh && canvas && XtIsRealized(canvas)) {
+        XWindowAttributes wa{};
+        if (XGetWindowAttributes(XtDisplay(canvas), XtWindow(canvas), &wa))
+            backing_store = wa.backing_store != NotUseful;
+    }
+    return backing_store;
+}
+
+void dygrph_dy_enable_graph_mode(int on)
+{
+    Widget canvas = dymain_dy_canvas();
+    if (!on) {
+        dymain_dy_show_raw_message("");
+        graph_mode = 0;
+        dymain_dy_set_action_handler(nullptr);
+        dymain_dy_set_action_mask(0);
+        dymain_dy_enable_scrollbars(0);
+        if (canvas) {
+            Pixel own = 0;
+            XtVaGetValues(canvas, XmNbackground, &own, nullptr);
+            set_window_background(own);
+        }
+        clear_canvas();
+        return;
+    }
+    graph_mode = 1;
+    dymain_dy_set_action_handler(dygrph_dy_action);
+    dymain_dy_set_action_mask(DY_GRAPH_MASK);
+    dymain_dy_enable_scrollbars(0);
+    for (int bar : {1, 2})
+        dymain_dy_set_scrollbar(bar, 100, 100, 0);
+    select_box_flag = 1;
+    if (dymain_resources().run_mode == 0 && !graphs)
+        dygrph_dy_new_graph(0, 0, 0, nullptr);
+    if (dsmgr_ds_current_exists() && focussed)
+        dygrph_dy_new_data(0);
+    if (GC gc = canvas ? dymain_dy_graph_gc() : nullptr) {
+        XGCValues v{};
+        XGetGCValues(XtDisplay(canvas), gc, GCBackground, &v);
+        set_window_background(v.background);
+    }
+    dygrph_dy_action(canvas, DY_RESIZE, nullptr);
+    if (dymain_dy_server_bugs() & 1)
+        dygrph_dy_has_bs(1);
+}
+
+// ---- position and move -----------------------------------------------------------
+
+int dygrph_dy_position_graph()
+{
+    GoGraph *g = selected;
+    if (!g)
+        return 0;
+    if (maximised) {
+        bell();
+        return 0;
+    }
+    XRectangle r{};
+    if (!dymain_dy_get_rectangle(&r, 0))
+        return 0;
+    select_box(false);
+    clear_area(g->x - 2, g->y - 2, g->width + 4, g->height + 4);
+    const int ow = g->width, oh = g->height;
+    const int rect[4] = {r.x + 2, r.y + 2, std::max(0, r.width - 4), std::max(0, r.height - 4)};
+    set_rect(g, rect);
+    if (ow > 0 && oh > 0)
+        scale_margins(g, double(g->width) / ow, double(g->height) / oh, false);
+    dygrph_dy_draw_graph(g, GO_REPOSITION, 0);
+    select_box(true);
+    draw_others(g, nullptr, GO_REDRAW);
+    return 1;
+}
+
+int dygrph_dy_move_graph(const XPoint *press)
+{
+    GoGraph *g = selected;
+    if (!g)
+        return 0;
+    if (maximised) {
+        bell();
+        return 0;
+    }
+    XRectangle outline{static_cast<short>(g->x - 2), static_cast<short>(g->y - 2),
+                       static_cast<unsigned short>(std::max(0, g->width + 4)),
+                       static_cast<unsigned short>(std::max(0, g->height + 4))};
+    const int moved = press ? dymain_dy_move_pressed_rectangle(&outline, *press) : dymain_dy_move_rectangle(&outline);
+    if (!moved)
+        return 0;
+    select_box(false);
+    clear_area(g->x - 2, g->y - 2, g->width + 4, g->height + 4);
+    g->x = outline.x + 2;
+    g->y = outline.y + 2;
+    dygrph_dy_draw_graph(g, GO_REPOSITION, 0);
+    select_box(true);
+    draw_others(g, nullptr, GO_REDRAW);
+    return 1;
 }

@@ -13,6 +13,40 @@
 
 #include <cstdint>
 
+// What the graph view reaches in the display menus and the marker machine;
+// start-up fills it, an empty member is skipped.
+struct DyGraphHooks {
+    // The format dialog of the selected graph (a double click on it).
+    void (*setup_format)(Widget item);
+    // The format dialogs refilled and the graph, format, data-view and
+    // selection sensitivities refreshed after the selected graph changed.
+    void (*selection_changed)();
+    // The data-view sensitivity after a maximise or restore.
+    void (*dview_sensitivity)();
+    // The menus' data order (1-6) and its change.
+    int (*data_order)();
+    void (*set_data_order)(int order);
+    // The marker machine: whether selection is enabled, an action (13 data
+    // without a draw, 14 destroy, 16 a draw of the selected graph with its
+    // reason, 17 a class with data markers selected) and the suppression
+    // of markers for a class without them.
+    int (*selection_enabled)();
+    void (*marker_action)(int action, int argument);
+    void (*suppress_markers)(int on);
+};
+extern DyGraphHooks dygrph_hooks;
+
+// ---- mode ---------------------------------------------------------------------
+
+// Switches the graph view on (handler, mask, the graph background, every
+// graph laid out and drawn) or off (the canvas cleared).
+void dygrph_dy_enable_graph_mode(int on);
+int dygrph_dy_graph_mode();
+// The canvas window's backing-store flag, read again with `refresh`.
+int dygrph_dy_has_bs(int refresh);
+// Set while a new-data draw is stopped by the user.
+int dygrph_dy_stop_requested();
+
 // ---- list, selection and focus ----------------------------------------------
 
 GoGraph *dygrph_dy_selected_graph();
@@ -36,6 +70,11 @@ void dygrph_dy_clear_graph(int redraw, int new_graph);
 // The focussed graph keeps its shown dataset: 1, or 0 with 69/4.
 int dygrph_dy_keep_graph();
 
+// The order new data is characterised with: with a focussed graph and a
+// current dataset it must suit the graph (else 69/5, 0); the data is then
+// shown again in the new order.
+int dygrph_dy_set_new_data_order(int order);
+
 // 1 when the dataset can be drawn by the graph; errors 69/1-69/3 when
 // `report` is set.
 int dygrph_dy_graph_dataset_compatible(GoGraph *graph, int dataset, int report);
@@ -56,6 +95,10 @@ int dygrph_dy_maximise_graph();
 void dygrph_dy_restore_graph(int redraw);
 void dygrph_dy_maybe_restore_graph(int redraw);
 int dygrph_dy_is_maximised();
+// The user draws the selected graph's new rectangle (inset by 2), or drags
+// it from `press` (none: after a prompt).  0 when nothing changed.
+int dygrph_dy_position_graph();
+int dygrph_dy_move_graph(const XPoint *press);
 
 // ---- drawing and data -----------------------------------------------------------
 

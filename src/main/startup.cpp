@@ -9,17 +9,21 @@
 #include "dlmain.h"
 #include "dlmess.h"
 #include "dsmgr.h"
+#include "dygrph.h"
 #include "dymain.h"
 #include "dytab.h"
 #include "giinit.h"
 #include "glinit.h"
 #include "gx11.h"
 #include "gpinit.h"
+#include "goshell.h"
+#include "grkind.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
 #include "mnbld.h"
 #include "mndb.h"
 #include "mndy.h"
+#include "mngraph.h"
 #include "mnmisc.h"
 #include "mnprint.h"
 #include "mnproc.h"
@@ -544,6 +548,52 @@ static void connect_menus_to_display()
     dy_hooks.run_with_infile = mnprint_run_with_infile;
 }
 
+// The graph model: the kind table, the display window's services, and the
+// graph view's reach into the menus and the procedure replay.
+static void connect_graph_view()
+{
+    gomain_go_initialise_objects(&adata);
+    static const GoDisplayHooks go{
+        .canvas_size = dymain_dy_get_canvas_size,
+        .toplevel = [] { return displevel; },
+        .catalogue = [] { return adata.catd; },
+        .printer_command = nullptr,
+        .default_printer_command = nullptr,
+        .ps_prolog = [] { return static_cast<const char *>(dymain_dy_ps_prolog); },
+        .hpgl_prolog = [] { return static_cast<const char *>(dymain_dy_hpgl_prolog); },
+        .hpgl_epilog = [] { return static_cast<const char *>(dymain_dy_hpgl_epilog); },
+        .show_error = nullptr,
+    };
+    go_set_display_hooks(&go);
+    dy_hooks.set_graph_background = [](unsigned long pixel) { gomain_go_set_background(static_cast<long>(pixel)); };
+    dy_hooks.has_backing_store = [] { return dygrph_dy_graph_mode() && dygrph_dy_has_bs(0) ? 1 : 0; };
+    dy_hooks.data_sensitivity = [] {
+        mndy_mn_set_graph_sensitivity();
+        mndy_mn_set_dview_sensitivity();
+    };
+    dygrph_hooks.selection_changed = dy_hooks.data_sensitivity;
+    dygrph_hooks.dview_sensitivity = mndy_mn_set_dview_sensitivity;
+    dygrph_hooks.data_order = mnform_mn_data_order;
+    dygrph_hooks.set_data_order = mnform_mn_set_data_order;
+    mn_hooks.set_new_data_order = dygrph_dy_set_new_data_order;
+    // The replay shows its graphs in the graph view; graphs read from a
+    // file need the format reader, which the replay reports as missing.
+    prexec_hooks.showing_graphs = dygrph_dy_graph_mode;
+    prexec_hooks.show_graphs = [](int on) {
+        if (on)
+            mndview_mn_as_graph(nullptr);
+        else
+            mndview_mn_as_table(nullptr);
+        return 1;
+    };
+    prexec_hooks.clear_graphs = [] { dygrph_dy_clear_graph(dygrph_dy_graph_mode(), 0); };
+    prexec_hooks.canvas_size = dymain_dy_get_canvas_size;
+    prexec_hooks.focussed_graph = [] { return static_cast<void *>(dygrph_dy_focussed_graph()); };
+    prexec_hooks.keep_dataset = [] { dygrph_dy_keep_graph(); };
+    prexec_hooks.data_order = mnform_mn_data_order;
+    prexec_hooks.set_data_order = mnform_mn_set_data_order;
+}
+
 void startup_build_user_interface(Boolean iconic)
 {
     wm_delete_window = XInternAtom(XtDisplay(toplevel), "WM_DELETE_WINDOW", False);
@@ -562,6 +612,7 @@ void startup_build_user_interface(Boolean iconic)
     // The display canvas receives the new-data notices.
     qymgr_qy_use_widget(dymain_dy_canvas());
     dsmgr_ds_init(dymain_dy_canvas(), &adata);
+    connect_graph_view();
     initialise_dialogs();
     create_dialogs_pre_realize();
     initialise_workspace();
@@ -572,6 +623,9 @@ void startup_build_user_interface(Boolean iconic)
     if (adata.runMode == RUN_INTERACTIVE && !adata.displayId)
         adata.displayId = XtNewString("_NORM_0");
     dytab_dy_enable_table_mode(1);
+    // Without the query window the display shows graphs from the start.
+    if (adata.runMode != RUN_INTERACTIVE)
+        mndview_mn_as_graph(nullptr);
 
     start_help();
 }

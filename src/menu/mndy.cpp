@@ -2,6 +2,7 @@
 
 #include "mndy.h"
 
+#include "mngraph.h"
 #include "mnmisc.h"
 #include "mnprint.h"
 #include "vxhelp.h"
@@ -271,6 +272,8 @@ const MenuItem mndy_popup_tsl_noedit_menu[] = {
 void mndy_mn_set_output_mode(int mode)
 {
     output_mode = mode;
+    mndy_mn_set_graph_sensitivity();
+    mndy_mn_set_dview_sensitivity();
     if (mn_hooks.output_mode_changed)
         mn_hooks.output_mode_changed(mode);
 }
@@ -306,8 +309,10 @@ static void change_data_order(Widget w, int order)
         mnmisc_not_available(w);
         return;
     }
+    // The graph view stores the order itself when it takes it.
+    const int old = data_order;
     if (mn_hooks.set_new_data_order(order)) {
-        set_toggle(order_toggle(data_order), false);
+        set_toggle(order_toggle(old), false);
         data_order = order;
     } else {
         set_toggle(order_toggle(order), false);
@@ -326,16 +331,17 @@ struct MnRoutine {
 // The command of each code; the data orders (67-72) are handled in the
 // dispatcher.  Empty entries answer "not available yet" until their
 // commands are built: graphs and formats 41-66, 73-80, 83-88, 129, 131
-// (mngraph_*, mnform_*, mndview_*), selection and markers 81, 89-91, 94-109
+// (mngraph_*, mnform_*, mndview_*; those of the graph view are in mngraph.cpp), selection and markers 81, 89-91, 94-109
 // (mnsel_*), colour maps 110-116 (mncmap_*).
 static const MnRoutine dmenu_routines[] = {
-    {41, nullptr},  {42, nullptr},  {43, nullptr},  {44, nullptr},  {45, nullptr},  {46, nullptr},
+    {41, nullptr},  {42, mngraph_mn_new_graph}, {43, mngraph_mn_keep_dataset},  {44, nullptr},  {45, nullptr},  {46, nullptr},
     {47, nullptr},  {48, nullptr},  {49, nullptr},  {50, nullptr},  {51, nullptr},  {52, nullptr},
     {53, nullptr},  {54, nullptr},  {55, nullptr},  {56, nullptr},  {57, nullptr},  {59, nullptr},
     {61, nullptr},  {62, nullptr},  {64, nullptr},  {65, nullptr},  {66, nullptr},  {73, nullptr},
-    {74, nullptr},  {75, nullptr},  {76, nullptr},  {77, nullptr},  {78, nullptr},  {79, nullptr},
-    {80, nullptr},  {81, nullptr},  {83, nullptr},  {84, nullptr},  {85, nullptr},  {86, nullptr},
-    {87, nullptr},  {88, nullptr},  {89, nullptr},  {90, nullptr},  {91, nullptr},  {94, nullptr},
+    {74, nullptr},  {75, nullptr},  {76, nullptr},
+    {77, mndview_mn_as_graph},         {78, mndview_mn_as_table},         {79, mndview_mn_position_graph},
+    {80, mndview_mn_move_graph},       {81, nullptr},  {83, nullptr},  {84, nullptr},
+    {85, mndview_mn_maximise_graph},   {86, mndview_mn_restore_graph},    {87, mndview_mn_refresh_display},  {88, nullptr},  {89, nullptr},  {90, nullptr},  {91, nullptr},  {94, nullptr},
     {95, nullptr},  {97, nullptr},  {98, nullptr},  {99, nullptr},  {100, nullptr}, {101, nullptr},
     {102, nullptr}, {103, nullptr}, {104, nullptr}, {105, nullptr}, {106, nullptr}, {107, nullptr},
     {108, nullptr}, {109, nullptr}, {110, nullptr}, {111, nullptr}, {112, nullptr}, {113, nullptr},

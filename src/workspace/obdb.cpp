@@ -1,6 +1,7 @@
 // Database commands and table rebuilds.
 
 #include "obdb.h"
+#include "obbox.h"
 #include "obdict.h"
 #include "wsmsgs.h"
 
@@ -105,7 +106,13 @@ bool result_table(const char *table)
 
 const char *current_user() { return wsdict_dictionary ? wsdict_dictionary->user : ""; }
 
-int ask(int number, const char *name) { return confirm_hook ? confirm_hook(number, name) : 0; }
+int ask(int number, const char *name)
+{
+    if (confirm_hook)
+        return confirm_hook(number, name);
+    return number == 3 ? obbox_confirm(OB_ASK_HOLDS_DATA, name ? name : "")
+                       : obbox_confirm(OB_ASK_DATA_LOSS, name ? name : "");
+}
 
 void object_error(int number, const char *name)
 {
@@ -114,9 +121,9 @@ void object_error(int number, const char *name)
         return;
     }
     if (number == 36)
-        say(vx_msgf(obmain_ob_nlsfd, OB_BLOB_COLUMN) + "\n");
+        obbox_error(OB_BLOB_COLUMN);
     else
-        say(vx_msgf(obmain_ob_nlsfd, OB_FIQL_EXISTS, name ? name : "") + "\n");
+        obbox_error(OB_FIQL_EXISTS, name ? name : "");
 }
 
 int level_index(int level) { return level >= 0 && level < 8 ? level : 0; }
@@ -462,7 +469,7 @@ int rebuild(Kind kind, DictRelation *rel, const char *old_name_in, int has_data_
     const char *old_name = old_copy.c_str();
     // A leftover %FIQL may hold the only copy of a table: never touched.
     if (relation_exists(FIQL)) {
-        object_error(37, FIQL);
+        object_error(40, FIQL);
         return 0;
     }
     int has_data;

@@ -64,8 +64,8 @@ void obdb_set_record_hook(void (*proc)(char **texts, int count));
 // Removes a dropped user's table-list file.
 void obdb_set_remove_table_list_hook(void (*proc)(const char *user));
 // Asks the user (catalogue set 63, message `number`, with `name` for its
-// "%s"); 1 yes.  Without one, every question is declined.
+// "%s"); 1 yes.  Without one, the question is the object layer's box.
 void obdb_set_confirm_hook(int (*proc)(int number, const char *name));
 // Shows an object error (set 62, message `number`, `name` for its "%s").
-// Without one, the text goes to standard error.
+// Without one, it is the object layer's error box.
 void obdb_set_error_hook(void (*proc)(int number, const char *name));

@@ -2,6 +2,7 @@
 // boxes, standard drawing, the object layer's start-up.
 
 #include "obmain.h"
+#include "obbox.h"
 
 #include "vxadata.h"
 #include "vxmsg.h"
@@ -133,6 +134,14 @@ int obmain_ob_widest_char()
     return metrics->widest_char ? metrics->widest_char() : metrics->line_width("M", 1);
 }
 
+// ---- boxes ----------------------------------------------------------------------------------
+
+namespace {
+ObBoxWatcher box_watcher = nullptr;
+}
+void obbox_set_watcher(ObBoxWatcher watcher) { box_watcher = watcher; }
+ObBoxWatcher obbox_watcher() { return box_watcher; }
+
 // ---- messages and labels ----------------------------------------------------------------
 
 const char *obmain_ob_message(int number)
@@ -141,7 +150,7 @@ const char *obmain_ob_message(int number)
     const char *text = vx_msg_text(obmain_ob_nlsfd, 61, number, nullptr);
     if (!text || text[0] == '!')
         text = "";
-    safe_strcpy(buffer, text, sizeof buffer);
+    safe_strcpy(buffer, text, sizeof buffer - 1);
     return buffer;
 }
 
@@ -466,7 +475,7 @@ void obmain_set_class(int kind, int dialog_id, int drawn, int selection, int ref
 
 static void load_prefix(int kind, int number)
 {
-    safe_strcpy(obmain_kind_prefix[kind], obmain_ob_message(number), sizeof obmain_kind_prefix[kind]);
+    safe_strcpy(obmain_kind_prefix[kind], obmain_ob_message(number), sizeof obmain_kind_prefix[kind] - 1);
 }
 
 void obmain_load_prefix(int kind, int number) { load_prefix(kind, number); }

@@ -994,9 +994,10 @@ void wsdict_ws_unreference_object(QueryObject *object)
     }
 }
 
+// A variable prompted for at run time has an assignment with no target.
 void wsdict_ws_assign_object(QueryObject *variable, QueryObject *target)
 {
-    if (!wsdict_dictionary || !variable || !target)
+    if (!wsdict_dictionary || !variable)
         return;
     auto *a = alloc_zeroed<ObAssignment>();
     a->variable = variable;

@@ -99,8 +99,8 @@ struct ObColumnData {
     int null;
     DictColumn *columns;  // the table's column list, kept current by the dictionary
     DictItem *items;
-    ObColumnData *pending;
-    int indexed;
+    DictColumn *pending;  // the columns collected for addition, listed by the dialog
+    int indexed;  // -1: the name failed a check
     void *spare_pointer;
     int spare_int;
     ObColumnData *chain;
@@ -128,7 +128,7 @@ struct ObGroupData {
 struct ObJoinData {
     int kind;  // 7
     char text[256];
-    QueryObject *first;   // the table objects of the two joined tables
+    QueryObject *first;   // the table objects of the two joined tables, or none
     QueryObject *second;
 };
 

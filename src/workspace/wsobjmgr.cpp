@@ -4,6 +4,7 @@
 
 #include "wsobjmgr.h"
 
+#include "obcheck.h"
 #include "obmain.h"
 #include "qychk.h"
 #include "vxutil.h"
@@ -103,6 +104,7 @@ void free_table_objects(DictRelation *r)
         obmain_std_destroy_object(o);
     }
     if (QueryObject *o = r->table_object) {
+        objoin_ws_remove_join_to(o);
         obmain_object_class[OB_TABLE].undraw(o);
         wsdict_ws_unlink_object(o);
         r->table_object = nullptr;

@@ -430,7 +430,7 @@ TEST_F(Rebuild, ALeftoverTableIsNeverDestroyed)
     ok("SELECT 42 AS K FROMVAR TO %FIQL");
     obdict_ob_delete_column(obdict_ob_find_column("R1", "R"));
     EXPECT_EQ(obdb_obq_drop_column_from_dictionary(rel, 1), 0);
-    EXPECT_EQ(errors_shown(), std::vector<int>{37});
+    EXPECT_EQ(errors_shown(), std::vector<int>{40});
     EXPECT_EQ(wstest::read_full("DISPLAY K FROM %FIQL"), (Rows{{"42"}}));
     EXPECT_EQ(wstest::read_full("DISPLAY K,S,L,R FROM R1"), before);
 }

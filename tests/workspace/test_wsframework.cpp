@@ -689,6 +689,7 @@ protected:
         c.del = fake_delete;
         c.edit = fake_edit;
         c.create = fake_create;
+        c.validate = obmain_std_validate_object;
     }
     int apply()
     {

@@ -366,15 +366,28 @@ TEST_F(StoreTest, NaturalOrderAndSequenceOrderAreWhatReadsFollow)
     EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{50, 10, 30, 40}));
     ASSERT_FAULT_OK(add(*db, "T", 5));
     EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{50, 10, 30, 40, 5}));
-    std::vector<RowId> gone = {ids[1]};
-    EXPECT_EQ(db->sequence("T", gone).database, NO_ROW);
-    EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{50, 10, 30, 40, 5})) << "a refused sequence changes nothing";
+    // a row no longer stored, a row named twice
+    const std::vector<RowId> refused[] = {{ids[1]}, {ids[3], ids[0], ids[3]}};
+    for (const auto &bad : refused) {
+        Fault f = db->sequence("T", bad);
+        EXPECT_EQ(f.database, NO_ROW);
+        EXPECT_EQ(f.detail, std::to_string(bad.back()));
+        EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{50, 10, 30, 40, 5})) << "a refused sequence changes nothing";
+    }
 
     db.reset();
     db = open();
     EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{50, 10, 30, 40, 5})) << "the sequence is kept";
     ASSERT_FAULT_OK(db->unsequence("T"));
     EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{10, 30, 40, 50, 5}));
+    // sequenced again, twice over (the second replaces the first whole)
+    ids.clear();
+    read_all(*db, "T", &ids);
+    const std::vector<RowId> first = {ids[4], ids[3]}, second = {ids[2]};
+    ASSERT_FAULT_OK(db->sequence("T", first));
+    EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{5, 50, 10, 30, 40}));
+    ASSERT_FAULT_OK(db->sequence("T", second));
+    EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{40, 10, 30, 50, 5}));
 }
 
 TEST_F(StoreTest, FetchWalksTheTableOrderAndReportsItsEnds)
@@ -445,6 +458,71 @@ TEST_F(StoreTest, KeyedRowsAreRejectedOrReplacedInPlace)
     EXPECT_EQ(read_all(*db, "K")[1][1].s, "zwei");
 }
 
+// Whole numbers in keys go most significant byte first, so the key index
+// follows the numbers (rows with ascending keys are appended at its end);
+// a database made before that keeps its host-order keys and still finds
+// them, so its duplicates are still refused.
+TEST_F(StoreTest, KeyBytesFollowTheNumbersAndOlderDatabasesKeepTheirOwn)
+{
+    auto key_bytes = [&](const std::string &order) {
+        sqlite3 *raw = nullptr;
+        EXPECT_EQ(sqlite3_open((server + "/DEMO/doz.sqlite").c_str(), &raw), SQLITE_OK);
+        sqlite3_stmt *st = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(raw, ("SELECT hex(kb), c0 FROM d000000001 ORDER BY " + order).c_str(), -1, &st,
+                                     nullptr),
+                  SQLITE_OK);
+        std::vector<std::pair<std::string, int64_t>> out;
+        while (sqlite3_step(st) == SQLITE_ROW)
+            out.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)), sqlite3_column_int64(st, 1));
+        sqlite3_finalize(st);
+        sqlite3_close(raw);
+        return out;
+    };
+    const int64_t keys[] = {256, -1, 1, std::numeric_limits<int64_t>::min(), 0, -256,
+                            std::numeric_limits<int64_t>::max()};
+    for (bool older : {false, true}) {
+        SCOPED_TRACE(older ? "older database" : "new database");
+        TearDown();
+        SetUp();
+        if (older) {
+            sqlite3 *raw = nullptr;
+            ASSERT_EQ(sqlite3_open((server + "/DEMO/doz.sqlite").c_str(), &raw), SQLITE_OK);
+            ASSERT_EQ(sqlite3_exec(raw, "DELETE FROM doz_meta WHERE key='keyorder'", nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+            sqlite3_close(raw);
+        }
+        {
+            auto db = open();
+            make_numbers(*db, "K", true);
+            for (int64_t k : keys)
+                ASSERT_FAULT_OK(add(*db, "K", k));
+        }
+        auto db = open();
+        for (int64_t k : keys) {
+            Inserted what = Inserted::NEW;
+            ASSERT_FAULT_OK(add(*db, "K", k, &what));
+            EXPECT_EQ(what, Inserted::REJECTED) << k;
+        }
+        Appender app;
+        ASSERT_FAULT_OK(db->append("K", app));
+        for (int64_t k : keys) {
+            Inserted what = Inserted::NEW;
+            ASSERT_FAULT_OK(app.add({doz::make_long(k)}, OnDuplicate::REJECT, what));
+            EXPECT_EQ(what, Inserted::REJECTED) << k;
+        }
+        ASSERT_FAULT_OK(app.finish());
+        EXPECT_EQ(numbers(*db, "K").size(), std::size(keys));
+        auto stored = key_bytes("kb");
+        ASSERT_EQ(stored.size(), std::size(keys));
+        // the type, the length 8, then the number (-1 and 1)
+        const auto by_number = key_bytes("c0");
+        EXPECT_EQ(by_number[2].first, older ? "0308000000FFFFFFFFFFFFFFFF" : "03080000007FFFFFFFFFFFFFFF");
+        EXPECT_EQ(by_number[4].first, older ? "03080000000100000000000000" : "03080000008000000000000001");
+        for (size_t i = 1; i < stored.size() && !older; ++i)
+            EXPECT_LT(stored[i - 1].second, stored[i].second) << "keys in the index out of order";
+    }
+}
+
 TEST_F(StoreTest, AppendedRowsAreCheckedOneByOneAndStayOnlyWhenFinished)
 {
     auto db = open();
@@ -478,6 +556,7 @@ TEST_F(StoreTest, AppendedRowsAreCheckedOneByOneAndStayOnlyWhenFinished)
         {row(3, "three"), OnDuplicate::REJECT, 0, Inserted::NEW},
         {row(4, "four"), OnDuplicate::REJECT, 0, Inserted::NEW},
         {row(5, "five"), OnDuplicate::REJECT, TABLE_FULL, Inserted::NEW},  // FIXED at four rows
+        {row(4, "vier"), OnDuplicate::REJECT, 0, Inserted::REJECTED},      // full, but the key is stored
     };
     for (int round = 0; round < 2; round++) {
         Appender app;

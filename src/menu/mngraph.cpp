@@ -1,0 +1,113 @@
+// The Graph and View commands that reach the graph view, and the
+// sensitivity of their items.
+
+#include "mngraph.h"
+
+#include "dlmess.h"
+#include "dsmgr.h"
+#include "dygrph.h"
+#include "dymain.h"
+#include "dytab.h"
+#include "menumsgs.h"
+#include "mnbld.h"
+#include "mndy.h"
+#include "prmgr.h"
+#include "vxadata.h"
+
+namespace {
+
+void sensitive(Widget w, bool on)
+{
+    if (w)
+        XtSetSensitive(w, on ? True : False);
+}
+
+bool graph_view() { return mndy_mn_output_mode() == 1; }
+
+Widget shell_of(Widget w)
+{
+    if (Widget canvas = dymain_dy_canvas())
+        w = canvas;
+    while (w && !XtIsShell(w))
+        w = XtParent(w);
+    return w;
+}
+
+void refresh()
+{
+    mndy_mn_set_graph_sensitivity();
+    mndy_mn_set_dview_sensitivity();
+}
+
+}  // namespace
+
+void mngraph_mn_new_graph(Widget w)
+{
+    // The data shown now stays with the graph that shows it.
+    if (dsmgr_ds_current_exists() &&
+        !dlmess_dialog_confirm(shell_of(w), mnbld_mn_nlsfd, MN_CONFIRM_NEW_GRAPH, -1, -1, 0))
+        return;
+    prmgr_pr_end_subprocedure(dygrph_dy_focussed_graph());
+    dygrph_dy_new_graph(1, 1, 1, nullptr);
+    refresh();
+}
+
+void mngraph_mn_keep_dataset(Widget)
+{
+    if (dygrph_dy_keep_graph()) {
+        dsmgr_ds_retain();
+        prmgr_pr_retain_query(0);
+    }
+    refresh();
+}
+
+void mndview_mn_as_graph(Widget)
+{
+    dytab_dy_enable_table_mode(0);
+    dygrph_dy_enable_graph_mode(1);
+    mndy_mn_set_output_mode(1);
+}
+
+void mndview_mn_as_table(Widget)
+{
+    dygrph_dy_enable_graph_mode(0);
+    dytab_dy_enable_table_mode(1);
+    mndy_mn_set_output_mode(0);
+}
+
+void mndview_mn_position_graph(Widget) { dygrph_dy_position_graph(); }
+void mndview_mn_move_graph(Widget) { dygrph_dy_move_graph(nullptr); }
+void mndview_mn_maximise_graph(Widget) { dygrph_dy_maximise_graph(); }
+void mndview_mn_restore_graph(Widget) { dygrph_dy_restore_graph(1); }
+void mndview_mn_refresh_display(Widget) { dymain_dy_refresh_display(); }
+
+void mndy_mn_set_graph_sensitivity()
+{
+    const int mode = mndy_mn_run_mode();
+    if (mode == RUN_CONNECTED || mode == RUN_TSL || mode == RUN_TSL_NOMENU || mode == RUN_TSL_NOWIN)
+        return;
+    const bool full = mode == RUN_INTERACTIVE && graph_view();
+    sensitive(graph_new_graph_b, full && dygrph_dy_graph_has_primary_data());
+    const bool keep = full && dsmgr_ds_current_exists();
+    sensitive(graph_keep_b, keep);
+    sensitive(popup_keep_b, keep);
+}
+
+void mndy_mn_set_dview_sensitivity()
+{
+    const int mode = mndy_mn_run_mode();
+    if (mode == RUN_TSL_NOMENU || mode == RUN_TSL_NOWIN)
+        return;
+    const bool graphs = graph_view();
+    const bool chosen = graphs && dygrph_dy_selected_graph();
+    const bool maximised = dygrph_dy_is_maximised() != 0;
+    sensitive(view_as_graph_b, !graphs);
+    sensitive(view_as_table_b, graphs);
+    const bool place = chosen && (mode == RUN_INTERACTIVE || mode == RUN_TSL_EDIT);
+    sensitive(view_position_b, place);
+    sensitive(view_move_b, place);
+    sensitive(view_maximise_b, chosen && !maximised);
+    sensitive(popup_maximise_b, chosen && !maximised);
+    sensitive(view_restore_b, chosen && maximised);
+    sensitive(popup_restore_b, chosen && maximised);
+}

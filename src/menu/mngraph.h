@@ -1,0 +1,22 @@
+// The display window's commands that act on the graph view: a new graph,
+// keeping the shown data with its graph, switching between the table and
+// the graph view, position, move, maximise, restore and refresh; and the
+// sensitivity of the items they serve.
+#pragma once
+
+#include <X11/Intrinsic.h>
+
+void mngraph_mn_new_graph(Widget w);
+void mngraph_mn_keep_dataset(Widget w);
+
+void mndview_mn_as_graph(Widget w);
+void mndview_mn_as_table(Widget w);
+void mndview_mn_position_graph(Widget w);
+void mndview_mn_move_graph(Widget w);
+void mndview_mn_maximise_graph(Widget w);
+void mndview_mn_restore_graph(Widget w);
+void mndview_mn_refresh_display(Widget w);
+
+// New graph and Keep (menu and popup), and the View pane's items.
+void mndy_mn_set_graph_sensitivity();
+void mndy_mn_set_dview_sensitivity();
