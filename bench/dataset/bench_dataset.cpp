@@ -36,26 +36,29 @@ namespace {
 std::vector<unsigned char> sink;
 size_t rows_read = 0;
 
+// The reader of the connection's result buffer.
+DozReader reader;
+
 void raw_read(int cid, int rows)
 {
     auto *b = static_cast<unsigned char *>(doz_get_qbuffer(cid));
-    init_buffer(b, static_cast<size_t>(doz_get_qbuffersize(cid)));
+    init_buffer(reader, b, static_cast<size_t>(doz_get_qbuffersize(cid)));
     int had;
-    if (empty_buffer() || prepare_buffer(&had) != 0)
+    if (empty_buffer(reader) || prepare_buffer(reader, &had) != 0)
         return;
-    size_t header = static_cast<size_t>(buffer_cursor() - b);
+    size_t header = static_cast<size_t>(buffer_cursor(reader) - b);
     size_t bytes = std::min<size_t>(doz_get_data_bytes(cid) - header, sink.size());
-    memcpy(sink.data(), buffer_cursor(), bytes);
+    memcpy(sink.data(), buffer_cursor(reader), bytes);
     rows_read += static_cast<size_t>(rows);
-    clear_buffer();
+    clear_buffer(reader);
 }
 
 // The raw read on a connection of its own.
 double raw_query(int cid, const std::string &q, size_t want)
 {
     rows_read = 0;
-    init_buffer(doz_get_qbuffer(cid), static_cast<size_t>(doz_get_qbuffersize(cid)));
-    clear_buffer();
+    init_buffer(reader, doz_get_qbuffer(cid), static_cast<size_t>(doz_get_qbuffersize(cid)));
+    clear_buffer(reader);
     auto t0 = Clock::now();
     doz_querym(cid, q.c_str(), DOZ_M_FULL | DOZ_M_WAIT);
     double s = std::chrono::duration<double>(Clock::now() - t0).count();

@@ -37,19 +37,22 @@ size_t rows_read = 0;
 double checksum = 0;
 double last_value = 0;  // the last value SQLite gave
 
+// The reader of the connection's result buffer.
+DozReader reader;
+
 // The client's side of a Full result: every value read out of the buffer.
 void read_rows(int cid, int rows)
 {
     auto *b = static_cast<unsigned char *>(doz_get_qbuffer(cid));
-    init_buffer(b, static_cast<size_t>(doz_get_qbuffersize(cid)));
+    init_buffer(reader, b, static_cast<size_t>(doz_get_qbuffersize(cid)));
     int had;
-    if (empty_buffer() || prepare_buffer(&had) != 0)
+    if (empty_buffer(reader) || prepare_buffer(reader, &had) != 0)
         return;
     static DozLayout layout;
     if (had)
-        doz_layout(tinfo_table(), true, layout);
+        doz_layout(tinfo_table(reader), true, layout);
     for (int k = 0; k < rows; k++) {
-        const unsigned char *row = buffer_cursor();
+        const unsigned char *row = buffer_cursor(reader);
         for (const DozField &f : layout.fields) {
             int n;
             bool present;
@@ -64,8 +67,8 @@ void read_rows(int cid, int rows)
                 checksum += x;
             }
         }
-        set_buffer_cursor(buffer_cursor() + layout.row_size);
-        align_row();
+        set_buffer_cursor(reader, buffer_cursor(reader) + layout.row_size);
+        align_row(reader);
     }
     rows_read += static_cast<size_t>(rows);
 }

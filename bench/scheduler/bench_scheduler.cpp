@@ -42,18 +42,21 @@ std::vector<unsigned char> sink;
 size_t sink_at = 0;
 size_t rows_read = 0;
 
+// The reader of the connection's result buffer.
+DozReader reader;
+
 void read_rows(int cid, int rows)
 {
     auto *b = static_cast<unsigned char *>(doz_get_qbuffer(cid));
-    init_buffer(b, static_cast<size_t>(doz_get_qbuffersize(cid)));
+    init_buffer(reader, b, static_cast<size_t>(doz_get_qbuffersize(cid)));
     int had;
-    if (empty_buffer() || prepare_buffer(&had) != 0)
+    if (empty_buffer(reader) || prepare_buffer(reader, &had) != 0)
         return;
-    size_t header = static_cast<size_t>(buffer_cursor() - b);
+    size_t header = static_cast<size_t>(buffer_cursor(reader) - b);
     size_t bytes = doz_get_data_bytes(cid) - header;
     if (sink_at + bytes > sink.size())
         sink_at = 0;
-    memcpy(sink.data() + sink_at, buffer_cursor(), bytes);
+    memcpy(sink.data() + sink_at, buffer_cursor(reader), bytes);
     sink_at += bytes;
     rows_read += static_cast<size_t>(rows);
 }
@@ -163,7 +166,7 @@ int main(int argc, char **argv)
                 // The row size as the interpreter lays it out.
                 doz_querym(cid, (std::string("TEST ROWS 1 ") + s.types).c_str(), DOZ_M_FULL | DOZ_M_WAIT);
                 DozLayout l;
-                doz_layout(tinfo_table(), true, l);
+                doz_layout(tinfo_table(reader), true, l);
                 Figure f = run(cid, s.types, s.rows, l.row_size);
                 double mc = memcpy_mb_per_s(f.rows * f.row_size, static_cast<size_t>(b.size));
                 size_t per = std::min(static_cast<size_t>(b.rows),

@@ -542,26 +542,34 @@ bool constant_tree(const Node &n)
 }
 
 // A WHERE as a condition the storage checks while it reads, when the whole
-// of it is comparisons of a column with a constant joined by AND and OR.
-// The storage judges only what it can judge exactly and the engine still
-// decides each row it is handed, so the rows are those of the condition
-// as the engine evaluates it; and as such a condition cannot fail on any
-// row the storage accepts, no statement that would fail goes through.
-bool storage_condition(SessionState &st, const Node &n, ds::Condition &out)
+// of it is comparisons of a column with a constant joined by AND, OR and
+// NOT.  The storage judges only what it can judge exactly and the engine
+// still decides each row it is handed, so the rows are those of the
+// condition as the engine evaluates it; and as such a condition cannot
+// fail on any row the storage accepts, no statement that would fail goes
+// through.  A NOT is carried down to the comparisons (NOT (a AND b) is
+// NOT a OR NOT b, NOT x < k is x >= k), which keeps the three-valued
+// outcome: a comparison with a null is null either way, and a null row
+// passes neither.
+bool storage_condition(SessionState &st, const Node &n, ds::Condition &out, bool negated = false)
 {
+    if (n.kind == Node::UNARY && n.name == "NOT" && n.kids.size() == 1)
+        return storage_condition(st, *n.kids[0], out, !negated);
     if (n.kind != Node::BINARY || n.kids.size() != 2)
         return false;
     if (n.name == "AND" || n.name == "OR") {
-        out.kind = n.name == "AND" ? ds::Condition::AND : ds::Condition::OR;
+        out.kind = (n.name == "AND") != negated ? ds::Condition::AND : ds::Condition::OR;
         for (const NodeP &k : n.kids) {
             ds::Condition c;
-            if (!storage_condition(st, *k, c))
+            if (!storage_condition(st, *k, c, negated))
                 return false;
             out.kids.push_back(std::move(c));
         }
         return true;
     }
-    static const char *const ops[][2] = {{"=", "="}, {"<>", "<>"}, {"<", ">"}, {">", "<"}, {"<=", ">="}, {">=", "<="}};
+    // each comparison: as written, with its sides swapped, and negated
+    static const char *const ops[][3] = {{"=", "=", "<>"},  {"<>", "<>", "="}, {"<", ">", ">="},
+                                         {">", "<", "<="}, {"<=", ">=", ">"}, {">=", "<=", "<"}};
     const Node *col = n.kids[0].get(), *k = n.kids[1].get();
     bool swapped = !(col->kind == Node::NAME && col->slot >= 0);
     if (swapped)
@@ -578,7 +586,14 @@ bool storage_condition(SessionState &st, const Node &n, ds::Condition &out)
             }
             out.kind = ds::Condition::COMPARE;
             out.column = col->slot;
-            out.op = op[swapped ? 1 : 0];
+            std::string o = op[swapped ? 1 : 0];
+            if (negated)
+                for (const auto &x : ops)
+                    if (o == x[0]) {
+                        o = x[2];
+                        break;
+                    }
+            out.op = o;
             return true;
         }
     return false;

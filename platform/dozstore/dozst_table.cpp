@@ -805,8 +805,8 @@ Fault Database::create_table(const TableDef &in, int default_priv)
         sql += ")";
         if (Fault f = DbAccess::exec(*this, sql); !f.ok())
             return f;
-        // The index on seq comes with the first SEQUENCE BY (rows added to
-        // a table never sequenced keep one index less up to date).
+        // The index on seq comes with SEQUENCE BY (rows added to a table
+        // that is not sequenced keep one index less up to date).
         std::string dt = data_table(id);
         if (keyed)
             if (Fault f = DbAccess::exec(*this, "CREATE UNIQUE INDEX " + dt + "_key ON " + dt + "(kb)"); !f.ok())
@@ -1065,45 +1065,45 @@ Fault Database::sequence(const std::string &name, std::span<const RowId> order)
     if (Fault f = DbAccess::changeable_table(*this, name, t); !f.ok())
         return f;
     VX_CHANGE({
-        if (Fault f = DbAccess::exec(*this, "UPDATE " + t->data + " SET seq=NULL"); !f.ok())
-            return f;
-        S st;
-        if (Fault f = DbAccess::prep(*this, "UPDATE " + t->data + " SET seq=? WHERE nat=? AND seq IS NULL", st);
-            !f.ok())
-            return f;
-        int64_t pos = 0;
-        for (RowId id : order) {
-            sqlite3_reset(st);
-            sqlite3_bind_int64(st, 1, pos);
-            sqlite3_bind_int64(st, 2, id);
-            if (Fault f = DbAccess::run(*this, st); !f.ok())
-                return f;
-            if (sqlite3_changes(db_) == 0)
-                return db_fault(NO_ROW, std::to_string(id));
-            ++pos;
-        }
-        // Rows the order did not name follow in natural order.
-        std::vector<RowId> rest;
+        // Every row's place is worked out first: the rows named in order,
+        // then the others in natural order.  The rows are then written in
+        // natural order (one pass along the table instead of a jump for
+        // each row), with the index on seq made again afterwards.
+        std::vector<RowId> nats;
         {
-            S left;
-            if (Fault f = DbAccess::prep(*this, "SELECT nat FROM " + t->data + " WHERE seq IS NULL ORDER BY nat", left);
-                !f.ok())
+            S all;
+            if (Fault f = DbAccess::prep(*this, "SELECT nat FROM " + t->data + " ORDER BY nat", all); !f.ok())
                 return f;
             int rc;
-            while ((rc = sqlite3_step(left)) == SQLITE_ROW)
-                rest.push_back(sqlite3_column_int64(left, 0));
+            while ((rc = sqlite3_step(all)) == SQLITE_ROW)
+                nats.push_back(sqlite3_column_int64(all, 0));
             if (rc != SQLITE_DONE)
                 return sql_fault(db_, rc);
         }
-        for (RowId id : rest) {
+        std::vector<int64_t> place(nats.size(), -1);
+        int64_t pos = 0;
+        for (RowId id : order) {
+            auto at = std::lower_bound(nats.begin(), nats.end(), id);
+            if (at == nats.end() || *at != id || place[static_cast<size_t>(at - nats.begin())] >= 0)
+                return db_fault(NO_ROW, std::to_string(id));  // no such row, or named twice
+            place[static_cast<size_t>(at - nats.begin())] = pos++;
+        }
+        for (int64_t &p : place)
+            if (p < 0)
+                p = pos++;
+        if (Fault f = DbAccess::exec(*this, "DROP INDEX IF EXISTS " + t->data + "_seq"); !f.ok())
+            return f;
+        S st;
+        if (Fault f = DbAccess::prep(*this, "UPDATE " + t->data + " SET seq=? WHERE nat=?", st); !f.ok())
+            return f;
+        for (size_t i = 0; i < nats.size(); ++i) {
             sqlite3_reset(st);
-            sqlite3_bind_int64(st, 1, pos++);
-            sqlite3_bind_int64(st, 2, id);
+            sqlite3_bind_int64(st, 1, place[i]);
+            sqlite3_bind_int64(st, 2, nats[i]);
             if (Fault f = DbAccess::run(*this, st); !f.ok())
                 return f;
         }
-        if (Fault f = DbAccess::exec(*this, "CREATE INDEX IF NOT EXISTS " + t->data + "_seq ON " + t->data + "(seq)");
-            !f.ok())
+        if (Fault f = DbAccess::exec(*this, "CREATE INDEX " + t->data + "_seq ON " + t->data + "(seq)"); !f.ok())
             return f;
         return DbAccess::exec(*this, "UPDATE doz_relations SET sequenced=1 WHERE id=" + std::to_string(t->id));
     })
@@ -1115,6 +1115,11 @@ Fault Database::unsequence(const std::string &name)
     if (Fault f = DbAccess::changeable_table(*this, name, t); !f.ok())
         return f;
     VX_CHANGE({
+        // Reads go by nat again: the index on seq goes (rows added later
+        // keep one index less up to date), and comes back with the next
+        // SEQUENCE BY.
+        if (Fault f = DbAccess::exec(*this, "DROP INDEX IF EXISTS " + t->data + "_seq"); !f.ok())
+            return f;
         if (Fault f = DbAccess::exec(*this, "UPDATE " + t->data + " SET seq=NULL"); !f.ok())
             return f;
         return DbAccess::exec(*this, "UPDATE doz_relations SET sequenced=0 WHERE id=" + std::to_string(t->id));
@@ -1603,7 +1608,17 @@ bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::stri
         return false;
     const Item &it = t.info.items[static_cast<size_t>(c.column)];
     const doz::Value &k = c.constant;
-    if (it.arr != 0 || k.null || k.is_array() || k.e.size() != 1)
+    if (it.arr != 0 || k.null || k.is_array())
+        return false;
+    std::string col = "c" + std::to_string(c.column);
+    if (it.type == doz::STRING && k.type == doz::STRING) {
+        // Texts are stored as they are and compared byte by byte on both
+        // sides (no collation of letters or trailing blanks).
+        sql += col + c.op + "?";
+        params.push_back(k);
+        return true;
+    }
+    if (k.e.size() != 1)
         return false;
     bool number_column = stored_as_integer(it.type) || real_type(it.type);
     bool number_constant = stored_as_integer(k.type) || real_type(k.type);
@@ -1612,7 +1627,6 @@ bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::stri
         return false;
     if (real_type(k.type) && !std::isfinite(k.e[0].r))
         return false;
-    std::string col = "c" + std::to_string(c.column);
     if (real_type(it.type))
         sql += "(" + col + c.op + "? OR typeof(" + col + ")='blob')";
     else
@@ -1662,7 +1676,9 @@ Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool
     for (size_t i = 0; i < params.size(); ++i) {
         const doz::Value &k = params[i];
         int at = static_cast<int>(i) + 1;
-        if (real_type(k.type))
+        if (k.type == doz::STRING)
+            sqlite3_bind_text(cursor.stmt_, at, k.s.data(), static_cast<int>(k.s.size()), SQLITE_TRANSIENT);
+        else if (real_type(k.type))
             sqlite3_bind_double(cursor.stmt_, at, k.e[0].r);
         else
             sqlite3_bind_int64(cursor.stmt_, at, k.e[0].i);

@@ -148,12 +148,12 @@ struct IndexKey {
 // and may hand some for which it does not (rows it cannot judge by
 // itself), so the reader still decides each row; it never leaves out a
 // row for which the condition holds.  A comparison holds as the query
-// language has it: never for a null, numbers by value.
+// language has it: never for a null, numbers by value, texts byte by byte.
 struct Condition {
     enum Kind { COMPARE, AND, OR } kind = COMPARE;
     int column = 0;        // COMPARE: the table's column
     std::string op;        // COMPARE: "=", "<>", "<", ">", "<=", ">="
-    doz::Value constant;   // COMPARE: a single number (or date, time of a column of the type)
+    doz::Value constant;   // COMPARE: a single number (or date, time of a column of the type), a text
     std::vector<Condition> kids;  // AND, OR
 };
 

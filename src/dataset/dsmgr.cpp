@@ -26,7 +26,7 @@
 DsArchive dsmgr_archive;
 
 // ds_manager is the query manager's default query handler.
-static_assert(std::is_same_v<decltype(&ds_manager), QyHandler>);
+static_assert(std::is_same_v<decltype(&ds_manager), QyReaderProc>);
 static_assert(DS_EV_OK == QY_EVENT_OK && DS_EV_EOB == QY_EVENT_EOB && DS_EV_STOPPED == QY_EVENT_STOPPED &&
               DS_EV_FAILED == QY_EVENT_FAILED);
 
@@ -83,18 +83,18 @@ size_t column_count(const std::vector<DozColDesc> &t)
 
 // The new dataset of a query's first buffer: the table just read, and the
 // row stride it lays out to (0 when the rows cannot be read with it).
-DsDataset *start_dataset(int had_table)
+DsDataset *start_dataset(const DozReader &reader, int had_table)
 {
     auto *ds = new DsDataset;
     if (had_table)
-        ds->tinfo = tinfo_table();
+        ds->tinfo = tinfo_table(reader);
     DozColDesc end{};
     end.type = DOZ_T_END;
-    end.precision = static_cast<int16_t>(row_alignment());
+    end.precision = static_cast<int16_t>(row_alignment(reader));
     ds->tinfo.push_back(end);
     DozLayout l;
     std::span<const DozColDesc> cols(ds->tinfo.data(), ds->tinfo.size() - 1);
-    if (!cols.empty() && doz_layout(cols, true, l) && l.row_align == row_alignment())
+    if (!cols.empty() && doz_layout(cols, true, l) && l.row_align == row_alignment(reader))
         ds->stride = l.row_size;
     else if (!cols.empty())
         say(DS_BAD_BUFFER);
@@ -140,39 +140,34 @@ void add_rows(DsDataset *ds, const unsigned char *rows_at, int rows, long len, b
     ds->rows += keep;
 }
 
-void end_of_buffer(int rows, int data_bytes, void *buffer)
+void end_of_buffer(int rows, int data_bytes, DozReader &reader)
 {
-    if (!buffer)
-        return;
-    // The query manager's buffer is read no further than its segment; any
-    // other buffer no further than the bytes said to be filled.
-    long size = buffer == qymgr_qy_buffer() ? qymgr_qy_buffer_size() : -1;
-    if (size <= 0)
-        size = std::max(data_bytes, 0);
-    init_buffer(buffer, static_cast<size_t>(size));
-    if (empty_buffer())
+    // The reader goes no further than the query manager's segment, or the
+    // bytes said to be filled of any other buffer.
+    const long size = static_cast<long>(reader.buffsize);
+    if (empty_buffer(reader))
         return;
     int had_table = 0;
-    if (prepare_buffer(&had_table) != 0) {
+    if (prepare_buffer(reader, &had_table) != 0) {
         say(DS_BAD_BUFFER);
-        clear_buffer();
+        clear_buffer(reader);
         return;
     }
-    const unsigned char *rows_at = buffer_cursor();
-    const long header = rows_at - static_cast<unsigned char *>(buffer);
-    long len = std::max(0, round_up(static_cast<long>(data_bytes) - header, row_alignment()));
+    const unsigned char *rows_at = buffer_cursor(reader);
+    const long header = rows_at - reader.buffhandle;
+    long len = std::max(0, round_up(static_cast<long>(data_bytes) - header, row_alignment(reader)));
     len = std::min(len, std::max(0L, size - header));
 
     const bool first = !query_started;
     if (first) {
         query_started = 1;
         free_dataset(building);
-        building = start_dataset(had_table);
+        building = start_dataset(reader, had_table);
     } else if (had_table) {
         say(DS_TINFO_LATER);
     }
     add_rows(building, rows_at, rows, len, first);
-    clear_buffer();
+    clear_buffer(reader);
 }
 
 void send_client_event()
@@ -223,7 +218,7 @@ void dsmgr_ds_init(Widget display_canvas, const AppData *resources)
     qymgr_qy_set_handler(ds_manager);
 }
 
-void ds_manager(int event, int rows, int data_bytes, void *buffer)
+void ds_manager(int event, int rows, int data_bytes, DozReader &buffer)
 {
     switch (event) {
     case DS_EV_EOB: end_of_buffer(rows, data_bytes, buffer); break;
@@ -435,10 +430,11 @@ const void *dscol_ds_get(int dataset, int row, int column, int *count)
         say(DS_GET_ROW_RANGE);
         row = ds->rows - 1;
     }
-    init_buffer(ds->data, static_cast<size_t>(ds->data_bytes));
-    set_buffer_cursor(ds->data + static_cast<size_t>(row) * ds->row_size + ds->colinfo[column].offset);
+    // The value points into the dataset's rows, which outlive this reader.
+    DozReader reader(ds->data, static_cast<size_t>(ds->data_bytes));
+    set_buffer_cursor(reader, ds->data + static_cast<size_t>(row) * ds->row_size + ds->colinfo[column].offset);
     int n = 0;
-    const void *v = extract(ds->colinfo[column].desc, &n);
+    const void *v = extract(reader, ds->colinfo[column].desc, &n);
     if (count)
         *count = n;
     return v;

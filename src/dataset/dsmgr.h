@@ -10,6 +10,7 @@
 #pragma once
 
 #include "dozproto.h"
+#include "dozrow.h"
 
 #include <cstddef>
 #include <vector>
@@ -82,7 +83,7 @@ enum {
 // manager's default query handler.  The notice's atom is the query
 // manager's (qymgr_qy_newdata_atom).
 void dsmgr_ds_init(Widget display_canvas, const AppData *resources);
-void ds_manager(int event, int rows, int data_bytes, void *buffer);
+void ds_manager(int event, int rows, int data_bytes, DozReader &buffer);
 void dsmgr_ds_retain();
 void dsmgr_ds_clear();
 int dsmgr_ds_current();

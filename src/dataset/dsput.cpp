@@ -1,4 +1,4 @@
-// Packing rows field by field at the result buffer's cursor, in the layout
+// Packing rows field by field at a reader's cursor, in the layout
 // the interpreter writes (dozrow.h gives the alignments and sizes).
 
 #include "dsput.h"
@@ -64,7 +64,7 @@ int dsput_acc_row_alignment(int type, int count)
 
 int dsput_final_row_size() { return round_up(row_size_acc, row_align_acc); }
 
-int dsput_put(int type, int count, int held, const void *data)
+int dsput_put(DozReader &r, int type, int count, int held, const void *data)
 {
     int al = doz_type_align(type);
     if (al < 0)
@@ -79,22 +79,22 @@ int dsput_put(int type, int count, int held, const void *data)
 
     // Find the field's extent first, so that nothing is written when it does
     // not fit.
-    unsigned char *start = buffer_cursor();
-    const size_t left = buffer_left();
+    unsigned char *start = buffer_cursor(r);
+    const size_t left = buffer_left(r);
     if (!start || left < 1)
         return -1;
-    set_buffer_cursor(start + 1);
+    set_buffer_cursor(r, start + 1);
     unsigned char *count_at = nullptr;
     if (var) {
-        align(alignment_rec[AL_LONG]);
-        count_at = buffer_cursor();
-        set_buffer_cursor(count_at + 4);
+        align(r, alignment_rec[AL_LONG]);
+        count_at = buffer_cursor(r);
+        set_buffer_cursor(r, count_at + 4);
     }
-    align(al);
-    unsigned char *value = buffer_cursor();
+    align(r, al);
+    unsigned char *value = buffer_cursor(r);
     const size_t need = static_cast<size_t>(value - start) + static_cast<size_t>(esize) * room;
     if (need > left) {
-        set_buffer_cursor(start);
+        set_buffer_cursor(r, start);
         return -1;
     }
 
@@ -112,6 +112,6 @@ int dsput_put(int type, int count, int held, const void *data)
         else
             memcpy(value, data, static_cast<size_t>(esize) * n);
     }
-    set_buffer_cursor(start + need);
+    set_buffer_cursor(r, start + need);
     return 0;
 }

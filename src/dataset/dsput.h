@@ -1,11 +1,13 @@
 // Rows the program builds itself, value text, and pipes of dataset rows.
 //
-// Packing writes at the reading cursor of the result buffer (dozrow.h:
-// init_buffer, buffer_cursor), field by field, in exactly the layout the
+// Packing writes at the cursor of a reader over the buffer being filled
+// (dozrow.h: DozReader, buffer_cursor), field by field, in exactly the layout the
 // interpreter uses, so that a bulk load or the row editor hands the
 // interpreter rows it reads like its own, and the display reads packed
 // rows like query results.
 #pragma once
+
+#include "dozrow.h"
 
 #include <cstdio>
 
@@ -18,12 +20,17 @@ void dsput_clear_row_alignment();
 int dsput_acc_row_alignment(int type, int count);
 // The row size rounded up to the row alignment.
 int dsput_final_row_size();
-// Packs one value at the cursor and moves past it: `data` holds `held`
+// Packs one value at the reader's cursor and moves past it: `data` holds `held`
 // elements of a variable array, `count` of a fixed one, the text of a
 // string (cut to `count` characters); null packs a missing value, whose
 // room is kept (and cleared).  Types above 11 are ignored.  Returns 0, or
 // -1 when the field does not fit in the buffer (nothing is written).
-int dsput_put(int type, int count, int held, const void *data);
+int dsput_put(DozReader &r, int type, int count, int held, const void *data);
+// The same at the process-wide reader's cursor.
+inline int dsput_put(int type, int count, int held, const void *data)
+{
+    return dsput_put(doz_shared_reader(), type, count, held, data);
+}
 
 // ---- value text ----------------------------------------------------------------
 

@@ -763,29 +763,27 @@ void write_element(const DozColDesc &c, const void *value)
     fputc(' ', pipe_target);
 }
 
-void pipe_row_writer(int event, int rows, int data_bytes, void *buffer)
+void pipe_row_writer(int event, int rows, int, DozReader &buffer)
 {
     if (event == QY_EVENT_OK) {
-        clear_buffer();
+        clear_buffer(buffer);
         return;
     }
-    if (!buffer || !pipe_target)
+    if (!buffer.buffhandle || !pipe_target)
         return;
-    long size = buffer == qymgr_qy_buffer() ? qymgr_qy_buffer_size() : data_bytes;
-    init_buffer(buffer, static_cast<size_t>(std::max(0L, size)));
-    if (empty_buffer())
+    if (empty_buffer(buffer))
         return;
     int had_table = 0;
-    if (prepare_buffer(&had_table) != 0)
+    if (prepare_buffer(buffer, &had_table) != 0)
         return;
-    std::vector<DozColDesc> cols = tinfo_table();
+    std::vector<DozColDesc> cols = tinfo_table(buffer);
     if (!cols.empty() && cols.back().type == DOZ_T_END)
         cols.pop_back();
     for (int r = 0; r < rows; r++) {
         for (const DozColDesc &c : cols) {
             int count = 0;
-            const void *v = extract(c, &count);
-            if (extract_overrun())
+            const void *v = extract(buffer, c, &count);
+            if (extract_overrun(buffer))
                 return;
             if (c.count == 0) {
                 write_element(c, v);
@@ -796,7 +794,7 @@ void pipe_row_writer(int event, int rows, int data_bytes, void *buffer)
                 write_element(c, static_cast<const unsigned char *>(v) + static_cast<size_t>(m) * size1);
         }
         fputc('\n', pipe_target);
-        align_row();
+        align_row(buffer);
     }
     fflush(pipe_target);
 }

@@ -103,20 +103,18 @@ int error_filter(int code, int, int)
 
 // The first value of the first column of a result buffer, with its
 // descriptor; null when the buffer holds none.
-const void *first_value(int rows, int data_bytes, void *buffer, DozColDesc *desc, int *count)
+const void *first_value(int rows, DozReader &buffer, DozColDesc *desc, int *count)
 {
     *count = 0;
-    if (rows <= 0 || !buffer)
+    if (rows <= 0 || !buffer.buffhandle)
         return nullptr;
-    long size = buffer == qymgr_qy_buffer() ? qymgr_qy_buffer_size() : data_bytes;
-    init_buffer(buffer, static_cast<size_t>(size > 0 ? size : 0));
     int had_table = 0;
-    if (empty_buffer() || prepare_buffer(&had_table) != 0 || tinfo_table().empty())
+    if (empty_buffer(buffer) || prepare_buffer(buffer, &had_table) != 0 || tinfo_table(buffer).empty())
         return nullptr;
-    *desc = tinfo_table()[0];
+    *desc = tinfo_table(buffer)[0];
     if (desc->type == DOZ_T_END)
         return nullptr;
-    return extract(*desc, count);
+    return extract(buffer, *desc, count);
 }
 
 std::string printed(const void *value, const DozColDesc &d)
@@ -142,26 +140,26 @@ std::string printed(const void *value, const DozColDesc &d)
     return trimmed(dsprint_ds_sprint(value, width, precision, d.type));
 }
 
-void text_handler(int event, int rows, int data_bytes, void *buffer)
+void text_handler(int event, int rows, int, DozReader &buffer)
 {
     if (event != QY_EVENT_EOB || have_text)
         return;
     DozColDesc d{};
     int count = 0;
-    const void *v = first_value(rows, data_bytes, buffer, &d, &count);
+    const void *v = first_value(rows, buffer, &d, &count);
     if (d.type != DOZ_T_END && rows > 0) {
         value_text = v ? printed(v, d) : "";
         have_text = true;
     }
 }
 
-void number_handler(int event, int rows, int data_bytes, void *buffer)
+void number_handler(int event, int rows, int, DozReader &buffer)
 {
     if (event != QY_EVENT_EOB)
         return;
     DozColDesc d{};
     int count = 0;
-    const void *v = first_value(rows, data_bytes, buffer, &d, &count);
+    const void *v = first_value(rows, buffer, &d, &count);
     if (!v || count != 1) {
         wrong_type = 1;
         return;

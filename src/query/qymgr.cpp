@@ -43,6 +43,7 @@ const char *const error_names[] = {"Ignore", "Panic", "Warn", "Report"};
 
 void *qb = nullptr;
 int qbsize = 0;
+DozReader qreader;  // the reader handlers are given
 int qbrows = 0;
 int status2 = 0;
 int qok = 0;
@@ -197,11 +198,18 @@ void debug_log(const char *text, int exec, int buffer, int error)
 
 QyHandler current_handler() { return override_handler ? override_handler : ds_handler; }
 
+// The own buffer as handlers see it: from its start, as far as the segment.
+DozReader &own_buffer()
+{
+    init_buffer(qreader, qb, static_cast<size_t>(std::max(qbsize, 0)));
+    return qreader;
+}
+
 void eob_handler(int rows)
 {
     in_eob = 1;
     if (QyHandler h = current_handler())
-        h(QY_EVENT_EOB, rows, static_cast<int>(get_data_bytes()), qb);
+        h(QY_EVENT_EOB, rows, static_cast<int>(get_data_bytes()), own_buffer());
     had_eob = 1;
     if (!override_handler && ui->update_display)
         ui->update_display();
@@ -237,7 +245,7 @@ void eoq_event()
     if (had_eob) {
         last_by_default = !override_handler;
         if (QyHandler h = current_handler())
-            h(qok ? QY_EVENT_OK : qstopped ? QY_EVENT_STOPPED : QY_EVENT_FAILED, qbrows, 0, qb);
+            h(qok ? QY_EVENT_OK : qstopped ? QY_EVENT_STOPPED : QY_EVENT_FAILED, qbrows, 0, qreader);
     }
     last_had_eob = had_eob;
     had_eob = 0;
@@ -490,9 +498,9 @@ void *qymgr_qy_query(const char *text, int exec_mode, int buffer_mode, int error
     if (qymgr_qy_debugging)
         debug_log(text, exec_mode, buffer_mode, error_mode);
 
-    init_buffer(qb, static_cast<size_t>(qbsize));
+    own_buffer();
     if (buffer_mode != QY_WRITE)
-        clear_buffer();
+        clear_buffer(qreader);
     begin_query(exec_mode, buffer_mode);
 
     int r = querym_proc(text, word);
@@ -526,17 +534,17 @@ void *qymgr_qy_fake_query(void *buffer, int rows, int data_bytes)
 {
     begin_query(QY_BGROUND, QY_FULL);
     // The client says how much it filled: the reader goes no further.
-    init_buffer(buffer, static_cast<size_t>(std::max(data_bytes, 0)));
+    init_buffer(qreader, buffer, static_cast<size_t>(std::max(data_bytes, 0)));
     QyHandler h = current_handler();
     last_by_default = !override_handler;
     if (h)
-        h(QY_EVENT_EOB, rows, data_bytes, buffer);
+        h(QY_EVENT_EOB, rows, data_bytes, qreader);
     had_eob = 1;
     query_finished = 1;
     qbrows = rows;
     status2 = 0;
     if (h)
-        h(QY_EVENT_OK, 0, 0, buffer);
+        h(QY_EVENT_OK, 0, 0, qreader);
     last_had_eob = 1;
     had_eob = 0;
     override_handler = nullptr;
@@ -556,6 +564,16 @@ int qymgr_qy_stopped() { return qstopped; }
 int qymgr_qy_rows() { return qbrows; }
 int qymgr_qy_status2() { return status2; }
 int qymgr_qy_returned_data() { return last_had_eob && qok; }
+
+void QyHandler::operator()(int event, int rows, int data_bytes, DozReader &buffer) const
+{
+    if (proc) {
+        proc(event, rows, data_bytes, buffer);
+    } else if (plain) {
+        init_buffer(doz_shared_reader(), buffer.buffhandle, buffer.buffsize);
+        plain(event, rows, data_bytes, buffer.buffhandle);
+    }
+}
 
 void qymgr_qy_set_handler(QyHandler proc) { ds_handler = proc; }
 

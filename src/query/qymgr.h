@@ -12,6 +12,7 @@
 // fills (QyDictionaryHooks).  Without hooks it works headless.
 #pragma once
 
+#include "dozrow.h"
 #include "vxadata.h"
 
 #include <X11/Intrinsic.h>
@@ -35,10 +36,29 @@ enum QyEvent : int {
     QY_EVENT_FAILED = 4,   // failed
 };
 
-// A query handler: (event, rows, data bytes, buffer).  The end events 1, 3
-// and 4 reach a handler only for a Full query that delivered at least one
-// buffer.
-using QyHandler = void (*)(int event, int rows, int data_bytes, void *buffer);
+// A query handler: (event, rows, data bytes, buffer).  The buffer comes as
+// the query manager's reader over it (dozrow.h): its start, the bytes that
+// may be read (the segment for the own buffer, the data bytes for a buffer
+// given to qymgr_qy_fake_query), the cursor at the start and the descriptor
+// table of the result's first buffer kept.  The end events 1, 3 and 4 reach
+// a handler only for a Full query that delivered at least one buffer.
+using QyReaderProc = void (*)(int event, int rows, int data_bytes, DozReader &buffer);
+// The older form, given the buffer's start only; it reads through the
+// process-wide reader, set to the buffer before each call.
+using QyBufferProc = void (*)(int event, int rows, int data_bytes, void *buffer);
+// Either form, or none.
+struct QyHandler {
+    QyReaderProc proc = nullptr;
+    QyBufferProc plain = nullptr;
+
+    constexpr QyHandler() = default;
+    constexpr QyHandler(std::nullptr_t) {}
+    constexpr QyHandler(QyReaderProc p) : proc(p) {}
+    constexpr QyHandler(QyBufferProc p) : plain(p) {}
+    explicit operator bool() const { return proc || plain; }
+    void operator()(int event, int rows, int data_bytes, DozReader &buffer) const;
+    friend bool operator==(const QyHandler &, const QyHandler &) = default;
+};
 // Returns 0 to accept the error (the query then counts as ok, unreported).
 using QyErrorFilter = int (*)(int query_code, int database_code, int filer_code);
 using QyStopProc = void (*)();

@@ -1,4 +1,4 @@
-// Extraction of the fields of result rows at the reading cursor.
+// Extraction of the fields of result rows at a reader's cursor.
 
 #include "dozrow.h"
 #include "dozvalue.h"
@@ -7,43 +7,41 @@
 
 namespace {
 
-bool overrun = false;
-
 // Moves the cursor on by `n` bytes; false (cursor at the end) when they
 // are not there.
-bool take(size_t n)
+bool take(DozReader &r, size_t n)
 {
-    if (n > buffer_left()) {
-        set_buffer_cursor(buffer_cursor() + buffer_left());
-        overrun = true;
+    if (n > buffer_left(r)) {
+        r.buffer += buffer_left(r);
+        r.overrun = true;
         return false;
     }
-    set_buffer_cursor(buffer_cursor() + n);
+    r.buffer += n;
     return true;
 }
 
-const void *single(int alignment, size_t elem, int count)
+const void *single(DozReader &r, int alignment, size_t elem, int count)
 {
-    int flag = extract_flag(alignment);
-    const unsigned char *at = buffer_cursor();
-    if (!take(elem * static_cast<size_t>(count < 1 ? 1 : count)))
+    int flag = extract_flag(r, alignment);
+    const unsigned char *at = buffer_cursor(r);
+    if (!take(r, elem * static_cast<size_t>(count < 1 ? 1 : count)))
         return nullptr;
     return flag ? at : nullptr;
 }
 
-const void *variable(int alignment, size_t elem, int max, int *count)
+const void *variable(DozReader &r, int alignment, size_t elem, int max, int *count)
 {
-    int flag = extract_flag(alignment_rec[0]);
+    int flag = extract_flag(r, alignment_rec[0]);
     int32_t n = 0;
-    const unsigned char *at = buffer_cursor();
-    if (!take(4)) {
+    const unsigned char *at = buffer_cursor(r);
+    if (!take(r, 4)) {
         *count = 0;
         return nullptr;
     }
     memcpy(&n, at, 4);
-    align(alignment);
-    const unsigned char *elems = buffer_cursor();
-    if (!take(elem * static_cast<size_t>(max < 0 ? 0 : max))) {
+    align(r, alignment);
+    const unsigned char *elems = buffer_cursor(r);
+    if (!take(r, elem * static_cast<size_t>(max < 0 ? 0 : max))) {
         *count = 0;
         return nullptr;
     }
@@ -53,42 +51,40 @@ const void *variable(int alignment, size_t elem, int max, int *count)
 
 }  // namespace
 
-bool extract_overrun() { return overrun; }
-
-int extract_flag(int alignment)
+int extract_flag(DozReader &r, int alignment)
 {
-    overrun = false;
-    const unsigned char *at = buffer_cursor();
-    if (!take(1))
+    r.overrun = false;
+    const unsigned char *at = buffer_cursor(r);
+    if (!take(r, 1))
         return 0;
     int flag = *at;
     if (alignment > 1)
-        align(alignment);
+        align(r, alignment);
     return flag;
 }
 
-const void *extract_string(int length) { return single(1, static_cast<size_t>(length < 0 ? 0 : length) + 1, 1); }
-const void *extract_long(int count) { return single(alignment_rec[0], 4, count); }
-const void *extract_varlong(int max, int *count) { return variable(alignment_rec[0], 4, max, count); }
-const void *extract_short(int count) { return single(alignment_rec[1], 2, count); }
-const void *extract_varshort(int max, int *count) { return variable(alignment_rec[1], 2, max, count); }
-const void *extract_real(int count) { return single(alignment_rec[3], 8, count); }
-const void *extract_varreal(int max, int *count) { return variable(alignment_rec[3], 8, max, count); }
-const void *extract_date(int count) { return single(alignment_rec[8], 6, count); }
-const void *extract_vardate(int max, int *count) { return variable(alignment_rec[0], 6, max, count); }
-const void *extract_time(int count) { return single(alignment_rec[8], 6, count); }
-const void *extract_vartime(int max, int *count) { return variable(alignment_rec[0], 6, max, count); }
-const void *extract_complex(int count) { return single(alignment_rec[3], 16, count); }
-const void *extract_varcomplex(int max, int *count) { return variable(alignment_rec[3], 16, max, count); }
-const void *extract_bool() { return single(1, 1, 1); }
-const void *extract_char() { return single(1, 1, 1); }
-const void *extract_shortreal(int count) { return single(alignment_rec[4], 4, count); }
-const void *extract_varshortreal(int max, int *count) { return variable(alignment_rec[4], 4, max, count); }
-const void *extract_tiny(int count) { return single(1, 1, count); }
-const void *extract_vartiny(int max, int *count) { return variable(1, 1, max, count); }
-const void *extract_blob() { return single(alignment_rec[9], 36, 1); }
+const void *extract_string(DozReader &r, int length) { return single(r, 1, static_cast<size_t>(length < 0 ? 0 : length) + 1, 1); }
+const void *extract_long(DozReader &r, int count) { return single(r, alignment_rec[0], 4, count); }
+const void *extract_varlong(DozReader &r, int max, int *count) { return variable(r, alignment_rec[0], 4, max, count); }
+const void *extract_short(DozReader &r, int count) { return single(r, alignment_rec[1], 2, count); }
+const void *extract_varshort(DozReader &r, int max, int *count) { return variable(r, alignment_rec[1], 2, max, count); }
+const void *extract_real(DozReader &r, int count) { return single(r, alignment_rec[3], 8, count); }
+const void *extract_varreal(DozReader &r, int max, int *count) { return variable(r, alignment_rec[3], 8, max, count); }
+const void *extract_date(DozReader &r, int count) { return single(r, alignment_rec[8], 6, count); }
+const void *extract_vardate(DozReader &r, int max, int *count) { return variable(r, alignment_rec[0], 6, max, count); }
+const void *extract_time(DozReader &r, int count) { return single(r, alignment_rec[8], 6, count); }
+const void *extract_vartime(DozReader &r, int max, int *count) { return variable(r, alignment_rec[0], 6, max, count); }
+const void *extract_complex(DozReader &r, int count) { return single(r, alignment_rec[3], 16, count); }
+const void *extract_varcomplex(DozReader &r, int max, int *count) { return variable(r, alignment_rec[3], 16, max, count); }
+const void *extract_bool(DozReader &r) { return single(r, 1, 1, 1); }
+const void *extract_char(DozReader &r) { return single(r, 1, 1, 1); }
+const void *extract_shortreal(DozReader &r, int count) { return single(r, alignment_rec[4], 4, count); }
+const void *extract_varshortreal(DozReader &r, int max, int *count) { return variable(r, alignment_rec[4], 4, max, count); }
+const void *extract_tiny(DozReader &r, int count) { return single(r, 1, 1, count); }
+const void *extract_vartiny(DozReader &r, int max, int *count) { return variable(r, 1, 1, max, count); }
+const void *extract_blob(DozReader &r) { return single(r, alignment_rec[9], 36, 1); }
 
-const void *extract(const DozColDesc &col, int *count)
+const void *extract(DozReader &r, const DozColDesc &col, int *count)
 {
     int n = col.count;
     int dummy;
@@ -98,18 +94,18 @@ const void *extract(const DozColDesc &col, int *count)
     bool var = n < 0;
     int max = -n;
     switch (col.type) {
-    case DOZ_T_STRING: return extract_string(col.width);
-    case DOZ_T_LONG: return var ? extract_varlong(max, count) : extract_long(n);
-    case DOZ_T_SHORT: return var ? extract_varshort(max, count) : extract_short(n);
-    case DOZ_T_REAL: return var ? extract_varreal(max, count) : extract_real(n);
-    case DOZ_T_DATE: return var ? extract_vardate(max, count) : extract_date(n);
-    case DOZ_T_TIME: return var ? extract_vartime(max, count) : extract_time(n);
-    case DOZ_T_COMPLEX: return var ? extract_varcomplex(max, count) : extract_complex(n);
-    case DOZ_T_BOOL: return extract_bool();
-    case DOZ_T_CHAR: return extract_char();
-    case DOZ_T_SREAL: return var ? extract_varshortreal(max, count) : extract_shortreal(n);
-    case DOZ_T_TINY: return var ? extract_vartiny(max, count) : extract_tiny(n);
-    case DOZ_T_BLOB: return extract_blob();
-    default: overrun = true; return nullptr;
+    case DOZ_T_STRING: return extract_string(r, col.width);
+    case DOZ_T_LONG: return var ? extract_varlong(r, max, count) : extract_long(r, n);
+    case DOZ_T_SHORT: return var ? extract_varshort(r, max, count) : extract_short(r, n);
+    case DOZ_T_REAL: return var ? extract_varreal(r, max, count) : extract_real(r, n);
+    case DOZ_T_DATE: return var ? extract_vardate(r, max, count) : extract_date(r, n);
+    case DOZ_T_TIME: return var ? extract_vartime(r, max, count) : extract_time(r, n);
+    case DOZ_T_COMPLEX: return var ? extract_varcomplex(r, max, count) : extract_complex(r, n);
+    case DOZ_T_BOOL: return extract_bool(r);
+    case DOZ_T_CHAR: return extract_char(r);
+    case DOZ_T_SREAL: return var ? extract_varshortreal(r, max, count) : extract_shortreal(r, n);
+    case DOZ_T_TINY: return var ? extract_vartiny(r, max, count) : extract_tiny(r, n);
+    case DOZ_T_BLOB: return extract_blob(r);
+    default: r.overrun = true; return nullptr;
     }
 }

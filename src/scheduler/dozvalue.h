@@ -1,42 +1,46 @@
-// Values of result rows: extraction of one field at the reading cursor
+// Values of result rows: extraction of one field at a reader's cursor
 // (dozrow.h) and fixed-width text of one value of any type.
 #pragma once
 
 #include "dozproto.h"
+#include "dozrow.h"
 
 #include <cstddef>
 
 // ---- extraction (rows with presence bytes) -------------------------------
 
-// The field described by `col` at the cursor: the address of its first
-// element, or null for a null field, an empty variable array, or a field
-// that would run past the buffer (then extract_overrun() is true).  `count`
-// gets the element count (1 for a single value; the present elements of a
-// variable array).  The cursor moves past the whole field.
-const void *extract(const DozColDesc &col, int *count);
-// True when the last extraction ran past the buffer.
-bool extract_overrun();
-int extract_flag(int alignment);
-const void *extract_string(int length);
-const void *extract_long(int count);
-const void *extract_varlong(int max, int *count);
-const void *extract_short(int count);
-const void *extract_varshort(int max, int *count);
-const void *extract_real(int count);
-const void *extract_varreal(int max, int *count);
-const void *extract_date(int count);
-const void *extract_vardate(int max, int *count);
-const void *extract_time(int count);
-const void *extract_vartime(int max, int *count);
-const void *extract_complex(int count);
-const void *extract_varcomplex(int max, int *count);
-const void *extract_bool();
-const void *extract_char();
-const void *extract_shortreal(int count);
-const void *extract_varshortreal(int max, int *count);
-const void *extract_tiny(int count);
-const void *extract_vartiny(int max, int *count);
-const void *extract_blob();
+// The field described by `col` at the reader's cursor: the address of its
+// first element, or null for a null field, an empty variable array, or a
+// field that would run past the buffer (then extract_overrun(r) is true).
+// `count` gets the element count (1 for a single value; the present
+// elements of a variable array).  The cursor moves past the whole field.
+const void *extract(DozReader &r, const DozColDesc &col, int *count);
+// True when the reader's last extraction ran past the buffer.
+inline bool extract_overrun(const DozReader &r) { return r.overrun; }
+// The same on the process-wide reader (dozrow.h).
+inline const void *extract(const DozColDesc &col, int *count) { return extract(doz_shared_reader(), col, count); }
+inline bool extract_overrun() { return extract_overrun(doz_shared_reader()); }
+int extract_flag(DozReader &r, int alignment);
+const void *extract_string(DozReader &r, int length);
+const void *extract_long(DozReader &r, int count);
+const void *extract_varlong(DozReader &r, int max, int *count);
+const void *extract_short(DozReader &r, int count);
+const void *extract_varshort(DozReader &r, int max, int *count);
+const void *extract_real(DozReader &r, int count);
+const void *extract_varreal(DozReader &r, int max, int *count);
+const void *extract_date(DozReader &r, int count);
+const void *extract_vardate(DozReader &r, int max, int *count);
+const void *extract_time(DozReader &r, int count);
+const void *extract_vartime(DozReader &r, int max, int *count);
+const void *extract_complex(DozReader &r, int count);
+const void *extract_varcomplex(DozReader &r, int max, int *count);
+const void *extract_bool(DozReader &r);
+const void *extract_char(DozReader &r);
+const void *extract_shortreal(DozReader &r, int count);
+const void *extract_varshortreal(DozReader &r, int max, int *count);
+const void *extract_tiny(DozReader &r, int count);
+const void *extract_vartiny(DozReader &r, int max, int *count);
+const void *extract_blob(DozReader &r);
 
 // ---- formatting ----------------------------------------------------------
 

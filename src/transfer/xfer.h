@@ -10,6 +10,7 @@
 #pragma once
 
 #include "dozproto.h"
+#include "dozrow.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -100,11 +101,10 @@ void write_csv_header(XferWriter &w, std::span<const DozColDesc> columns);
 void write_dfs_header(XferWriter &w, std::span<const DozColDesc> columns);
 // The DFS record size of these columns.
 int xfer_dfs_record_size(std::span<const DozColDesc> columns);
-// One row at the result buffer's reading cursor (dozrow.h), described by
-// the descriptor table; the cursor moves past the row's fields (the caller
-// aligns it to the row).  No terminator is written.  -1 when the output
-// failed.
-int unload_row(XferWriter &w, std::span<const DozColDesc> columns);
+// One row at the reader's cursor (dozrow.h), described by the descriptor
+// table; the cursor moves past the row's fields (the caller aligns it to
+// the row).  No terminator is written.  -1 when the output failed.
+int unload_row(XferWriter &w, DozReader &rows, std::span<const DozColDesc> columns);
 // True when strings are quoted: the delimited format with a delimiter
 // that is empty or begins with a blank.
 bool xfer_quoting(const ObTransferData &request);
@@ -178,10 +178,11 @@ enum XferRow : int {
     XFER_ROW_SHORT = 3,      // the row terminator came before the last column
     XFER_ROW_NO_ROOM = 4,    // the row did not fit the buffer (nothing more packed)
 };
-// Reads one row and packs it at the result buffer's cursor (dsput_put),
-// column by column; the caller aligns the cursor to the row.  Truncated and
-// short rows are packed with nulls for their missing columns.
-int load_row(XferReader &r, std::span<const XferColumn> columns, XferBlobs *blobs);
+// Reads one row and packs it at the cursor of `rows`, the reader over the
+// buffer being filled (dsput_put), column by column; the caller aligns the
+// cursor to the row.  Truncated and short rows are packed with nulls for
+// their missing columns.
+int load_row(XferReader &r, DozReader &rows, std::span<const XferColumn> columns, XferBlobs *blobs);
 
 // The packed row size of the columns (the row packer's alignment walk).
 int xfer_row_size(std::span<const XferColumn> columns);

@@ -170,7 +170,7 @@ int xfer_row_size(std::span<const XferColumn> columns)
     return dsput_final_row_size();
 }
 
-int load_row(XferReader &r, std::span<const XferColumn> columns, XferBlobs *blobs)
+int load_row(XferReader &r, DozReader &rows, std::span<const XferColumn> columns, XferBlobs *blobs)
 {
     r.eof_row = false;
     int result = XFER_ROW_PACKED;
@@ -270,7 +270,7 @@ int load_row(XferReader &r, std::span<const XferColumn> columns, XferBlobs *blob
 
         int rc;
         if (col.type == DOZ_T_STRING) {
-            rc = dsput_put(DOZ_T_STRING, col.length, 1, null ? nullptr : text.c_str());
+            rc = dsput_put(rows, DOZ_T_STRING, col.length, 1, null ? nullptr : text.c_str());
         } else if (col.type == DOZ_T_BLOB) {
             DozBlobDesc desc{};
             const bool present = !null && blobs;
@@ -281,10 +281,10 @@ int load_row(XferReader &r, std::span<const XferColumn> columns, XferBlobs *blob
                 safe_strcpy(spec.path, text.c_str(), sizeof spec.path - 1);
                 doz_set_blob_write_spec(&desc, &spec);
             }
-            rc = dsput_put(DOZ_T_BLOB, 0, 1, present ? &desc : nullptr);
+            rc = dsput_put(rows, DOZ_T_BLOB, 0, 1, present ? &desc : nullptr);
         } else {
             const int count = single_kind || col.count <= 0 ? 0 : (var ? -col.count : col.count);
-            rc = dsput_put(col.type, count, held, null ? nullptr : values.data());
+            rc = dsput_put(rows, col.type, count, held, null ? nullptr : values.data());
         }
         if (rc != 0)
             return XFER_ROW_NO_ROOM;

@@ -269,7 +269,7 @@ void write_dfs_header(XferWriter &w, std::span<const DozColDesc> columns)
     put_bytes(w, s.data(), s.size(), XFER_WRITE_SILENT);
 }
 
-int unload_row(XferWriter &w, std::span<const DozColDesc> columns)
+int unload_row(XferWriter &w, DozReader &rows, std::span<const DozColDesc> columns)
 {
     const int format = w.request->format;
     const bool fixed = format == XFER_FIXED;
@@ -283,7 +283,7 @@ int unload_row(XferWriter &w, std::span<const DozColDesc> columns)
     for (size_t c = 0; c < columns.size(); c++) {
         const DozColDesc &col = columns[c];
         int count = 0;
-        const void *value = extract(col, &count);
+        const void *value = extract(rows, col, &count);
         if (format == XFER_BINARY || format == XFER_DFS) {
             const bool dfs = format == XFER_DFS;
             if (dfs) {

@@ -1,5 +1,5 @@
 // The row layout of the result buffer, row dates and times, and the
-// reading cursor over one buffer.
+// reader of one buffer.
 
 #include "dozrow.h"
 #include "vxcal.h"
@@ -149,52 +149,46 @@ const unsigned char *doz_get(const unsigned char *row, const DozField &f, int *c
     return row + f.value;
 }
 
-// ---- the reading cursor --------------------------------------------------
+// ---- the reader of one buffer -------------------------------------------
 
-static unsigned char *buffhandle;
-static unsigned char *buffer;
-static size_t buffsize;
-static int row_align_now = 1;
-static std::vector<DozColDesc> tinfo;
-
-void *init_buffer(void *start, size_t size)
+void *init_buffer(DozReader &r, void *start, size_t size)
 {
-    buffhandle = buffer = static_cast<unsigned char *>(start);
-    buffsize = start ? size : 0;
+    r.buffhandle = r.buffer = static_cast<unsigned char *>(start);
+    r.buffsize = start ? size : 0;
     return start;
 }
 
-void clear_buffer()
+void clear_buffer(DozReader &r)
 {
-    if (!buffhandle || buffsize < 2)
+    if (!r.buffhandle || r.buffsize < 2)
         return;
     int16_t mark = DOZ_EMPTY_MARK;
-    memcpy(buffhandle, &mark, 2);
-    buffer = buffhandle;
+    memcpy(r.buffhandle, &mark, 2);
+    r.buffer = r.buffhandle;
 }
 
-int empty_buffer()
+int empty_buffer(const DozReader &r)
 {
-    if (!buffhandle || buffsize < 2)
+    if (!r.buffhandle || r.buffsize < 2)
         return 1;
     int16_t first;
-    memcpy(&first, buffhandle, 2);
+    memcpy(&first, r.buffhandle, 2);
     return first == DOZ_EMPTY_MARK ? 1 : 0;
 }
 
-int prepare_buffer(int *had_table)
+int prepare_buffer(DozReader &r, int *had_table)
 {
     if (had_table)
         *had_table = 0;
-    if (!buffhandle)
+    if (!r.buffhandle)
         return -1;
-    size_t entries = buffsize / sizeof(DozColDesc);
+    size_t entries = r.buffsize / sizeof(DozColDesc);
     size_t n = 0;
     DozColDesc d;
     for (;; n++) {
         if (n >= entries)
             return -1;
-        memcpy(&d, buffhandle + n * sizeof d, sizeof d);
+        memcpy(&d, r.buffhandle + n * sizeof d, sizeof d);
         if (d.type == DOZ_T_END)
             break;
     }
@@ -202,42 +196,43 @@ int prepare_buffer(int *had_table)
     if (al != 1 && al != 2 && al != 4 && al != 8)
         return -1;
     if (n > 0) {
-        tinfo.assign(n + 1, DozColDesc{});
-        memcpy(tinfo.data(), buffhandle, (n + 1) * sizeof(DozColDesc));
-        tinfo.pop_back();  // the copy keeps the columns; the terminator is implied
-        for (DozColDesc &c : tinfo)
+        r.tinfo.assign(n + 1, DozColDesc{});
+        memcpy(r.tinfo.data(), r.buffhandle, (n + 1) * sizeof(DozColDesc));
+        r.tinfo.pop_back();  // the copy keeps the columns; the terminator is implied
+        for (DozColDesc &c : r.tinfo)
             c.name[sizeof c.name - 1] = '\0';
         if (had_table)
             *had_table = 1;
     }
-    row_align_now = al;
-    buffer = buffhandle + (n + 1) * sizeof(DozColDesc);
-    align(row_align_now);
+    r.row_align = al;
+    r.buffer = r.buffhandle + (n + 1) * sizeof(DozColDesc);
+    align(r, r.row_align);
     return 0;
 }
 
-void align(int n)
+void align(DozReader &r, int n)
 {
-    if (n <= 1 || !buffhandle)
+    if (n <= 1 || !r.buffhandle)
         return;
-    size_t off = static_cast<size_t>(buffer - buffhandle);
+    size_t off = static_cast<size_t>(r.buffer - r.buffhandle);
     size_t rem = (n & (n - 1)) == 0 ? off & static_cast<size_t>(n - 1) : off % static_cast<size_t>(n);
     if (rem)
-        buffer += n - rem;
+        r.buffer += n - rem;
 }
 
-void align_row() { align(row_align_now); }
-unsigned char *buffer_cursor() { return buffer; }
-void set_buffer_cursor(unsigned char *at) { buffer = at; }
+void align_row(DozReader &r) { align(r, r.row_align); }
 
-size_t buffer_left()
+size_t buffer_left(const DozReader &r)
 {
-    size_t off = static_cast<size_t>(buffer - buffhandle);
-    return off >= buffsize ? 0 : buffsize - off;
+    size_t off = static_cast<size_t>(r.buffer - r.buffhandle);
+    return off >= r.buffsize ? 0 : r.buffsize - off;
 }
 
-int row_alignment() { return row_align_now; }
-const std::vector<DozColDesc> &tinfo_table() { return tinfo; }
+DozReader &doz_shared_reader()
+{
+    static DozReader shared;
+    return shared;
+}
 
 // ---- dates and times in rows ---------------------------------------------
 

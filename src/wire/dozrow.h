@@ -84,27 +84,65 @@ DozTime doz_time_from_seconds(int64_t seconds);
 // A row's time as seconds since midnight; false for no valid time of day.
 bool doz_time_to_seconds(const DozTime &time, int64_t *seconds);
 
-// ---- the reading cursor over one buffer ----------------------------------
+// ---- the reader of one buffer ------------------------------------------
 
-// Makes `start` (of `size` bytes) the buffer the cursor reads; returns it.
-void *init_buffer(void *start, size_t size);
-// Marks the current buffer empty (-2 in its first int16), cursor at start.
-void clear_buffer();
-// 1 when the current buffer's first int16 is -2.
-int empty_buffer();
+// A reader over one result buffer: where it starts, how many bytes may be
+// read, the read position, the row alignment of the current table and the
+// copy of the last descriptor table read (kept from buffer to buffer, as a
+// later buffer of a result carries only a terminator).  Each owner of a
+// buffer keeps its own reader; handlers are given the one of the buffer
+// they are to read, so two readers never disturb each other.
+struct DozReader;
+// Makes `start` (of `size` bytes) the buffer read, cursor at its start;
+// the table copy and the row alignment stay.  Returns `start`.
+void *init_buffer(DozReader &r, void *start, size_t size);
+
+struct DozReader {
+    unsigned char *buffhandle = nullptr;  // start of the buffer
+    unsigned char *buffer = nullptr;      // read position
+    size_t buffsize = 0;                  // bytes that may be read
+    int row_align = 1;
+    std::vector<DozColDesc> tinfo;
+    bool overrun = false;  // the last extraction ran past the end
+
+    DozReader() = default;
+    DozReader(void *start, size_t size) { init_buffer(*this, start, size); }
+};
+
+// Marks the buffer empty (-2 in its first int16), cursor at start.
+void clear_buffer(DozReader &r);
+// 1 when the buffer's first int16 is -2 (or there is no buffer).
+int empty_buffer(const DozReader &r);
 // Reads the head of a Full-mode buffer: the descriptor table (had_table 1,
 // the table copy replaced) or a lone terminator (had_table 0, the previous
-// table and alignment kept).  Leaves the cursor at the first row.  -1 for a
-// head without a terminator inside the buffer or with a row alignment other
-// than 1, 2, 4 or 8.
-int prepare_buffer(int *had_table);
+// table kept).  Leaves the cursor at the first row.  -1 for a head without
+// a terminator inside the buffer or with a row alignment other than 1, 2,
+// 4 or 8.
+int prepare_buffer(DozReader &r, int *had_table);
 // Moves the cursor to the next multiple of n from the buffer start.
-void align(int n);
-void align_row();
+void align(DozReader &r, int n);
+void align_row(DozReader &r);
 // The cursor, the bytes left behind it, the current row alignment and the
 // copy of the last descriptor table read.
-unsigned char *buffer_cursor();
-void set_buffer_cursor(unsigned char *at);
-size_t buffer_left();
-int row_alignment();
-const std::vector<DozColDesc> &tinfo_table();
+inline unsigned char *buffer_cursor(const DozReader &r) { return r.buffer; }
+inline void set_buffer_cursor(DozReader &r, unsigned char *at) { r.buffer = at; }
+size_t buffer_left(const DozReader &r);
+inline int row_alignment(const DozReader &r) { return r.row_align; }
+inline const std::vector<DozColDesc> &tinfo_table(const DozReader &r) { return r.tinfo; }
+
+// ---- the process-wide reader ---------------------------------------------
+// Older callers read through one reader shared by the whole process; these
+// forms act on it.  New code keeps a reader of its own.
+
+DozReader &doz_shared_reader();
+inline void *init_buffer(void *start, size_t size) { return init_buffer(doz_shared_reader(), start, size); }
+inline void clear_buffer() { clear_buffer(doz_shared_reader()); }
+inline int empty_buffer() { return empty_buffer(doz_shared_reader()); }
+inline int prepare_buffer(int *had_table) { return prepare_buffer(doz_shared_reader(), had_table); }
+inline void align(int n) { align(doz_shared_reader(), n); }
+inline void align_row() { align_row(doz_shared_reader()); }
+inline unsigned char *buffer_cursor() { return buffer_cursor(doz_shared_reader()); }
+inline void set_buffer_cursor(unsigned char *at) { set_buffer_cursor(doz_shared_reader(), at); }
+inline size_t buffer_left() { return buffer_left(doz_shared_reader()); }
+inline int row_alignment() { return row_alignment(doz_shared_reader()); }
+inline const std::vector<DozColDesc> &tinfo_table() { return tinfo_table(doz_shared_reader()); }

@@ -263,8 +263,8 @@ int perform_load(const ObTransferData *request)
 
     unsigned char *const qb = static_cast<unsigned char *>(qymgr_qy_buffer());
     const size_t qbsize = static_cast<size_t>(qymgr_qy_buffer_size());
-    init_buffer(qb, qbsize);
-    clear_buffer();
+    DozReader packing(qb, qbsize);
+    clear_buffer(packing);
     XferBlobs *blobs = xfer_blobs_new();
 
     bool failed = false;
@@ -284,8 +284,8 @@ int perform_load(const ObTransferData *request)
             skip_colnames(reader, cols);
             loading_cols = false;
         } else {
-            set_buffer_cursor(row_at);
-            const int got = load_row(reader, cols, blobs);
+            set_buffer_cursor(packing, row_at);
+            const int got = load_row(reader, packing, cols, blobs);
             if (got == XFER_ROW_NO_ROOM) {
                 // The packer and the batch size disagree: never write a
                 // partial row.
@@ -318,8 +318,8 @@ int perform_load(const ObTransferData *request)
             else
                 reject_count += batch - qymgr_qy_rows();
             show_status();
-            init_buffer(qb, qbsize);
-            clear_buffer();
+            init_buffer(packing, qb, qbsize);
+            clear_buffer(packing);
             row_at = qb;
             batch = 0;
             check_stop_button(1);
@@ -367,15 +367,16 @@ void first_rows(const std::vector<DozColDesc> &cols)
         write_csv_header(writer, cols);
 }
 
-// Writes the rows of the buffer at the cursor; false when the output failed.
-bool write_rows(int rows, bool poll)
+// Writes the rows of the buffer at the reader's cursor; false when the
+// output failed.
+bool write_rows(DozReader &buffer, int rows, bool poll)
 {
-    const std::vector<DozColDesc> cols = tinfo_table();
+    const std::vector<DozColDesc> cols = tinfo_table(buffer);
     first_rows(cols);
     for (int k = 0; k < rows && !transfer_stopped && !writer.failed; k++) {
-        if (unload_row(writer, cols) != 0)
+        if (unload_row(writer, buffer, cols) != 0)
             break;
-        align_row();
+        align_row(buffer);
         if (transfer.format != XFER_BINARY && transfer.format != XFER_DFS)
             write_row_terminator(writer);
         if (writer.failed)
@@ -388,13 +389,12 @@ bool write_rows(int rows, bool poll)
 }
 
 // Reads the head of a delivered buffer; false when it holds nothing.
-bool open_buffer(void *buffer)
+bool open_buffer(DozReader &buffer)
 {
-    init_buffer(buffer, static_cast<size_t>(qymgr_qy_buffer_size()));
-    if (empty_buffer())
+    if (empty_buffer(buffer))
         return false;
     int had_table = 0;
-    return prepare_buffer(&had_table) == 0;
+    return prepare_buffer(buffer, &had_table) == 0;
 }
 
 void write_failed()
@@ -407,7 +407,7 @@ void write_failed()
 
 }  // namespace
 
-void unload_handler_gui(int event, int rows, int data_bytes, void *buffer)
+void unload_handler_gui(int event, int rows, int, DozReader &buffer)
 {
     handler_called = true;
     if (event != QY_EVENT_EOB) {
@@ -415,7 +415,7 @@ void unload_handler_gui(int event, int rows, int data_bytes, void *buffer)
             transfer_stopped = 1;
         if (!is_output_to_csv)
             close_transfer();
-        clear_buffer();
+        clear_buffer(buffer);
         show_status();
         return;
     }
@@ -423,9 +423,9 @@ void unload_handler_gui(int event, int rows, int data_bytes, void *buffer)
         return;
     QyStopProc previous = set_stop_proc(stop_transfer);
     check_stop_button(1);
-    if (!writer.failed && !write_rows(rows, true)) {
+    if (!writer.failed && !write_rows(buffer, rows, true)) {
         write_failed();
-        clear_buffer();
+        clear_buffer(buffer);
         if (!is_output_to_csv)
             close_transfer();
         qymgr_qy_query_abort();
@@ -438,10 +438,12 @@ void unload_handler_gui(int event, int rows, int data_bytes, void *buffer)
 
 void unload_handler_api(int rows)
 {
-    if (!open_buffer(get_qbuffer()))
+    static DozReader buffer;  // the table of the first buffer serves the later ones
+    init_buffer(buffer, get_qbuffer(), static_cast<size_t>(qymgr_qy_buffer_size()));
+    if (!open_buffer(buffer))
         return;
-    if (writer.failed || !write_rows(rows, false)) {
-        clear_buffer();
+    if (writer.failed || !write_rows(buffer, rows, false)) {
+        clear_buffer(buffer);
         query_abort();
         return;
     }

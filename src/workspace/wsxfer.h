@@ -38,7 +38,7 @@ void check_stop_button(int force);
 // The Stop procedure of a transfer.
 void stop_transfer();
 // The query manager's handlers of an unload.
-void unload_handler_gui(int event, int rows, int data_bytes, void *buffer);
+void unload_handler_gui(int event, int rows, int data_bytes, DozReader &buffer);
 void unload_handler_api(int rows);
 
 // ---- what the transfer needs of the rest of the program ----------------------------

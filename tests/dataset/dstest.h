@@ -40,7 +40,7 @@ inline Driver &driver()
     return d;
 }
 
-inline void relay(int event, int rows, int bytes, void *buffer)
+inline void relay(int event, int rows, int bytes, DozReader &buffer)
 {
     Driver &d = driver();
     d.last_event = event;

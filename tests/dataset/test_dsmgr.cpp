@@ -309,11 +309,17 @@ TEST_F(Datasets, CopiesStayInsideTheSegment)
 TEST_F(Datasets, OddBuffers)
 {
     alignas(8) unsigned char buf[512];
+    // The buffer as a query manager would hand it on: read as far as the
+    // bytes said to be filled.
+    auto deliver = [&](int event, int rows, int bytes) {
+        DozReader reader(buf, static_cast<size_t>(bytes));
+        ds_manager(event, rows, bytes, reader);
+    };
     // Only empty buffers: no dataset, nothing in the slot.
     int16_t empty = -2;
     memcpy(buf, &empty, 2);
-    ds_manager(DS_EV_EOB, 0, 0, buf);
-    ds_manager(DS_EV_OK, 0, 0, buf);
+    deliver(DS_EV_EOB, 0, 0);
+    deliver(DS_EV_OK, 0, 0);
     EXPECT_FALSE(dsmgr_ds_current_exists());
 
     // A head without its closing entry is refused.
@@ -322,8 +328,8 @@ TEST_F(Datasets, OddBuffers)
     for (size_t at = 0; at < sizeof buf; at += sizeof d)
         memcpy(buf + at, &d, sizeof d);
     std::string err = dstest::stderr_of([&] {
-        ds_manager(DS_EV_EOB, 3, 512, buf);
-        ds_manager(DS_EV_OK, 0, 0, buf);
+        deliver(DS_EV_EOB, 3, 512);
+        deliver(DS_EV_OK, 0, 0);
     });
     EXPECT_NE(err.find("Error! DsMgr."), std::string::npos) << err;
     EXPECT_FALSE(dsmgr_ds_current_exists());
@@ -346,13 +352,13 @@ TEST_F(Datasets, OddBuffers)
         return at + 8;
     };
     int bytes = fill(true, 11);
-    ds_manager(DS_EV_EOB, 1, bytes, buf);
+    deliver(DS_EV_EOB, 1, bytes);
     bytes = fill(true, 22);
-    err = dstest::stderr_of([&] { ds_manager(DS_EV_EOB, 1, bytes, buf); });
+    err = dstest::stderr_of([&] { deliver(DS_EV_EOB, 1, bytes); });
     EXPECT_EQ(err, "Error! DsMgr. TINFO in non-first EOB\n");
     bytes = fill(false, 33);
-    ds_manager(DS_EV_EOB, 1, bytes, buf);
-    ds_manager(DS_EV_OK, 0, 0, buf);
+    deliver(DS_EV_EOB, 1, bytes);
+    deliver(DS_EV_OK, 0, 0);
     ASSERT_EQ(dsmgr_ds_rows(0), 3);
     EXPECT_STREQ(dscol_ds_get_tinfo(0, 0)->name, "") << "a generated name is no name";
     for (int r = 0; r < 3; r++) {

@@ -81,7 +81,7 @@ TEST(RowPacking, PackedRowsReadBackLikeQueryResults)
         DozLayout l;
         ASSERT_TRUE(doz_layout(pc.cols, true, l));
         std::vector<unsigned char> buf(static_cast<size_t>(l.row_size) * 2, 0xee);
-        init_buffer(buf.data(), buf.size());
+        DozReader rd(buf.data(), buf.size());
         for (int r = 0; r < 2; r++) {
             for (size_t c = 0; c < pc.cols.size(); c++) {
                 const DozColDesc &d = pc.cols[c];
@@ -95,13 +95,13 @@ TEST(RowPacking, PackedRowsReadBackLikeQueryResults)
                 if (d.type == DOZ_T_STRING)
                     data.assign({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 0});
                 int held = f.var ? (r == 0 ? f.room : f.room / 2) : 0;
-                ASSERT_EQ(dsput_put(d.type, pack_count(d), held, null ? nullptr : data.data()), 0);
+                ASSERT_EQ(dsput_put(rd, d.type, pack_count(d), held, null ? nullptr : data.data()), 0);
             }
-            align(l.row_align);
+            align(rd, l.row_align);
         }
-        ASSERT_EQ(buffer_cursor(), buf.data() + buf.size());
+        ASSERT_EQ(buffer_cursor(rd), buf.data() + buf.size());
 
-        init_buffer(buf.data(), buf.size());
+        init_buffer(rd, buf.data(), buf.size());
         for (int r = 0; r < 2; r++) {
             const unsigned char *row = buf.data() + static_cast<size_t>(r) * l.row_size;
             for (size_t c = 0; c < pc.cols.size(); c++) {
@@ -113,7 +113,7 @@ TEST(RowPacking, PackedRowsReadBackLikeQueryResults)
                 bool present;
                 const unsigned char *v = doz_get(row, f, &n, &present);
                 int xn = -1;
-                const void *xv = extract(d, &xn);
+                const void *xv = extract(rd, d, &xn);
                 EXPECT_EQ(present, !null);
                 int want = f.var ? (r == 0 ? f.room : f.room / 2) : f.room;
                 if (null) {
@@ -143,7 +143,7 @@ TEST(RowPacking, PackedRowsReadBackLikeQueryResults)
                         EXPECT_EQ(got, std::vector<unsigned char>(x.size(), 0)) << "unused room, element " << e;
                 }
             }
-            align(l.row_align);
+            align(rd, l.row_align);
         }
     }
 }
@@ -152,23 +152,23 @@ TEST(RowPacking, FieldsAtTheirPlaces)
 {
     alignas(8) unsigned char buf[64];
     memset(buf, 0xee, sizeof buf);
-    init_buffer(buf, sizeof buf);
+    DozReader rd(buf, sizeof buf);
 
     // A null long: presence 0, its four bytes kept (and cleared).
-    ASSERT_EQ(dsput_put(DOZ_T_LONG, 0, 0, nullptr), 0);
+    ASSERT_EQ(dsput_put(rd, DOZ_T_LONG, 0, 0, nullptr), 0);
     EXPECT_EQ(buf[0], 0);
-    EXPECT_EQ(buffer_cursor(), buf + 8);
+    EXPECT_EQ(buffer_cursor(rd), buf + 8);
     EXPECT_EQ(std::vector<unsigned char>(buf + 4, buf + 8), std::vector<unsigned char>(4, 0));
 
     // A 20-character text packed with length 8: its first 8 and a 0.
-    ASSERT_EQ(dsput_put(DOZ_T_STRING, 8, 0, "abcdefghijklmnopqrst"), 0);
+    ASSERT_EQ(dsput_put(rd, DOZ_T_STRING, 8, 0, "abcdefghijklmnopqrst"), 0);
     EXPECT_EQ(buf[8], 1);
     EXPECT_STREQ(reinterpret_cast<char *>(buf + 9), "abcdefgh");
-    EXPECT_EQ(buffer_cursor(), buf + 18);
+    EXPECT_EQ(buffer_cursor(rd), buf + 18);
 
     // At most 5 longs holding 2: count 2, room for 5.
     int32_t two[2] = {7, -9};
-    ASSERT_EQ(dsput_put(DOZ_T_LONG, -5, 2, two), 0);
+    ASSERT_EQ(dsput_put(rd, DOZ_T_LONG, -5, 2, two), 0);
     EXPECT_EQ(buf[18], 1);
     int32_t count, first, second;
     memcpy(&count, buf + 20, 4);
@@ -177,25 +177,25 @@ TEST(RowPacking, FieldsAtTheirPlaces)
     EXPECT_EQ(count, 2);
     EXPECT_EQ(first, 7);
     EXPECT_EQ(second, -9);
-    EXPECT_EQ(buffer_cursor(), buf + 44);
+    EXPECT_EQ(buffer_cursor(rd), buf + 44);
 
     // More held than room is cut to the room.
     int32_t many[4] = {1, 2, 3, 4};
-    ASSERT_EQ(dsput_put(DOZ_T_LONG, -2, 4, many), 0);
+    ASSERT_EQ(dsput_put(rd, DOZ_T_LONG, -2, 4, many), 0);
     memcpy(&count, buf + 48, 4);
     EXPECT_EQ(count, 2);
-    EXPECT_EQ(buffer_cursor(), buf + 60);
+    EXPECT_EQ(buffer_cursor(rd), buf + 60);
 
     // A field that does not fit is not written and the cursor stays.
     double r = 1.5;
-    EXPECT_EQ(dsput_put(DOZ_T_REAL, 0, 0, &r), -1);
-    EXPECT_EQ(buffer_cursor(), buf + 60);
+    EXPECT_EQ(dsput_put(rd, DOZ_T_REAL, 0, 0, &r), -1);
+    EXPECT_EQ(buffer_cursor(rd), buf + 60);
     EXPECT_EQ(buf[60], 0xee);
-    EXPECT_EQ(dsput_put(DOZ_T_TINY, 0, 0, "\x05"), 0) << "a byte still fits";
+    EXPECT_EQ(dsput_put(rd, DOZ_T_TINY, 0, 0, "\x05"), 0) << "a byte still fits";
     EXPECT_EQ(buf[61], 5);
 
-    EXPECT_EQ(dsput_put(12, 0, 0, &r), 0) << "types above 11 are ignored";
-    EXPECT_EQ(buffer_cursor(), buf + 62);
+    EXPECT_EQ(dsput_put(rd, 12, 0, 0, &r), 0) << "types above 11 are ignored";
+    EXPECT_EQ(buffer_cursor(rd), buf + 62);
 }
 
 // ---- text --------------------------------------------------------------------
@@ -310,11 +310,11 @@ TEST(ValueText, TextRoundTripsThroughScanAndPack)
         EXPECT_EQ(bytes(v, c.value.size()), c.value) << "'" << text << "'";
 
         alignas(8) unsigned char row[32] = {};
-        init_buffer(row, sizeof row);
-        ASSERT_EQ(dsput_put(c.type, 0, 0, v), 0);
-        init_buffer(row, sizeof row);
+        DozReader rd(row, sizeof row);
+        ASSERT_EQ(dsput_put(rd, c.type, 0, 0, v), 0);
+        init_buffer(rd, row, sizeof row);
         int n;
-        const void *back = extract(col(c.type), &n);
+        const void *back = extract(rd, col(c.type), &n);
         ASSERT_NE(back, nullptr);
         EXPECT_EQ(bytes(back, c.value.size()), c.value);
     }

@@ -101,8 +101,9 @@ inline int make(const std::vector<DozColDesc> &cols, const std::vector<std::vect
     std::vector<unsigned char> data = buffer(cols, rows, &bytes);
     if (data.empty())
         return -1;
-    ds_manager(DS_EV_EOB, static_cast<int>(rows.size()), bytes, data.data());
-    ds_manager(DS_EV_OK, 0, 0, nullptr);
+    DozReader reader(data.data(), static_cast<size_t>(bytes));
+    ds_manager(DS_EV_EOB, static_cast<int>(rows.size()), bytes, reader);
+    ds_manager(DS_EV_OK, 0, 0, reader);
     return dsmgr_ds_current();
 }
 

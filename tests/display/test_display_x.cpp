@@ -600,13 +600,15 @@ TEST_F(DisplayX, PipeTargetWritesEveryRow)
     ASSERT_EQ(dytab_dy_prepare_pipe_target(("cat > " + out).c_str()), 1);
     QyHandler writer = qymgr_qy_set_override_handler(nullptr);
     ASSERT_NE(writer, nullptr);
-    writer(QY_EVENT_EOB, 2, bytes1, first.data());
-    writer(QY_EVENT_OK, 0, 0, nullptr);
+    DozReader reader(first.data(), static_cast<size_t>(bytes1));
+    writer(QY_EVENT_EOB, 2, bytes1, reader);
+    writer(QY_EVENT_OK, 0, 0, reader);
     // An empty command keeps the pipe for the next query.
     ASSERT_EQ(dytab_dy_prepare_pipe_target(""), 1);
     EXPECT_EQ(qymgr_qy_set_override_handler(nullptr), writer);
-    writer(QY_EVENT_EOB, 1, bytes2, second.data());
-    writer(QY_EVENT_OK, 0, 0, nullptr);
+    init_buffer(reader, second.data(), static_cast<size_t>(bytes2));
+    writer(QY_EVENT_EOB, 1, bytes2, reader);
+    writer(QY_EVENT_OK, 0, 0, reader);
     ASSERT_EQ(dytab_dy_prepare_pipe_target(nullptr), 1);
     EXPECT_EQ(slurp(out), "   1   7   8 ab    \n"
                           "   2 xyz   \n"

@@ -53,15 +53,24 @@ inline int16_t first_short(const void *buffer)
     return v;
 }
 
-inline void default_handler(int event, int rows, int bytes, void *buffer)
+// The bytes the last handler call was allowed to read.
+inline size_t &readable()
 {
-    default_events().push_back({event, rows, bytes, first_short(buffer)});
+    static size_t n = 0;
+    return n;
+}
+
+inline void default_handler(int event, int rows, int bytes, DozReader &buffer)
+{
+    default_events().push_back({event, rows, bytes, first_short(buffer.buffhandle)});
+    readable() = buffer.buffsize;
     if (in_default_handler())
         in_default_handler()(event);
 }
-inline void override_handler(int event, int rows, int bytes, void *buffer)
+inline void override_handler(int event, int rows, int bytes, DozReader &buffer)
 {
-    override_events().push_back({event, rows, bytes, first_short(buffer)});
+    override_events().push_back({event, rows, bytes, first_short(buffer.buffhandle)});
+    readable() = buffer.buffsize;
 }
 
 // The UI: counts the pump's turns (running `on_pump` first) and records

@@ -396,6 +396,7 @@ TEST_F(Manager, FakeQueryDeliversTheCallersBufferAsAFullResult)
     EXPECT_EQ(qymgr_qy_fake_query(buffer.data(), 7, 300), buffer.data());
     std::vector<Event> want{{QY_EVENT_EOB, 7, 300, DOZ_T_SHORT}, {QY_EVENT_OK, 0, 0, DOZ_T_SHORT}};
     EXPECT_EQ(qykit::override_events(), want);
+    EXPECT_EQ(qykit::readable(), 300u) << "a handler reads no further than the bytes given";
     EXPECT_TRUE(qykit::default_events().empty());
     EXPECT_EQ(qymgr_qy_rows(), 7);
     EXPECT_EQ(qymgr_qy_returned_data(), 1);

@@ -129,7 +129,7 @@ TEST_F(XManager, ReportShowsAnErrorBoxAndConfirmAsks)
 // The dataset manager's part, as a test stands in for it: on a successful
 // end, the notice to the display canvas.
 volatile int handled = 0;
-void notify_on_end(int event, int rows, int bytes, void *buffer)
+void notify_on_end(int event, int rows, int bytes, DozReader &buffer)
 {
     qykit::default_handler(event, rows, bytes, buffer);
     if (event != QY_EVENT_OK)

@@ -142,40 +142,52 @@ TEST(ReadingCursor, TablesTerminatorsAndEmptyBuffers)
     DozLayout l;
     ASSERT_TRUE(doz_layout(cols, true, l));
 
-    init_buffer(buf, sizeof buf);
-    clear_buffer();
-    EXPECT_EQ(empty_buffer(), 1);
+    DozReader r(buf, sizeof buf);
+    clear_buffer(r);
+    EXPECT_EQ(empty_buffer(r), 1);
 
     doz_put_table(buf, cols, l.row_align);
-    EXPECT_EQ(empty_buffer(), 0);
+    EXPECT_EQ(empty_buffer(r), 0);
     int had = -1;
-    ASSERT_EQ(prepare_buffer(&had), 0);
+    ASSERT_EQ(prepare_buffer(r, &had), 0);
     EXPECT_EQ(had, 1);
-    EXPECT_EQ(buffer_cursor(), buf + 192);
-    ASSERT_EQ(tinfo_table().size(), 2u);
-    EXPECT_STREQ(tinfo_table()[0].name, "A");
-    EXPECT_EQ(row_alignment(), 8);
-    set_buffer_cursor(buf + 193);
-    align_row();
-    EXPECT_EQ(buffer_cursor(), buf + 200);
-    align(3);
-    EXPECT_EQ(buffer_cursor(), buf + 201);
+    EXPECT_EQ(buffer_cursor(r), buf + 192);
+    ASSERT_EQ(tinfo_table(r).size(), 2u);
+    EXPECT_STREQ(tinfo_table(r)[0].name, "A");
+    EXPECT_EQ(row_alignment(r), 8);
+    set_buffer_cursor(r, buf + 193);
+    align_row(r);
+    EXPECT_EQ(buffer_cursor(r), buf + 200);
+    align(r, 3);
+    EXPECT_EQ(buffer_cursor(r), buf + 201);
+
+    // A second reader keeps its own table and cursor.
+    alignas(8) unsigned char other[256] = {};
+    std::vector<DozColDesc> one = {col(DOZ_T_SHORT)};
+    doz_put_table(other, one, 2);
+    DozReader r2(other, sizeof other);
+    ASSERT_EQ(prepare_buffer(r2, &had), 0);
+    EXPECT_EQ(tinfo_table(r2).size(), 1u);
+    EXPECT_EQ(row_alignment(r2), 2);
+    EXPECT_EQ(buffer_cursor(r), buf + 201);
+    EXPECT_EQ(tinfo_table(r).size(), 2u);
+    EXPECT_EQ(row_alignment(r), 8);
 
     // A later buffer: a lone terminator keeps the table.
     doz_put_terminator(buf, 8);
-    ASSERT_EQ(prepare_buffer(&had), 0);
+    ASSERT_EQ(prepare_buffer(r, &had), 0);
     EXPECT_EQ(had, 0);
-    EXPECT_EQ(tinfo_table().size(), 2u);
-    EXPECT_EQ(buffer_cursor(), buf + 64);
+    EXPECT_EQ(tinfo_table(r).size(), 2u);
+    EXPECT_EQ(buffer_cursor(r), buf + 64);
 
     // Malformed heads: no terminator inside the buffer, bad alignment.
     memset(buf, 0, sizeof buf);
-    EXPECT_EQ(prepare_buffer(&had), -1);
+    EXPECT_EQ(prepare_buffer(r, &had), -1);
     doz_put_table(buf, cols, 3);
-    EXPECT_EQ(prepare_buffer(&had), -1);
-    init_buffer(buf, 100);  // the terminator at 128 lies outside
+    EXPECT_EQ(prepare_buffer(r, &had), -1);
+    init_buffer(r, buf, 100);  // the terminator at 128 lies outside
     doz_put_table(buf, cols, 8);
-    EXPECT_EQ(prepare_buffer(&had), -1);
+    EXPECT_EQ(prepare_buffer(r, &had), -1);
 }
 
 }  // namespace

@@ -195,42 +195,42 @@ TEST(Extraction, EveryShapeAtTheCursor)
     doz_put(row, l.fields[6], nullptr, 0, false);
     doz_put(row, l.fields[7], dates, 1, true);
 
-    init_buffer(buf, sizeof buf);
-    set_buffer_cursor(row);
+    DozReader rd(buf, sizeof buf);
+    set_buffer_cursor(rd, row);
     int n = -1;
-    auto *b = static_cast<const uint8_t *>(extract(cols[0], &n));
+    auto *b = static_cast<const uint8_t *>(extract(rd, cols[0], &n));
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(*b, 1);
     EXPECT_EQ(n, 1);
-    auto *r = static_cast<const double *>(extract(cols[1], &n));
+    auto *r = static_cast<const double *>(extract(rd, cols[1], &n));
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(n, 2);
     EXPECT_EQ(r[1], 2.5);
-    EXPECT_STREQ(static_cast<const char *>(extract(cols[2], &n)), "word");
-    auto *d = static_cast<const int16_t *>(extract(cols[3], &n));
+    EXPECT_STREQ(static_cast<const char *>(extract(rd, cols[2], &n)), "word");
+    auto *d = static_cast<const int16_t *>(extract(rd, cols[3], &n));
     EXPECT_EQ(n, 2);
     EXPECT_EQ(d[3], 2025);
-    EXPECT_EQ(extract(cols[4], &n), nullptr) << "an empty variable array";
+    EXPECT_EQ(extract(rd, cols[4], &n), nullptr) << "an empty variable array";
     EXPECT_EQ(n, 0);
-    EXPECT_FALSE(extract_overrun());
-    auto *bl = static_cast<const DozBlobDesc *>(extract(cols[5], &n));
+    EXPECT_FALSE(extract_overrun(rd));
+    auto *bl = static_cast<const DozBlobDesc *>(extract(rd, cols[5], &n));
     ASSERT_NE(bl, nullptr);
     EXPECT_EQ(bl->id2, 9);
-    EXPECT_EQ(extract(cols[6], &n), nullptr) << "null";
+    EXPECT_EQ(extract(rd, cols[6], &n), nullptr) << "null";
     EXPECT_EQ(n, 1);
-    auto *tm = static_cast<const int16_t *>(extract(cols[7], &n));
+    auto *tm = static_cast<const int16_t *>(extract(rd, cols[7], &n));
     ASSERT_NE(tm, nullptr);
     EXPECT_EQ(tm[0], 2024);
-    align(l.row_align);
-    EXPECT_EQ(buffer_cursor(), row + l.row_size) << "the walk covers the row exactly";
+    align(rd, l.row_align);
+    EXPECT_EQ(buffer_cursor(rd), row + l.row_size) << "the walk covers the row exactly";
 
     // A field that would run past the buffer gives nothing and says so.
-    init_buffer(buf, static_cast<size_t>(row - buf) + 20);
-    set_buffer_cursor(row);
-    extract(cols[0], &n);
-    EXPECT_EQ(extract(cols[1], &n), nullptr);
-    EXPECT_TRUE(extract_overrun());
-    EXPECT_EQ(buffer_left(), 0u);
+    init_buffer(rd, buf, static_cast<size_t>(row - buf) + 20);
+    set_buffer_cursor(rd, row);
+    extract(rd, cols[0], &n);
+    EXPECT_EQ(extract(rd, cols[1], &n), nullptr);
+    EXPECT_TRUE(extract_overrun(rd));
+    EXPECT_EQ(buffer_left(rd), 0u);
 }
 
 }  // namespace

@@ -145,28 +145,31 @@ struct Received {
     int abort_after = -1;  // buffers; then doz_abort
 } got;
 
+// The reader of the connection's result buffer.
+DozReader reader;
+
 void collect(int cid, int rows)
 {
     got.per_buffer.push_back(rows);
-    init_buffer(doz_get_qbuffer(cid), static_cast<size_t>(doz_get_qbuffersize(cid)));
+    init_buffer(reader, doz_get_qbuffer(cid), static_cast<size_t>(doz_get_qbuffersize(cid)));
     int had = 0;
-    if (empty_buffer() || prepare_buffer(&had) != 0) {
+    if (empty_buffer(reader) || prepare_buffer(reader, &had) != 0) {
         got.bad++;
         return;
     }
     got.had_table.push_back(had);
     if (had) {
-        got.table = tinfo_table();
+        got.table = tinfo_table(reader);
         doz_layout(got.table, true, got.layout);
     }
-    size_t header = static_cast<size_t>(buffer_cursor() - static_cast<unsigned char *>(doz_get_qbuffer(cid)));
+    size_t header = static_cast<size_t>(buffer_cursor(reader) - static_cast<unsigned char *>(doz_get_qbuffer(cid)));
     if (doz_get_data_bytes(cid) != header + static_cast<size_t>(rows) * got.layout.row_size)
         got.bad++;
     for (int k = 0; k < rows; k++) {
-        const unsigned char *at = buffer_cursor();
+        const unsigned char *at = buffer_cursor(reader);
         got.rows.emplace_back(at, at + got.layout.row_size);
-        set_buffer_cursor(buffer_cursor() + got.layout.row_size);
-        align_row();
+        set_buffer_cursor(reader, buffer_cursor(reader) + got.layout.row_size);
+        align_row(reader);
     }
     if (got.abort_after >= 0 && static_cast<int>(got.per_buffer.size()) == got.abort_after)
         doz_abort(cid);

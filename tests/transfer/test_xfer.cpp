@@ -175,13 +175,14 @@ struct Packed {
     std::vector<DozColDesc> descs;
     DozLayout layout;
     int rows = 0;
+    DozReader reader;  // over the buffer, for packing and unloading
 
     explicit Packed(const std::vector<Col> &cols)
     {
         for (size_t i = 0; i < cols.size(); i++)
             descs.push_back(desc_of(cols[i], static_cast<int>(i)));
         EXPECT_TRUE(doz_layout(descs, true, layout));
-        init_buffer(buffer.data(), buffer.size());
+        init_buffer(reader, buffer.data(), buffer.size());
     }
     Rows read() const
     {
@@ -198,27 +199,27 @@ struct Packed {
 };
 
 // Moves the cursor to the end of the row it is in.
-void pad_row(const Packed &p)
+void pad_row(Packed &p)
 {
-    const size_t off = static_cast<size_t>(buffer_cursor() - p.buffer.data());
+    const size_t off = static_cast<size_t>(buffer_cursor(p.reader) - p.buffer.data());
     const size_t size = static_cast<size_t>(p.layout.row_size);
-    set_buffer_cursor(const_cast<unsigned char *>(p.buffer.data()) + (off + size - 1) / size * size);
+    set_buffer_cursor(p.reader, p.buffer.data() + (off + size - 1) / size * size);
 }
 
 // Packs row k of the columns: `mode` 0 every value, 1 every value null,
 // 2 variable arrays holding one element fewer than their room.
 void pack_row(Packed &p, const std::vector<Col> &cols, int k, int mode)
 {
-    init_buffer(p.buffer.data(), p.buffer.size());
-    set_buffer_cursor(p.buffer.data() + static_cast<size_t>(p.rows) * p.layout.row_size);
+    init_buffer(p.reader, p.buffer.data(), p.buffer.size());
+    set_buffer_cursor(p.reader, p.buffer.data() + static_cast<size_t>(p.rows) * p.layout.row_size);
     for (const Col &c : cols) {
         if (mode == 1) {
-            ASSERT_EQ(dsput_put(c.type, c.type == DOZ_T_STRING ? c.length : c.count, 0, nullptr), 0);
+            ASSERT_EQ(dsput_put(p.reader, c.type, c.type == DOZ_T_STRING ? c.length : c.count, 0, nullptr), 0);
             continue;
         }
         if (c.type == DOZ_T_STRING) {
             std::string s = "s" + std::to_string(k) + " \"q\",;x";
-            ASSERT_EQ(dsput_put(c.type, c.length, 1, s.substr(0, static_cast<size_t>(c.length)).c_str()), 0);
+            ASSERT_EQ(dsput_put(p.reader, c.type, c.length, 1, s.substr(0, static_cast<size_t>(c.length)).c_str()), 0);
             continue;
         }
         int room = c.count == 0 ? 1 : std::abs(c.count);
@@ -228,9 +229,9 @@ void pack_row(Packed &p, const std::vector<Col> &cols, int k, int mode)
             v.insert(v.end(), e.begin(), e.end());
         }
         int held = c.count < 0 && mode == 2 ? room - 1 : room;
-        ASSERT_EQ(dsput_put(c.type, c.count, held, v.data()), 0);
+        ASSERT_EQ(dsput_put(p.reader, c.type, c.count, held, v.data()), 0);
     }
-    ASSERT_LE(buffer_cursor(), p.buffer.data() + static_cast<size_t>(p.rows + 1) * p.layout.row_size);
+    ASSERT_LE(buffer_cursor(p.reader), p.buffer.data() + static_cast<size_t>(p.rows + 1) * p.layout.row_size);
     p.rows++;
 }
 
@@ -289,10 +290,10 @@ std::string unload(const ObTransferData &req, Packed &p, const TempFile &file, b
             list.push_back({d.name, d.width});
         unload_colnames(w, list);
     }
-    init_buffer(p.buffer.data(), p.buffer.size());
+    init_buffer(p.reader, p.buffer.data(), p.buffer.size());
     for (int k = 0; k < p.rows; k++) {
-        set_buffer_cursor(p.buffer.data() + static_cast<size_t>(k) * p.layout.row_size);
-        EXPECT_EQ(unload_row(w, p.descs), 0);
+        set_buffer_cursor(p.reader, p.buffer.data() + static_cast<size_t>(k) * p.layout.row_size);
+        EXPECT_EQ(unload_row(w, p.reader, p.descs), 0);
         if (req.format != XFER_BINARY)
             write_row_terminator(w);
     }
@@ -322,16 +323,16 @@ LoadResult load(const ObTransferData &req, const std::vector<Col> &cols, const T
         skip_colnames(r, list);
     XferBlobs *blobs = xfer_blobs_new();
     LoadResult res;
-    init_buffer(out.buffer.data(), out.buffer.size());
+    init_buffer(out.reader, out.buffer.data(), out.buffer.size());
     for (int guard = 0; guard < 1000; guard++) {
-        unsigned char *start = buffer_cursor();
-        int got = load_row(r, list, blobs);
+        unsigned char *start = buffer_cursor(out.reader);
+        int got = load_row(r, out.reader, list, blobs);
         res.results.push_back(got);
         if (got == XFER_ROW_EMPTY || got == XFER_ROW_NO_ROOM) {
-            set_buffer_cursor(start);
+            set_buffer_cursor(out.reader, start);
             break;
         }
-        set_buffer_cursor(start + out.layout.row_size);
+        set_buffer_cursor(out.reader, start + out.layout.row_size);
         out.rows++;
         if (r.eof_input)
             break;
@@ -377,10 +378,10 @@ TEST_F(Transfer, DefaultsWriteQuotedStringAndBlankAndReadBack)
 {
     std::vector<Col> cols = {{DOZ_T_STRING, 10, 10, 0}, {DOZ_T_LONG, 8, 0, 0}};
     Packed p(cols);
-    init_buffer(p.buffer.data(), p.buffer.size());
-    ASSERT_EQ(dsput_put(DOZ_T_STRING, 10, 1, "abc"), 0);
+    init_buffer(p.reader, p.buffer.data(), p.buffer.size());
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_STRING, 10, 1, "abc"), 0);
     int32_t twelve = 12;
-    ASSERT_EQ(dsput_put(DOZ_T_LONG, 0, 1, &twelve), 0);
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_LONG, 0, 1, &twelve), 0);
     pad_row(p);
     p.rows = 1;
     ObTransferData req;
@@ -409,10 +410,10 @@ TEST_F(Transfer, BinaryStringsEmptyAndNull)
 {
     std::vector<Col> cols = {{DOZ_T_STRING, 3, 3, 0}};
     Packed p(cols);
-    init_buffer(p.buffer.data(), p.buffer.size());
-    ASSERT_EQ(dsput_put(DOZ_T_STRING, 3, 1, ""), 0);
+    init_buffer(p.reader, p.buffer.data(), p.buffer.size());
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_STRING, 3, 1, ""), 0);
     pad_row(p);
-    ASSERT_EQ(dsput_put(DOZ_T_STRING, 3, 0, nullptr), 0);
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_STRING, 3, 0, nullptr), 0);
     pad_row(p);
     p.rows = 2;
     ObTransferData req = request(XFER_BINARY, "", XFER_NONE);
@@ -668,10 +669,10 @@ TEST_F(Transfer, BlobFieldsAreFileNamesOnLoadAndNamesOnUnload)
     std::vector<XferColumn> list = {column_of(cols[0], 0), column_of(cols[1], 1)};
     Packed out(cols);
     XferBlobs *blobs = xfer_blobs_new();
-    init_buffer(out.buffer.data(), out.buffer.size());
-    EXPECT_EQ(load_row(r, list, blobs), XFER_ROW_PACKED);
+    init_buffer(out.reader, out.buffer.data(), out.buffer.size());
+    EXPECT_EQ(load_row(r, out.reader, list, blobs), XFER_ROW_PACKED);
     pad_row(out);
-    EXPECT_EQ(load_row(r, list, blobs), XFER_ROW_PACKED);
+    EXPECT_EQ(load_row(r, out.reader, list, blobs), XFER_ROW_PACKED);
     pad_row(out);
     out.rows = 2;
     EXPECT_EQ(xfer_blobs_in_use(blobs), 1);
@@ -683,14 +684,14 @@ TEST_F(Transfer, BlobFieldsAreFileNamesOnLoadAndNamesOnUnload)
     // Unload: the blob's name, 80 wide in the fixed-width format and
     // NUL-padded to 81 bytes in the binary one.
     Packed p(cols);
-    init_buffer(p.buffer.data(), p.buffer.size());
+    init_buffer(p.reader, p.buffer.data(), p.buffer.size());
     DozBlobDesc d{};
     snprintf(d.prefix, sizeof d.prefix, "IMG");
     d.id1 = 1;
     d.id2 = 2;
-    ASSERT_EQ(dsput_put(DOZ_T_BLOB, 0, 1, &d), 0);
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_BLOB, 0, 1, &d), 0);
     int32_t one = 1;
-    ASSERT_EQ(dsput_put(DOZ_T_LONG, 0, 1, &one), 0);
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_LONG, 0, 1, &one), 0);
     pad_row(p);
     p.rows = 1;
     char name[DOZ_BLOB_NAME_SIZE];
@@ -714,19 +715,19 @@ TEST_F(Transfer, BinaryGoldenBytesInHostOrder)
                              {DOZ_T_DATE, 10, 0, 0},  {DOZ_T_REAL, 8, 2, 0},   {DOZ_T_TINY, 3, 0, 0}};
     Packed p(cols);
     pack_row(p, cols, 0, 1);  // every value null
-    init_buffer(p.buffer.data(), p.buffer.size());
-    set_buffer_cursor(p.buffer.data() + p.layout.row_size);
+    init_buffer(p.reader, p.buffer.data(), p.buffer.size());
+    set_buffer_cursor(p.reader, p.buffer.data() + p.layout.row_size);
     int32_t l = 258;
     int16_t s[2] = {7, 0};
     DozDate date{2026, 12, 10};
     double half = 0.5;
     unsigned char tiny = 9;
-    ASSERT_EQ(dsput_put(DOZ_T_LONG, 0, 1, &l), 0);
-    ASSERT_EQ(dsput_put(DOZ_T_SHORT, -2, 1, s), 0);
-    ASSERT_EQ(dsput_put(DOZ_T_STRING, 3, 1, "ab"), 0);
-    ASSERT_EQ(dsput_put(DOZ_T_DATE, 0, 1, &date), 0);
-    ASSERT_EQ(dsput_put(DOZ_T_REAL, 0, 1, &half), 0);
-    ASSERT_EQ(dsput_put(DOZ_T_TINY, 0, 1, &tiny), 0);
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_LONG, 0, 1, &l), 0);
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_SHORT, -2, 1, s), 0);
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_STRING, 3, 1, "ab"), 0);
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_DATE, 0, 1, &date), 0);
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_REAL, 0, 1, &half), 0);
+    ASSERT_EQ(dsput_put(p.reader, DOZ_T_TINY, 0, 1, &tiny), 0);
     pad_row(p);
     p.rows = 2;
     TempFile f;
@@ -797,8 +798,8 @@ TEST_F(Transfer, RefusedWritesSetTheFailureOnce)
         w.out = fopen("/dev/null", "rb");  // refuses every write
         ASSERT_NE(w.out, nullptr);
         setvbuf(w.out, nullptr, _IONBF, 0);
-        init_buffer(p.buffer.data(), p.buffer.size());
-        EXPECT_EQ(unload_row(w, p.descs), -1);
+        init_buffer(p.reader, p.buffer.data(), p.buffer.size());
+        EXPECT_EQ(unload_row(w, p.reader, p.descs), -1);
         EXPECT_EQ(w.failed, c.failure);
         fclose(w.out);
     }
@@ -808,8 +809,8 @@ TEST_F(Transfer, RefusedWritesSetTheFailureOnce)
     w.request = &req;
     w.out = fopen("/dev/full", "wb");
     ASSERT_NE(w.out, nullptr);
-    init_buffer(p.buffer.data(), p.buffer.size());
-    unload_row(w, p.descs);
+    init_buffer(p.reader, p.buffer.data(), p.buffer.size());
+    unload_row(w, p.reader, p.descs);
     EXPECT_EQ(xfer_flush(w), -1);
     EXPECT_EQ(w.failed, XFER_WRITE_REFUSED);
     fclose(w.out);
@@ -827,9 +828,9 @@ TEST_F(Transfer, RowThatDoesNotFitTheBufferPacksNothing)
     r.request = &req;
     r.in = fopen(f.path.c_str(), "rb");
     std::vector<unsigned char> small(50);
-    init_buffer(small.data(), small.size());
-    EXPECT_EQ(load_row(r, std::span<const XferColumn>(&c, 1), nullptr), XFER_ROW_NO_ROOM);
-    EXPECT_EQ(buffer_cursor(), small.data());
+    DozReader rows(small.data(), small.size());
+    EXPECT_EQ(load_row(r, rows, std::span<const XferColumn>(&c, 1), nullptr), XFER_ROW_NO_ROOM);
+    EXPECT_EQ(buffer_cursor(rows), small.data());
     fclose(r.in);
 }
 

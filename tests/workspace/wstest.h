@@ -91,27 +91,26 @@ inline std::string field_text(const unsigned char *row, const DozField &f, const
     return s;
 }
 
-inline void full_handler(int event, int rows, int, void *buffer)
+inline void full_handler(int event, int rows, int, DozReader &buffer)
 {
     if (event != QY_EVENT_EOB)
         return;
     FullRead &r = full_read();
-    init_buffer(buffer, static_cast<size_t>(qymgr_qy_buffer_size()));
     int had = 0;
-    if (empty_buffer() || prepare_buffer(&had) != 0)
+    if (empty_buffer(buffer) || prepare_buffer(buffer, &had) != 0)
         return;
     if (had) {
-        r.table = tinfo_table();
+        r.table = tinfo_table(buffer);
         doz_layout(r.table, true, r.layout);
     }
     for (int k = 0; k < rows; k++) {
-        const unsigned char *at = buffer_cursor();
+        const unsigned char *at = buffer_cursor(buffer);
         Row row;
         for (size_t c = 0; c < r.layout.fields.size(); c++)
             row.push_back(field_text(at, r.layout.fields[c], r.table[c]));
         r.rows.push_back(row);
-        set_buffer_cursor(buffer_cursor() + r.layout.row_size);
-        align_row();
+        set_buffer_cursor(buffer, buffer_cursor(buffer) + r.layout.row_size);
+        align_row(buffer);
     }
 }
 

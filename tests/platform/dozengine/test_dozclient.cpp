@@ -48,22 +48,25 @@ struct Got {
     std::vector<int> per_buffer;
 } got;
 
+// The reader of the connection's result buffer.
+DozReader reader;
+
 void collect(int cid, int rows)
 {
     got.per_buffer.push_back(rows);
-    init_buffer(doz_get_qbuffer(cid), static_cast<size_t>(doz_get_qbuffersize(cid)));
+    init_buffer(reader, doz_get_qbuffer(cid), static_cast<size_t>(doz_get_qbuffersize(cid)));
     int had = 0;
-    if (empty_buffer() || prepare_buffer(&had) != 0)
+    if (empty_buffer(reader) || prepare_buffer(reader, &had) != 0)
         return;
     if (had) {
-        got.table = tinfo_table();
+        got.table = tinfo_table(reader);
         doz_layout(got.table, true, got.layout);
     }
     for (int k = 0; k < rows; k++) {
-        const unsigned char *at = buffer_cursor();
+        const unsigned char *at = buffer_cursor(reader);
         got.rows.emplace_back(at, at + got.layout.row_size);
-        set_buffer_cursor(buffer_cursor() + got.layout.row_size);
-        align_row();
+        set_buffer_cursor(reader, buffer_cursor(reader) + got.layout.row_size);
+        align_row(reader);
     }
 }
 

@@ -562,7 +562,7 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
     ok("CREATE INDEX KEYED BY D,I");
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
     const double reals[] = {1.5, -0.0, 0.0, nan, inf, -inf, -2.25, 100.0, 3.0};
-    const char *texts[] = {"", "a", "B", "ab ", "b", "ab"};
+    const char *texts[] = {"", "a", "B", "ab ", "b", "ab", "\xc3\xa9", "a\xc3\xa9"};
     for (const char *table : {"PLAIN", "KEYED"}) {
         bool keyed = std::string(table) == "KEYED";
         std::vector<std::vector<Value>> in;
@@ -570,7 +570,7 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
             Value i = keyed ? make_long(k - 30) : k % 9 == 4 ? make_null(LONG) : make_long((k * 7) % 23 - 11);
             Value r = k % 10 == 9 ? make_null(REAL) : make_real(reals[k % 9]);
             Value d = k % 7 == 6 ? make_null(DATE) : make_date(2000 + k % 5, 1 + k % 12, 1 + k % 28);
-            Value t = k % 11 == 10 ? make_null(STRING, 6) : make_string(texts[k % 6], 6);
+            Value t = k % 11 == 10 ? make_null(STRING, 6) : make_string(texts[k % 8], 6);
             in.push_back({i, r, d, t});
         }
         p.set(in);
@@ -590,14 +590,14 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
     const char *ops[] = {"=", "<>", "<", ">", "<=", ">="};
     const char *ints[] = {"0", "5", "-3", "11", "2.5", "-11", "NZ", "1.5"};
     const char *realk[] = {"0.0", "-0.0", "1.5", "-2.25", "100", "3", "NZ", "-1"};
-    const char *textk[] = {"'a'", "'B'", "''", "'ab'", "'ab '"};
+    const char *textk[] = {"'a'", "'B'", "''", "'ab'", "'ab '", "'\xc3\xa9'", "'b'"};
     std::function<std::string()> atom = [&]() -> std::string {
         std::string op = ops[rng.next(6)];
         switch (rng.next(10)) {
         case 0: case 1: case 2: return "I" + op + ints[rng.next(8)];
         case 3: case 4: return "R" + op + realk[rng.next(8)];
         case 5: return "D" + op + (rng.next(2) ? "D1" : "D2");
-        case 6: return "T" + op + textk[rng.next(5)];
+        case 6: return rng.next(4) ? "T" + op + textk[rng.next(7)] : textk[rng.next(7)] + op + "T";
         case 7: return rng.next(2) ? std::string(ints[rng.next(8)]) + op + "I" : std::string(realk[rng.next(8)]) + op + "R";
         case 8: return "NOT (" + atom() + ")";
         default: return rng.next(2) ? "I" + op + "NULL" : "R+0" + op + "1";

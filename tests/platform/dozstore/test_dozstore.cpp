@@ -366,15 +366,28 @@ TEST_F(StoreTest, NaturalOrderAndSequenceOrderAreWhatReadsFollow)
     EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{50, 10, 30, 40}));
     ASSERT_FAULT_OK(add(*db, "T", 5));
     EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{50, 10, 30, 40, 5}));
-    std::vector<RowId> gone = {ids[1]};
-    EXPECT_EQ(db->sequence("T", gone).database, NO_ROW);
-    EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{50, 10, 30, 40, 5})) << "a refused sequence changes nothing";
+    // a row no longer stored, a row named twice
+    const std::vector<RowId> refused[] = {{ids[1]}, {ids[3], ids[0], ids[3]}};
+    for (const auto &bad : refused) {
+        Fault f = db->sequence("T", bad);
+        EXPECT_EQ(f.database, NO_ROW);
+        EXPECT_EQ(f.detail, std::to_string(bad.back()));
+        EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{50, 10, 30, 40, 5})) << "a refused sequence changes nothing";
+    }
 
     db.reset();
     db = open();
     EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{50, 10, 30, 40, 5})) << "the sequence is kept";
     ASSERT_FAULT_OK(db->unsequence("T"));
     EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{10, 30, 40, 50, 5}));
+    // sequenced again, twice over (the second replaces the first whole)
+    ids.clear();
+    read_all(*db, "T", &ids);
+    const std::vector<RowId> first = {ids[4], ids[3]}, second = {ids[2]};
+    ASSERT_FAULT_OK(db->sequence("T", first));
+    EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{5, 50, 10, 30, 40}));
+    ASSERT_FAULT_OK(db->sequence("T", second));
+    EXPECT_EQ(numbers(*db, "T"), (std::vector<int64_t>{40, 10, 30, 50, 5}));
 }
 
 TEST_F(StoreTest, FetchWalksTheTableOrderAndReportsItsEnds)
