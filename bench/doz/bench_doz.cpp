@@ -1,6 +1,6 @@
 // The DOZ interpreter on a table of 1,000,000 rows: a full DISPLAY to the
-// client, a filtered DISPLAY, a GROUP with two aggregates and a SELECT
-// into a new table; beside each, the same work done directly through
+// client, a filtered DISPLAY, a GROUP with two aggregates, a SELECT into
+// a new table, a SEQUENCE BY and a full DISPLAY in that order; beside each, the same work done directly through
 // SQLite's C API on a table of the same rows, in the same run.  The ratio
 // shows what the interpreter (statement engine, row layout, message
 // queue and shared buffer) adds over its storage.  Each statement runs
@@ -259,6 +259,7 @@ int main(int argc, char **argv)
         const char *sqlite;
         const char *counted;  // the new table of a change, whose rows are counted after it
         const char *doz_drop;  // what the DOZ side drops before each sample
+        const char *sqlite_undo = nullptr;  // a change the SQLite side takes back before each sample
     } work[] = {
         {"full DISPLAY to the client", "DISPLAY ID,GRP,VAL FROM BIG", DOZ_M_FULL | DOZ_M_WAIT,
          "SELECT id,grp,val FROM big", nullptr, nullptr},
@@ -269,6 +270,13 @@ int main(int argc, char **argv)
          "CREATE TABLE r AS SELECT grp, avg(val) AS a, count(id) AS n FROM big GROUP BY grp", "r", nullptr},
         {"SELECT ... TO a new table (GRP < 50, half the rows)", "SELECT ID,VAL FROM BIG WHERE GRP<50 TO HALF",
          DOZ_M_WAIT, "CREATE TABLE half AS SELECT id,val FROM big WHERE grp<50", "half", "HALF"},
+        // Last, as the table stays in its new order: the order kept for
+        // later reads (an index on SQLite's side), then a read in it.
+        {"SEQUENCE BY VAL (SQLite: CREATE INDEX on val)", "SEQUENCE BIG BY VAL", DOZ_M_WAIT,
+         "CREATE INDEX big_val ON big(val)", nullptr, nullptr, "DROP INDEX IF EXISTS big_val"},
+        {"full DISPLAY of the table sequenced by VAL (SQLite: ORDER BY val through its index)",
+         "DISPLAY ID,GRP,VAL FROM BIG", DOZ_M_FULL | DOZ_M_WAIT, "SELECT id,grp,val FROM big ORDER BY val", nullptr,
+         nullptr},
     };
     std::string report;
     char line[512];
@@ -295,7 +303,9 @@ int main(int argc, char **argv)
             auto sqlite_side = [&] {
                 if (w.counted)
                     sql(db, (std::string("DROP TABLE IF EXISTS ") + w.counted).c_str());
-                ss = w.counted ? sqlite_change(db, w.sqlite) : sqlite_read(db, w.sqlite, &sr);
+                if (w.sqlite_undo)
+                    sql(db, w.sqlite_undo);
+                ss = w.counted || w.sqlite_undo ? sqlite_change(db, w.sqlite) : sqlite_read(db, w.sqlite, &sr);
                 if (w.counted) {
                     std::string count = std::string("SELECT count(*) FROM ") + w.counted;
                     size_t one;

@@ -1669,7 +1669,10 @@ Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool
             return db_fault(BAD_SETTING, t->info.def.name);
         sql += " WHERE " + cond;
     }
-    sql += t->info.sequenced ? " ORDER BY seq" : " ORDER BY nat";
+    // A sequenced table is read along the table and sorted ("+seq" keeps
+    // SQLite off the index on seq): following the index would fetch every
+    // row from another place in the file.
+    sql += t->info.sequenced ? " ORDER BY +seq" : " ORDER BY nat";
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &cursor.stmt_, nullptr);
     if (rc != SQLITE_OK)
         return sql_fault(db_, rc);
