@@ -2102,15 +2102,25 @@ InputRows read_input(Stmt &s, const std::vector<Column> &cols)
 
 // A row handed in, made to fit the table: values by column, checked
 // against the items.
+void fit_row_into(const ds::TableInfo &info, const std::vector<int> &map, const std::vector<Value> &given,
+                  std::vector<Value> &out)
+{
+    out.resize(map.size());
+    for (size_t i = 0; i < map.size(); i++) {
+        const ds::Item &it = info.items[i];
+        if (map[i] < 0)
+            out[i] = template_of(it);
+        else
+            conform_into(out[i], given[static_cast<size_t>(map[i])], it, it.name);
+        if (it.dims.size() > 1 && out[i].count > 0)
+            out[i].dims = it.dims;
+    }
+}
+
 std::vector<Value> fit_row(const ds::TableInfo &info, const std::vector<int> &map, const std::vector<Value> &given)
 {
     std::vector<Value> out;
-    for (size_t i = 0; i < map.size(); i++) {
-        const ds::Item &it = info.items[i];
-        out.push_back(map[i] < 0 ? template_of(it) : conform(given[static_cast<size_t>(map[i])], it, it.name));
-        if (it.dims.size() > 1 && out.back().count > 0)
-            out.back().dims = it.dims;
-    }
+    fit_row_into(info, map, given, out);
     return out;
 }
 
@@ -2194,14 +2204,14 @@ void st_write(Stmt &s)
     Txn txn(db);
     ds::Appender out;
     bool appending = false;
+    std::vector<Value> row;
     for (size_t r = 0; r < in.rows.size(); r++) {
         if ((r & 255) == 255 && stopping(s.st))
             fail(E_STOPPED);
         if (in.unreadable[r])
             continue;
-        std::vector<Value> row;
         try {
-            row = fit_row(t.info, map, in.rows[r]);
+            fit_row_into(t.info, map, in.rows[r], row);
         } catch (const Error &e) {
             if (e.slot != DATABASE_CODE)
                 throw;
