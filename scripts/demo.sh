@@ -43,6 +43,15 @@ pgrep -a -P "$app" tqlserver | sed "s/^/demo: interpreter running: /" || true
 if command -v import >/dev/null; then
     import -window root "$build/demo.png" 2>/dev/null && echo "demo: screenshot in $build/demo.png"
 fi
+# The query window alone, raised over the display window, when asked for.
+if [ -n "${VX_DEMO_QUERY_SHOT:-}" ] && command -v import >/dev/null && command -v xdotool >/dev/null; then
+    query=$(xwininfo -root -tree | awk '/\("vostrelane" "Vostrelane"\)/ {print $1; exit}')
+    if [ -n "$query" ]; then
+        xdotool windowraise "$query"
+        sleep 1
+        import -window "$query" "$VX_DEMO_QUERY_SHOT" 2>/dev/null && echo "demo: query window in $VX_DEMO_QUERY_SHOT"
+    fi
+fi
 kill -INT "$app" 2>/dev/null || true
 wait "$app" || true
 echo "demo: done"

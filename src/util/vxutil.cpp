@@ -60,7 +60,7 @@ char *stralloc(const char *text)
 
 // ---- string helpers ------------------------------------------------------
 
-char *safe_strcpy(char *dst, const char *src, size_t n)
+char *safe_strncopy(char *dst, const char *src, size_t n)
 {
     size_t len = strnlen(src, n);
     memmove(dst, src, len);

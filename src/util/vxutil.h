@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <type_traits>
 #include <cstdint>
 #include <csetjmp>
 #include <cwchar>
@@ -23,7 +24,24 @@ char *stralloc(const char *text);
 
 // ---- string helpers ------------------------------------------------------
 
-char *safe_strcpy(char *dst, const char *src, size_t n);
+// Copies at most n characters of src and a terminating NUL: n + 1 bytes.
+char *safe_strncopy(char *dst, const char *src, size_t n);
+
+// safe_strcpy is safe_strncopy, except that into a character array it never
+// writes past the array, whatever n says: the copy is cut to the array's
+// size less the NUL. A caller passing `sizeof field` gets a terminated field.
+template <class D> inline char *safe_strcpy(D &&dst, const char *src, size_t n)
+{
+    using T = std::remove_reference_t<D>;
+    if constexpr (std::is_array_v<T>) {
+        static_assert(std::is_same_v<std::remove_extent_t<T>, char>, "safe_strcpy copies into char arrays");
+        constexpr size_t room = std::extent_v<T>;
+        static_assert(room > 0, "safe_strcpy needs room for the NUL");
+        return safe_strncopy(dst, src, n < room ? n : room - 1);
+    } else {
+        return safe_strncopy(static_cast<char *>(dst), src, n);
+    }
+}
 char *strassign(char *dst, const char *src);
 char *strltrim(char *dst, const char *src);
 char *strrtrim(char *dst, const char *src);

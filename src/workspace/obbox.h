@@ -6,13 +6,15 @@
 #pragma once
 
 #include "dlmess.h"
+#include "obcheck.h"
 #include "obmain.h"
 #include "vxmsg.h"
 
 #include <cstdio>
 #include <string>
 
-enum ObBoxType : int { OB_BOX_ERROR, OB_BOX_WARNING, OB_BOX_CONFIRM };
+// Errors and warnings are the box types of obcheck.h; questions are
+inline constexpr int OB_BOX_CONFIRM = 2;
 
 // type, set, number and the formatted text; the answer counts for
 // questions only (1 yes).

@@ -228,8 +228,9 @@ void del(QueryObject *object, void *, int *result)
         return;
     obdict_ob_unlink_column(column);
     if (!relation->columns || !any_key(relation)) {
+        const bool none_left = !relation->columns;
         obdict_ob_relink_column();
-        if (!relation->columns)
+        if (none_left)
             obbox_error(OB_NEEDS_A_COLUMN);
         else
             obbox_error(OB_NEEDS_A_KEY);

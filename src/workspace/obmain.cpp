@@ -301,7 +301,15 @@ void obmain_std_select_object(QueryObject *object, int on) { object->selected = 
 void obmain_std_validate_object(void *, int, int *result) { *result = 1; }
 void obmain_std_permit_object(QueryObject *, int, int *result) { *result = 0; }
 
-static bool can_draw() { return obmain_gri.display && obmain_gri.window && obmain_gri.gc; }
+// The canvas gets its window only when the work area is realised, which
+// start-up does after the object layer is initialised.
+bool obmain_ob_can_draw()
+{
+    if (!obmain_gri.window && obmain_gri.canvas && XtIsRealized(obmain_gri.canvas))
+        obmain_gri.window = XtWindow(obmain_gri.canvas);
+    return obmain_gri.display && obmain_gri.window && obmain_gri.gc;
+}
+static bool can_draw() { return obmain_ob_can_draw(); }
 
 void obmain_std_draw_object(QueryObject *object, const char *prefix, int selected)
 {

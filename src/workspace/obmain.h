@@ -164,6 +164,8 @@ void obmain_object_init(Widget toplevel, Widget canvas, const AppData *adata);
 void obmain_ob_set_stop_widget(Widget w);
 // The canvas window once it is realised.
 void obmain_ob_set_window(Window window);
+// Whether objects can be drawn (the canvas is realised).
+bool obmain_ob_can_draw();
 // Loads a kind's label prefix from set 61 message `number`.
 void obmain_load_prefix(int kind, int number);
 

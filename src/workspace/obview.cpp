@@ -74,7 +74,7 @@ void place_under(DictRelation *r, const QueryObject *table)
             o->drop = table->drop;
 }
 
-bool can_draw() { return obmain_gri.display && obmain_gri.window && obmain_gri.gc; }
+bool can_draw() { return obmain_ob_can_draw(); }
 
 void line(int x1, int y1, int x2, int y2)
 {

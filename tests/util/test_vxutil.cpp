@@ -68,6 +68,24 @@ TEST(StringHelpers, SafeCopyAlwaysTerminates)
     EXPECT_STREQ(buf, "abcde");
     safe_strcpy(buf, "ab", 5);
     EXPECT_STREQ(buf, "ab");
+
+    // Into an array the copy never passes its end, even when the count
+    // given is the array's whole size (the sanitizer build sees a write past).
+    struct Fields {
+        char name[4];
+        char next[4];
+    } f;
+    memset(&f, 'z', sizeof f);
+    f.next[3] = '\0';
+    safe_strcpy(f.name, "abcdef", sizeof f.name);
+    EXPECT_STREQ(f.name, "abc");
+    EXPECT_STREQ(f.next, "zzz") << "the next field is left alone";
+    char whole[4];
+    safe_strcpy(whole, "wxyz", sizeof whole);
+    EXPECT_STREQ(whole, "wxy");
+    char *through = buf;
+    safe_strcpy(through, "abcdefghij", 7);
+    EXPECT_STREQ(buf, "abcdefg") << "through a pointer the count holds";
 }
 
 TEST(StringHelpers, Strpos)

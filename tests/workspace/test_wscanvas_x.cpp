@@ -143,17 +143,17 @@ protected:
         Widget work = wsmain_workspace_init(form, &adata_x);
         XtVaSetValues(work, XmNtopAttachment, XmATTACH_FORM, XmNbottomAttachment, XmATTACH_FORM, XmNleftAttachment,
                       XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM, nullptr);
-        XtRealizeWidget(shell);
         canvas = wsmain_ws_canvas();
-        ASSERT_TRUE(vxdl::wait_viewable(canvas));
-        vxdl::pump_idle();
-
+        // In start-up's order: the object layer before the window exists.
         dlmain_clear_dialogs();
         wsmgr_workspace_manager_init(&adata_x);
         wsmgr_ws_reset_manager();
         wsmgr_ws_set_flash_pause([] {});
         obmain_object_init(shell, canvas, &adata_x);
         obmain_initialise_classes();
+        XtRealizeWidget(shell);
+        ASSERT_TRUE(vxdl::wait_viewable(canvas));
+        vxdl::pump_idle();
         obmain_ob_options[0] = obmain_ob_options[1] = 1;
         obmain_ob_options[2] = obmain_ob_options[3] = 0;
         timers.clear();
@@ -364,6 +364,13 @@ TEST_F(Canvas, EveryShownTableHasABoxInsideTheCanvasAndNoneOverlap)
         boxes.push_back(t);
     }
     EXPECT_GE(boxes.size(), 5u);
+    // The row count read again from the database.
+    auto *dept = static_cast<ObTableData *>(table("DEPT")->kind_data);
+    const int rows = dept->rows;
+    EXPECT_GT(rows, 0);
+    dept->rows = -5;
+    obtab_reset_table_object_rows("DEPT");
+    EXPECT_EQ(dept->rows, rows);
     // The index of STAFF marks its key columns.
     EXPECT_EQ(static_cast<ObColumnData *>(column("STAFF", "DEPTNO")->kind_data)->indexed, 1);
     EXPECT_EQ(static_cast<ObColumnData *>(column("STAFF", "JOB")->kind_data)->indexed, 0);
