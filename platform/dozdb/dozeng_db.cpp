@@ -324,6 +324,19 @@ Value conform(const Value &v, const ds::Item &it, const std::string &column)
     fail_db(ds::BAD_VALUE, column);
 }
 
+// conform() into a value kept from row to row: a value of the item's own
+// type is copied into the storage already there.
+void conform_into(Value &dst, const Value &v, const ds::Item &it, const std::string &column)
+{
+    if (!v.null && v.type == it.type) {
+        dst = v;
+        if (dst.type == STRING)
+            dst.len = it.len;
+    } else {
+        dst = conform(v, it, column);
+    }
+}
+
 // ---- sources: the rows a query reads ------------------------------------------------
 
 struct SrcCol {
@@ -974,7 +987,10 @@ bool put_row(Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
     out.resize(t.map.size());
     for (size_t i = 0; i < t.map.size(); i++) {
         const ds::Item &it = t.info.items[i];
-        out[i] = t.map[i] < 0 ? template_of(it) : conform(row[static_cast<size_t>(t.map[i])], it, it.name);
+        if (t.map[i] < 0)
+            out[i] = template_of(it);
+        else
+            conform_into(out[i], row[static_cast<size_t>(t.map[i])], it, it.name);
     }
     if (!t.appending) {
         check(t.db->append(t.table, t.rows));
@@ -1089,18 +1105,25 @@ void run_query(Stmt &s, Query &q, F &&f)
     } else if (q.source_where) {
         where = q.source_where.get();
     }
-    auto values = [&](const std::vector<Value> &row) {
+    // One row's item values, made in a vector kept from row to row: a
+    // plain column is copied into the value already there (its storage
+    // reused), anything else evaluated.
+    std::vector<Value> made(q.items.size());
+    auto values = [&](const std::vector<Value> &row) -> const std::vector<Value> & {
         ctx.row = &row;
-        std::vector<Value> out;
-        out.reserve(q.items.size());
-        for (const QItem &it : q.items)
-            out.push_back(evaluate(*it.expr, ctx));
-        return out;
+        for (size_t i = 0; i < q.items.size(); i++) {
+            const Node &e = *q.items[i].expr;
+            if (e.kind == Node::NAME && e.slot >= 0 && static_cast<size_t>(e.slot) < row.size())
+                made[i] = row[static_cast<size_t>(e.slot)];
+            else
+                made[i] = evaluate(e, ctx);
+        }
+        return made;
     };
     if (any_aggregate(q.items)) {
         std::vector<Acc> acc(q.items.size());
         each_row(s.st, db, q.src, q.join.get(), where, [&](const std::vector<Value> &row) {
-            std::vector<Value> v = values(row);
+            const std::vector<Value> &v = values(row);
             for (size_t i = 0; i < v.size(); i++)
                 acc[i].add(q.items[i].agg, v[i]);
             return true;
@@ -2079,15 +2102,25 @@ InputRows read_input(Stmt &s, const std::vector<Column> &cols)
 
 // A row handed in, made to fit the table: values by column, checked
 // against the items.
+void fit_row_into(const ds::TableInfo &info, const std::vector<int> &map, const std::vector<Value> &given,
+                  std::vector<Value> &out)
+{
+    out.resize(map.size());
+    for (size_t i = 0; i < map.size(); i++) {
+        const ds::Item &it = info.items[i];
+        if (map[i] < 0)
+            out[i] = template_of(it);
+        else
+            conform_into(out[i], given[static_cast<size_t>(map[i])], it, it.name);
+        if (it.dims.size() > 1 && out[i].count > 0)
+            out[i].dims = it.dims;
+    }
+}
+
 std::vector<Value> fit_row(const ds::TableInfo &info, const std::vector<int> &map, const std::vector<Value> &given)
 {
     std::vector<Value> out;
-    for (size_t i = 0; i < map.size(); i++) {
-        const ds::Item &it = info.items[i];
-        out.push_back(map[i] < 0 ? template_of(it) : conform(given[static_cast<size_t>(map[i])], it, it.name));
-        if (it.dims.size() > 1 && out.back().count > 0)
-            out.back().dims = it.dims;
-    }
+    fit_row_into(info, map, given, out);
     return out;
 }
 
@@ -2171,14 +2204,14 @@ void st_write(Stmt &s)
     Txn txn(db);
     ds::Appender out;
     bool appending = false;
+    std::vector<Value> row;
     for (size_t r = 0; r < in.rows.size(); r++) {
         if ((r & 255) == 255 && stopping(s.st))
             fail(E_STOPPED);
         if (in.unreadable[r])
             continue;
-        std::vector<Value> row;
         try {
-            row = fit_row(t.info, map, in.rows[r]);
+            fit_row_into(t.info, map, in.rows[r], row);
         } catch (const Error &e) {
             if (e.slot != DATABASE_CODE)
                 throw;
