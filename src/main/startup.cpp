@@ -73,7 +73,9 @@ static Atom wm_save_yourself;
 
 // SIGINT, SIGQUIT and SIGTERM end the program, but the exit steps are not safe in a
 // signal handler: the handler writes a byte to a pipe that the main loop
-// watches, and the exit runs from there.
+// watches, and the exit runs from there.  A query the program waits for
+// without a loop would hold that back until it ended: the handler stops it
+// (which only signals the interpreter).
 static int exit_pipe[2] = {-1, -1};
 
 static void forced_exit_signal(int)
@@ -81,6 +83,8 @@ static void forced_exit_signal(int)
     char c = 'x';
     ssize_t n = write(exit_pipe[1], &c, 1);
     (void)n;
+    if (query_busy() > 0)
+        query_abort();
 }
 
 static void forced_exit_input(XtPointer, int *, XtInputId *) { on_forced_exit(); }
@@ -101,6 +105,10 @@ void shell_close_cb(Widget, XtPointer, XtPointer)
 
 void on_forced_exit()
 {
+    // A signal asks for the end now: a running query is stopped rather than
+    // waited for, however long it would still run.
+    if (query_busy() > 0)
+        qymgr_qy_query_abort();
     exit_steps();
     _exit(0);
 }
