@@ -446,10 +446,19 @@ TEST_F(Objects, AlterSendsEachChangeAndReleasesTheTableUnderItsName)
         EXPECT_EQ(wstest::read_full("DISPLAY K,S,L FROM B"), (Rows{{"7", "SEVEN", "70"}}));
         EXPECT_TRUE(other_can_use("B"));
     }
-    // A rename to a name the database has is refused: B keeps its name and
-    // is left unlocked.
+    // The location: the table is made again there.
+    edit(tab("B"));
+    apply<ObTableData>([&](ObTableData &t) { safe_strcpy(t.location, "AREA1", sizeof t.location); });
+    dismiss();
+    EXPECT_EQ(wstest::read_full("DISPLAY %DLOC FROM %RELATNS WHERE %RNAME='B'"), (Rows{{"AREA1"}}));
+    EXPECT_EQ(wstest::read_full("DISPLAY K,S,L FROM B"), (Rows{{"7", "SEVEN", "70"}}));
+    EXPECT_TRUE(other_can_use("B"));
+    // A rename to a name the database has is refused: B keeps its name,
+    // everything stays as it was and B is left unlocked.
+    const std::string before = snapshot();
     edit(tab("B"));
     apply<ObTableData>([&](ObTableData &t) { safe_strcpy(t.name, "A", sizeof t.name); });
+    EXPECT_EQ(snapshot(), before);
     EXPECT_STREQ(tdata("B")->name, "B");
     EXPECT_STREQ(rel("B")->name, "B");
     EXPECT_TRUE(other_can_use("B"));
