@@ -549,7 +549,7 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
     // Each condition runs as written and joined with "AND 1=1", which the
     // storage never takes: both must give the same rows (or the same
     // failure) on tables with nulls, texts, dates, NaN, infinities and
-    // both zeros, keyed and indexed or plain.
+    // both zeros, keyed and indexed, plain, or sequenced.
     Packed p;
     s->set_input(Packed::give, &p);
     ok("CREATE ITEM I AS LONG(9)");
@@ -560,10 +560,11 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
     ok("CREATE KEYED[1000] AS I PRIMARY,R NULL,D NULL,T NULL");
     ok("CREATE INDEX KEYED BY R");
     ok("CREATE INDEX KEYED BY D,I");
+    ok("CREATE SEQD[1000] AS I NULL,R NULL,D NULL,T NULL");  // read in an order of its own
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
     const double reals[] = {1.5, -0.0, 0.0, nan, inf, -inf, -2.25, 100.0, 3.0};
     const char *texts[] = {"", "a", "B", "ab ", "b", "ab", "\xc3\xa9", "a\xc3\xa9"};
-    for (const char *table : {"PLAIN", "KEYED"}) {
+    for (const char *table : {"PLAIN", "KEYED", "SEQD"}) {
         bool keyed = std::string(table) == "KEYED";
         std::vector<std::vector<Value>> in;
         for (int k = 0; k < 64; k++) {
@@ -576,6 +577,7 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
         p.set(in);
         ASSERT_EQ(run(std::string("WRITE I,R,D,T TO ") + table, MODE_FLAGS).rows, 64);
     }
+    ok("SEQUENCE SEQD BY T,I");
     ok("CREATE VAR D1 STRTODATE('1/3/2002')");
     ok("CREATE VAR D2 STRTODATE('15/7/2003')");
     ok("CREATE VAR NZ -0.0");
@@ -622,7 +624,7 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
     int with_rows = 0;
     for (int n = 0; n < 250; n++) {
         std::string cond = expr(3);
-        for (const char *table : {"PLAIN", "KEYED"}) {
+        for (const char *table : {"PLAIN", "KEYED", "SEQD"}) {
             std::string q = std::string("DISPLAY I,R,D,T FROM ") + table + " WHERE ";
             std::string direct = outcome(q + cond), reference = outcome(q + "(" + cond + ") AND 1=1");
             ASSERT_EQ(direct, reference) << table << " WHERE " << cond;
