@@ -246,6 +246,25 @@ void save_yourself_cb(Widget w, XtPointer, XtPointer)
 
 // ---- windows --------------------------------------------------------------------------
 
+// The workspace canvas carries the query window's popup menu: button 3
+// there runs the canvas action that calls the menu side's procedure.
+static Widget workspace_popup = nullptr;
+static void (*workspace_popup_proc)(Widget, XEvent *) = nullptr;
+
+static void connect_menus_to_workspace()
+{
+    mn_hooks.ws_canvas = wsmain_ws_canvas;
+    mn_hooks.ws_set_database_label = wsmain_ws_set_db_name;
+    mn_hooks.ws_set_popup = [](Widget popup, void (*proc)(Widget, XEvent *)) {
+        workspace_popup = popup;
+        workspace_popup_proc = proc;
+        wsevent_ws_set_popup_menu([](Widget, XEvent *event) {
+            if (workspace_popup && workspace_popup_proc)
+                workspace_popup_proc(workspace_popup, event);
+        });
+    };
+}
+
 void initialise_query_window()
 {
     if (adata.disableWMClose)
@@ -256,8 +275,11 @@ void initialise_query_window()
         return;
     Widget main_window = XmCreateMainWindow(toplevel, const_cast<char *>("queryWindow"), nullptr, 0);
     XtManageChild(main_window);
-    Widget bar = mnqy_mn_create_query_menu(toplevel, main_window, &adata);
+    // The work area before the menus: its canvas carries the popup menu
+    // and its title shows the database label.
     Widget work = wsmain_workspace_init(main_window, &adata);
+    connect_menus_to_workspace();
+    Widget bar = mnqy_mn_create_query_menu(toplevel, main_window, &adata);
     XmMainWindowSetAreas(main_window, bar, nullptr, nullptr, nullptr, work);
 }
 

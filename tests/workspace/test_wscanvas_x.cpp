@@ -30,8 +30,14 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <fstream>
+#include <future>
+#include <memory>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -130,6 +136,7 @@ protected:
         ad2.tableXExtra = 100;
         ad2.warpOnToolDrag = False;
         ad2.disableTooltips = True;
+        resources(ad2);
         XColor c{}, exact{};
         XAllocNamedColor(dpy, DefaultColormap(dpy, DefaultScreen(dpy)), "red", &c, &exact);
         red = c.pixel;
@@ -186,6 +193,8 @@ protected:
         wstest::Dictionary::TearDown();
     }
     AppData adata_x{};
+    // What a fixture adds to the resources before the work area is built.
+    virtual void resources(AppData &) {}
 
     // Every queued event handled (exposures drawn).
     void settle() { vxdl::pump_idle(); }
@@ -320,6 +329,24 @@ protected:
         return o;
     }
 };
+
+// A second client is served only when the server is not grabbed: it gets
+// its answer within the (generous) bound.  A client that never gets one is
+// left behind rather than waited for.
+bool server_free()
+{
+    auto answered = std::make_shared<std::promise<bool>>();
+    std::future<bool> done = answered->get_future();
+    std::thread([answered] {
+        Display *d = XOpenDisplay(nullptr);
+        if (d) {
+            XSync(d, False);
+            XCloseDisplay(d);
+        }
+        answered->set_value(d != nullptr);
+    }).detach();
+    return done.wait_for(std::chrono::seconds(10)) == std::future_status::ready && done.get();
+}
 
 bool overlap(const ObBox &a, const ObBox &b)
 {
@@ -477,11 +504,13 @@ TEST_F(Canvas, AHoldBandsSeveralColumns)
     EXPECT_EQ(column("DEPT", "BUDGET")->selected, 0);
     EXPECT_EQ(bells, 0);
     EXPECT_EQ(wscurs_ws_current_cursor(), WS_CURSOR_NONE);
+    EXPECT_TRUE(server_free());
     // A band over nothing selectable (right of the box) rings.
     const int right = t->outer.x + t->outer.width;
     hold_and_drag(right + 20, t->outer.y + 20, right + 60, t->outer.y + 40);
     EXPECT_EQ(bells, 1);
     EXPECT_EQ(a->selected, 1);
+    EXPECT_TRUE(server_free());
 }
 
 TEST_F(Canvas, AnExpressionMovesAndTheTrashDeletesItOnlyInModeZero)
@@ -499,6 +528,7 @@ TEST_F(Canvas, AnExpressionMovesAndTheTrashDeletesItOnlyInModeZero)
     EXPECT_EQ(e->layout.y, before.y + 30);
     EXPECT_EQ(e->anchor_x, before.x + 42);
     EXPECT_GT(count(e->select, obmain_gri.background), 0);  // drawn at the new place
+    EXPECT_TRUE(server_free());
 
     Widget trash = vxdl::find(shell, "trashCan");
     ASSERT_NE(trash, nullptr);
@@ -513,6 +543,7 @@ TEST_F(Canvas, AnExpressionMovesAndTheTrashDeletesItOnlyInModeZero)
     hold_and_drag_root(e->select.x + 3, e->select.y + 3, tx, ty);
     EXPECT_EQ(wsdict_dictionary->expressions, nullptr);
     EXPECT_EQ(bells, 1);
+    EXPECT_TRUE(server_free());
 }
 
 TEST_F(Canvas, ToolsDroppedOnColumnsTablesAndEmptyCanvas)
@@ -572,6 +603,219 @@ TEST_F(Canvas, CursorsAndTheWarpOntoTheTool)
     EXPECT_TRUE(wx > 0 && wy > 0 && wx < tw && wy < th) << wx << "," << wy;
     wscurs_ws_set_cursor(w, nullptr, WS_CURSOR_NONE);
     wscurs_ws_set_warp_ability(0);
+}
+
+// ---- keys ----------------------------------------------------------------------------------------------------
+
+TEST_F(Canvas, TypedKeysFindATableByTheBeginningOfItsName)
+{
+    int count_list = 0;
+    const TableListEntry *list = wsobj_ws_table_list(&count_list);
+    int staff = -1;
+    for (int i = 0; i < count_list; i++)
+        if (strcmp(list[i].name, "STAFF") == 0)
+            staff = i;
+    ASSERT_GE(staff, 0);
+    wsmain_ws_reset_search();
+    wsmain_ws_position_at(0, 0);
+    settle();
+    // Key releases on the canvas, lower case as typed.
+    vxdl::type(canvas, "sta");
+    ASSERT_TRUE(vxdl::pump_until([] { return wsmain_ws_search_label() == "sta"; }));
+    vxdl::key(canvas, "BackSpace");
+    ASSERT_TRUE(vxdl::pump_until([] { return wsmain_ws_search_label() == "st"; }));
+    vxdl::type(canvas, "a");
+    vxdl::key(canvas, "Return");
+    ASSERT_TRUE(vxdl::pump_until([] { return wsmain_ws_search_label().empty(); }));
+    EXPECT_EQ(wsmain_ws_last_found(), staff);
+    // Scrolled so that the box shows a y gap below the top, or as far as
+    // the canvas goes.
+    QueryObject *t = table("STAFF");
+    ASSERT_NE(t, nullptr);
+    const ObBox v = wsmain_ws_visible_box();
+    int width = 0, height = 0;
+    wsmain_ws_get_drawing_area_size(&width, &height);
+    EXPECT_EQ(v.x, 0);
+    EXPECT_EQ(v.y, std::min(t->outer.y - 60, height - v.height));
+    EXPECT_EQ(bells, 0);
+}
+
+// ---- Run and Stop -------------------------------------------------------------------------------------------
+
+int runs = 0, stops = 0;
+void run_pressed(Widget, XtPointer, XtPointer) { runs++; }
+void stop_pressed() { stops++; }
+
+struct StopState {
+    int enabled, pending, caught;
+    bool operator==(const StopState &) const = default;
+};
+std::ostream &operator<<(std::ostream &os, const StopState &s)
+{
+    return os << "{" << s.enabled << "," << s.pending << "," << s.caught << "}";
+}
+StopState stop_state()
+{
+    StopState s{};
+    wsmain_ws_stop_state(&s.enabled, &s.pending, &s.caught);
+    return s;
+}
+
+TEST_F(Canvas, RunTurnsIntoStopAndAStopPressedEarlyWaitsForItsProcedure)
+{
+    runs = stops = 0;
+    Widget run = wsmain_ws_run_button();
+    ASSERT_NE(run, nullptr);
+    EXPECT_EQ(wsmain_ws_get_stop_button(), XtParent(run));
+    wsmain_ws_set_buttons("New", nullptr, nullptr, "Run", run_pressed, nullptr);
+    EXPECT_EQ(vxdl::label(run), "Run");
+    vxdl::click(run);
+    ASSERT_TRUE(vxdl::pump_until([] { return runs == 1; }));
+
+    // Stop on an insensitive Run: the button reads Stop and can be pressed;
+    // the procedure runs once, the button goes insensitive.
+    XtSetSensitive(run, False);
+    wsmain_ws_enable_stop(1);
+    EXPECT_EQ(vxdl::label(run), ws_message(4));
+    EXPECT_TRUE(XtIsSensitive(run));
+    EXPECT_EQ(stop_state(), (StopState{1, 0, 0}));
+    // New follows the flag; Run stays a Stop that can be pressed.
+    wsmain_ws_set_buttons_sensitive(0);
+    EXPECT_TRUE(XtIsSensitive(run));
+    EXPECT_EQ(wsmain_ws_set_stop_proc(stop_pressed), nullptr);
+    vxdl::click(run);
+    ASSERT_TRUE(vxdl::pump_until([] { return stops == 1; }));
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(XtIsSensitive(run));
+    EXPECT_EQ(stop_state(), (StopState{1, 0, 1}));
+    // Back to Run: its label, its callback once and its sensitivity; no
+    // procedure is left behind.
+    wsmain_ws_enable_stop(0);
+    EXPECT_EQ(vxdl::label(run), "Run");
+    EXPECT_FALSE(XtIsSensitive(run));
+    EXPECT_EQ(stop_state(), (StopState{0, 0, 0}));
+    EXPECT_EQ(wsmain_ws_set_stop_proc(nullptr), nullptr);
+    XtSetSensitive(run, True);
+    vxdl::click(run);
+    ASSERT_TRUE(vxdl::pump_until([] { return runs == 2; }));
+
+    // Stop pressed before any procedure is installed: it is kept pending
+    // and the procedure runs as soon as it comes.
+    wsmain_ws_enable_stop(1);
+    vxdl::click(run);
+    ASSERT_TRUE(vxdl::pump_until([] { return stop_state().pending == 1; }));
+    EXPECT_EQ(stop_state(), (StopState{1, 1, 1}));
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(wsmain_ws_set_stop_proc(stop_pressed), nullptr);
+    EXPECT_EQ(stops, 2);
+    EXPECT_EQ(stop_state(), (StopState{1, 0, 1}));
+    // Enabling again while enabled changes nothing on the button but
+    // forgets the procedure.
+    wsmain_ws_enable_stop(1);
+    EXPECT_EQ(wsmain_ws_set_stop_proc(nullptr), nullptr);
+    EXPECT_EQ(vxdl::label(run), ws_message(4));
+    wsmain_ws_enable_stop(0);
+    EXPECT_EQ(vxdl::label(run), "Run");
+    EXPECT_TRUE(XtIsSensitive(run));
+    vxdl::click(run);
+    ASSERT_TRUE(vxdl::pump_until([] { return runs == 3; }));
+    EXPECT_EQ(stops, 2);
+    wsmain_ws_set_buttons_sensitive(1);
+}
+
+TEST_F(Canvas, TheTargetIconChangesOnlyToAnotherKnownIndex)
+{
+    Widget icon = vxdl::find(shell, "targetIcon");
+    ASSERT_NE(icon, nullptr);
+    auto pixmap = [icon] {
+        Pixmap p = 0;
+        XtVaGetValues(icon, XmNlabelPixmap, &p, nullptr);
+        return p;
+    };
+    const int start = wsmain_ws_set_target_icon(0);
+    const Pixmap terminal = pixmap();
+    EXPECT_EQ(wsmain_ws_set_target_icon(2), 0);
+    const Pixmap table = pixmap();
+    EXPECT_NE(table, terminal);
+    EXPECT_NE(table, static_cast<Pixmap>(XmUNSPECIFIED_PIXMAP));
+    struct Step {
+        int index, previous;
+        Pixmap shown;
+    };
+    for (const Step &s : {Step{2, 2, table}, Step{7, 2, table}, Step{-1, 2, table}, Step{0, 2, terminal}}) {
+        SCOPED_TRACE(s.index);
+        EXPECT_EQ(wsmain_ws_set_target_icon(s.index), s.previous);
+        EXPECT_EQ(pixmap(), s.shown);
+    }
+    wsmain_ws_set_target_icon(start < 0 ? 0 : start);
+}
+
+// ---- the user tool ---------------------------------------------------------------------------------------
+
+// A user tool whose command writes the names it is given to a file.
+class UserTool : public Canvas {
+protected:
+    std::string icon, command, out;
+    int rereads = 0;
+    void resources(AppData &ad) override
+    {
+        out = vxtest::temp_dir("wsusertool") + "/names";
+        icon = std::string(ad.install_dir) + "/bitmaps/Vostrelane/user.tool";
+        command = "!echo %t.%c >> " + out;
+        ad.userToolIcon = icon.data();
+        ad.userToolCommand = command.data();
+    }
+    std::string names()
+    {
+        std::ifstream f(out);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+};
+
+TEST_F(UserTool, DroppedOnAColumnATableOrEmptyCanvasRunsItsCommandWithTheirNames)
+{
+    scratch_dirs.push_back(out.substr(0, out.rfind('/')));
+    Widget tool = vxdl::find(shell, "userDefinedTool");
+    ASSERT_NE(tool, nullptr);
+    EXPECT_TRUE(XtIsManaged(tool));
+    static int *count = nullptr;
+    count = &rereads;
+    wsobj_ws_set_reread_hook([] { (*count)++; });
+    QueryObject *c = column("DEPT", "BUDGET");
+    QueryObject *t = table("DEPT");
+    ASSERT_TRUE(c && t);
+    show(t->outer);
+    drop_tool("userDefinedTool", c->select.x + 3, c->select.y + 3);
+    EXPECT_EQ(names(), "DEPT.BUDGET\n");
+    drop_tool("userDefinedTool", t->select.x + 2, t->select.y + 2);
+    EXPECT_EQ(names(), "DEPT.BUDGET\nDEPT.%c\n");
+    const ObBox v = wsmain_ws_visible_box();
+    drop_tool("userDefinedTool", v.x + v.width - 20, v.y + v.height - 20);
+    EXPECT_EQ(names(), "DEPT.BUDGET\nDEPT.%c\n%t.%c\n");
+    // A shell command does not ask for the dictionary again; no dialog
+    // opened and nothing rang.
+    EXPECT_EQ(rereads, 0);
+    EXPECT_EQ(opened.popups, 0);
+    EXPECT_EQ(bells, 0);
+    wsobj_ws_set_reread_hook(nullptr);
+}
+
+// An icon that cannot be read leaves the user tool out.
+class UserToolWithoutIcon : public Canvas {
+protected:
+    void resources(AppData &ad) override
+    {
+        ad.userToolIcon = const_cast<char *>("/nonexistent-vostrelane/user.xbm");
+        ad.userToolCommand = const_cast<char *>("!true");
+    }
+};
+
+TEST_F(UserToolWithoutIcon, IsNotShown)
+{
+    EXPECT_EQ(vxdl::find(shell, "userDefinedTool"), nullptr);
+    EXPECT_NE(vxdl::find(shell, "expressionTool"), nullptr);
 }
 
 // ---- start without bitmaps ---------------------------------------------------------------------------------
