@@ -511,6 +511,18 @@ TEST_F(Canvas, AHoldBandsSeveralColumns)
     EXPECT_EQ(bells, 1);
     EXPECT_EQ(a->selected, 1);
     EXPECT_TRUE(server_free());
+    // Held on the table's name row: a table does not move, so it is a band
+    // from there, which takes the cells wholly inside it.
+    const ObBox table_before = t->outer;
+    const ObBox &s = t->select;
+    hold_and_drag(s.x + 2, s.y + 2, c->select.x + c->select.width + 1, c->select.y + c->select.height + 1);
+    EXPECT_EQ(t->outer.x, table_before.x);
+    EXPECT_EQ(t->outer.y, table_before.y);
+    EXPECT_EQ(t->selected, 0);
+    EXPECT_EQ(a->selected, 1);  // starts left of the press: not inside
+    EXPECT_EQ(b->selected, 0);  // toggled off
+    EXPECT_EQ(c->selected, 0);
+    EXPECT_EQ(bells, 1);
 }
 
 TEST_F(Canvas, AnExpressionMovesAndTheTrashDeletesItOnlyInModeZero)
