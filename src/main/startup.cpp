@@ -308,6 +308,10 @@ static void initialise_workspace()
     mn_hooks.ws_canvas = wsmain_ws_canvas;
     mn_hooks.ws_set_database_label = wsmain_ws_set_db_name;
     wsobj_ws_set_reread_hook([] { mnqview_mn_reread_dictionary(nullptr); });
+    // A user dropped through the user object takes their table list along.
+    obdb_set_remove_table_list_hook([](const char *user) {
+        mndb_mn_remove_table_list_file(wsdict_dictionary ? wsdict_dictionary->database : "", user);
+    });
     // Loads and unloads run under the workspace's busy mode and its Stop.
     static const WsXferWorkspace xfer_workspace{
         wsevent_ws_interaction, wsevent_ws_set_interaction, wsmain_ws_set_stop_proc, wsmain_ws_enable_stop,
