@@ -1,7 +1,8 @@
 #!/bin/bash
 # Regenerates the pictures under docs/images/ from the running program: the
 # demo under a private Xvfb, its screen saved by ImageMagick's import and cut
-# to the program's windows; then a query result in the table view.
+# to the program's windows; then a query result in the table view and as a
+# graph.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${VX_DEMO_BUILD:-$root/build}"
@@ -15,9 +16,9 @@ echo "images: $root/docs/images/start.png"
 convert "$build/workspace.png" +repage "$root/docs/images/workspace.png"
 echo "images: $root/docs/images/workspace.png"
 
-# A query result in the table view: the display window as start-up builds
-# it, with the installed interpreter and the demo database, saved by the
-# test that checks it (in the optimised test build).
+# A query result in the table view and as a line graph: the display window
+# as start-up builds it, with the installed interpreter and the demo
+# database, saved by the tests that check them (in the optimised test build).
 rel="${VX_TEST_BUILD_REL:-$root/build-rel}"
 launcher=()
 if command -v ccache >/dev/null; then
@@ -25,5 +26,6 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S "$root" -B "$rel" "${launcher[@]}" -DVX_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$rel" -j"$(nproc)"
-(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^display_demo$' --output-on-failure)
+(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x)$' --output-on-failure)
 echo "images: $root/docs/images/table.png"
+echo "images: $root/docs/images/graph.png"

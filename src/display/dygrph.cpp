@@ -10,6 +10,7 @@
 #include "goprop.h"
 #include "goshell.h"
 #include "gotvar.h"
+#include "seams.h"
 #include "vxutil.h"
 
 #include <Xm/Xm.h>
@@ -22,6 +23,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -92,6 +94,14 @@ void scale_margins(GoGraph *g, double wr, double hr, bool round)
         const double v = iprop(g, props[i]) * r;
         set_iprop(g, props[i], static_cast<int>(round ? std::lround(v) : std::trunc(v)));
     }
+}
+
+// The graph's size changed by these ratios: absolute margins and the
+// annotation objects follow.
+void follow_size(GoGraph *g, double wr, double hr, bool round, int absolute)
+{
+    scale_margins(g, wr, hr, round);
+    gobjdrw_reposition_objects(g, hr, wr, absolute);
 }
 
 void set_rect(GoGraph *g, const int r[4])
@@ -260,7 +270,7 @@ GoGraph *dygrph_dy_new_graph(int with_data, int interactive, int redraw, const i
         g->multiy = 1;
         gomy_init_multiy(g);
     }
-    dygrph_dy_maybe_restore_graph(redraw);
+    dygrph_dy_restore_graph(redraw);
     GoGraph *old_focus = focussed;
     if (old_focus && old_focus->kept == -1) {
         const int shown = old_focus->last;
@@ -282,7 +292,9 @@ GoGraph *dygrph_dy_new_graph(int with_data, int interactive, int redraw, const i
     dygraph_dy_select_graph(g, 1);
     if (redraw)
         select_box(true);
-    if (redraw && with_data && dsmgr_ds_current() >= 0) {
+    // A result not kept by the old graph goes to the new one; after the
+    // old graph kept its data the archive's current slot is empty.
+    if (redraw && with_data && dsmgr_ds_current_exists()) {
         if (old_focus && old_focus->kept != -1) {
             old_focus->last = old_focus->kept;
             dygrph_dy_draw_graph(old_focus, GO_NEW_DATA, 0);
@@ -377,7 +389,7 @@ void dygrph_dy_resize(int wn, int hn)
             g->width = static_cast<int>((wo / 2L + static_cast<long>(g->width) * wn) / wo);
             g->height = static_cast<int>((ho / 2L + static_cast<long>(g->height) * hn) / ho);
             if (ow > 0 && oh > 0)
-                scale_margins(g, static_cast<double>(g->width) / ow, static_cast<double>(g->height) / oh, true);
+                follow_size(g, static_cast<double>(g->width) / ow, static_cast<double>(g->height) / oh, true, 1);
             set_iprop(g, GP_LGXOFFSET, static_cast<int>(std::lround(iprop(g, GP_LGXOFFSET) * double(wn) / wo)));
             set_iprop(g, GP_LGYOFFSET, static_cast<int>(std::lround(iprop(g, GP_LGYOFFSET) * double(hn) / ho)));
         }
@@ -441,7 +453,7 @@ int dygrph_dy_maximise_graph()
     const int r[4] = {5, 5, w - 10, h - 10};
     set_rect(g, r);
     if (saved_rect[2] > 0 && saved_rect[3] > 0)
-        scale_margins(g, double(g->width) / saved_rect[2], double(g->height) / saved_rect[3], false);
+        follow_size(g, double(g->width) / saved_rect[2], double(g->height) / saved_rect[3], false, 0);
     dygrph_dy_draw_graph(g, GO_REPOSITION, 0);
     select_box(true);
     if (dygrph_hooks.dview_sensitivity)
@@ -459,7 +471,7 @@ void dygrph_dy_restore_graph(int redraw)
         clear_canvas();
     }
     if (g->width > 0 && g->height > 0)
-        scale_margins(g, double(saved_rect[2]) / g->width, double(saved_rect[3]) / g->height, false);
+        follow_size(g, double(saved_rect[2]) / g->width, double(saved_rect[3]) / g->height, false, 0);
     set_rect(g, saved_rect);
     maximised = nullptr;
     if (redraw) {
@@ -496,8 +508,9 @@ int dygrph_dy_draw_graph(GoGraph *graph, int reason, uint64_t flag)
     if (!c)
         return 0;
     if (graph->first != -1 && gomain_go_graph_drawable(graph, reason) && !ranges_usable(graph)) {
+        // Registered first, the error is shown this once until new data.
+        dlmess_add_error_suppression(dlmess_error_key(DY_UNUSABLE_RANGES.set, DY_UNUSABLE_RANGES.number));
         go_show_error(DY_UNUSABLE_RANGES);
-        dlmess_add_error_suppression(dlmess_error_key(69, 32));
         return 0;
     }
     // Nothing with a destructor lives between the save point and the jump.
@@ -514,8 +527,12 @@ int dygrph_dy_draw_graph(GoGraph *graph, int reason, uint64_t flag)
         trapped = 1;
     fpe_set_guard(outer);
     sigaction(SIGFPE, &before, nullptr);
-    if (trapped)
+    if (trapped) {
+        // Once until new data: the box's going exposes the graph again,
+        // which would trap again and bring the box back for ever.
+        dlmess_add_error_suppression(dlmess_error_key(DY_DRAW_TRAP.set, DY_DRAW_TRAP.number));
         go_show_error(DY_DRAW_TRAP);
+    }
     if (graph == selected && dygrph_hooks.marker_action)
         dygrph_hooks.marker_action(16, reason);
     return trapped ? 0 : 1;
@@ -534,8 +551,10 @@ void dygrph_dy_new_data(int draw)
         dygrph_dy_maybe_restore_graph(1);
     const int current = dsmgr_ds_current();
     dscol_ds_characterise(data_order());
+    // Only a graph that shows exactly the data it keeps, with its
+    // properties as drawn, adds the new data to its picture.
     uint64_t flag = 0;
-    if (g->last != -1 && g->kept == g->last && current == g->last) {
+    if (g->last != -1 && g->kept == g->last && !g->pending) {
         flag = 1;
         if (g->multiy && gomy_go_multiy_axis_enabled(g, gomy_go_multiy_for_dataset(g, current)))
             flag = 0;
@@ -625,6 +644,8 @@ int dygrph_dy_notify_property_change(int redraw, int reload, int *kind_changed)
             g->format->graphtype = g->kind;
             return 0;
         }
+        if (dygrph_hooks.suppress_markers)
+            dygrph_hooks.suppress_markers(nc->modes & 4 ? 0 : 1);
         const int old = g->kind;
         g->kind = kind;
         nc->mutate(g, old);
@@ -646,6 +667,44 @@ int dygrph_dy_notify_property_change(int redraw, int reload, int *kind_changed)
     } else {
         g->pending = 1;
     }
+    return 1;
+}
+
+GoFormat *dygrph_dy_selected_graph_format()
+{
+    if (!selected || !selected->format) {
+        go_say(DY_NO_SELECTED_GRAPH);
+        return nullptr;
+    }
+    return selected->format;
+}
+
+void dy_set_selected_graph_format(const GoFormat *format)
+{
+    if (!selected || !selected->format) {
+        go_say(DY_NO_SELECTED_GRAPH);
+        return;
+    }
+    if (format && format != selected->format)
+        *selected->format = *format;
+}
+
+// ---- annotation texts of the selected graph ---------------------------------------
+
+int dygrph_dy_get_text(int x, int y, int *id, const char **text, int outline[8], GoTextAdjust *adjust)
+{
+    return selected ? go_find_text_object(selected, x, y, id, text, outline, adjust) : 0;
+}
+
+int dygrph_dy_new_text() { return selected ? gobj_go_create_text(selected) : -1; }
+
+int dygrph_dy_set_text(int id, const char *text, const int *point, int redraw)
+{
+    if (!selected)
+        return 0;
+    if (redraw && gomain_go_graph_drawable(selected, GO_PROPERTIES))
+        dymain_dy_refresh_display();
+    gobj_go_set_text_object(selected, id, text, point);
     return 1;
 }
 
@@ -740,15 +799,22 @@ void expose(const DyRectData *r)
     const XEvent *ev = dymain_dy_last_expose_event();
     if (ev && ev->type == Expose && ev->xexpose.count != 0)
         return;
+    // A draw may show an error box, whose own loop takes further exposes:
+    // they gather in a region of their own.
+    Region area = exposed;
+    exposed = nullptr;
+    std::vector<GoGraph *> hit;
     for (GoGraph *g = graphs; g; g = g->next) {
         if (maximised && g != maximised)
             continue;
-        if (XRectInRegion(exposed, g->x, g->y, static_cast<unsigned>(std::max(0, g->width)),
+        if (XRectInRegion(area, g->x, g->y, static_cast<unsigned>(std::max(0, g->width)),
                           static_cast<unsigned>(std::max(0, g->height))) != RectangleOut)
-            dygrph_dy_draw_graph(g, GO_REDRAW, 0);
+            hit.push_back(g);
     }
-    XDestroyRegion(exposed);
-    exposed = nullptr;
+    XDestroyRegion(area);
+    for (GoGraph *g : hit)
+        if (in_list(g))
+            dygrph_dy_draw_graph(g, GO_REDRAW, 0);
     select_box(true);
 }
 
@@ -879,7 +945,7 @@ int dygrph_dy_position_graph()
     const int rect[4] = {r.x + 2, r.y + 2, std::max(0, r.width - 4), std::max(0, r.height - 4)};
     set_rect(g, rect);
     if (ow > 0 && oh > 0)
-        scale_margins(g, double(g->width) / ow, double(g->height) / oh, false);
+        follow_size(g, double(g->width) / ow, double(g->height) / oh, false, 0);
     dygrph_dy_draw_graph(g, GO_REPOSITION, 0);
     select_box(true);
     draw_others(g, nullptr, GO_REDRAW);

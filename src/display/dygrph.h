@@ -8,6 +8,7 @@
 #pragma once
 
 #include "gomain.h"
+#include "seams.h"
 
 #include <X11/Intrinsic.h>
 
@@ -110,6 +111,20 @@ void dygrph_dy_new_data(int draw);
 // After a format dialog's apply: the kind rules (69/9), reload, redraw.
 // 1, or 0 when the kind change was refused.
 int dygrph_dy_notify_property_change(int redraw, int reload, int *kind_changed);
+
+// The selected graph's format record, and a new one copied into it; with no
+// selected graph both say so on standard error.
+GoFormat *dygrph_dy_selected_graph_format();
+void dy_set_selected_graph_format(const GoFormat *format);
+
+// The annotation texts of the selected graph: the text under a canvas
+// point (its id, text, outline of four points and adjust procedure; 0 when
+// none), a new text (its id, -1 when none can be made), and a text changed
+// (empty: deleted) and moved to `point` (none: where it is); with `redraw`
+// the display is refreshed first.
+int dygrph_dy_get_text(int x, int y, int *id, const char **text, int outline[8], GoTextAdjust *adjust);
+int dygrph_dy_new_text();
+int dygrph_dy_set_text(int id, const char *text, const int *point, int redraw);
 
 int dygraph_dy_have_graph_with_non_opaque_legend();
 int dygrph_dy_freshen_up();

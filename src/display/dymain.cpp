@@ -338,12 +338,19 @@ Widget dymain_display_init(Widget toplevel, Widget parent, AppData *resources, W
     dy.window = parent;
     Widget frame = XtVaCreateManagedWidget("displayFrame", xmFrameWidgetClass, parent, nullptr);
     Widget form = XtVaCreateManagedWidget("displayForm", xmFormWidgetClass, frame, nullptr);
-    XmString empty = XmStringCreateLocalized(const_cast<char *>(""));
-    dy.footer = XtVaCreateManagedWidget("footerL", xmLabelGadgetClass, form, XmNlabelString, empty,
-                                        XmNalignment, XmALIGNMENT_BEGINNING, XmNleftAttachment, XmATTACH_FORM,
-                                        XmNrightAttachment, XmATTACH_FORM, XmNbottomAttachment, XmATTACH_FORM,
+    // The footer keeps the height of a line of its font whatever it shows:
+    // a new text must not ask the window for another size (the shell would
+    // shrink to what the form then asks for).
+    XmString blank = XmStringCreateLocalized(const_cast<char *>(" "));
+    dy.footer = XtVaCreateManagedWidget("footerL", xmLabelGadgetClass, form, XmNlabelString, blank,
+                                        XmNrecomputeSize, False, XmNalignment, XmALIGNMENT_BEGINNING,
+                                        XmNleftAttachment, XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM,
+                                        XmNbottomAttachment, XmATTACH_FORM,
                                         resources && resources->labelFont ? XmNfontList : nullptr,
                                         resources ? resources->labelFont : nullptr, nullptr);
+    XmStringFree(blank);
+    XmString empty = XmStringCreateLocalized(const_cast<char *>(""));
+    XtVaSetValues(dy.footer, XmNlabelString, empty, nullptr);
     XmStringFree(empty);
     Widget sw = XtVaCreateManagedWidget("displaySW", xmScrolledWindowWidgetClass, form, XmNscrollingPolicy,
                                         XmAPPLICATION_DEFINED, XmNscrollBarDisplayPolicy, XmSTATIC,
@@ -660,6 +667,8 @@ bool rubber_band(const XEvent &press, Cursor_ cursor, Outline outline, int ax, i
         shape(bx, by, ax, ay);
     outline(d, root, gc, ax, ay, bx, by);
     XFlush(d);
+    if (dy_hooks.band_started)
+        dy_hooks.band_started();
     for (;;) {
         XEvent ev;
         XMaskEvent(d, ButtonMotionMask | PointerMotionMask | ButtonReleaseMask, &ev);

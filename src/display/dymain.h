@@ -66,6 +66,10 @@ struct DyHooks {
     // The query window's shell, parent of the print errors (null: the
     // display shell).
     Widget query_shell;
+    // Called once a rubber band holds the server and follows the pointer
+    // (the tests send their gesture from here, on the program's own
+    // connection).
+    void (*band_started)();
 };
 extern DyHooks dy_hooks;
 

@@ -19,6 +19,21 @@ void gobj_go_draw_title_objects(GoGraph *graph, int titles, int twodz);
 void gobj_go_draw_arrows(GoGraph *graph, int twodz);
 void gobj_go_draw_my_objects(GoGraph *graph, int axis);
 
+// The annotation texts of a graph, as the display window edits them.  The
+// outline is a polygon of four points (x, y pairs) around the text; the
+// adjust procedure, when given, may correct a dragged position.  Until the
+// objects exist no text is found (0), none is made (-1) and none changes
+// (0).
+using GoTextAdjust = void (*)(GoGraph *graph, int id, int *x, int *y);
+int go_find_text_object(GoGraph *graph, int x, int y, int *id, const char **text, int outline[8],
+                        GoTextAdjust *adjust);
+int gobj_go_create_text(GoGraph *graph);
+// A point of none (null) leaves the position; an empty text deletes it.
+int gobj_go_set_text_object(GoGraph *graph, int id, const char *text, const int *point);
+// Moves the objects with their graph's new size: positions scaled by the
+// height and width ratios (absolute: objects placed in pixels too).
+void gobjdrw_reposition_objects(GoGraph *graph, double height_ratio, double width_ratio, int absolute);
+
 // Overlays and the colour bar of a graph: drawn by their own layers once
 // those exist; until then nothing is drawn.  The legend (goleg.cpp) is
 // drawn when `lgenable` is set.

@@ -471,7 +471,7 @@ static void create_dialogs_pre_realize()
 
 // The graphics library: configuration, its catalogue and the colour names,
 // all under the installation directory.
-static void initialise_graphics()
+void startup_initialise_graphics()
 {
     std::string dir = adata.install_dir;
     std::string config;
@@ -606,6 +606,11 @@ static void connect_graph_view()
         mndy_mn_set_dview_sensitivity();
     };
     dygrph_hooks.selection_changed = dy_hooks.data_sensitivity;
+    // A double click on a graph does what the Format menu's Graph item does.
+    dygrph_hooks.setup_format = [](Widget) {
+        if (form_setup_graph_b)
+            dmenu_cb(form_setup_graph_b, reinterpret_cast<XtPointer>(static_cast<intptr_t>(50)), nullptr);
+    };
     dygrph_hooks.dview_sensitivity = mndy_mn_set_dview_sensitivity;
     dygrph_hooks.data_order = mnform_mn_data_order;
     dygrph_hooks.set_data_order = mnform_mn_set_data_order;
@@ -731,7 +736,7 @@ void startup_sequence(Boolean iconic)
     start_interpreter();
     if (is_tty)
         fputs(vx_msgf(adata.catd, MAIN_CREATING_UI).c_str(), stdout);
-    initialise_graphics();
+    startup_initialise_graphics();
     startup_build_user_interface(iconic);
     if (adata.timeout >= 0)
         arm_idle_timer();

@@ -16,6 +16,10 @@ void configure_date_time_format();
 Widget initialise_display_window(Boolean iconic);
 void initialise_query_window();
 
+// The graphics library over the installation's configuration, catalogue
+// and colour names (drivers installed); a failure ends the program.
+void startup_initialise_graphics();
+
 // The windows and the dialogs for the run mode, realised and shown: the
 // part of the sequence that needs no interpreter.
 void startup_build_user_interface(Boolean iconic);

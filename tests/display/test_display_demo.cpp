@@ -11,9 +11,9 @@
 #include "dlmess.h"
 #include "dsmgr.h"
 #include "dymain.h"
+#include "dypicture.h"
 #include "dyprt.h"
 #include "dytab.h"
-#include "imagelib.h"
 #include "mnmisc.h"
 #include "qymgr.h"
 #include "startup.h"
@@ -71,85 +71,14 @@ std::vector<std::string> formatted(int ds)
     return got;
 }
 
-// A window's pixels as red, green and blue bytes.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-    unsigned long at(int x, int y) const
-    {
-        const unsigned char *p = &rgb[3 * (static_cast<size_t>(y) * width + x)];
-        return (unsigned long)p[0] << 16 | (unsigned long)p[1] << 8 | p[2];
-    }
-};
-
-int shift_of(unsigned long mask)
-{
-    int s = 0;
-    while (mask && !(mask & 1)) {
-        mask >>= 1;
-        s++;
-    }
-    return s;
-}
-
-Picture grab(Window w)
-{
-    XSync(dpy(), False);
-    XWindowAttributes wa{};
-    XGetWindowAttributes(dpy(), w, &wa);
-    Picture p;
-    p.width = wa.width;
-    p.height = wa.height;
-    XImage *img = XGetImage(dpy(), w, 0, 0, static_cast<unsigned>(wa.width), static_cast<unsigned>(wa.height),
-                            AllPlanes, ZPixmap);
-    if (!img)
-        return p;
-    for (int y = 0; y < p.height; y++)
-        for (int x = 0; x < p.width; x++) {
-            unsigned long v = XGetPixel(img, x, y);
-            for (unsigned long mask : {img->red_mask, img->green_mask, img->blue_mask}) {
-                unsigned long c = (v & mask) >> shift_of(mask), top = mask >> shift_of(mask);
-                p.rgb.push_back(static_cast<unsigned char>(top ? c * 255 / top : 0));
-            }
-        }
-    XDestroyImage(img);
-    return p;
-}
-
-bool save_png(const Picture &p, const std::string &path)
-{
-    IImage *img = ICreateImage(p.width, p.height, 0);
-    if (!img)
-        return false;
-    std::copy(p.rgb.begin(), p.rgb.end(), img->pixels);
-    FILE *f = fopen(path.c_str(), "wb");
-    int r = f ? IWriteImageFile(f, img, IFORMAT_PNG, 0) : -1;
-    if (f)
-        fclose(f);
-    IFreeImage(img);
-    return f && r == 0;
-}
-
-bool load_png(const std::string &path, Picture &p)
-{
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    IImage *img = nullptr;
-    int r = IReadImageFile(f, IFORMAT_PNG, 0, &img);
-    fclose(f);
-    if (r != 0 || !img)
-        return false;
-    p.width = img->width;
-    p.height = img->height;
-    p.rgb.assign(img->pixels, img->pixels + 3 * static_cast<size_t>(p.width) * p.height);
-    IFreeImage(img);
-    return true;
-}
+using dypic::Picture;
+Picture grab(Window w) { return dypic::grab(dpy(), w); }
+using dypic::load_png;
+using dypic::save_png;
 
 // Rows of text (by the table's line height) that hold any pixel other
 // than the background, in the canvas's rectangle of a picture.
-std::vector<int> inked_rows(const Picture &p, int x0, int y0, int w, int h, unsigned long background, int line)
+std::vector<int> inked_rows(const Picture &p, int x0, int y0, int w, int h, long background, int line)
 {
     std::vector<int> rows;
     for (int r = 0; r * line < h; r++) {
@@ -220,7 +149,7 @@ TEST(DisplayDemo, ADisplayResultAppearsInTheTableViewAndInItsPicture)
     dymain_dy_get_canvas_size(&cw, &ch);
     dytab_metrics(&line, nullptr);
     Picture canvas = grab(XtWindow(dymain_dy_canvas()));
-    const unsigned long background = canvas.at(canvas.width - 1, canvas.height - 1);
+    const long background = canvas.at(canvas.width - 1, canvas.height - 1);
     EXPECT_EQ(inked_rows(back, cx, cy, cw, ch, background, line), (std::vector<int>{1, 3, 4, 5, 6, 7, 8}));
 
     qymgr_qy_term();

@@ -12,6 +12,7 @@
 #include "vxutil.h"
 
 #include <climits>
+#include <map>
 
 namespace {
 
@@ -23,10 +24,12 @@ constexpr int K_SINGLE = 25, K_TRAP = 26, K_COUNT = 27;
 
 int draws = 0;
 uint64_t last_flag = ~uint64_t(0);
-int counting_draw(GoGraph *, int, uint64_t *flags)
+std::map<GoGraph *, uint64_t> flag_of;  // the last flag each graph was drawn with
+int counting_draw(GoGraph *g, int, uint64_t *flags)
 {
     draws++;
     last_flag = flags ? *flags : ~uint64_t(0);
+    flag_of[g] = last_flag;
     return 0;
 }
 // Stands for an arithmetic trap in the middle of a draw.
@@ -260,6 +263,27 @@ TEST_F(GraphView, NewDataDrawFlag)
     EXPECT_EQ(dygrph_dy_focussed_graph(), h);
     EXPECT_EQ(dygrph_dy_selected_graph(), h);
     EXPECT_EQ(g->kept, d);
+
+    // The new graph keeps what it shows; a further dataset is drawn over
+    // it, unless its properties changed since it was drawn.
+    const int e = arrived();
+    dygrph_dy_new_data(1);
+    ASSERT_EQ(dygrph_dy_keep_graph(), 1);
+    dsmgr_ds_retain();  // as Keep does
+    const int f = arrived();
+    ASSERT_NE(f, e);
+    h->pending = 1;
+    dygrph_dy_new_data(1);
+    EXPECT_EQ(flag_of[h], 0u) << "properties changed: drawn whole";
+    EXPECT_EQ(h->first, e);
+    EXPECT_EQ(h->last, f);
+    h->last = e;
+    h->pending = 0;
+    dygrph_dy_new_data(1);
+    EXPECT_EQ(flag_of[h], 1u) << "a further dataset over the kept one";
+    EXPECT_EQ(h->last, f);
+    dygrph_dy_new_data(1);
+    EXPECT_EQ(flag_of[h], 0u) << "it shows more than it keeps";
 }
 
 TEST_F(GraphView, TheDrawGuard)
@@ -321,9 +345,19 @@ TEST_F(GraphView, TheActions)
 
     EXPECT_EQ(gokit::stderr_of([] { dygrph_dy_action(nullptr, DY_SCROLL, nullptr); }),
               "Error! DyMgr. Unexpected action in graph mode\n");
+    // A format given to the selected graph is its own copy.
+    GoFormat given = *a->format;
+    given.leftmargin = 123;
+    dy_set_selected_graph_format(&given);
+    given.leftmargin = 7;
+    ASSERT_EQ(dygrph_dy_selected_graph_format(), a->format);
+    EXPECT_EQ(a->format->leftmargin, 123);
+
     dygrph_dy_clear_graph(0, 0);
     EXPECT_EQ(gokit::stderr_of([] { dygrph_dy_action(nullptr, DY_NEW_DATA, nullptr); }),
               "Error! DyGrph. No graph has data focus!\n");
+    EXPECT_EQ(gokit::stderr_of([] { EXPECT_EQ(dygrph_dy_selected_graph_format(), nullptr); }),
+              "Error! DyMgr. No selected graph!\n");
 }
 
 }  // namespace

@@ -1,0 +1,592 @@
+// The graph view in the program's display window, on the test X server,
+// with the installed interpreter and the demo database: a query's result
+// is switched to the graph view by the View menu's accelerator and drawn as
+// a line graph; the window's pixels are read back and probed where the
+// graph's rectangle, its margins and its data put them.  Then the display
+// shell is resized, a second graph is made and kept, the graphs are picked
+// by clicks, dragged by a hold, maximised and restored, the select box
+// toggled, and draws that trap or meet unusable ranges are reported.  All
+// input goes through XTest; a rubber band holds the server, so its gesture
+// is sent on the program's own connection once the band has started.  The
+// first picture is saved as a PNG (into $VX_IMAGE_DIR when set).
+
+#include "dltestkit.h"  // first: gtest before the X headers
+#include "wstest.h"
+
+#include "dlmain.h"
+#include "dlmess.h"
+#include "dsmgr.h"
+#include "dygrph.h"
+#include "dymain.h"
+#include "dypicture.h"
+#include "gomain.h"
+#include "goprop.h"
+#include "mnmisc.h"
+#include "pelx.h"
+#include "qymgr.h"
+#include "startup.h"
+#include "vxmain.h"
+#include "vxutil.h"
+
+#include <X11/extensions/XTest.h>
+#include <X11/Xresource.h>
+#include <X11/keysym.h>
+
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using dypic::Picture;
+
+Display *dpy() { return vxdl::app().display; }
+Widget canvas() { return dymain_dy_canvas(); }
+
+// The canvas bindings as the application defaults give them (the test
+// process reads no resource files).
+void install_translations()
+{
+    const char *src = getenv("VX_SOURCE_DIR");
+    ASSERT_NE(src, nullptr);
+    XrmDatabase db = XrmGetFileDatabase((std::string(src) + "/data/app-defaults/Vostrelane").c_str());
+    ASSERT_NE(db, nullptr);
+    char *type = nullptr;
+    XrmValue v{};
+    ASSERT_TRUE(XrmGetResource(db, "vostrelane.displayShell.displayWindow.display.translations",
+                               "Vostrelane.TopLevelShell.XmMainWindow.XmDrawingArea.Translations", &type, &v));
+    // The directive is for the resource converter; the table follows it.
+    std::string table = static_cast<char *>(v.addr);
+    if (table.rfind("#override", 0) == 0)
+        table.erase(0, table.find('\n') + 1);
+    XtOverrideTranslations(canvas(), XtParseTranslationTable(table.c_str()));
+    XrmDestroyDatabase(db);
+}
+
+// The interactive program's windows on fresh shells, with the interpreter
+// started and the demo database open.
+void start_program()
+{
+    vxdl::App &a = vxdl::app();
+    adata = a.adata;
+    adata.runMode = RUN_INTERACTIVE;
+    adata.menuFont = a.adata.labelFont;
+    adata.textFont = a.adata.dataFont;
+    adata.initialValidateQuery = True;
+    adata.displayBufferSize = 200;
+    adata.user_name = const_cast<char *>("BRASK");
+    adata.server_name = const_cast<char *>("");
+    adata.buffer_size = adata.queryBufferSize = 200000;
+    toplevel = XtVaAppCreateShell("queryShell", "Vostrelane", applicationShellWidgetClass, a.display, XmNwidth, 300,
+                                  XmNheight, 200, nullptr);
+    startup_initialise_graphics();
+    startup_build_user_interface(False);
+    XtVaSetValues(displevel, XmNwidth, 640, XmNheight, 440, nullptr);
+    ASSERT_TRUE(vxdl::wait_viewable(dymain_dy_canvas()));
+    XRaiseWindow(dpy(), XtWindow(displevel));
+    install_translations();
+    qymgr_qy_set_workspace_hooks(mnmisc_mode_holder());
+    qymgr_qy_use_x(a.context, toplevel);
+    qymgr_qy_init(&adata, 0, 0, 0, nullptr, 0, 0);
+    ASSERT_GE(qymgr_qy_connection(), 0);
+    qymgr_qy_query("OPEN DEMO", QY_WAIT, QY_ASIS, QY_REPORT);
+    ASSERT_TRUE(qymgr_qy_ok());
+    // New graph asks nothing (its question is the message boxes' own).
+    relaxed_confirm = 1;
+    vxdl::pump_idle();
+}
+
+// ---- input ------------------------------------------------------------------------------
+
+void root_of(int x, int y, int &rx, int &ry)
+{
+    Window child;
+    XTranslateCoordinates(dpy(), XtWindow(canvas()), DefaultRootWindow(dpy()), x, y, &rx, &ry, &child);
+}
+
+void pointer_to(int x, int y)
+{
+    int rx, ry;
+    root_of(x, y, rx, ry);
+    XTestFakeMotionEvent(dpy(), DefaultScreen(dpy()), rx, ry, 0);
+}
+
+// Ctrl and a key, with the keyboard focus in the canvas: the menus'
+// accelerators and the canvas's own bindings both hear it.
+void ctrl_key(KeySym key)
+{
+    XSetInputFocus(dpy(), XtWindow(canvas()), RevertToParent, CurrentTime);
+    const unsigned ctrl = XKeysymToKeycode(dpy(), XK_Control_L), k = XKeysymToKeycode(dpy(), key);
+    XTestFakeKeyEvent(dpy(), ctrl, True, 0);
+    XTestFakeKeyEvent(dpy(), k, True, 0);
+    XTestFakeKeyEvent(dpy(), k, False, 0);
+    XTestFakeKeyEvent(dpy(), ctrl, False, 0);
+    XSync(dpy(), False);
+}
+
+void click_at(int x, int y)
+{
+    pointer_to(x, y);
+    XTestFakeButtonEvent(dpy(), 1, True, 0);
+    XTestFakeButtonEvent(dpy(), 1, False, 0);
+    XSync(dpy(), False);
+}
+
+// The gesture a rubber band gets once it holds the server: the pointer
+// through the points (canvas coordinates), then button 1 released.
+std::vector<std::pair<int, int>> band_path;
+void send_band_path()
+{
+    for (auto [x, y] : band_path)
+        pointer_to(x, y);
+    XTestFakeButtonEvent(dpy(), 1, False, 0);
+    XFlush(dpy());
+    band_path.clear();
+}
+
+// Every error box shown, answered with OK.
+struct ErrorBoxes {
+    std::vector<std::string> texts;
+    XtIntervalId timer = 0;
+    ErrorBoxes() { arm(); }
+    ~ErrorBoxes()
+    {
+        if (timer)
+            XtRemoveTimeOut(timer);
+    }
+    void arm() { timer = XtAppAddTimeOut(vxdl::app().context, 5, tick, this); }
+    static void tick(XtPointer client, XtIntervalId *)
+    {
+        auto *b = static_cast<ErrorBoxes *>(client);
+        b->timer = 0;
+        Widget box = dlmain_dialogs[0].widget;
+        if (box && XtIsManaged(box)) {
+            b->texts.push_back(vxdl::message(box));
+            vxdl::press_box(box, XmDIALOG_OK_BUTTON);
+        }
+        b->arm();
+    }
+};
+
+// ---- what is on the screen ----------------------------------------------------------------
+
+long rgb_of(Pixel p)
+{
+    XColor c{};
+    c.pixel = p;
+    XQueryColor(dpy(), DefaultColormapOfScreen(XtScreen(canvas())), &c);
+    return long(c.red >> 8) << 16 | long(c.green >> 8) << 8 | long(c.blue >> 8);
+}
+
+struct Colours {
+    long background, foreground;
+};
+Colours graph_colours()
+{
+    XGCValues v{};
+    XGetGCValues(dpy(), dymain_dy_graph_gc(), GCForeground | GCBackground, &v);
+    return {rgb_of(v.background), rgb_of(v.foreground)};
+}
+
+bool near(long a, long b)
+{
+    if (a < 0 || b < 0)
+        return false;
+    auto ch = [](long v, int s) { return static_cast<int>((v >> s) & 255); };
+    return std::abs(ch(a, 16) - ch(b, 16)) + std::abs(ch(a, 8) - ch(b, 8)) + std::abs(ch(a, 0) - ch(b, 0)) < 60;
+}
+
+// Whether a pixel of colour `c` lies within `r` pixels of (x, y).
+bool found(const Picture &p, int x, int y, long c, int r = 2)
+{
+    for (int dy = -r; dy <= r; dy++)
+        for (int dx = -r; dx <= r; dx++)
+            if (near(p.at(x + dx, y + dy), c))
+                return true;
+    return false;
+}
+
+Picture shot()
+{
+    vxdl::pump_idle();
+    return dypic::grab(dpy(), XtWindow(canvas()));
+}
+
+int iprop(GoGraph *g, int p) { return *static_cast<const int *>(goprop_go_property(g, p, 0, 0)); }
+
+// A point of the graph's world in canvas pixels.
+std::array<int, 2> pixel(GoGraph *g, double x, double y)
+{
+    double w[2] = {x, y};
+    GVector in{GV_DOUBLE, 0, 2, 1, {w, nullptr, nullptr}}, out{};
+    EXPECT_EQ(GTransformPoints(g->canvas, GCS_WC, GCS_DC, &in, &out), 0);
+    std::array<int, 2> p{-1, -1};
+    if (out.type == GV_SHORT && out.data[0]) {
+        const short *o = static_cast<const short *>(out.data[0]);
+        p = {o[0], o[1]};
+    }
+    gvector_GFreeVectorData(&out);
+    return p;
+}
+
+// The plot area of a graph: its rectangle less its margins (in pixels).
+// The graph model measures the plot area's origin from the canvas's origin,
+// its lower left corner, by the left and the top margin.
+struct Frame {
+    int left, top, right, bottom;
+};
+Frame frame_of(GoGraph *g)
+{
+    return {g->x + iprop(g, GP_LEFTMARGIN), g->y + iprop(g, GP_BOTTOMMARGIN) - 1,
+            g->x + g->width - iprop(g, GP_RIGHTMARGIN), g->y + g->height - 1 - iprop(g, GP_TOPMARGIN)};
+}
+
+bool box_drawn(const Picture &p, GoGraph *g, long colour)
+{
+    const int x0 = g->x - 2, y0 = g->y - 2, x1 = x0 + g->width + 3, y1 = y0 + g->height + 3;
+    for (auto [x, y] : {std::pair{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}, {(x0 + x1) / 2, y0}, {x0, (y0 + y1) / 2},
+                        {x1, (y0 + y1) / 2}, {(x0 + x1) / 2, y1}})
+        if (!near(p.at(x, y), colour))
+            return false;
+    return true;
+}
+
+// The line graph of N against N*N as it must look in `g`'s rectangle.
+void expect_line_graph(const Picture &p, GoGraph *g)
+{
+    const Colours c = graph_colours();
+    const Frame f = frame_of(g);
+    // The world window's corners are the plot area's.
+    GCanvasModes m{};
+    GGetCanvasModes(g->canvas, &m);
+    const auto lo = pixel(g, m.world[0], m.world[1]), hi = pixel(g, m.world[3], m.world[4]);
+    EXPECT_NEAR(lo[0], f.left, 2);
+    EXPECT_NEAR(lo[1], f.bottom, 2);
+    EXPECT_NEAR(hi[0], f.right, 2);
+    EXPECT_NEAR(hi[1], f.top, 2);
+    // The filled background, above the curve and beside it.
+    EXPECT_TRUE(near(p.at(f.left + (f.right - f.left) / 10, f.top + (f.bottom - f.top) / 10), c.background));
+    EXPECT_TRUE(near(p.at(f.left + (f.right - f.left) * 9 / 10, f.top + (f.bottom - f.top) * 9 / 10), c.background));
+    // The axes along the bottom and the left of the plot area.
+    for (int k = 1; k < 4; k++) {
+        const int x = f.left + (f.right - f.left) * k / 4, y = f.top + (f.bottom - f.top) * k / 4;
+        EXPECT_TRUE(found(p, x, f.bottom, c.foreground)) << "the x axis at " << x;
+        EXPECT_TRUE(found(p, f.left, y, c.foreground)) << "the y axis at " << y;
+    }
+    // The data line (the first dataset's colour, 3) through ten of the
+    // points, inside the plot area.
+    GoTuple t{};
+    t.dataset = g->first;
+    int probed = 0;
+    for (int i = 0; i < 50; i++, goprop_go_next_point(&t)) {
+        goprop_triple_reader(&t);
+        ASSERT_TRUE(t.x && t.y);
+        if (i % 5 != 2)
+            continue;
+        const auto q = pixel(g, *t.x, *t.y);
+        EXPECT_GE(q[0], f.left);
+        EXPECT_LE(q[0], f.right);
+        EXPECT_GE(q[1], f.top);
+        EXPECT_LE(q[1], f.bottom);
+        EXPECT_TRUE(found(p, q[0], q[1], 0x00ff00)) << "the line at " << q[0] << "," << q[1];
+        probed++;
+    }
+    EXPECT_EQ(probed, 10);
+}
+
+// ---- the program -------------------------------------------------------------------------
+
+class GraphWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        wstest::ensure_demo();
+        qytest::use_installed_tree();
+        start_program();
+        dy_hooks.band_started = send_band_path;
+    }
+    static void TearDownTestSuite() { qymgr_qy_term(); }
+};
+
+int nums = -1;  // the dataset of N and N*N
+
+TEST_F(GraphWindow, AQueryResultIsDrawnAsALineGraphAndRedrawnAtANewSize)
+{
+    ASSERT_FALSE(dygrph_dy_graph_mode()) << "the program starts with the table view";
+    qymgr_qy_query("DISPLAY N, N*N FROM NUMS WHERE N<50", QY_WAIT, QY_FULL, QY_REPORT);
+    ASSERT_TRUE(qymgr_qy_returned_data());
+    nums = dsmgr_ds_current();
+    ASSERT_EQ(dsmgr_ds_rows(nums), 50);
+    ASSERT_TRUE(vxdl::pump_until([] { return dsmgr_ds_printed(nums) != 0; }));
+
+    // View, As graph by its accelerator.
+    ctrl_key(XK_g);
+    ASSERT_TRUE(vxdl::pump_until([] { return dygrph_dy_graph_mode() != 0; }));
+    GoGraph *g = dygrph_dy_selected_graph();
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(dygrph_dy_focussed_graph(), g);
+    EXPECT_EQ(g->kind, 0) << "a line graph";
+    EXPECT_EQ(g->first, nums);
+    int cw = 0, ch = 0;
+    dymain_dy_get_canvas_size(&cw, &ch);
+    EXPECT_EQ(g->x, 5);
+    EXPECT_EQ(g->y, 5);
+    EXPECT_EQ(g->width, cw - 10);
+    EXPECT_EQ(g->height, ch - 10);
+
+    Picture p = shot();
+    const Colours c = graph_colours();
+    EXPECT_TRUE(near(p.at(1, 1), c.background)) << "the canvas in the graph background";
+    EXPECT_TRUE(near(p.at(cw - 2, ch - 2), c.background));
+    {
+        SCOPED_TRACE("as switched on");
+        expect_line_graph(p, g);
+    }
+    EXPECT_TRUE(box_drawn(p, g, c.foreground)) << "the select box at (x - 2, y - 2, w + 3, h + 3)";
+    EXPECT_TRUE(near(p.at(g->x - 3, g->y + g->height / 2), c.background)) << "just outside the box";
+
+    // The picture of the documentation: the whole display window.
+    const char *dir = getenv("VX_IMAGE_DIR");
+    const std::string path = dir ? std::string(dir) + "/graph.png" : vxtest::temp_dir("dygrph") + "/graph.png";
+    Picture window = dypic::grab(dpy(), XtWindow(displevel));
+    ASSERT_TRUE(dypic::save_png(window, path)) << path;
+    Picture back;
+    ASSERT_TRUE(dypic::load_png(path, back));
+    EXPECT_TRUE(back.rgb == window.rgb);
+    if (!dir)
+        std::filesystem::remove_all(std::filesystem::path(path).parent_path());
+
+    // A larger shell: the graph follows the canvas, its absolute margins
+    // scaled with it, and it is drawn again at the new size.
+    const int x = g->x, y = g->y, w = g->width, h = g->height, left = iprop(g, GP_LEFTMARGIN),
+              bottom = iprop(g, GP_BOTTOMMARGIN);
+    ASSERT_EQ(iprop(g, GP_MARGIN_UNITS), 0);
+    Dimension sw = 0, sh = 0;
+    XtVaGetValues(displevel, XmNwidth, &sw, XmNheight, &sh, nullptr);
+    XtVaSetValues(displevel, XmNwidth, sw + 200, XmNheight, sh + 120, nullptr);
+    int nw = 0, nh = 0;
+    ASSERT_TRUE(vxdl::pump_until([&] {
+        int lw = 0, lh = 0;
+        dymain_dy_get_canvas_size(&nw, &nh);
+        dygrph_dy_canvas_size(&lw, &lh);
+        return nw == cw + 200 && nh == ch + 120 && lw == nw && lh == nh;
+    }));
+    EXPECT_EQ(g->x, ((cw - 1) / 2 + x * (nw - 1)) / (cw - 1));
+    EXPECT_EQ(g->y, ((ch - 1) / 2 + y * (nh - 1)) / (ch - 1));
+    EXPECT_EQ(g->width, (cw / 2 + w * nw) / cw);
+    EXPECT_EQ(g->height, (ch / 2 + h * nh) / ch);
+    EXPECT_EQ(iprop(g, GP_LEFTMARGIN), static_cast<int>(std::lround(left * double(g->width) / w)));
+    EXPECT_EQ(iprop(g, GP_BOTTOMMARGIN), static_cast<int>(std::lround(bottom * double(g->height) / h)));
+    p = shot();
+    {
+        SCOPED_TRACE("after the resize");
+        expect_line_graph(p, g);
+    }
+    EXPECT_TRUE(box_drawn(p, g, c.foreground));
+}
+
+TEST_F(GraphWindow, TwoGraphsArePickedDraggedMaximisedAndRestored)
+{
+    ASSERT_TRUE(dygrph_dy_graph_mode());
+    GoGraph *first = dygrph_dy_selected_graph();
+    ASSERT_NE(first, nullptr);
+    ASSERT_GE(nums, 0);
+    int cw = 0, ch = 0;
+    dymain_dy_get_canvas_size(&cw, &ch);
+    const Colours c = graph_colours();
+
+    // New graph (Ctrl-N): its rectangle drawn with button 1 in the right
+    // half.  The first graph keeps the data it shows; the new one, empty,
+    // takes the focus and the next result.
+    const int x0 = cw / 2 + 10, y0 = 30, x1 = cw - 20, y1 = ch - 30;
+    ctrl_key(XK_n);
+    pointer_to(x0, y0);
+    XTestFakeButtonEvent(dpy(), 1, True, 0);
+    XSync(dpy(), False);
+    band_path = {{(x0 + x1) / 2, (y0 + y1) / 2}, {x1, y1}};
+    int count = 0;
+    ASSERT_TRUE(vxdl::pump_until([&] {
+        dygraph_dy_get_graph_state(&count, nullptr, nullptr, nullptr);
+        return count == 2;
+    }));
+    GoGraph *second = dygrph_dy_selected_graph();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(dygrph_dy_focussed_graph(), second);
+    EXPECT_EQ(second->x, x0);
+    EXPECT_EQ(second->y, y0);
+    EXPECT_EQ(second->width, x1 - x0);
+    EXPECT_EQ(second->height, y1 - y0);
+    EXPECT_EQ(second->first, -1);
+    EXPECT_EQ(first->kept, nums) << "the first graph keeps its data";
+    EXPECT_EQ(first->last, nums);
+    Picture p = shot();
+    EXPECT_TRUE(box_drawn(p, second, c.foreground));
+    EXPECT_TRUE(near(p.at(first->x - 2, first->y + first->height / 2), c.background)) << "the first box erased";
+
+    qymgr_qy_query("DISPLAY N, N*N FROM NUMS WHERE N<50", QY_WAIT, QY_FULL, QY_REPORT);
+    ASSERT_TRUE(qymgr_qy_returned_data());
+    const int more = dsmgr_ds_current();
+    ASSERT_NE(more, nums);
+    ASSERT_TRUE(vxdl::pump_until([&] { return second->last == more; }));
+    EXPECT_EQ(first->last, nums);
+    p = shot();
+    for (GoGraph *g : {first, second}) {
+        SCOPED_TRACE(g == first ? "the first graph" : "the new graph");
+        expect_line_graph(p, g);
+    }
+
+    // Keep (Ctrl-K): the new graph keeps its data too.
+    ctrl_key(XK_k);
+    ASSERT_TRUE(vxdl::pump_until([&] { return second->kept == more; }));
+
+    // A click in the first graph's free part selects it; one in the second
+    // moves the box back.
+    click_at(first->x + 20, first->y + first->height / 2);
+    ASSERT_TRUE(vxdl::pump_until([&] { return dygrph_dy_selected_graph() == first; }));
+    p = shot();
+    EXPECT_TRUE(box_drawn(p, first, c.foreground));
+    click_at(second->x + second->width / 2, second->y + second->height / 2);
+    ASSERT_TRUE(vxdl::pump_until([&] { return dygrph_dy_selected_graph() == second; }));
+    p = shot();
+    EXPECT_TRUE(box_drawn(p, second, c.foreground));
+    EXPECT_TRUE(near(p.at(first->x - 2, first->y + first->height / 2), c.background));
+    EXPECT_EQ(dygrph_dy_focussed_graph(), second) << "clicks leave the focus";
+
+    // A hold drags the second graph 100 pixels to the left.
+    const int sx = second->x, sy = second->y, sw = second->width, sh = second->height;
+    const int px = sx + sw / 2, py = sy + sh / 2;
+    pointer_to(px, py);
+    band_path = {{px - 50, py}, {px - 100, py}};
+    XTestFakeButtonEvent(dpy(), 1, True, 0);
+    XSync(dpy(), False);
+    ASSERT_TRUE(vxdl::pump_until([&] { return second->x == sx - 100; }));
+    EXPECT_EQ(second->y, sy);
+    EXPECT_EQ(second->width, sw);
+    EXPECT_EQ(second->height, sh);
+    p = shot();
+    {
+        SCOPED_TRACE("moved");
+        expect_line_graph(p, second);
+    }
+    EXPECT_TRUE(box_drawn(p, second, c.foreground));
+
+    // Maximise (Ctrl-X) fills the canvas; Restore (Ctrl-R) puts it back.
+    ctrl_key(XK_x);
+    ASSERT_TRUE(vxdl::pump_until([] { return dygrph_dy_is_maximised() != 0; }));
+    EXPECT_EQ(second->x, 5);
+    EXPECT_EQ(second->y, 5);
+    EXPECT_EQ(second->width, cw - 10);
+    EXPECT_EQ(second->height, ch - 10);
+    p = shot();
+    {
+        SCOPED_TRACE("maximised");
+        expect_line_graph(p, second);
+    }
+    ctrl_key(XK_r);
+    ASSERT_TRUE(vxdl::pump_until([] { return dygrph_dy_is_maximised() == 0; }));
+    EXPECT_EQ(second->x, sx - 100);
+    EXPECT_EQ(second->y, sy);
+    EXPECT_EQ(second->width, sw);
+    EXPECT_EQ(second->height, sh);
+    p = shot();
+    {
+        SCOPED_TRACE("restored");
+        expect_line_graph(p, second);
+    }
+    EXPECT_TRUE(box_drawn(p, second, c.foreground));
+
+    // Ctrl-B on the canvas takes the select box away and brings it back.
+    ctrl_key(XK_b);
+    ASSERT_TRUE(vxdl::pump_until([] { return dygrph_dy_select_box_flag() == 0; }));
+    p = shot();
+    EXPECT_FALSE(box_drawn(p, second, c.foreground));
+    ctrl_key(XK_b);
+    ASSERT_TRUE(vxdl::pump_until([] { return dygrph_dy_select_box_flag() == 1; }));
+    p = shot();
+    EXPECT_TRUE(box_drawn(p, second, c.foreground));
+}
+
+// A kind whose draw divides by zero.
+constexpr int K_DIVIDING = 25;
+GoClass dividing;
+volatile int zero = 0;
+__attribute__((no_sanitize("undefined"))) int dividing_draw(GoGraph *, int, uint64_t *)
+{
+    volatile int n = 1;
+    n = n / zero;
+    return n;
+}
+
+TEST_F(GraphWindow, ATrappedDrawAndUnusableRangesAreReportedAndTheProgramGoesOn)
+{
+    ASSERT_TRUE(dygrph_dy_graph_mode());
+    GoGraph *g = dygrph_dy_selected_graph();
+    ASSERT_NE(g, nullptr);
+    int count = 0;
+    dygraph_dy_get_graph_state(&count, nullptr, nullptr, nullptr);
+    ASSERT_EQ(count, 2);
+    GoGraph *ids[2];
+    dygraph_dy_get_graph_ids(ids);
+    GoGraph *other = ids[0] == g ? ids[1] : ids[0];
+
+    dividing = *gomain_graph_class[0];
+    dividing.kind = K_DIVIDING;
+    dividing.draw = dividing_draw;
+    gomain_graph_class[K_DIVIDING] = &dividing;
+    struct sigaction before {};
+    sigaction(SIGFPE, nullptr, &before);
+    const int kind = g->kind;
+    g->kind = K_DIVIDING;
+    {
+        ErrorBoxes boxes;
+        dymain_dy_refresh_display();
+        ASSERT_TRUE(vxdl::pump_until([&] { return !boxes.texts.empty(); }));
+        vxdl::pump_idle();
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_EQ(boxes.texts[0], "An arithmetic error stopped the drawing of the graph.");
+    }
+    struct sigaction now {};
+    sigaction(SIGFPE, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, before.sa_handler) << "the handling is back";
+    EXPECT_EQ(fpe_set_guard(nullptr), nullptr) << "no guard left behind";
+    g->kind = kind;
+    gomain_graph_class[K_DIVIDING] = nullptr;
+    // The program goes on: both graphs are drawn again.
+    dymain_dy_refresh_display();
+    Picture p = shot();
+    for (GoGraph *each : {g, other}) {
+        SCOPED_TRACE(each == g ? "the trapped graph" : "the other graph");
+        expect_line_graph(p, each);
+    }
+
+    // Unusable ranges: the other graph's x range emptied.  The error is
+    // shown once however often it is drawn, until new data arrive.
+    other->xblock.min = DBL_MAX;
+    other->xblock.max = -DBL_MAX;
+    {
+        ErrorBoxes boxes;
+        for (int i = 0; i < 3; i++) {
+            dymain_dy_refresh_display();
+            vxdl::pump_idle();
+        }
+        ASSERT_TRUE(vxdl::pump_until([&] { return !boxes.texts.empty(); }));
+        vxdl::pump_idle();
+        EXPECT_EQ(boxes.texts, std::vector<std::string>{"The data ranges of the graph cannot be drawn."});
+    }
+    {
+        ErrorBoxes boxes;
+        qymgr_qy_query("DISPLAY N, N*N FROM NUMS WHERE N<20", QY_WAIT, QY_FULL, QY_REPORT);
+        ASSERT_TRUE(qymgr_qy_returned_data());
+        ASSERT_TRUE(vxdl::pump_until([&] { return !boxes.texts.empty(); })) << "shown again after new data";
+        vxdl::pump_idle();
+        EXPECT_EQ(boxes.texts, std::vector<std::string>{"The data ranges of the graph cannot be drawn."});
+    }
+}
+
+}  // namespace
