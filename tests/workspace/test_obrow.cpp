@@ -269,6 +269,50 @@ TEST_F(RowEditor, OpenMapsTheFirstRowAndMovesRingAtBothEnds)
     EXPECT_EQ(long_at(K), 1);
     run(ROW_REQ_CURRENT);
     EXPECT_EQ(long_at(K), 1);
+
+    // The workspace is busy while the editor runs, and as it was after.
+    wsevent_ws_set_display_window_probe([] { return 1; });
+    wsevent_ws_set_interaction(WS_REFERENCE);
+    std::vector<int> modes;
+    qykit::after_querym() = [&modes](const char *) { modes.push_back(wsevent_ws_interaction()); };
+    run(ROW_REQ_NEXT);
+    run(ROW_REQ_LAST);
+    qykit::after_querym() = nullptr;
+    EXPECT_EQ(modes, (std::vector<int>{WS_BUSY2, WS_BUSY2}));
+    EXPECT_EQ(wsevent_ws_interaction(), WS_REFERENCE);
+    wsevent_ws_set_interaction(WS_NORMAL);
+    wsevent_ws_set_display_window_probe(nullptr);
+}
+
+TEST_F(RowEditor, ARowOfAnotherLayoutThanTheOpenOneIsNeverCopied)
+{
+    start_with(200000);
+    ok("CREATE ITEM K AS LONG(8)");
+    ok("CREATE ITEM S AS STRING(200)");
+    ok("CREATE ITEM L AS LONG(8)");
+    ok("CREATE ITEM M AS LONG(8)");
+    ok("CREATE X[10] AS K PRIMARY,S NULL");
+    ok("SELECT 1 AS K,'one' AS S FROMVAR TO X");
+    read();
+    open("X");
+    ASSERT_EQ(req.status, ROW_HELD);
+    ASSERT_EQ(text_at(S), "one");
+    // The table is made again, narrower, behind the editor's back: the
+    // row it delivers is shorter than the open layout.
+    ok("DROP X");
+    ok("CREATE X[10] AS L PRIMARY,M NULL");
+    ok("SELECT 2 AS L FROMVAR TO X");
+    clear_records();
+    run(ROW_REQ_FIRST);
+    EXPECT_EQ(req.status, ROW_NO_ROW);
+    EXPECT_EQ(req.nulls[K], 1);
+    EXPECT_EQ(req.nulls[S], 1);
+    // Another open takes the new layout.
+    run(ROW_REQ_OPEN);
+    EXPECT_EQ(req.status, ROW_HELD);
+    EXPECT_EQ(long_at(0), 2);
+    EXPECT_EQ(req.nulls[1], 1);
+    EXPECT_EQ(req.values[2], nullptr);
 }
 
 TEST_F(RowEditor, FindsWithAConditionWithNoneAndAgainUntilNoMatch)
@@ -513,6 +557,11 @@ TEST_F(RowEditor, DeleteAsksFirstAndReadsTheCurrentRowEitherWay)
     start_with(200000);
     every_type_table();
     open("T");
+    TableObject box("T");
+    DictRelation *rel = obdict_ob_find_table("T");
+    ASSERT_NE(rel, nullptr);
+    rel->table_object = &box.object;
+    std::unique_ptr<DictRelation, void (*)(DictRelation *)> unlink(rel, [](DictRelation *r) { r->table_object = nullptr; });
     run(ROW_REQ_NEXT);
 
     answer = 0;
@@ -534,6 +583,7 @@ TEST_F(RowEditor, DeleteAsksFirstAndReadsTheCurrentRowEitherWay)
     EXPECT_TRUE(sent("DELETE CURRENT FROM T"));
     EXPECT_EQ(texts().back(), "FETCH CURRENT FROM T");
     EXPECT_EQ(wstest::read_full("DISPLAY K FROM T"), (Rows{{"1"}, {"3"}}));
+    EXPECT_EQ(box.data.rows, 2);
     EXPECT_EQ(req.status, ROW_HELD);
     EXPECT_EQ(long_at(K), 3);
 
@@ -808,6 +858,12 @@ TEST_F(Guest, SeesOnlyTheRowsOfItsRestriction)
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(employees.size(), seen.size());
     EXPECT_TRUE(asked.empty());
+
+    // Close releases the table of a database open for shared use.
+    qykit::sent().clear();
+    v->request = ROW_REQ_CLOSE;
+    edit().create(&made, v, 0, 0, nullptr);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"UNUSE STAFF"}));
 }
 
 TEST_F(Guest, MayUnloadButNotLoadARestrictedTable)
