@@ -859,6 +859,17 @@ TEST_F(Guest, SeesOnlyTheRowsOfItsRestriction)
     EXPECT_EQ(employees.size(), seen.size());
     EXPECT_TRUE(asked.empty());
 
+    // Changes the privilege does not allow are the interpreter's to refuse:
+    // shown, and the row read again.
+    for (int request : {ROW_REQ_UPDATE, ROW_REQ_INSERT}) {
+        qykit::boxes().clear();
+        v->request = request;
+        edit().create(&made, v, 0, 0, nullptr);
+        EXPECT_EQ(qykit::boxes().size(), 1u) << request;
+        EXPECT_EQ(v->status, ROW_HELD) << request;
+    }
+    EXPECT_EQ(wstest::read_full("DISPLAY EMPNO FROM STAFF"), seen);
+
     // Close releases the table of a database open for shared use.
     qykit::sent().clear();
     v->request = ROW_REQ_CLOSE;
