@@ -77,9 +77,8 @@ void start_polling()
 
 // ---- the user ---------------------------------------------------------------------------
 
-// Errors, warnings and questions go to the user's hooks when they are
-// set, else to the object layer's boxes (standard error, and every
-// question declined, when there is no window).
+// Errors and warnings go to the user's hooks when they are set, else to
+// the object layer's boxes (standard error when there is no window).
 template <class... A>
 void show_error(const VxMsg<A...> &m, std::type_identity_t<A>... args)
 {
@@ -96,13 +95,6 @@ void show_warning(const VxMsg<A...> &m, std::type_identity_t<A>... args)
         user.warning(m.number, vx_msgf(obmain_ob_nlsfd, m, args...).c_str());
     else
         obbox_warning(m, args...);
-}
-
-bool may_replace(const char *path)
-{
-    if (user.confirm)
-        return user.confirm(XFER_ASK_REPLACE, path) == 1;
-    return obbox_confirm(XF_ASK_REPLACE, path) == 1;
 }
 
 void show_status()
@@ -485,7 +477,7 @@ int perform_unload(const ObTransferData *request)
     if (transfer.medium == XFER_FILE) {
         struct stat st{};
         if (stat(transfer.path, &st) == 0 && S_ISREG(st.st_mode)) {
-            if (!may_replace(transfer.path))
+            if (!user.confirm || !user.confirm(XFER_ASK_REPLACE, transfer.path))
                 return XFER_DONE;
         }
     }

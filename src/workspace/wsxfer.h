@@ -68,9 +68,9 @@ void wsxfer_set_workspace(const WsXferWorkspace *hooks);
 // formatted; the question before an existing file is replaced, by its
 // number in the confirmations (set 63) with the file for its "%s", 1 yes;
 // the transfer dialog's status line (dlxfer_set_transfer_status).  Without
-// hooks errors, warnings and questions are the object layer's boxes
-// (obbox.h: without a window errors go to standard error and questions are
-// declined) and the status is not shown.
+// hooks errors and warnings are the object layer's boxes (obbox.h: standard
+// error without a window), questions are declined and the status is not
+// shown.
 inline constexpr int XFER_ASK_REPLACE = 5;
 struct WsXferUser {
     void (*error)(int number, const char *text);

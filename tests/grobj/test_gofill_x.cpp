@@ -2,8 +2,10 @@
 // screen device is opened on the canvas window's own connection, and the
 // colours read come back as colour cells of that connection.
 
-#include "gographkit.h"
+#include <gtest/gtest.h>  // before the X headers, which define None
 
+#include "gomain.h"
+#include "pelx.h"
 #include "vxtest.h"
 #include "vxtest_x.h"
 
@@ -16,11 +18,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
 
 GList *map0() { return gcolmap_GGetColourMap(nullptr, 0)->colours; }
+std::string build_dir() { return getenv("VX_BUILD_DIR") ? getenv("VX_BUILD_DIR") : "."; }
 
 class ColourMapOnScreen : public ::testing::Test {
 protected:
@@ -38,8 +42,8 @@ protected:
         XtRealizeWidget(shell);
         x11_GInstallDriver();
         GColourMapParams(1, 0, 1);
-        const std::string etc = gokit::build_dir() + "/etc";
-        const std::string cat = gokit::build_dir() + "/messages/SUN4SOLARIS/C/pelx.cat";
+        const std::string etc = build_dir() + "/etc";
+        const std::string cat = build_dir() + "/messages/SUN4SOLARIS/C/pelx.cat";
         ASSERT_EQ(GInitialise(etc.c_str(), "pelx.cfg", cat.c_str(), (etc + "/pelx.rgb").c_str()), 0);
         dir = vxtest::temp_dir("gofill-x");
     }
