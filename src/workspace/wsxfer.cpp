@@ -188,6 +188,14 @@ void wsxfer_set_clock(double (*clock)())
 }
 long wsxfer_stop_polls() { return real_polls; }
 
+void wsxfer_reset_counters()
+{
+    reject_count = transfer_count = input_count = 0;
+    transfer_stopped = 0;
+    if (user.status)
+        user.status(-1, -1, 0);
+}
+
 void wsxfer_last_status(int *query, int *database, int *filer)
 {
     if (query)
