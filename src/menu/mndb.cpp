@@ -153,7 +153,9 @@ const char *mndb_mn_open_db(const char *name, const char *location, const char *
         if (ok) {
             rebuild_after_open(name);
         } else {
+            // The earlier database's boxes leave the canvas with it.
             wsdict_ws_clear_dictionary(1);
+            wsmain_ws_clear();
             show_none_label();
         }
         refresh_panes();
@@ -203,6 +205,7 @@ static void build_db(DialogRecord *rec, int *done)
             rebuild_after_open(dblist_dval.name);
     } else if (run_mode() == 0) {
         wsdict_ws_clear_dictionary(1);
+        wsmain_ws_clear();
         show_none_label();
     }
     refresh_panes();
