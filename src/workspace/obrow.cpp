@@ -22,15 +22,13 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
 // ---- module state -----------------------------------------------------------------------
 
 ObRowEditData *editval = nullptr;
-// The open table (its descriptor table, `row_tinfos`, and row layout) and
-// the held row.
+// The open table (its descriptor table and row layout) and the held row.
 ObRowHeld held;
 bool buffer_overflowed = false;
 bool need_to_reposition_first = false;

@@ -3,7 +3,18 @@
 #include "obrowmap.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+
+// The request's fields in the order the form reads them (64-bit layout).
+static_assert(sizeof(void *) != 8 ||
+              (offsetof(ObRowEditData, kind) == 0 && offsetof(ObRowEditData, table) == 4 &&
+               offsetof(ObRowEditData, columns) == 16 && offsetof(ObRowEditData, request) == 24 &&
+               offsetof(ObRowEditData, append_ok) == 28 && offsetof(ObRowEditData, update_ok) == 32 &&
+               offsetof(ObRowEditData, status) == 36 && offsetof(ObRowEditData, search_mode) == 40 &&
+               offsetof(ObRowEditData, condition) == 44 && offsetof(ObRowEditData, values) == 304 &&
+               offsetof(ObRowEditData, lengths) == 2704 && offsetof(ObRowEditData, nulls) == 3904 &&
+               offsetof(ObRowEditData, presence) == 5104 && sizeof(ObRowEditData) == 7504));
 
 void obrow_held_clear(ObRowHeld &held)
 {
