@@ -1108,13 +1108,21 @@ void run_query(Stmt &s, Query &q, F &&f)
     // One row's item values, made in a vector kept from row to row: a
     // plain column is copied into the value already there (its storage
     // reused), anything else evaluated.
+    // Items that are the row's columns in order are the row itself.
     std::vector<Value> made(q.items.size());
+    bool whole_row = q.src.tables.size() == 1 && q.items.size() == q.src.cols.size();
+    for (size_t i = 0; whole_row && i < q.items.size(); i++) {
+        const Node &e = *q.items[i].expr;
+        whole_row = e.kind == Node::NAME && e.slot == static_cast<int>(i);
+    }
     auto values = [&](const std::vector<Value> &row) -> const std::vector<Value> & {
+        if (whole_row && row.size() == made.size())
+            return row;
         ctx.row = &row;
         for (size_t i = 0; i < q.items.size(); i++) {
             const Node &e = *q.items[i].expr;
             if (e.kind == Node::NAME && e.slot >= 0 && static_cast<size_t>(e.slot) < row.size())
-                made[i] = row[static_cast<size_t>(e.slot)];
+                assign(made[i], row[static_cast<size_t>(e.slot)]);
             else
                 made[i] = evaluate(e, ctx);
         }

@@ -189,6 +189,32 @@ void bind_value(sqlite3_stmt *st, int at, const doz::Value &v, bool kept = false
 // bytes as they are.
 bool read_value(const Item &item, sqlite3_stmt *st, int col, doz::Value &v)
 {
+    // A single number, date or time (the most of what is read): one look
+    // at the stored value, the parts of v it does not use left empty.
+    if (item.arr == 0 && item.type != doz::STRING && item.type != doz::BLOB && item.type != doz::COMPLEX) {
+        sqlite3_value *m = sqlite3_column_value(st, col);
+        int kind = sqlite3_value_type(m);
+        bool real = real_type(item.type);
+        if (kind != SQLITE_NULL && !(real && kind == SQLITE_BLOB)) {
+            v.type = item.type;
+            v.null = false;
+            v.len = 0;
+            v.count = 0;
+            if (!v.dims.empty())
+                v.dims.clear();
+            if (!v.s.empty())
+                v.s.clear();
+            if (v.e.size() != 1)
+                v.e.resize(1);
+            doz::Elem &e = v.e[0];
+            e = doz::Elem{};
+            if (real)
+                e.r = sqlite3_value_double(m);
+            else
+                e.i = sqlite3_value_int64(m);
+            return true;
+        }
+    }
     v.type = item.type;
     v.len = item.type == doz::STRING || item.type == doz::BLOB ? item.len : 0;
     v.count = 0;
