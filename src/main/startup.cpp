@@ -60,6 +60,7 @@
 #include <X11/Xutil.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -285,10 +286,11 @@ void initialise_query_window()
     XmMainWindowSetAreas(main_window, bar, nullptr, nullptr, nullptr, work);
 }
 
-// The Query pane's reach into the workspace: New, Verify and Collect,
-// the variables, Stop, the target icon and the result and table objects
-// after a run.
-static void connect_query_commands()
+// The Query pane's commands and the work area's New and Run buttons reach
+// the workspace: New clears the query, Run turns into Stop, the result
+// table and a target table show on the canvas, the target icon follows the
+// target; the buttons and the pane follow what is selected.
+static void connect_query_commands_to_workspace()
 {
     mnq_ws.unassign_all_variables = wsobj_ws_unassign_all_variables;
     mnq_ws.new_query = wsobj_ws_new_query;
@@ -307,7 +309,18 @@ static void connect_query_commands()
     mnq_ws.refresh = [] { wsmain_ws_refresh_from(0); };
     mnq_ws.reset_table_object_rows = [](const char *table) { obtab_reset_table_object_rows(table); };
     mnq_ws.group_objects_exist = [] { return wsdict_dictionary && wsdict_dictionary->groups ? 1 : 0; };
-    mnq_ws.graph_view = [] { return mndy_mn_output_mode() == 1 ? 1 : 0; };
+    mnq_ws.graph_view = dygrph_dy_graph_mode;
+    // New and Run carry the menu items' labels and run their commands.
+    const std::string new_label = mnmisc_item_label(query_new_b), run_label = mnmisc_item_label(query_run_b);
+    wsmain_ws_set_buttons(new_label.empty() ? nullptr : new_label.c_str(), mnqy_qmenu_cb,
+                          reinterpret_cast<XtPointer>(static_cast<intptr_t>(18)),
+                          run_label.empty() ? nullptr : run_label.c_str(), mnqy_qmenu_cb,
+                          reinterpret_cast<XtPointer>(static_cast<intptr_t>(19)));
+    wsdict_ws_set_activity_notify(mnqy_mn_set_query_sensitivity);
+    // A user-menu command that asks for it rereads the dictionary.
+    mn_hooks.reread_dictionary = mnqview_mn_reread_dictionary;
+    mnqy_mn_set_query_sensitivity();
+    mnquery_mn_set_target_icon();
 }
 
 // The workspace's manager, object classes and hooks, once the dialogs
@@ -320,7 +333,9 @@ static void initialise_workspace()
         return;
     wsmgr_workspace_manager_init(&adata);
     obmain_object_init(toplevel, wsmain_ws_canvas(), &adata);
+    // Long table formats and transfers poll the Stop button.
     obmain_ob_set_stop_widget(wsmain_ws_get_stop_button());
+    dytab_dy_set_stop_widget(wsmain_ws_get_stop_button());
     obmain_initialise_classes();
     obmain_ob_options[0] = adata.initialShowTableInfo;
     obmain_ob_options[1] = adata.initialShowIndexInfo;
@@ -345,7 +360,7 @@ static void initialise_workspace()
         [] { return ob_stop_widget; }, [](const char *table) { obtab_reset_table_object_rows(table); },
         [] { return obmain_ob_options[0]; }, [] { wsmain_ws_refresh_from(0); }};
     wsxfer_set_workspace(&xfer_workspace);
-    connect_query_commands();
+    connect_query_commands_to_workspace();
 }
 
 Widget initialise_display_window(Boolean iconic)
