@@ -132,6 +132,8 @@ protected:
                                       300, XmNheight, 200, nullptr);
         start_graphics(install);
         startup_build_user_interface(False);
+        // The size the application defaults would give the display window.
+        XtVaSetValues(displevel, XmNwidth, 560, XmNheight, 300, nullptr);
         ASSERT_TRUE(vxdl::wait_viewable(dymain_dy_canvas()));
         // The new-data notice needs the canvas before the interpreter starts.
         start("BRASK");
