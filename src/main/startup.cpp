@@ -32,6 +32,7 @@
 #include "obdb.h"
 #include "pelx.h"
 #include "prexec.h"
+#include "prgraph.h"
 #include "prmgr.h"
 #include "qycompat.h"
 #include "qychk.h"
@@ -652,8 +653,9 @@ static void connect_graph_view()
     dygrph_hooks.data_order = mnform_mn_data_order;
     dygrph_hooks.set_data_order = mnform_mn_set_data_order;
     mn_hooks.set_new_data_order = dygrph_dy_set_new_data_order;
-    // The replay shows its graphs in the graph view; graphs read from a
-    // file need the format reader, which the replay reports as missing.
+    // The replay shows its graphs in the graph view and reads their
+    // formats; the writer saves each graph's place, order and format.
+    prgraph_use_graph_view();
     prexec_hooks.showing_graphs = dygrph_dy_graph_mode;
     prexec_hooks.show_graphs = [](int on) {
         if (on)
@@ -663,11 +665,21 @@ static void connect_graph_view()
         return 1;
     };
     prexec_hooks.clear_graphs = [] { dygrph_dy_clear_graph(dygrph_dy_graph_mode(), 0); };
-    prexec_hooks.canvas_size = dymain_dy_get_canvas_size;
     prexec_hooks.focussed_graph = [] { return static_cast<void *>(dygrph_dy_focussed_graph()); };
     prexec_hooks.keep_dataset = [] { dygrph_dy_keep_graph(); };
     prexec_hooks.data_order = mnform_mn_data_order;
     prexec_hooks.set_data_order = mnform_mn_set_data_order;
+    // The Procedure pane saves the focussed graph with the recording and
+    // refreshes the display after a replay when a graph needs it.
+    mnp_graph.graph_view = [] { return mndy_mn_output_mode() == 1 ? 1 : 0; };
+    mnp_graph.focussed_graph = [] { return static_cast<void *>(dygrph_dy_focussed_graph()); };
+    mnp_graph.clear_graph = dygrph_dy_clear_graph;
+    mnp_graph.needs_refresh = [] {
+        return dygraph_dy_have_graph_with_non_opaque_legend() || dygrph_dy_freshen_up() ? 1 : 0;
+    };
+    // A new view asks first (from the menu) and starts a new recording.
+    dy_hooks.confirm_new_view = mngraph_confirm_new_view;
+    dy_hooks.view_renewed = mngraph_view_renewed;
 }
 
 void startup_build_user_interface(Boolean iconic)
