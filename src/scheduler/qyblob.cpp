@@ -183,6 +183,14 @@ int read_blob(Connection *c, DozReadBlobMsg *m, int len, int32_t *error)
 
 void doz_set_blob_write_spec(DozBlobDesc *desc, DozBlobWriteSpec *spec)
 {
+    if (!desc)
+        return;
+    if (!spec) {
+        // No specification: a zero token, which the interpreter takes as
+        // "send no bytes" (an update keeps the stored blob).
+        memset(reinterpret_cast<unsigned char *>(desc) + 16, 0, 8);
+        return;
+    }
     size_t i = 0;
     while (i < lib.write_specs.size() && lib.write_specs[i] != spec)
         i++;

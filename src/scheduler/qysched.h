@@ -133,6 +133,8 @@ struct DozBlobWriteSpec {
 // Puts a token for `spec` into bytes 16 to 23 of the descriptor.  The
 // interpreter hands the token back; only requests registered here
 // (and not cleared since) are used, never an address from elsewhere.
+// A null `spec` writes the zero token: no bytes are sent for the blob, and
+// an update keeps the blob stored (a spec of kind 0 would empty it).
 void doz_set_blob_write_spec(DozBlobDesc *desc, DozBlobWriteSpec *spec);
 void doz_clear_blob_write_specs();
 

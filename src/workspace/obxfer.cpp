@@ -1,11 +1,80 @@
-// Transfer requests.
-//
-// The initialiser sets the class flags and the standard methods; the
-// kind's own methods go into obmain_object_class[kind] after that.
+// Transfer requests: an action, not an object.  Create runs the load or
+// unload of the request and keeps nothing; validate and permit ask for the
+// privilege the transfer needs; newval keeps the request of the previous
+// transfer and only takes the table name afresh.
 
+#include "obbox.h"
+#include "obdict.h"
+#include "obie.h"
 #include "obmain.h"
+#include "obrowmsgs.h"
+#include "obtab.h"
+#include "vxutil.h"
+
+namespace {
+
+ObTransferData transfer_value{};
+bool defaults_filled = false;
+
+void transfer_create(QueryObject **result, void *kind_data, int, int, QueryObject *)
+{
+    if (result)
+        *result = nullptr;
+    // No kind data: the dialog was dismissed.
+    if (kind_data)
+        obie_ob_perform_transfer(static_cast<const ObTransferData *>(kind_data));
+}
+
+void transfer_validate(void *kind_data, int, int *result)
+{
+    const auto *t = static_cast<const ObTransferData *>(kind_data);
+    int allowed = 0;
+    if (t) {
+        if (obdict_ob_i_have_dbpriv(DBPRIV_DBA)) {
+            allowed = 1;
+        } else {
+            // Only a load reads the overwrite switch.
+            int level = PRIV_READ;
+            if (t->direction != XFER_UNLOAD)
+                level = t->overwrite ? PRIV_WRITE : PRIV_APPEND;
+            allowed = obdict_ob_i_have_priv_on(level, t->table) ? 1 : 0;
+        }
+    }
+    if (!allowed)
+        obbox_error(OB_TRANSFER_REFUSED);
+    if (result)
+        *result = allowed;
+}
+
+void transfer_permit(QueryObject *object, int, int *result)
+{
+    const char *table = obtab_table_name_of(object);
+    const bool allowed = obdict_ob_i_have_dbpriv(DBPRIV_DBA) || obdict_ob_i_have_priv_on(PRIV_READ, table);
+    if (!allowed)
+        obbox_error(OB_TRANSFER_REFUSED);
+    if (result)
+        *result = allowed ? 0 : 2;
+}
+
+void transfer_newval(void **value, QueryObject *object)
+{
+    if (!defaults_filled) {
+        xfer_default_request(&transfer_value);
+        defaults_filled = true;
+    }
+    safe_strcpy(transfer_value.table, obtab_table_name_of(object), sizeof transfer_value.table - 1);
+    if (value)
+        *value = &transfer_value;
+}
+
+}  // namespace
 
 void obxfer_initialise_transfer_object()
 {
     obmain_set_class(OB_TRANSFER, 22, 0, 0, 0, 0, 0, 0, 0, 0);
+    ObClass &c = obmain_object_class[OB_TRANSFER];
+    c.create = transfer_create;
+    c.validate = transfer_validate;
+    c.permit = transfer_permit;
+    c.newval = transfer_newval;
 }

@@ -184,21 +184,24 @@ struct ObPrivilegeData {
 
 // The transfer request (ObTransferData) is the transfer codec's.
 
-struct ObRowColumn;  // the row editor's column list entry
-
+// The row edit request (kind 13), the row editor's (obrow.h) request
+// record: the form sets `request` and calls the editor, and reads and
+// changes the held row through the value pointers.
+inline constexpr int OB_ROW_COLUMNS = 300;
 struct ObRowEditData {
     int kind;  // 13
     char table[12];
-    ObRowColumn *columns;
-    int request;
-    int append_ok;
-    int update_ok;
-    int status;
-    int search_mode;
-    char condition[256];
-    void *values[300];
-    int lengths[300];
-    int nulls[300];
+    DictColumn *columns;  // the table's column list in the dictionary
+    int request;          // ObRowRequest
+    int append_ok;        // the user may insert rows
+    int update_ok;        // the user may update and delete rows
+    int status;           // ObRowStatus
+    int search_mode;      // set by the find requests
+    char condition[260];  // the WHERE text of a find; empty: every row
+    void *values[OB_ROW_COLUMNS];            // per column, the first element of its value
+    int lengths[OB_ROW_COLUMNS];             // per column, its element count
+    int nulls[OB_ROW_COLUMNS];               // per column, 1 for a null value
+    unsigned char *presence[OB_ROW_COLUMNS];  // per column, its presence byte
 };
 
 // The text of a kind's kind data (expression, condition, statistic, sort,

@@ -173,6 +173,14 @@ void wsxfer_set_workspace(const WsXferWorkspace *hooks) { ws = hooks ? *hooks : 
 void wsxfer_set_user(const WsXferUser *hooks) { user = hooks ? *hooks : WsXferUser{}; }
 void wsxfer_set_check_stop_interval(float seconds) { xfer_check_stop_interval = seconds > 0 ? seconds : 1.0f; }
 
+void wsxfer_reset_counters()
+{
+    reject_count = transfer_count = input_count = 0;
+    transfer_stopped = 0;
+    if (user.status)
+        user.status(-1, -1, 0);
+}
+
 void wsxfer_last_status(int *query, int *database, int *filer)
 {
     if (query)

@@ -29,6 +29,9 @@ int perform_unload(const ObTransferData *request);
 // interpreter client directly (program-interface mode).  1 when the query
 // ran (with `api`: without error), 0 when no file was given or it failed.
 int perform_output_csv(const char *text, FILE *file, int api);
+// Zeroes the counters of the last load or unload and clears the transfer
+// dialog's status line (the status hook with -1, -1, 0).
+void wsxfer_reset_counters();
 // The status of the last query of program-interface mode that failed.
 void wsxfer_last_status(int *query, int *database, int *filer);
 
