@@ -1108,13 +1108,21 @@ void run_query(Stmt &s, Query &q, F &&f)
     // One row's item values, made in a vector kept from row to row: a
     // plain column is copied into the value already there (its storage
     // reused), anything else evaluated.
+    // Items that are the row's columns in order are the row itself.
     std::vector<Value> made(q.items.size());
+    bool whole_row = q.src.tables.size() == 1 && q.items.size() == q.src.cols.size();
+    for (size_t i = 0; whole_row && i < q.items.size(); i++) {
+        const Node &e = *q.items[i].expr;
+        whole_row = e.kind == Node::NAME && e.slot == static_cast<int>(i);
+    }
     auto values = [&](const std::vector<Value> &row) -> const std::vector<Value> & {
+        if (whole_row && row.size() == made.size())
+            return row;
         ctx.row = &row;
         for (size_t i = 0; i < q.items.size(); i++) {
             const Node &e = *q.items[i].expr;
             if (e.kind == Node::NAME && e.slot >= 0 && static_cast<size_t>(e.slot) < row.size())
-                made[i] = row[static_cast<size_t>(e.slot)];
+                assign(made[i], row[static_cast<size_t>(e.slot)]);
             else
                 made[i] = evaluate(e, ctx);
         }
@@ -1287,6 +1295,37 @@ int32_t write_rows(Stmt &s, ds::Database &db, const std::string &table, bool rep
     return w.written;
 }
 
+// A SELECT of plain columns of one table into another, under a condition
+// the storage judges exactly, done by the storage alone (no values made
+// row by row); false when it cannot be done so, with nothing changed.
+bool copy_in_storage(Stmt &s, ds::Database &db, Query &q, Writer &w)
+{
+    if (q.src.tables.size() != 1 || q.join || q.source_where || !q.sort.empty() || q.src.restrict[0] ||
+        any_aggregate(q.items))
+        return false;
+    std::vector<int> map;
+    for (int at : w.t.map) {
+        if (at < 0) {
+            map.push_back(-1);
+            continue;
+        }
+        const Node &e = *q.items[static_cast<size_t>(at)].expr;
+        if (e.kind != Node::NAME || e.slot < 0 || static_cast<size_t>(e.slot) >= q.src.cols.size())
+            return false;
+        map.push_back(e.slot);
+    }
+    ds::Condition pushed;
+    if (q.where && !storage_condition(s.st, *q.where, pushed))
+        return false;
+    bool done = false;
+    int64_t copied = 0;
+    check(db.copy_rows(q.src.tables[0], q.where ? &pushed : nullptr, w.t.table, map,
+                       [&st = s.st] { return stopping(st); }, done, copied));
+    if (done)
+        w.written = static_cast<int32_t>(copied);
+    return done;
+}
+
 void st_select(Stmt &s)
 {
     Query q;
@@ -1305,6 +1344,11 @@ void st_select(Stmt &s)
         Txn txn(db);
         Writer w;
         open_writer(s, db, w, table, to_result, q.items, unique);
+        if (!unique && copy_in_storage(s, db, q, w)) {
+            txn.commit();
+            s.status.rows = w.written;
+            return;
+        }
         run_query(s, q, [&](const std::vector<Value> &v) {
             write_row(s, w, v);
             return true;

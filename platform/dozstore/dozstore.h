@@ -320,6 +320,19 @@ class Database {
     // Whether scan() can take the condition for the table (else it is
     // refused with BAD_SETTING).
     bool can_filter(const std::string &table, const Condition &where);
+    // Rows of one table appended to another inside the storage: each row
+    // of `from`, in its order, for which `where` holds (every row when
+    // none) becomes a new row of `to` whose column i holds column map[i]
+    // of `from` (a null for -1).  Done only when the outcome is exactly
+    // that of reading the rows, judging the condition as the engine does
+    // and appending them one by one: `to` without key columns, not FIXED,
+    // not sequenced, every column taking nulls and the values of its
+    // source column as they are stored, and `where` judged exactly (no
+    // real columns in it).  Otherwise, and when a copied text would not
+    // fit its column, `done` is false and nothing has changed.  stop() is
+    // asked now and then; true ends the copy with query code 7, undone.
+    Fault copy_rows(const std::string &from, const Condition *where, const std::string &to,
+                    const std::vector<int> &map, const std::function<bool()> &stop, bool &done, int64_t &copied);
 
     // USE t EXCLUSIVE / UNUSE t; an UNUSE of a table not held does nothing.
     Fault use_exclusive(const std::string &table);

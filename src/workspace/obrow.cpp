@@ -10,6 +10,7 @@
 #include "obbox.h"
 #include "obdb.h"
 #include "obmain.h"
+#include "obrowmap.h"
 #include "obrowmsgs.h"
 #include "obview.h"
 #include "qymgr.h"
@@ -21,21 +22,14 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
 // ---- module state -----------------------------------------------------------------------
 
 ObRowEditData *editval = nullptr;
-// The descriptor table of the open table, replaced at each open.
-std::vector<DozColDesc> row_tinfos;
-// Its row layout; valid when `have_layout`.
-DozLayout row_layout;
-bool have_layout = false;
-// The held row, 8-aligned like the start of the result buffer so that the
-// layout's offsets give the same alignment in both.
-std::vector<uint64_t> row_copy;
+// The open table (its descriptor table and row layout) and the held row.
+ObRowHeld held;
 bool buffer_overflowed = false;
 bool need_to_reposition_first = false;
 bool need_to_reposition_last = false;
@@ -43,60 +37,19 @@ bool need_to_reposition_current = false;
 // The open's DISPLAY delivered a descriptor table.
 bool open_got_table = false;
 
-unsigned char *row_start() { return reinterpret_cast<unsigned char *>(row_copy.data()); }
-size_t row_bytes() { return have_layout ? static_cast<size_t>(row_layout.row_size) : 0; }
-
 std::string table_of(const ObRowEditData *r) { return std::string(r->table, strnlen(r->table, sizeof r->table)); }
 
-// ---- mapping -------------------------------------------------------------------------------
+size_t buffer_size() { return qymgr_qy_buffer() ? static_cast<size_t>(std::max(qymgr_qy_buffer_size(), 0)) : 0; }
 
-// Points the request at the fields of the held row.
-void map_row(ObRowEditData *r)
-{
-    const size_t n = have_layout ? row_layout.fields.size() : 0;
-    unsigned char *row = row_start();
-    for (size_t i = 0; i < static_cast<size_t>(OB_ROW_COLUMNS); i++) {
-        if (i < n) {
-            const DozField &f = row_layout.fields[i];
-            int count = 0;
-            bool present = false;
-            doz_get(row, f, &count, &present);
-            r->presence[i] = row + f.presence;
-            r->values[i] = row + f.value;
-            r->nulls[i] = present ? 0 : 1;
-            r->lengths[i] = count;
-        } else {
-            r->presence[i] = nullptr;
-            r->values[i] = nullptr;
-            r->nulls[i] = 1;
-            r->lengths[i] = 0;
-        }
-    }
-}
-
-// No row: every value null and without elements.  The pointers stay on
-// the (cleared) held row, which an insert then fills.
-void empty_row(ObRowEditData *r)
-{
-    std::fill(row_copy.begin(), row_copy.end(), 0);
-    map_row(r);
-    for (int i = 0; i < OB_ROW_COLUMNS; i++) {
-        r->nulls[i] = 1;
-        r->lengths[i] = 0;
-    }
-}
+void map_row(ObRowEditData *r) { obrow_held_map(r, held); }
+void empty_row(ObRowEditData *r) { obrow_held_empty(r, held); }
 
 // Copies the row a FETCH delivered into the held row; false when the
 // buffer or the delivered bytes cannot hold a whole row.
 bool take_row()
 {
-    const size_t size = row_bytes();
-    if (size == 0 || size > static_cast<size_t>(qymgr_qy_buffer_size()) || !qymgr_qy_buffer())
-        return false;
-    if (size > doz_get_data_bytes(qymgr_qy_connection()))
-        return false;
-    memcpy(row_start(), qymgr_qy_buffer(), size);
-    return true;
+    const size_t delivered = std::min<size_t>(buffer_size(), doz_get_data_bytes(qymgr_qy_connection()));
+    return obrow_held_copy_in(held, qymgr_qy_buffer(), delivered);
 }
 
 // Writes the request's null flags (and the element counts of variable
@@ -104,22 +57,14 @@ bool take_row()
 // the row into the result buffer; false when there is no row to send.
 bool put_row(ObRowEditData *r)
 {
-    const size_t size = row_bytes();
-    if (size == 0 || size > static_cast<size_t>(qymgr_qy_buffer_size()) || !qymgr_qy_buffer())
+    const size_t size = held.size();
+    if (size == 0 || size > buffer_size())
         return false;
-    unsigned char *row = row_start();
-    for (size_t i = 0; i < row_layout.fields.size(); i++) {
-        const DozField &f = row_layout.fields[i];
-        const bool present = r->nulls[i] == 0;
-        if (f.presence >= 0)
-            row[f.presence] = present ? 1 : 0;
-        if (f.count_at >= 0) {
-            const int32_t count = present ? std::clamp(r->lengths[i], 0, f.room) : 0;
-            memcpy(row + f.count_at, &count, sizeof count);
-        }
+    obrow_held_write_flags(r, held);
+    unsigned char *row = held.row();
+    for (const DozField &f : held.layout.fields)
         if (f.type == DOZ_T_BLOB)
             doz_set_blob_write_spec(reinterpret_cast<DozBlobDesc *>(row + f.value), nullptr);
-    }
     memcpy(qymgr_qy_buffer(), row, size);
     return true;
 }
@@ -133,7 +78,7 @@ void open_handler(int event, int, int, DozReader &buffer)
     int had_table = 0;
     if (prepare_buffer(buffer, &had_table) != 0 || !had_table)
         return;
-    row_tinfos = tinfo_table(buffer);
+    held.tinfos = tinfo_table(buffer);
     open_got_table = true;
 }
 
@@ -145,10 +90,7 @@ void run_editor(ObRowEditData *r, int request, int interactive)
 
 void open_table(ObRowEditData *r)
 {
-    row_tinfos.clear();
-    have_layout = false;
-    row_layout = DozLayout{};
-    row_copy.clear();
+    obrow_held_clear(held);
     buffer_overflowed = false;
     open_got_table = false;
     map_row(r);
@@ -157,18 +99,13 @@ void open_table(ObRowEditData *r)
     const std::string text = "DISPLAY * FROM " + table_of(r);
     qymgr_qy_set_override_handler(open_handler);
     qymgr_qy_query(text.c_str(), QY_NOEVAL, QY_FULL, QY_REPORT);
-    if (!open_got_table || row_tinfos.empty())
+    if (!open_got_table || held.tinfos.empty())
         return;
-    // The request has room for 300 columns; a wider table (a stale
-    // dictionary let it through) is refused like a row that is too big.
-    if (row_tinfos.size() > static_cast<size_t>(OB_ROW_COLUMNS) || !doz_layout(row_tinfos, true, row_layout) ||
-        row_layout.row_size > qymgr_qy_buffer_size()) {
+    if (!obrow_held_lay_out(held, buffer_size())) {
         buffer_overflowed = true;
         r->status = ROW_TOO_BIG;
         return;
     }
-    have_layout = true;
-    row_copy.assign((static_cast<size_t>(row_layout.row_size) + 7) / 8, 0);
     map_row(r);
     run_editor(r, ROW_REQ_FIRST, 1);
 }
@@ -336,4 +273,4 @@ void obrow_ob_row_editor(ObRowEditData *request, int interactive)
     wsevent_ws_set_interaction(mode);
 }
 
-int obrow_row_size() { return have_layout ? row_layout.row_size : 0; }
+int obrow_row_size() { return static_cast<int>(held.size()); }

@@ -5,6 +5,7 @@
 
 #include "wstest.h"
 
+#include "dlmain.h"
 #include "dozvalue.h"
 #include "dsput.h"
 #include "obbox.h"
@@ -14,9 +15,11 @@
 #include "qysched.h"
 #include "vxutil.h"
 #include "wsevent.h"
+#include "wsmgr.h"
 #include "wsxfer.h"
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -269,6 +272,50 @@ TEST_F(RowEditor, OpenMapsTheFirstRowAndMovesRingAtBothEnds)
     EXPECT_EQ(long_at(K), 1);
     run(ROW_REQ_CURRENT);
     EXPECT_EQ(long_at(K), 1);
+
+    // The workspace is busy while the editor runs, and as it was after.
+    wsevent_ws_set_display_window_probe([] { return 1; });
+    wsevent_ws_set_interaction(WS_REFERENCE);
+    std::vector<int> modes;
+    qykit::after_querym() = [&modes](const char *) { modes.push_back(wsevent_ws_interaction()); };
+    run(ROW_REQ_NEXT);
+    run(ROW_REQ_LAST);
+    qykit::after_querym() = nullptr;
+    EXPECT_EQ(modes, (std::vector<int>{WS_BUSY2, WS_BUSY2}));
+    EXPECT_EQ(wsevent_ws_interaction(), WS_REFERENCE);
+    wsevent_ws_set_interaction(WS_NORMAL);
+    wsevent_ws_set_display_window_probe(nullptr);
+}
+
+TEST_F(RowEditor, ARowOfAnotherLayoutThanTheOpenOneIsNeverCopied)
+{
+    start_with(200000);
+    ok("CREATE ITEM K AS LONG(8)");
+    ok("CREATE ITEM S AS STRING(200)");
+    ok("CREATE ITEM L AS LONG(8)");
+    ok("CREATE ITEM M AS LONG(8)");
+    ok("CREATE X[10] AS K PRIMARY,S NULL");
+    ok("SELECT 1 AS K,'one' AS S FROMVAR TO X");
+    read();
+    open("X");
+    ASSERT_EQ(req.status, ROW_HELD);
+    ASSERT_EQ(text_at(S), "one");
+    // The table is made again, narrower, behind the editor's back: the
+    // row it delivers is shorter than the open layout.
+    ok("DROP X");
+    ok("CREATE X[10] AS L PRIMARY,M NULL");
+    ok("SELECT 2 AS L FROMVAR TO X");
+    clear_records();
+    run(ROW_REQ_FIRST);
+    EXPECT_EQ(req.status, ROW_NO_ROW);
+    EXPECT_EQ(req.nulls[K], 1);
+    EXPECT_EQ(req.nulls[S], 1);
+    // Another open takes the new layout.
+    run(ROW_REQ_OPEN);
+    EXPECT_EQ(req.status, ROW_HELD);
+    EXPECT_EQ(long_at(0), 2);
+    EXPECT_EQ(req.nulls[1], 1);
+    EXPECT_EQ(req.values[2], nullptr);
 }
 
 TEST_F(RowEditor, FindsWithAConditionWithNoneAndAgainUntilNoMatch)
@@ -513,6 +560,11 @@ TEST_F(RowEditor, DeleteAsksFirstAndReadsTheCurrentRowEitherWay)
     start_with(200000);
     every_type_table();
     open("T");
+    TableObject box("T");
+    DictRelation *rel = obdict_ob_find_table("T");
+    ASSERT_NE(rel, nullptr);
+    rel->table_object = &box.object;
+    std::unique_ptr<DictRelation, void (*)(DictRelation *)> unlink(rel, [](DictRelation *r) { r->table_object = nullptr; });
     run(ROW_REQ_NEXT);
 
     answer = 0;
@@ -534,6 +586,7 @@ TEST_F(RowEditor, DeleteAsksFirstAndReadsTheCurrentRowEitherWay)
     EXPECT_TRUE(sent("DELETE CURRENT FROM T"));
     EXPECT_EQ(texts().back(), "FETCH CURRENT FROM T");
     EXPECT_EQ(wstest::read_full("DISPLAY K FROM T"), (Rows{{"1"}, {"3"}}));
+    EXPECT_EQ(box.data.rows, 2);
     EXPECT_EQ(req.status, ROW_HELD);
     EXPECT_EQ(long_at(K), 3);
 
@@ -555,6 +608,29 @@ std::vector<Line> statuses;
 void on_status(int w, int r, int s) { statuses.push_back({w, r, s}); }
 const WsXferUser status_user{nullptr, nullptr, nullptr, on_status};
 
+// The stand-in forms of dialogs 20 and 22: a form shows what setval gave
+// it and hands that back on Apply with the test's changes, as a user
+// changes some fields.
+std::vector<unsigned char> form;
+std::function<void(void *)> fill_form;
+int form_popup(DialogRecord *, int, int, int, int) { return 0; }
+int form_quiet(DialogRecord *) { return 0; }
+int form_setval(DialogRecord *, void *value)
+{
+    const int size = value ? obmain_kind_data_size(*static_cast<int *>(value)) : 0;
+    form.assign(static_cast<unsigned char *>(value), static_cast<unsigned char *>(value) + size);
+    return 0;
+}
+int form_getval(DialogRecord *, void *value)
+{
+    if (!form.empty() && *reinterpret_cast<int *>(form.data()) == *static_cast<int *>(value))
+        memcpy(value, form.data(), form.size());
+    if (fill_form)
+        fill_form(value);
+    return 0;
+}
+int form_reference(DialogRecord *, void *) { return 0; }
+
 class Actions : public RowEditor {
 protected:
     void classes()
@@ -566,8 +642,41 @@ protected:
     void TearDown() override
     {
         wsxfer_set_user(nullptr);
+        wsmgr_ws_reset_manager();
+        dlmain_clear_dialogs();
+        fill_form = nullptr;
+        form.clear();
         RowEditor::TearDown();
     }
+    void stand_in_forms()
+    {
+        dlmain_clear_dialogs();
+        wsmgr_workspace_manager_init(nullptr);
+        wsmgr_ws_set_validation(1);
+        for (int id : {20, 22}) {
+            DialogRecord &r = dlmain_dialogs[static_cast<size_t>(id)];
+            r.popup = form_popup;
+            r.popdown = form_quiet;
+            r.setval = form_setval;
+            r.getval = form_getval;
+            r.reference = form_reference;
+        }
+    }
+    // Apply on the open form; the manager's answer (1: done).
+    template <class T>
+    int apply_form(std::function<void(T &)> fill)
+    {
+        fill_form = [fill](void *v) { fill(*static_cast<T *>(v)); };
+        const int id = wsmgr_ws_enquire_current_dialog_id();
+        EXPECT_GE(id, 0);
+        if (id < 0)
+            return -1;
+        DialogRecord &r = dlmain_dialogs[static_cast<size_t>(id)];
+        int done = 0;
+        r.apply(&r, &done);
+        return done;
+    }
+    const ObRowEditData &shown_row() const { return *reinterpret_cast<const ObRowEditData *>(form.data()); }
     const ObClass &edit() const { return obmain_object_class[OB_ROWEDIT]; }
     const ObClass &xfer() const { return obmain_object_class[OB_TRANSFER]; }
     int permit(const ObClass &c, QueryObject *drop)
@@ -625,6 +734,62 @@ TEST_F(Actions, RowEditNewvalPermitAndCreateRunTheEditor)
     EXPECT_EQ(v->columns, nullptr);
     EXPECT_EQ(v->append_ok + v->update_ok, 0);
     EXPECT_EQ(v->condition[0], 0);
+}
+
+TEST_F(Actions, TheToolsOpenTheirFormsAndApplyRunsTheActions)
+{
+    start_with(200000);
+    every_type_table();
+    classes();
+    stand_in_forms();
+    TableObject t("T");
+    ObPoint at{40, 40};
+
+    // The row edit tool dropped on T: the form shows the request for T;
+    // each Apply runs the editor with the request the form set, and the
+    // form shows the row held.
+    wsmgr_ws_perform_create(20, &at, &t.object);
+    ASSERT_EQ(wsmgr_ws_enquire_current_dialog_id(), 20);
+    ASSERT_EQ(form.size(), sizeof(ObRowEditData));
+    EXPECT_STREQ(shown_row().table, "T");
+    EXPECT_EQ(shown_row().status, ROW_NO_ROW);
+    EXPECT_EQ(apply_form<ObRowEditData>([](ObRowEditData &v) { v.request = ROW_REQ_OPEN; }), 1);
+    EXPECT_EQ(shown_row().status, ROW_HELD);
+    EXPECT_EQ(*static_cast<const int32_t *>(shown_row().values[K]), 1);
+    apply_form<ObRowEditData>([](ObRowEditData &v) { v.request = ROW_REQ_NEXT; });
+    EXPECT_EQ(*static_cast<const int32_t *>(shown_row().values[K]), 2);
+    apply_form<ObRowEditData>([](ObRowEditData &v) {
+        v.request = ROW_REQ_FIND;
+        safe_strcpy(v.condition, "K = 3", sizeof v.condition - 1);
+    });
+    EXPECT_EQ(*static_cast<const int32_t *>(shown_row().values[K]), 3);
+    EXPECT_STREQ(shown_row().condition, "K = 3");
+    apply_form<ObRowEditData>([](ObRowEditData &v) {
+        v.request = ROW_REQ_UPDATE;
+        safe_strcpy(static_cast<char *>(v.values[S]), "applied", 12);
+    });
+    EXPECT_EQ(wstest::read_full("DISPLAY S FROM T WHERE K=3"), (Rows{{"applied"}}));
+    EXPECT_EQ(wsmgr_ws_enquire_current_object(), nullptr);
+    EXPECT_TRUE(asked.empty());
+    wsmgr_ws_reset_manager();
+
+    // The transfer tool: Apply unloads.
+    const std::string file = dir + "/applied.txt";
+    wsmgr_ws_perform_create(22, &at, &t.object);
+    ASSERT_EQ(wsmgr_ws_enquire_current_dialog_id(), 22);
+    ASSERT_EQ(form.size(), sizeof(ObTransferData));
+    EXPECT_EQ(apply_form<ObTransferData>([&file](ObTransferData &r) {
+                  r.direction = XFER_UNLOAD;
+                  safe_strcpy(r.path, file.c_str(), sizeof r.path - 1);
+                  safe_strcpy(r.delimiter, ",", sizeof r.delimiter - 1);
+                  r.terminator = XFER_LF;
+              }),
+              1);
+    const std::string written = slurp(file);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3);
+    EXPECT_NE(written.find("applied"), std::string::npos);
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.front(), (Line{-1, -1, 0}));
 }
 
 TEST_F(Actions, RowEditRefusesTablesWiderThanTheRequest)
@@ -687,10 +852,8 @@ TEST_F(Actions, TransferNewvalKeepsTheLastRequestAndCreateRunsIt)
     xfer().newval(&value, &t.object);
     auto *r = static_cast<ObTransferData *>(value);
     ASSERT_NE(r, nullptr);
-    ObTransferData defaults;
-    xfer_default_request(&defaults);
-    safe_strcpy(defaults.table, "T", sizeof defaults.table - 1);
-    EXPECT_EQ(memcmp(r, &defaults, sizeof defaults), 0);
+    EXPECT_EQ(r->kind, OB_TRANSFER);
+    EXPECT_STREQ(r->table, "T");
 
     // An unload of T through create: nothing is kept, the
     // status line is cleared first and shows the rows.
@@ -808,6 +971,23 @@ TEST_F(Guest, SeesOnlyTheRowsOfItsRestriction)
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(employees.size(), seen.size());
     EXPECT_TRUE(asked.empty());
+
+    // Changes the privilege does not allow are the interpreter's to refuse:
+    // shown, and the row read again.
+    for (int request : {ROW_REQ_UPDATE, ROW_REQ_INSERT}) {
+        qykit::boxes().clear();
+        v->request = request;
+        edit().create(&made, v, 0, 0, nullptr);
+        EXPECT_EQ(qykit::boxes().size(), 1u) << request;
+        EXPECT_EQ(v->status, ROW_HELD) << request;
+    }
+    EXPECT_EQ(wstest::read_full("DISPLAY EMPNO FROM STAFF"), seen);
+
+    // Close releases the table of a database open for shared use.
+    qykit::sent().clear();
+    v->request = ROW_REQ_CLOSE;
+    edit().create(&made, v, 0, 0, nullptr);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"UNUSE STAFF"}));
 }
 
 TEST_F(Guest, MayUnloadButNotLoadARestrictedTable)
@@ -837,6 +1017,20 @@ TEST_F(Guest, MayUnloadButNotLoadARestrictedTable)
         EXPECT_EQ(valid, c.valid) << c.direction << " " << c.overwrite;
         EXPECT_EQ(errors_seen(), c.valid ? std::vector<int>{} : std::vector<int>{6225});
     }
+    // Apply of a load on the transfer form is refused the same way, and
+    // the form stays open; nothing is sent.
+    stand_in_forms();
+    ObPoint at{10, 10};
+    wsmgr_ws_perform_create(22, &at, &staff.object);
+    ASSERT_EQ(wsmgr_ws_enquire_current_dialog_id(), 22);
+    asked.clear();
+    qykit::sent().clear();
+    EXPECT_EQ(apply_form<ObTransferData>([](ObTransferData &t) { t.direction = XFER_LOAD; }), 0);
+    EXPECT_EQ(errors_seen(), (std::vector<int>{6225}));
+    EXPECT_TRUE(texts().empty());
+    EXPECT_EQ(wsmgr_ws_enquire_current_dialog_id(), 22);
+    wsmgr_ws_reset_manager();
+
     // A table the user may not read at all is refused at the drop.
     TableObject none("NOSUCH");
     asked.clear();
