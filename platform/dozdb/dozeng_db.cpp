@@ -953,11 +953,14 @@ struct Target {
     std::vector<Value> out;
 };
 
-// Ends the rows going into a target; nothing to do when none went in.
-void finish_target(Target &t)
+// Ends the rows going into a target (nothing to do when none went in);
+// the number of rows stored.
+int32_t finish_target(Target &t)
 {
-    if (t.appending)
-        check(t.rows.finish());
+    if (!t.appending)
+        return 0;
+    check(t.rows.finish());
+    return static_cast<int32_t>(t.rows.stored());
 }
 
 void open_target(ds::Database &db, Target &t, const std::vector<Column> &cols)
@@ -981,7 +984,9 @@ void open_target(ds::Database &db, Target &t, const std::vector<Column> &cols)
     t.db = &db;
 }
 
-bool put_row(Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
+// Puts a row into the target; the rows stored are counted by the
+// appender (t.rows.stored()), complete once finish_target() returned.
+void put_row(Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
 {
     std::vector<Value> &out = t.out;
     out.resize(t.map.size());
@@ -996,9 +1001,7 @@ bool put_row(Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
         check(t.db->append(t.table, t.rows));
         t.appending = true;
     }
-    ds::Inserted what;
-    check(t.rows.add(out, dup, what));
-    return what != ds::Inserted::REJECTED;
+    check(t.rows.add_counted(out, dup));
 }
 
 bool sysvar_on(SessionState &st, const char *name)
@@ -1277,7 +1280,7 @@ void write_row(Stmt &s, Writer &w, const std::vector<Value> &r)
         return;
     if ((++w.tried & 1023) == 0 && stopping(s.st))
         fail(E_STOPPED);
-    w.written += put_row(w.t, r, w.dup);
+    put_row(w.t, r, w.dup);
 }
 
 // Rows already in hand written to a target in one transaction; the
@@ -1290,7 +1293,7 @@ int32_t write_rows(Stmt &s, ds::Database &db, const std::string &table, bool rep
     open_writer(s, db, w, table, replace, items, unique);
     for (const std::vector<Value> &r : rows)
         write_row(s, w, r);
-    finish_target(w.t);
+    w.written = finish_target(w.t);
     txn.commit();
     return w.written;
 }
@@ -1353,7 +1356,7 @@ void st_select(Stmt &s)
             write_row(s, w, v);
             return true;
         });
-        finish_target(w.t);
+        w.written = finish_target(w.t);
         txn.commit();
         s.status.rows = w.written;
     } else {
@@ -2250,8 +2253,11 @@ void st_write(Stmt &s)
     bool appending = false;
     std::vector<Value> row;
     for (size_t r = 0; r < in.rows.size(); r++) {
-        if ((r & 255) == 255 && stopping(s.st))
+        if ((r & 255) == 255 && stopping(s.st)) {
+            if (appending && out.flush().ok())
+                s.status.fifth = total - static_cast<int32_t>(out.stored());
             fail(E_STOPPED);
+        }
         if (in.unreadable[r])
             continue;
         try {
@@ -2261,20 +2267,25 @@ void st_write(Stmt &s)
                 throw;
             continue;  // a value its column cannot hold: rejected
         }
-        ds::Inserted what;
         if (!appending) {
             check(db.append(table, out));
             appending = true;
         }
-        ds::Fault f = out.add(row, overwrite ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT, what);
+        // Rows may wait in the appender to go in many at a time: the
+        // count of rows stored is its own.
+        ds::Fault f = out.add_counted(row, overwrite ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT);
         if (f.database == ds::BAD_VALUE || f.database == ds::NULL_NOT_ALLOWED || f.database == ds::DUPLICATE_KEY)
             continue;
+        if (!f.ok())
+            s.status.fifth = total - static_cast<int32_t>(out.stored());
         check(f);
-        if (what != ds::Inserted::REJECTED)
-            s.status.fifth = total - ++written;
     }
-    if (appending)
-        check(out.finish());
+    if (appending) {
+        ds::Fault f = out.finish();
+        written = static_cast<int32_t>(out.stored());
+        s.status.fifth = total - written;
+        check(f);
+    }
     txn.commit();
     s.status.rows = written;
 }

@@ -1261,8 +1261,16 @@ struct AppendState {
     int64_t rows = 0;              // rows stored (kept for FIXED tables)
     int64_t next_seq = 0;          // the place of the next row of a sequenced table
     int64_t added = 0;
+    int64_t stored = 0;            // rows gone in through add_counted(), new or replaced
     Fault failed;
     std::string key;
+    // Rows waiting to go in together (add_counted()): up to `batch` of
+    // them, then one statement of that many rows.
+    size_t batch = 0;              // 0: no waiting (a FIXED or sequenced table)
+    sqlite3_stmt *add_many = nullptr;
+    std::vector<std::vector<doz::Value>> waiting;
+    std::vector<std::string> waiting_keys;
+    size_t n_waiting = 0;
 
     AppendState(Database &d, std::shared_ptr<TableEntry> table)
         : db(d), t(std::move(table)), change(d, d.db_, d.txn_, d.savepoints_)
@@ -1270,7 +1278,7 @@ struct AppendState {
     }
     ~AppendState()
     {
-        for (sqlite3_stmt *st : {find, add, add_new})
+        for (sqlite3_stmt *st : {find, add, add_new, add_many})
             if (st) {
                 sqlite3_reset(st);
                 sqlite3_clear_bindings(st);
@@ -1310,6 +1318,106 @@ struct AppendState {
             if (Fault f = DbAccess::number(db, "SELECT coalesce(max(seq), -1) + 1 FROM " + t->data, next_seq); !f.ok())
                 return f;
         }
+        // Rows may wait to go in many at a time, where the table has no
+        // limit and no order of its own: a statement per row costs more
+        // than the row itself.
+        const size_t per_row = t->info.def.cols.size() + 2;
+        const size_t vars = static_cast<size_t>(std::max(sqlite3_limit(db.db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1), 0));
+        if (!t->info.def.fixed && !t->info.sequenced && vars / per_row >= 8) {
+            batch = std::min<size_t>(64, vars / per_row);
+            std::string many = "INSERT INTO " + t->data + " VALUES";
+            for (size_t r = 0; r < batch; ++r) {
+                many += r ? ", (NULL" : "(NULL";
+                for (size_t i = 0; i < per_row; ++i)
+                    many += ", ?";
+                many += ")";
+            }
+            if (has_key)
+                many += " ON CONFLICT(kb) DO NOTHING";
+            if (Fault f = DbAccess::prep(db, many, st); !f.ok())
+                return f;
+            add_many = std::exchange(st.s, nullptr);
+            waiting.resize(batch);
+            waiting_keys.resize(batch);
+        }
+        return {};
+    }
+
+    // Binds a row's parameters from `at` on: its place, key and values.
+    void bind_new(sqlite3_stmt *st, int at, const std::string *k, const std::vector<doz::Value> &row)
+    {
+        if (t->info.sequenced)
+            sqlite3_bind_int64(st, at, next_seq);
+        else
+            sqlite3_bind_null(st, at);
+        if (k)
+            sqlite3_bind_blob(st, at + 1, k->data(), static_cast<int>(k->size()), SQLITE_STATIC);
+        else
+            sqlite3_bind_null(st, at + 1);
+        for (size_t i = 0; i < row.size(); ++i)
+            bind_value(st, at + 2 + static_cast<int>(i), row[i], true);
+    }
+
+    Fault put_counted(const std::vector<doz::Value> &row, OnDuplicate dup)
+    {
+        if (!failed.ok())
+            return failed;
+        if (batch == 0 || dup != OnDuplicate::REJECT) {
+            if (Fault f = flush(); !f.ok())
+                return f;
+            Inserted what;
+            Fault f = put(row, dup, what);
+            if (f.ok() && what != Inserted::REJECTED)
+                ++stored;
+            return f;
+        }
+        std::string &k = waiting_keys[n_waiting];
+        k.clear();
+        if (Fault f = check_row(*t, row, has_key ? &k : nullptr, db.ordered_keys_); !f.ok())
+            return f;
+        std::vector<doz::Value> &w = waiting[n_waiting];
+        w.resize(row.size());
+        for (size_t i = 0; i < row.size(); ++i)
+            doz::assign(w[i], row[i]);
+        if (++n_waiting == batch)
+            return flush();
+        return {};
+    }
+
+    // Puts the waiting rows in: all of them in one statement when there
+    // are as many as it takes, else one by one.
+    Fault flush()
+    {
+        if (!failed.ok())
+            return failed;
+        size_t n = std::exchange(n_waiting, 0);
+        if (n == 0)
+            return {};
+        const int per_row = static_cast<int>(t->info.def.cols.size()) + 2;
+        auto run = [&](sqlite3_stmt *st) -> Fault {
+            int rc = sqlite3_step(st);
+            int64_t in = rc == SQLITE_DONE ? sqlite3_changes64(db.db_) : 0;
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+            if (rc != SQLITE_DONE)
+                return failed = sql_fault(db.db_, rc);
+            rows += in;
+            added += in;
+            stored += in;
+            return {};
+        };
+        if (n == batch) {
+            for (size_t r = 0; r < n; ++r)
+                bind_new(add_many, static_cast<int>(r) * per_row + 1, has_key ? &waiting_keys[r] : nullptr,
+                         waiting[r]);
+            return run(add_many);
+        }
+        for (size_t r = 0; r < n; ++r) {
+            sqlite3_stmt *st = has_key ? add_new : add;
+            bind_new(st, 1, has_key ? &waiting_keys[r] : nullptr, waiting[r]);
+            if (Fault f = run(st); !f.ok())
+                return f;
+        }
         return {};
     }
 
@@ -1317,6 +1425,8 @@ struct AppendState {
     {
         if (!failed.ok())
             return failed;
+        if (Fault f = flush(); !f.ok())
+            return f;
         key.clear();
         if (Fault f = check_row(*t, row, has_key ? &key : nullptr, db.ordered_keys_); !f.ok())
             return f;
@@ -1376,8 +1486,8 @@ struct AppendState {
 
     Fault finish()
     {
-        if (!failed.ok())
-            return failed;
+        if (Fault f = flush(); !f.ok())
+            return f;
         Fault f = added ? DbAccess::count_rows(db, t->id, added) : Fault{};
         failed = change.finish(f);
         if (failed.ok())
@@ -1397,6 +1507,18 @@ Fault Appender::add(const std::vector<doz::Value> &row, OnDuplicate dup, Inserte
 {
     return st_ ? st_->put(row, dup, what) : db_fault(TRANSACTION);
 }
+
+Fault Appender::add_counted(const std::vector<doz::Value> &row, OnDuplicate dup)
+{
+    return st_ ? st_->put_counted(row, dup) : db_fault(TRANSACTION);
+}
+
+Fault Appender::flush()
+{
+    return st_ ? st_->flush() : db_fault(TRANSACTION);
+}
+
+int64_t Appender::stored() const { return st_ ? st_->stored : 0; }
 
 Fault Appender::finish()
 {

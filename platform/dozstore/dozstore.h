@@ -248,6 +248,15 @@ class Appender {
     Appender &operator=(const Appender &) = delete;
 
     Fault add(const std::vector<doz::Value> &row, OnDuplicate dup, Inserted &what);
+    // add() for a caller that only counts the rows stored (new or
+    // replaced): a row is checked at once as add() does, but one that is
+    // to go in without replacing may wait to go in with the rows after it,
+    // in one statement (a stored key, or one among the rows before it,
+    // still keeps it out).  stored() counts the rows in so far; flush()
+    // (and finish()) puts the waiting rows in first.
+    Fault add_counted(const std::vector<doz::Value> &row, OnDuplicate dup);
+    Fault flush();
+    int64_t stored() const;
     Fault finish();
 
   private:

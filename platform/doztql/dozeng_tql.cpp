@@ -534,6 +534,9 @@ int take_input(void *ctx, const std::vector<Column> &cols, InputRows &out, std::
         detail = std::to_string(rows) + " rows";
         return E_BAD_INPUT;
     }
+    out.rows.reserve(out.rows.size() + rows);
+    out.keep.reserve(out.keep.size() + rows);
+    out.unreadable.reserve(out.unreadable.size() + rows);
     try {
         for (size_t r = 0; r < rows; r++) {
             const unsigned char *row = buf + r * static_cast<size_t>(layout.row_size);
