@@ -143,6 +143,27 @@ TEST_F(Program, ShellsShownPerRunMode)
     }
 }
 
+// The display window opens at the size of the application defaults
+// (displayShell 800 x 600) in the run modes that show it with its menus;
+// its form once asked the shell for its own small size, and the window
+// shrank to its menu bar.
+TEST_F(Program, DisplayWindowKeepsItsDefaultSize)
+{
+    int n = 0;
+    for (const char *mode : {"-tsl", "-tsledit"}) {
+        std::string title = "size-" + std::to_string(n++);
+        auto child = vxtest::start({launcher(), mode, "-displayname", title});
+        Window w = wait_window(title.c_str());
+        ASSERT_NE(w, 0u) << mode << child.err();
+        ASSERT_TRUE(vxtest::wait_for([&] { return viewable(w); }, 20s)) << mode;
+        XWindowAttributes a{};
+        EXPECT_TRUE(vxtest::wait_for(
+            [&] { return XGetWindowAttributes(dpy, w, &a) && a.width == 800 && a.height == 600; }, 10s))
+            << mode << ": " << a.width << "x" << a.height;
+        EXPECT_EQ(end(child), 0) << mode << child.err();
+    }
+}
+
 TEST_F(Program, NoResizeFixesTheDisplaySize)
 {
     auto child = vxtest::start({launcher(), "-tsl", "-noresize", "-displayname", "noresize-test"});
