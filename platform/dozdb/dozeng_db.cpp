@@ -953,11 +953,14 @@ struct Target {
     std::vector<Value> out;
 };
 
-// Ends the rows going into a target; nothing to do when none went in.
-void finish_target(Target &t)
+// Ends the rows going into a target (nothing to do when none went in);
+// the number of rows stored.
+int32_t finish_target(Target &t)
 {
-    if (t.appending)
-        check(t.rows.finish());
+    if (!t.appending)
+        return 0;
+    check(t.rows.finish());
+    return static_cast<int32_t>(t.rows.stored());
 }
 
 void open_target(ds::Database &db, Target &t, const std::vector<Column> &cols)
@@ -981,7 +984,9 @@ void open_target(ds::Database &db, Target &t, const std::vector<Column> &cols)
     t.db = &db;
 }
 
-bool put_row(Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
+// Puts a row into the target; the rows stored are counted by the
+// appender (t.rows.stored()), complete once finish_target() returned.
+void put_row(Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
 {
     std::vector<Value> &out = t.out;
     out.resize(t.map.size());
@@ -996,9 +1001,7 @@ bool put_row(Target &t, const std::vector<Value> &row, ds::OnDuplicate dup)
         check(t.db->append(t.table, t.rows));
         t.appending = true;
     }
-    ds::Inserted what;
-    check(t.rows.add(out, dup, what));
-    return what != ds::Inserted::REJECTED;
+    check(t.rows.add_counted(out, dup));
 }
 
 bool sysvar_on(SessionState &st, const char *name)
@@ -1108,13 +1111,21 @@ void run_query(Stmt &s, Query &q, F &&f)
     // One row's item values, made in a vector kept from row to row: a
     // plain column is copied into the value already there (its storage
     // reused), anything else evaluated.
+    // Items that are the row's columns in order are the row itself.
     std::vector<Value> made(q.items.size());
+    bool whole_row = q.src.tables.size() == 1 && q.items.size() == q.src.cols.size();
+    for (size_t i = 0; whole_row && i < q.items.size(); i++) {
+        const Node &e = *q.items[i].expr;
+        whole_row = e.kind == Node::NAME && e.slot == static_cast<int>(i);
+    }
     auto values = [&](const std::vector<Value> &row) -> const std::vector<Value> & {
+        if (whole_row && row.size() == made.size())
+            return row;
         ctx.row = &row;
         for (size_t i = 0; i < q.items.size(); i++) {
             const Node &e = *q.items[i].expr;
             if (e.kind == Node::NAME && e.slot >= 0 && static_cast<size_t>(e.slot) < row.size())
-                made[i] = row[static_cast<size_t>(e.slot)];
+                assign(made[i], row[static_cast<size_t>(e.slot)]);
             else
                 made[i] = evaluate(e, ctx);
         }
@@ -1269,7 +1280,7 @@ void write_row(Stmt &s, Writer &w, const std::vector<Value> &r)
         return;
     if ((++w.tried & 1023) == 0 && stopping(s.st))
         fail(E_STOPPED);
-    w.written += put_row(w.t, r, w.dup);
+    put_row(w.t, r, w.dup);
 }
 
 // Rows already in hand written to a target in one transaction; the
@@ -1282,9 +1293,40 @@ int32_t write_rows(Stmt &s, ds::Database &db, const std::string &table, bool rep
     open_writer(s, db, w, table, replace, items, unique);
     for (const std::vector<Value> &r : rows)
         write_row(s, w, r);
-    finish_target(w.t);
+    w.written = finish_target(w.t);
     txn.commit();
     return w.written;
+}
+
+// A SELECT of plain columns of one table into another, under a condition
+// the storage judges exactly, done by the storage alone (no values made
+// row by row); false when it cannot be done so, with nothing changed.
+bool copy_in_storage(Stmt &s, ds::Database &db, Query &q, Writer &w)
+{
+    if (q.src.tables.size() != 1 || q.join || q.source_where || !q.sort.empty() || q.src.restrict[0] ||
+        any_aggregate(q.items))
+        return false;
+    std::vector<int> map;
+    for (int at : w.t.map) {
+        if (at < 0) {
+            map.push_back(-1);
+            continue;
+        }
+        const Node &e = *q.items[static_cast<size_t>(at)].expr;
+        if (e.kind != Node::NAME || e.slot < 0 || static_cast<size_t>(e.slot) >= q.src.cols.size())
+            return false;
+        map.push_back(e.slot);
+    }
+    ds::Condition pushed;
+    if (q.where && !storage_condition(s.st, *q.where, pushed))
+        return false;
+    bool done = false;
+    int64_t copied = 0;
+    check(db.copy_rows(q.src.tables[0], q.where ? &pushed : nullptr, w.t.table, map,
+                       [&st = s.st] { return stopping(st); }, done, copied));
+    if (done)
+        w.written = static_cast<int32_t>(copied);
+    return done;
 }
 
 void st_select(Stmt &s)
@@ -1305,11 +1347,16 @@ void st_select(Stmt &s)
         Txn txn(db);
         Writer w;
         open_writer(s, db, w, table, to_result, q.items, unique);
+        if (!unique && copy_in_storage(s, db, q, w)) {
+            txn.commit();
+            s.status.rows = w.written;
+            return;
+        }
         run_query(s, q, [&](const std::vector<Value> &v) {
             write_row(s, w, v);
             return true;
         });
-        finish_target(w.t);
+        w.written = finish_target(w.t);
         txn.commit();
         s.status.rows = w.written;
     } else {
@@ -2206,8 +2253,11 @@ void st_write(Stmt &s)
     bool appending = false;
     std::vector<Value> row;
     for (size_t r = 0; r < in.rows.size(); r++) {
-        if ((r & 255) == 255 && stopping(s.st))
+        if ((r & 255) == 255 && stopping(s.st)) {
+            if (appending && out.flush().ok())
+                s.status.fifth = total - static_cast<int32_t>(out.stored());
             fail(E_STOPPED);
+        }
         if (in.unreadable[r])
             continue;
         try {
@@ -2217,20 +2267,25 @@ void st_write(Stmt &s)
                 throw;
             continue;  // a value its column cannot hold: rejected
         }
-        ds::Inserted what;
         if (!appending) {
             check(db.append(table, out));
             appending = true;
         }
-        ds::Fault f = out.add(row, overwrite ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT, what);
+        // Rows may wait in the appender to go in many at a time: the
+        // count of rows stored is its own.
+        ds::Fault f = out.add_counted(row, overwrite ? ds::OnDuplicate::REPLACE : ds::OnDuplicate::REJECT);
         if (f.database == ds::BAD_VALUE || f.database == ds::NULL_NOT_ALLOWED || f.database == ds::DUPLICATE_KEY)
             continue;
+        if (!f.ok())
+            s.status.fifth = total - static_cast<int32_t>(out.stored());
         check(f);
-        if (what != ds::Inserted::REJECTED)
-            s.status.fifth = total - ++written;
     }
-    if (appending)
-        check(out.finish());
+    if (appending) {
+        ds::Fault f = out.finish();
+        written = static_cast<int32_t>(out.stored());
+        s.status.fifth = total - written;
+        check(f);
+    }
     txn.commit();
     s.status.rows = written;
 }

@@ -189,6 +189,32 @@ void bind_value(sqlite3_stmt *st, int at, const doz::Value &v, bool kept = false
 // bytes as they are.
 bool read_value(const Item &item, sqlite3_stmt *st, int col, doz::Value &v)
 {
+    // A single number, date or time (the most of what is read): one look
+    // at the stored value, the parts of v it does not use left empty.
+    if (item.arr == 0 && item.type != doz::STRING && item.type != doz::BLOB && item.type != doz::COMPLEX) {
+        sqlite3_value *m = sqlite3_column_value(st, col);
+        int kind = sqlite3_value_type(m);
+        bool real = real_type(item.type);
+        if (kind != SQLITE_NULL && !(real && kind == SQLITE_BLOB)) {
+            v.type = item.type;
+            v.null = false;
+            v.len = 0;
+            v.count = 0;
+            if (!v.dims.empty())
+                v.dims.clear();
+            if (!v.s.empty())
+                v.s.clear();
+            if (v.e.size() != 1)
+                v.e.resize(1);
+            doz::Elem &e = v.e[0];
+            e = doz::Elem{};
+            if (real)
+                e.r = sqlite3_value_double(m);
+            else
+                e.i = sqlite3_value_int64(m);
+            return true;
+        }
+    }
     v.type = item.type;
     v.len = item.type == doz::STRING || item.type == doz::BLOB ? item.len : 0;
     v.count = 0;
@@ -1235,8 +1261,16 @@ struct AppendState {
     int64_t rows = 0;              // rows stored (kept for FIXED tables)
     int64_t next_seq = 0;          // the place of the next row of a sequenced table
     int64_t added = 0;
+    int64_t stored = 0;            // rows gone in through add_counted(), new or replaced
     Fault failed;
     std::string key;
+    // Rows waiting to go in together (add_counted()): up to `batch` of
+    // them, then one statement of that many rows.
+    size_t batch = 0;              // 0: no waiting (a FIXED or sequenced table)
+    sqlite3_stmt *add_many = nullptr;
+    std::vector<std::vector<doz::Value>> waiting;
+    std::vector<std::string> waiting_keys;
+    size_t n_waiting = 0;
 
     AppendState(Database &d, std::shared_ptr<TableEntry> table)
         : db(d), t(std::move(table)), change(d, d.db_, d.txn_, d.savepoints_)
@@ -1244,7 +1278,7 @@ struct AppendState {
     }
     ~AppendState()
     {
-        for (sqlite3_stmt *st : {find, add, add_new})
+        for (sqlite3_stmt *st : {find, add, add_new, add_many})
             if (st) {
                 sqlite3_reset(st);
                 sqlite3_clear_bindings(st);
@@ -1284,6 +1318,106 @@ struct AppendState {
             if (Fault f = DbAccess::number(db, "SELECT coalesce(max(seq), -1) + 1 FROM " + t->data, next_seq); !f.ok())
                 return f;
         }
+        // Rows may wait to go in many at a time, where the table has no
+        // limit and no order of its own: a statement per row costs more
+        // than the row itself.
+        const size_t per_row = t->info.def.cols.size() + 2;
+        const size_t vars = static_cast<size_t>(std::max(sqlite3_limit(db.db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1), 0));
+        if (!t->info.def.fixed && !t->info.sequenced && vars / per_row >= 8) {
+            batch = std::min<size_t>(64, vars / per_row);
+            std::string many = "INSERT INTO " + t->data + " VALUES";
+            for (size_t r = 0; r < batch; ++r) {
+                many += r ? ", (NULL" : "(NULL";
+                for (size_t i = 0; i < per_row; ++i)
+                    many += ", ?";
+                many += ")";
+            }
+            if (has_key)
+                many += " ON CONFLICT(kb) DO NOTHING";
+            if (Fault f = DbAccess::prep(db, many, st); !f.ok())
+                return f;
+            add_many = std::exchange(st.s, nullptr);
+            waiting.resize(batch);
+            waiting_keys.resize(batch);
+        }
+        return {};
+    }
+
+    // Binds a row's parameters from `at` on: its place, key and values.
+    void bind_new(sqlite3_stmt *st, int at, const std::string *k, const std::vector<doz::Value> &row)
+    {
+        if (t->info.sequenced)
+            sqlite3_bind_int64(st, at, next_seq);
+        else
+            sqlite3_bind_null(st, at);
+        if (k)
+            sqlite3_bind_blob(st, at + 1, k->data(), static_cast<int>(k->size()), SQLITE_STATIC);
+        else
+            sqlite3_bind_null(st, at + 1);
+        for (size_t i = 0; i < row.size(); ++i)
+            bind_value(st, at + 2 + static_cast<int>(i), row[i], true);
+    }
+
+    Fault put_counted(const std::vector<doz::Value> &row, OnDuplicate dup)
+    {
+        if (!failed.ok())
+            return failed;
+        if (batch == 0 || dup != OnDuplicate::REJECT) {
+            if (Fault f = flush(); !f.ok())
+                return f;
+            Inserted what;
+            Fault f = put(row, dup, what);
+            if (f.ok() && what != Inserted::REJECTED)
+                ++stored;
+            return f;
+        }
+        std::string &k = waiting_keys[n_waiting];
+        k.clear();
+        if (Fault f = check_row(*t, row, has_key ? &k : nullptr, db.ordered_keys_); !f.ok())
+            return f;
+        std::vector<doz::Value> &w = waiting[n_waiting];
+        w.resize(row.size());
+        for (size_t i = 0; i < row.size(); ++i)
+            doz::assign(w[i], row[i]);
+        if (++n_waiting == batch)
+            return flush();
+        return {};
+    }
+
+    // Puts the waiting rows in: all of them in one statement when there
+    // are as many as it takes, else one by one.
+    Fault flush()
+    {
+        if (!failed.ok())
+            return failed;
+        size_t n = std::exchange(n_waiting, 0);
+        if (n == 0)
+            return {};
+        const int per_row = static_cast<int>(t->info.def.cols.size()) + 2;
+        auto run = [&](sqlite3_stmt *st) -> Fault {
+            int rc = sqlite3_step(st);
+            int64_t in = rc == SQLITE_DONE ? sqlite3_changes64(db.db_) : 0;
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+            if (rc != SQLITE_DONE)
+                return failed = sql_fault(db.db_, rc);
+            rows += in;
+            added += in;
+            stored += in;
+            return {};
+        };
+        if (n == batch) {
+            for (size_t r = 0; r < n; ++r)
+                bind_new(add_many, static_cast<int>(r) * per_row + 1, has_key ? &waiting_keys[r] : nullptr,
+                         waiting[r]);
+            return run(add_many);
+        }
+        for (size_t r = 0; r < n; ++r) {
+            sqlite3_stmt *st = has_key ? add_new : add;
+            bind_new(st, 1, has_key ? &waiting_keys[r] : nullptr, waiting[r]);
+            if (Fault f = run(st); !f.ok())
+                return f;
+        }
         return {};
     }
 
@@ -1291,6 +1425,8 @@ struct AppendState {
     {
         if (!failed.ok())
             return failed;
+        if (Fault f = flush(); !f.ok())
+            return f;
         key.clear();
         if (Fault f = check_row(*t, row, has_key ? &key : nullptr, db.ordered_keys_); !f.ok())
             return f;
@@ -1350,8 +1486,8 @@ struct AppendState {
 
     Fault finish()
     {
-        if (!failed.ok())
-            return failed;
+        if (Fault f = flush(); !f.ok())
+            return f;
         Fault f = added ? DbAccess::count_rows(db, t->id, added) : Fault{};
         failed = change.finish(f);
         if (failed.ok())
@@ -1371,6 +1507,18 @@ Fault Appender::add(const std::vector<doz::Value> &row, OnDuplicate dup, Inserte
 {
     return st_ ? st_->put(row, dup, what) : db_fault(TRANSACTION);
 }
+
+Fault Appender::add_counted(const std::vector<doz::Value> &row, OnDuplicate dup)
+{
+    return st_ ? st_->put_counted(row, dup) : db_fault(TRANSACTION);
+}
+
+Fault Appender::flush()
+{
+    return st_ ? st_->flush() : db_fault(TRANSACTION);
+}
+
+int64_t Appender::stored() const { return st_ ? st_->stored : 0; }
 
 Fault Appender::finish()
 {
@@ -1583,9 +1731,15 @@ bool stored_as_integer(int t)
 // The SQL of a condition over a data table's columns, with its
 // parameters in order; false when a part of it cannot be judged here.
 // Reals SQLite would not keep bit for bit are stored as bytes: such rows
-// pass every comparison of their column, for the reader to judge.
+// pass every comparison of their column, for the reader to judge, and
+// `exact` (when given) is cleared.  Everything else is judged exactly as
+// the query language does: whole numbers, dates and times by value (all
+// stored as SQLite integers, of at most 32 bits, so a finite real
+// constant compares with them as in the engine), texts byte by byte, a
+// null never passing a comparison, and AND and OR with the same
+// three-valued outcome.
 bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::string &sql,
-                   std::vector<doz::Value> &params)
+                   std::vector<doz::Value> &params, bool *exact = nullptr)
 {
     if (depth > 64)
         return false;
@@ -1596,7 +1750,7 @@ bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::stri
         for (size_t i = 0; i < c.kids.size(); ++i) {
             if (i)
                 sql += c.kind == Condition::AND ? " AND " : " OR ";
-            if (!condition_sql(t, c.kids[i], depth + 1, sql, params))
+            if (!condition_sql(t, c.kids[i], depth + 1, sql, params, exact))
                 return false;
         }
         sql += ")";
@@ -1627,12 +1781,28 @@ bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::stri
         return false;
     if (real_type(k.type) && !std::isfinite(k.e[0].r))
         return false;
-    if (real_type(it.type))
+    if (real_type(it.type)) {
         sql += "(" + col + c.op + "? OR typeof(" + col + ")='blob')";
-    else
+        if (exact)
+            *exact = false;
+    } else
         sql += col + c.op + "?";
     params.push_back(k);
     return true;
+}
+
+void bind_params(sqlite3_stmt *st, const std::vector<doz::Value> &params)
+{
+    for (size_t i = 0; i < params.size(); ++i) {
+        const doz::Value &k = params[i];
+        int at = static_cast<int>(i) + 1;
+        if (k.type == doz::STRING)
+            sqlite3_bind_text(st, at, k.s.data(), static_cast<int>(k.s.size()), SQLITE_TRANSIENT);
+        else if (real_type(k.type))
+            sqlite3_bind_double(st, at, k.e[0].r);
+        else
+            sqlite3_bind_int64(st, at, k.e[0].i);
+    }
 }
 
 }  // namespace
@@ -1676,16 +1846,129 @@ Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &cursor.stmt_, nullptr);
     if (rc != SQLITE_OK)
         return sql_fault(db_, rc);
-    for (size_t i = 0; i < params.size(); ++i) {
-        const doz::Value &k = params[i];
-        int at = static_cast<int>(i) + 1;
-        if (k.type == doz::STRING)
-            sqlite3_bind_text(cursor.stmt_, at, k.s.data(), static_cast<int>(k.s.size()), SQLITE_TRANSIENT);
-        else if (real_type(k.type))
-            sqlite3_bind_double(cursor.stmt_, at, k.e[0].r);
-        else
-            sqlite3_bind_int64(cursor.stmt_, at, k.e[0].i);
+    bind_params(cursor.stmt_, params);
+    return {};
+}
+
+namespace {
+
+// Whether the values of item `from` go into a column of item `to` as they
+// are stored: the same type and shape, a text column no narrower (the
+// texts themselves are measured after the copy).
+bool copies_as_stored(const Item &from, const Item &to)
+{
+    if (from.type != to.type || from.arr != 0 || to.arr != 0)
+        return false;
+    if (to.type == doz::STRING)
+        return to.len >= from.len;
+    return to.type != doz::BLOB || to.len == from.len;
+}
+
+struct ProgressStop {
+    const std::function<bool()> *stop;
+    bool stopped = false;
+};
+
+int progress_stop(void *arg)
+{
+    auto *p = static_cast<ProgressStop *>(arg);
+    if (!p->stopped && *p->stop && (*p->stop)())
+        p->stopped = true;
+    return p->stopped ? 1 : 0;
+}
+
+}  // namespace
+
+Fault Database::copy_rows(const std::string &from, const Condition *where, const std::string &to,
+                          const std::vector<int> &map, const std::function<bool()> &stop, bool &done, int64_t &copied)
+{
+    done = false;
+    copied = 0;
+    std::shared_ptr<TableEntry> src, dst;
+    if (Fault f = DbAccess::lookup(*this, from, src); !f.ok())
+        return f;
+    if (Fault f = DbAccess::user_table(*this, to, dst); !f.ok())
+        return f;
+    if (src->info.system || src->id == dst->id || dst->info.def.fixed || dst->info.sequenced || keyed(*dst) ||
+        map.size() != dst->info.def.cols.size())
+        return {};
+    std::string sql = "INSERT INTO " + dst->data + " SELECT NULL, NULL, NULL";
+    std::vector<std::pair<int, int>> texts;  // target column, its width
+    for (size_t i = 0; i < map.size(); ++i) {
+        const ColumnDef &c = dst->info.def.cols[i];
+        if (!c.nulls || c.key)
+            return {};
+        int at = map[i];
+        if (at < 0) {
+            sql += ", NULL";
+            continue;
+        }
+        if (static_cast<size_t>(at) >= src->info.items.size() ||
+            !copies_as_stored(src->info.items[static_cast<size_t>(at)], dst->info.items[i]))
+            return {};
+        sql += ", c" + std::to_string(at);
+        if (dst->info.items[i].type == doz::STRING)
+            texts.emplace_back(static_cast<int>(i), dst->info.items[i].len);
     }
+    sql += " FROM " + src->data;
+    std::vector<doz::Value> params;
+    if (where) {
+        std::string cond;
+        bool exact = true;
+        if (!condition_sql(*src, *where, 0, cond, params, &exact) || !exact)
+            return {};
+        sql += " WHERE " + cond;
+    }
+    sql += src->info.sequenced ? " ORDER BY +seq" : " ORDER BY nat";
+    if (Fault f = DbAccess::not_used_by_other(*this, *dst); !f.ok())
+        return f;
+    Change change(*this, db_, txn_, savepoints_);
+    if (Fault f = change.start(); !f.ok())
+        return f;
+    int64_t before = 0;
+    if (Fault f = DbAccess::number(*this, "SELECT coalesce(max(nat), 0) FROM " + dst->data, before); !f.ok())
+        return change.finish(f);
+    sqlite3_stmt *st = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
+    if (rc != SQLITE_OK)
+        return change.finish(sql_fault(db_, rc));
+    bind_params(st, params);
+    ProgressStop ps{&stop};
+    if (stop)
+        sqlite3_progress_handler(db_, 1000, progress_stop, &ps);
+    rc = sqlite3_step(st);
+    if (stop)
+        sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+    sqlite3_finalize(st);
+    if (ps.stopped) {
+        Fault f;
+        f.query = 7;
+        return change.finish(f);
+    }
+    if (rc != SQLITE_DONE)
+        return change.finish(sql_fault(db_, rc));
+    int64_t n = sqlite3_changes64(db_);
+    // A text longer than its new column would have failed that row:
+    // then nothing is kept and the rows go the long way.
+    for (auto [col, width] : texts) {
+        int64_t over = 0;
+        std::string c = "c" + std::to_string(col);
+        if (Fault f = DbAccess::number(*this,
+                                       "SELECT count(*) FROM (SELECT 1 FROM " + dst->data + " WHERE nat>? AND length(CAST(" +
+                                           c + " AS BLOB))>" + std::to_string(width) + " LIMIT 1)",
+                                       over, 0, nullptr, before);
+            !f.ok())
+            return change.finish(f);
+        if (over) {
+            change.finish(db_fault(BAD_VALUE));  // undoes the copy
+            return {};
+        }
+    }
+    Fault f = n ? DbAccess::count_rows(*this, dst->id, n) : Fault{};
+    if (Fault g = change.finish(f); !g.ok())
+        return g;
+    done = true;
+    copied = n;
     return {};
 }
 

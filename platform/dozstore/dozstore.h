@@ -248,6 +248,15 @@ class Appender {
     Appender &operator=(const Appender &) = delete;
 
     Fault add(const std::vector<doz::Value> &row, OnDuplicate dup, Inserted &what);
+    // add() for a caller that only counts the rows stored (new or
+    // replaced): a row is checked at once as add() does, but one that is
+    // to go in without replacing may wait to go in with the rows after it,
+    // in one statement (a stored key, or one among the rows before it,
+    // still keeps it out).  stored() counts the rows in so far; flush()
+    // (and finish()) puts the waiting rows in first.
+    Fault add_counted(const std::vector<doz::Value> &row, OnDuplicate dup);
+    Fault flush();
+    int64_t stored() const;
     Fault finish();
 
   private:
@@ -320,6 +329,19 @@ class Database {
     // Whether scan() can take the condition for the table (else it is
     // refused with BAD_SETTING).
     bool can_filter(const std::string &table, const Condition &where);
+    // Rows of one table appended to another inside the storage: each row
+    // of `from`, in its order, for which `where` holds (every row when
+    // none) becomes a new row of `to` whose column i holds column map[i]
+    // of `from` (a null for -1).  Done only when the outcome is exactly
+    // that of reading the rows, judging the condition as the engine does
+    // and appending them one by one: `to` without key columns, not FIXED,
+    // not sequenced, every column taking nulls and the values of its
+    // source column as they are stored, and `where` judged exactly (no
+    // real columns in it).  Otherwise, and when a copied text would not
+    // fit its column, `done` is false and nothing has changed.  stop() is
+    // asked now and then; true ends the copy with query code 7, undone.
+    Fault copy_rows(const std::string &from, const Condition *where, const std::string &to,
+                    const std::vector<int> &map, const std::function<bool()> &stop, bool &done, int64_t &copied);
 
     // USE t EXCLUSIVE / UNUSE t; an UNUSE of a table not held does nothing.
     Fault use_exclusive(const std::string &table);

@@ -152,6 +152,55 @@ struct Stream {
     ~Stream();
 };
 
+// put_value() of a single number, date or time into a row still all
+// zeros: its presence byte and its bytes; false for anything else.
+bool put_single(unsigned char *row, const DozField &f, const Value &v)
+{
+    if (v.null || v.count != 0 || v.e.size() != 1 || f.room != 1 || f.count_at >= 0 || f.type == DOZ_T_STRING ||
+        f.type == DOZ_T_BLOB)
+        return false;
+    unsigned char *at = row + f.value;
+    const Elem &e = v.e[0];
+    auto put = [&](const void *x, int n) {
+        if (n > f.elem_size)
+            return false;
+        memcpy(at, x, static_cast<size_t>(n));
+        if (f.presence >= 0)
+            row[f.presence] = 1;
+        return true;
+    };
+    switch (v.type) {
+    case LONG: {
+        int32_t x = static_cast<int32_t>(e.i);
+        return put(&x, 4);
+    }
+    case SHORT: {
+        int16_t x = static_cast<int16_t>(e.i);
+        return put(&x, 2);
+    }
+    case BYTE:
+    case BOOL:
+    case CHAR: {
+        unsigned char x = static_cast<unsigned char>(e.i);
+        return put(&x, 1);
+    }
+    case REAL: return put(&e.r, 8);
+    case SHORTREAL: {
+        float x = static_cast<float>(e.r);
+        return put(&x, 4);
+    }
+    case DATE: {
+        DozDate x = doz_date_from_days(e.i);
+        return put(&x, 6);
+    }
+    case TIME: {
+        DozTime x = doz_time_from_seconds(e.i);
+        return put(&x, 6);
+    }
+    default: return false;
+    }
+}
+
 bool Collect::row(const std::vector<Value> &v)
 {
     if (bad_layout)
@@ -159,7 +208,8 @@ bool Collect::row(const std::vector<Value> &v)
     size_t at = bytes.size();
     bytes.resize(at + static_cast<size_t>(layout.row_size), 0);
     for (size_t i = 0; i < v.size() && i < layout.fields.size(); i++) {
-        put_value(bytes.data() + at, layout.fields[i], v[i]);
+        if (!put_single(bytes.data() + at, layout.fields[i], v[i]))
+            put_value(bytes.data() + at, layout.fields[i], v[i]);
         if (keep_blobs && v[i].type == BLOB && !v[i].null && !v[i].e.empty())
             blobs.emplace_back(static_cast<int32_t>(v[i].e[0].i), v[i].s);
     }
@@ -484,6 +534,9 @@ int take_input(void *ctx, const std::vector<Column> &cols, InputRows &out, std::
         detail = std::to_string(rows) + " rows";
         return E_BAD_INPUT;
     }
+    out.rows.reserve(out.rows.size() + rows);
+    out.keep.reserve(out.keep.size() + rows);
+    out.unreadable.reserve(out.unreadable.size() + rows);
     try {
         for (size_t r = 0; r < rows; r++) {
             const unsigned char *row = buf + r * static_cast<size_t>(layout.row_size);

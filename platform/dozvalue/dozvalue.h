@@ -63,6 +63,24 @@ struct Value {
     int capacity() const { return count < 0 ? -count : count; }
 };
 
+// dst = src, into the storage dst already has: the parts both leave
+// empty are not touched, and a single element is copied in place.
+inline void assign(Value &dst, const Value &src)
+{
+    dst.type = src.type;
+    dst.null = src.null;
+    dst.count = src.count;
+    dst.len = src.len;
+    if (!dst.dims.empty() || !src.dims.empty())
+        dst.dims = src.dims;
+    if (!dst.s.empty() || !src.s.empty())
+        dst.s = src.s;
+    if (dst.e.size() == 1 && src.e.size() == 1)
+        dst.e[0] = src.e[0];
+    else
+        dst.e = src.e;
+}
+
 // Makers of single values.
 Value make_null(int type, int len = 0);
 Value make_long(int64_t v, int type = LONG);

@@ -63,6 +63,9 @@ struct DyHooks {
     int (*has_backing_store)();
     // Confirms starting a new view (null: no question).
     int (*confirm_new_view)();
+    // A new view has cleared the data, the table and the graphs: the menus
+    // forget the procedure and refresh their sensitivities.
+    void (*view_renewed)();
     // The query window's shell, parent of the print errors (null: the
     // display shell).
     Widget query_shell;

@@ -7,6 +7,7 @@
 #include "dozvalue.h"
 #include "dsmgr.h"
 #include "dsput.h"
+#include "dygrph.h"
 #include "dymain.h"
 #include "dymsgs.h"
 #include "dyprt.h"
@@ -826,9 +827,11 @@ int dytab_dy_prepare_pipe_target(const char *command)
 
 void mngraph_mn_new_view(int ask, int fresh_graph)
 {
-    (void)fresh_graph;
     if (ask && dy_hooks.confirm_new_view && !dy_hooks.confirm_new_view())
         return;
     dsmgr_ds_clear();
     dytab_dy_clear_table(tb.on ? 1 : 0);
+    dygrph_dy_clear_graph(dygrph_dy_graph_mode() ? 1 : 0, fresh_graph);
+    if (dy_hooks.view_renewed)
+        dy_hooks.view_renewed();
 }

@@ -33,6 +33,7 @@ int dytab_dy_prepare_pipe_target(const char *command);
 const DyLineStore *dytab_store();
 void dytab_metrics(int *line_height, int *char_width);
 
-// The smallest form of starting a new view: the datasets freed, the table
-// cleared; `ask` confirms first.
+// Starts a new view: the datasets freed, the table and the graphs cleared
+// (with `fresh_graph` a new empty graph made), then the menus told; `ask`
+// confirms first.
 void mngraph_mn_new_view(int ask, int fresh_graph);

@@ -676,6 +676,8 @@ int goprop_go_inquire_property(int index, const char **name, int *qualifiers, in
     return 1;
 }
 
+int goprop_go_property_in_objects(int property) { return in_objects(property) ? 1 : 0; }
+
 int goprop_go_lookup_property(const char *name, int *index, int *qualifiers, int *access, int *type)
 {
     if (!name)

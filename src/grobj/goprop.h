@@ -390,6 +390,9 @@ int goprop_go_lookup_property(const char *name, int *index, int *qualifiers, int
 // The value (int, double or text by the row's type), or null: automatic, not
 // evaluable, or unknown.  Valid until the next call for the same property.
 void *goprop_go_property(GoGraph *graph, int property, int qualifier, int evaluate);
+// 1 when the property's value lives in the graph's annotation objects (the
+// titles, their places and angles, and rows 197-224).
+int goprop_go_property_in_objects(int property);
 // value points to an int, a double or a text by type; for limit texts null
 // means automatic.
 void goprop_go_set_property(GoGraph *graph, int property, int qualifier, const void *value);

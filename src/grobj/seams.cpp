@@ -8,6 +8,8 @@ int gobj_go_set_obj_property(GoGraph *, int, int, const void *) { return 0; }
 int gobj_go_check_obj_property(GoGraph *, int, int, const void *) { return 0; }
 
 void gobj_go_destroy_objects(GoGraph *) {}
+void gobj_go_write_object_properties(GoGraph *, FILE *) {}
+void gobj_go_reset_objects(GoGraph *) {}
 void gobj_go_draw_title_objects(GoGraph *, int, int) {}
 void gobj_go_draw_arrows(GoGraph *, int) {}
 void gobj_go_draw_my_objects(GoGraph *, int) {}

@@ -3,6 +3,8 @@
 // graph's annotation objects exist these refuse: no value, no change.
 #pragma once
 
+#include <cstdio>
+
 struct GoGraph;
 
 // The value, or null when the object layer has none.
@@ -15,6 +17,11 @@ int gobj_go_check_obj_property(GoGraph *graph, int property, int qualifier, cons
 // The annotation objects and their drawing.  Until they exist a graph has
 // none: nothing is drawn and nothing needs destroying.
 void gobj_go_destroy_objects(GoGraph *graph);
+// The objects' lines of a graph format file (property names 197-224, the
+// object id as qualifier), and emptying the objects before a format is
+// read.  Until the objects exist: nothing.
+void gobj_go_write_object_properties(GoGraph *graph, FILE *stream);
+void gobj_go_reset_objects(GoGraph *graph);
 void gobj_go_draw_title_objects(GoGraph *graph, int titles, int twodz);
 void gobj_go_draw_arrows(GoGraph *graph, int twodz);
 void gobj_go_draw_my_objects(GoGraph *graph, int axis);

@@ -27,10 +27,12 @@
 #include "mnmisc.h"
 #include "mnprint.h"
 #include "mnproc.h"
+#include "mnquery.h"
 #include "mnqy.h"
 #include "obdb.h"
 #include "pelx.h"
 #include "prexec.h"
+#include "prgraph.h"
 #include "prmgr.h"
 #include "qycompat.h"
 #include "qychk.h"
@@ -58,6 +60,7 @@
 #include <X11/Xutil.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -283,6 +286,43 @@ void initialise_query_window()
     XmMainWindowSetAreas(main_window, bar, nullptr, nullptr, nullptr, work);
 }
 
+// The Query pane's commands and the work area's New and Run buttons reach
+// the workspace: New clears the query, Run turns into Stop, the result
+// table and a target table show on the canvas, the target icon follows the
+// target; the buttons and the pane follow what is selected.
+static void connect_query_commands_to_workspace()
+{
+    mnq_ws.unassign_all_variables = wsobj_ws_unassign_all_variables;
+    mnq_ws.new_query = wsobj_ws_new_query;
+    mnq_ws.set_validation = wsmgr_ws_set_validation;
+    mnq_ws.collect_objects = [](int root_x, int root_y) {
+        int x = 0, y = 0;
+        wsmain_ws_get_canvas_position(root_x, root_y, &x, &y);
+        wsobj_ws_collect_objects(x, y);
+    };
+    mnq_ws.set_buttons_sensitive = wsmain_ws_set_buttons_sensitive;
+    mnq_ws.enable_stop = wsmain_ws_enable_stop;
+    mnq_ws.set_target_icon = [](int index) { wsmain_ws_set_target_icon(index); };
+    mnq_ws.create_result_objects = [](const char *name) { wsobj_ws_create_result_objects(name); };
+    mnq_ws.destroy_result_objects = wsobj_ws_destroy_result_objects;
+    mnq_ws.resize_drawing_area = wsobj_ws_resize_drawing_area_for_database;
+    mnq_ws.refresh = [] { wsmain_ws_refresh_from(0); };
+    mnq_ws.reset_table_object_rows = [](const char *table) { obtab_reset_table_object_rows(table); };
+    mnq_ws.group_objects_exist = [] { return wsdict_dictionary && wsdict_dictionary->groups ? 1 : 0; };
+    mnq_ws.graph_view = dygrph_dy_graph_mode;
+    // New and Run carry the menu items' labels and run their commands.
+    const std::string new_label = mnmisc_item_label(query_new_b), run_label = mnmisc_item_label(query_run_b);
+    wsmain_ws_set_buttons(new_label.empty() ? nullptr : new_label.c_str(), mnqy_qmenu_cb,
+                          reinterpret_cast<XtPointer>(static_cast<intptr_t>(18)),
+                          run_label.empty() ? nullptr : run_label.c_str(), mnqy_qmenu_cb,
+                          reinterpret_cast<XtPointer>(static_cast<intptr_t>(19)));
+    wsdict_ws_set_activity_notify(mnqy_mn_set_query_sensitivity);
+    // A user-menu command that asks for it rereads the dictionary.
+    mn_hooks.reread_dictionary = mnqview_mn_reread_dictionary;
+    mnqy_mn_set_query_sensitivity();
+    mnquery_mn_set_target_icon();
+}
+
 // The workspace's manager, object classes and hooks, once the dialogs
 // exist (query window only).
 static QyWorkspaceHooks workspace_hooks{wsevent_ws_interaction, wsevent_ws_set_interaction,
@@ -293,7 +333,9 @@ static void initialise_workspace()
         return;
     wsmgr_workspace_manager_init(&adata);
     obmain_object_init(toplevel, wsmain_ws_canvas(), &adata);
+    // Long table formats and transfers poll the Stop button.
     obmain_ob_set_stop_widget(wsmain_ws_get_stop_button());
+    dytab_dy_set_stop_widget(wsmain_ws_get_stop_button());
     obmain_initialise_classes();
     obmain_ob_options[0] = adata.initialShowTableInfo;
     obmain_ob_options[1] = adata.initialShowIndexInfo;
@@ -318,6 +360,7 @@ static void initialise_workspace()
         [] { return ob_stop_widget; }, [](const char *table) { obtab_reset_table_object_rows(table); },
         [] { return obmain_ob_options[0]; }, [] { wsmain_ws_refresh_from(0); }};
     wsxfer_set_workspace(&xfer_workspace);
+    connect_query_commands_to_workspace();
 }
 
 Widget initialise_display_window(Boolean iconic)
@@ -610,8 +653,9 @@ static void connect_graph_view()
     dygrph_hooks.data_order = mnform_mn_data_order;
     dygrph_hooks.set_data_order = mnform_mn_set_data_order;
     mn_hooks.set_new_data_order = dygrph_dy_set_new_data_order;
-    // The replay shows its graphs in the graph view; graphs read from a
-    // file need the format reader, which the replay reports as missing.
+    // The replay shows its graphs in the graph view and reads their
+    // formats; the writer saves each graph's place, order and format.
+    prgraph_use_graph_view();
     prexec_hooks.showing_graphs = dygrph_dy_graph_mode;
     prexec_hooks.show_graphs = [](int on) {
         if (on)
@@ -621,11 +665,21 @@ static void connect_graph_view()
         return 1;
     };
     prexec_hooks.clear_graphs = [] { dygrph_dy_clear_graph(dygrph_dy_graph_mode(), 0); };
-    prexec_hooks.canvas_size = dymain_dy_get_canvas_size;
     prexec_hooks.focussed_graph = [] { return static_cast<void *>(dygrph_dy_focussed_graph()); };
     prexec_hooks.keep_dataset = [] { dygrph_dy_keep_graph(); };
     prexec_hooks.data_order = mnform_mn_data_order;
     prexec_hooks.set_data_order = mnform_mn_set_data_order;
+    // The Procedure pane saves the focussed graph with the recording and
+    // refreshes the display after a replay when a graph needs it.
+    mnp_graph.graph_view = [] { return mndy_mn_output_mode() == 1 ? 1 : 0; };
+    mnp_graph.focussed_graph = [] { return static_cast<void *>(dygrph_dy_focussed_graph()); };
+    mnp_graph.clear_graph = dygrph_dy_clear_graph;
+    mnp_graph.needs_refresh = [] {
+        return dygraph_dy_have_graph_with_non_opaque_legend() || dygrph_dy_freshen_up() ? 1 : 0;
+    };
+    // A new view asks first (from the menu) and starts a new recording.
+    dy_hooks.confirm_new_view = mngraph_confirm_new_view;
+    dy_hooks.view_renewed = mngraph_view_renewed;
 }
 
 void startup_build_user_interface(Boolean iconic)

@@ -13,11 +13,13 @@
 #include "mnmisc.h"
 #include "mnqy.h"
 #include "obdict.h"
+#include "obmain.h"
 #include "qychk.h"
 #include "qycompat.h"
 #include "qymgr.h"
 #include "vxcat.h"
 #include "wsdict.h"
+#include "wsevent.h"
 #include "wsmain.h"
 #include "wsobjmgr.h"
 #include "wstables.h"
@@ -83,12 +85,16 @@ static void set_table_list_file()
 // The workspace after a successful open or build.
 static void rebuild_after_open(const char *name)
 {
+    wsevent_ws_set_interaction(2);
     wsdict_ws_read_dictionary(name);
     set_table_list_file();
     wsobj_ws_read_table_list(1);
     wsobj_ws_show_database();
+    wsobj_ws_unassign_all_variables(1);
     if (mn_hooks.ws_set_database_label)
         mn_hooks.ws_set_database_label(dict_database());
+    wsevent_ws_set_interaction(0);
+    wsmain_ws_position_at(0, 0);
 }
 
 // ---- the database list ---------------------------------------------------------
@@ -147,7 +153,9 @@ const char *mndb_mn_open_db(const char *name, const char *location, const char *
         if (ok) {
             rebuild_after_open(name);
         } else {
+            // The earlier database's boxes leave the canvas with it.
             wsdict_ws_clear_dictionary(1);
+            wsmain_ws_clear();
             show_none_label();
         }
         refresh_panes();
@@ -197,6 +205,7 @@ static void build_db(DialogRecord *rec, int *done)
             rebuild_after_open(dblist_dval.name);
     } else if (run_mode() == 0) {
         wsdict_ws_clear_dictionary(1);
+        wsmain_ws_clear();
         show_none_label();
     }
     refresh_panes();
@@ -399,16 +408,16 @@ void mndb_mn_quit(Widget)
 // new table list).
 static void rebuild_table_objects()
 {
+    wsevent_ws_set_interaction(2);
     wsdict_ws_clear_dictionary_objects();
     wsobj_ws_read_table_list(1);
     wsobj_ws_show_database();
+    wsobj_ws_unassign_all_variables(0);
+    wsevent_ws_set_interaction(0);
+    wsmain_ws_position_at(0, 0);
 }
 
-void mnqview_mn_refresh(Widget w)
-{
-    // The workspace canvas joins later; until then there is nothing to redraw.
-    mnmisc_not_available(w);
-}
+void mnqview_mn_refresh(Widget) { wsmain_ws_refresh_from(0); }
 
 void mnqview_mn_reread_dictionary(Widget w)
 {
@@ -425,11 +434,30 @@ static void options_view(DialogRecord *rec, int *done)
 {
     *done = 1;
     rec->popdown(rec);
-    MnqOptionChange change = mnqview_option_change(mnqview_options, options_dval, wsdict_db_open != 0);
+    wsmain_ws_clear();
+    wsevent_ws_set_interaction(2);
+    // Measured against what the objects show now.
+    MnqOptions shown = mnqview_options;
+    shown.show_table_info = obmain_ob_options[0];
+    shown.show_index_info = obmain_ob_options[1];
+    shown.show_system_tables = obmain_ob_options[2];
+    MnqOptionChange change = mnqview_option_change(shown, options_dval, wsdict_db_open != 0);
     mnqview_options = mnqview_applied_options(mnqview_options, options_dval);
-    // The canvas that shows the marks and the system tables' objects joins
-    // with the object manager; until then the options are only kept.
-    (void)change;
+    obmain_ob_options[0] = options_dval.show_table_info ? 1 : 0;
+    if (change.mark_indexed)
+        ws_set_indexed_columns();
+    obmain_ob_options[1] = options_dval.show_index_info ? 1 : 0;
+    if (change.system_tables > 0) {
+        wsmain_ws_position_at(0, 0);
+        wsobj_ws_create_system_table_objects();
+        wsobj_ws_resize_drawing_area_for_database();
+    } else if (change.system_tables < 0) {
+        wsmain_ws_position_at(0, 0);
+        wsobj_ws_destroy_system_table_objects();
+    }
+    obmain_ob_options[2] = options_dval.show_system_tables ? 1 : 0;
+    wsmain_ws_refresh_from(0);
+    wsevent_ws_set_interaction(0);
 }
 
 void mnqview_mn_set_options(Widget w)
@@ -444,9 +472,7 @@ void mnqview_mn_set_options(Widget w)
     mnmisc_mn_popup_dialog(w, 27, 4);
 }
 
-// Whether objects are selected on the workspace (none while there is no
-// canvas to select them on).
-static bool objects_selected() { return false; }
+static bool objects_selected() { return wsdict_dictionary && wsdict_ws_objects_selected(); }
 
 static void tables_view(DialogRecord *rec, int *)
 {

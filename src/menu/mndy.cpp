@@ -330,11 +330,11 @@ struct MnRoutine {
 
 // The command of each code; the data orders (67-72) are handled in the
 // dispatcher.  Empty entries answer "not available yet" until their
-// commands are built: graphs and formats 41-66, 73-80, 83-88, 129, 131
+// commands are built: graphs and formats 44-66, 73-80, 83-88, 129, 131
 // (mngraph_*, mnform_*, mndview_*; those of the graph view are in mngraph.cpp), selection and markers 81, 89-91, 94-109
 // (mnsel_*), colour maps 110-116 (mncmap_*).
 static const MnRoutine dmenu_routines[] = {
-    {41, nullptr},  {42, mngraph_mn_new_graph}, {43, mngraph_mn_keep_dataset},  {44, nullptr},  {45, nullptr},  {46, nullptr},
+    {41, mngraph_new_view_item},  {42, mngraph_mn_new_graph}, {43, mngraph_mn_keep_dataset},  {44, nullptr},  {45, nullptr},  {46, nullptr},
     {47, nullptr},  {48, nullptr},  {49, nullptr},  {50, nullptr},  {51, nullptr},  {52, nullptr},
     {53, nullptr},  {54, nullptr},  {55, nullptr},  {56, nullptr},  {57, nullptr},  {59, nullptr},
     {61, nullptr},  {62, nullptr},  {64, nullptr},  {65, nullptr},  {66, nullptr},  {73, nullptr},

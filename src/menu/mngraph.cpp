@@ -11,6 +11,8 @@
 #include "menumsgs.h"
 #include "mnbld.h"
 #include "mndy.h"
+#include "mnproc.h"
+#include "mnqy.h"
 #include "prmgr.h"
 #include "vxadata.h"
 
@@ -40,6 +42,22 @@ void refresh()
 }
 
 }  // namespace
+
+void mngraph_new_view_item(Widget) { mngraph_mn_new_view(1, 1); }
+
+int mngraph_confirm_new_view()
+{
+    return dlmess_dialog_confirm(shell_of(nullptr), mnbld_mn_nlsfd, MN_CONFIRM_NEW_VIEW, -1, -1, 0);
+}
+
+void mngraph_view_renewed()
+{
+    mnproc_mn_new_procedure();
+    prmgr_pr_new_procedure();
+    refresh();
+    mnqy_mn_set_query_sensitivity();
+    mnqy_mn_set_proc_sensitivity();
+}
 
 void mngraph_mn_new_graph(Widget w)
 {

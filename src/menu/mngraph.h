@@ -6,7 +6,13 @@
 
 #include <X11/Intrinsic.h>
 
+// Graph, New view: asks first, makes a fresh graph.
+void mngraph_new_view_item(Widget w);
 void mngraph_mn_new_graph(Widget w);
+// The menu side of a new view: the question (66/24, on the display shell)
+// and, once the view is new, a new recording and the sensitivities.
+int mngraph_confirm_new_view();
+void mngraph_view_renewed();
 void mngraph_mn_keep_dataset(Widget w);
 
 void mndview_mn_as_graph(Widget w);

@@ -157,7 +157,9 @@ bool write_procedure_file(const std::string &dir, const std::string &path)
         unlink(tmp.c_str());
         return false;
     }
-    void *graph = mnp_graph.focussed_graph ? mnp_graph.focussed_graph() : nullptr;
+    // The table view's graph is not shown: a table procedure gets an
+    // empty graph block.
+    void *graph = graph_view() && mnp_graph.focussed_graph ? mnp_graph.focussed_graph() : nullptr;
     int w = prmgr_pr_write_procedure(f, graph_view() ? 1 : 0, graph);
     if (fclose(f) != 0 || w != 0 || chmod(tmp.c_str(), 0666) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
         unlink(tmp.c_str());

@@ -9,6 +9,7 @@
 #include "wsxfer.h"
 
 #include "dozrow.h"
+#include "obbox.h"
 #include "dsput.h"
 #include "obdb.h"
 #include "obdict.h"
@@ -55,9 +56,13 @@ int lastq = 0, lastd = 0, lastf = 0;
 int stop_check_count = 0;
 int stop_check_count_interval = 10;
 double last_stopcheck_time = 0;
+double (*stop_clock)() = nullptr;
+long real_polls = 0;
 
 double now_seconds()
 {
+    if (stop_clock)
+        return stop_clock();
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
@@ -72,20 +77,24 @@ void start_polling()
 
 // ---- the user ---------------------------------------------------------------------------
 
-void show_error(int number, const std::string &text)
+// Errors and warnings go to the user's hooks when they are set, else to
+// the object layer's boxes (standard error when there is no window).
+template <class... A>
+void show_error(const VxMsg<A...> &m, std::type_identity_t<A>... args)
 {
     if (user.error)
-        user.error(number, text.c_str());
+        user.error(m.number, vx_msgf(obmain_ob_nlsfd, m, args...).c_str());
     else
-        fprintf(stderr, "%s\n", text.c_str());
+        obbox_error(m, args...);
 }
 
-void show_warning(int number, const std::string &text)
+template <class... A>
+void show_warning(const VxMsg<A...> &m, std::type_identity_t<A>... args)
 {
     if (user.warning)
-        user.warning(number, text.c_str());
+        user.warning(m.number, vx_msgf(obmain_ob_nlsfd, m, args...).c_str());
     else
-        fprintf(stderr, "%s\n", text.c_str());
+        obbox_warning(m, args...);
 }
 
 void show_status()
@@ -108,7 +117,7 @@ FILE *open_transfer(const char *mode)
     xfer_pipe = transfer.medium == XFER_PIPE;
     FILE *f = xfer_pipe ? dspipe_ds_open_pipe(transfer.path, *mode == 'r' ? "r" : "a") : fopen(transfer.path, mode);
     if (!f)
-        show_error(XF_CANNOT_OPEN.number, vx_msgf(obmain_ob_nlsfd, XF_CANNOT_OPEN, transfer.path));
+        show_error(XF_CANNOT_OPEN, transfer.path);
     return f;
 }
 
@@ -123,14 +132,14 @@ void close_transfer()
     xferf = nullptr;
     if (xfer_pipe) {
         if (!dspipe_ds_close_pipe(f)) {
-            show_error(XF_PIPE_FAILED.number, vx_msg(obmain_ob_nlsfd, XF_PIPE_FAILED));
+            show_error(XF_PIPE_FAILED);
             xstat = XFER_PIPE_FAILED;
         }
         return;
     }
     if (fclose(f) != 0 && transfer.direction == XFER_UNLOAD && !writer.failed) {
         writer.failed = XFER_WRITE_REFUSED;
-        show_error(XF_WRITE_FAILED.number, vx_msg(obmain_ob_nlsfd, XF_WRITE_FAILED));
+        show_error(XF_WRITE_FAILED);
     }
 }
 
@@ -172,6 +181,12 @@ void release_table()
 void wsxfer_set_workspace(const WsXferWorkspace *hooks) { ws = hooks ? *hooks : WsXferWorkspace{}; }
 void wsxfer_set_user(const WsXferUser *hooks) { user = hooks ? *hooks : WsXferUser{}; }
 void wsxfer_set_check_stop_interval(float seconds) { xfer_check_stop_interval = seconds > 0 ? seconds : 1.0f; }
+void wsxfer_set_clock(double (*clock)())
+{
+    stop_clock = clock;
+    start_polling();
+}
+long wsxfer_stop_polls() { return real_polls; }
 
 void wsxfer_reset_counters()
 {
@@ -214,13 +229,14 @@ void check_stop_button(int force)
             double n = xfer_check_stop_interval * stop_check_count_interval / elapsed;
             stop_check_count_interval = static_cast<int>(std::clamp(n, 1.0, 1e7));
         }
-        if (elapsed <= 0.8 * xfer_check_stop_interval) {
-            stop_check_count = 0;
+        // Too early: the count goes on from here, so that it still
+        // counts the calls since the last real poll, as the time does.
+        if (elapsed <= 0.8 * xfer_check_stop_interval)
             return;
-        }
     }
     last_stopcheck_time = now;
     stop_check_count = 0;
+    real_polls++;
     Display *dpy = XtDisplay(w);
     XSync(dpy, False);
     XEvent ev;
@@ -261,7 +277,7 @@ int perform_load(const ObTransferData *request)
     const int row_size = xfer_row_size(cols);
     const int rows_per_batch = row_size > 0 ? (qymgr_qy_buffer_size() - 1024) / row_size : 0;
     if (rows_per_batch <= 0) {
-        show_error(XF_ROW_TOO_BIG.number, vx_msg(obmain_ob_nlsfd, XF_ROW_TOO_BIG));
+        show_error(XF_ROW_TOO_BIG);
         close_transfer();
         release_table();
         return XFER_ROW_TOO_BIG;
@@ -297,12 +313,12 @@ int perform_load(const ObTransferData *request)
             if (got == XFER_ROW_NO_ROOM) {
                 // The packer and the batch size disagree: never write a
                 // partial row.
-                show_error(XF_ROW_TOO_BIG.number, vx_msg(obmain_ob_nlsfd, XF_ROW_TOO_BIG));
+                show_error(XF_ROW_TOO_BIG);
                 failed = true;
             } else if (got != XFER_ROW_EMPTY) {
                 if ((got == XFER_ROW_TRUNCATED || got == XFER_ROW_SHORT) && !reported_error) {
                     const auto &m = got == XFER_ROW_TRUNCATED ? XF_FILE_ENDS_IN_ROW : XF_ROW_ENDS_EARLY;
-                    show_error(m.number, vx_msgf(obmain_ob_nlsfd, m, input_count));
+                    show_error(m, input_count);
                     reported_error = true;
                 }
                 batch++;
@@ -339,7 +355,7 @@ int perform_load(const ObTransferData *request)
 
     show_status();
     if (reject_count)
-        show_warning(XF_ROWS_REJECTED.number, vx_msgf(obmain_ob_nlsfd, XF_ROWS_REJECTED, reject_count));
+        show_warning(XF_ROWS_REJECTED, reject_count);
     set_stop_proc(previous);
     enable_stop(0);
     if (ws.set_mode)
@@ -410,7 +426,7 @@ void write_failed()
     if (writer.failed == XFER_WRITE_SILENT)
         xstat = XFER_NULL_WRITE_FAILED;
     else
-        show_error(XF_WRITE_FAILED.number, vx_msg(obmain_ob_nlsfd, XF_WRITE_FAILED));
+        show_error(XF_WRITE_FAILED);
 }
 
 }  // namespace

@@ -71,8 +71,9 @@ void wsxfer_set_workspace(const WsXferWorkspace *hooks);
 // formatted; the question before an existing file is replaced, by its
 // number in the confirmations (set 63) with the file for its "%s", 1 yes;
 // the transfer dialog's status line (dlxfer_set_transfer_status).  Without
-// hooks errors go to standard error, questions are declined and the status
-// is not shown.
+// hooks errors and warnings are the object layer's boxes (obbox.h: standard
+// error without a window), questions are declined and the status is not
+// shown.
 inline constexpr int XFER_ASK_REPLACE = 5;
 struct WsXferUser {
     void (*error)(int number, const char *text);
@@ -84,3 +85,8 @@ void wsxfer_set_user(const WsXferUser *hooks);
 
 // The resource xferCheckStopInterval, in seconds.
 void wsxfer_set_check_stop_interval(float seconds);
+// The clock of the Stop polling, in seconds (null: the system's monotonic
+// clock); setting it starts the polling afresh.  The number of real polls
+// (the Stop widget's events read) since the program started.
+void wsxfer_set_clock(double (*clock)());
+long wsxfer_stop_polls();

@@ -1,12 +1,16 @@
-// The screen device on a real window under the test X server, and clearing
-// in the run mode that draws into a client's window.
+// The screen device on a real window under the test X server, a colour map
+// read with the canvas window, and clearing in the run mode that draws into
+// a client's window.
 
 #include "gographkit.h"
 
+#include "vxtest.h"
 #include "vxtest_x.h"
 
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -88,6 +92,23 @@ TEST_F(ScreenDevice, TheDriverGetsTheWindowAndDisplay)
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->modes.window, client);
     XDestroyWindow(dpy, client);
+}
+
+// A colour map is read on the screen device opened with the canvas
+// window and its connection.
+TEST_F(ScreenDevice, AColourMapIsReadThroughTheCanvasWindow)
+{
+    const std::string dir = vxtest::temp_dir("gomain-x-cmap");
+    const std::string path = dir + "/saved.map";
+    ASSERT_EQ(gomain_go_write_colourmap(nullptr, path.c_str()), 0);
+    grec::clear();
+    EXPECT_EQ(gomain_go_read_colourmap(shell, path.c_str()), 1);
+    const std::vector<grec::Call> open = grec::of(GEP_OPEN_DEVICE);
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_EQ(open[0].ints[0] & long(GDM_WINDOW | GDM_DISPLAYCONN | GDM_BASEDEVICE),
+              long(GDM_WINDOW | GDM_DISPLAYCONN | GDM_BASEDEVICE));
+    EXPECT_EQ(grec::count(GEP_CLOSE_DEVICE), 1) << "the device goes once the map is read";
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(ScreenDevice, ClearingExposesTheClientsWindowInItsRunMode)

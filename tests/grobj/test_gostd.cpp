@@ -435,7 +435,13 @@ TEST_F(Methods, ColourMapFiles)
     const uint16_t red = gcolour_GGetColour(map->colours, 2)->red;
     ASSERT_EQ(gomain_go_write_colourmap(nullptr, path.c_str()), 0);
     gcolour_GGetColour(map->colours, 2)->red = static_cast<uint16_t>(red ^ 0x4000);
+    grec::clear();
     EXPECT_EQ(gomain_go_read_colourmap(nullptr, path.c_str()), 1);
+    // Without a canvas window the device is handed no X window and no
+    // connection.
+    const std::vector<grec::Call> opened = grec::of(GEP_OPEN_DEVICE);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].ints[0] & long(GDM_WINDOW | GDM_DISPLAYCONN), 0);
     map = gcolmap_GGetColourMap(nullptr, 0);
     ASSERT_NE(map, nullptr);
     EXPECT_NEAR(gcolour_GGetColour(map->colours, 2)->red, red, 257);

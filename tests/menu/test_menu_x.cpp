@@ -303,6 +303,7 @@ struct BoxAnswer {
     std::string text;
     bool seen = false;
     bool prompted = false;
+    bool asked = false;  // a question, answered No
     XtIntervalId id = 0;
 };
 
@@ -314,6 +315,12 @@ void answer_tick(XtPointer client, XtIntervalId *)
     if (prompt && XtIsManaged(prompt)) {
         b->prompted = true;
         vxdl::press_box(prompt, XmDIALOG_CANCEL_BUTTON);
+        return;
+    }
+    Widget confirm = dlmain_dialogs[2].widget;
+    if (confirm && XtIsManaged(confirm)) {
+        b->asked = true;
+        vxdl::press_box(confirm, XmDIALOG_CANCEL_BUTTON);
         return;
     }
     Widget box = dlmain_dialogs[0].widget;
@@ -515,8 +522,7 @@ TEST(Menus, EveryItemRunsItsCommandOrSaysItIsNotAvailable)
             // their own tests run them.
             if ((e.code >= 6 && e.code <= 13) || e.code == 15)
                 continue;
-            // So do the Query and Procedure commands (but those whose
-            // workspace part has not joined).
+            // So do the Query and Procedure commands.
             if ((e.code >= 19 && e.code <= 22) || (e.code >= 25 && e.code <= 30))
                 continue;
             // New graph, Position and Move wait for a rectangle drawn with
@@ -547,9 +553,19 @@ TEST(Menus, EveryItemRunsItsCommandOrSaysItIsNotAvailable)
                        e.code == 124) {
                 // Printing, and the settings commands that need a set or a
                 // filters file first: whatever they say, they return.
+            } else if (e.code == 41) {
+                // New view asks first; No leaves everything.
+                EXPECT_TRUE(box.asked) << e.path;
+                EXPECT_FALSE(box.seen) << e.path;
             } else if (e.code == 43 || e.code == 77 || e.code == 78 || (e.code >= 85 && e.code <= 87)) {
                 // The graph view's commands: with no graph they do nothing.
                 EXPECT_FALSE(box.seen) << e.path;
+            } else if (e.code == 14 || e.code == 18 || e.code == 24 || e.code == 34) {
+                // The workspace's Refresh, New, Verify and Collect run
+                // without a word (Verify is put back as it was).
+                EXPECT_FALSE(box.seen) << e.path;
+                if (toggle)
+                    XmToggleButtonSetState(w, before, True);
             } else if (e.code >= 67 && e.code <= 72) {
                 // Each data order in turn (no graph has data): its toggle
                 // is on and the order taken; the current one stays on.

@@ -11,10 +11,17 @@
 
 #include "dlkit.h"
 #include "dlmess.h"
+#include "dygrph.h"
 #include "dymain.h"
+#include "giinit.h"
+#include "glinit.h"
+#include "gpinit.h"
+#include "gx11.h"
 #include "dytab.h"
 #include "mnbld.h"
+#include "mngraph.h"
 #include "mndb.h"
+#include "mndy.h"
 #include "mnproc.h"
 #include "mnquery.h"
 #include "mnqy.h"
@@ -55,6 +62,53 @@ bool table_shows(const char *text)
     return false;
 }
 
+// The graphics library with the X11 device, as start-up installs it.
+void start_graphics(const std::string &install)
+{
+    static bool started = false;
+    if (started)
+        return;
+    gpinit_GInstallDriver();
+    giinit_GInstallDriver();
+    x11_GInstallDriver();
+    glinit_GInstallDriver();
+    const std::string etc = install + "/etc";
+    ASSERT_EQ(GInitialise(etc.c_str(), (etc + "/pelx.cfg").c_str(), vx_catalogue_path(install.c_str(), "pelx").c_str(),
+                          (etc + "/pelx.rgb").c_str()),
+              0);
+    started = true;
+}
+
+// Answers the next box of a name on the display window's shell, where the
+// display's commands ask their questions.
+struct DisplayAnswer {
+    const char *name;
+    unsigned char button;
+    bool ran = false;
+    XtIntervalId id = 0;
+    static void tick(XtPointer p, XtIntervalId *)
+    {
+        auto *a = static_cast<DisplayAnswer *>(p);
+        a->id = 0;
+        Widget w = XtNameToWidget(displevel, (std::string("*") + a->name).c_str());
+        if (w && XtIsManaged(w)) {
+            a->ran = true;
+            vxdl::press_box(w, a->button);
+            return;
+        }
+        a->id = XtAppAddTimeOut(vxdl::app().context, 10, tick, p);
+    }
+    DisplayAnswer(const char *n, unsigned char b) : name(n), button(b)
+    {
+        id = XtAppAddTimeOut(vxdl::app().context, 10, tick, this);
+    }
+    ~DisplayAnswer()
+    {
+        if (id)
+            XtRemoveTimeOut(id);
+    }
+};
+
 class Commands : public wstest::Dictionary {
 protected:
     void SetUp() override
@@ -76,6 +130,7 @@ protected:
         adata.install_dir = const_cast<char *>(install.c_str());
         toplevel = XtVaAppCreateShell("queryShell", "Vostrelane", applicationShellWidgetClass, a.display, XmNwidth,
                                       300, XmNheight, 200, nullptr);
+        start_graphics(install);
         startup_build_user_interface(False);
         ASSERT_TRUE(vxdl::wait_viewable(dymain_dy_canvas()));
         // The new-data notice needs the canvas before the interpreter starts.
@@ -218,6 +273,99 @@ TEST_F(Commands, TypedStatementSavedAndRunAgain)
     }
     mnbld_mn_runmode = mode;
     std::filesystem::remove_all(dir);
+}
+
+// Without the position and size lines, which a replay may move by a pixel
+// (the file keeps percentages to two decimals, the replay truncates).
+std::string without_geometry(const std::string &text)
+{
+    std::istringstream in(text);
+    std::string line, out;
+    while (std::getline(in, line))
+        if (line.rfind("position ", 0) != 0 && line.rfind("size ", 0) != 0)
+            out += line + "\n";
+    return out;
+}
+
+// In the graph view: a graph's place, data order and format are saved with
+// its query; after a new view the procedure makes the graph again where it
+// was, with its format, shows the rows in it, and saves the same file.
+TEST_F(Commands, GraphSavedAndMadeAgain)
+{
+    ASSERT_STREQ(mndb_mn_open_db("DEMO", "", "BRASK", 0), "DEMO");
+    const std::string dir = install + "/etc/procedures/DEMO.BRASK";
+    std::filesystem::remove_all(dir);
+    mndview_mn_as_graph(nullptr);
+    mngraph_mn_new_view(0, 1);
+    GoGraph *g = dygrph_dy_focussed_graph();
+    ASSERT_NE(g, nullptr);
+    const int rect[4] = {20, 30, 200, 120};
+    ASSERT_TRUE(dygraph_dy_explicit_pos_graph(g, 1, rect));
+    const int five = 5;
+    goprop_go_set_property(g, GP_COLOUR, 0, &five);
+    goprop_go_set_property(g, GP_YMAXIMUM, 0, "3000");
+
+    auto shows_data = [] {
+        GoGraph *f = dygrph_dy_focussed_graph();
+        return f && f->first != -1;
+    };
+    doz("DISPLAY N, N*N FROM NUMS WHERE N<50");
+    ASSERT_TRUE(vxdl::pump_until(shows_data));
+    dlmain_dialogs[30].popdown(&dlmain_dialogs[30]);
+    procedure(mnproc_mn_save_as, "GRAPHS");
+    const std::string saved = slurp(dir + "/GRAPHS");
+    ASSERT_EQ(saved.rfind("graph\nstartgraph\nposition ", 0), 0u) << saved.substr(0, 200);
+    EXPECT_NE(saved.find("\norder 3\n\tgraphtype 0\n"), std::string::npos);
+    EXPECT_NE(saved.find("\tcolour 0 5\n"), std::string::npos);
+    EXPECT_NE(saved.find("\t;\nendgraph\nstartquery\n\tdata\n\tquery DISPLAY N, N*N FROM NUMS WHERE N<50\nendquery\n"),
+              std::string::npos);
+
+    mngraph_mn_new_view(0, 1);
+    EXPECT_FALSE(shows_data());
+    procedure(mnproc_mn_load_and_run, "GRAPHS");
+    ASSERT_TRUE(vxdl::pump_until(shows_data));
+    // The replay kept the rows with their graph.
+    EXPECT_TRUE(dygrph_dy_graph_has_data());
+    EXPECT_STREQ(currentproc, "GRAPHS");
+    int count = 0, keeps = 0;
+    GoGraph *selected = nullptr, *focussed = nullptr;
+    dygraph_dy_get_graph_state(&count, &selected, &focussed, &keeps);
+    ASSERT_EQ(count, 1);
+    ASSERT_NE(focussed, nullptr);
+    EXPECT_NEAR(focussed->x, rect[0], 1);
+    EXPECT_NEAR(focussed->y, rect[1], 1);
+    EXPECT_NEAR(focussed->width, rect[2], 1);
+    EXPECT_NEAR(focussed->height, rect[3], 1);
+    const int *colour = static_cast<const int *>(goprop_go_property(focussed, GP_COLOUR, 0, 0));
+    ASSERT_NE(colour, nullptr);
+    EXPECT_EQ(*colour, 5);
+    EXPECT_STREQ(static_cast<const char *>(goprop_go_property(focussed, GP_YMAXIMUM, 0, 0)), "3000");
+
+    // The replay recorded the graph with its query again.
+    procedure(mnproc_mn_save_as, "GRAPHS2");
+    EXPECT_EQ(without_geometry(slurp(dir + "/GRAPHS2")), without_geometry(saved));
+    mndview_mn_as_table(nullptr);
+    std::filesystem::remove_all(dir);
+}
+
+// Graph, New view (code 41) asks first: No keeps the rows and the
+// recording, Yes frees them and forgets the procedure's name.
+TEST_F(Commands, NewViewAsksThenStartsAfresh)
+{
+    ASSERT_STREQ(mndb_mn_open_db("DEMO", "", "BRASK", 0), "DEMO");
+    doz("DISPLAY DEPTNO, DNAME FROM DEPT");
+    ASSERT_TRUE(vxdl::pump_until([] { return table_shows("Administration"); }));
+    dlmain_dialogs[30].popdown(&dlmain_dialogs[30]);
+    snprintf(currentproc, sizeof currentproc, "%s", "DEPTS");
+    for (unsigned char button : {XmDIALOG_CANCEL_BUTTON, XmDIALOG_OK_BUTTON}) {
+        DisplayAnswer answer("confirm", button);
+        dmenu_cb(nullptr, reinterpret_cast<XtPointer>(41), nullptr);
+        EXPECT_TRUE(answer.ran);
+        const bool kept = button == XmDIALOG_CANCEL_BUTTON;
+        EXPECT_EQ(table_shows("Administration"), kept);
+        EXPECT_EQ(currentproc[0] != '\0', kept);
+        EXPECT_EQ(prmgr_pr_query_registered(PR_DATA) != 0, kept);
+    }
 }
 
 // A typed DROP: the interpreter's question is asked, forced; No keeps the

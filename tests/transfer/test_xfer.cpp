@@ -678,8 +678,24 @@ TEST_F(Transfer, BlobFieldsAreFileNamesOnLoadAndNamesOnUnload)
     EXPECT_EQ(xfer_blobs_in_use(blobs), 1);
     Rows rows = out.read();
     EXPECT_EQ(rows, (Rows{{"blob", "1"}, {"NULL", "2"}}));
-    xfer_blobs_free(blobs);
     fclose(r.in);
+
+    // Fixed width: a blob field is read 80 characters wide, as the unload
+    // writes it, so the field after it stays in place.
+    ObTransferData fixed_req = request(XFER_FIXED, "", XFER_NONE);
+    TempFile g;
+    g.write(std::string("/tmp/two") + std::string(72, ' ') + "   2");
+    XferReader fr;
+    fr.request = &fixed_req;
+    fr.in = fopen(g.path.c_str(), "rb");
+    Packed fixed_out(cols);
+    init_buffer(fixed_out.reader, fixed_out.buffer.data(), fixed_out.buffer.size());
+    EXPECT_EQ(load_row(fr, fixed_out.reader, list, blobs), XFER_ROW_PACKED);
+    pad_row(fixed_out);
+    fixed_out.rows = 1;
+    EXPECT_EQ(fixed_out.read(), (Rows{{"blob", "2"}}));
+    xfer_blobs_free(blobs);
+    fclose(fr.in);
 
     // Unload: the blob's name, 80 wide in the fixed-width format and
     // NUL-padded to 81 bytes in the binary one.

@@ -8,7 +8,10 @@
 #include "dltestkit.h"
 
 #include "dlmain.h"
+#include "mndb.h"
 #include "mndbstmt.h"
+#include "mnmisc.h"
+#include "mnquery.h"
 #include "mnqy.h"
 #include "obdict.h"
 #include "obmain.h"
@@ -16,9 +19,14 @@
 #include "vxcat.h"
 #include "vxmain.h"
 #include "vxutil.h"
+#include "wsevent.h"
 #include "wsmain.h"
+#include "wsmgr.h"
+#include "wsobjmgr.h"
+#include "wstables.h"
 
 #include <X11/extensions/XTest.h>
+#include <Xm/ToggleB.h>
 #include <Xm/Xm.h>
 
 #include <cstdio>
@@ -62,6 +70,156 @@ protected:
         vxdl::pump_idle();
     }
 };
+
+// The demo database on start-up's canvas, opened as its owner.
+class DemoWindow : public QueryWindow {
+protected:
+    void SetUp() override
+    {
+        QueryWindow::SetUp();
+        wstest::ensure_demo();
+        start("BRASK");
+        ok("OPEN DEMO");
+        wsdict_db_open = 1;
+        ASSERT_EQ(wsdict_ws_read_dictionary("DEMO"), 1);
+        const std::string dir = vxtest::temp_dir("wspopup");
+        scratch_dirs.push_back(dir);
+        wsobj_ws_set_table_list_file((dir + "/DEMO.BRASK").c_str());
+        wsobj_ws_read_table_list(0);
+        wsobj_ws_show_database();
+        vxdl::pump_idle();
+    }
+    void TearDown() override
+    {
+        wsdict_ws_clear_dictionary_objects();
+        wsdict_db_open = 0;
+        wsevent_ws_set_interaction(0);
+        QueryWindow::TearDown();
+    }
+    QueryObject *table(const char *name)
+    {
+        DictRelation *r = wsdict_find_relation(name);
+        return r ? r->table_object : nullptr;
+    }
+};
+
+TEST_F(DemoWindow, NewAndRunCarryTheQueryCommandsAndFollowTheSelection)
+{
+    Widget run = vxdl::find(toplevel, "runBut"), newb = vxdl::find(toplevel, "newBut");
+    ASSERT_TRUE(run && newb);
+    EXPECT_EQ(vxdl::label(run), mnmisc_item_label(query_run_b));
+    EXPECT_EQ(vxdl::label(newb), mnmisc_item_label(query_new_b));
+    mnqy_mn_set_query_sensitivity();
+    EXPECT_FALSE(XtIsSensitive(run));
+    EXPECT_FALSE(XtIsSensitive(newb));
+
+    // An expression selected: both buttons and the pane's items wake up.
+    ObExpressionData d{};
+    d.kind = OB_EXPRESSION;
+    safe_strcpy(d.text, "BUDGET*2", sizeof d.text);
+    QueryObject *e = nullptr;
+    obmain_object_class[OB_EXPRESSION].create(&e, &d, 700, 20, nullptr);
+    ASSERT_NE(e, nullptr);
+    wsdict_ws_link_object(e);
+    obmain_object_class[OB_EXPRESSION].select(e, 1);
+    wsdict_ws_select_object(e);
+    EXPECT_TRUE(XtIsSensitive(run));
+    EXPECT_TRUE(XtIsSensitive(newb));
+    EXPECT_TRUE(XtIsSensitive(query_new_b));
+
+    // New, clicked, clears the query and puts the buttons to sleep again.
+    ASSERT_TRUE(vxdl::wait_viewable(newb));
+    vxdl::click(newb);
+    EXPECT_TRUE(vxdl::pump_until([] { return wsdict_dictionary->expressions == nullptr; }));
+    EXPECT_FALSE(wsdict_ws_objects_selected());
+    EXPECT_FALSE(XtIsSensitive(run));
+    EXPECT_FALSE(XtIsSensitive(newb));
+
+    // While a query runs, Run is Stop.
+    const std::string run_label = vxdl::label(run);
+    ASSERT_NE(mnq_ws.enable_stop, nullptr);
+    mnq_ws.enable_stop(1);
+    EXPECT_EQ(vxdl::label(run), ws_message(4));
+    EXPECT_TRUE(XtIsSensitive(run));
+    mnq_ws.enable_stop(0);
+    EXPECT_EQ(vxdl::label(run), run_label);
+    EXPECT_FALSE(XtIsSensitive(run));
+
+    // Verify switches the objects' checks with the interpreter.
+    XmToggleButtonSetState(query_verify_t, False, False);
+    mnquery_set_verify(query_verify_t);
+    EXPECT_EQ(wsmgr_ws_validation(), 0);
+    XmToggleButtonSetState(query_verify_t, True, False);
+    mnquery_set_verify(query_verify_t);
+    EXPECT_EQ(wsmgr_ws_validation(), 1);
+
+    // The target icon follows the target.
+    target_dval.target = TARGET_PIPE;
+    mnquery_mn_set_target_icon();
+    EXPECT_EQ(wsmain_ws_set_target_icon(3), 3);
+    target_dval.target = TARGET_DISPLAY;
+    mnquery_mn_set_target_icon();
+    EXPECT_EQ(wsmain_ws_set_target_icon(0), 0);
+}
+
+// The view options dialog, standing in for the real one: its Apply turns
+// the system tables and the index marks on or off.
+MnqOptions wanted{};
+int options_setval(DialogRecord *, void *) { return 0; }
+int options_getval(DialogRecord *, void *value)
+{
+    *static_cast<MnqOptions *>(value) = wanted;
+    return 0;
+}
+
+TEST_F(DemoWindow, ViewOptionsPutSystemTablesOnTheCanvasAndTakeThemOffAgain)
+{
+    DialogRecord *rec = &dlmain_dialogs[27];
+    if (!rec->widget)
+        rec = vxdl::make_test_dialog(27, toplevel, "optionsD", 2);
+    mnmisc_install_notify(27);
+    rec->setval = options_setval;
+    rec->getval = options_getval;
+    auto apply = [rec](const MnqOptions &o) {
+        wanted = o;
+        mnqview_mn_set_options(nullptr);
+        int done = 0;
+        rec->apply(rec, &done);
+        vxdl::pump_idle();
+    };
+    obmain_ob_options[0] = obmain_ob_options[1] = obmain_ob_options[2] = 0;
+    DictRelation *system = nullptr;
+    for (DictRelation *r = wsdict_dictionary->relations; r && !system; r = r->next)
+        if (r->name[0] == '%')
+            system = r;
+    ASSERT_NE(system, nullptr);
+    QueryObject *dept = table("DEPT");
+    ASSERT_NE(dept, nullptr);
+    const int dept_y = dept->outer.y;
+    // Marks left stale while the index information was off.
+    auto *deptno = static_cast<ObColumnData *>(obdict_ob_find_column("STAFF", "DEPTNO")->object->kind_data);
+    deptno->indexed = 0;
+
+    MnqOptions on{};
+    on.show_table_info = 1;
+    on.show_index_info = 1;
+    on.show_system_tables = 1;
+    apply(on);
+    EXPECT_EQ(obmain_ob_options[0], 1);
+    EXPECT_EQ(obmain_ob_options[1], 1);
+    EXPECT_EQ(obmain_ob_options[2], 1);
+    ASSERT_NE(system->table_object, nullptr);
+    EXPECT_GT(dept->outer.y, dept_y);
+    EXPECT_EQ(deptno->indexed, 1);
+    EXPECT_EQ(wsevent_ws_interaction(), 0);
+
+    apply(MnqOptions{});
+    EXPECT_EQ(system->table_object, nullptr);
+    EXPECT_EQ(dept->outer.y, dept_y);
+    EXPECT_EQ(obmain_ob_options[0], 0);
+    EXPECT_EQ(obmain_ob_options[2], 0);
+    EXPECT_EQ(wsevent_ws_interaction(), 0);
+}
 
 TEST_F(QueryWindow, ButtonThreeOnTheCanvasPostsThePopupMenu)
 {

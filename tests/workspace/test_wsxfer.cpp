@@ -7,6 +7,7 @@
 #include "wstest.h"
 
 #include "dsput.h"
+#include "obbox.h"
 #include "obdb.h"
 #include "vxutil.h"
 #include "wsxfer.h"
@@ -411,7 +412,9 @@ TEST_F(Transfers, CsvOutputInWindowAndProgramInterfaceModes)
         std::string text;
     };
     for (const Case &c : std::vector<Case>{{"DISPLAY K, S, L FROM T", "K,S,L\n1,\"a,b\",10\n2,c,\n"},
-                                           {"PRINT 7, 'x' AS S, 3", ",S,\n7,x,3\n"}}) {
+                                           {"PRINT 7, 'x' AS S, 3", ",S,\n7,x,3\n"},
+                                           // no rows: no descriptor comes, so no header
+                                           {"DISPLAY K, S, L FROM T WHERE K=99", ""}}) {
         FILE *f = fopen((dir + "/w.csv").c_str(), "w");
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(perform_output_csv(c.query, f, 0), 1);
@@ -466,6 +469,51 @@ TEST_F(Transfers, ExistingFilesAndFullDevices)
     EXPECT_LT(statuses().back().written, 3000);
     // The connection serves the next query.
     EXPECT_EQ(wstest::read_full("DISPLAY K FROM T WHERE K=1"), (Rows{{"1"}}));
+}
+
+// ---- without hooks of the user ------------------------------------------------------------
+
+struct Box {
+    int type, set, number;
+    std::string text;
+    bool operator==(const Box &) const = default;
+};
+std::vector<Box> &boxes()
+{
+    static std::vector<Box> v;
+    return v;
+}
+int watch(int type, int set, int number, const std::string &text)
+{
+    boxes().push_back({type, set, number, text});
+    return 0;
+}
+
+// Without hooks of its own the transfer shows its errors and its warning
+// of rejected rows as the object layer's boxes (message boxes in the
+// program); with nobody to ask, an existing file is left alone.
+TEST_F(Transfers, WithoutUserHooksTheObjectLayersBoxesSpeak)
+{
+    start_with(200000);
+    simple_table();
+    wsxfer_set_user(nullptr);
+    boxes().clear();
+    obbox_set_watcher(watch);
+    ObTransferData missing = request("T", XFER_LOAD, dir + "/none.csv");
+    EXPECT_EQ(perform_load(&missing), XFER_CANNOT_OPEN);
+    spit(dir + "/in.csv", "1,one,10\n1,again,11\n");
+    ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
+    EXPECT_EQ(perform_load(&load), XFER_DONE);
+    spit(dir + "/keep.csv", "precious\n");
+    ObTransferData un = request("T", XFER_UNLOAD, dir + "/keep.csv");
+    EXPECT_EQ(perform_unload(&un), XFER_DONE);
+    obbox_set_watcher(nullptr);
+    EXPECT_EQ(slurp(dir + "/keep.csv"), "precious\n");
+    ASSERT_EQ(boxes().size(), 2u);
+    EXPECT_EQ(boxes()[0], (Box{OB_BOX_ERROR, 62, 26, "Cannot open " + dir + "/none.csv."}));
+    EXPECT_EQ(boxes()[1].type, OB_BOX_WARNING);
+    EXPECT_EQ(boxes()[1].set, 62);
+    EXPECT_EQ(boxes()[1].number, 31);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <functional>
@@ -250,6 +251,16 @@ TEST_F(Query, SelectFillsTheResultTableAndNamedTables)
     ok("SELECT NAME,SAL*2 AS DBL FROM EMP WHERE SAL>3500 TO RICH");
     EXPECT_EQ(rows("DISPLAY NAME,DBL FROM RICH"), (V{"CAROL|8000", "EVE|8000"}));
     EXPECT_EQ(rows("DISPLAY %INAME,%KEY,%NULL FROM %COLS WHERE %RNAME='RICH'"), (V{"NAME|F|T", "DBL|F|T"}));
+    // more rows into a table that has some: they follow them, a column not
+    // given is null, a text goes into a wider column
+    ok("CREATE ITEM WIDE AS STRING(20)");
+    ok("CREATE MORE[10] AS WIDE NULL,SAL NULL,DBL NULL");
+    ok("SELECT 'FIRST' AS WIDE FROMVAR TO MORE");
+    st = run("SELECT NAME AS WIDE,SAL FROM EMP WHERE DEPT<>20 TO MORE");
+    EXPECT_EQ(st.rows, 3);
+    ok("SELECT NAME AS WIDE,SAL AS DBL FROM EMP WHERE SAL<3500 TO MORE");
+    EXPECT_EQ(rows("DISPLAY WIDE,SAL,DBL FROM MORE"),
+              (V{"FIRST|-|-", "ANN|3001|-", "BOB|-|-", "DAN|2500|-", "ANN|-|3001", "DAN|-|2500"}));
 }
 
 TEST_F(Query, GroupWritesOneRowPerKeyInAscendingOrder)
@@ -355,7 +366,8 @@ TEST_F(Query, AStoppedStatementEndsWithCode7AndChangesNothing)
     static int polls;
     polls = 0;
     s->set_stop_probe([](void *) { return ++polls > 3; }, nullptr);
-    const char *stopped[] = {"DISPLAY K FROM NUMS", "SELECT K FROM NUMS TO NUMS", "SEQUENCE NUMS BY K DESC",
+    const char *stopped[] = {"DISPLAY K FROM NUMS",         "SELECT K FROM NUMS TO NUMS",
+                             "SELECT K FROM NUMS WHERE K>5 TO NEWNUMS", "SEQUENCE NUMS BY K DESC",
                              "GROUP NUMS BY K COUNT K AS N", "DELETE FROM NUMS WHERE K>10"};
     for (const char *text : stopped) {
         polls = 0;
@@ -363,6 +375,7 @@ TEST_F(Query, AStoppedStatementEndsWithCode7AndChangesNothing)
     }
     s->set_stop_probe(nullptr, nullptr);
     EXPECT_EQ(rows("DISPLAY COUNT K AS N,MAXIMUM K AS M FROM NUMS"), V{"4096|4095"});
+    EXPECT_EQ(rows("DISPLAY %RNAME FROM %RELATNS WHERE %RNAME='NEWNUMS'"), V{});
     EXPECT_EQ(rows("DISPLAY K FROM NUMS WHERE K<2"), (V{"0", "1"}));
 }
 
@@ -629,6 +642,17 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
             std::string direct = outcome(q + cond), reference = outcome(q + "(" + cond + ") AND 1=1");
             ASSERT_EQ(direct, reference) << table << " WHERE " << cond;
             with_rows += direct.find(';') != std::string::npos;
+            // The same rows selected into the result table (copied by the
+            // storage alone when it judges the condition exactly).
+            Status sel = run(std::string("SELECT I,R,D,T FROM ") + table + " WHERE " + cond);
+            std::string copied = std::to_string(sel.query) + "/" + std::to_string(sel.database) + ":";
+            if (!sel.error) {
+                copied = outcome("DISPLAY I,R,D,T FROM RS1F");
+                EXPECT_EQ(std::count(copied.begin(), copied.end(), ';'), sel.rows) << table << " WHERE " << cond;
+            }
+            // (a failing DISPLAY has sent the rows before the failing one)
+            ASSERT_EQ(copied, sel.error ? direct.substr(0, direct.find(':') + 1) : direct)
+                << "SELECT FROM " << table << " WHERE " << cond;
         }
     }
     EXPECT_GT(with_rows, 100);  // the conditions are not all empty

@@ -605,6 +605,83 @@ TEST_F(StoreTest, AppendedRowsAreCheckedOneByOneAndStayOnlyWhenFinished)
     EXPECT_EQ(db->append("NOPE", sys).database, NO_TABLE);
 }
 
+TEST_F(StoreTest, RowsCountedTogetherEndAsRowsAddedOneByOne)
+{
+    // The same rows through add() into one table and add_counted() into
+    // another, keyed and not: past several statements' worth of waiting
+    // rows, with keys stored before, repeated among the waiting rows, rows
+    // refused at once, replacements and a flush between them.
+    auto db = open();
+    ASSERT_FAULT_OK(db->create_item(item("ID", doz::LONG, 11)));
+    ASSERT_FAULT_OK(db->create_item(item("NAME", doz::STRING, 8)));
+    ASSERT_FAULT_OK(db->create_item(item("R", doz::REAL, 10)));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double reals[] = {1.5, -0.0, nan, 0.0, -2.25};
+    std::vector<std::vector<doz::Value>> rows;
+    for (int k = 0; k < 300; k++) {
+        int id = k % 7 == 3 ? k / 2 : k;  // some keys repeat earlier ones
+        doz::Value name = k % 11 == 5 ? doz::make_string("far too long", 12) : doz::make_string("n" + std::to_string(k), 8);
+        doz::Value r = k % 13 == 0 ? doz::make_null(doz::REAL) : doz::make_real(reals[k % 5]);
+        rows.push_back({doz::make_long(id), name, r});
+    }
+    for (bool keyed : {true, false}) {
+        std::string one = keyed ? "KA" : "PA", many = keyed ? "KB" : "PB";
+        for (const std::string &t : {one, many}) {
+            ASSERT_FAULT_OK(db->create_table(
+                {t, 1000, false, NOCACHED, SLOTTED, "", {{"ID", keyed, !keyed}, {"NAME", false, true}, {"R", false, true}}},
+                PRIV_READ));
+            Inserted what;
+            ASSERT_FAULT_OK(db->insert(t, rows[10], OnDuplicate::REJECT, what));  // a key stored before
+        }
+        int64_t stored_one = 0;
+        auto dup = [](size_t k) { return k % 50 == 49 ? OnDuplicate::REPLACE : OnDuplicate::REJECT; };
+        std::vector<std::string> faults;
+        {
+            Appender a;
+            ASSERT_FAULT_OK(db->append(one, a));
+            for (size_t k = 0; k < rows.size(); k++) {
+                Inserted what = Inserted::REJECTED;
+                Fault f = a.add(rows[k], dup(k), what);
+                faults.push_back(codes(f));
+                stored_one += f.ok() && what != Inserted::REJECTED;
+            }
+            ASSERT_FAULT_OK(a.finish());
+        }
+        Appender b;
+        ASSERT_FAULT_OK(db->append(many, b));
+        for (size_t k = 0; k < rows.size(); k++) {
+            EXPECT_EQ(codes(b.add_counted(rows[k], dup(k))), faults[k]) << k;
+            if (k == 150)
+                ASSERT_FAULT_OK(b.flush());
+        }
+        ASSERT_FAULT_OK(b.finish());
+        EXPECT_EQ(b.stored(), stored_one);
+        EXPECT_GT(stored_one, 200);
+        std::vector<RowId> ids_one, ids_many;
+        auto in_one = read_all(*db, one, &ids_one), in_many = read_all(*db, many, &ids_many);
+        ASSERT_EQ(in_one.size(), in_many.size());
+        EXPECT_EQ(ids_one, ids_many);
+        for (size_t i = 0; i < in_one.size(); i++)
+            for (size_t c = 0; c < 3; c++) {
+                const doz::Value &x = in_one[i][c], &y = in_many[i][c];
+                EXPECT_EQ(x.null, y.null) << i;
+                if (x.null || y.null)
+                    continue;
+                if (c == 1)
+                    EXPECT_EQ(x.s, y.s) << i;
+                else if (c == 2)
+                    EXPECT_EQ(0, memcmp(&x.e[0].r, &y.e[0].r, 8)) << i;  // NaN and -0.0 bit for bit
+                else
+                    EXPECT_EQ(x.e[0].i, y.e[0].i) << i;
+            }
+        int64_t n1 = 0, n2 = 0;
+        ASSERT_FAULT_OK(db->count(one, n1));
+        ASSERT_FAULT_OK(db->count(many, n2));
+        EXPECT_EQ(n1, n2);
+        EXPECT_EQ(n1, static_cast<int64_t>(in_many.size()));
+    }
+}
+
 // ---------------------------------------------------------------- transactions
 
 TEST_F(StoreTest, TransactionsCommitOrLeaveNothing)
