@@ -357,12 +357,12 @@ TEST_F(Program, ProcedureOfTheCommandLineShowsItsRows)
     const std::string win = std::to_string(display);
     XWindowAttributes a{};
     // The rows may arrive after the window shows: drag again until the
-    // selection holds them (over a shell made big enough first: outside
-    // run mode 0 it comes up at its smallest).
+    // selection holds them (over a shell of a known size first, so the
+    // drag starts on the rows).
     std::string text;
     bool shown = vxtest::wait_for(
         [&] {
-            if (!XGetWindowAttributes(dpy, display, &a) || a.width < 400 || a.height < 300) {
+            if (!XGetWindowAttributes(dpy, display, &a) || a.width != 560 || a.height != 360) {
                 vxtest::run({xdotool, "windowsize", "--sync", win, "560", "360"});
                 return false;
             }
