@@ -612,13 +612,89 @@ bool storage_condition(SessionState &st, const Node &n, ds::Condition &out, bool
     return false;
 }
 
+// A condition that is one comparison of a column with a number, judged
+// on the row's value itself when that is a single number: the outcome of
+// comparison() (numbers by value, as reals when either is one; a null
+// never passing) without making values.  Anything else goes to the
+// evaluator.
+struct QuickCompare {
+    bool on = false;
+    size_t slot = 0;
+    int op = 0;  // =, <>, <, >, <=, >=
+    Value k;
+
+    QuickCompare(SessionState &st, const Node *n)
+    {
+        static const char *const ops[] = {"=", "<>", "<", ">", "<=", ">="};
+        static const int swapped[] = {0, 1, 3, 2, 5, 4};
+        if (!n || n->kind != Node::BINARY || n->kids.size() != 2)
+            return;
+        const Node *col = n->kids[0].get(), *c = n->kids[1].get();
+        bool swap = !(col->kind == Node::NAME && col->slot >= 0);
+        if (swap)
+            std::swap(col, c);
+        if (!(col->kind == Node::NAME && col->slot >= 0) || !constant_tree(*c))
+            return;
+        int o = -1;
+        for (int i = 0; i < 6; i++)
+            if (n->name == ops[i])
+                o = swap ? swapped[i] : i;
+        if (o < 0)
+            return;
+        try {
+            EvalCtx ctx{st, false};
+            k = evaluate(*c, ctx);
+        } catch (const Error &) {
+            return;
+        }
+        if (k.null || k.count != 0 || k.e.size() != 1 || !(is_integer(k.type) || is_float(k.type)))
+            return;
+        slot = static_cast<size_t>(col->slot);
+        op = o;
+        on = true;
+    }
+    // 1 passes, 0 does not, -1 not judged here.
+    int judge(const std::vector<Value> &row) const
+    {
+        if (slot >= row.size())
+            return -1;
+        const Value &v = row[slot];
+        if (v.count != 0 || !(is_integer(v.type) || is_float(v.type)))
+            return -1;
+        if (v.null)
+            return 0;
+        if (v.e.size() != 1)
+            return -1;
+        int c;
+        if (is_float(v.type) || is_float(k.type)) {
+            double x = is_float(v.type) ? v.e[0].r : static_cast<double>(v.e[0].i);
+            double y = is_float(k.type) ? k.e[0].r : static_cast<double>(k.e[0].i);
+            c = x < y ? -1 : x > y ? 1 : 0;
+        } else {
+            c = v.e[0].i < k.e[0].i ? -1 : v.e[0].i > k.e[0].i ? 1 : 0;
+        }
+        switch (op) {
+        case 0: return c == 0;
+        case 1: return c != 0;
+        case 2: return c == -1;
+        case 3: return c == 1;
+        case 4: return c <= 0;
+        default: return c >= 0;
+        }
+    }
+};
+
 // Calls f(row) for each row of the source that passes the join and the
 // condition; f answers false to end early.
 template <class F>
 void each_row(SessionState &st, ds::Database &db, const Source &src, const Node *join, const Node *where, F &&f)
 {
     EvalCtx ctx{st, false};
+    const QuickCompare quick(st, join ? nullptr : where);
     auto passes = [&](const std::vector<Value> &row) {
+        if (quick.on)
+            if (int q = quick.judge(row); q >= 0)
+                return q == 1;
         ctx.row = &row;
         for (const Node *cond : {join, where}) {
             if (!cond)

@@ -21,7 +21,7 @@
 #include <Xm/Form.h>
 #include <Xm/Frame.h>
 #include <Xm/Label.h>
-#include <Xm/PushB.h>
+#include <Xm/PushBG.h>
 #include <Xm/RowColumn.h>
 #include <Xm/ScrollBar.h>
 #include <Xm/ScrolledW.h>
@@ -262,10 +262,12 @@ Widget wsmain_workspace_init(Widget parent, const AppData *adata)
 
     ws.target = XtVaCreateWidget("targetIcon", xmLabelWidgetClass, form, XmNlabelType, XmPIXMAP, XmNtopAttachment,
                                  XmATTACH_FORM, XmNleftAttachment, XmATTACH_WIDGET, XmNleftWidget, left_of, nullptr);
-    ws.run = XtVaCreateWidget("runBut", xmPushButtonWidgetClass, form, XmNtopAttachment, XmATTACH_WIDGET,
+    // Run and New are gadgets: their input arrives in the form's window,
+    // which long operations poll for a press of Stop.
+    ws.run = XtVaCreateWidget("runBut", xmPushButtonGadgetClass, form, XmNtopAttachment, XmATTACH_WIDGET,
                               XmNtopWidget, ws.target, XmNleftAttachment, XmATTACH_WIDGET, XmNleftWidget, left_of,
                               nullptr);
-    ws.newb = XtVaCreateWidget("newBut", xmPushButtonWidgetClass, form, XmNtopAttachment, XmATTACH_WIDGET,
+    ws.newb = XtVaCreateWidget("newBut", xmPushButtonGadgetClass, form, XmNtopAttachment, XmATTACH_WIDGET,
                                XmNtopWidget, ws.run, XmNleftAttachment, XmATTACH_WIDGET, XmNleftWidget, left_of,
                                nullptr);
     if (adata->buttonFont) {
@@ -630,7 +632,7 @@ void wsmain_ws_enable_stop(int on)
         XtAddCallback(ws.run, XmNactivateCallback, stop_cb, nullptr);
         XtSetSensitive(ws.run, True);
         ws.stop_enabled = 1;
-        XFlush(XtDisplay(ws.run));
+        XFlush(XtDisplayOfObject(ws.run));
     } else if (!on && ws.stop_enabled) {
         if (!ws.stop_caught)
             remove_stop_callback();

@@ -735,6 +735,39 @@ TEST_F(Canvas, RunTurnsIntoStopAndAStopPressedEarlyWaitsForItsProcedure)
     wsmain_ws_set_buttons_sensitive(1);
 }
 
+// A long operation runs no main loop: it polls the Stop button's widget
+// for events, and a press of Stop must arrive there.
+TEST_F(Canvas, StopPressedDuringALongOperationReachesThePolledWidget)
+{
+    stops = 0;
+    Widget run = wsmain_ws_run_button();
+    Widget polled = wsmain_ws_get_stop_button();
+    ASSERT_TRUE(run && polled);
+    wsmain_ws_set_buttons_sensitive(1);
+    wsmain_ws_enable_stop(1);
+    EXPECT_EQ(wsmain_ws_set_stop_proc(stop_pressed), nullptr);
+    ASSERT_TRUE(vxdl::wait_viewable(run));
+    vxdl::pump_idle();
+    int x = 0, y = 0;
+    vxdl::root_centre(run, x, y);
+    XTestFakeMotionEvent(dpy, DefaultScreen(dpy), x, y, 0);
+    XTestFakeButtonEvent(dpy, 1, True, 0);
+    XTestFakeButtonEvent(dpy, 1, False, 0);
+    const bool seen = vxtest::wait_for(
+        [&] {
+            XSync(dpy, False);
+            XEvent ev;
+            while (XCheckWindowEvent(dpy, XtWindow(polled), 0x01FFFFFFL, &ev))
+                XtDispatchEvent(&ev);
+            return stops == 1;
+        },
+        std::chrono::seconds(10));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(stop_state().caught, 1);
+    wsmain_ws_enable_stop(0);
+    vxdl::pump_idle();
+}
+
 TEST_F(Canvas, TheTargetIconChangesOnlyToAnotherKnownIndex)
 {
     Widget icon = vxdl::find(shell, "targetIcon");
