@@ -337,7 +337,10 @@ Widget dymain_display_init(Widget toplevel, Widget parent, AppData *resources, W
     }
     dy.window = parent;
     Widget frame = XtVaCreateManagedWidget("displayFrame", xmFrameWidgetClass, parent, nullptr);
-    Widget form = XtVaCreateManagedWidget("displayForm", xmFormWidgetClass, frame, nullptr);
+    // The window keeps the size its user gave it: a footer text or a
+    // mode change must not make the form ask its shell for another size.
+    Widget form = XtVaCreateManagedWidget("displayForm", xmFormWidgetClass, frame, XmNresizePolicy,
+                                          XmRESIZE_NONE, nullptr);
     XmString empty = XmStringCreateLocalized(const_cast<char *>(""));
     dy.footer = XtVaCreateManagedWidget("footerL", xmLabelGadgetClass, form, XmNlabelString, empty,
                                         XmNalignment, XmALIGNMENT_BEGINNING, XmNleftAttachment, XmATTACH_FORM,
