@@ -26,7 +26,7 @@
 DsArchive dsmgr_archive;
 
 // ds_manager is the query manager's default query handler.
-static_assert(std::is_same_v<decltype(&ds_manager), QyReaderProc>);
+static_assert(std::is_same_v<decltype(&ds_manager), QyHandler>);
 static_assert(DS_EV_OK == QY_EVENT_OK && DS_EV_EOB == QY_EVENT_EOB && DS_EV_STOPPED == QY_EVENT_STOPPED &&
               DS_EV_FAILED == QY_EVENT_FAILED);
 

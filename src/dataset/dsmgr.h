@@ -24,11 +24,6 @@ inline constexpr int DS_ARCHIVE_SIZE = 500;
 // Query handler events.
 inline constexpr int DS_EV_OK = 1, DS_EV_EOB = 2, DS_EV_STOPPED = 3, DS_EV_FAILED = 4;
 
-// The query handler: (event, rows, data bytes, buffer).  Event 2 gives the
-// rows and bytes the interpreter put into the buffer; events 1, 3 and 4
-// end the query (rows and bytes 0).
-using DsQueryHandler = void (*)(int event, int rows, int data_bytes, void *buffer);
-
 // Where a column's value starts inside a row (its presence byte), and the
 // column's descriptor.
 struct DsColInfo {
@@ -83,6 +78,9 @@ enum {
 // manager's default query handler.  The notice's atom is the query
 // manager's (qymgr_qy_newdata_atom).
 void dsmgr_ds_init(Widget display_canvas, const AppData *resources);
+// The query handler (qymgr.h): event 2 gives the rows and bytes the
+// interpreter put into the buffer read; events 1, 3 and 4 end the query
+// (rows and bytes 0).
 void ds_manager(int event, int rows, int data_bytes, DozReader &buffer);
 void dsmgr_ds_retain();
 void dsmgr_ds_clear();

@@ -26,11 +26,6 @@ int dsput_final_row_size();
 // room is kept (and cleared).  Types above 11 are ignored.  Returns 0, or
 // -1 when the field does not fit in the buffer (nothing is written).
 int dsput_put(DozReader &r, int type, int count, int held, const void *data);
-// The same at the process-wide reader's cursor.
-inline int dsput_put(int type, int count, int held, const void *data)
-{
-    return dsput_put(doz_shared_reader(), type, count, held, data);
-}
 
 // ---- value text ----------------------------------------------------------------
 

@@ -191,14 +191,6 @@ bool dldblst_split_item(const std::string &item, std::string &name, std::string 
 
 void dldblst_initialise_database_list_dialog(DialogRecord *rec)
 {
-    rec->id = ID;
-    rec->object_class = -1;
-    rec->reference_mask = 0;
-    rec->create = create_dialog;
-    rec->destroy = dlmain_std_destroy_dialog;
+    dlmain_std_record(rec, ID, create_dialog, setval_dialog, getval_dialog);
     rec->popup = popup_dialog;
-    rec->popdown = dlmain_std_popdown_dialog;
-    rec->setval = setval_dialog;
-    rec->getval = getval_dialog;
-    rec->reference = dlmain_std_unsupported;
 }

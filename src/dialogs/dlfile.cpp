@@ -38,14 +38,5 @@ int getval_dialog(DialogRecord *rec, void *value)
 
 void dlfile_initialise_file_dialog(DialogRecord *rec)
 {
-    rec->id = ID;
-    rec->object_class = -1;
-    rec->reference_mask = 0;
-    rec->create = create_dialog;
-    rec->destroy = dlmain_std_destroy_dialog;
-    rec->popup = dlmain_std_popup_dialog;
-    rec->popdown = dlmain_std_popdown_dialog;
-    rec->setval = setval_dialog;
-    rec->getval = getval_dialog;
-    rec->reference = dlmain_std_unsupported;
+    dlmain_std_record(rec, ID, create_dialog, setval_dialog, getval_dialog);
 }

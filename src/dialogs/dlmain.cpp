@@ -617,6 +617,20 @@ int dlmain_std_destroy_dialog(DialogRecord *rec)
     return 0;
 }
 
+void dlmain_std_record(DialogRecord *rec, int id, DlCreateProc create, DlValueProc setval, DlValueProc getval)
+{
+    rec->id = id;
+    rec->object_class = -1;
+    rec->reference_mask = 0;
+    rec->create = create;
+    rec->destroy = dlmain_std_destroy_dialog;
+    rec->popup = dlmain_std_popup_dialog;
+    rec->popdown = dlmain_std_popdown_dialog;
+    rec->setval = setval;
+    rec->getval = getval;
+    rec->reference = dlmain_std_unsupported;
+}
+
 void dlmain_disable_dialog_apply(DialogRecord *rec, int prohibited)
 {
     apply_prohibited = prohibited;

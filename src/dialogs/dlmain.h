@@ -148,6 +148,11 @@ void std_close_cb(Widget w, XtPointer client, XtPointer call);
 int dlmain_std_popup_dialog(DialogRecord *rec, int x, int y, int position_mode, int title_mode);
 int dlmain_std_popdown_dialog(DialogRecord *rec);
 int dlmain_std_destroy_dialog(DialogRecord *rec);
+// Fills a dialog's record with its id, its own create, setval and getval
+// methods and the standard rest: no object kind, nothing to pick while
+// open, the standard popup, popdown and destroy, no reference method.  A
+// dialog with other needs overwrites those slots afterwards.
+void dlmain_std_record(DialogRecord *rec, int id, DlCreateProc create, DlValueProc setval, DlValueProc getval);
 
 // Placement of the widget's next mapping: 0 toolkit, 1 top-left at (x, y),
 // 2 centred on (x, y), 3 centred on x with the bottom edge at y.

@@ -487,16 +487,7 @@ void dlmess_dialog_manage_prompt(DialogRecord *rec)
 static void initialise(DialogRecord *rec, int id, DlCreateProc create, DlValueProc setval)
 {
     rec->widget = nullptr;
-    rec->id = id;
-    rec->object_class = -1;
-    rec->reference_mask = 0;
-    rec->create = create;
-    rec->destroy = dlmain_std_destroy_dialog;
-    rec->popup = dlmain_std_popup_dialog;
-    rec->popdown = dlmain_std_popdown_dialog;
-    rec->setval = setval;
-    rec->getval = dlmain_std_unsupported;
-    rec->reference = dlmain_std_unsupported;
+    dlmain_std_record(rec, id, create, setval, dlmain_std_unsupported);
 }
 
 void dlerr_initialise_error_dialog(DialogRecord *rec)

@@ -76,14 +76,7 @@ int reference_dialog(DialogRecord *rec, void *object)
 
 void dlname_initialise_name_dialog(DialogRecord *rec)
 {
-    rec->id = ID;
-    rec->object_class = -1;
+    dlmain_std_record(rec, ID, create_dialog, setval_dialog, getval_dialog);
     rec->reference_mask = 1u << DL_KIND_VARIABLE;
-    rec->create = create_dialog;
-    rec->destroy = dlmain_std_destroy_dialog;
-    rec->popup = dlmain_std_popup_dialog;
-    rec->popdown = dlmain_std_popdown_dialog;
-    rec->setval = setval_dialog;
-    rec->getval = getval_dialog;
     rec->reference = reference_dialog;
 }

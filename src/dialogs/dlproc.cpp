@@ -259,14 +259,7 @@ std::string dlproc_editor_command(const char *vx_editor, const char *editor, con
 
 void dlproc_initialise_procedure_dialog(DialogRecord *rec)
 {
-    rec->id = ID;
-    rec->object_class = -1;
-    rec->reference_mask = 0;
-    rec->create = create_dialog;
+    dlmain_std_record(rec, ID, create_dialog, setval_dialog, getval_dialog);
     rec->destroy = destroy_dialog;
     rec->popup = popup_dialog;
-    rec->popdown = dlmain_std_popdown_dialog;
-    rec->setval = setval_dialog;
-    rec->getval = getval_dialog;
-    rec->reference = dlmain_std_unsupported;
 }

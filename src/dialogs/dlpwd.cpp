@@ -136,14 +136,5 @@ PwdResult dlpwd_mask(const std::string &held, const PwdChange &c)
 
 void dlpwd_initialise_password_dialog(DialogRecord *rec)
 {
-    rec->id = ID;
-    rec->object_class = -1;
-    rec->reference_mask = 0;
-    rec->create = create_dialog;
-    rec->destroy = dlmain_std_destroy_dialog;
-    rec->popup = dlmain_std_popup_dialog;
-    rec->popdown = dlmain_std_popdown_dialog;
-    rec->setval = setval_dialog;
-    rec->getval = getval_dialog;
-    rec->reference = dlmain_std_unsupported;
+    dlmain_std_record(rec, ID, create_dialog, setval_dialog, getval_dialog);
 }

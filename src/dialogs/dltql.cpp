@@ -162,14 +162,8 @@ int getval_dialog(DialogRecord *, void *value)
 
 void dltql_initialise_doz_dialog(DialogRecord *rec)
 {
-    rec->id = ID;
-    rec->object_class = -1;
-    rec->reference_mask = 0;
-    rec->create = create_dialog;
+    dlmain_std_record(rec, ID, create_dialog, setval_dialog, getval_dialog);
     rec->destroy = destroy_dialog;
     rec->popup = popup_dialog;
     rec->popdown = popdown_dialog;
-    rec->setval = setval_dialog;
-    rec->getval = getval_dialog;
-    rec->reference = dlmain_std_unsupported;
 }

@@ -337,10 +337,11 @@ Widget dymain_display_init(Widget toplevel, Widget parent, AppData *resources, W
     }
     dy.window = parent;
     Widget frame = XtVaCreateManagedWidget("displayFrame", xmFrameWidgetClass, parent, nullptr);
-    Widget form = XtVaCreateManagedWidget("displayForm", xmFormWidgetClass, frame, nullptr);
-    // The footer keeps the height of a line of its font whatever it shows:
-    // a new text must not ask the window for another size (the shell would
-    // shrink to what the form then asks for).
+    // The window keeps the size its user gave it: a footer text or a
+    // mode change must not make the form ask its shell for another size.
+    Widget form = XtVaCreateManagedWidget("displayForm", xmFormWidgetClass, frame, XmNresizePolicy,
+                                          XmRESIZE_NONE, nullptr);
+    // The footer keeps the height of a line of its font whatever it shows.
     XmString blank = XmStringCreateLocalized(const_cast<char *>(" "));
     dy.footer = XtVaCreateManagedWidget("footerL", xmLabelGadgetClass, form, XmNlabelString, blank,
                                         XmNrecomputeSize, False, XmNalignment, XmALIGNMENT_BEGINNING,

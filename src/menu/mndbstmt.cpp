@@ -1,3 +1,6 @@
+// The database commands' statements, the configuration value's order and
+// the Database and View panes' sensitivity rules.
+
 #include "mndbstmt.h"
 
 #include <cstring>

@@ -301,9 +301,9 @@ short gdraw_GDrawFilledPolygon(GCanvasRecord *canvas, GVector *points, const lon
     GGetCanvasColour(canvas, &colour, 0);
     bg.style = 1;
     bg.colour = colour;
-    GSetFillModes(canvas, 0x3, &bg);
+    GSetFillModes(canvas, GFM_STYLE | GFM_COLOUR, &bg);
     short r = result(ep->DrawFilledPolygon(canvas, &p.v, 0));
-    GSetFillModes(canvas, 0x3, &saved);
+    GSetFillModes(canvas, GFM_STYLE | GFM_COLOUR, &saved);
     return r;
 }
 
@@ -318,7 +318,7 @@ short gdraw_GDraw2DFilledPolygon(GCanvasRecord *canvas, const GVector *points, i
         GFillModes none = canvas->fill;
         none.style = 0;
         none.colour = 0;
-        GSetFillModes(canvas, 0x3, &none);
+        GSetFillModes(canvas, GFM_STYLE | GFM_COLOUR, &none);
     }
     // Projected onto x and z (x and y for 2-D points).
     long n = points->count;
@@ -341,10 +341,10 @@ short gdraw_GDraw2DFilledPolygon(GCanvasRecord *canvas, const GVector *points, i
         return -1;
     GLineModes close = canvas->line;
     close.flag = 1;
-    GSetLineModes(canvas, 0x8, &close);
+    GSetLineModes(canvas, GLM_CLOSE, &close);
     short r = result(gep_GCanvasEntryPoints(canvas)->DrawPolyLine(canvas, &p.v));
     close.flag = 0;
-    GSetLineModes(canvas, 0x8, &close);
+    GSetLineModes(canvas, GLM_CLOSE, &close);
     return r;
 }
 

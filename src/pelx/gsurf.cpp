@@ -2,6 +2,7 @@
 // columns, joined markers, impulses, edges and depth-sorted patches; and
 // the borders of a canvas, its plot space and its device.
 
+#include "gdriver.h"
 #include "gsurfhook.h"
 #include "pelx.h"
 #include "vxutil.h"
@@ -354,9 +355,9 @@ int gsurf_GDraw2DMarkerSurface(GCanvasRecord *canvas, GSurface *surface)
         for (long i = 0; i <= last; i++) {
             void *here = point_at(a, i);
             GVector p = one_point(type, here);
-            GSetLineModes(canvas, 0x1, &solid);
+            GSetLineModes(canvas, GLM_STYLE, &solid);
             gdraw_GDrawMarkers(canvas, &p);
-            GSetLineModes(canvas, 0x1, &dashed);
+            GSetLineModes(canvas, GLM_STYLE, &dashed);
             if (i == 0)
                 continue;
             void *before = point_at(a, i - 1);
@@ -377,7 +378,7 @@ int gsurf_GDraw2DMarkerSurface(GCanvasRecord *canvas, GSurface *surface)
     }
     GLineModes back = own;
     back.style = own.style + 1;
-    GSetLineModes(canvas, 0x3, &back);
+    GSetLineModes(canvas, GLM_STYLE | GLM_COLOUR, &back);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "dlmain.h"
 #include "qycompat.h"
 #include "qysched.h"
+#include "vxproc.h"
 #include "vxutil.h"
 
 #include <algorithm>
@@ -170,11 +171,7 @@ void run_tsl(const std::string &rest)
     const std::string program = std::string(doz_client_dir()) + "/bin/tsl";
 
     qymgr_qy_expect_signal(SIGCHLD);
-    pid_t pid = vfork();
-    if (pid == 0) {
-        execv(program.c_str(), argv.data());
-        _exit(1);
-    }
+    pid_t pid = vx_spawn(program.c_str(), argv.data(), VxSpawnOptions{}, nullptr);
     if (pid > 0)
         qymgr_qy_process_events_till_signal(SIGCHLD, pid);
     else

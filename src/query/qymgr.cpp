@@ -565,16 +565,6 @@ int qymgr_qy_rows() { return qbrows; }
 int qymgr_qy_status2() { return status2; }
 int qymgr_qy_returned_data() { return last_had_eob && qok; }
 
-void QyHandler::operator()(int event, int rows, int data_bytes, DozReader &buffer) const
-{
-    if (proc) {
-        proc(event, rows, data_bytes, buffer);
-    } else if (plain) {
-        init_buffer(doz_shared_reader(), buffer.buffhandle, buffer.buffsize);
-        plain(event, rows, data_bytes, buffer.buffhandle);
-    }
-}
-
 void qymgr_qy_set_handler(QyHandler proc) { ds_handler = proc; }
 
 QyHandler qymgr_qy_set_override_handler(QyHandler proc)

@@ -42,23 +42,7 @@ enum QyEvent : int {
 // given to qymgr_qy_fake_query), the cursor at the start and the descriptor
 // table of the result's first buffer kept.  The end events 1, 3 and 4 reach
 // a handler only for a Full query that delivered at least one buffer.
-using QyReaderProc = void (*)(int event, int rows, int data_bytes, DozReader &buffer);
-// The older form, given the buffer's start only; it reads through the
-// process-wide reader, set to the buffer before each call.
-using QyBufferProc = void (*)(int event, int rows, int data_bytes, void *buffer);
-// Either form, or none.
-struct QyHandler {
-    QyReaderProc proc = nullptr;
-    QyBufferProc plain = nullptr;
-
-    constexpr QyHandler() = default;
-    constexpr QyHandler(std::nullptr_t) {}
-    constexpr QyHandler(QyReaderProc p) : proc(p) {}
-    constexpr QyHandler(QyBufferProc p) : plain(p) {}
-    explicit operator bool() const { return proc || plain; }
-    void operator()(int event, int rows, int data_bytes, DozReader &buffer) const;
-    friend bool operator==(const QyHandler &, const QyHandler &) = default;
-};
+using QyHandler = void (*)(int event, int rows, int data_bytes, DozReader &buffer);
 // Returns 0 to accept the error (the query then counts as ok, unreported).
 using QyErrorFilter = int (*)(int query_code, int database_code, int filer_code);
 using QyStopProc = void (*)();

@@ -17,9 +17,6 @@
 const void *extract(DozReader &r, const DozColDesc &col, int *count);
 // True when the reader's last extraction ran past the buffer.
 inline bool extract_overrun(const DozReader &r) { return r.overrun; }
-// The same on the process-wide reader (dozrow.h).
-inline const void *extract(const DozColDesc &col, int *count) { return extract(doz_shared_reader(), col, count); }
-inline bool extract_overrun() { return extract_overrun(doz_shared_reader()); }
 int extract_flag(DozReader &r, int alignment);
 const void *extract_string(DozReader &r, int length);
 const void *extract_long(DozReader &r, int count);

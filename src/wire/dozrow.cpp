@@ -228,12 +228,6 @@ size_t buffer_left(const DozReader &r)
     return off >= r.buffsize ? 0 : r.buffsize - off;
 }
 
-DozReader &doz_shared_reader()
-{
-    static DozReader shared;
-    return shared;
-}
-
 // ---- dates and times in rows ---------------------------------------------
 
 DozDate doz_date_from_days(int64_t days)

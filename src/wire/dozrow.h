@@ -129,20 +129,3 @@ inline void set_buffer_cursor(DozReader &r, unsigned char *at) { r.buffer = at; 
 size_t buffer_left(const DozReader &r);
 inline int row_alignment(const DozReader &r) { return r.row_align; }
 inline const std::vector<DozColDesc> &tinfo_table(const DozReader &r) { return r.tinfo; }
-
-// ---- the process-wide reader ---------------------------------------------
-// Older callers read through one reader shared by the whole process; these
-// forms act on it.  New code keeps a reader of its own.
-
-DozReader &doz_shared_reader();
-inline void *init_buffer(void *start, size_t size) { return init_buffer(doz_shared_reader(), start, size); }
-inline void clear_buffer() { clear_buffer(doz_shared_reader()); }
-inline int empty_buffer() { return empty_buffer(doz_shared_reader()); }
-inline int prepare_buffer(int *had_table) { return prepare_buffer(doz_shared_reader(), had_table); }
-inline void align(int n) { align(doz_shared_reader(), n); }
-inline void align_row() { align_row(doz_shared_reader()); }
-inline unsigned char *buffer_cursor() { return buffer_cursor(doz_shared_reader()); }
-inline void set_buffer_cursor(unsigned char *at) { set_buffer_cursor(doz_shared_reader(), at); }
-inline size_t buffer_left() { return buffer_left(doz_shared_reader()); }
-inline int row_alignment() { return row_alignment(doz_shared_reader()); }
-inline const std::vector<DozColDesc> &tinfo_table() { return tinfo_table(doz_shared_reader()); }

@@ -144,6 +144,27 @@ TEST_F(Program, ShellsShownPerRunMode)
     }
 }
 
+// The display window opens at the size of the application defaults
+// (displayShell 800 x 600) in the run modes that show it with its menus;
+// its form once asked the shell for its own small size, and the window
+// shrank to its menu bar.
+TEST_F(Program, DisplayWindowKeepsItsDefaultSize)
+{
+    int n = 0;
+    for (const char *mode : {"-tsl", "-tsledit"}) {
+        std::string title = "size-" + std::to_string(n++);
+        auto child = vxtest::start({launcher(), mode, "-displayname", title});
+        Window w = wait_window(title.c_str());
+        ASSERT_NE(w, 0u) << mode << child.err();
+        ASSERT_TRUE(vxtest::wait_for([&] { return viewable(w); }, 20s)) << mode;
+        XWindowAttributes a{};
+        EXPECT_TRUE(vxtest::wait_for(
+            [&] { return XGetWindowAttributes(dpy, w, &a) && a.width == 800 && a.height == 600; }, 10s))
+            << mode << ": " << a.width << "x" << a.height;
+        EXPECT_EQ(end(child), 0) << mode << child.err();
+    }
+}
+
 TEST_F(Program, NoResizeFixesTheDisplaySize)
 {
     auto child = vxtest::start({launcher(), "-tsl", "-noresize", "-displayname", "noresize-test"});
@@ -336,12 +357,12 @@ TEST_F(Program, ProcedureOfTheCommandLineShowsItsRows)
     const std::string win = std::to_string(display);
     XWindowAttributes a{};
     // The rows may arrive after the window shows: drag again until the
-    // selection holds them (over a shell made big enough first: outside
-    // run mode 0 it comes up at its smallest).
+    // selection holds them (over a shell of a known size first, so the
+    // drag starts on the rows).
     std::string text;
     bool shown = vxtest::wait_for(
         [&] {
-            if (!XGetWindowAttributes(dpy, display, &a) || a.width < 400 || a.height < 300) {
+            if (!XGetWindowAttributes(dpy, display, &a) || a.width != 560 || a.height != 360) {
                 vxtest::run({xdotool, "windowsize", "--sync", win, "560", "360"});
                 return false;
             }
