@@ -44,12 +44,18 @@ static std::vector<char *> c_array(std::vector<std::string> &v)
     return a;
 }
 
-static std::string read_file(const std::string &path)
+std::string read_file(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+void write_file(const std::string &path, const std::string &text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
 }
 
 std::string temp_dir(const std::string &tag)

@@ -46,5 +46,8 @@ bool wait_for(const std::function<bool()> &cond, std::chrono::milliseconds bound
 std::string install_dir();
 // A fresh empty directory under the system's temporary directory.
 std::string temp_dir(const std::string &tag);
+// A whole file's bytes (empty when it cannot be read); a file made to hold `text`.
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &text);
 
 }  // namespace vxtest

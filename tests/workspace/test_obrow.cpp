@@ -43,20 +43,6 @@ int watch(int type, int set, int number, const std::string &text)
     return answer;
 }
 
-std::string slurp(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-void spit(const std::string &path, const std::string &text)
-{
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-}
-
 // A table object as the workspace drops a tool on it.
 struct TableObject {
     ObTableData data{};
@@ -122,9 +108,9 @@ protected:
         read();
         if (!rows)
             return;
-        spit(dir + "/one.bin", std::string("first\0blob", 10));
-        spit(dir + "/three.bin", "third blob bytes");
-        spit(dir + "/in.csv",
+        vxtest::write_file(dir + "/one.bin", std::string("first\0blob", 10));
+        vxtest::write_file(dir + "/three.bin", "third blob bytes");
+        vxtest::write_file(dir + "/in.csv",
              "1,\"a \"\"b\"\",c\",-7,1.5,10/12/2026,12:34:56,1.25,-2.5,YES,x,2.25,200,1,2,3,2,5,6," + dir +
                  "/one.bin\n"
                  "2,plain,,,,,,,,,,,,,,0,\n"
@@ -463,7 +449,7 @@ TEST_F(RowEditor, UpdateWritesTheHeldRowAndKeepsBlobsWhateverRanMeanwhile)
     Rows before = wstest::read_full(std::string("DISPLAY ") + ALL + " FROM T WHERE K=1");
     ASSERT_EQ(before.size(), 1u);
     ok("PRINT BLOB " + blob_name(P) + " TO '" + dir + "/before'");
-    ASSERT_EQ(slurp(dir + "/before"), std::string("first\0blob", 10));
+    ASSERT_EQ(vxtest::read_file(dir + "/before"), std::string("first\0blob", 10));
 
     // Change a value, then let other queries overwrite the shared buffer.
     set_short(SH, 1234);
@@ -480,7 +466,7 @@ TEST_F(RowEditor, UpdateWritesTheHeldRowAndKeepsBlobsWhateverRanMeanwhile)
     before[0][SH] = "1234";
     EXPECT_EQ(after, before);
     ok("PRINT BLOB " + blob_name(P) + " TO '" + dir + "/after'");
-    EXPECT_EQ(slurp(dir + "/after"), std::string("first\0blob", 10));
+    EXPECT_EQ(vxtest::read_file(dir + "/after"), std::string("first\0blob", 10));
 
     // Nulls go back through the flags: row 2's short and array get values,
     // row 1's string becomes null.
@@ -785,7 +771,7 @@ TEST_F(Actions, TheToolsOpenTheirFormsAndApplyRunsTheActions)
                   r.terminator = XFER_LF;
               }),
               1);
-    const std::string written = slurp(file);
+    const std::string written = vxtest::read_file(file);
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3);
     EXPECT_NE(written.find("applied"), std::string::npos);
     ASSERT_FALSE(statuses.empty());
@@ -871,7 +857,7 @@ TEST_F(Actions, TransferNewvalKeepsTheLastRequestAndCreateRunsIt)
     ASSERT_FALSE(statuses.empty());
     EXPECT_EQ(statuses.front(), (Line{-1, -1, 0}));
     EXPECT_EQ(statuses.back(), (Line{3, 0, 0}));
-    const std::string written = slurp(file);
+    const std::string written = vxtest::read_file(file);
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3);
 
     // The next request keeps those fields and takes the new table's name.
@@ -893,7 +879,7 @@ TEST_F(Actions, PerformTransferRunsALoadAndAnUnloadEndToEnd)
     ok("CREATE A[10] AS K PRIMARY,S NULL");
     read();
     classes();
-    spit(dir + "/in.txt", "1,one\n2,\n3,three\n");
+    vxtest::write_file(dir + "/in.txt", "1,one\n2,\n3,three\n");
     ObTransferData r;
     xfer_default_request(&r);
     safe_strcpy(r.table, "A", sizeof r.table - 1);
@@ -910,7 +896,7 @@ TEST_F(Actions, PerformTransferRunsALoadAndAnUnloadEndToEnd)
     r.direction = XFER_UNLOAD;
     safe_strcpy(r.path, (dir + "/out.txt").c_str(), sizeof r.path - 1);
     EXPECT_EQ(obie_ob_perform_transfer(&r), XFER_DONE);
-    EXPECT_EQ(slurp(dir + "/out.txt"), "1,one\n2,\n3,three\n");
+    EXPECT_EQ(vxtest::read_file(dir + "/out.txt"), "1,one\n2,\n3,three\n");
     EXPECT_EQ(statuses.front(), (Line{-1, -1, 0}));
     EXPECT_EQ(statuses.back(), (Line{3, 0, 0}));
 }

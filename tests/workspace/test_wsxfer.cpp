@@ -63,20 +63,6 @@ int on_confirm(int n, const char *t)
 void on_status(int w, int r, int s) { statuses().push_back({w, r, s}); }
 const WsXferUser recording_user{on_error, on_warning, on_confirm, on_status};
 
-std::string slurp(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-void spit(const std::string &path, const std::string &text)
-{
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-}
-
 int lines(const std::string &text)
 {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
@@ -160,7 +146,7 @@ TEST_F(Transfers, EveryTypeLoadsAndUnloadsAlikeInEveryFormat)
     ok(std::string("CREATE U[100] AS ") + cols);
     read();
     const std::string source = dir + "/source.csv";
-    spit(source,
+    vxtest::write_file(source,
          "1,\"a \"\"b\"\",c\",-7,1.5,10/12/2026,12:34:56,1.25,-2.5,YES,x,2.25,200,1,2,3,2,5,6\n"
          "2,plain,,,,,,,,,,,,,,0\n"
          "3,z,32000,-0.125,01/01/1999,00:00:01,0,0,NO,q,-1,0,7,8,9,4,1,2,3,4\n");
@@ -201,7 +187,7 @@ TEST_F(Transfers, EveryTypeLoadsAndUnloadsAlikeInEveryFormat)
                 for (size_t i : {5u, 7u, 8u, 10u, 11u})
                     if (r[i] == "NULL")
                         r[i] = i == 5 ? "0-0-0" : i == 8 ? std::string(1, '\0') : i == 11 ? "-9999:-9999:-9999" : "0";
-        EXPECT_EQ(got, want) << "format " << c.format << "\n" << slurp(file);
+        EXPECT_EQ(got, want) << "format " << c.format << "\n" << vxtest::read_file(file);
     }
     EXPECT_TRUE(errors().empty());
 }
@@ -213,15 +199,15 @@ TEST_F(Transfers, BlobsLoadFromFilesAndUnloadByName)
     ok("CREATE ITEM P AS BLOB CLASS 1");
     ok("CREATE T[10] AS K PRIMARY,P NULL");
     read();
-    spit(dir + "/one.bin", std::string("first\0blob", 10));
-    spit(dir + "/two.bin", "second blob bytes");
-    spit(dir + "/in.csv", "1," + dir + "/one.bin\n2,\n3," + dir + "/two.bin\n");
+    vxtest::write_file(dir + "/one.bin", std::string("first\0blob", 10));
+    vxtest::write_file(dir + "/two.bin", "second blob bytes");
+    vxtest::write_file(dir + "/in.csv", "1," + dir + "/one.bin\n2,\n3," + dir + "/two.bin\n");
     ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
     ASSERT_EQ(perform_load(&load), XFER_DONE);
     EXPECT_EQ(statuses().back(), (Line{3, 0, 0}));
     ObTransferData un = request("T", XFER_UNLOAD, dir + "/out.csv");
     ASSERT_EQ(perform_unload(&un), XFER_DONE);
-    std::istringstream text(slurp(dir + "/out.csv"));
+    std::istringstream text(vxtest::read_file(dir + "/out.csv"));
     std::string line;
     std::vector<std::string> names;
     while (std::getline(text, line))
@@ -230,8 +216,8 @@ TEST_F(Transfers, BlobsLoadFromFilesAndUnloadByName)
     EXPECT_EQ(names[1], "");
     ok("PRINT BLOB " + names[0] + " TO '" + dir + "/back1'");
     ok("PRINT BLOB " + names[2] + " TO '" + dir + "/back3'");
-    EXPECT_EQ(slurp(dir + "/back1"), std::string("first\0blob", 10));
-    EXPECT_EQ(slurp(dir + "/back3"), "second blob bytes");
+    EXPECT_EQ(vxtest::read_file(dir + "/back1"), std::string("first\0blob", 10));
+    EXPECT_EQ(vxtest::read_file(dir + "/back3"), "second blob bytes");
 }
 
 // ---- batches and counts --------------------------------------------------------------------
@@ -246,7 +232,7 @@ TEST_F(Transfers, RowsOfOneHundredBytesGoNinetyTwoToAWrite)
     std::string text;
     for (int i = 1; i <= 200; i++)
         text += std::to_string(i) + ",row\n";
-    spit(dir + "/in.csv", text);
+    vxtest::write_file(dir + "/in.csv", text);
     qykit::sent().clear();
     ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
     ASSERT_EQ(perform_load(&load), XFER_DONE);
@@ -258,8 +244,8 @@ TEST_F(Transfers, DuplicatesAreRejectedUnlessOverwriteReplacesThem)
 {
     start_with(200000);
     simple_table();
-    spit(dir + "/a.csv", "1,one,10\n2,two,20\n");
-    spit(dir + "/b.csv", "2,TWO,22\n3,three,30\n");
+    vxtest::write_file(dir + "/a.csv", "1,one,10\n2,two,20\n");
+    vxtest::write_file(dir + "/b.csv", "2,TWO,22\n3,three,30\n");
     ObTransferData a = request("T", XFER_LOAD, dir + "/a.csv");
     ASSERT_EQ(perform_load(&a), XFER_DONE);
     ObTransferData b = request("T", XFER_LOAD, dir + "/b.csv");
@@ -303,7 +289,7 @@ TEST_F(Transfers, EmptyFilesNameRowsAndTruncatedRows)
         errors().clear();
         statuses().clear();
         qykit::sent().clear();
-        spit(dir + "/in.csv", c.text);
+        vxtest::write_file(dir + "/in.csv", c.text);
         ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
         load.name_row = c.name_row;
         EXPECT_EQ(perform_load(&load), XFER_DONE) << c.what;
@@ -321,7 +307,7 @@ TEST_F(Transfers, EmptyFilesNameRowsAndTruncatedRows)
     // The message counts the rows read before the broken one.
     ok("CLEAR T");
     errors().clear();
-    spit(dir + "/in.csv", "1,a,1\n2,b,2\n3,c");
+    vxtest::write_file(dir + "/in.csv", "1,a,1\n2,b,2\n3,c");
     ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
     perform_load(&load);
     ASSERT_EQ(errors().size(), 1u);
@@ -336,7 +322,7 @@ TEST_F(Transfers, GzipPipesBothWaysAndFailingCommands)
     start_with(200000);
     simple_table();
     simple_table("T2");
-    spit(dir + "/in.csv", "1,one,10\n2,,\n3,three,30\n");
+    vxtest::write_file(dir + "/in.csv", "1,one,10\n2,,\n3,three,30\n");
     ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
     ASSERT_EQ(perform_load(&load), XFER_DONE);
     ObTransferData un = request("T", XFER_UNLOAD, "gzip > '" + dir + "/t.gz'");
@@ -373,13 +359,13 @@ TEST_F(Transfers, ManyBuffersAndAnEmptyTable)
     std::string text;
     for (int i = 1; i <= 2500; i++)
         text += std::to_string(i) + ",s" + std::to_string(i) + "," + std::to_string(i * 2) + "\n";
-    spit(dir + "/in.csv", text);
+    vxtest::write_file(dir + "/in.csv", text);
     ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
     ASSERT_EQ(perform_load(&load), XFER_DONE);
     ObTransferData un = request("T", XFER_UNLOAD, dir + "/out.csv");
     un.name_row = 1;
     ASSERT_EQ(perform_unload(&un), XFER_DONE);
-    std::string out = slurp(dir + "/out.csv");
+    std::string out = vxtest::read_file(dir + "/out.csv");
     EXPECT_EQ(lines(out), 2501);
     EXPECT_EQ(out.substr(0, 6), "K,S,L\n");
     EXPECT_EQ(out.substr(out.size() - 16), "2500,s2500,5000\n");
@@ -392,7 +378,7 @@ TEST_F(Transfers, ManyBuffersAndAnEmptyTable)
     empty.medium = XFER_PIPE;
     empty.name_row = 1;
     ASSERT_EQ(perform_unload(&empty), XFER_DONE);
-    EXPECT_EQ(slurp(dir + "/empty.csv"), "K,S,L\n");
+    EXPECT_EQ(vxtest::read_file(dir + "/empty.csv"), "K,S,L\n");
     EXPECT_EQ(statuses(), (std::vector<Line>{{0, 0, 0}}));
 }
 
@@ -402,7 +388,7 @@ TEST_F(Transfers, CsvOutputInWindowAndProgramInterfaceModes)
 {
     start_with(200000);
     simple_table();
-    spit(dir + "/in.csv", "1,\"a,b\",10\n2,c,\n");
+    vxtest::write_file(dir + "/in.csv", "1,\"a,b\",10\n2,c,\n");
     ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
     ASSERT_EQ(perform_load(&load), XFER_DONE);
     // The columns of PRINT are named PRINT: their names are left out of the
@@ -419,11 +405,11 @@ TEST_F(Transfers, CsvOutputInWindowAndProgramInterfaceModes)
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(perform_output_csv(c.query, f, 0), 1);
         fclose(f);
-        EXPECT_EQ(slurp(dir + "/w.csv"), c.text) << c.query;
+        EXPECT_EQ(vxtest::read_file(dir + "/w.csv"), c.text) << c.query;
         f = fopen((dir + "/a.csv").c_str(), "w");
         EXPECT_EQ(perform_output_csv(c.query, f, 1), 1) << c.query;
         fclose(f);
-        EXPECT_EQ(slurp(dir + "/a.csv"), c.text) << c.query;
+        EXPECT_EQ(vxtest::read_file(dir + "/a.csv"), c.text) << c.query;
     }
     const char *query = "DISPLAY K FROM T";
     EXPECT_EQ(perform_output_csv(query, nullptr, 0), 0);
@@ -438,26 +424,26 @@ TEST_F(Transfers, ExistingFilesAndFullDevices)
 {
     start_with(200000);
     simple_table();
-    spit(dir + "/in.csv", "1,one,10\n");
+    vxtest::write_file(dir + "/in.csv", "1,one,10\n");
     ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
     ASSERT_EQ(perform_load(&load), XFER_DONE);
-    spit(dir + "/keep.csv", "precious\n");
+    vxtest::write_file(dir + "/keep.csv", "precious\n");
     answer = 0;
     ObTransferData un = request("T", XFER_UNLOAD, dir + "/keep.csv");
     EXPECT_EQ(perform_unload(&un), XFER_DONE);
     ASSERT_EQ(questions().size(), 1u);
     EXPECT_EQ(questions()[0].number, 5);
     EXPECT_EQ(questions()[0].text, dir + "/keep.csv");
-    EXPECT_EQ(slurp(dir + "/keep.csv"), "precious\n");
+    EXPECT_EQ(vxtest::read_file(dir + "/keep.csv"), "precious\n");
     answer = 1;
     EXPECT_EQ(perform_unload(&un), XFER_DONE);
-    EXPECT_EQ(slurp(dir + "/keep.csv"), "1,one,10\n");
+    EXPECT_EQ(vxtest::read_file(dir + "/keep.csv"), "1,one,10\n");
 
     // Enough rows to fill the stream's buffer inside a result buffer.
     std::string text;
     for (int i = 2; i <= 3000; i++)
         text += std::to_string(i) + ",row,1\n";
-    spit(dir + "/more.csv", text);
+    vxtest::write_file(dir + "/more.csv", text);
     ObTransferData more = request("T", XFER_LOAD, dir + "/more.csv");
     ASSERT_EQ(perform_load(&more), XFER_DONE);
     errors().clear();
@@ -501,14 +487,14 @@ TEST_F(Transfers, WithoutUserHooksTheObjectLayersBoxesSpeak)
     obbox_set_watcher(watch);
     ObTransferData missing = request("T", XFER_LOAD, dir + "/none.csv");
     EXPECT_EQ(perform_load(&missing), XFER_CANNOT_OPEN);
-    spit(dir + "/in.csv", "1,one,10\n1,again,11\n");
+    vxtest::write_file(dir + "/in.csv", "1,one,10\n1,again,11\n");
     ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
     EXPECT_EQ(perform_load(&load), XFER_DONE);
-    spit(dir + "/keep.csv", "precious\n");
+    vxtest::write_file(dir + "/keep.csv", "precious\n");
     ObTransferData un = request("T", XFER_UNLOAD, dir + "/keep.csv");
     EXPECT_EQ(perform_unload(&un), XFER_DONE);
     obbox_set_watcher(nullptr);
-    EXPECT_EQ(slurp(dir + "/keep.csv"), "precious\n");
+    EXPECT_EQ(vxtest::read_file(dir + "/keep.csv"), "precious\n");
     ASSERT_EQ(boxes().size(), 2u);
     EXPECT_EQ(boxes()[0], (Box{OB_BOX_ERROR, 62, 26, "Cannot open " + dir + "/none.csv."}));
     EXPECT_EQ(boxes()[1].type, OB_BOX_WARNING);

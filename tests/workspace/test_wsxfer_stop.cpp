@@ -76,14 +76,6 @@ Widget stop_widget() { return button; }
 const WsXferWorkspace workspace{nullptr, nullptr, set_slot, nullptr, stop_widget, nullptr, nullptr, nullptr};
 const QyWorkspaceHooks manager_hooks{nullptr, nullptr, set_slot};
 
-std::string slurp(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 // The Stop button on the screen, in a shell of its own.
 void make_button()
 {
@@ -199,7 +191,7 @@ TEST_F(Stop, StopDuringAnUnloadEndsTheFileWithAWholeRow)
     ASSERT_FALSE(statuses().empty());
     const Line last = statuses().back();
     EXPECT_EQ(last.stopped, 1);
-    std::string out = slurp(dir + "/out.csv");
+    std::string out = vxtest::read_file(dir + "/out.csv");
     ASSERT_FALSE(out.empty());
     EXPECT_EQ(out.back(), '\n');
     EXPECT_EQ(static_cast<int>(std::count(out.begin(), out.end(), '\n')), last.written);
