@@ -59,6 +59,9 @@ struct TableEntry {
     std::string data;   // the SQLite table of the rows ("d" and nine digits)
     int64_t rows = 0;   // not cached: read when needed
     TableInfo info;
+    // No real of the table is stored as bytes (see plain_reals_key()), so
+    // SQLite compares its real columns exactly as the query language does.
+    bool plain_reals = false;
 };
 
 struct DbCache {

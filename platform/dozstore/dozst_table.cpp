@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <set>
 
 namespace dozstore {
@@ -28,6 +29,17 @@ bool array_capable(int t)
 }
 
 bool real_type(int t) { return t == doz::REAL || t == doz::SHORTREAL; }
+
+// A real SQLite would not keep bit for bit (NaN, negative zero,
+// infinities): stored as its eight bytes.
+bool real_as_bytes(double r) { return !std::isfinite(r) || (r == 0.0 && std::signbit(r)); }
+
+bool single_real(const Item &it) { return real_type(it.type) && it.arr == 0; }
+
+// The mark a table keeps in doz_meta while none of its reals is stored as
+// bytes.  Tables made before the mark, and any table once such a real has
+// gone in, have none: their real columns are compared with bytes in mind.
+std::string plain_reals_key(int64_t id) { return "plainreals." + std::to_string(id); }
 
 std::string dims_text(const std::vector<int32_t> &dims)
 {
@@ -174,7 +186,7 @@ void bind_value(sqlite3_stmt *st, int at, const doz::Value &v, bool kept = false
         sqlite3_bind_blob(st, at, two, 16, SQLITE_TRANSIENT);
     } else if (real_type(v.type)) {
         double r = v.e[0].r;
-        if (std::isfinite(r) && !(r == 0.0 && std::signbit(r)))
+        if (!real_as_bytes(r))
             sqlite3_bind_double(st, at, r);
         else
             sqlite3_bind_blob(st, at, &r, 8, SQLITE_TRANSIENT);
@@ -533,8 +545,38 @@ struct DbAccess {
         }
         if (rc != SQLITE_DONE)
             return sql_fault(d.db_, rc);
+        if (std::any_of(e->info.items.begin(), e->info.items.end(), single_real)) {
+            int64_t marked = 0;
+            std::string key = plain_reals_key(e->id);
+            if (Fault f = number(d, "SELECT count(*) FROM doz_meta WHERE key=?", marked, 0, &key); !f.ok())
+                return f;
+            e->plain_reals = marked > 0;
+        }
         d.cache_->tables[name] = e;
         out = e;
+        return {};
+    }
+
+    // Takes the table's plain-reals mark away before a row holding a real
+    // stored as bytes goes in (inside the same change, so an undone row
+    // leaves the mark as it was; the cached entry then stays cautious).
+    static Fault note_reals(Database &d, TableEntry &t, const std::vector<doz::Value> &row)
+    {
+        if (!t.plain_reals)
+            return {};
+        for (size_t i = 0; i < row.size() && i < t.info.items.size(); ++i) {
+            const doz::Value &v = row[i];
+            if (single_real(t.info.items[i]) && !v.null && !v.e.empty() && real_as_bytes(v.e[0].r))
+                return lose_plain_reals(d, t);
+        }
+        return {};
+    }
+
+    static Fault lose_plain_reals(Database &d, TableEntry &t)
+    {
+        if (Fault f = step(d, "DELETE FROM doz_meta WHERE key=?", plain_reals_key(t.id)); !f.ok())
+            return f;
+        t.plain_reals = false;
         return {};
     }
 
@@ -837,6 +879,15 @@ Fault Database::create_table(const TableDef &in, int default_priv)
         if (keyed)
             if (Fault f = DbAccess::exec(*this, "CREATE UNIQUE INDEX " + dt + "_key ON " + dt + "(kb)"); !f.ok())
                 return f;
+        bool reals = false;
+        for (auto &c : def.cols) {
+            Item it;
+            reals |= item(c.name, it).ok() && single_real(it);
+        }
+        if (reals)
+            if (Fault f = DbAccess::step(*this, "INSERT OR REPLACE INTO doz_meta VALUES(?, 1)", plain_reals_key(id));
+                !f.ok())
+                return f;
         if (default_priv >= 0) {
             if (Fault f = DbAccess::room(*this, "%PRIVS", 2); !f.ok())
                 return f;
@@ -873,6 +924,8 @@ Fault Database::drop_table(const std::string &name)
                                     "DELETE FROM doz_columns WHERE rel="})
                 if (Fault f = DbAccess::exec(*this, sql + rel); !f.ok())
                     return f;
+            if (Fault f = DbAccess::step(*this, "DELETE FROM doz_meta WHERE key=?", plain_reals_key(id)); !f.ok())
+                return f;
             // Items only this table used go with it.
             for (auto &c : t->info.def.cols)
                 if (Fault f = DbAccess::step(*this, "DELETE FROM doz_items WHERE name=?1 AND NOT EXISTS "
@@ -1201,6 +1254,8 @@ Fault Database::insert(const std::string &name, const std::vector<doz::Value> &r
     if (Fault f = change.start(); !f.ok())
         return f;
     Fault result = [&]() -> Fault {
+        if (Fault f = DbAccess::note_reals(*this, *t, row); !f.ok())
+            return f;
         if (has_key) {
             S st;
             if (Fault f = DbAccess::prep(*this, "SELECT nat FROM " + t->data + " WHERE kb=?", st); !f.ok())
@@ -1375,6 +1430,8 @@ struct AppendState {
         k.clear();
         if (Fault f = check_row(*t, row, has_key ? &k : nullptr, db.ordered_keys_); !f.ok())
             return f;
+        if (Fault f = DbAccess::note_reals(db, *t, row); !f.ok())
+            return failed = f;
         std::vector<doz::Value> &w = waiting[n_waiting];
         w.resize(row.size());
         for (size_t i = 0; i < row.size(); ++i)
@@ -1430,6 +1487,8 @@ struct AppendState {
         key.clear();
         if (Fault f = check_row(*t, row, has_key ? &key : nullptr, db.ordered_keys_); !f.ok())
             return f;
+        if (Fault f = DbAccess::note_reals(db, *t, row); !f.ok())
+            return failed = f;
         const bool full = t->info.def.fixed && rows >= t->info.def.maxsize;
         // Without a replace a keyed row goes in with one look at the key
         // index (the insert does nothing when the key is stored); a full
@@ -1553,6 +1612,8 @@ Fault Database::update(const std::string &name, RowId id, const std::vector<doz:
     if (Fault f = change.start(); !f.ok())
         return f;
     Fault result = [&]() -> Fault {
+        if (Fault f = DbAccess::note_reals(*this, *t, row); !f.ok())
+            return f;
         if (has_key) {
             S st;
             if (Fault f = DbAccess::prep(*this, "SELECT nat FROM " + t->data + " WHERE kb=? AND nat<>?", st); !f.ok())
@@ -1730,9 +1791,9 @@ bool stored_as_integer(int t)
 
 // The SQL of a condition over a data table's columns, with its
 // parameters in order; false when a part of it cannot be judged here.
-// Reals SQLite would not keep bit for bit are stored as bytes: such rows
-// pass every comparison of their column, for the reader to judge, and
-// `exact` (when given) is cleared.  Everything else is judged exactly as
+// Reals SQLite would not keep bit for bit are stored as bytes: unless the
+// table is known to hold none, such rows pass every comparison of their
+// column, for the reader to judge, and `exact` (when given) is cleared.  Everything else is judged exactly as
 // the query language does: whole numbers, dates and times by value (all
 // stored as SQLite integers, of at most 32 bits, so a finite real
 // constant compares with them as in the engine), texts byte by byte, a
@@ -1782,11 +1843,36 @@ bool condition_sql(const TableEntry &t, const Condition &c, int depth, std::stri
     if (real_type(k.type) && !std::isfinite(k.e[0].r))
         return false;
     if (real_type(it.type)) {
-        sql += "(" + col + c.op + "? OR typeof(" + col + ")='blob')";
+        // The engine compares a real column with the constant as two
+        // doubles, and so does SQLite once the constant is one.
+        doz::Value kr = doz::make_real(real_type(k.type) ? k.e[0].r : static_cast<double>(k.e[0].i));
+        const std::string o = c.op;
+        if (t.plain_reals || o == ">" || o == ">=" || o == "<>") {
+            // Every stored real is a number, or the bytes of one pass
+            // anyway: SQLite holds bytes greater than any number.
+            sql += col + o + "?";
+            params.push_back(kr);
+            if (!t.plain_reals && exact)
+                *exact = false;
+            return true;
+        }
         if (exact)
             *exact = false;
-    } else
-        sql += col + c.op + "?";
+        if (o == "=") {
+            sql += "(" + col + "=? OR " + col + ">=x'')";
+            params.push_back(kr);
+            return true;
+        }
+        // "<" and "<=": a number below the bound, or bytes (which lie
+        // above the largest number), in one reading of the column.
+        if (o == "<=")
+            kr.e[0].r = std::nextafter(kr.e[0].r, std::numeric_limits<double>::infinity());
+        sql += col + " NOT BETWEEN ? AND ?";
+        params.push_back(kr);
+        params.push_back(doz::make_real(std::numeric_limits<double>::max()));
+        return true;
+    }
+    sql += col + c.op + "?";
     params.push_back(k);
     return true;
 }
@@ -1925,6 +2011,11 @@ Fault Database::copy_rows(const std::string &from, const Condition *where, const
     Change change(*this, db_, txn_, savepoints_);
     if (Fault f = change.start(); !f.ok())
         return f;
+    // Reals go across as they are stored, bytes and all.
+    if (dst->plain_reals && !src->plain_reals &&
+        std::any_of(map.begin(), map.end(), [&](int at) { return at >= 0 && single_real(src->info.items[static_cast<size_t>(at)]); }))
+        if (Fault f = DbAccess::lose_plain_reals(*this, *dst); !f.ok())
+            return change.finish(f);
     int64_t before = 0;
     if (Fault f = DbAccess::number(*this, "SELECT coalesce(max(nat), 0) FROM " + dst->data, before); !f.ok())
         return change.finish(f);

@@ -562,7 +562,8 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
     // Each condition runs as written and joined with "AND 1=1", which the
     // storage never takes: both must give the same rows (or the same
     // failure) on tables with nulls, texts, dates, NaN, infinities and
-    // both zeros, keyed and indexed, plain, or sequenced.
+    // both zeros, keyed and indexed, plain, or sequenced; and on a table
+    // whose reals are all numbers, which SQLite compares alone.
     Packed p;
     s->set_input(Packed::give, &p);
     ok("CREATE ITEM I AS LONG(9)");
@@ -574,15 +575,18 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
     ok("CREATE INDEX KEYED BY R");
     ok("CREATE INDEX KEYED BY D,I");
     ok("CREATE SEQD[1000] AS I NULL,R NULL,D NULL,T NULL");  // read in an order of its own
+    ok("CREATE NUMS[1000] AS I NULL,R NULL,D NULL,T NULL");
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
     const double reals[] = {1.5, -0.0, 0.0, nan, inf, -inf, -2.25, 100.0, 3.0};
+    const double numbers[] = {1.5, -1.0, 0.0, 5e-324, 1.7976931348623157e308, -1e300, -2.25, 100.0, 3.0};
     const char *texts[] = {"", "a", "B", "ab ", "b", "ab", "\xc3\xa9", "a\xc3\xa9"};
-    for (const char *table : {"PLAIN", "KEYED", "SEQD"}) {
+    for (const char *table : {"PLAIN", "KEYED", "SEQD", "NUMS"}) {
         bool keyed = std::string(table) == "KEYED";
+        const double *rs = std::string(table) == "NUMS" ? numbers : reals;
         std::vector<std::vector<Value>> in;
         for (int k = 0; k < 64; k++) {
             Value i = keyed ? make_long(k - 30) : k % 9 == 4 ? make_null(LONG) : make_long((k * 7) % 23 - 11);
-            Value r = k % 10 == 9 ? make_null(REAL) : make_real(reals[k % 9]);
+            Value r = k % 10 == 9 ? make_null(REAL) : make_real(rs[k % 9]);
             Value d = k % 7 == 6 ? make_null(DATE) : make_date(2000 + k % 5, 1 + k % 12, 1 + k % 28);
             Value t = k % 11 == 10 ? make_null(STRING, 6) : make_string(texts[k % 8], 6);
             in.push_back({i, r, d, t});
@@ -604,16 +608,16 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
     } rng;
     const char *ops[] = {"=", "<>", "<", ">", "<=", ">="};
     const char *ints[] = {"0", "5", "-3", "11", "2.5", "-11", "NZ", "1.5"};
-    const char *realk[] = {"0.0", "-0.0", "1.5", "-2.25", "100", "3", "NZ", "-1"};
+    const char *realk[] = {"0.0", "-0.0", "1.5", "-2.25", "100", "3", "NZ", "-1", "1.7976931348623157E308", "5E-324"};
     const char *textk[] = {"'a'", "'B'", "''", "'ab'", "'ab '", "'\xc3\xa9'", "'b'"};
     std::function<std::string()> atom = [&]() -> std::string {
         std::string op = ops[rng.next(6)];
         switch (rng.next(10)) {
         case 0: case 1: case 2: return "I" + op + ints[rng.next(8)];
-        case 3: case 4: return "R" + op + realk[rng.next(8)];
+        case 3: case 4: return "R" + op + realk[rng.next(10)];
         case 5: return "D" + op + (rng.next(2) ? "D1" : "D2");
         case 6: return rng.next(4) ? "T" + op + textk[rng.next(7)] : textk[rng.next(7)] + op + "T";
-        case 7: return rng.next(2) ? std::string(ints[rng.next(8)]) + op + "I" : std::string(realk[rng.next(8)]) + op + "R";
+        case 7: return rng.next(2) ? std::string(ints[rng.next(8)]) + op + "I" : std::string(realk[rng.next(10)]) + op + "R";
         case 8: return "NOT (" + atom() + ")";
         default: return rng.next(2) ? "I" + op + "NULL" : "R+0" + op + "1";
         }
@@ -637,7 +641,7 @@ TEST_F(Query, RandomConditionsGiveTheSameRowsHoweverTheyAreChecked)
     int with_rows = 0;
     for (int n = 0; n < 250; n++) {
         std::string cond = expr(3);
-        for (const char *table : {"PLAIN", "KEYED", "SEQD"}) {
+        for (const char *table : {"PLAIN", "KEYED", "SEQD", "NUMS"}) {
             std::string q = std::string("DISPLAY I,R,D,T FROM ") + table + " WHERE ";
             std::string direct = outcome(q + cond), reference = outcome(q + "(" + cond + ") AND 1=1");
             ASSERT_EQ(direct, reference) << table << " WHERE " << cond;

@@ -1127,6 +1127,134 @@ TEST_F(StoreTest, DictionaryTablesAreConfigured)
     EXPECT_TRUE(rel.rows[5][4].e[0].i);
 }
 
+TEST_F(StoreTest, ConditionsOnRealsFindRealsStoredAsBytesHoweverTheyWentIn)
+{
+    // While a table's reals are all numbers SQLite judges conditions on
+    // them alone (and copies by them); a real stored as bytes (here NaN,
+    // which the reader may find equal to anything) must then still reach
+    // the reader, whichever way it went in, from this connection or another.
+    auto db = open();
+    ASSERT_FAULT_OK(db->create_item(item("N", doz::LONG, 9)));
+    ASSERT_FAULT_OK(db->create_item(item("R", doz::REAL, 15, 0, {}, 3)));
+    auto make = [&](const std::string &name) {
+        return db->create_table({name, 100, false, NOCACHED, SLOTTED, "", {{"N", false, true}, {"R", false, true}}},
+                                PRIV_READ);
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<doz::Value> odd{doz::make_long(9), doz::make_real(nan)};
+    ASSERT_FAULT_OK(make("SRC"));
+    Inserted what;
+    ASSERT_FAULT_OK(db->insert("SRC", odd, OnDuplicate::REJECT, what));
+    ASSERT_FAULT_OK(make("OUT"));
+    const Condition eq5{Condition::COMPARE, 1, "=", doz::make_real(5.0), {}};
+    const Condition below1{Condition::COMPARE, 1, "<", doz::make_long(1), {}};
+    // Rows a scan with R=5 hands over, and whether a copy by R<1 was the
+    // storage's alone.
+    auto odd_rows = [](Database &d, const std::string &t, const Condition &c) {
+        Cursor cur;
+        EXPECT_FAULT_OK(d.scan(t, cur, {}, &c));
+        std::vector<doz::Value> row;
+        int n = 0;
+        while (cur.next(row))
+            n += !row[1].null && std::isnan(row[1].e[0].r);
+        EXPECT_FAULT_OK(cur.fault());
+        return n;
+    };
+    auto copied_alone = [&](const std::string &t) {
+        bool done = false;
+        int64_t copied = 0;
+        EXPECT_FAULT_OK(db->copy_rows(t, &below1, "OUT", {0, 1}, {}, done, copied));
+        return done;
+    };
+    auto failed = [] {
+        Fault f;
+        f.database = BAD_SETTING;
+        return f;
+    };
+    struct Way {
+        const char *how;
+        std::function<Fault(const std::string &)> put;
+    };
+    const Way ways[] = {
+        {"insert", [&](const std::string &t) { return db->insert(t, odd, OnDuplicate::REJECT, what); }},
+        {"append",
+         [&](const std::string &t) {
+             Appender a;
+             if (Fault f = db->append(t, a); !f.ok())
+                 return f;
+             if (Fault f = a.add(odd, OnDuplicate::REJECT, what); !f.ok())
+                 return f;
+             return a.finish();
+         }},
+        {"append counted",
+         [&](const std::string &t) {
+             Appender a;
+             if (Fault f = db->append(t, a); !f.ok())
+                 return f;
+             if (Fault f = a.add_counted(odd, OnDuplicate::REJECT); !f.ok())
+                 return f;
+             return a.finish();
+         }},
+        {"update",
+         [&](const std::string &t) {
+             std::vector<RowId> ids;
+             read_all(*db, t, &ids);
+             return db->update(t, ids.at(0), odd);
+         }},
+        {"copy",
+         [&](const std::string &t) {
+             bool done = false;
+             int64_t copied = 0;
+             Fault f = db->copy_rows("SRC", nullptr, t, {0, 1}, {}, done, copied);
+             return f.ok() && !done ? failed() : f;
+         }},
+        {"another connection",
+         [&](const std::string &t) {
+             auto other = open();
+             return other->insert(t, odd, OnDuplicate::REJECT, what);
+         }},
+        {"a database made before the mark",
+         [&](const std::string &t) {
+             std::vector<RowId> ids;
+             read_all(*db, t, &ids);
+             sqlite3 *raw = nullptr;
+             EXPECT_EQ(sqlite3_open((server + "/DEMO/doz.sqlite").c_str(), &raw), SQLITE_OK);
+             std::string data;
+             {
+                 sqlite3_stmt *st = nullptr;
+                 sqlite3_prepare_v2(raw, "SELECT id FROM doz_relations WHERE name=?", -1, &st, nullptr);
+                 sqlite3_bind_text(st, 1, t.c_str(), -1, SQLITE_TRANSIENT);
+                 char name[16];
+                 snprintf(name, sizeof name, "d%09lld", sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : 0LL);
+                 sqlite3_finalize(st);
+                 data = name;
+             }
+             std::string sql = "DELETE FROM doz_meta WHERE key LIKE 'plainreals.%'; UPDATE " + data +
+                               " SET c1=x'000000000000f87f' WHERE nat=" + std::to_string(ids.at(0));
+             int rc = sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr);
+             sqlite3_close(raw);
+             return rc == SQLITE_OK ? Fault{} : failed();
+         }},
+    };
+    int n = 0;
+    for (const Way &w : ways) {
+        SCOPED_TRACE(w.how);
+        std::string t = "T" + std::to_string(n++);
+        ASSERT_FAULT_OK(make(t));
+        ASSERT_FAULT_OK(db->insert(t, {doz::make_long(1), doz::make_real(5.0)}, OnDuplicate::REJECT, what));
+        EXPECT_TRUE(copied_alone(t)) << "numbers only: the storage copies by a real condition";
+        ASSERT_FAULT_OK(w.put(t));
+        EXPECT_EQ(odd_rows(*db, t, eq5), 1);
+        EXPECT_EQ(odd_rows(*db, t, below1), 1);
+        EXPECT_EQ(odd_rows(*open(), t, eq5), 1) << "a fresh connection";
+        EXPECT_FALSE(copied_alone(t));
+    }
+    // Dropping and making the table again starts it over.
+    ASSERT_FAULT_OK(db->drop_table("T0"));
+    ASSERT_FAULT_OK(make("T0"));
+    EXPECT_TRUE(copied_alone("T0"));
+}
+
 TEST_F(StoreTest, CursorStopsWhenAsked)
 {
     auto db = open();
