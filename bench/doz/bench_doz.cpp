@@ -240,6 +240,7 @@ int main(int argc, char **argv)
     sqlite3 *db;
     sqlite3_open_v2((dir / "plain.sqlite").c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                     nullptr);
+    sql(db, "PRAGMA page_size=32768");
     sql(db, "PRAGMA journal_mode=WAL");
     sql(db, "PRAGMA synchronous=FULL");
     sql(db, "CREATE TABLE big(id INTEGER PRIMARY KEY, grp INTEGER, val REAL)");
