@@ -712,7 +712,7 @@ void each_row(SessionState &st, ds::Database &db, const Source &src, const Node 
     size_t first_cols = src.cols.size();
     if (src.tables.size() == 2) {
         ds::Cursor c2;
-        check(db.scan(src.tables[1], c2, stop));
+        check(db.scan(src.tables[1], c2, stop, nullptr, false));
         std::vector<Value> r;
         while (c2.next(r))
             if (passes_restriction(st, src.restrict[1].get(), r))
@@ -724,7 +724,7 @@ void each_row(SessionState &st, ds::Database &db, const Source &src, const Node 
     ds::Condition pushed;
     bool filter = src.tables.size() == 1 && !join && where && storage_condition(st, *where, pushed) &&
                   db.can_filter(src.tables[0], pushed);
-    check(db.scan(src.tables[0], c1, stop, filter ? &pushed : nullptr));
+    check(db.scan(src.tables[0], c1, stop, filter ? &pushed : nullptr, false));
     std::vector<Value> r1;
     std::vector<Value> row;
     uint32_t polls = 0;
@@ -2425,11 +2425,16 @@ void st_print_blob(Stmt &s)
 struct BlobSink : Sink {
     Sink &to;
     DbState &d;
+    bool may_hold_blobs = true;  // until the columns say otherwise
     BlobSink(Sink &t, DbState &ds_) : to(t), d(ds_) {}
-    void columns(const std::vector<Column> &c) override { to.columns(c); }
+    void columns(const std::vector<Column> &c) override
+    {
+        may_hold_blobs = std::any_of(c.begin(), c.end(), [](const Column &col) { return col.type == BLOB || col.type == UNTYPED; });
+        to.columns(c);
+    }
     bool row(const std::vector<Value> &v) override
     {
-        if (std::none_of(v.begin(), v.end(), [](const Value &x) { return x.type == BLOB && !x.null; }))
+        if (!may_hold_blobs || std::none_of(v.begin(), v.end(), [](const Value &x) { return x.type == BLOB && !x.null; }))
             return to.row(v);
         std::vector<Value> out = v;
         for (Value &x : out)

@@ -1662,11 +1662,12 @@ Fault Database::erase(const std::string &name, RowId id)
 
 namespace {
 
-std::string select_list(const TableEntry &t)
+// The row's id (nat) first, then its values; without `ids` the values alone.
+std::string select_list(const TableEntry &t, bool ids = true)
 {
-    std::string sql = "SELECT nat";
+    std::string sql = ids ? "SELECT nat" : "SELECT ";
     for (size_t i = 0; i < t.info.def.cols.size(); ++i)
-        sql += ", c" + std::to_string(i);
+        sql += (ids || i ? ", c" : "c") + std::to_string(i);
     return sql + " FROM " + t.data;
 }
 
@@ -1903,21 +1904,29 @@ bool Database::can_filter(const std::string &name, const Condition &where)
     return condition_sql(*t, where, 0, sql, params);
 }
 
-Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool()> stop, const Condition *where)
+Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool()> stop, const Condition *where,
+                     bool ids)
 {
     cursor = Cursor();
     std::shared_ptr<TableEntry> t;
     if (Fault f = DbAccess::lookup(*this, name, t); !f.ok())
         return f;
     cursor.items_ = t->info.items;
-    for (auto &it : cursor.items_)
+    for (auto &it : cursor.items_) {
         cursor.cols_.push_back(column_of(it));
+        // The SQLite kind a single number of the column is stored as (a
+        // real stored as bytes, a null and the rest take the long way).
+        bool single = it.arr == 0 && it.type != doz::STRING && it.type != doz::BLOB && it.type != doz::COMPLEX;
+        cursor.number_kind_.push_back(!single ? 0 : real_type(it.type) ? SQLITE_FLOAT : SQLITE_INTEGER);
+    }
     cursor.stop_ = std::move(stop);
     if (t->info.system) {
         cursor.sys_ = std::make_shared<Relation>();
         return system_relation(name, *cursor.sys_);
     }
-    std::string sql = select_list(*t);
+    // A table with no columns still selects something.
+    cursor.ids_ = ids || t->info.def.cols.empty();
+    std::string sql = select_list(*t, cursor.ids_);
     std::vector<doz::Value> params;
     if (where) {
         std::string cond;
@@ -2073,6 +2082,8 @@ Cursor &Cursor::operator=(Cursor &&o) noexcept
         sqlite3_finalize(stmt_);
         stmt_ = std::exchange(o.stmt_, nullptr);
         items_ = std::move(o.items_);
+        number_kind_ = std::move(o.number_kind_);
+        ids_ = o.ids_;
         cols_ = std::move(o.cols_);
         sys_ = std::move(o.sys_);
         sys_pos_ = o.sys_pos_;
@@ -2112,13 +2123,33 @@ bool Cursor::next(std::vector<doz::Value> &row, RowId *id)
         return false;
     }
     if (id)
-        *id = sqlite3_column_int64(stmt_, 0);
-    row.resize(items_.size());
-    for (size_t i = 0; i < items_.size(); ++i)
-        if (!read_value(items_[i], stmt_, static_cast<int>(i) + 1, row[i])) {
+        *id = ids_ ? sqlite3_column_int64(stmt_, 0) : 0;
+    if (row.size() != items_.size())
+        row.resize(items_.size());
+    const int first = ids_ ? 1 : 0;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        // A single number read into the value the last row left there
+        // (the most of what is read): only its number changes.
+        doz::Value &v = row[i];
+        const int col = static_cast<int>(i) + first;
+        if (number_kind_[i] != 0 && v.type == items_[i].type && !v.null && v.e.size() == 1 && v.count == 0 &&
+            v.len == 0 && v.dims.empty() && v.s.empty()) {
+            sqlite3_value *m = sqlite3_column_value(stmt_, col);
+            if (sqlite3_value_type(m) == number_kind_[i]) {
+                doz::Elem &e = v.e[0];
+                e = doz::Elem{};
+                if (number_kind_[i] == SQLITE_FLOAT)
+                    e.r = sqlite3_value_double(m);
+                else
+                    e.i = sqlite3_value_int64(m);
+                continue;
+            }
+        }
+        if (!read_value(items_[i], stmt_, col, v)) {
             fault_ = filer_fault(FILER_DAMAGED);
             return false;
         }
+    }
     return true;
 }
 
