@@ -139,6 +139,27 @@ struct Stream {
         at += size;
         return true;
     }
+    // Up to `max` rows of `size` bytes at `rows`, across blocks; fewer
+    // only at the end.
+    int next_many(unsigned char *rows, int max, size_t size)
+    {
+        int n = 0;
+        while (n < max) {
+            unsigned char *to = rows + static_cast<size_t>(n) * size;
+            if (at + size > current.size()) {
+                // A row from the next block, taken as next() takes it.
+                if (!next(to, size))
+                    break;
+                n++;
+                continue;
+            }
+            size_t take = std::min((current.size() - at) / size, static_cast<size_t>(max - n));
+            memcpy(to, current.data() + at, take * size);
+            at += take * size;
+            n += static_cast<int>(take);
+        }
+        return n;
+    }
     void stop()
     {
         {
@@ -641,6 +662,11 @@ void run_streamed(Engine *e, const char *text, uint32_t modes, TqlHost *host, Tq
         if (layout.row_size != sm->sink.layout.row_size)
             return false;
         return sm->next(row, static_cast<size_t>(layout.row_size));
+    };
+    out->result.next_rows = [sm](unsigned char *rows, int max, const DozLayout &layout) {
+        if (layout.row_size != sm->sink.layout.row_size || layout.row_size <= 0)
+            return 0;
+        return sm->next_many(rows, max, static_cast<size_t>(layout.row_size));
     };
     out->result.finish = [sm, e](int32_t codes[3]) {
         bool cancelled;

@@ -54,6 +54,10 @@ struct TqlHost {
 struct TqlResult {
     std::vector<DozColDesc> columns;
     std::function<bool(unsigned char *row, const DozLayout &layout)> next_row;
+    // Optional, in place of next_row: lays up to `max` rows one after the
+    // other from `rows` on (each complete, zero bytes included) and
+    // returns how many; fewer than `max` only at the end.
+    std::function<int(unsigned char *rows, int max, const DozLayout &layout)> next_rows;
     // Called once the writer is done with the rows (may be empty).  An
     // engine that makes its rows while they are written reports here, in
     // the three codes (query, database, filer), a failure that came after

@@ -54,7 +54,16 @@ TqlWritten tql_write_result(TqlChannel &ch, TqlResult &result, uint32_t modes)
             return w;
         }
         unsigned char *rows_at = ch.buffer + header;
-        while (k < per) {
+        if (result.next_rows) {
+            // A buffer's rows in one call.
+            if (ch.stop_requested && ch.stop_requested(ch.self)) {
+                w.stopped = true;
+            } else {
+                k = std::max(result.next_rows(rows_at, per, layout), 0);
+                end = k < per;
+            }
+        }
+        while (!result.next_rows && k < per) {
             if (ch.stop_requested && ch.stop_requested(ch.self)) {
                 w.stopped = true;
                 break;
