@@ -665,14 +665,7 @@ struct QuickCompare {
             return 0;
         if (v.e.size() != 1)
             return -1;
-        int c;
-        if (is_float(v.type) || is_float(k.type)) {
-            double x = is_float(v.type) ? v.e[0].r : static_cast<double>(v.e[0].i);
-            double y = is_float(k.type) ? k.e[0].r : static_cast<double>(k.e[0].i);
-            c = x < y ? -1 : x > y ? 1 : 0;
-        } else {
-            c = v.e[0].i < k.e[0].i ? -1 : v.e[0].i > k.e[0].i ? 1 : 0;
-        }
+        const int c = compare_elems(v.type, v.e[0], k.type, k.e[0]);
         switch (op) {
         case 0: return c == 0;
         case 1: return c != 0;
@@ -2429,12 +2422,14 @@ struct BlobSink : Sink {
     BlobSink(Sink &t, DbState &ds_) : to(t), d(ds_) {}
     void columns(const std::vector<Column> &c) override
     {
-        may_hold_blobs = std::any_of(c.begin(), c.end(), [](const Column &col) { return col.type == BLOB || col.type == UNTYPED; });
+        auto blobs = [](const Column &col) { return col.type == BLOB || col.type == UNTYPED; };
+        may_hold_blobs = std::any_of(c.begin(), c.end(), blobs);
         to.columns(c);
     }
     bool row(const std::vector<Value> &v) override
     {
-        if (!may_hold_blobs || std::none_of(v.begin(), v.end(), [](const Value &x) { return x.type == BLOB && !x.null; }))
+        auto blob = [](const Value &x) { return x.type == BLOB && !x.null; };
+        if (!may_hold_blobs || std::none_of(v.begin(), v.end(), blob))
             return to.row(v);
         std::vector<Value> out = v;
         for (Value &x : out)

@@ -430,6 +430,8 @@ Value arithmetic(const std::string &op, const Value &a, const Value &b, bool noe
     return r;
 }
 
+}  // namespace
+
 // -1, 0 or 1; 2 when the values are unordered but different.
 int compare_elems(int ta, const Elem &a, int tb, const Elem &b)
 {
@@ -442,6 +444,8 @@ int compare_elems(int ta, const Elem &a, int tb, const Elem &b)
     }
     return a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
 }
+
+namespace {
 
 bool comparable(int a, int b)
 {

@@ -175,6 +175,9 @@ struct EvalCtx {
     void check_stop() const;
 };
 Value evaluate(const Node &n, EvalCtx &ctx);
+// How comparisons order two elements of the given types: -1, 0 or 1; 2
+// when they are unordered but different.
+int compare_elems(int ta, const Elem &a, int tb, const Elem &b);
 
 // ---- functions ----------------------------------------------------------
 

@@ -199,34 +199,41 @@ void bind_value(sqlite3_stmt *st, int at, const doz::Value &v, bool kept = false
 // read by its stored kind: numbers with SQLite's number calls (asking for
 // bytes first would make SQLite format every number as text), texts and
 // bytes as they are.
-bool read_value(const Item &item, sqlite3_stmt *st, int col, doz::Value &v)
+// A single number, date or time (the most of what is read) with one look
+// at the stored value, the parts of v it does not use left empty (a value
+// the row before left in that shape only gets its number); false for a
+// null, a real stored as bytes and every other shape, left to read_value().
+inline bool read_number(const Item &item, sqlite3_stmt *st, int col, doz::Value &v)
 {
-    // A single number, date or time (the most of what is read): one look
-    // at the stored value, the parts of v it does not use left empty.
-    if (item.arr == 0 && item.type != doz::STRING && item.type != doz::BLOB && item.type != doz::COMPLEX) {
-        sqlite3_value *m = sqlite3_column_value(st, col);
-        int kind = sqlite3_value_type(m);
-        bool real = real_type(item.type);
-        if (kind != SQLITE_NULL && !(real && kind == SQLITE_BLOB)) {
-            v.type = item.type;
-            v.null = false;
-            v.len = 0;
-            v.count = 0;
-            if (!v.dims.empty())
-                v.dims.clear();
-            if (!v.s.empty())
-                v.s.clear();
-            if (v.e.size() != 1)
-                v.e.resize(1);
-            doz::Elem &e = v.e[0];
-            e = doz::Elem{};
-            if (real)
-                e.r = sqlite3_value_double(m);
-            else
-                e.i = sqlite3_value_int64(m);
-            return true;
-        }
+    if (item.arr != 0 || item.type == doz::STRING || item.type == doz::BLOB || item.type == doz::COMPLEX)
+        return false;
+    sqlite3_value *m = sqlite3_column_value(st, col);
+    const int kind = sqlite3_value_type(m);
+    const bool real = real_type(item.type);
+    if (kind == SQLITE_NULL || (real && kind == SQLITE_BLOB))
+        return false;
+    if (v.type != item.type || v.null || v.e.size() != 1 || v.count != 0 || v.len != 0 || !v.dims.empty() ||
+        !v.s.empty()) {
+        v.type = item.type;
+        v.null = false;
+        v.len = 0;
+        v.count = 0;
+        v.dims.clear();
+        v.s.clear();
+        v.e.resize(1);
     }
+    doz::Elem &e = v.e[0];
+    e = doz::Elem{};
+    if (real)
+        e.r = sqlite3_value_double(m);
+    else
+        e.i = sqlite3_value_int64(m);
+    return true;
+}
+
+// Any other stored value (read_value() below reads every one).
+bool read_other(const Item &item, sqlite3_stmt *st, int col, doz::Value &v)
+{
     v.type = item.type;
     v.len = item.type == doz::STRING || item.type == doz::BLOB ? item.len : 0;
     v.count = 0;
@@ -289,6 +296,11 @@ bool read_value(const Item &item, sqlite3_stmt *st, int col, doz::Value &v)
         e.i = sqlite3_column_int64(st, col);
     }
     return true;
+}
+
+bool read_value(const Item &item, sqlite3_stmt *st, int col, doz::Value &v)
+{
+    return read_number(item, st, col, v) || read_other(item, st, col, v);
 }
 
 Fault check_value(const Item &item, const ColumnDef &col, const doz::Value &v)
@@ -824,6 +836,7 @@ Fault Database::create_table(const TableDef &in, int default_priv)
     if (def.cols.empty())
         return db_fault(BAD_COLUMNS, def.name);
     std::set<std::string> seen;
+    bool reals = false;  // a single real column: the table starts with the plain-reals mark
     for (auto &c : def.cols) {
         c.name = upper(c.name);
         if (!seen.insert(c.name).second || (c.key && c.nulls))
@@ -831,6 +844,7 @@ Fault Database::create_table(const TableDef &in, int default_priv)
         Item it;
         if (Fault f = item(c.name, it); !f.ok())
             return f;
+        reals |= single_real(it);
     }
     VX_CHANGE({
         if (exists(def.name))
@@ -879,11 +893,6 @@ Fault Database::create_table(const TableDef &in, int default_priv)
         if (keyed)
             if (Fault f = DbAccess::exec(*this, "CREATE UNIQUE INDEX " + dt + "_key ON " + dt + "(kb)"); !f.ok())
                 return f;
-        bool reals = false;
-        for (auto &c : def.cols) {
-            Item it;
-            reals |= item(c.name, it).ok() && single_real(it);
-        }
         if (reals)
             if (Fault f = DbAccess::step(*this, "INSERT OR REPLACE INTO doz_meta VALUES(?, 1)", plain_reals_key(id));
                 !f.ok())
@@ -1794,8 +1803,8 @@ bool stored_as_integer(int t)
 // parameters in order; false when a part of it cannot be judged here.
 // Reals SQLite would not keep bit for bit are stored as bytes: unless the
 // table is known to hold none, such rows pass every comparison of their
-// column, for the reader to judge, and `exact` (when given) is cleared.  Everything else is judged exactly as
-// the query language does: whole numbers, dates and times by value (all
+// column, for the reader to judge, and `exact` (when given) is cleared.
+// Everything else is judged exactly as the query language does: whole numbers, dates and times by value (all
 // stored as SQLite integers, of at most 32 bits, so a finite real
 // constant compares with them as in the engine), texts byte by byte, a
 // null never passing a comparison, and AND and OR with the same
@@ -1912,13 +1921,8 @@ Fault Database::scan(const std::string &name, Cursor &cursor, std::function<bool
     if (Fault f = DbAccess::lookup(*this, name, t); !f.ok())
         return f;
     cursor.items_ = t->info.items;
-    for (auto &it : cursor.items_) {
+    for (auto &it : cursor.items_)
         cursor.cols_.push_back(column_of(it));
-        // The SQLite kind a single number of the column is stored as (a
-        // real stored as bytes, a null and the rest take the long way).
-        bool single = it.arr == 0 && it.type != doz::STRING && it.type != doz::BLOB && it.type != doz::COMPLEX;
-        cursor.number_kind_.push_back(!single ? 0 : real_type(it.type) ? SQLITE_FLOAT : SQLITE_INTEGER);
-    }
     cursor.stop_ = std::move(stop);
     if (t->info.system) {
         cursor.sys_ = std::make_shared<Relation>();
@@ -2021,8 +2025,8 @@ Fault Database::copy_rows(const std::string &from, const Condition *where, const
     if (Fault f = change.start(); !f.ok())
         return f;
     // Reals go across as they are stored, bytes and all.
-    if (dst->plain_reals && !src->plain_reals &&
-        std::any_of(map.begin(), map.end(), [&](int at) { return at >= 0 && single_real(src->info.items[static_cast<size_t>(at)]); }))
+    auto real_copied = [&](int at) { return at >= 0 && single_real(src->info.items[static_cast<size_t>(at)]); };
+    if (dst->plain_reals && !src->plain_reals && std::any_of(map.begin(), map.end(), real_copied))
         if (Fault f = DbAccess::lose_plain_reals(*this, *dst); !f.ok())
             return change.finish(f);
     int64_t before = 0;
@@ -2082,7 +2086,6 @@ Cursor &Cursor::operator=(Cursor &&o) noexcept
         sqlite3_finalize(stmt_);
         stmt_ = std::exchange(o.stmt_, nullptr);
         items_ = std::move(o.items_);
-        number_kind_ = std::move(o.number_kind_);
         ids_ = o.ids_;
         cols_ = std::move(o.cols_);
         sys_ = std::move(o.sys_);
@@ -2127,29 +2130,12 @@ bool Cursor::next(std::vector<doz::Value> &row, RowId *id)
     if (row.size() != items_.size())
         row.resize(items_.size());
     const int first = ids_ ? 1 : 0;
-    for (size_t i = 0; i < items_.size(); ++i) {
-        // A single number read into the value the last row left there
-        // (the most of what is read): only its number changes.
-        doz::Value &v = row[i];
-        const int col = static_cast<int>(i) + first;
-        if (number_kind_[i] != 0 && v.type == items_[i].type && !v.null && v.e.size() == 1 && v.count == 0 &&
-            v.len == 0 && v.dims.empty() && v.s.empty()) {
-            sqlite3_value *m = sqlite3_column_value(stmt_, col);
-            if (sqlite3_value_type(m) == number_kind_[i]) {
-                doz::Elem &e = v.e[0];
-                e = doz::Elem{};
-                if (number_kind_[i] == SQLITE_FLOAT)
-                    e.r = sqlite3_value_double(m);
-                else
-                    e.i = sqlite3_value_int64(m);
-                continue;
-            }
-        }
-        if (!read_value(items_[i], stmt_, col, v)) {
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (!read_number(items_[i], stmt_, static_cast<int>(i) + first, row[i]) &&
+            !read_other(items_[i], stmt_, static_cast<int>(i) + first, row[i])) {
             fault_ = filer_fault(FILER_DAMAGED);
             return false;
         }
-    }
     return true;
 }
 

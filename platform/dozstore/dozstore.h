@@ -221,8 +221,7 @@ class Cursor {
     friend class Database;
     sqlite3_stmt *stmt_ = nullptr;
     std::vector<Item> items_;
-    std::vector<int> number_kind_;  // per column: SQLITE_INTEGER, SQLITE_FLOAT or 0
-    bool ids_ = true;               // the statement's first column is the row's id
+    bool ids_ = true;  // the statement's first column is the row's id
     std::vector<doz::Column> cols_;
     std::shared_ptr<Relation> sys_;  // the rows of a system relation
     size_t sys_pos_ = 0;

@@ -173,53 +173,63 @@ struct Stream {
     ~Stream();
 };
 
+// One element of a value of type `type` as the row holds it, at `at`;
+// the bytes it takes (0 for a type with no element of its own).
+int put_elem(unsigned char *at, int type, const Elem &e)
+{
+    switch (type) {
+    case LONG: {
+        int32_t x = static_cast<int32_t>(e.i);
+        memcpy(at, &x, 4);
+        return 4;
+    }
+    case SHORT: {
+        int16_t x = static_cast<int16_t>(e.i);
+        memcpy(at, &x, 2);
+        return 2;
+    }
+    case BYTE:
+    case BOOL:
+    case CHAR: *at = static_cast<unsigned char>(e.i); return 1;
+    case REAL: memcpy(at, &e.r, 8); return 8;
+    case SHORTREAL: {
+        float x = static_cast<float>(e.r);
+        memcpy(at, &x, 4);
+        return 4;
+    }
+    case COMPLEX:
+        memcpy(at, &e.r, 8);
+        memcpy(at + 8, &e.im, 8);
+        return 16;
+    case DATE: {
+        DozDate x = doz_date_from_days(e.i);
+        memcpy(at, &x, 6);
+        return 6;
+    }
+    case TIME: {
+        DozTime x = doz_time_from_seconds(e.i);
+        memcpy(at, &x, 6);
+        return 6;
+    }
+    default: return 0;
+    }
+}
+
 // put_value() of a single number, date or time into a row still all
 // zeros: its presence byte and its bytes; false for anything else.
 bool put_single(unsigned char *row, const DozField &f, const Value &v)
 {
-    if (v.null || v.count != 0 || v.e.size() != 1 || f.room != 1 || f.count_at >= 0 || f.type == DOZ_T_STRING ||
-        f.type == DOZ_T_BLOB)
+    if (v.null || v.count != 0 || v.e.size() != 1 || v.type == COMPLEX || f.room != 1 || f.count_at >= 0 ||
+        f.type == DOZ_T_STRING || f.type == DOZ_T_BLOB)
         return false;
-    unsigned char *at = row + f.value;
-    const Elem &e = v.e[0];
-    auto put = [&](const void *x, int n) {
-        if (n > f.elem_size)
-            return false;
-        memcpy(at, x, static_cast<size_t>(n));
-        if (f.presence >= 0)
-            row[f.presence] = 1;
-        return true;
-    };
-    switch (v.type) {
-    case LONG: {
-        int32_t x = static_cast<int32_t>(e.i);
-        return put(&x, 4);
-    }
-    case SHORT: {
-        int16_t x = static_cast<int16_t>(e.i);
-        return put(&x, 2);
-    }
-    case BYTE:
-    case BOOL:
-    case CHAR: {
-        unsigned char x = static_cast<unsigned char>(e.i);
-        return put(&x, 1);
-    }
-    case REAL: return put(&e.r, 8);
-    case SHORTREAL: {
-        float x = static_cast<float>(e.r);
-        return put(&x, 4);
-    }
-    case DATE: {
-        DozDate x = doz_date_from_days(e.i);
-        return put(&x, 6);
-    }
-    case TIME: {
-        DozTime x = doz_time_from_seconds(e.i);
-        return put(&x, 6);
-    }
-    default: return false;
-    }
+    unsigned char bytes[16];
+    const int n = put_elem(bytes, v.type, v.e[0]);
+    if (n == 0 || n > f.elem_size)
+        return false;
+    memcpy(row + f.value, bytes, static_cast<size_t>(n));
+    if (f.presence >= 0)
+        row[f.presence] = 1;
+    return true;
 }
 
 bool Collect::row(const std::vector<Value> &v)
@@ -334,46 +344,8 @@ void put_value(unsigned char *row, const DozField &f, const Value &v)
         bytes = many.data();
     }
     memset(bytes, 0, need);
-    for (size_t i = 0; i < v.e.size(); i++) {
-        unsigned char *at = bytes + i * static_cast<size_t>(f.elem_size);
-        const Elem &e = v.e[i];
-        switch (v.type) {
-        case LONG: {
-            int32_t x = static_cast<int32_t>(e.i);
-            memcpy(at, &x, 4);
-            break;
-        }
-        case SHORT: {
-            int16_t x = static_cast<int16_t>(e.i);
-            memcpy(at, &x, 2);
-            break;
-        }
-        case BYTE:
-        case BOOL:
-        case CHAR: *at = static_cast<unsigned char>(e.i); break;
-        case REAL: memcpy(at, &e.r, 8); break;
-        case SHORTREAL: {
-            float x = static_cast<float>(e.r);
-            memcpy(at, &x, 4);
-            break;
-        }
-        case COMPLEX:
-            memcpy(at, &e.r, 8);
-            memcpy(at + 8, &e.im, 8);
-            break;
-        case DATE: {
-            DozDate x = doz_date_from_days(e.i);
-            memcpy(at, &x, 6);
-            break;
-        }
-        case TIME: {
-            DozTime x = doz_time_from_seconds(e.i);
-            memcpy(at, &x, 6);
-            break;
-        }
-        default: break;
-        }
-    }
+    for (size_t i = 0; i < v.e.size(); i++)
+        put_elem(bytes + i * static_cast<size_t>(f.elem_size), v.type, v.e[i]);
     doz_put(row, f, bytes, static_cast<int>(v.e.size()), true);
 }
 

@@ -62,19 +62,20 @@ TqlWritten tql_write_result(TqlChannel &ch, TqlResult &result, uint32_t modes)
                 k = std::max(result.next_rows(rows_at, per, layout), 0);
                 end = k < per;
             }
-        }
-        while (!result.next_rows && k < per) {
-            if (ch.stop_requested && ch.stop_requested(ch.self)) {
-                w.stopped = true;
-                break;
+        } else {
+            while (k < per) {
+                if (ch.stop_requested && ch.stop_requested(ch.self)) {
+                    w.stopped = true;
+                    break;
+                }
+                unsigned char *row = rows_at + static_cast<size_t>(k) * layout.row_size;
+                memset(row, 0, static_cast<size_t>(layout.row_size));
+                if (!result.next_row || !result.next_row(row, layout)) {
+                    end = true;
+                    break;
+                }
+                k++;
             }
-            unsigned char *row = rows_at + static_cast<size_t>(k) * layout.row_size;
-            memset(row, 0, static_cast<size_t>(layout.row_size));
-            if (!result.next_row || !result.next_row(row, layout)) {
-                end = true;
-                break;
-            }
-            k++;
         }
         w.rows += k;
         if (w.stopped)
