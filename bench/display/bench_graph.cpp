@@ -7,7 +7,6 @@
 //
 // Usage: bench_graph [--points N] [--runs N] [--out FILE]   (DISPLAY must name a server)
 
-#include "dozrow.h"
 #include "dsmgr.h"
 #include "dygrph.h"
 #include "dymain.h"
@@ -18,58 +17,23 @@
 #include "grkind.h"
 #include "gx11.h"
 #include "qymgr.h"
+#include "vxbench.h"
+#include "vxbench_points.h"
 
 #include <Xm/MainW.h>
 #include <Xm/Xm.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double value(long i, long n)
-{
-    const double x = 6 * M_PI * static_cast<double>(i) / static_cast<double>(n);
-    return std::sin(x) * (1 - 0.3 * std::cos(x / 3)) + 0.2 * std::sin(37 * x);
-}
-
-// The points as a query result of two REAL columns (y, x in the data order
-// xyz), the current dataset of the archive.
-int make_dataset(long n)
-{
-    DozColDesc cols[2]{};
-    for (DozColDesc &c : cols) {
-        c.type = DOZ_T_REAL;
-        c.width = 10;
-        c.precision = 2;
-    }
-    strcpy(cols[0].name, "X");
-    strcpy(cols[1].name, "Y");
-    DozLayout l;
-    if (!doz_layout(cols, true, l))
-        return -1;
-    const int head = doz_header_bytes(2, true);
-    std::vector<unsigned char> buffer(static_cast<size_t>(head) + static_cast<size_t>(n) * l.row_size + 64, 0);
-    doz_put_table(buffer.data(), cols, l.row_align);
-    for (long i = 0; i < n; i++) {
-        unsigned char *row = buffer.data() + head + static_cast<size_t>(i) * l.row_size;
-        const double x = static_cast<double>(i), y = value(i, n);
-        doz_put(row, l.fields[0], &x, 1, true);
-        doz_put(row, l.fields[1], &y, 1, true);
-    }
-    qymgr_qy_fake_query(buffer.data(), static_cast<int>(n), static_cast<int>(buffer.size()));
-    return dsmgr_ds_current();
-}
 
 // The graph's points in window pixels.
 std::vector<XPoint> window_points(GoGraph *g, long n)
@@ -161,7 +125,8 @@ int main(int argc, char **argv)
     Display *d = XtDisplay(canvas);
     const Window w = XtWindow(canvas);
 
-    const int dataset = make_dataset(points);
+    // The points as the archive's current dataset (data order xyz).
+    const int dataset = vxbench::points_dataset(points);
     if (dataset < 0) {
         fprintf(stderr, "bench_graph: cannot make the dataset\n");
         return 1;
@@ -206,8 +171,6 @@ int main(int argc, char **argv)
              "    redraw after a resize %.1f ms; one XDrawLines of the same points %.1f ms (floor); %.2f x floor\n",
              points, cw, ch, ServerVendor(d), runs, v * 1000, f * 1000, v / f);
     fputs(line, stdout);
-    std::filesystem::create_directories(std::filesystem::path(out).parent_path());
-    std::ofstream(out) << line;
-    printf("written to %s\n", out.c_str());
+    vxbench::write_report(out, line);
     return 0;
 }

@@ -7,7 +7,6 @@
 // several runs, run in turn.
 //
 //   bench_grkind [--points N] [--runs N] [--keep DIR] [--out FILE]
-#include "dozrow.h"
 #include "dsmgr.h"
 #include "giinit.h"
 #include "gomain.h"
@@ -16,6 +15,8 @@
 #include "gpinit.h"
 #include "grkind.h"
 #include "qymgr.h"
+#include "vxbench.h"
+#include "vxbench_points.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,38 +45,13 @@ long file_size(const std::string &path)
     return ec ? -1 : static_cast<long>(n);
 }
 
-double value(long i, long n)
-{
-    const double x = 6 * M_PI * static_cast<double>(i) / static_cast<double>(n);
-    return std::sin(x) * (1 - 0.3 * std::cos(x / 3)) + 0.2 * std::sin(37 * x);
-}
-
-// The points as a query result of two REAL columns (x, y), kept in the
-// dataset archive.
+// The points as the archive's current dataset, characterised (x, y) and
+// kept.
 int make_dataset(long n)
 {
-    DozColDesc cols[2]{};
-    for (DozColDesc &c : cols) {
-        c.type = DOZ_T_REAL;
-        c.width = 10;
-        c.precision = 2;
-    }
-    strcpy(cols[0].name, "X");
-    strcpy(cols[1].name, "Y");
-    DozLayout l;
-    if (!doz_layout(cols, true, l))
+    const int index = vxbench::points_dataset(n);
+    if (index < 0)
         return -1;
-    const int head = doz_header_bytes(2, true);
-    std::vector<unsigned char> buffer(static_cast<size_t>(head) + static_cast<size_t>(n) * l.row_size + 64, 0);
-    doz_put_table(buffer.data(), cols, l.row_align);
-    for (long i = 0; i < n; i++) {
-        unsigned char *row = buffer.data() + head + static_cast<size_t>(i) * l.row_size;
-        const double x = static_cast<double>(i), y = value(i, n);
-        doz_put(row, l.fields[0], &x, 1, true);
-        doz_put(row, l.fields[1], &y, 1, true);
-    }
-    qymgr_qy_fake_query(buffer.data(), static_cast<int>(n), static_cast<int>(buffer.size()));
-    const int index = dsmgr_ds_current();
     dscol_ds_characterise(1);
     dsmgr_ds_retain();
     return index;
@@ -185,7 +161,7 @@ int main(int argc, char **argv)
     {
         std::ofstream d(data);
         for (long i = 0; i < points; i++)
-            d << i << ' ' << value(i, points) << '\n';
+            d << i << ' ' << vxbench::wave(i, points) << '\n';
     }
 
     std::string report = "Line graph of " + std::to_string(points) +
@@ -216,8 +192,6 @@ int main(int argc, char **argv)
     if (keep.empty())
         std::filesystem::remove_all(dir);
     fputs(report.c_str(), stdout);
-    std::filesystem::create_directories(std::filesystem::path(out_file).parent_path());
-    std::ofstream(out_file) << report;
-    printf("written to %s\n", out_file.c_str());
+    vxbench::write_report(out_file, report);
     return 0;
 }

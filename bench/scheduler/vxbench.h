@@ -1,5 +1,5 @@
 // Shared by the benchmarks that run queries through the interpreter just
-// built: its private server directory and the written report.
+// built: its private server directory; and by all: the written report.
 #pragma once
 
 #include <cstdio>
@@ -30,14 +30,20 @@ inline std::filesystem::path private_server(const char *tqlserver)
     return dir;
 }
 
-// Removes the server directory and writes the report to `out`.
-inline void finish(const std::filesystem::path &dir, const std::string &out, const std::string &report)
+// Writes the report to `out`, making its directory, and says where.
+inline void write_report(const std::string &out, const std::string &report)
 {
     namespace fs = std::filesystem;
-    fs::remove_all(dir);
     fs::create_directories(fs::path(out).parent_path());
     std::ofstream(out) << report;
     printf("written to %s\n", out.c_str());
+}
+
+// Removes the server directory and writes the report to `out`.
+inline void finish(const std::filesystem::path &dir, const std::string &out, const std::string &report)
+{
+    std::filesystem::remove_all(dir);
+    write_report(out, report);
 }
 
 }  // namespace vxbench

@@ -235,6 +235,24 @@ int dygrph_dy_graph_dataset_compatible(GoGraph *graph, int dataset, int report)
     return 1;
 }
 
+int dygrph_dy_take_format_kind(GoGraph *g)
+{
+    const int kind = g->format->graphtype;
+    GoClass *c = kind >= 0 && kind < GO_CLASSES ? gomain_graph_class[kind] : nullptr;
+    if (!c)
+        return 0;
+    if (kind != g->kind) {
+        const int old = g->kind;
+        g->kind = kind;
+        c->mutate(g, old);
+    }
+    if (c->multiy_capable && !g->multiy && gomy_go_multiy_needed(g)) {
+        g->multiy = 1;
+        gomy_init_multiy(g);
+    }
+    return 1;
+}
+
 GoGraph *dygrph_dy_new_graph(int with_data, int interactive, int redraw, const int *rect)
 {
     dymain_dy_show_raw_message("");
@@ -260,16 +278,7 @@ GoGraph *dygrph_dy_new_graph(int with_data, int interactive, int redraw, const i
     if (c0->create(&g, dymain_dy_canvas(), r) != 1 || !g)
         return nullptr;
     g->format = new GoFormat(*goprop_go_default_graph_format());
-    const int kind = g->format->graphtype;
-    if (kind != g->kind && kind >= 0 && kind < GO_CLASSES && gomain_graph_class[kind]) {
-        const int old = g->kind;
-        g->kind = kind;
-        gomain_graph_class[kind]->mutate(g, old);
-    }
-    if (class_of(g)->multiy_capable && gomy_go_multiy_needed(g)) {
-        g->multiy = 1;
-        gomy_init_multiy(g);
-    }
+    dygrph_dy_take_format_kind(g);
     dygrph_dy_restore_graph(redraw);
     GoGraph *old_focus = focussed;
     if (old_focus && old_focus->kept == -1) {
@@ -508,9 +517,7 @@ int dygrph_dy_draw_graph(GoGraph *graph, int reason, uint64_t flag)
     if (!c)
         return 0;
     if (graph->first != -1 && gomain_go_graph_drawable(graph, reason) && !ranges_usable(graph)) {
-        // Registered first, the error is shown this once until new data.
-        dlmess_add_error_suppression(dlmess_error_key(DY_UNUSABLE_RANGES.set, DY_UNUSABLE_RANGES.number));
-        go_show_error(DY_UNUSABLE_RANGES);
+        go_show_error_once(DY_UNUSABLE_RANGES);
         return 0;
     }
     // Nothing with a destructor lives between the save point and the jump.
@@ -527,12 +534,8 @@ int dygrph_dy_draw_graph(GoGraph *graph, int reason, uint64_t flag)
         trapped = 1;
     fpe_set_guard(outer);
     sigaction(SIGFPE, &before, nullptr);
-    if (trapped) {
-        // Once until new data: the box's going exposes the graph again,
-        // which would trap again and bring the box back for ever.
-        dlmess_add_error_suppression(dlmess_error_key(DY_DRAW_TRAP.set, DY_DRAW_TRAP.number));
-        go_show_error(DY_DRAW_TRAP);
-    }
+    if (trapped)
+        go_show_error_once(DY_DRAW_TRAP);
     if (graph == selected && dygrph_hooks.marker_action)
         dygrph_hooks.marker_action(16, reason);
     return trapped ? 0 : 1;
@@ -681,12 +684,9 @@ GoFormat *dygrph_dy_selected_graph_format()
 
 void dy_set_selected_graph_format(const GoFormat *format)
 {
-    if (!selected || !selected->format) {
-        go_say(DY_NO_SELECTED_GRAPH);
-        return;
-    }
-    if (format && format != selected->format)
-        *selected->format = *format;
+    GoFormat *mine = dygrph_dy_selected_graph_format();
+    if (mine && format && format != mine)
+        *mine = *format;
 }
 
 // ---- annotation texts of the selected graph ---------------------------------------

@@ -66,6 +66,10 @@ int dygrph_dy_graph_has_primary_data();
 // H - 10).  It becomes focussed and selected; with `redraw` and
 // `with_data` and a current dataset it is given the data.
 GoGraph *dygrph_dy_new_graph(int with_data, int interactive, int redraw, const int *rect);
+// The graph takes the kind its format names (mutated to it), then multiple
+// y axes when its class can have them and the format needs them.  0, and
+// nothing changed, when no class of the format's kind exists.
+int dygrph_dy_take_format_kind(GoGraph *g);
 // Destroys every graph; optionally makes a new one.
 void dygrph_dy_clear_graph(int redraw, int new_graph);
 // The focussed graph keeps its shown dataset: 1, or 0 with 69/4.

@@ -108,6 +108,9 @@ bool read_string(FILE *f, std::string &text)
     }
 }
 
+// Access 1 (saved) and 2 (not saved) may be set from a file.
+bool settable(const GoFileProperty &row) { return row.access == 1 || row.access == 2; }
+
 // The value of a row, set through the sink.  False when it cannot be read.
 bool read_value(FILE *f, const GoFileSink &sink, const GoFileProperty &row, int qualifier)
 {
@@ -117,7 +120,7 @@ bool read_value(FILE *f, const GoFileSink &sink, const GoFileProperty &row, int 
     if (c == 'n') {
         while ((c = getc(f)) != EOF && !is_blank(c)) {
         }
-        if (row.access == 1 || row.access == 2)
+        if (settable(row))
             sink.set(sink.client, row, qualifier, nullptr);
         return true;
     }
@@ -125,7 +128,7 @@ bool read_value(FILE *f, const GoFileSink &sink, const GoFileProperty &row, int 
     if (row.type == 0) {
         if (c != '"' || !read_string(f, text))
             return false;
-        if (row.access == 1 || row.access == 2)
+        if (settable(row))
             sink.set(sink.client, row, qualifier, text.c_str());
         return true;
     }
@@ -157,7 +160,7 @@ bool read_value(FILE *f, const GoFileSink &sink, const GoFileProperty &row, int 
         break;
     default: return false;
     }
-    if (row.access == 1 || row.access == 2)
+    if (settable(row))
         sink.set(sink.client, row, qualifier, value);
     return true;
 }
@@ -208,7 +211,7 @@ int gofile_read_format(FILE *f, const GoFileSink &sink)
         }
         if (!read_value(f, sink, row, qualifier))
             return 0;
-        if (row.access != 1 && row.access != 2)
+        if (!settable(row))
             fprintf(stderr, "Warning! GoFile. Unsettable property '%s'\n", name.c_str());
         if (read_word(f, word) != WORD_OK)
             return 0;

@@ -1042,8 +1042,7 @@ char *goprop_eval_text(GoGraph *graph, const char *text)
     const char *failed = nullptr;
     if (!gotvar_go_expand_text_vars(graph, text ? text : "", expanded, &failed) && !skip_text_eval_errors &&
         !gotvar_go_last_was_nested()) {
-        dlmess_add_error_suppression(dlmess_error_key(GO_TEXT_EVAL_FAILED.set, GO_TEXT_EVAL_FAILED.number));
-        go_show_error(GO_TEXT_EVAL_FAILED, failed ? failed : (text ? text : ""));
+        go_show_error_once(GO_TEXT_EVAL_FAILED, failed ? failed : (text ? text : ""));
     }
     return expanded;
 }

@@ -67,6 +67,16 @@ void go_show_error(const VxMsg<A...> &m, std::type_identity_t<A>... args)
     dlmess_dialog_show_error(go_dy_toplevel(), go_dy_nlsfd(), m, args...);
 }
 
+// Shown once until new data arrive: the message's key is registered for
+// suppression first, so that the box's going, which exposes the graph and
+// draws it again, does not bring the box back.
+template <class... A>
+void go_show_error_once(const VxMsg<A...> &m, std::type_identity_t<A>... args)
+{
+    dlmess_add_error_suppression(dlmess_error_key(m.set, m.number));
+    go_show_error(m, args...);
+}
+
 // A diagnostic line on standard error.
 template <class... A>
 void go_say(const VxMsg<A...> &m, std::type_identity_t<A>... args)

@@ -7,7 +7,6 @@
 #include "dymain.h"
 #include "gofile.h"
 #include "gomain.h"
-#include "goprop.h"
 #include "prexec.h"
 #include "prmgr.h"
 
@@ -46,20 +45,7 @@ int prgraph_create_graph(int x, int y, int width, int height, FILE *file)
     GoGraph *g = dygrph_dy_new_graph(0, 0, dygrph_dy_graph_mode(), rect);
     if (!g || !gofile_go_read_graph(g, file))
         return 0;
-    const int *kind = static_cast<const int *>(goprop_go_property(g, GP_GRAPHTYPE, 0, 0));
-    GoClass *c = kind && *kind >= 0 && *kind < GO_CLASSES ? gomain_graph_class[*kind] : nullptr;
-    if (!c)
-        return 0;
-    if (*kind != g->kind) {
-        const int old = g->kind;
-        g->kind = *kind;
-        c->mutate(g, old);
-    }
-    if (c->multiy_capable && !g->multiy && gomy_go_multiy_needed(g)) {
-        g->multiy = 1;
-        gomy_init_multiy(g);
-    }
-    return 1;
+    return dygrph_dy_take_format_kind(g);
 }
 
 void prgraph_use_graph_view()

@@ -14,12 +14,12 @@
 #include "dytab.h"
 #include "qymgr.h"
 #include "vxtest.h"
+#include "vxtest_x.h"
 
 #include <Xm/MainW.h>
 #include <Xm/ScrollBar.h>
 #include <Xm/Xm.h>
 #include <X11/Xatom.h>
-#include <X11/Xresource.h>
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
@@ -45,18 +45,9 @@ Widget canvas() { return dymain_dy_canvas(); }
 // The canvas bindings as the application defaults give them.
 void install_translations()
 {
-    XrmDatabase db = XrmGetFileDatabase(VX_SOURCE_DIR "/data/app-defaults/Vostrelane");
-    ASSERT_NE(db, nullptr);
-    char *type = nullptr;
-    XrmValue v{};
-    ASSERT_TRUE(XrmGetResource(db, "vostrelane.displayShell.displayWindow.display.translations",
-                               "Vostrelane.TopLevelShell.XmMainWindow.XmDrawingArea.Translations", &type, &v));
-    // The directive is for the resource converter; the table follows it.
-    std::string table = static_cast<char *>(v.addr);
-    if (table.rfind("#override", 0) == 0)
-        table.erase(0, table.find('\n') + 1);
-    XtOverrideTranslations(canvas(), XtParseTranslationTable(table.c_str()));
-    XrmDestroyDatabase(db);
+    ASSERT_TRUE(vxtest::override_translations(canvas(), VX_SOURCE_DIR "/data/app-defaults/Vostrelane",
+                                              "vostrelane.displayShell.displayWindow.display.translations",
+                                              "Vostrelane.TopLevelShell.XmMainWindow.XmDrawingArea.Translations"));
 }
 
 void build_window()

@@ -26,10 +26,10 @@
 #include "qymgr.h"
 #include "startup.h"
 #include "vxmain.h"
+#include "vxtest_x.h"
 #include "vxutil.h"
 
 #include <X11/extensions/XTest.h>
-#include <X11/Xresource.h>
 #include <X11/keysym.h>
 
 #include <array>
@@ -49,24 +49,14 @@ using dypic::Picture;
 Display *dpy() { return vxdl::app().display; }
 Widget canvas() { return dymain_dy_canvas(); }
 
-// The canvas bindings as the application defaults give them (the test
-// process reads no resource files).
+// The canvas bindings as the application defaults give them.
 void install_translations()
 {
     const char *src = getenv("VX_SOURCE_DIR");
     ASSERT_NE(src, nullptr);
-    XrmDatabase db = XrmGetFileDatabase((std::string(src) + "/data/app-defaults/Vostrelane").c_str());
-    ASSERT_NE(db, nullptr);
-    char *type = nullptr;
-    XrmValue v{};
-    ASSERT_TRUE(XrmGetResource(db, "vostrelane.displayShell.displayWindow.display.translations",
-                               "Vostrelane.TopLevelShell.XmMainWindow.XmDrawingArea.Translations", &type, &v));
-    // The directive is for the resource converter; the table follows it.
-    std::string table = static_cast<char *>(v.addr);
-    if (table.rfind("#override", 0) == 0)
-        table.erase(0, table.find('\n') + 1);
-    XtOverrideTranslations(canvas(), XtParseTranslationTable(table.c_str()));
-    XrmDestroyDatabase(db);
+    ASSERT_TRUE(vxtest::override_translations(canvas(), std::string(src) + "/data/app-defaults/Vostrelane",
+                                              "vostrelane.displayShell.displayWindow.display.translations",
+                                              "Vostrelane.TopLevelShell.XmMainWindow.XmDrawingArea.Translations"));
 }
 
 // The interactive program's windows on fresh shells, with the interpreter
@@ -235,6 +225,16 @@ std::array<int, 2> pixel(GoGraph *g, double x, double y)
     return p;
 }
 
+// The graph's rectangle on the canvas (pixels), at a step of the test.
+void expect_rect(const char *step, const GoGraph *g, int x, int y, int width, int height)
+{
+    SCOPED_TRACE(step);
+    EXPECT_EQ(g->x, x);
+    EXPECT_EQ(g->y, y);
+    EXPECT_EQ(g->width, width);
+    EXPECT_EQ(g->height, height);
+}
+
 // The plot area of a graph: its rectangle less its margins (in pixels).
 // The graph model measures the plot area's origin from the canvas's origin,
 // its lower left corner, by the left and the top margin.
@@ -257,9 +257,11 @@ bool box_drawn(const Picture &p, GoGraph *g, long colour)
     return true;
 }
 
-// The line graph of N against N*N as it must look in `g`'s rectangle.
-void expect_line_graph(const Picture &p, GoGraph *g)
+// The line graph of N against N*N as it must look in `g`'s rectangle, at
+// a step of the test.
+void expect_line_graph(const char *step, const Picture &p, GoGraph *g)
 {
+    SCOPED_TRACE(step);
     const Colours c = graph_colours();
     const Frame f = frame_of(g);
     // The world window's corners are the plot area's.
@@ -335,19 +337,13 @@ TEST_F(GraphWindow, AQueryResultIsDrawnAsALineGraphAndRedrawnAtANewSize)
     EXPECT_EQ(g->first, nums);
     int cw = 0, ch = 0;
     dymain_dy_get_canvas_size(&cw, &ch);
-    EXPECT_EQ(g->x, 5);
-    EXPECT_EQ(g->y, 5);
-    EXPECT_EQ(g->width, cw - 10);
-    EXPECT_EQ(g->height, ch - 10);
+    expect_rect("as switched on", g, 5, 5, cw - 10, ch - 10);
 
     Picture p = shot();
     const Colours c = graph_colours();
     EXPECT_TRUE(near(p.at(1, 1), c.background)) << "the canvas in the graph background";
     EXPECT_TRUE(near(p.at(cw - 2, ch - 2), c.background));
-    {
-        SCOPED_TRACE("as switched on");
-        expect_line_graph(p, g);
-    }
+    expect_line_graph("as switched on", p, g);
     EXPECT_TRUE(box_drawn(p, g, c.foreground)) << "the select box at (x - 2, y - 2, w + 3, h + 3)";
     EXPECT_TRUE(near(p.at(g->x - 3, g->y + g->height / 2), c.background)) << "just outside the box";
 
@@ -377,17 +373,12 @@ TEST_F(GraphWindow, AQueryResultIsDrawnAsALineGraphAndRedrawnAtANewSize)
         dygrph_dy_canvas_size(&lw, &lh);
         return nw == cw + 200 && nh == ch + 120 && lw == nw && lh == nh;
     }));
-    EXPECT_EQ(g->x, ((cw - 1) / 2 + x * (nw - 1)) / (cw - 1));
-    EXPECT_EQ(g->y, ((ch - 1) / 2 + y * (nh - 1)) / (ch - 1));
-    EXPECT_EQ(g->width, (cw / 2 + w * nw) / cw);
-    EXPECT_EQ(g->height, (ch / 2 + h * nh) / ch);
+    expect_rect("after the resize", g, ((cw - 1) / 2 + x * (nw - 1)) / (cw - 1),
+                ((ch - 1) / 2 + y * (nh - 1)) / (ch - 1), (cw / 2 + w * nw) / cw, (ch / 2 + h * nh) / ch);
     EXPECT_EQ(iprop(g, GP_LEFTMARGIN), static_cast<int>(std::lround(left * double(g->width) / w)));
     EXPECT_EQ(iprop(g, GP_BOTTOMMARGIN), static_cast<int>(std::lround(bottom * double(g->height) / h)));
     p = shot();
-    {
-        SCOPED_TRACE("after the resize");
-        expect_line_graph(p, g);
-    }
+    expect_line_graph("after the resize", p, g);
     EXPECT_TRUE(box_drawn(p, g, c.foreground));
 }
 
@@ -418,10 +409,7 @@ TEST_F(GraphWindow, TwoGraphsArePickedDraggedMaximisedAndRestored)
     GoGraph *second = dygrph_dy_selected_graph();
     ASSERT_NE(second, first);
     EXPECT_EQ(dygrph_dy_focussed_graph(), second);
-    EXPECT_EQ(second->x, x0);
-    EXPECT_EQ(second->y, y0);
-    EXPECT_EQ(second->width, x1 - x0);
-    EXPECT_EQ(second->height, y1 - y0);
+    expect_rect("the band drawn", second, x0, y0, x1 - x0, y1 - y0);
     EXPECT_EQ(second->first, -1);
     EXPECT_EQ(first->kept, nums) << "the first graph keeps its data";
     EXPECT_EQ(first->last, nums);
@@ -436,10 +424,8 @@ TEST_F(GraphWindow, TwoGraphsArePickedDraggedMaximisedAndRestored)
     ASSERT_TRUE(vxdl::pump_until([&] { return second->last == more; }));
     EXPECT_EQ(first->last, nums);
     p = shot();
-    for (GoGraph *g : {first, second}) {
-        SCOPED_TRACE(g == first ? "the first graph" : "the new graph");
-        expect_line_graph(p, g);
-    }
+    for (GoGraph *g : {first, second})
+        expect_line_graph(g == first ? "the first graph" : "the new graph", p, g);
 
     // Keep (Ctrl-K): the new graph keeps its data too.
     ctrl_key(XK_k);
@@ -470,35 +456,20 @@ TEST_F(GraphWindow, TwoGraphsArePickedDraggedMaximisedAndRestored)
     EXPECT_EQ(second->width, sw);
     EXPECT_EQ(second->height, sh);
     p = shot();
-    {
-        SCOPED_TRACE("moved");
-        expect_line_graph(p, second);
-    }
+    expect_line_graph("moved", p, second);
     EXPECT_TRUE(box_drawn(p, second, c.foreground));
 
     // Maximise (Ctrl-X) fills the canvas; Restore (Ctrl-R) puts it back.
     ctrl_key(XK_x);
     ASSERT_TRUE(vxdl::pump_until([] { return dygrph_dy_is_maximised() != 0; }));
-    EXPECT_EQ(second->x, 5);
-    EXPECT_EQ(second->y, 5);
-    EXPECT_EQ(second->width, cw - 10);
-    EXPECT_EQ(second->height, ch - 10);
+    expect_rect("maximised", second, 5, 5, cw - 10, ch - 10);
     p = shot();
-    {
-        SCOPED_TRACE("maximised");
-        expect_line_graph(p, second);
-    }
+    expect_line_graph("maximised", p, second);
     ctrl_key(XK_r);
     ASSERT_TRUE(vxdl::pump_until([] { return dygrph_dy_is_maximised() == 0; }));
-    EXPECT_EQ(second->x, sx - 100);
-    EXPECT_EQ(second->y, sy);
-    EXPECT_EQ(second->width, sw);
-    EXPECT_EQ(second->height, sh);
+    expect_rect("restored", second, sx - 100, sy, sw, sh);
     p = shot();
-    {
-        SCOPED_TRACE("restored");
-        expect_line_graph(p, second);
-    }
+    expect_line_graph("restored", p, second);
     EXPECT_TRUE(box_drawn(p, second, c.foreground));
 
     // Ctrl-B on the canvas takes the select box away and brings it back.
@@ -560,10 +531,8 @@ TEST_F(GraphWindow, ATrappedDrawAndUnusableRangesAreReportedAndTheProgramGoesOn)
     // The program goes on: both graphs are drawn again.
     dymain_dy_refresh_display();
     Picture p = shot();
-    for (GoGraph *each : {g, other}) {
-        SCOPED_TRACE(each == g ? "the trapped graph" : "the other graph");
-        expect_line_graph(p, each);
-    }
+    for (GoGraph *each : {g, other})
+        expect_line_graph(each == g ? "the trapped graph" : "the other graph", p, each);
 
     // Unusable ranges: the other graph's x range emptied.  The error is
     // shown once however often it is drawn, until new data arrive.

@@ -8,25 +8,15 @@
 
 #include "vxtest_x.h"
 
-#include <X11/Shell.h>
-#include <X11/StringDefs.h>
-
 #include <string>
 
 namespace {
 
-class XLegend : public ::testing::Test {
+class XLegend : public ::testing::Test, protected vxtest::AppShell {
 protected:
-    XtAppContext app = nullptr;
-    Display *dpy = nullptr;
-    Widget shell = nullptr;
     void SetUp() override
     {
-        dpy = vxtest::open_app_display(&app);
-        ASSERT_NE(dpy, nullptr);
-        shell = XtVaAppCreateShell("vostrelane", "Vostrelane", applicationShellWidgetClass, dpy, XtNwidth, 600,
-                                   XtNheight, 450, nullptr);
-        XtRealizeWidget(shell);
+        ASSERT_TRUE(open_shell(600, 450));
         dsmgr_ds_init(nullptr, nullptr);
         ASSERT_TRUE(gokit::start_graphics());
         gomain_go_initialise_objects(nullptr);
@@ -38,12 +28,7 @@ protected:
     {
         gokit::stop_graphics();
         dsmgr_ds_init(nullptr, nullptr);
-        if (shell)
-            XtDestroyWidget(shell);
-        if (dpy)
-            XtCloseDisplay(dpy);
-        if (app)
-            XtDestroyApplicationContext(app);
+        close_shell();
     }
 };
 

@@ -12,9 +12,6 @@
 // After gtest: Xlib defines names gtest uses.
 #include "gx11.h"
 
-#include <X11/Shell.h>
-#include <X11/StringDefs.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -26,20 +23,13 @@ namespace {
 GList *map0() { return gcolmap_GGetColourMap(nullptr, 0)->colours; }
 std::string build_dir() { return getenv("VX_BUILD_DIR") ? getenv("VX_BUILD_DIR") : "."; }
 
-class ColourMapOnScreen : public ::testing::Test {
+class ColourMapOnScreen : public ::testing::Test, protected vxtest::AppShell {
 protected:
-    XtAppContext app = nullptr;
-    Display *dpy = nullptr;
-    Widget shell = nullptr;
     std::string dir;
 
     void SetUp() override
     {
-        dpy = vxtest::open_app_display(&app);
-        ASSERT_NE(dpy, nullptr);
-        shell = XtVaAppCreateShell("vostrelane", "Vostrelane", applicationShellWidgetClass, dpy, XtNwidth, 300,
-                                   XtNheight, 200, nullptr);
-        XtRealizeWidget(shell);
+        ASSERT_TRUE(open_shell(300, 200));
         x11_GInstallDriver();
         GColourMapParams(1, 0, 1);
         const std::string etc = build_dir() + "/etc";
@@ -54,12 +44,7 @@ protected:
         gcolmap_GSetColourCells(nullptr);
         if (dpy)
             x11_GForgetDisplay(dpy);
-        if (shell)
-            XtDestroyWidget(shell);
-        if (dpy)
-            XtCloseDisplay(dpy);
-        if (app)
-            XtDestroyApplicationContext(app);
+        close_shell();
         std::filesystem::remove_all(dir);
     }
 };

@@ -7,25 +7,15 @@
 #include "vxtest.h"
 #include "vxtest_x.h"
 
-#include <X11/Shell.h>
-#include <X11/StringDefs.h>
-
 #include <filesystem>
 
 namespace {
 
-class ScreenDevice : public ::testing::Test {
+class ScreenDevice : public ::testing::Test, protected vxtest::AppShell {
 protected:
-    XtAppContext app = nullptr;
-    Display *dpy = nullptr;
-    Widget shell = nullptr;
     void SetUp() override
     {
-        dpy = vxtest::open_app_display(&app);
-        ASSERT_NE(dpy, nullptr);
-        shell = XtVaAppCreateShell("vostrelane", "Vostrelane", applicationShellWidgetClass, dpy, XtNwidth, 300,
-                                   XtNheight, 200, nullptr);
-        XtRealizeWidget(shell);
+        ASSERT_TRUE(open_shell(300, 200));
         ASSERT_TRUE(gokit::start_graphics());
         gomain_go_set_run_mode(0);
         gomain_go_set_wid(0);
@@ -35,12 +25,7 @@ protected:
         gokit::stop_graphics();
         gomain_go_set_run_mode(0);
         gomain_go_set_wid(0);
-        if (shell)
-            XtDestroyWidget(shell);
-        if (dpy)
-            XtCloseDisplay(dpy);
-        if (app)
-            XtDestroyApplicationContext(app);
+        close_shell();
     }
 
     // Side by side, so that each is visible.
