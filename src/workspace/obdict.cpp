@@ -182,6 +182,11 @@ int obdict_ob_i_have_priv_on(int level, const char *table)
     return 0;
 }
 
+int obdict_ob_i_may(int level, const char *table)
+{
+    return obdict_ob_i_have_dbpriv(DBPRIV_DBA) || obdict_ob_i_have_priv_on(level, table) ? 1 : 0;
+}
+
 // ---- tables --------------------------------------------------------------------------------
 
 DictRelation *obdict_ob_create_table(const ObTableData *data)

@@ -24,6 +24,8 @@ QueryObject *obdict_find_table_object_just_above(const ObPoint *point);
 
 int obdict_ob_i_have_dbpriv(int level);
 int obdict_ob_i_have_priv_on(int level, const char *table);
+// The database's DBA access, or privilege `level` on the table.
+int obdict_ob_i_may(int level, const char *table);
 
 // ---- changes --------------------------------------------------------------------------------
 

@@ -41,7 +41,7 @@ void edit_permit(QueryObject *object, int, int *result)
 {
     const char *table = obtab_table_name_of(object);
     int answer = 0;
-    if (!obdict_ob_i_have_dbpriv(DBPRIV_DBA) && !obdict_ob_i_have_priv_on(PRIV_READ, table)) {
+    if (!obdict_ob_i_may(PRIV_READ, table)) {
         obbox_error(OB_ROWEDIT_REFUSED);
         answer = 2;
     } else if (column_count(table) > OB_ROW_COLUMNS) {
@@ -61,9 +61,8 @@ void edit_newval(void **value, QueryObject *object)
         safe_strcpy(v.table, table, sizeof v.table - 1);
         const DictRelation *r = obdict_ob_find_table(table);
         v.columns = r ? r->columns : nullptr;
-        const bool dba = obdict_ob_i_have_dbpriv(DBPRIV_DBA) != 0;
-        v.append_ok = dba || obdict_ob_i_have_priv_on(PRIV_APPEND, table) ? 1 : 0;
-        v.update_ok = dba || obdict_ob_i_have_priv_on(PRIV_WRITE, table) ? 1 : 0;
+        v.append_ok = obdict_ob_i_may(PRIV_APPEND, table);
+        v.update_ok = obdict_ob_i_may(PRIV_WRITE, table);
     } else {
         v.table[0] = 0;
         v.columns = nullptr;

@@ -78,7 +78,7 @@ void permit(QueryObject *object, int, int *result)
         *result = 1;
         return;
     }
-    if (!obdict_ob_i_have_dbpriv(DBPRIV_DBA) && !obdict_ob_i_have_priv_on(PRIV_OWNERSHIP, table))
+    if (!obdict_ob_i_may(PRIV_OWNERSHIP, table))
         *result = 1;
     if (*result && object && !(object->flags & OB_FLAG_WARNED)) {
         object->flags |= OB_FLAG_WARNED;

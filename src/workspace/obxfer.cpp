@@ -30,15 +30,11 @@ void transfer_validate(void *kind_data, int, int *result)
     const auto *t = static_cast<const ObTransferData *>(kind_data);
     int allowed = 0;
     if (t) {
-        if (obdict_ob_i_have_dbpriv(DBPRIV_DBA)) {
-            allowed = 1;
-        } else {
-            // Only a load reads the overwrite switch.
-            int level = PRIV_READ;
-            if (t->direction != XFER_UNLOAD)
-                level = t->overwrite ? PRIV_WRITE : PRIV_APPEND;
-            allowed = obdict_ob_i_have_priv_on(level, t->table) ? 1 : 0;
-        }
+        // Only a load reads the overwrite switch.
+        int level = PRIV_READ;
+        if (t->direction != XFER_UNLOAD)
+            level = t->overwrite ? PRIV_WRITE : PRIV_APPEND;
+        allowed = obdict_ob_i_may(level, t->table);
     }
     if (!allowed)
         obbox_error(OB_TRANSFER_REFUSED);
@@ -49,7 +45,7 @@ void transfer_validate(void *kind_data, int, int *result)
 void transfer_permit(QueryObject *object, int, int *result)
 {
     const char *table = obtab_table_name_of(object);
-    const bool allowed = obdict_ob_i_have_dbpriv(DBPRIV_DBA) || obdict_ob_i_have_priv_on(PRIV_READ, table);
+    const bool allowed = obdict_ob_i_may(PRIV_READ, table) != 0;
     if (!allowed)
         obbox_error(OB_TRANSFER_REFUSED);
     if (result)

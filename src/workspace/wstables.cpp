@@ -57,7 +57,7 @@ bool own_result_prefix(const char *name)
     return result[0] && strncmp(name, result, 4) == 0;
 }
 
-bool may_see(const char *name) { return obdict_ob_i_have_dbpriv(DBPRIV_DBA) || obdict_ob_i_have_priv_on(PRIV_READ, name); }
+bool may_see(const char *name) { return obdict_ob_i_may(PRIV_READ, name) != 0; }
 
 bool in_list(const char *name)
 {

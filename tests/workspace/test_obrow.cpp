@@ -126,6 +126,31 @@ protected:
         ASSERT_EQ(wstest::read_full(std::string("DISPLAY K FROM ") + name).size(), 3u);
     }
 
+    // WIDE, whose row of two arrays of 800 reals fits no buffer of 10240
+    // bytes.
+    void wide_table()
+    {
+        ok("CREATE ITEM K AS LONG(8)");
+        ok("CREATE ITEM W1 AS REAL(12,2)[800]");
+        ok("CREATE ITEM W2 AS REAL(12,2)[800]");
+        ok("CREATE WIDE[10] AS K PRIMARY,W1 NULL,W2 NULL");
+    }
+    // C300 of the 300 columns I001 to I300 of `type`, the first its key,
+    // and C301 of those and I301.
+    void tables_of_300_and_301_columns(const char *type)
+    {
+        std::string cols;
+        for (int i = 1; i <= 301; i++) {
+            char name[8];
+            snprintf(name, sizeof name, "I%03d", i);
+            ok(std::string("CREATE ITEM ") + name + " AS " + type);
+            if (i <= 300)
+                cols += std::string(i > 1 ? "," : "") + name + (i == 1 ? " PRIMARY" : " NULL");
+        }
+        ok("CREATE C300[10] AS " + cols);
+        ok("CREATE C301[10] AS " + cols + ",I301 NULL");
+    }
+
     // The request as the row-edit class's newval leaves it for `table`.
     void request_for(const char *table)
     {
@@ -381,11 +406,8 @@ TEST_F(RowEditor, AnEmptyTableHoldsNoRowAndEveryValueIsNull)
 TEST_F(RowEditor, ARowTooBigForTheBufferIsNeverFetchedUntilTheNextOpen)
 {
     start_with(10240);
-    ok("CREATE ITEM K AS LONG(8)");
-    ok("CREATE ITEM W1 AS REAL(12,2)[800]");
-    ok("CREATE ITEM W2 AS REAL(12,2)[800]");
+    wide_table();
     ok("CREATE ITEM S AS STRING(8)");
-    ok("CREATE WIDE[10] AS K PRIMARY,W1 NULL,W2 NULL");
     ok("CREATE NARROW[10] AS K PRIMARY,S NULL");
     ok("SELECT 1 AS K FROMVAR TO NARROW");
     read();
@@ -413,16 +435,7 @@ TEST_F(RowEditor, ARowTooBigForTheBufferIsNeverFetchedUntilTheNextOpen)
 TEST_F(RowEditor, ThreeHundredColumnsOpenAndMoreAreRefused)
 {
     start_with(200000);
-    std::string cols;
-    for (int i = 1; i <= 301; i++) {
-        char name[8];
-        snprintf(name, sizeof name, "I%03d", i);
-        ok(std::string("CREATE ITEM ") + name + " AS SHORT(4)");
-        if (i <= 300)
-            cols += std::string(i > 1 ? "," : "") + name + (i == 1 ? " PRIMARY" : " NULL");
-    }
-    ok("CREATE C300[10] AS " + cols);
-    ok("CREATE C301[10] AS " + cols + ",I301 NULL");
+    tables_of_300_and_301_columns("SHORT(4)");
     ok("SELECT 5 AS I001,7 AS I300 FROMVAR TO C300");
     ok("SELECT 6 AS I001,8 AS I301 FROMVAR TO C301");
     read();
@@ -594,29 +607,6 @@ std::vector<Line> statuses;
 void on_status(int w, int r, int s) { statuses.push_back({w, r, s}); }
 const WsXferUser status_user{nullptr, nullptr, nullptr, on_status};
 
-// The stand-in forms of dialogs 20 and 22: a form shows what setval gave
-// it and hands that back on Apply with the test's changes, as a user
-// changes some fields.
-std::vector<unsigned char> form;
-std::function<void(void *)> fill_form;
-int form_popup(DialogRecord *, int, int, int, int) { return 0; }
-int form_quiet(DialogRecord *) { return 0; }
-int form_setval(DialogRecord *, void *value)
-{
-    const int size = value ? obmain_kind_data_size(*static_cast<int *>(value)) : 0;
-    form.assign(static_cast<unsigned char *>(value), static_cast<unsigned char *>(value) + size);
-    return 0;
-}
-int form_getval(DialogRecord *, void *value)
-{
-    if (!form.empty() && *reinterpret_cast<int *>(form.data()) == *static_cast<int *>(value))
-        memcpy(value, form.data(), form.size());
-    if (fill_form)
-        fill_form(value);
-    return 0;
-}
-int form_reference(DialogRecord *, void *) { return 0; }
-
 class Actions : public RowEditor {
 protected:
     void classes()
@@ -630,8 +620,7 @@ protected:
         wsxfer_set_user(nullptr);
         wsmgr_ws_reset_manager();
         dlmain_clear_dialogs();
-        fill_form = nullptr;
-        form.clear();
+        wstest::stand_in_clear();
         RowEditor::TearDown();
     }
     void stand_in_forms()
@@ -639,20 +628,15 @@ protected:
         dlmain_clear_dialogs();
         wsmgr_workspace_manager_init(nullptr);
         wsmgr_ws_set_validation(1);
-        for (int id : {20, 22}) {
-            DialogRecord &r = dlmain_dialogs[static_cast<size_t>(id)];
-            r.popup = form_popup;
-            r.popdown = form_quiet;
-            r.setval = form_setval;
-            r.getval = form_getval;
-            r.reference = form_reference;
-        }
+        // The row edit and transfer forms.
+        wstest::stand_in_dialog(20);
+        wstest::stand_in_dialog(22);
     }
     // Apply on the open form; the manager's answer (1: done).
     template <class T>
     int apply_form(std::function<void(T &)> fill)
     {
-        fill_form = [fill](void *v) { fill(*static_cast<T *>(v)); };
+        wstest::stand_in_fill(fill);
         const int id = wsmgr_ws_enquire_current_dialog_id();
         EXPECT_GE(id, 0);
         if (id < 0)
@@ -662,7 +646,8 @@ protected:
         r.apply(&r, &done);
         return done;
     }
-    const ObRowEditData &shown_row() const { return *reinterpret_cast<const ObRowEditData *>(form.data()); }
+    const std::vector<unsigned char> &form() const { return wstest::stand_in_form().shown; }
+    const ObRowEditData &shown_row() const { return *reinterpret_cast<const ObRowEditData *>(form().data()); }
     const ObClass &edit() const { return obmain_object_class[OB_ROWEDIT]; }
     const ObClass &xfer() const { return obmain_object_class[OB_TRANSFER]; }
     int permit(const ObClass &c, QueryObject *drop)
@@ -736,7 +721,7 @@ TEST_F(Actions, TheToolsOpenTheirFormsAndApplyRunsTheActions)
     // form shows the row held.
     wsmgr_ws_perform_create(20, &at, &t.object);
     ASSERT_EQ(wsmgr_ws_enquire_current_dialog_id(), 20);
-    ASSERT_EQ(form.size(), sizeof(ObRowEditData));
+    ASSERT_EQ(form().size(), sizeof(ObRowEditData));
     EXPECT_STREQ(shown_row().table, "T");
     EXPECT_EQ(shown_row().status, ROW_NO_ROW);
     EXPECT_EQ(apply_form<ObRowEditData>([](ObRowEditData &v) { v.request = ROW_REQ_OPEN; }), 1);
@@ -763,7 +748,7 @@ TEST_F(Actions, TheToolsOpenTheirFormsAndApplyRunsTheActions)
     const std::string file = dir + "/applied.txt";
     wsmgr_ws_perform_create(22, &at, &t.object);
     ASSERT_EQ(wsmgr_ws_enquire_current_dialog_id(), 22);
-    ASSERT_EQ(form.size(), sizeof(ObTransferData));
+    ASSERT_EQ(form().size(), sizeof(ObTransferData));
     EXPECT_EQ(apply_form<ObTransferData>([&file](ObTransferData &r) {
                   r.direction = XFER_UNLOAD;
                   safe_strcpy(r.path, file.c_str(), sizeof r.path - 1);
@@ -781,16 +766,7 @@ TEST_F(Actions, TheToolsOpenTheirFormsAndApplyRunsTheActions)
 TEST_F(Actions, RowEditRefusesTablesWiderThanTheRequest)
 {
     start_with(200000);
-    std::string cols;
-    for (int i = 1; i <= 301; i++) {
-        char name[8];
-        snprintf(name, sizeof name, "I%03d", i);
-        ok(std::string("CREATE ITEM ") + name + " AS BYTE(3)");
-        if (i <= 300)
-            cols += std::string(i > 1 ? "," : "") + name + (i == 1 ? " PRIMARY" : " NULL");
-    }
-    ok("CREATE C300[10] AS " + cols);
-    ok("CREATE C301[10] AS " + cols + ",I301 NULL");
+    tables_of_300_and_301_columns("BYTE(3)");
     read();
     classes();
     TableObject c300("C300"), c301("C301");
@@ -803,10 +779,7 @@ TEST_F(Actions, RowEditRefusesTablesWiderThanTheRequest)
 TEST_F(Actions, RowEditCreateSaysWhenARowDoesNotFitTheBuffer)
 {
     start_with(10240);
-    ok("CREATE ITEM K AS LONG(8)");
-    ok("CREATE ITEM W1 AS REAL(12,2)[800]");
-    ok("CREATE ITEM W2 AS REAL(12,2)[800]");
-    ok("CREATE WIDE[10] AS K PRIMARY,W1 NULL,W2 NULL");
+    wide_table();
     read();
     classes();
     TableObject wide("WIDE");

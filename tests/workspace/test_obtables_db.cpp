@@ -47,28 +47,6 @@ int watch(int type, int set, int number, const std::string &)
 }
 constexpr int E = OB_BOX_ERROR, C = OB_BOX_CONFIRM;
 
-// The stand-in dialog: it shows what setval gave it; getval hands that
-// back with the test's changes, as a user changes some fields.
-std::function<void(void *)> filler;
-std::vector<unsigned char> shown;
-int si_popup(DialogRecord *, int, int, int, int) { return 0; }
-int si_quiet(DialogRecord *) { return 0; }
-int si_setval(DialogRecord *, void *value)
-{
-    const int size = value ? obmain_kind_data_size(*static_cast<int *>(value)) : 0;
-    shown.assign(static_cast<unsigned char *>(value), static_cast<unsigned char *>(value) + size);
-    return 0;
-}
-int si_getval(DialogRecord *, void *value)
-{
-    if (!shown.empty() && *reinterpret_cast<int *>(shown.data()) == *static_cast<int *>(value))
-        memcpy(value, shown.data(), shown.size());
-    if (filler)
-        filler(value);
-    return 0;
-}
-int si_reference(DialogRecord *, void *) { return 0; }
-
 ObColumnData column(const char *name, int type, int length, int key = 0, int null = 0)
 {
     ObColumnData c{};
@@ -116,22 +94,15 @@ protected:
         wsmgr_workspace_manager_init(nullptr);
         wsmgr_ws_set_flash_pause([] {});
         wsmgr_ws_set_validation(1);
-        for (int id = 15; id <= 19; id++) {
-            DialogRecord &r = dlmain_dialogs[static_cast<size_t>(id)];
-            r.popup = si_popup;
-            r.popdown = si_quiet;
-            r.setval = si_setval;
-            r.getval = si_getval;
-            r.reference = si_reference;
-        }
+        for (int id = 15; id <= 19; id++)
+            wstest::stand_in_dialog(id);
         list_dir = vxtest::temp_dir("obtables");
         scratch_dirs.push_back(list_dir);
         show();
     }
     void TearDown() override
     {
-        filler = nullptr;
-        shown.clear();
+        wstest::stand_in_clear();
         obbox_set_watcher(nullptr);
         wsmgr_ws_reset_manager();
         dlmain_clear_dialogs();
@@ -186,20 +157,20 @@ protected:
     template <class T>
     void apply(std::function<void(T &)> fill)
     {
-        filler = [fill](void *v) { fill(*static_cast<T *>(v)); };
+        wstest::stand_in_fill(fill);
         int done = 0;
         current()->apply(current(), &done);
     }
     template <class T>
     void remove(std::function<void(T &)> fill)
     {
-        filler = [fill](void *v) { fill(*static_cast<T *>(v)); };
+        wstest::stand_in_fill(fill);
         int done = 0;
         current()->del(current(), &done);
     }
     void dismiss()
     {
-        filler = nullptr;
+        wstest::stand_in_form().fill = nullptr;
         int done = 0;
         current()->dismiss(current(), &done);
     }

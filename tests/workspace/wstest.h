@@ -1,14 +1,17 @@
 // Test kit for the workspace: the demo database in the installed server
 // directory, a query manager started as the database's owner with the
-// dictionary hooked in, scratch databases, and an independent reader of
-// the system relations (Full mode, presence bytes, the shared row layout).
+// dictionary hooked in, scratch databases, an independent reader of the
+// system relations (Full mode, presence bytes, the shared row layout), and
+// stand-in forms for the object dialogs.
 #pragma once
 
 #include "qykit.h"  // first: gtest before the X headers
 
+#include "dlmain.h"
 #include "dozrow.h"
 #include "vxtest_demo.h"
 #include "obdict.h"
+#include "obmain.h"
 #include "wsdict.h"
 
 #include <fcntl.h>
@@ -17,6 +20,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -173,5 +177,54 @@ protected:
         ok("OPEN " + scratch + " EXCLUSIVE");
     }
 };
+
+// Stand-in forms for the object dialogs: a form shows what setval gave it
+// (the kind data, as long as its kind's), and getval hands that back with
+// the test's changes, as a user changes some fields.
+struct StandInForm {
+    std::vector<unsigned char> shown;
+    std::function<void(void *)> fill;
+};
+inline StandInForm &stand_in_form()
+{
+    static StandInForm f;
+    return f;
+}
+inline int stand_in_popup(DialogRecord *, int, int, int, int) { return 0; }
+inline int stand_in_quiet(DialogRecord *) { return 0; }
+inline int stand_in_setval(DialogRecord *, void *value)
+{
+    const int size = value ? obmain_kind_data_size(*static_cast<int *>(value)) : 0;
+    stand_in_form().shown.assign(static_cast<unsigned char *>(value), static_cast<unsigned char *>(value) + size);
+    return 0;
+}
+inline int stand_in_getval(DialogRecord *, void *value)
+{
+    StandInForm &f = stand_in_form();
+    if (!f.shown.empty() && *reinterpret_cast<int *>(f.shown.data()) == *static_cast<int *>(value))
+        memcpy(value, f.shown.data(), f.shown.size());
+    if (f.fill)
+        f.fill(value);
+    return 0;
+}
+inline int stand_in_reference(DialogRecord *, void *) { return 0; }
+// Makes dialog `id` a stand-in form.
+inline void stand_in_dialog(int id)
+{
+    DialogRecord &r = dlmain_dialogs[static_cast<size_t>(id)];
+    r.popup = stand_in_popup;
+    r.popdown = stand_in_quiet;
+    r.setval = stand_in_setval;
+    r.getval = stand_in_getval;
+    r.reference = stand_in_reference;
+}
+// The changes the next getval makes, to kind data of type T.
+template <class T>
+void stand_in_fill(std::function<void(T &)> fill)
+{
+    stand_in_form().fill = [fill](void *v) { fill(*static_cast<T *>(v)); };
+}
+// Forgets what the form shows and the changes.
+inline void stand_in_clear() { stand_in_form() = StandInForm{}; }
 
 }  // namespace wstest
