@@ -258,10 +258,8 @@ bool Drawn::interested(const double point[2], double outline[8])
 {
     if (!drawn || !point)
         return false;
-    auto *g = static_cast<GoGraph *>(owner);
-    if (g && g->canvas && (g->canvas != canvas || !same_part(canvas_to_device, g->canvas->xf[GX_CC].forward)))
-        position(g, nullptr, true);
-    if (!placed)
+    // Placed again when the offsets or the canvas changed since.
+    if (!position(static_cast<GoGraph *>(owner), nullptr, false))
         return false;
     double p[2];
     apply(xform.inverse, point, p);
