@@ -13,8 +13,11 @@ namespace {
 
 const void *raw_value(GoGraph *graph, int property, int qualifier)
 {
-    if (goprop_go_property_in_objects(property))
-        return gobj_go_get_obj_property(graph, property, qualifier, 0);
+    if (goprop_go_property_in_objects(property)) {
+        void *v = nullptr;
+        gobj_go_get_obj_property(graph, property, qualifier, 0, &v);
+        return v;
+    }
     return goprop_go_property(graph, property, qualifier, 0);
 }
 

@@ -780,7 +780,8 @@ void *goprop_go_property(GoGraph *graph, int property, int qualifier, int evalua
         if (void *field = field_of(f, p, q))
             return field;
     }
-    if (void *v = gobj_go_get_obj_property(graph, property, qualifier, evaluate))
+    void *v = nullptr;
+    if (gobj_go_get_obj_property(graph, property, qualifier, evaluate, &v))
         return v;
     go_say(GO_UNKNOWN_PROPERTY, property);
     return nullptr;

@@ -20,6 +20,7 @@
 #include "dymain.h"
 #include "dypicture.h"
 #include "gomain.h"
+#include "goobj.h"
 #include "goobjdrw.h"
 #include "goprop.h"
 #include "mnmisc.h"
@@ -484,15 +485,6 @@ TEST_F(GraphWindow, TwoGraphsArePickedDraggedMaximisedAndRestored)
     EXPECT_TRUE(box_drawn(p, second, c.foreground));
 }
 
-// An annotation object of no size: only its offsets matter here.
-class Note : public Drawn {
-public:
-    using Drawn::Drawn;
-    std::unique_ptr<gobj::Object> clone() const override { return std::make_unique<Note>(*this); }
-};
-gobj::Object *make_note(int id, const ObjClassRec *c, void *o) { return new Note(c, id, o); }
-const ObjClassRec noteRec{"note", &drawnClassRec, make_note, 0, 0};
-
 // Objects placed in pixels, percent and data, and in pixels on the plot
 // space: after a maximise and a restore only the pixel offsets have scaled,
 // each by its own ratio, the plot space's not; after a resize of the window
@@ -502,39 +494,37 @@ TEST_F(GraphWindow, AnnotationOffsetsInPixelsFollowTheGraphsSize)
     ASSERT_TRUE(dygrph_dy_graph_mode());
     GoGraph *g = dygrph_dy_selected_graph();
     ASSERT_NE(g, nullptr);
-    auto manager = gobjmgr_create_manager();
-    void *was = g->format->objects;
-    g->format->objects = manager.get();
     struct Placed {
         const char *what;
         int frame, unit;
         bool on_maximise, on_resize;
-        Note *note = nullptr;
+        int id = -1;
     } placed[] = {
         {"area in pixels", OBJ_FRAME_AREA, OBJ_UNIT_PIXELS, true, true},
         {"area in percent", OBJ_FRAME_AREA, OBJ_UNIT_PERCENT, false, false},
         {"data", OBJ_FRAME_DATA, OBJ_UNIT_PIXELS, false, false},
         {"plot space in pixels", OBJ_FRAME_PLOT, OBJ_UNIT_PIXELS, false, true},
     };
-    int id = 228;
     for (Placed &p : placed) {
-        auto n = std::make_unique<Note>(&noteRec, id++, g);
+        p.id = gobj_go_set_text_object(g, -1, p.what, nullptr);
+        ASSERT_GE(p.id, 228);
         const double h = 100, v = 50;
-        gobjdrw_set_properties(n.get(), GP_POSITION, &p.frame);
-        gobjdrw_set_properties(n.get(), GP_HUNIT, &p.unit);
-        gobjdrw_set_properties(n.get(), GP_VUNIT, &p.unit);
-        gobjdrw_set_properties(n.get(), GP_HOFFSET, &h);
-        gobjdrw_set_properties(n.get(), GP_VOFFSET, &v);
-        p.note = n.get();
-        gobjmgr_adopt_object(manager.get(), std::move(n));
+        goprop_go_set_property(g, GP_POSITION, p.id, &p.frame);
+        goprop_go_set_property(g, GP_HUNIT, p.id, &p.unit);
+        goprop_go_set_property(g, GP_VUNIT, p.id, &p.unit);
+        goprop_go_set_property(g, GP_HOFFSET, p.id, &h);
+        goprop_go_set_property(g, GP_VOFFSET, p.id, &v);
     }
+    auto offset = [&](int property, int id) {
+        return *static_cast<const double *>(goprop_go_property(g, property, id, 0));
+    };
     auto expect_offsets = [&](const char *step, double wr, double hr, bool resize) {
         SCOPED_TRACE(step);
         for (const Placed &p : placed) {
             SCOPED_TRACE(p.what);
             const bool scales = resize ? p.on_resize : p.on_maximise;
-            EXPECT_NEAR(p.note->hoffset, scales ? 100 * wr : 100, 1e-9);
-            EXPECT_NEAR(p.note->voffset, scales ? 50 * hr : 50, 1e-9);
+            EXPECT_NEAR(offset(GP_HOFFSET, p.id), scales ? 100 * wr : 100, 1e-9);
+            EXPECT_NEAR(offset(GP_VOFFSET, p.id), scales ? 50 * hr : 50, 1e-9);
         }
     };
 
@@ -560,8 +550,8 @@ TEST_F(GraphWindow, AnnotationOffsetsInPixelsFollowTheGraphsSize)
     }));
     ASSERT_NE(g->width, w);
     expect_offsets("the window resized", double(g->width) / w, double(g->height) / h, true);
-
-    g->format->objects = was;
+    for (const Placed &p : placed)
+        gobj_go_set_text_object(g, p.id, "", nullptr);
 }
 
 // A kind whose draw divides by zero.

@@ -9,6 +9,7 @@
 #include "dozrow.h"
 #include "dsmgr.h"
 #include "gomain.h"
+#include "goobj.h"
 #include "goprop.h"
 #include "goshell.h"
 #include "qymgr.h"
@@ -120,6 +121,11 @@ struct Graph {
         g.kept = -1;
         g.canvas = nullptr;
     }
+    // Its annotation objects go with it, as the graph's destroy method
+    // takes them.
+    ~Graph() { gobj_go_destroy_objects(&g); }
+    Graph(const Graph &) = delete;
+    Graph &operator=(const Graph &) = delete;
     GoGraph *operator&() { return &g; }
 };
 
