@@ -32,6 +32,14 @@ bool on_node(double a, long *node)
     return true;
 }
 
+// floor(v + 0.5) for a position already known to lie within a grid's band.
+long nearest(double v)
+{
+    double h = v + 0.5;
+    long t = static_cast<long>(h);
+    return static_cast<double>(t) > h ? t - 1 : t;
+}
+
 // A bilinear share's fraction, snapped to the patch's corners.
 double snap(double f) { return f > 0.99999 ? 1.0 : f < 0.00001 ? 0.0 : f; }
 
@@ -483,10 +491,13 @@ int ggrid_GDestroyGrid(GGrid *grid)
 
 int ggrid_GAddGridPoint(GCanvasRecord *canvas, GGrid *grid, double x, double y, double z)
 {
-    if (!canvas || !grid || !grid->values || !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+    if (!canvas || !grid || !grid->values || !std::isfinite(y))
         return -1;
+    // A band one step wide around the nodes; written so that NaN and
+    // infinite positions fail it too.
     const GGrid &g = *grid;
-    if (x < g.x0 - g.dx || x > g.x0 + (g.nx - 1) * g.dx + g.dx || z < g.z0 - g.dz || z > g.z0 + (g.nz - 1) * g.dz + g.dz)
+    if (!(x >= g.x0 - g.dx && x <= g.x0 + (g.nx - 1) * g.dx + g.dx && z >= g.z0 - g.dz &&
+          z <= g.z0 + (g.nz - 1) * g.dz + g.dz))
         return -1;
     double a = (x - g.x0) / g.dx, b = (z - g.z0) / g.dz;
     long i, k;
@@ -494,8 +505,8 @@ int ggrid_GAddGridPoint(GCanvasRecord *canvas, GGrid *grid, double x, double y, 
         if (!on_node(a, &i) || !on_node(b, &k))
             return -2;
     } else {
-        i = static_cast<long>(std::floor(a + 0.5));
-        k = static_cast<long>(std::floor(b + 0.5));
+        i = nearest(a);
+        k = nearest(b);
     }
     if (i < 0 || i >= g.nx || k < 0 || k >= g.nz)
         return -1;

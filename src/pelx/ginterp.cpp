@@ -151,7 +151,7 @@ int complete(const GVector *input, double start, double step, long n, GVector *o
     double p = start;
     const double *x = s.x.get(), *y = s.y.get();
     for (long i = 0; i < n; i++, p += step) {
-        double value;
+        double value = 0.0;
         if (p < x[0]) {
             value = y[0];
         } else if (p > x[s.n - 1]) {
