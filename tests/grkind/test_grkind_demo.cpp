@@ -277,6 +277,23 @@ TEST_F(DemoGraph, RevenueByDateAsALineGraphOnEveryDevice)
     for (int x = a[0]; x <= a[2]; x++)
         EXPECT_TRUE(both(x, a[1], black, 1)) << "the legend's top edge at " << x;
     EXPECT_TRUE(gokit::boxes().empty());
+    // The legend in the image device's own font is laid out from that font's
+    // measure; at the default legend size it comes out within a fifth of the
+    // stroke font's box (the stroke text was a quarter of its size).
+    const std::string png0 = dir + "/graph-font0.png";
+    GoPrintSettings is0 = file_settings(5, png0);
+    ASSERT_EQ(gomain_go_set_device_type(5, &is0, 0), 1);
+    make_graph(sales, nullptr, [](GoGraph *g) {
+        int device_font = 0;
+        goprop_go_set_property(g, GP_LGTEXTFONT, 0, &device_font);
+    });
+    gomain_go_set_device_type(0, nullptr, 0);
+    Image font0 = read_png(png0);
+    ASSERT_TRUE(font0);
+    const auto f0 = legend_box(font0.get(), 0, 0);
+    ASSERT_GE(f0[2], 0) << "a legend box";
+    EXPECT_NEAR(f0[3] - f0[1], a[3] - a[1], 0.2 * (a[3] - a[1])) << "the box heights";
+
     // On a plotter, with the series dashed: hp2xx shows the whole plot.
     const std::string hpgl = dir + "/graph.hpgl", plotted = dir + "/hpgl.png";
     GoPrintSettings hs = file_settings(3, hpgl);
