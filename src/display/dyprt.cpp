@@ -60,13 +60,15 @@ void add(std::string_view text)
 
 void pad(int n)
 {
-    for (; n > 0; n--) {
-        if (st.line.size() >= static_cast<size_t>(DYPRT_LINE_MAX)) {
-            st.clipped = true;
-            return;
-        }
-        st.line.push_back(' ');
+    if (n <= 0)
+        return;
+    const size_t size = st.line.size(), limit = static_cast<size_t>(DYPRT_LINE_MAX);
+    const size_t room = size < limit ? limit - size : 0;
+    if (static_cast<size_t>(n) > room) {
+        st.clipped = true;
+        n = static_cast<int>(room);
     }
+    st.line.append(static_cast<size_t>(n), ' ');
 }
 
 // Bytes below 0x80 are one character each in every locale the program
