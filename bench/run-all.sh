@@ -29,6 +29,7 @@ all=(
     "bench_grkind|grkind/bench_grkind|--out $results/grkind.txt"
     "bench_pelx|pelx/bench_pelx|--out $results/pelx.txt"
     "bench_pelx_graded|pelx/bench_pelx_graded|--out $results/pelx-graded.txt"
+    "bench_pelx_grid|pelx/bench_pelx_grid|--out $results/pelx-grid.txt"
     "bench_pelxx11|pelxx11/bench_pelxx11|--out $results/pelxx11.txt"
     "bench_pelxps|pelxps/bench_pelxps|--out $results/pelxps.txt"
     "bench_pelximg|pelximg/bench_pelximg|--out $results/pelximg.txt"
