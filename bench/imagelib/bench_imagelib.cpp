@@ -15,6 +15,7 @@
 //   DIR/segments.dat and writes DIR/imagelib.png.
 #include "benchpic.h"
 #include "imagelib.h"
+#include "vxbench.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -74,39 +75,6 @@ LibTimes draw_and_write(const std::vector<Segment> &segs, const std::vector<Labe
     return {draw, write};
 }
 
-// Reads the segments as gnuplot reads them: one block per colour, each
-// segment two "x y" lines and a blank one, blocks ended by a blank line.
-bool read_segments(const std::string &path, std::vector<Segment> &segs)
-{
-    FILE *f = fopen(path.c_str(), "r");
-    if (!f)
-        return false;
-    char line[128];
-    int colour = 0, blanks = 0, have = 0;
-    Segment s{};
-    while (fgets(line, sizeof line, f)) {
-        if (line[0] == '\n') {
-            if (++blanks >= 2)
-                colour++;
-            continue;
-        }
-        blanks = 0;
-        char *end;
-        long x = strtol(line, &end, 10), y = strtol(end, &end, 10);
-        if (have == 0) {
-            s = {static_cast<int>(x), static_cast<int>(y), 0, 0, colour};
-            have = 1;
-        } else {
-            s.x2 = static_cast<int>(x);
-            s.y2 = static_cast<int>(y);
-            segs.push_back(s);
-            have = 0;
-        }
-    }
-    fclose(f);
-    return have == 0 && colour <= 6;
-}
-
 // The image library's side as a process of its own.
 int draw_main(const std::string &dir)
 {
@@ -128,40 +96,6 @@ int draw_main(const std::string &dir)
         return 1;
     }
     return 0;
-}
-
-struct Run {
-    double seconds;
-    long peak_kb;
-};
-
-// Runs a program to its end: the elapsed time and its peak memory, or a
-// negative time when it could not run or failed.
-Run run_process(const std::vector<std::string> &argv)
-{
-    std::vector<char *> args;
-    for (const std::string &a : argv)
-        args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    auto t0 = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage use{};
-    if (pid < 0 || wait4(pid, &status, 0, &use) < 0)
-        return {-1.0, 0};
-    double t = seconds_since(t0);
-    return {WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1.0, use.ru_maxrss};
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    return n == 0 ? -1.0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 // The directory --keep names: made when missing; it must be a directory we
@@ -243,13 +177,13 @@ int main(int argc, char **argv)
     long lib_peak = 0, gp_peak = 0;
     bool gnuplot_ran = true;
     for (int r = 0; r < runs; r++) {
-        Run a, b;
+        vxbench::Run a, b;
         if (r % 2 == 0) {
-            a = run_process(lib_cmd);
-            b = run_process(gp_cmd);
+            a = vxbench::run_process(lib_cmd);
+            b = vxbench::run_process(gp_cmd);
         } else {
-            b = run_process(gp_cmd);
-            a = run_process(lib_cmd);
+            b = vxbench::run_process(gp_cmd);
+            a = vxbench::run_process(lib_cmd);
         }
         if (a.seconds < 0) {
             fprintf(stderr, "bench_imagelib: the drawing process failed\n");
@@ -289,16 +223,16 @@ int main(int argc, char **argv)
         nsegs, labels.size(), runs);
     add("whole processes (start, read the segments file, draw, write the PNG), run in turn:\n");
     add("  %-24s %9s %12s %10s\n", "", "seconds", "PNG bytes", "peak KB");
-    add("  %-24s %9.3f %12ld %10ld\n", "image library", median(lib_t), file_size(ours), lib_peak);
+    add("  %-24s %9.3f %12ld %10ld\n", "image library", vxbench::median(lib_t), file_size(ours), lib_peak);
     if (gnuplot_ran && !gp_t.empty()) {
-        add("  %-24s %9.3f %12ld %10ld\n", "gnuplot png terminal", median(gp_t), file_size(theirs), gp_peak);
-        add("  time ratio (image library / gnuplot), median of the pairs: %.2f\n", median(ratios));
+        add("  %-24s %9.3f %12ld %10ld\n", "gnuplot png terminal", vxbench::median(gp_t), file_size(theirs), gp_peak);
+        add("  time ratio (image library / gnuplot), median of the pairs: %.2f\n", vxbench::median(ratios));
         add("  size ratio (image library / gnuplot): %.2f\n",
             static_cast<double>(file_size(ours)) / static_cast<double>(file_size(theirs)));
     } else {
         add("  gnuplot png terminal: not run (is gnuplot installed?)\n");
     }
-    add("\nthe image library inside one process: draw %.3f s, write the PNG %.3f s\n", median(draws), median(writes));
+    add("\nthe image library inside one process: draw %.3f s, write the PNG %.3f s\n", vxbench::median(draws), vxbench::median(writes));
     fputs(report.c_str(), stdout);
 
     if (keep.empty()) {

@@ -112,6 +112,39 @@ inline double run_gnuplot(const std::string &dir)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1.0;
 }
 
+// Reads the segments as gnuplot reads them: one block per colour, each
+// segment two "x y" lines and a blank one, blocks ended by a blank line.
+inline bool read_segments(const std::string &path, std::vector<Segment> &segs)
+{
+    FILE *f = fopen(path.c_str(), "r");
+    if (!f)
+        return false;
+    char line[128];
+    int colour = 0, blanks = 0, have = 0;
+    Segment s{};
+    while (fgets(line, sizeof line, f)) {
+        if (line[0] == '\n') {
+            if (++blanks >= 2)
+                colour++;
+            continue;
+        }
+        blanks = 0;
+        char *end;
+        long x = strtol(line, &end, 10), y = strtol(end, &end, 10);
+        if (have == 0) {
+            s = {static_cast<int>(x), static_cast<int>(y), 0, 0, colour};
+            have = 1;
+        } else {
+            s.x2 = static_cast<int>(x);
+            s.y2 = static_cast<int>(y);
+            segs.push_back(s);
+            have = 0;
+        }
+    }
+    fclose(f);
+    return have == 0 && colour <= 6;
+}
+
 inline long file_size(const std::string &path)
 {
     FILE *f = fopen(path.c_str(), "rb");

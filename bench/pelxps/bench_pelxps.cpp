@@ -1,13 +1,19 @@
 // A series of 100,000 points drawn as one polyline through the graphics
 // kernel and the PostScript driver into an EPS file (the configured EPS
 // device), beside gnuplot's "postscript eps" terminal plotting the same
-// points, for a smooth and a noisy series.  Times are the best of several
-// runs; gnuplot's include starting the program and reading its data file
-// (written beforehand).  Sizes are the files' bytes.
+// points, for a smooth and a noisy series.
+//
+// Both sides are timed the same way: whole processes that start, read the
+// same file of points, draw, write the EPS file and exit, run in turn
+// (which runs first alternates); medians of the runs and of the pairs'
+// ratios, with each file's bytes and bounding box.  Beside that, the
+// kernel's drawing alone inside one process.
 //
 //   bench_pelxps [--points N] [--runs N] [--keep DIR] [--out FILE]
+//   bench_pelxps --draw POINTS OUT   is the kernel's side as a process.
 #include "gpinit.h"
 #include "pelx.h"
+#include "vxbench.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -92,34 +98,44 @@ double run_pelx(const std::vector<double> &y, const std::string &out)
     return c && r == 0 ? t : -1;
 }
 
-double run_gnuplot(const std::vector<double> &y, const std::string &dir, const std::string &out)
+bool initialise()
 {
-    std::string data = dir + "/series.dat", script = dir + "/plot.gp";
-    {
-        std::ofstream d(data);
-        for (size_t i = 0; i < y.size(); i++)
-            d << i << ' ' << y[i] << '\n';
-        std::ofstream g(script);
-        g << "set terminal postscript eps color\nset output '" << out << "'\n"
-          << "unset key\nplot '" << data << "' with lines\n";
+    std::string etc = std::string(VX_BENCH_BUILD) + "/etc";
+    std::string cat = std::string(VX_BENCH_BUILD) + "/messages/SUN4SOLARIS/C/pelx.cat";
+    if (GInitialise(etc.c_str(), "pelx.cfg", cat.c_str(), (etc + "/pelx.rgb").c_str()) != 0) {
+        fprintf(stderr, "bench_pelxps: cannot read the graphics configuration in %s\n", etc.c_str());
+        return false;
     }
-    auto t0 = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        execlp("gnuplot", "gnuplot", script.c_str(), static_cast<char *>(nullptr));
-        _exit(127);
+    gpinit_GInstallDriver();
+    return true;
+}
+
+// The kernel's side as a process of its own: reads the "x y" lines of the
+// points file (the x are 0, 1, 2 ...) and draws them.
+int draw_main(const char *points, const char *out)
+{
+    FILE *f = fopen(points, "r");
+    std::vector<double> y;
+    double a, b;
+    while (f && fscanf(f, "%lf %lf", &a, &b) == 2)
+        y.push_back(b);
+    if (f)
+        fclose(f);
+    if (y.size() < 2 || !initialise()) {
+        fprintf(stderr, "bench_pelxps: cannot draw %s\n", points);
+        return 1;
     }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) < 0)
-        return -1;
-    double t = seconds_since(t0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1;
+    const int rc = run_pelx(y, out) >= 0 ? 0 : 1;
+    GTerminate();
+    return rc;
 }
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc == 4 && !strcmp(argv[1], "--draw"))
+        return draw_main(argv[2], argv[3]);
     long points = 100000;
     int runs = 5;
     std::string keep, out_file = VX_BENCH_RESULTS;
@@ -137,47 +153,55 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: bench_pelxps [--points N] [--runs N] [--keep DIR] [--out FILE]\n");
         return 2;
     }
-    std::string etc = std::string(VX_BENCH_BUILD) + "/etc";
-    std::string cat = std::string(VX_BENCH_BUILD) + "/messages/SUN4SOLARIS/C/pelx.cat";
-    if (GInitialise(etc.c_str(), "pelx.cfg", cat.c_str(), (etc + "/pelx.rgb").c_str()) != 0) {
-        fprintf(stderr, "bench_pelxps: cannot read the graphics configuration in %s\n", etc.c_str());
+    if (!initialise())
         return 1;
-    }
-    gpinit_GInstallDriver();
     std::string dir = keep.empty()
                           ? (std::filesystem::temp_directory_path() / ("vx-bench-pelxps-" + std::to_string(getpid()))).string()
                           : keep;
     std::filesystem::create_directories(dir);
+    const std::string self = vxbench::self_path();
 
-    std::string report = "PostScript driver: " + std::to_string(points) +
-                         " points as one polyline into EPS, best of " + std::to_string(runs) + " runs\n\n";
-    char line[256];
-    snprintf(line, sizeof line, "%-8s %12s %12s %12s %12s %8s %8s\n", "series", "pelx s", "pelx bytes", "gnuplot s",
-             "gnuplot b", "time x", "bytes x");
-    report += line;
+    std::string report = "PostScript driver: " + std::to_string(points) + " points as one polyline into EPS; medians of " +
+                         std::to_string(runs) + " runs\n\n";
+    report += "whole processes (start, read the same points file, draw, write the EPS), run in turn:\n";
+    char line[512];
+    std::string split;
     for (bool noisy : {false, true}) {
         std::vector<double> y = series(points, noisy);
         std::string name = noisy ? "noisy" : "smooth";
         std::string ours = dir + "/" + name + ".eps", theirs = dir + "/" + name + "-gnuplot.eps";
-        double best = 1e9, best_g = 1e9;
-        for (int r = 0; r < runs; r++) {
-            double t = run_pelx(y, ours), g = run_gnuplot(y, dir, theirs);
-            if (t >= 0)
-                best = std::min(best, t);
-            if (g >= 0)
-                best_g = std::min(best_g, g);
+        std::string data = dir + "/" + name + ".dat", script = dir + "/" + name + ".gp";
+        {
+            FILE *d = fopen(data.c_str(), "w");
+            for (size_t i = 0; d && i < y.size(); i++)
+                fprintf(d, "%zu %.17g\n", i, y[i]);
+            if (!d || fclose(d) != 0) {
+                fprintf(stderr, "bench_pelxps: cannot write %s\n", data.c_str());
+                return 1;
+            }
+            std::ofstream g(script);
+            g << "set terminal postscript eps color\nset output '" << theirs << "'\n"
+              << "unset key\nplot '" << data << "' with lines\n";
         }
+        const vxbench::Pair p = vxbench::run_pair({self, "--draw", data, ours}, {"gnuplot", script}, runs);
         long b = file_size(ours), bg = file_size(theirs);
-        snprintf(line, sizeof line, "%-8s %12.4f %12ld %12.4f %12ld %8.2f %8.2f\n", name.c_str(), best, b, best_g, bg,
-                 best / best_g, static_cast<double>(b) / static_cast<double>(bg));
+        snprintf(line, sizeof line,
+                 "  %-6s ours %.3f s, %ld bytes (%s); gnuplot %.3f s, %ld bytes (%s); time ratio %.2f, bytes ratio "
+                 "%.2f\n",
+                 name.c_str(), p.a, b, vxbench::eps_box(ours).c_str(), p.b, bg, vxbench::eps_box(theirs).c_str(),
+                 p.ratio, static_cast<double>(b) / static_cast<double>(bg));
         report += line;
+        std::vector<double> t;
+        for (int r = 0; r < runs; r++)
+            t.push_back(run_pelx(y, dir + "/split.eps"));
+        snprintf(line, sizeof line, "  %-6s %.3f s\n", name.c_str(), vxbench::median(t));
+        split += line;
     }
+    report += "\nthe kernel and driver alone inside one process (points in memory, open to closed file):\n" + split;
     GTerminate();
     if (keep.empty())
         std::filesystem::remove_all(dir);
     fputs(report.c_str(), stdout);
-    std::filesystem::create_directories(std::filesystem::path(out_file).parent_path());
-    std::ofstream(out_file) << report;
-    printf("written to %s\n", out_file.c_str());
+    vxbench::write_report(out_file, report);
     return 0;
 }

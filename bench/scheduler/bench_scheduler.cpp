@@ -8,9 +8,12 @@
 // processes: an end-of-buffer message, the client's copy and its reply,
 // two trips through the message queue and two process switches per
 // buffer.  The report gives the handoffs of each run and the time per
-// handoff if nothing else took any.  Everything runs twice: with both
-// processes free to run on any processor, and pinned to one (each
-// handoff then switches processes on that one processor).
+// handoff if nothing else took any, beside the handoff's floor: a bare
+// msgsnd/msgrcv round trip between two processes with messages of the
+// same sizes (an end-of-buffer message out, an empty reply back).
+// Everything runs twice: with both processes free to run on any
+// processor, and pinned to one (each handoff then switches processes on
+// that one processor).
 //
 // Usage: bench_scheduler [--out FILE] [--rows-scale F]
 // The interpreter is the one just built, copied with the modes the client
@@ -22,6 +25,9 @@
 #include "vxproc.h"
 
 #include <sched.h>
+#include <sys/ipc.h>
+#include <sys/msg.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -98,6 +104,45 @@ double memcpy_mb_per_s(size_t total, size_t piece)
     return best;
 }
 
+// The handoff's floor: a round trip between this process and a child of
+// its own through two private message queues, an end-of-buffer message of
+// the interpreter's size out and an empty reply of the client's size back.
+// Microseconds a trip, the median of five passes of `trips` trips.
+double bare_round_trip_us(int trips)
+{
+    const int out = msgget(IPC_PRIVATE, IPC_CREAT | 0600), back = msgget(IPC_PRIVATE, IPC_CREAT | 0600);
+    if (out < 0 || back < 0)
+        return -1;
+    const size_t room = sizeof(DozMsg) - sizeof(long);
+    const pid_t child = fork();
+    if (child == 0) {
+        DozMsg m{};
+        while (msgrcv(out, &m, room, 0, 0) >= 0 && m.h.code != -1) {
+            DozHeader reply{1, 0, 0};
+            msgsnd(back, &reply, doz_msg_size(0), 0);
+        }
+        _exit(0);
+    }
+    std::vector<double> passes;
+    DozMsg m{};
+    for (int pass = 0; child > 0 && pass < 5; pass++) {
+        auto t0 = Clock::now();
+        for (int i = 0; i < trips; i++) {
+            DozEobMsg eob{{1, 0, 0}, 1000, 8000};
+            msgsnd(out, &eob, doz_msg_size(8), 0);
+            msgrcv(back, &m, room, 0, 0);
+        }
+        passes.push_back(std::chrono::duration<double>(Clock::now() - t0).count() * 1e6 / trips);
+    }
+    DozEobMsg stop{{1, 0, -1}, 0, 0};
+    msgsnd(out, &stop, doz_msg_size(8), 0);
+    if (child > 0)
+        waitpid(child, nullptr, 0);
+    msgctl(out, IPC_RMID, nullptr);
+    msgctl(back, IPC_RMID, nullptr);
+    return passes.empty() ? -1 : vxbench::median(passes);
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -153,6 +198,11 @@ int main(int argc, char **argv)
                         : "unpinned: client and interpreter free to run on any processor");
         report += line;
         fputs(line, stdout);
+        const double trip = bare_round_trip_us(20000);
+        snprintf(line, sizeof line, "bare msgsnd/msgrcv round trip between two processes (same sizes): %.1f us\n",
+                 trip);
+        report += line;
+        fputs(line, stdout);
         for (const Buffer &b : buffers) {
             int cid = -1;
             if (doz_init(&cid, "", "BENCH", DOZ_START_WORD) != 0 || !doz_create_buffer(cid, b.size) ||
@@ -172,12 +222,13 @@ int main(int argc, char **argv)
                 size_t per = std::min(static_cast<size_t>(b.rows),
                                       std::max<size_t>(1, static_cast<size_t>(b.size) / std::max<size_t>(f.row_size, 1)));
                 size_t handoffs = (f.rows + per - 1) / per;
+                const double each = handoffs ? f.seconds * 1e6 / static_cast<double>(handoffs) : 0.0;
                 snprintf(line, sizeof line,
                          "buffer %7d bytes / %6d rows, %s: %zu rows of %zu bytes in %.3f s\n"
                          "    %.0f rows/s, %.1f MB/s; memcpy of the same bytes %.1f MB/s; ratio %.3f\n"
-                         "    %zu handoffs, %.1f us each were they all the time\n",
+                         "    %zu handoffs, %.1f us each were they all the time; %.2f x the bare round trip\n",
                          b.size, b.rows, s.name, f.rows, f.row_size, f.seconds, f.rows_per_s, f.mb_per_s, mc,
-                         f.mb_per_s / mc, handoffs, handoffs ? f.seconds * 1e6 / static_cast<double>(handoffs) : 0.0);
+                         f.mb_per_s / mc, handoffs, each, trip > 0 ? each / trip : 0.0);
                 report += line;
                 fputs(line, stdout);
             }

@@ -20,10 +20,16 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
 DsArchive dsmgr_archive;
+
+namespace {
+// Counts the changes of the archive's datasets (see dsmgr_ds_changes).
+uint64_t changes = 1;
+}  // namespace
 
 // ds_manager is the query manager's default query handler.
 static_assert(std::is_same_v<decltype(&ds_manager), QyHandler>);
@@ -51,6 +57,7 @@ void free_dataset(DsDataset *ds)
 {
     if (!ds)
         return;
+    changes++;
     vx_free(ds->data);
     delete ds;
 }
@@ -121,23 +128,38 @@ void add_rows(DsDataset *ds, const unsigned char *rows_at, int rows, long len, b
             ds->store_failed = true;
             return;
         }
-    } else {
-        auto *grown = static_cast<unsigned char *>(
-            ds->data_bytes + add <= INT_MAX ? vx_realloc(ds->data, ds->data_bytes + add, 0) : nullptr);
+        ds->capacity = add;
+    } else if (ds->data_bytes + add > ds->capacity) {
+        // The block doubles, so that a long result is not copied over and
+        // over; what is left over goes back when the result is complete.
+        const long need = ds->data_bytes + add;
+        const long room = std::max(need, std::min<long>(INT_MAX, 2 * ds->capacity));
+        auto *grown = static_cast<unsigned char *>(need <= INT_MAX ? vx_realloc(ds->data, room, 0) : nullptr);
         if (!grown) {
             say(DS_ADD_FAILED);
             vx_free(ds->data);
             ds->data = nullptr;
             ds->data_bytes = 0;
+            ds->capacity = 0;
             ds->rows = 0;
             ds->store_failed = true;
             return;
         }
         ds->data = grown;
+        ds->capacity = room;
     }
     memcpy(ds->data + ds->data_bytes, rows_at, static_cast<size_t>(add));
     ds->data_bytes += static_cast<int>(add);
     ds->rows += keep;
+}
+
+// Gives back the room the rows did not take.
+void fit(DsDataset *ds)
+{
+    if (ds->data && ds->capacity > ds->data_bytes && ds->data_bytes > 0)
+        if (auto *tight = static_cast<unsigned char *>(realloc(ds->data, static_cast<size_t>(ds->data_bytes))))
+            ds->data = tight;
+    ds->capacity = ds->data_bytes;
 }
 
 void end_of_buffer(int rows, int data_bytes, DozReader &reader)
@@ -225,6 +247,7 @@ void ds_manager(int event, int rows, int data_bytes, DozReader &buffer)
     case DS_EV_OK: {
         const int cur = dsmgr_archive.current;
         if (query_started && building) {
+            fit(building);
             free_dataset(dsmgr_archive.slot[cur]);
             dsmgr_archive.slot[cur] = building;
             building = nullptr;
@@ -232,6 +255,8 @@ void ds_manager(int event, int rows, int data_bytes, DozReader &buffer)
         query_started = 0;
         if (DsDataset *ds = dsmgr_archive.slot[cur]) {
             dscol_ds_setup_colinfo(ds->tinfo, ds->rows, ds->colinfo, &ds->columns, &ds->row_size);
+            ds->numbers.clear();
+            changes++;
             send_client_event();
         }
         break;
@@ -270,6 +295,7 @@ void dsmgr_ds_clear()
 }
 
 int dsmgr_ds_current() { return dsmgr_archive.current; }
+uint64_t dsmgr_ds_changes() { return changes; }
 int dsmgr_ds_current_exists() { return dsmgr_archive.slot[dsmgr_archive.current] ? 1 : 0; }
 
 int dsmgr_ds_rows(int i)
@@ -324,7 +350,7 @@ int dscol_ds_setup_colinfo(std::vector<DozColDesc> &descriptors, int rows, std::
     DozLayout l;
     const bool ok = n == 0 || doz_layout(std::span<const DozColDesc>(descriptors.data(), n), true, l);
     for (size_t i = 0; i < n; i++)
-        info.push_back({ok && rows > 0 ? l.fields[i].presence : 0, descriptors[i]});
+        info.push_back({ok && rows > 0 ? l.fields[i].presence : 0, descriptors[i], ok && rows > 0 ? l.fields[i].value : 0});
     *columns = static_cast<int>(n);
     *row_size = ok && rows > 0 && n > 0 ? l.row_size : 0;
     return ok ? 0 : -1;
@@ -462,4 +488,28 @@ const DozColDesc *dscol_ds_get_tinfo_list(int dataset)
         return nullptr;
     }
     return ds->tinfo.data();
+}
+
+const unsigned char *dscol_ds_scalar_cells(int dataset, int column, int *stride, int *value_offset)
+{
+    DsDataset *ds = dataset_at(dataset);
+    if (!ds || column < 0 || column >= static_cast<int>(ds->colinfo.size()) || ds->rows <= 0 || !ds->data ||
+        ds->row_size <= 0)
+        return nullptr;
+    const DsColInfo &c = ds->colinfo[static_cast<size_t>(column)];
+    if (c.desc.count != 0 || c.value <= c.offset)
+        return nullptr;
+    *stride = ds->row_size;
+    *value_offset = c.value - c.offset;
+    return ds->data + c.offset;
+}
+
+DsNumbers *dscol_ds_numbers(int dataset, int column)
+{
+    DsDataset *ds = dataset_at(dataset);
+    if (!ds || column < 0 || column >= static_cast<int>(ds->colinfo.size()))
+        return nullptr;
+    if (ds->numbers.size() != ds->colinfo.size())
+        ds->numbers.assign(ds->colinfo.size(), DsNumbers{});
+    return &ds->numbers[static_cast<size_t>(column)];
 }

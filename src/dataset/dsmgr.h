@@ -13,6 +13,7 @@
 #include "dozrow.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 struct AppData;
@@ -29,11 +30,23 @@ inline constexpr int DS_EV_OK = 1, DS_EV_EOB = 2, DS_EV_STOPPED = 3, DS_EV_FAILE
 struct DsColInfo {
     int offset;
     DozColDesc desc;
+    int value = 0;  // where its first element starts inside a row
+};
+
+// A scalar column of numbers, dates or times as plotting values, one a row,
+// and whether each row has one: made by the graphs' point readers the first
+// time they read the column, and dropped with the dataset's rows.
+struct DsNumbers {
+    std::vector<double> value;
+    std::vector<unsigned char> present;
+    bool made = false;
+    int zone = -1;  // the readers' time zone the dates and times were taken in
 };
 
 struct DsDataset {
     unsigned char *data = nullptr;     // the rows, back to back
     int data_bytes = 0;
+    long capacity = 0;                 // bytes allocated for the rows while they arrive
     std::vector<DozColDesc> tinfo;     // the columns, then the type -1 entry
     std::vector<DsColInfo> colinfo;    // set up when the query ended well
     int rows = 0;
@@ -44,6 +57,7 @@ struct DsDataset {
     int printed = 0;
     int stride = 0;                    // row size by the layout, while rows arrive
     bool store_failed = false;         // memory ran out: no rows are kept
+    std::vector<DsNumbers> numbers;    // per column, once the graphs read it
 };
 
 struct DsArchive {
@@ -85,6 +99,10 @@ void ds_manager(int event, int rows, int data_bytes, DozReader &buffer);
 void dsmgr_ds_retain();
 void dsmgr_ds_clear();
 int dsmgr_ds_current();
+// A number that changes whenever a dataset of the archive is replaced or
+// freed or its column info is set up again: what a reader keeps of a
+// dataset is good while the number and the current index stay.
+uint64_t dsmgr_ds_changes();
 int dsmgr_ds_current_exists();
 int dsmgr_ds_rows(int i);
 int dsmgr_ds_columns(int i);
@@ -114,4 +132,13 @@ int dscol_ds_class(const DozColDesc *desc);
 // null for a null value or when the dataset, row or column does not exist.
 const void *dscol_ds_get(int dataset, int row, int column, int *count);
 const DozColDesc *dscol_ds_get_tinfo(int dataset, int column);
+// The cells of a scalar column (descriptor count 0) of a dataset whose
+// column info is set up: the presence byte of its first row, with the row
+// stride and the distance from the presence byte to the value.  Null (and
+// nothing said) for an array column or a dataset, column or rows that are
+// not there.
+const unsigned char *dscol_ds_scalar_cells(int dataset, int column, int *stride, int *value_offset);
+// The plotting values kept for a column of a dataset (see DsNumbers); null
+// when the dataset or column is not there.
+DsNumbers *dscol_ds_numbers(int dataset, int column);
 const DozColDesc *dscol_ds_get_tinfo_list(int dataset);

@@ -32,6 +32,12 @@ std::string out_text;
 const char *blank_missing(const char *text)
 {
     out_text = text;
+    // Only a negative number can be the marker.
+    const char *lead = text;
+    while (isspace(static_cast<unsigned char>(*lead)))
+        lead++;
+    if (*lead != '-')
+        return out_text.c_str();
     size_t at = 0;
     while (at < out_text.size() && out_text[at] == ' ')
         at++;

@@ -60,21 +60,35 @@ void add(std::string_view text)
 
 void pad(int n)
 {
-    for (; n > 0; n--) {
-        if (st.line.size() >= static_cast<size_t>(DYPRT_LINE_MAX)) {
-            st.clipped = true;
-            return;
-        }
-        st.line.push_back(' ');
+    if (n <= 0)
+        return;
+    const size_t size = st.line.size(), limit = static_cast<size_t>(DYPRT_LINE_MAX);
+    const size_t room = size < limit ? limit - size : 0;
+    if (static_cast<size_t>(n) > room) {
+        st.clipped = true;
+        n = static_cast<int>(room);
     }
+    st.line.append(static_cast<size_t>(n), ' ');
+}
+
+// Bytes below 0x80 are one character each in every locale the program
+// runs in; texts made only of them skip the multibyte reading.
+size_t ascii_prefix(std::string_view text)
+{
+    size_t n = 0;
+    while (n < text.size() && static_cast<unsigned char>(text[n]) < 0x80)
+        n++;
+    return n;
 }
 
 // Display columns of a text by the locale (one per character).
 int text_chars(std::string_view text)
 {
+    size_t at = ascii_prefix(text);
+    if (at == text.size())
+        return static_cast<int>(at);
     mbstate_t ps{};
-    int n = 0;
-    size_t at = 0;
+    int n = static_cast<int>(at);
     while (at < text.size()) {
         size_t k = mbrtowc(nullptr, text.data() + at, text.size() - at, &ps);
         if (k == 0 || k == static_cast<size_t>(-1) || k == static_cast<size_t>(-2)) {
@@ -157,13 +171,16 @@ void add_value(const Column &c, const void *value)
         pad(c.width);
         return;
     }
-    std::string text;
+    std::string long_text;
+    std::string_view text;
     if (c.width > LONG_STRING) {
         std::string whole(static_cast<const char *>(value));
         std::string cut(dyprt_cut_chars(whole, LONG_STRING));
-        text = dsprint_ds_sprint(cut.c_str(), LONG_STRING, c.desc->precision, c.desc->type);
-        text += LONG_MARK;
+        long_text = dsprint_ds_sprint(cut.c_str(), LONG_STRING, c.desc->precision, c.desc->type);
+        long_text += LONG_MARK;
+        text = long_text;
     } else {
+        // The formatter's text stays until its next call.
         text = dsprint_ds_sprint(value, c.width, c.desc->precision, c.desc->type);
     }
     add(text);
@@ -285,6 +302,18 @@ bool dyprt_add_text(std::string &line, std::string_view text, size_t limit)
     size_t at = 0;
     char piece[64];
     while (at < text.size()) {
+        // A run of printable ASCII goes in as it is, as far as it fits.
+        size_t run = at;
+        while (run < text.size() && text[run] >= 0x20 && text[run] < 0x7f)
+            run++;
+        if (run > at && mbsinit(&ps)) {
+            const size_t room = limit > line.size() ? limit - line.size() : 0;
+            const size_t take = std::min(run - at, room);
+            line.append(text.data() + at, take);
+            whole = whole && take == run - at;
+            at = run;
+            continue;
+        }
         wchar_t wc = 0;
         size_t k = mbrtowc(&wc, text.data() + at, text.size() - at, &ps);
         size_t len;
@@ -347,9 +376,9 @@ bool dyprt_add_text(std::string &line, std::string_view text, size_t limit)
 
 std::string_view dyprt_cut_chars(std::string_view text, size_t n)
 {
+    size_t at = std::min(ascii_prefix(text), n);
     mbstate_t ps{};
-    size_t at = 0;
-    for (size_t chars = 0; chars < n && at < text.size(); chars++) {
+    for (size_t chars = at; chars < n && at < text.size(); chars++) {
         size_t k = mbrtowc(nullptr, text.data() + at, text.size() - at, &ps);
         if (k == 0 || k == static_cast<size_t>(-1) || k == static_cast<size_t>(-2)) {
             ps = mbstate_t{};

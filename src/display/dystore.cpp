@@ -28,7 +28,7 @@ int32_t DyLineStore::width(int index) const
     return widths_[static_cast<size_t>(slot(index))];
 }
 
-bool DyLineStore::add(std::string text, int32_t pixel_width)
+bool DyLineStore::add(std::string_view text, int32_t pixel_width)
 {
     bool full = count_ == capacity_;
     int chars = static_cast<int>(text.size());
@@ -38,7 +38,7 @@ bool DyLineStore::add(std::string text, int32_t pixel_width)
         count_--;
     }
     size_t s = static_cast<size_t>(slot(count_));
-    lines_[s] = std::move(text);
+    lines_[s].assign(text);  // into the room the dropped line leaves
     widths_[s] = pixel_width;
     count_++;
     widest_ = std::max(widest_, chars);

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct DyCell {
@@ -35,7 +36,7 @@ public:
     int widest() const { return widest_; }
 
     // Adds a line; returns true when the oldest was dropped to make room.
-    bool add(std::string text, int32_t pixel_width);
+    bool add(std::string_view text, int32_t pixel_width);
     void clear();
 
     // ---- the view over the store ----------------------------------------------

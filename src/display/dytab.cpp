@@ -18,6 +18,7 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,9 @@
 #include <unistd.h>
 
 namespace {
+
+// How often the screen catches up with the lines arriving.
+constexpr std::chrono::milliseconds CATCH_UP_EVERY{100};
 
 struct Table {
     std::unique_ptr<DyLineStore> store;
@@ -43,6 +47,7 @@ struct Table {
     volatile bool stop = false;
     int since_poll = 0;
     int since_catch_up = 0;
+    std::chrono::steady_clock::time_point last_catch_up;
     std::string selection_cache;
     bool cache_valid = false;
 } tb;
@@ -409,6 +414,7 @@ void format_pending_datasets()
 {
     if (getenv("VX_NO_TOGGLE_PRINT"))
         return;
+    tb.last_catch_up = {};
     int current = dsmgr_ds_current();
     bool go_on = true;
     for (int i = 0; go_on && i < current; i++) {
@@ -427,6 +433,7 @@ void format_pending_datasets()
 void new_data()
 {
     set_screen_output();
+    tb.last_catch_up = {};  // the first screenful shows at once
     int mode = dy_hooks.get_mode ? dy_hooks.get_mode() : 0;
     if (dy_hooks.set_mode)
         dy_hooks.set_mode(2);
@@ -556,11 +563,11 @@ int dytab_dy_output_line(const char *text, int length)
     if (!text)
         return 1;
     DyLineStore &s = *tb.store;
-    std::string line(text, static_cast<size_t>(std::max(0, length)));
-    int32_t px = tb.font ? XTextWidth(tb.font, line.c_str(), static_cast<int>(line.size()))
+    const std::string_view line(text, static_cast<size_t>(std::max(0, length)));
+    int32_t px = tb.font ? XTextWidth(tb.font, line.data(), static_cast<int>(line.size()))
                          : static_cast<int32_t>(line.size()) * tb.char_width;
     int widest = s.widest();
-    s.add(std::move(line), px);
+    s.add(line, px);
     if (s.selection_lost_line()) {
         disown();
         s.drop_selection();
@@ -570,8 +577,13 @@ int dytab_dy_output_line(const char *text, int length)
     abandon_drag();
     if (s.widest() != widest)
         set_bar(2, std::max(s.columns(), s.widest()), s.columns(), s.column_offset());
-    if (++tb.since_catch_up >= std::max(1, tb.interval))
-        dytab_dy_catch_up();
+    // While lines pour in, the screen follows them a few times a second;
+    // the last screen is drawn when the dataset is done.
+    if (++tb.since_catch_up >= std::max(1, tb.interval)) {
+        tb.since_catch_up = 0;
+        if (std::chrono::steady_clock::now() - tb.last_catch_up >= CATCH_UP_EVERY)
+            dytab_dy_catch_up();
+    }
     return poll_stop(false) ? 0 : 1;
 }
 
@@ -580,6 +592,7 @@ void dytab_dy_catch_up()
     if (!tb.store)
         return;
     tb.since_catch_up = 0;
+    tb.last_catch_up = std::chrono::steady_clock::now();
     DyLineStore &s = *tb.store;
     int64_t shown_end = tb.screen_top + s.rows();
     int top = s.tail_top();

@@ -24,6 +24,14 @@ namespace {
 struct ReaderStore {
     double value[3];
     char text[3][256];
+    // What the last reads found of their dataset, kept while the archive
+    // and the time zone stay as they were.
+    struct Recent {
+        uint64_t changes = 0;
+        int current = -1, zone = -1, dataset = -1, rows = 0;
+        int column[3] = {-1, -1, -1};
+        const DsNumbers *numbers[3] = {nullptr, nullptr, nullptr};
+    } recent;
 };
 ReaderStore triple_store, multiy_store;
 
@@ -44,6 +52,7 @@ int full_year(int year);
 // them.  Converted values are kept per time zone (a NaN: not representable).
 struct Calendar {
     std::string zone = "\x01";
+    int serial = 0;  // counts the zone's changes
     std::unordered_map<int64_t, double> seen;
 };
 Calendar calendar;
@@ -54,6 +63,7 @@ void check_zone()
     const std::string zone = tz ? tz : "";
     if (zone != calendar.zone) {
         calendar.zone = zone;
+        calendar.serial++;
         calendar.seen.clear();
     }
 }
@@ -72,6 +82,87 @@ double converted(int type, const int16_t f[3])
         calendar.seen.clear();
     calendar.seen.emplace(key, v);
     return v;
+}
+
+// One scalar cell as a plotting value; false when it is missing (or a date
+// or time outside the calendar).
+bool cell_value(int type, const unsigned char *cell, double *out)
+{
+    switch (type) {
+    case DOZ_T_LONG: {
+        int32_t v;
+        memcpy(&v, cell, 4);
+        *out = v;
+        return true;
+    }
+    case DOZ_T_SHORT: {
+        int16_t v;
+        memcpy(&v, cell, 2);
+        *out = v;
+        return true;
+    }
+    case DOZ_T_SREAL: {
+        float v;
+        memcpy(&v, cell, 4);
+        *out = v;
+        return true;
+    }
+    case DOZ_T_TINY: *out = cell[0]; return true;
+    case DOZ_T_REAL:
+    case DOZ_T_COMPLEX: memcpy(out, cell, 8); return true;
+    case DOZ_T_DATE:
+    case DOZ_T_TIME: {
+        // Year, month, day or hour, minute, second.
+        int16_t f[3];
+        memcpy(f, cell, 6);
+        *out = converted(type, f);
+        return !std::isnan(*out);
+    }
+    default: return false;
+    }
+}
+
+bool number_type(int type)
+{
+    switch (type) {
+    case DOZ_T_LONG:
+    case DOZ_T_SHORT:
+    case DOZ_T_SREAL:
+    case DOZ_T_TINY:
+    case DOZ_T_REAL:
+    case DOZ_T_COMPLEX:
+    case DOZ_T_DATE:
+    case DOZ_T_TIME: return true;
+    default: return false;
+    }
+}
+
+// The plotting values of a scalar number, date or time column, read from
+// the rows the first time a reader meets the column (dates and times again
+// when the time zone changed); null for any other column.
+const DsNumbers *column_numbers(int dataset, int column, const DozColDesc *type)
+{
+    if (type->count != 0 || !number_type(type->type))
+        return nullptr;
+    DsNumbers *n = dscol_ds_numbers(dataset, column);
+    if (!n)
+        return nullptr;
+    const bool calendar_type = type->type == DOZ_T_DATE || type->type == DOZ_T_TIME;
+    if (n->made && (!calendar_type || n->zone == calendar.serial))
+        return n;
+    int stride = 0, offset = 0;
+    const unsigned char *cells = dscol_ds_scalar_cells(dataset, column, &stride, &offset);
+    if (!cells)
+        return nullptr;
+    const auto rows = static_cast<size_t>(dsmgr_ds_rows(dataset));
+    n->value.assign(rows, 0.0);
+    n->present.assign(rows, 0);
+    for (size_t r = 0; r < rows; r++, cells += stride)
+        if (cells[0])
+            n->present[r] = cell_value(type->type, cells + offset, &n->value[r]) ? 1 : 0;
+    n->made = true;
+    n->zone = calendar.serial;
+    return n;
 }
 
 bool array_y(const GoTuple *t) { return t->ytype && t->ytype->count != 0; }
@@ -151,20 +242,12 @@ double generated(const GoTuple *t, int mode, double scale, double offset)
     return 0;
 }
 
-// Reads coordinate c (0 x, 1 y, 2 z) of the current point.
-void read_coordinate(GoTuple *t, int c, int mode, int column, const DozColDesc *type, ReaderStore &store,
-                     int32_t *count, double **value, const char **text)
+// Reads coordinate c of the current point from its cell in the rows: an
+// array element, a text, or a column read once into numbers cannot be.
+[[gnu::noinline]] void read_cell(GoTuple *t, int c, int mode, int column, const DozColDesc *type,
+                                 ReaderStore &store, int32_t *count, double **value, const char **text)
 {
-    const double scale = mode == MODE_ELEMENT ? x_scale : z_scale;
-    const double offset = mode == MODE_ELEMENT ? x_offset : z_offset;
-    *text = nullptr;
     double &own = store.value[c];
-    if (column < 0) {
-        *count = 0;
-        own = generated(t, mode, scale, offset);
-        *value = &own;
-        return;
-    }
     int n = 0;
     const auto *cell = static_cast<const unsigned char *>(dscol_ds_get(t->dataset, t->row, column, &n));
     *count = n;
@@ -172,42 +255,13 @@ void read_coordinate(GoTuple *t, int c, int mode, int column, const DozColDesc *
     if (!cell || n <= 0)
         return;
     const int e = std::min(t->element, n - 1);
-    switch (type->type) {
-    case DOZ_T_LONG: {
-        int32_t v;
-        memcpy(&v, cell + 4 * e, 4);
-        own = v;
-        break;
-    }
-    case DOZ_T_SHORT: {
-        int16_t v;
-        memcpy(&v, cell + 2 * e, 2);
-        own = v;
-        break;
-    }
-    case DOZ_T_SREAL: {
-        float v;
-        memcpy(&v, cell + 4 * e, 4);
-        own = v;
-        break;
-    }
-    case DOZ_T_TINY: own = cell[e]; break;
-    case DOZ_T_REAL:
-        // In place: the row layout aligns reals to 8.
-        *value = reinterpret_cast<double *>(const_cast<unsigned char *>(cell + 8 * e));
-        return;
-    case DOZ_T_COMPLEX: *value = reinterpret_cast<double *>(const_cast<unsigned char *>(cell + 16 * e)); return;
-    case DOZ_T_DATE:
-    case DOZ_T_TIME: {
-        // Year, month, day or hour, minute, second.
-        int16_t f[3];
-        memcpy(f, cell + 6 * e, 6);
-        const double s = converted(type->type, f);
-        if (std::isnan(s))
+    if (number_type(type->type)) {
+        if (!cell_value(type->type, cell + static_cast<size_t>(e) * doz_elem_size(*type), &own))
             return;
-        own = s;
-        break;
+        *value = &own;
+        return;
     }
+    switch (type->type) {
     case DOZ_T_STRING: {
         *text = reinterpret_cast<const char *>(cell + static_cast<size_t>(e) * (type->width + 1));
         own = generated(t, mode, 1.0, 0.0);
@@ -227,6 +281,34 @@ void read_coordinate(GoTuple *t, int c, int mode, int column, const DozColDesc *
     *value = &own;
 }
 
+// Reads coordinate c (0 x, 1 y, 2 z) of the current point: generated, from
+// the column's numbers, or from its cell.
+inline void read_coordinate(GoTuple *t, int c, int mode, int column, const DozColDesc *type, ReaderStore &store,
+                            int32_t *count, double **value, const char **text)
+{
+    *text = nullptr;
+    if (column < 0) {
+        double &own = store.value[c];
+        *count = 0;
+        own = mode == MODE_ELEMENT ? generated(t, mode, x_scale, x_offset) : generated(t, mode, z_scale, z_offset);
+        *value = &own;
+        return;
+    }
+    ReaderStore::Recent &recent = store.recent;
+    if (recent.column[c] != column) {
+        recent.column[c] = column;
+        recent.numbers[c] = column_numbers(t->dataset, column, type);
+    }
+    if (const DsNumbers *numbers = recent.numbers[c]) {
+        const auto r = static_cast<size_t>(t->row);
+        const bool there = r < numbers->present.size() && numbers->present[r];
+        *count = 1;
+        *value = there ? const_cast<double *>(&numbers->value[r]) : nullptr;
+        return;
+    }
+    read_cell(t, c, mode, column, type, store, count, value, text);
+}
+
 bool missing(const double *value, const char *text, const DozColDesc *type)
 {
     if (!value)
@@ -236,11 +318,28 @@ bool missing(const double *value, const char *text, const DozColDesc *type)
     return clamp_int(*value) == -9999;
 }
 
+// Brings the reader's memory of the tuple's dataset up to date.
+void recall(const GoTuple *t, ReaderStore &store)
+{
+    ReaderStore::Recent &r = store.recent;
+    const uint64_t changes = dsmgr_ds_changes();
+    const int current = dsmgr_ds_current();
+    if (r.changes == changes && r.current == current && r.zone == calendar.serial && r.dataset == t->dataset)
+        return;
+    r = ReaderStore::Recent{};
+    r.changes = changes;
+    r.current = current;
+    r.zone = calendar.serial;
+    r.dataset = t->dataset;
+    r.rows = dsmgr_ds_rows(t->dataset);
+}
+
 GoTuple *read(GoTuple *t, bool multiy, ReaderStore &store)
 {
     if (t->step == 0)
         setup(t, multiy);
-    if (t->row >= dsmgr_ds_rows(t->dataset) || t->row < 0) {
+    recall(t, store);
+    if (t->row >= store.recent.rows || t->row < 0) {
         t->status |= t->row < 0 ? GT_S_START : GT_S_END;
         t->x = t->y = t->z = nullptr;
         t->xtext = t->ytext = t->ztext = nullptr;

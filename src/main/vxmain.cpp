@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <string_view>
 #include <unistd.h>
 
 Widget toplevel = nullptr;
@@ -393,6 +395,18 @@ void arm_idle_timer()
 
 int vx_main(int argc, char **argv)
 {
+    // The launcher starts the program as "vostrelane.bin": the toolkit takes
+    // the name of its resources from that, and they are "vostrelane".
+    static std::string instance;
+    if (argc > 0 && argv[0]) {
+        const std::string_view called(argv[0]);
+        const std::string_view suffix = "vostrelane.bin";
+        if (called.size() >= suffix.size() && called.substr(called.size() - suffix.size()) == suffix &&
+            (called.size() == suffix.size() || called[called.size() - suffix.size() - 1] == '/')) {
+            instance.assign(called.substr(0, called.size() - 4));
+            argv[0] = instance.data();
+        }
+    }
     // 1. Time zone.
     if (const char *tz = getenv("DOZ_CLIENT_TIMEZONE")) {
         setenv("TZ", tz, 1);

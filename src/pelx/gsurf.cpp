@@ -59,11 +59,12 @@ struct PointBuffer {
     alignas(8) unsigned char bytes[24];
 };
 
-// Both blocks grow together; on failure nothing changes.
+// Both blocks grow together, by half their size at least (a long line of
+// points is not copied over and over); on failure nothing changes.
 int grow(GSurface *s)
 {
     long es = element_size(s);
-    int64_t capacity = s->capacity + GROWTH;
+    int64_t capacity = s->capacity + std::max<int64_t>(GROWTH, s->capacity / 2);
     char *points = static_cast<char *>(gsurf_block_alloc(capacity * 3 * es));
     int64_t *columns = static_cast<int64_t *>(gsurf_block_alloc(capacity * static_cast<long>(sizeof(int64_t))));
     if (!points || !columns) {

@@ -25,13 +25,19 @@ constexpr int MAX_WIDTH = 32767;
 std::string vformat(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string vformat(const char *fmt, ...)
 {
+    // Most texts fit the first try; a longer one is written again at its size.
+    char first[256];
     va_list ap, ap2;
     va_start(ap, fmt);
     va_copy(ap2, ap);
-    int n = vsnprintf(nullptr, 0, fmt, ap);
-    std::string s(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0)
+    int n = vsnprintf(first, sizeof first, fmt, ap);
+    std::string s;
+    if (n > 0 && static_cast<size_t>(n) < sizeof first) {
+        s.assign(first, static_cast<size_t>(n));
+    } else if (n > 0) {
+        s.assign(static_cast<size_t>(n), '\0');
         vsnprintf(s.data(), s.size() + 1, fmt, ap2);
+    }
     va_end(ap2);
     va_end(ap);
     return s;

@@ -270,6 +270,48 @@ TEST_F(DisplayX, ShrinkingAndGrowingFollowTheWindow)
     ASSERT_TRUE(vxdl::pump_until([&] { return s->rows() == rows && s->columns() == cols; }));
 }
 
+constexpr size_t FIXED_LINES = 11003;
+constexpr uint64_t FIXED_HASH = 11775298320683661910ull;
+
+Cell day(int i)
+{
+    return D(static_cast<int16_t>(1990 + i % 40), static_cast<int16_t>(1 + i % 12), static_cast<int16_t>(1 + i % 28));
+}
+
+// A result of 10,000 rows: texts plain, accented and with control bytes,
+// numbers, dates and missing cells.  Every line the formatter gives for
+// it is fixed (their number and a hash of their bytes, taken from the
+// formatter before its plain-text shortcut); the view holds the last of
+// them and shows what a full redraw shows, its bar at the end.
+TEST_F(DisplayX, TenThousandRowsShowTheSameLines)
+{
+    const std::vector<DozColDesc> cols = {column("N", DOZ_T_LONG, 6, 0), column("TEXT", DOZ_T_STRING, 14, -1),
+                                          column("VALUE", DOZ_T_REAL, 10, 3), column("DAY", DOZ_T_DATE, 10, 0)};
+    std::vector<std::vector<Cell>> rows;
+    const char *texts[] = {"row", "caf\xc3\xa9", "tab\there", "\x7f\x01" "end", "  padded  "};
+    for (int i = 0; i < 10000; i++)
+        rows.push_back({L(i), i % 13 == 0 ? NUL() : STR(std::string(texts[i % 5]) + " " + std::to_string(i % 97)),
+                        i % 17 == 0 ? NUL() : R(i * 0.125 - 300), day(i)});
+    int ds = arrive(cols, rows);
+    const std::vector<std::string> all = screen_lines(ds);
+    uint64_t hash = 1469598103934665603ull;
+    for (const std::string &l : all) {
+        for (unsigned char c : l)
+            hash = (hash ^ c) * 1099511628211ull;
+        hash = (hash ^ 0xffu) * 1099511628211ull;
+    }
+    EXPECT_EQ(all.size(), FIXED_LINES);
+    EXPECT_EQ(hash, FIXED_HASH);
+    ASSERT_GE(all.size(), 100u);
+    EXPECT_EQ(held(), std::vector<std::string>(all.end() - 100, all.end()));
+    const DyLineStore *s = dytab_store();
+    EXPECT_EQ(s->top(), s->tail_top());
+    int v = -1, slider = 0, inc = 0, page = 0;
+    XmScrollBarGetValues(vxdl::find(shell, "displayVB"), &v, &slider, &inc, &page);
+    EXPECT_EQ(v, s->top());
+    EXPECT_TRUE(pixels() == redrawn());
+}
+
 // ---- selection ---------------------------------------------------------------------------
 
 struct Reader {

@@ -7,6 +7,7 @@
 #include "vxdate.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -343,3 +344,110 @@ TEST_F(Readers, CopiesKeepTheirOwnValues)
 }
 
 }  // namespace
+
+namespace {
+
+// The y of every point of a dataset of one column (order 3: y is column 0);
+// a missing y as NaN.
+std::vector<double> ys(int dataset)
+{
+    std::vector<double> out;
+    for (const Point &p : all_points(dataset))
+        out.push_back(p.y ? *p.y : NAN);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(Readers, EveryNumberTypeReadsAsItsValue)
+{
+    struct Case {
+        int type;
+        double stored, read;
+        bool null;
+    } cases[] = {
+        {DOZ_T_LONG, -70000, -70000, false},   {DOZ_T_SHORT, -300, -300, false},
+        {DOZ_T_SREAL, 0.25, 0.25, false},      {DOZ_T_TINY, 200, 200, false},
+        {DOZ_T_REAL, 1e300, 1e300, false},     {DOZ_T_COMPLEX, -2.5, -2.5, false},
+        {DOZ_T_REAL, -9999.5, -9999.5, true},  {DOZ_T_LONG, -9999, -9999, true},
+        {DOZ_T_REAL, -10000, -10000, false},   {DOZ_T_SHORT, -9999, -9999, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type) + " value " + std::to_string(c.stored));
+        const int d = gokit::load({col(c.type)}, {{num(c.stored)}, {gokit::none()}, {num(c.stored)}}, 3);
+        const std::vector<Point> p = all_points(d);
+        ASSERT_EQ(p.size(), 3u);
+        for (int r : {0, 2}) {
+            ASSERT_TRUE(p[r].y);
+            EXPECT_EQ(*p[r].y, c.read);
+            EXPECT_EQ(p[r].null, c.null ? 1 : 0);
+        }
+        EXPECT_FALSE(p[1].y) << "a missing cell";
+        EXPECT_EQ(p[1].null, 1);
+    }
+    // A stored NaN is a value, not a missing point.
+    const int n = gokit::load({col(DOZ_T_REAL)}, {{num(NAN)}}, 3);
+    const std::vector<Point> p = all_points(n);
+    ASSERT_EQ(p.size(), 1u);
+    ASSERT_TRUE(p[0].y);
+    EXPECT_TRUE(std::isnan(*p[0].y));
+    EXPECT_EQ(p[0].null, 0);
+}
+
+TEST_F(Readers, ValuesFollowTheDatasetsOfTheArchive)
+{
+    // Two datasets read point by point in turn give each its own values.
+    const int a = gokit::load({col(DOZ_T_REAL)}, {{num(1)}, {num(2)}, {num(3)}}, 3);
+    const int b = gokit::load({col(DOZ_T_LONG)}, {{num(7)}, {gokit::none()}, {num(9)}}, 3);
+    GoTuple ta{}, tb{};
+    ta.dataset = a;
+    tb.dataset = b;
+    std::vector<double> got;
+    for (int i = 0; i < 3; i++) {
+        for (GoTuple *t : {&ta, &tb}) {
+            goprop_triple_reader(t);
+            got.push_back(t->y ? *t->y : -1);
+            goprop_go_next_point(t);
+        }
+    }
+    EXPECT_EQ(got, (std::vector<double>{1, 7, 2, -1, 3, 9}));
+
+    // The archive emptied and filled again: the same index holds new rows,
+    // and a reader reads them, not what it read of the old ones.
+    EXPECT_EQ(ys(a), (std::vector<double>{1, 2, 3}));
+    dsmgr_ds_clear();
+    const int again = gokit::load({col(DOZ_T_REAL)}, {{num(40)}, {num(50)}}, 3);
+    ASSERT_EQ(again, a);
+    EXPECT_EQ(ys(again), (std::vector<double>{40, 50}));
+    dsmgr_ds_clear();
+    const int shorter = gokit::load({col(DOZ_T_SHORT)}, {{gokit::none()}}, 3);
+    ASSERT_EQ(shorter, a);
+    const std::vector<double> y = ys(shorter);
+    ASSERT_EQ(y.size(), 1u);
+    EXPECT_TRUE(std::isnan(y[0]));
+}
+
+TEST_F(Readers, DatesFollowTheTimeZone)
+{
+    const char *was = getenv("TZ");
+    const std::string saved = was ? was : "";
+    const int d = gokit::load({col(DOZ_T_DATE), col(DOZ_T_REAL)},
+                              {{gokit::ymd(2001, 1, 15), num(1)}, {gokit::ymd(2001, 1, 16), num(2)}}, 1);
+    std::vector<double> seen;
+    for (const char *zone : {"UTC0", "EST5", "UTC0"}) {
+        setenv("TZ", zone, 1);
+        tzset();
+        const std::vector<Point> p = all_points(d);
+        ASSERT_EQ(p.size(), 2u);
+        ASSERT_TRUE(p[0].x && p[1].x);
+        EXPECT_EQ(*p[1].x - *p[0].x, 86400.0);
+        seen.push_back(*p[0].x);
+    }
+    EXPECT_EQ(seen[1] - seen[0], 5 * 3600.0) << "midnight in New York is five hours later";
+    EXPECT_EQ(seen[2], seen[0]);
+    if (was)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
