@@ -228,6 +228,7 @@ GCanvasRecord *GOpenCanvas(GDeviceRecord *device, uint64_t mask, const GCanvasMo
     gfill_GSetDefaultFillModes(c);
     gsurf_GSetDefaultSurfaceModes(c);
     gcolmap_GSetDefaultColourMapModes(c);
+    gmesh_GSetDefaultMeshModes(c);
     gthresh_GSetDefaultThresholdModes(c);
     if (glist_GAppendToList(device->canvases, c, 1) != 0) {
         ep->CloseCanvas(c);

@@ -291,8 +291,18 @@ struct GRasterImage {
     int16_t mask_width, mask_height;
     unsigned char invert_y;  // the driver's InvertYDim answer
     unsigned char thresholds;
-    unsigned char spare2;
+    unsigned char indices;   // 1: the values are colour indices (value type 5)
+    int16_t colours;         // colours of colour map 0 when the image was made
 };
+static_assert(offsetof(GRasterImage, x) == 0 && offsetof(GRasterImage, y) == 2);
+static_assert(offsetof(GRasterImage, width) == 4 && offsetof(GRasterImage, height) == 6);
+static_assert(offsetof(GRasterImage, spare) == 8 && offsetof(GRasterImage, depth) == 10);
+static_assert(offsetof(GRasterImage, bits) == 12 && offsetof(GRasterImage, data) == 16);
+static_assert(offsetof(GRasterImage, value_type) == 24 && offsetof(GRasterImage, offset) == 32);
+static_assert(offsetof(GRasterImage, scale) == 40 && offsetof(GRasterImage, pixels) == 48);
+static_assert(offsetof(GRasterImage, band_pixels) == 64 && offsetof(GRasterImage, mask_flag) == 72);
+static_assert(offsetof(GRasterImage, mask) == 80 && offsetof(GRasterImage, mask_width) == 88);
+static_assert(offsetof(GRasterImage, invert_y) == 92 && offsetof(GRasterImage, colours) == 96);
 
 // ---- transforms ----------------------------------------------------------
 
@@ -500,6 +510,20 @@ struct GThresholdModes {
     GScalarOp x_forward, x_back, y_forward, y_back, z_forward, z_back;
 };
 
+// Mesh modes: the switches the shaded-surface kind sets for meshes, skirts
+// and images.
+enum : uint64_t { GMSM_SKIRT = 0x1, GMSM_BORDER = 0x2, GMSM_COLOURING = 0x4, GMSM_SHADING = 0x8, GMSM_COLOUR = 0x10 };
+struct GMeshModes {
+    unsigned char skirt;   // 1: a data class also draws its skirt
+    unsigned char border;  // 1: a cleared image keeps only the cells drawn later (masked)
+    int64_t colouring;     // 2: shaded colouring
+    int64_t shading;       // 0 mesh, 1 shaded rendering
+    int64_t colour;        // colour of the mesh lines
+};
+static_assert(offsetof(GMeshModes, skirt) == 0 && offsetof(GMeshModes, border) == 1);
+static_assert(offsetof(GMeshModes, colouring) == 8 && offsetof(GMeshModes, shading) == 16);
+static_assert(offsetof(GMeshModes, colour) == 24);
+
 struct GCanvasRecord {
     GXform xf[5];  // world, plot space, canvas and virtual device to device; fifth
     GXform *current;
@@ -511,6 +535,7 @@ struct GCanvasRecord {
     GSurfaceModes surface;
     GColourMapModes colourmap;
     unsigned char line_colour_lock;  // of the grid modes: line colours stay while colouring by value
+    GMeshModes mesh;
     GThresholdModes threshold;
     void *reserved;
     void *driver;  // the driver's canvas part
@@ -816,3 +841,60 @@ int gclip_GSide(double x1, double y1, double x2, double y2, double x, double y);
 
 short gdraw_GDrawColouredRectangle(GCanvasRecord *canvas, const GVector *first, const GVector *second, int direction);
 short gdraw_GDrawColouredBar(GCanvasRecord *canvas, const GVector *first, const GVector *second);
+
+// ---- mesh modes ------------------------------------------------------------
+
+int gmesh_GSetMeshModes(GCanvasRecord *canvas, uint64_t mask, const GMeshModes *modes);
+int gmesh_GGetMeshModes(GCanvasRecord *canvas, GMeshModes *modes);
+int gmesh_GSetDefaultMeshModes(GCanvasRecord *canvas);
+
+// ---- raster images of values -----------------------------------------------
+
+enum : unsigned char { GIMG_DOUBLE = 0, GIMG_SHORT = 3, GIMG_INDEX = 5 };
+// A new image of width x height pixels whose lower-left corner is the
+// one-point `position` (in the canvas's coordinate system).  `range` holds
+// the minimum and maximum of the values: two doubles for GIMG_DOUBLE, two
+// 16-bit integers for GIMG_SHORT, nothing for GIMG_INDEX (values are colour
+// indices).  Null with (4, 21) on an HP-GL device, (3, 22) for a bad size or
+// value type, (4, 3) when memory runs out.
+GRasterImage *GCreateImage(GCanvasRecord *canvas, long width, long height, const GVector *position,
+                           const void *range, int value_type);
+// Frees the mask, the pixels (unless a driver consumed them) and the image;
+// -1 for none.
+int GDestroyImage(GRasterImage *image);
+// Stores the pixel of `value` at (column, row), row 0 the bottom row; a cell
+// outside the image is left alone.
+void GDoubleToPixel(GCanvasRecord *canvas, GRasterImage *image, long column, long row, double value);
+// Fills every pixel with the canvas background's pixel, or, while the mesh
+// modes' border switch is on, with 0 and marks the image as masked.
+int GClearImageData(GCanvasRecord *canvas, GRasterImage *image);
+// Builds the mask of a masked image and hands the image to the driver.
+int GDrawImage(GCanvasRecord *canvas, GRasterImage *image);
+long GImageMethod(long value);
+
+// ---- colour-map palette ------------------------------------------------------
+// Colour map 0 of the default table as a grid of cells on a canvas, and
+// the editor's operations on its cells.  Components are 0..255 for red,
+// green and blue, hue 0..359, saturation and value 0..100.
+
+// Draws the palette over the whole device: 0, or -1 with (3, 22) for a grid
+// whose cells would be under one pixel.
+int gcolmap_GDrawColourMapPalette(GCanvasRecord *canvas, long rows, long columns);
+// Cell lookups answer -1 until a palette was drawn.
+int gcolmap_GColourMapGetCell(GCanvasRecord *canvas, long x, long y, long *cell);
+int gcolmap_GColourMapCellBox(GCanvasRecord *canvas, long cell, long *x1, long *y1, long *x2, long *y2);
+int gcolmap_GColourMapGetPaletteEntry(GCanvasRecord *canvas, long cell, long rgb[3], long hsv[3]);
+// space 0: `in` is red, green, blue and `out` gets hue, saturation, value;
+// space 1 the other way round.
+int gcolmap_GColourMapSetPaletteEntry(GCanvasRecord *canvas, long cell, int space, const long in[3], long out[3]);
+// function 0 fill (from the last cell, or the first with end flag 1),
+// 1 linear, 2 exponential interpolation between the end cells.
+int gcolmap_GApplyColourMapFunction(GCanvasRecord *canvas, int function, long first, long last, int end_flag);
+// Clip lists of owned colour copies; null for a range outside the map.
+GList *gcolmap_GColourMapCut(GCanvasRecord *canvas, long first, long last);
+GList *gcolmap_GColourMapCopy(GCanvasRecord *canvas, long first, long last);
+int gcolmap_GColourMapFreeClip(GCanvasRecord *canvas, GList *clip);
+int gcolmap_GColourMapPaste(GCanvasRecord *canvas, long cell, GList *clip);
+// Passes changed cells of colour map 0 to the X colour cells (X devices
+// only; 0 elsewhere).
+int GSetColourMapColours(GDeviceRecord *device, long first, long count);
