@@ -64,23 +64,7 @@ double scale_of(double minimum, double maximum, long colours)
     return std::isfinite(s) ? s : 0.0;
 }
 
-long clamp_index(double index, long colours)
-{
-    if (std::isnan(index) || index <= 0 || colours < 1)
-        return 0;
-    long top = std::min<long>(colours, TABLE) - 1;
-    return index >= static_cast<double>(top) ? top : static_cast<long>(index);
-}
 
-void store(GRasterImage *im, long at, long pixel)
-{
-    switch (im->bits) {
-    case 8: static_cast<uint8_t *>(im->data)[at] = static_cast<uint8_t>(pixel); break;
-    case 16: static_cast<uint16_t *>(im->data)[at] = static_cast<uint16_t>(pixel); break;
-    case 32: static_cast<uint32_t *>(im->data)[at] = static_cast<uint32_t>(pixel); break;
-    default: break;  // a bitmap stores nothing
-    }
-}
 
 bool is_set(const GRasterImage *im, long at)
 {
@@ -92,27 +76,6 @@ bool is_set(const GRasterImage *im, long at)
     }
 }
 
-// The pixel of a value through the thresholds: the colour map spread over
-// a band of colour -1, else the band's own colour.
-long threshold_pixel(const GCanvasRecord *c, const GRasterImage *im, double value)
-{
-    const GThresholdModes &t = c->threshold;
-    int count = std::clamp<int>(t.count, 0, GTH_MAX);
-    int band = 0;
-    for (int i = 1; i < count; i++)
-        if (t.values[i] <= value)
-            band = i;
-    if (t.colours[band] != -1)
-        return im->threshold_pixels[band];
-    const GColourMapModes &m = c->colourmap;
-    double lower = band == 0 ? m.datamin : t.values[band];
-    double upper = band == count - 1 ? m.datamax : t.values[band + 1];
-    long levels = std::min<long>(m.levels, im->colours);
-    double index = 0;
-    if (levels > 1 && upper != lower)
-        index = (value - lower) * static_cast<double>(levels - 1) / (upper - lower);
-    return im->pixels[clamp_index(index, levels > 0 ? levels : im->colours)];
-}
 
 // The background's pixel in the image's depth: on X the canvas colour is
 // a pixel already; elsewhere it is an index of the device colour table.
@@ -233,20 +196,6 @@ int GDestroyImage(GRasterImage *image)
     return 0;
 }
 
-void GDoubleToPixel(GCanvasRecord *canvas, GRasterImage *image, long column, long row, double value)
-{
-    if (!canvas || !image || !image->data || column < 0 || row < 0 || column >= image->width ||
-        row >= image->height || image->bits == 1)
-        return;
-    long pixel;
-    if (image->indices)
-        pixel = image->pixels[clamp_index(value, image->colours)];
-    else if (image->thresholds && canvas->threshold.count > 0)
-        pixel = threshold_pixel(canvas, image, value);
-    else
-        pixel = image->pixels[clamp_index(std::trunc((value - image->offset) * image->scale), image->colours)];
-    store(image, column + row * image->width, pixel);
-}
 
 int GClearImageData(GCanvasRecord *canvas, GRasterImage *image)
 {
@@ -264,12 +213,12 @@ int GClearImageData(GCanvasRecord *canvas, GRasterImage *image)
     }
     long pixel = background_pixel(canvas);
     long n = static_cast<long>(image->width) * image->height;
-    store(image, 0, pixel);
+    gimage_GStore(image, 0, pixel);
     if (image->bits == 8)
         memset(image->data, static_cast<unsigned char>(pixel), size);
     else
         for (long i = 1; i < n; i++)
-            store(image, i, pixel);
+            gimage_GStore(image, i, pixel);
     return 0;
 }
 

@@ -863,8 +863,8 @@ GRasterImage *GCreateImage(GCanvasRecord *canvas, long width, long height, const
 // -1 for none.
 int GDestroyImage(GRasterImage *image);
 // Stores the pixel of `value` at (column, row), row 0 the bottom row; a cell
-// outside the image is left alone.
-void GDoubleToPixel(GCanvasRecord *canvas, GRasterImage *image, long column, long row, double value);
+// outside the image is left alone.  Called once a cell, so it is inline.
+inline void GDoubleToPixel(GCanvasRecord *canvas, GRasterImage *image, long column, long row, double value);
 // Fills every pixel with the canvas background's pixel, or, while the mesh
 // modes' border switch is on, with 0 and marks the image as masked.
 int GClearImageData(GCanvasRecord *canvas, GRasterImage *image);
@@ -898,3 +898,63 @@ int gcolmap_GColourMapPaste(GCanvasRecord *canvas, long cell, GList *clip);
 // Passes changed cells of colour map 0 to the X colour cells (X devices
 // only; 0 elsewhere).
 int GSetColourMapColours(GDeviceRecord *device, long first, long count);
+
+// ---- the value-to-pixel step of images, inline ---------------------------------
+
+// The integer part of an index, held to 0 .. colours - 1 (NaN to 0).
+inline long gimage_GClampIndex(double index, long colours)
+{
+    if (!(index > 0) || colours < 1)
+        return 0;
+    long top = (colours < 256 ? colours : 256) - 1;
+    return index >= static_cast<double>(top) ? top : static_cast<long>(index);
+}
+
+// Stores a pixel in the image's storage width; a bitmap stores nothing.
+inline void gimage_GStore(GRasterImage *im, long at, long pixel)
+{
+    switch (im->bits) {
+    case 8: static_cast<uint8_t *>(im->data)[at] = static_cast<uint8_t>(pixel); break;
+    case 16: static_cast<uint16_t *>(im->data)[at] = static_cast<uint16_t>(pixel); break;
+    case 32: static_cast<uint32_t *>(im->data)[at] = static_cast<uint32_t>(pixel); break;
+    default: break;
+    }
+}
+
+// The pixel of a value through the thresholds: the colour map spread over
+// a band of colour -1 (the map's own pixels at every depth), else the
+// band's own colour.
+inline long gimage_GThresholdPixel(const GCanvasRecord *c, const GRasterImage *im, double value)
+{
+    const GThresholdModes &t = c->threshold;
+    int count = t.count < int(GTH_MAX) ? t.count : int(GTH_MAX);
+    int band = 0;
+    for (int i = 1; i < count; i++)
+        if (t.values[i] <= value)
+            band = i;
+    if (t.colours[band] != -1)
+        return im->threshold_pixels[band];
+    const GColourMapModes &m = c->colourmap;
+    double lower = band == 0 ? m.datamin : t.values[band];
+    double upper = band == count - 1 ? m.datamax : t.values[band + 1];
+    long levels = m.levels < im->colours ? m.levels : im->colours;
+    double index = 0;
+    if (levels > 1 && upper != lower)
+        index = (value - lower) * static_cast<double>(levels - 1) / (upper - lower);
+    return im->pixels[gimage_GClampIndex(index, levels > 0 ? levels : im->colours)];
+}
+
+inline void GDoubleToPixel(GCanvasRecord *canvas, GRasterImage *image, long column, long row, double value)
+{
+    if (!canvas || !image || !image->data || column < 0 || row < 0 || column >= image->width ||
+        row >= image->height || image->bits == 1)
+        return;
+    long pixel;
+    if (image->indices)
+        pixel = image->pixels[gimage_GClampIndex(value, image->colours)];
+    else if (image->thresholds && canvas->threshold.count > 0)
+        pixel = gimage_GThresholdPixel(canvas, image, value);
+    else
+        pixel = image->pixels[gimage_GClampIndex((value - image->offset) * image->scale, image->colours)];
+    gimage_GStore(image, column + row * image->width, pixel);
+}
