@@ -7,6 +7,7 @@
 #include "dsmgr.h"
 #include "dymain.h"
 #include "dymsgs.h"
+#include "goobjdrw.h"
 #include "goprop.h"
 #include "goshell.h"
 #include "gotvar.h"

@@ -756,6 +756,110 @@ double inward_sign(const Box3 &k, const double p[3], int along)
 
 }  // namespace
 
+// ---- the line of an axis ------------------------------------------------------------------
+
+namespace {
+
+bool world_to_canvas(GCanvasRecord *c, const double *w, int dims, double out[2])
+{
+    double p[3] = {w[0], w[1], dims == 3 ? w[2] : 0};
+    GVector in{GV_DOUBLE, 0, static_cast<unsigned char>(dims), 1, {p, nullptr, nullptr}}, o{};
+    if (GTransformPoints(c, GCS_WC, GCS_CC, &in, &o) != 0)
+        return false;
+    out[0] = gvector_GGetValue(&o, 0, 0);
+    out[1] = gvector_GGetValue(&o, 0, 1);
+    gvector_GFreeVectorData(&o);
+    return std::isfinite(out[0]) && std::isfinite(out[1]);
+}
+
+bool line_3d(GoGraph *g, int axis, double from[2], double to[2], double away[2])
+{
+    const Box3 k = box_of(g);
+    double p[3] = {0, 0, 0}, q[3], centre[3];
+    int along = 0;
+    edge_of(k, axis, p, &along);
+    p[axis] = k.first[axis];
+    std::copy(p, p + 3, q);
+    q[axis] = k.last[axis];
+    for (int a = 0; a < 3; a++)
+        centre[a] = (k.first[a] + k.last[a]) / 2;
+    double mid[2];
+    if (!world_to_canvas(g->canvas, p, 3, from) || !world_to_canvas(g->canvas, q, 3, to) ||
+        !world_to_canvas(g->canvas, centre, 3, mid))
+        return false;
+    // Across the line, on the side away from the middle of the box.
+    double n[2] = {from[1] - to[1], to[0] - from[0]};
+    const double len = std::hypot(n[0], n[1]);
+    if (len == 0)
+        return false;
+    const double side = n[0] * ((from[0] + to[0]) / 2 - mid[0]) + n[1] * ((from[1] + to[1]) / 2 - mid[1]);
+    away[0] = (side < 0 ? -n[0] : n[0]) / len;
+    away[1] = (side < 0 ? -n[1] : n[1]) / len;
+    return true;
+}
+
+bool line_2d(GoGraph *g, int axis, double from[2], double to[2], double away[2])
+{
+    const bool twodz = g->coords2dz != 0;
+    int secondary = -1;
+    GoAxisBlock *v = nullptr;
+    if (axis == 0 || (axis == 1 && !twodz) || (axis == 2 && twodz)) {
+        v = twodz ? &g->zblock : &g->yblock;
+    } else if (axis >= 3 && !twodz && g->multiy && gomy_go_multiy_axis_enabled(g, axis - 3)) {
+        secondary = axis - 3;
+        v = gomy_go_multiy_axis(g, secondary);
+    }
+    if (!v)
+        return false;
+    const bool stacked = g->multiy && !twodz;
+    if (stacked)
+        gomy_go_set_myaxis_coord(g, secondary);
+    const Frame f = frame_of(g, v);
+    double p[2], q[2];
+    if (axis == 0) {
+        p[0] = f.hf;
+        q[0] = f.hl;
+        p[1] = q[1] = f.vorg;
+        away[0] = 0;
+        away[1] = -1;
+    } else {
+        double at = f.horg;
+        bool left = true;
+        if (stacked) {
+            left = gomy_go_multiy_axis_on_left(g, secondary) != 0;
+            const double offset = gomy_go_multiy_axis_spacing(g, secondary, 1, 0);
+            at = left ? f.hf - offset : f.hl + offset;
+        }
+        p[0] = q[0] = at;
+        p[1] = f.vf;
+        q[1] = f.vl;
+        away[0] = left ? -1 : 1;
+        away[1] = 0;
+    }
+    return world_to_canvas(g->canvas, p, 2, from) && world_to_canvas(g->canvas, q, 2, to);
+}
+
+}  // namespace
+
+int go_axis_line(GoGraph *graph, int axis, double from[2], double to[2], double away[2])
+{
+    if (!graph || !graph->canvas || axis < 0 || axis >= 3 + GO_SECY)
+        return 0;
+    GCanvasModes saved{};
+    GGetCanvasModes(graph->canvas, &saved);
+    bool ok;
+    if (saved.dimension == 3)
+        ok = axis < 3 && line_3d(graph, axis, from, to, away);
+    else
+        ok = line_2d(graph, axis, from, to, away);
+    GCanvasModes now{};
+    GGetCanvasModes(graph->canvas, &now);
+    if (memcmp(now.world, saved.world, sizeof now.world) != 0 || now.psorigin[1] != saved.psorigin[1] ||
+        now.pssize[1] != saved.pssize[1] || now.coords != saved.coords)
+        GSetCanvasModes(graph->canvas, GCM_COORDS | GCM_PSORIGIN | GCM_PSSIZE | GCM_WORLD, &saved);
+    return ok ? 1 : 0;
+}
+
 double go_pick_zlabel_xypos(int z_back_first, double xfirst, double xlast)
 {
     return z_back_first ? xfirst : xlast;

@@ -41,6 +41,13 @@ void go_set_label_angle_and_org(GoGraph *graph, int axis_direction, int axis_typ
 // How many decades finer than the whole axis the zoomed range is (0-6).
 int determine_zoom_extent(ScaleRec *scale, double zoomed_range);
 
+// The line along which an axis is drawn, in canvas units, and the unit
+// direction across it away from the plot: axis 0 x, 1 y, 2 z, 3 + n the
+// extra y axis n.  0 when the graph has no such axis (z only in 3-D and
+// with z upwards, where y has none; extra y axes only in multi-y mode).
+// The canvas's coordinates are left as they were.
+int go_axis_line(GoGraph *graph, int axis, double from[2], double to[2], double away[2]);
+
 void gomain_go_draw_all_titles(GoGraph *graph);
 void gomain_go_draw_2dz_titles(GoGraph *graph);
 void gomain_go_draw_y_axis_title(GoGraph *graph, int axis);

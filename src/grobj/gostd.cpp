@@ -163,6 +163,7 @@ void gostd_std_destroy_graph(GoGraph *graph)
     graph->canvas = nullptr;
     if (!graph->multiy && graph->zoom)
         unzoom(graph);
+    gomy_term_multiy(graph);  // the extra y axes' blocks share the zoom window's place
     gobj_go_destroy_objects(graph);
     vx_free(graph);
 }

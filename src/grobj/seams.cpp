@@ -17,7 +17,6 @@ void gobj_go_draw_my_objects(GoGraph *, int) {}
 int go_find_text_object(GoGraph *, int, int, int *, const char **, int *, GoTextAdjust *) { return 0; }
 int gobj_go_create_text(GoGraph *) { return -1; }
 int gobj_go_set_text_object(GoGraph *, int, const char *, const int *) { return 0; }
-void gobjdrw_reposition_objects(GoGraph *, double, double, int) {}
 
 void goover_go_draw_all_overlays(GoGraph *, int, int) {}
 void gocolbar_go_draw_colourbar(GoGraph *, int, GoAxisBlock *) {}

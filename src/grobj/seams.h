@@ -37,9 +37,6 @@ int go_find_text_object(GoGraph *graph, int x, int y, int *id, const char **text
 int gobj_go_create_text(GoGraph *graph);
 // A point of none (null) leaves the position; an empty text deletes it.
 int gobj_go_set_text_object(GoGraph *graph, int id, const char *text, const int *point);
-// Moves the objects with their graph's new size: positions scaled by the
-// height and width ratios (absolute: objects placed in pixels too).
-void gobjdrw_reposition_objects(GoGraph *graph, double height_ratio, double width_ratio, int absolute);
 
 // Overlays and the colour bar of a graph: drawn by their own layers once
 // those exist; until then nothing is drawn.  The legend (goleg.cpp) is

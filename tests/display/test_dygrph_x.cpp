@@ -20,6 +20,7 @@
 #include "dymain.h"
 #include "dypicture.h"
 #include "gomain.h"
+#include "goobjdrw.h"
 #include "goprop.h"
 #include "mnmisc.h"
 #include "pelx.h"
@@ -481,6 +482,86 @@ TEST_F(GraphWindow, TwoGraphsArePickedDraggedMaximisedAndRestored)
     ASSERT_TRUE(vxdl::pump_until([] { return dygrph_dy_select_box_flag() == 1; }));
     p = shot();
     EXPECT_TRUE(box_drawn(p, second, c.foreground));
+}
+
+// An annotation object of no size: only its offsets matter here.
+class Note : public Drawn {
+public:
+    using Drawn::Drawn;
+    std::unique_ptr<gobj::Object> clone() const override { return std::make_unique<Note>(*this); }
+};
+gobj::Object *make_note(int id, const ObjClassRec *c, void *o) { return new Note(c, id, o); }
+const ObjClassRec noteRec{"note", &drawnClassRec, make_note, 0, 0};
+
+// Objects placed in pixels, percent and data, and in pixels on the plot
+// space: after a maximise and a restore only the pixel offsets have scaled,
+// each by its own ratio, the plot space's not; after a resize of the window
+// the plot space's too.
+TEST_F(GraphWindow, AnnotationOffsetsInPixelsFollowTheGraphsSize)
+{
+    ASSERT_TRUE(dygrph_dy_graph_mode());
+    GoGraph *g = dygrph_dy_selected_graph();
+    ASSERT_NE(g, nullptr);
+    auto manager = gobjmgr_create_manager();
+    void *was = g->format->objects;
+    g->format->objects = manager.get();
+    struct Placed {
+        const char *what;
+        int frame, unit;
+        bool on_maximise, on_resize;
+        Note *note = nullptr;
+    } placed[] = {
+        {"area in pixels", OBJ_FRAME_AREA, OBJ_UNIT_PIXELS, true, true},
+        {"area in percent", OBJ_FRAME_AREA, OBJ_UNIT_PERCENT, false, false},
+        {"data", OBJ_FRAME_DATA, OBJ_UNIT_PIXELS, false, false},
+        {"plot space in pixels", OBJ_FRAME_PLOT, OBJ_UNIT_PIXELS, false, true},
+    };
+    int id = 228;
+    for (Placed &p : placed) {
+        auto n = std::make_unique<Note>(&noteRec, id++, g);
+        const double h = 100, v = 50;
+        gobjdrw_set_properties(n.get(), GP_POSITION, &p.frame);
+        gobjdrw_set_properties(n.get(), GP_HUNIT, &p.unit);
+        gobjdrw_set_properties(n.get(), GP_VUNIT, &p.unit);
+        gobjdrw_set_properties(n.get(), GP_HOFFSET, &h);
+        gobjdrw_set_properties(n.get(), GP_VOFFSET, &v);
+        p.note = n.get();
+        gobjmgr_adopt_object(manager.get(), std::move(n));
+    }
+    auto expect_offsets = [&](const char *step, double wr, double hr, bool resize) {
+        SCOPED_TRACE(step);
+        for (const Placed &p : placed) {
+            SCOPED_TRACE(p.what);
+            const bool scales = resize ? p.on_resize : p.on_maximise;
+            EXPECT_NEAR(p.note->hoffset, scales ? 100 * wr : 100, 1e-9);
+            EXPECT_NEAR(p.note->voffset, scales ? 50 * hr : 50, 1e-9);
+        }
+    };
+
+    const int w = g->width, h = g->height;
+    ctrl_key(XK_x);
+    ASSERT_TRUE(vxdl::pump_until([] { return dygrph_dy_is_maximised() != 0; }));
+    ASSERT_NE(g->width, w);
+    expect_offsets("maximised", double(g->width) / w, double(g->height) / h, false);
+    ctrl_key(XK_r);
+    ASSERT_TRUE(vxdl::pump_until([] { return dygrph_dy_is_maximised() == 0; }));
+    expect_offsets("restored", 1, 1, false);
+
+    Dimension sw = 0, sh = 0;
+    XtVaGetValues(displevel, XmNwidth, &sw, XmNheight, &sh, nullptr);
+    int cw = 0, ch = 0;
+    dymain_dy_get_canvas_size(&cw, &ch);
+    XtVaSetValues(displevel, XmNwidth, sw - 100, XmNheight, sh + 60, nullptr);
+    ASSERT_TRUE(vxdl::pump_until([&] {
+        int nw = 0, nh = 0, lw = 0, lh = 0;
+        dymain_dy_get_canvas_size(&nw, &nh);
+        dygrph_dy_canvas_size(&lw, &lh);
+        return nw == cw - 100 && nh == ch + 60 && lw == nw && lh == nh;
+    }));
+    ASSERT_NE(g->width, w);
+    expect_offsets("the window resized", double(g->width) / w, double(g->height) / h, true);
+
+    g->format->objects = was;
 }
 
 // A kind whose draw divides by zero.
