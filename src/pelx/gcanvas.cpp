@@ -1,5 +1,6 @@
 // Canvases, canvas modes and the transform pipeline.
 
+#include "ggrid.h"
 #include "pelx.h"
 #include "vxutil.h"
 
@@ -228,6 +229,7 @@ GCanvasRecord *GOpenCanvas(GDeviceRecord *device, uint64_t mask, const GCanvasMo
     gfill_GSetDefaultFillModes(c);
     gsurf_GSetDefaultSurfaceModes(c);
     gcolmap_GSetDefaultColourMapModes(c);
+    ggrid_GSetDefaultGridModes(c);
     gmesh_GSetDefaultMeshModes(c);
     gthresh_GSetDefaultThresholdModes(c);
     if (glist_GAppendToList(device->canvases, c, 1) != 0) {
@@ -243,6 +245,7 @@ int GCloseCanvas(GCanvasRecord *canvas)
     if (!canvas)
         return -1;
     glist_GDeleteByValFromList(canvas->device->canvases, canvas);
+    ggrid_GDestroyCanvasGrid(canvas);
     gep_GCanvasEntryPoints(canvas)->CloseCanvas(canvas);
     vx_free(canvas);
     return 0;

@@ -29,7 +29,7 @@ void set_in_use(GCanvasRecord *c, long index) { c->device->modes.colourmap = sta
 
 void line_colour(GCanvasRecord *c, long index)
 {
-    if (c->line_colour_lock || c->line.colour == index)
+    if (c->grid.line_colour_lock || c->line.colour == index)
         return;
     GLineModes m = c->line;
     m.colour = index;
@@ -184,7 +184,7 @@ struct Piece {
             colour = band.colour;
             GLineModes m = c->line;
             m.colour = colour;
-            if (!c->line_colour_lock)
+            if (!c->grid.line_colour_lock)
                 GSetLineModes(c, GLM_COLOUR, &m);
         }
         int u = band.from_map ? 0 : -1;
@@ -406,9 +406,9 @@ int gcolmap_GColourByValue(GCanvasRecord *canvas, double value, int fill, int te
         GSetMarkerModes(canvas, GMM_INDEX, &mk);
         GLineModes l = canvas->line;
         l.style = t.lines[band];
-        l.colour = canvas->line_colour_lock ? l.colour : index;
+        l.colour = canvas->grid.line_colour_lock ? l.colour : index;
         l.width = 0;
-        GSetLineModes(canvas, GLM_STYLE | GLM_WIDTH | (canvas->line_colour_lock ? uint64_t(0) : GLM_COLOUR), &l);
+        GSetLineModes(canvas, GLM_STYLE | GLM_WIDTH | (canvas->grid.line_colour_lock ? uint64_t(0) : GLM_COLOUR), &l);
         GFillModes f = canvas->fill;
         f.style = code >= 2 ? 2 : code;
         f.colour = index;

@@ -449,7 +449,7 @@ short gdraw_GDrawColouredBar(GCanvasRecord *canvas, const GVector *first, const 
     long count = std::labs(d[3] - d[1]);
     if (count == 0)
         return 0;
-    canvas->line_colour_lock = 0;
+    canvas->grid.line_colour_lock = 0;
     GFillModes hollow = canvas->fill;
     hollow.style = 0;
     GSetFillModes(canvas, GFM_STYLE, &hollow);

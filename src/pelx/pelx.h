@@ -510,6 +510,18 @@ struct GThresholdModes {
     GScalarOp x_forward, x_back, y_forward, y_back, z_forward, z_back;
 };
 
+// Grid modes (the mask bits are out of field order: method 0x1, line
+// colour lock 0x2, cached grid 0x4, patch centres 0x8, aggregation 0x10).
+enum : uint64_t { GGM_METHOD = 0x1, GGM_LOCK = 0x2, GGM_CACHED = 0x4, GGM_CENTRES = 0x8, GGM_AGGREGATION = 0x10 };
+struct GGrid;
+struct GGridModes {
+    unsigned char line_colour_lock;  // line colours stay while colouring by value
+    unsigned char patch_centres;     // completion keeps patch-centre values
+    unsigned char method;            // completion method 0 .. 4 (and point snapping)
+    unsigned char aggregation;       // how points on one node combine, 0 .. 7
+    GGrid *cached;                   // the canvas's grid kept for redraws (owned)
+};
+
 // Mesh modes: the switches the shaded-surface kind sets for meshes, skirts
 // and images.
 enum : uint64_t { GMSM_SKIRT = 0x1, GMSM_BORDER = 0x2, GMSM_COLOURING = 0x4, GMSM_SHADING = 0x8, GMSM_COLOUR = 0x10 };
@@ -534,7 +546,7 @@ struct GCanvasRecord {
     GTextModes text;
     GSurfaceModes surface;
     GColourMapModes colourmap;
-    unsigned char line_colour_lock;  // of the grid modes: line colours stay while colouring by value
+    GGridModes grid;
     GMeshModes mesh;
     GThresholdModes threshold;
     void *reserved;

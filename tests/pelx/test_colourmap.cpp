@@ -167,10 +167,10 @@ TEST_F(ByValue, ValuesToColourIndices)
     int16_t s[2] = {0, 1};
     GVector sv{GV_SHORT, 0, 2, 1, {s, nullptr, nullptr}};
     EXPECT_EQ(GColourValue(cv, &sv, 1, 0, 0), -1);
-    cv->line_colour_lock = 1;  // line colours stay, fills follow
+    cv->grid.line_colour_lock = 1;  // line colours stay, fills follow
     EXPECT_EQ(colour_of(0), 7);
     EXPECT_EQ(cv->fill.colour, 9);
-    cv->line_colour_lock = 0;
+    cv->grid.line_colour_lock = 0;
     GColourMapModes off{};
     gcolmap_GSetColourMapModes(cv, GCMM_MODE, &off);
     EXPECT_EQ(colour_of(5), 7);
@@ -450,13 +450,13 @@ TEST_F(ByValue, ColouredRectangleAndBar)
     maps(11);
     device(GP_POSTSCRIPT);
     by_value(0, 100, 11);
-    cv->line_colour_lock = 1;
+    cv->grid.line_colour_lock = 1;
     GVector f = point(10, 20), g = point(60, 9);
     EXPECT_EQ(gdraw_GDrawColouredBar(cv, &f, &g), 0);
     EXPECT_EQ(line_colours(7), (std::vector<long>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_EQ(grec::of(7)[10].points[0].at(0, 1), 10);  // rows step downwards
     EXPECT_EQ(cv->colourmap.mode, 0);
-    EXPECT_EQ(cv->line_colour_lock, 0);
+    EXPECT_EQ(cv->grid.line_colour_lock, 0);
 }
 
 TEST_F(ByValue, GradedPolylines)
