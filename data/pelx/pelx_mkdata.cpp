@@ -14,6 +14,7 @@
 //   Billerica, MA 01821.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -117,8 +118,14 @@ int stroke(const char *in, const char *out)
         return 1;
     }
     // Font units: x from the glyph's left edge, y up from the baseline
-    // (the data's y grows downwards with the baseline at 9).
+    // (the data's y grows downwards with the baseline at 9), each unit of the
+    // data 4.5 font units.  The library draws a font unit as 5 x scale
+    // canvas units, so at the graphs' label size of 0.2 a capital letter
+    // (21 units of the data) stands about 94 canvas units: 3% of a 4:3
+    // canvas's height, 18 pixels of an 800 x 600 window, 12 points of a
+    // landscape page.
     const int baseline = 9;
+    auto u = [](int v) { return static_cast<int>(std::lround(v * 4.5)); };
     std::ofstream o(out);
     o << "/*\n"
          " * Stroke font 1 of the graphics library, generated at build time from\n"
@@ -136,11 +143,11 @@ int stroke(const char *in, const char *out)
          "   PelxRevisionNumber: 1 0\n"
          "*/\n\n";
     o << "font : \"stroke\" {\n"
-         "    name : \"stroke\"\n"
-         "    height : 32\n"
-         "    width : 16\n"
-         "    baseline : 9\n"
-         "    numchars : 128\n"
+         "    name : \"stroke\"\n";
+    o << "    height : " << u(32) << "\n";
+    o << "    width : " << u(16) << "\n";
+    o << "    baseline : " << u(baseline) << "\n";
+    o << "    numchars : 128\n"
          "    characters : {\n";
     for (size_t i = 0; i < 95; i++) {
         const Glyph &gl = glyphs[i];
@@ -157,9 +164,10 @@ int stroke(const char *in, const char *out)
         o << "        character : " << c << " {\n";
         for (auto &s : gl.strokes)
             for (size_t k = 1; k < s.size(); k++)
-                o << "            line : " << s[k - 1].first - gl.left << "," << baseline - s[k - 1].second << ","
-                  << s[k].first - gl.left << "," << baseline - s[k].second << "\n";
-        o << "            metrics : " << gl.right - gl.left << "," << minx << "," << top << "," << bottom << "\n";
+                o << "            line : " << u(s[k - 1].first - gl.left) << "," << u(baseline - s[k - 1].second)
+                  << "," << u(s[k].first - gl.left) << "," << u(baseline - s[k].second) << "\n";
+        o << "            metrics : " << u(gl.right - gl.left) << "," << u(minx) << "," << u(top) << "," << u(bottom)
+          << "\n";
         o << "        }\n";
     }
     o << "    }\n}\n";

@@ -48,7 +48,7 @@ int unavailable_draw(GoGraph *graph, int reason, uint64_t *flags)
     GTextModes t{};
     t.font = 1;  // the stroke font
     t.colour = 1;
-    t.scale = 1;
+    t.scale = 0.2;  // the size of division labels
     t.angle = 0;
     t.alignment = 4;  // centred
     GSetTextModes(c, 0x1F, &t);

@@ -8,6 +8,7 @@
 #include "seams.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -574,12 +575,12 @@ void gomain_go_draw_circular_arc(GCanvasRecord *canvas, double cx, double cy, do
     gdraw_GDrawArc(canvas, &v1, &v2, a, b);
 }
 
-int go_pick_text_org(int axis_direction, int angle, int axis_type, int right_side)
+namespace {
+
+// The origin table: labels on the clockwise side of the axis direction
+// (below a rightward x axis, right of an upward y axis) are not reversed.
+int text_org(int axis_direction, int angle, bool reversed)
 {
-    const bool reversed = axis_type == 1 ? right_side != 0 : [&] {
-        const int d = reduce360(axis_direction);
-        return d >= 90 && d <= 270;
-    }();
     const int r = reduce360(static_cast<long>(angle) - axis_direction);
     const int q = r / 90;
     const bool exact = r % 90 == 0;
@@ -593,10 +594,11 @@ int go_pick_text_org(int axis_direction, int angle, int axis_type, int right_sid
     return table[q][reversed ? 1 : 0][exact ? 0 : 1];
 }
 
-void go_set_label_angle_and_org(GoGraph *graph, int axis_direction, int axis_type, int y_axis)
+// Sets the label angle of an axis (from the properties of axis type
+// `axis_type`, secondary y axis `y_axis`) and the origin for labels on the
+// reversed side or not.
+void set_label_modes(GoGraph *graph, int axis_direction, int axis_type, int y_axis, bool reversed)
 {
-    if (!graph || !graph->canvas)
-        return;
     int style, degrees;
     if (axis_type == 0) {
         style = iprop(graph, GP_XLABELANGLE);
@@ -610,11 +612,34 @@ void go_set_label_angle_and_org(GoGraph *graph, int axis_direction, int axis_typ
     }
     int angle = style == 0 ? (axis_type == 0 ? 270 : 90) : style == 1 ? 0 : degrees;
     angle = reduce360(angle);
-    const int right = axis_type == 1 && y_axis >= 0 && !gomy_go_multiy_axis_on_left(graph, y_axis);
     GTextModes t{};
     t.angle = static_cast<int64_t>(angle) * 64;
-    t.alignment = go_pick_text_org(axis_direction, angle, axis_type, right);
+    t.alignment = text_org(axis_direction, angle, reversed);
     GSetTextModes(graph->canvas, 0x18, &t);
+}
+
+// A y axis's labels stand on its left unless it is a right-hand axis: the
+// left is the reversed side of an upward axis.  Other axes carry their
+// labels below, which is the reversed side when they point left.
+bool labels_reversed(int axis_direction, int axis_type, int right_side)
+{
+    const int d = reduce360(axis_direction);
+    return axis_type == 1 ? right_side == 0 : d >= 90 && d <= 270;
+}
+
+}  // namespace
+
+int go_pick_text_org(int axis_direction, int angle, int axis_type, int right_side)
+{
+    return text_org(axis_direction, angle, labels_reversed(axis_direction, axis_type, right_side));
+}
+
+void go_set_label_angle_and_org(GoGraph *graph, int axis_direction, int axis_type, int y_axis)
+{
+    if (!graph || !graph->canvas)
+        return;
+    const int right = axis_type == 1 && y_axis >= 0 && !gomy_go_multiy_axis_on_left(graph, y_axis);
+    set_label_modes(graph, axis_direction, axis_type, y_axis, labels_reversed(axis_direction, axis_type, right));
 }
 
 int determine_zoom_extent(ScaleRec *scale, double zoomed_range)
@@ -752,6 +777,25 @@ void edge_of(const Box3 &k, int axis, double p[3], int *along)
 double inward_sign(const Box3 &k, const double p[3], int along)
 {
     return same(p[along], k.first[along], k.last[along] - k.first[along]) ? 1 : -1;
+}
+
+// Whether the labels, moved from the edge point `edge` to `label`, stand on
+// the anticlockwise side of the axis as the canvas shows it (left of an
+// upward axis): the reversed side of the origin table.
+bool offset_anticlockwise(GCanvasRecord *c, int axis_direction, const double edge[3], const double label[3])
+{
+    double e[3] = {edge[0], edge[1], edge[2]}, l[3] = {label[0], label[1], label[2]};
+    GVector ve = point3(e), vl = point3(l), ce{}, cl{};
+    const bool ok = GTransformPoints(c, GCS_WC, GCS_CC, &ve, &ce) == 0 && GTransformPoints(c, GCS_WC, GCS_CC, &vl, &cl) == 0;
+    double ox = 0, oy = 0;
+    if (ok) {
+        ox = gvector_GGetValue(&cl, 0, 0) - gvector_GGetValue(&ce, 0, 0);
+        oy = gvector_GGetValue(&cl, 0, 1) - gvector_GGetValue(&ce, 0, 1);
+    }
+    gvector_GFreeVectorData(&ce);
+    gvector_GFreeVectorData(&cl);
+    const double d = axis_direction * std::numbers::pi / 180;
+    return std::cos(d) * oy - std::sin(d) * ox > 0;
 }
 
 }  // namespace
@@ -966,12 +1010,14 @@ void gomain_go_draw_3d_division_labels(GoGraph *graph)
         const DozColDesc *t = types[a] ? types[a] : &fallback;
         const char *fmt = static_cast<const char *>(goprop_go_property(graph, formats[a], 0, 0));
         format_GSetupLabelFormat(fmt ? fmt : "", t->type, 80, t->width, t->precision, -1);
-        go_set_label_angle_and_org(graph, dirs[a] / 64, a, -1);
         double p[3] = {0, 0, 0};
         int along = 0;
         edge_of(k, a, p, &along);
+        p[a] = k.first[a];
+        const std::array<double, 3> edge{p[0], p[1], p[2]};
         // Beyond the edge, away from the centre of the box.
         p[along] -= inward_sign(k, p, along) * GTransformLength(c, 6, along, std::trunc(gap));
+        set_label_modes(graph, dirs[a] / 64, a, -1, offset_anticlockwise(c, dirs[a] / 64, edge.data(), p));
         const double span = k.last[a] - k.first[a];
         for (double d : divisions(&k.b[a]->scale, scale_GetNumDivs(&k.b[a]->scale))) {
             p[a] = forward(k.b[a], d);

@@ -220,7 +220,7 @@ void rectangle(GCanvasRecord *c, double x0, double y0, double x1, double y1, int
     }
     gomain_go_setup_fill_modes(c, fill, colour);
     GLineModes l{};
-    l.style = -1;
+    l.style = 0;  // the solid line
     l.colour = colour;
     GSetLineModes(c, GLM_STYLE | GLM_COLOUR, &l);
     gdraw_GDrawRectangle(c, &va, &vb);
@@ -255,7 +255,7 @@ void draw_symbol(GCanvasRecord *c, Symbol s, const Entry &e, double x, double y,
     }
     case MARKER: {
         GLineModes l{};
-        l.style = -1;
+        l.style = 0;  // the solid line
         l.colour = e.colour;
         GSetLineModes(c, GLM_STYLE | GLM_COLOUR, &l);
         GMarkerModes m{};

@@ -342,7 +342,11 @@ int GSetLineModes(GCanvasRecord *canvas, uint64_t mask, const GLineModes *modes)
 
 int GGetLineModes(GCanvasRecord *canvas, GLineModes *modes)
 {
+    // The style comes back numbered as GSetLineModes takes it (0 the solid
+    // line, n entry n - 1 of the table), so that modes read here and set
+    // again are the same modes.
     *modes = canvas->line;
+    modes->style = canvas->line.style + 1;
     return 0;
 }
 

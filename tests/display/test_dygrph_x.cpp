@@ -258,7 +258,49 @@ bool box_drawn(const Picture &p, GoGraph *g, long colour)
     return true;
 }
 
-// The line graph of N against N*N as it must look in `g`'s rectangle, at
+// The y axis's division labels: left of the axis, with none reaching over
+// it (they started at it and ran across), and readable: their digits stand
+// 2.5 to 3.5% of the height of a 4:3 canvas as wide as the graph (15 to 20
+// pixels of an 800 x 600 graph; they stood 4 or 5).  For a graph that fills
+// the canvas, so that nothing else stands left of its axis.
+void expect_y_labels(const char *step, const Picture &p, GoGraph *g)
+{
+    SCOPED_TRACE(step);
+    const Frame f = frame_of(g);
+    const Colours c = graph_colours();
+    // Rows that hold label pixels between the graph's left edge and the axis
+    // (the ticks point into the plot), as runs of rows: one run a label.
+    // The lowest label, which meets the x axis's first label, is left out.
+    std::vector<std::pair<int, int>> runs;
+    const int last = f.bottom - 30;
+    for (int y = f.top - 30; y <= last; y++) {
+        bool ink = false;
+        for (int x = g->x; x < f.left - 1 && !ink; x++)
+            ink = near(p.at(x, y), c.foreground);
+        if (ink && !runs.empty() && runs.back().second == y - 1)
+            runs.back().second = y;
+        else if (ink)
+            runs.push_back({y, y});
+    }
+    if (!runs.empty() && runs.back().second == last)
+        runs.pop_back();
+    ASSERT_GE(runs.size(), 3u) << "labels left of the y axis";
+    // The canvas units follow its longer side; a drawn stroke adds a row.
+    const double canvas = 0.75 * std::max(g->width, g->height);
+    for (const auto &[top, bottom] : runs) {
+        const double h = bottom - top;
+        EXPECT_GE(h / canvas, 0.025) << "the label in rows " << top << " to " << bottom;
+        EXPECT_LE(h / canvas, 0.035) << "the label in rows " << top << " to " << bottom;
+    }
+    // Right of the axis, beyond its ticks, the rows of the upper labels show
+    // the background (the curve rises at the right).
+    for (size_t i = 0; i < 2; i++)
+        for (int y = runs[i].first; y <= runs[i].second; y++)
+            for (int x = f.left + 14; x < f.left + 60; x++)
+                ASSERT_TRUE(near(p.at(x, y), c.background)) << "a label over the y axis at " << x << "," << y;
+}
+
+// The line graph of N*N over N as it must look in `g`'s rectangle, at
 // a step of the test.
 void expect_line_graph(const char *step, const Picture &p, GoGraph *g)
 {
@@ -317,12 +359,12 @@ protected:
     static void TearDownTestSuite() { qymgr_qy_term(); }
 };
 
-int nums = -1;  // the dataset of N and N*N
+int nums = -1;  // the dataset of N*N and N
 
 TEST_F(GraphWindow, AQueryResultIsDrawnAsALineGraphAndRedrawnAtANewSize)
 {
     ASSERT_FALSE(dygrph_dy_graph_mode()) << "the program starts with the table view";
-    qymgr_qy_query("DISPLAY N, N*N FROM NUMS WHERE N<50", QY_WAIT, QY_FULL, QY_REPORT);
+    qymgr_qy_query("DISPLAY N*N, N FROM NUMS WHERE N<50", QY_WAIT, QY_FULL, QY_REPORT);
     ASSERT_TRUE(qymgr_qy_returned_data());
     nums = dsmgr_ds_current();
     ASSERT_EQ(dsmgr_ds_rows(nums), 50);
@@ -345,6 +387,7 @@ TEST_F(GraphWindow, AQueryResultIsDrawnAsALineGraphAndRedrawnAtANewSize)
     EXPECT_TRUE(near(p.at(1, 1), c.background)) << "the canvas in the graph background";
     EXPECT_TRUE(near(p.at(cw - 2, ch - 2), c.background));
     expect_line_graph("as switched on", p, g);
+    expect_y_labels("as switched on", p, g);
     EXPECT_TRUE(box_drawn(p, g, c.foreground)) << "the select box at (x - 2, y - 2, w + 3, h + 3)";
     EXPECT_TRUE(near(p.at(g->x - 3, g->y + g->height / 2), c.background)) << "just outside the box";
 
@@ -380,6 +423,7 @@ TEST_F(GraphWindow, AQueryResultIsDrawnAsALineGraphAndRedrawnAtANewSize)
     EXPECT_EQ(iprop(g, GP_BOTTOMMARGIN), static_cast<int>(std::lround(bottom * double(g->height) / h)));
     p = shot();
     expect_line_graph("after the resize", p, g);
+    expect_y_labels("after the resize", p, g);
     EXPECT_TRUE(box_drawn(p, g, c.foreground));
 }
 
@@ -418,7 +462,7 @@ TEST_F(GraphWindow, TwoGraphsArePickedDraggedMaximisedAndRestored)
     EXPECT_TRUE(box_drawn(p, second, c.foreground));
     EXPECT_TRUE(near(p.at(first->x - 2, first->y + first->height / 2), c.background)) << "the first box erased";
 
-    qymgr_qy_query("DISPLAY N, N*N FROM NUMS WHERE N<50", QY_WAIT, QY_FULL, QY_REPORT);
+    qymgr_qy_query("DISPLAY N*N, N FROM NUMS WHERE N<50", QY_WAIT, QY_FULL, QY_REPORT);
     ASSERT_TRUE(qymgr_qy_returned_data());
     const int more = dsmgr_ds_current();
     ASSERT_NE(more, nums);

@@ -425,6 +425,47 @@ TEST_F(Kinds, LegendSymbols)
     }
 }
 
+// The legend's border is solid (it came out dashed: the solid style went
+// to the kernel as -1, which it keeps as the first dashed style), the line
+// modes it saved are put back as they were, and its stroke text stands in
+// proportion to the labels' (0.15 to their 0.2).
+TEST_F(Kinds, TheLegendBoxIsSolidAndItsTextReadable)
+{
+    const std::vector<int> d = datasets(2);
+    Named m(d[0], 2);
+    m.set(GP_LGTEXTFONT, 1);  // the stroke font
+    const double size = 0.15;
+    goprop_go_set_property(m.g, GP_LGTEXTSIZE, 0, &size);
+    m.set(GP_LGBORDER, 1);
+    m.set(GP_LGSTYLE, 0);
+    GCanvasRecord *c = m.g->canvas;
+    for (long before : {0L, 1L, 4L}) {
+        SCOPED_TRACE(before);
+        GLineModes lm{before, 3, GFN_COPY, 0, 0};
+        GSetLineModes(c, GLM_STYLE | GLM_COLOUR | GLM_WIDTH, &lm);
+        const GLineModes stored = c->line;
+        const LegendDraw l = legend(m);
+        ASSERT_EQ(l.boxes.size(), 1u);
+        EXPECT_EQ(l.boxes[0].line.style, -1) << "the border in the solid line";
+        EXPECT_EQ(c->line.style, stored.style) << "the saved style is put back";
+        EXPECT_EQ(c->line.colour, stored.colour);
+    }
+    const double canvas_height = GTransformLength(c, 4, 1, c->modes.ccextent[1] + 1);
+    const std::vector<grec::Call> strokes = grec::of(GEP_DRAW_TEXT_LINES);
+    ASSERT_EQ(strokes.size(), 2u);
+    for (const grec::Call &t : strokes) {
+        const grec::Points &p = t.points.at(0);
+        double lo = 1e9, hi = -1e9;
+        for (long i = 0; i < p.count(); i++) {
+            lo = std::min(lo, p.at(i, 1));
+            hi = std::max(hi, p.at(i, 1));
+        }
+        // "S0", "S1": capitals and digits.
+        EXPECT_GE((hi - lo) / canvas_height, 0.75 * 0.025);
+        EXPECT_LE((hi - lo) / canvas_height, 0.75 * 0.035);
+    }
+}
+
 TEST_F(Kinds, ThresholdLegend)
 {
     const std::vector<int> d = datasets(1);

@@ -8,6 +8,7 @@
 #include "gographkit.h"
 
 #include "giinit.h"
+#include "glinit.h"
 #include "gpinit.h"
 #include "grkind.h"
 #include "imagelib.h"
@@ -15,6 +16,8 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -86,7 +89,8 @@ protected:
 
 // A graph as the display window makes one, drawn once on the current
 // device, which is closed afterwards.  `inspect` sees it before it goes.
-void make_graph(int dataset, const std::function<void(GoGraph *)> &inspect)
+void make_graph(int dataset, const std::function<void(GoGraph *)> &inspect,
+                const std::function<void(GoGraph *)> &prepare = nullptr)
 {
     GoFormat format = *goprop_go_default_graph_format();
     GoGraph *g = nullptr;
@@ -100,6 +104,8 @@ void make_graph(int dataset, const std::function<void(GoGraph *)> &inspect)
     int one = 1;
     goprop_go_set_property(g, GP_LGENABLE, 0, &one);
     goprop_go_set_property(g, GP_LGDSTEXT, 0, "Revenue");
+    if (prepare)
+        prepare(g);
     uint64_t flags = 0;
     gomain_graph_class[0]->draw(g, GO_NEW_DATA, &flags);
     if (inspect)
@@ -175,11 +181,17 @@ TEST_F(DemoGraph, RevenueByDateAsALineGraphOnEveryDevice)
     grec::remove();
     gpinit_GInstallDriver();
     giinit_GInstallDriver();
+    glinit_GInstallDriver();
     static std::string prolog;
     prolog = gokit::build_dir() + "/etc/prolog.ps";
     GoDisplayHooks h{};
     h.show_error = gokit::record_box;
     h.ps_prolog = [] { return prolog.c_str(); };
+    static std::string hpgl_prolog, hpgl_epilog;
+    hpgl_prolog = gokit::build_dir() + "/etc/prolog.hpgl";
+    hpgl_epilog = gokit::build_dir() + "/etc/epilog.hpgl";
+    h.hpgl_prolog = [] { return hpgl_prolog.c_str(); };
+    h.hpgl_epilog = [] { return hpgl_epilog.c_str(); };
     go_set_display_hooks(&h);
 
     const std::string eps = dir + "/graph.eps", png = dir + "/graph.png", rendered = dir + "/eps.png";
@@ -259,8 +271,52 @@ TEST_F(DemoGraph, RevenueByDateAsALineGraphOnEveryDevice)
     ASSERT_GE(a[2], 0) << "a legend box";
     for (int i = 0; i < 4; i++)
         EXPECT_NEAR(a[i], b[i], 2) << "legend box edge " << i;
-    EXPECT_TRUE(both((a[0] + a[2]) / 2, (a[1] + a[3]) / 2, green, 6)) << "the line sample inside";
+    // The line sample stands left of the text, in the box's first quarter.
+    EXPECT_TRUE(both(a[0] + (a[2] - a[0]) / 4, (a[1] + a[3]) / 2, green, 6)) << "the line sample inside";
+    // A solid border: no gap along its top edge (it was dashed).
+    for (int x = a[0]; x <= a[2]; x++)
+        EXPECT_TRUE(both(x, a[1], black, 1)) << "the legend's top edge at " << x;
     EXPECT_TRUE(gokit::boxes().empty());
+    // On a plotter, with the series dashed: hp2xx shows the whole plot.
+    const std::string hpgl = dir + "/graph.hpgl", plotted = dir + "/hpgl.png";
+    GoPrintSettings hs = file_settings(3, hpgl);
+    ASSERT_EQ(gomain_go_set_device_type(3, &hs, 0), 1);
+    make_graph(sales, nullptr, [](GoGraph *g) {
+        int dashed = 1;
+        goprop_go_set_property(g, GP_LINESTYLE, 0, &dashed);
+    });
+    gomain_go_set_device_type(0, nullptr, 0);
+    // The series dashed in a pattern a few millimetres long: 2 to 5% of the
+    // 7.2-inch diagonal (it was longer than the diagonal and plotted solid).
+    std::ifstream in(hpgl);
+    const std::string stream((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t lt = stream.find("LT2,");
+    ASSERT_NE(lt, std::string::npos) << "a dashed line type";
+    const double pattern = std::atof(stream.c_str() + lt + 4);
+    EXPECT_GT(pattern, 2);
+    EXPECT_LT(pattern, 5);
+    EXPECT_EQ(stream.find("LT"), lt) << "no line type is written before the first dashed line";
+    // hp2xx with its standard pens (1 black, 3 green): the axes and labels in
+    // pen 1, the data line in pen 3 over the width of the plot (a window in
+    // the wrong units clipped most of it away).
+    r = vxtest::run({"/bin/sh", "-c", "exec hp2xx -q -m png -c 12345671 -d 72 -f \"$0\" \"$1\"", plotted, hpgl});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Image plot = read_png(plotted);
+    ASSERT_TRUE(plot);
+    int green_lo = plot->width, green_hi = -1, blacks = 0;
+    for (int y = 0; y < plot->height; y++)
+        for (int x = 0; x < plot->width; x++) {
+            const RGB p = at(plot.get(), x, y);
+            if (near(p, green)) {
+                green_lo = std::min(green_lo, x);
+                green_hi = std::max(green_hi, x);
+            } else if (near(p, black)) {
+                blacks++;
+            }
+        }
+    EXPECT_LT(green_lo, plot->width / 4) << "the data line from the left";
+    EXPECT_GT(green_hi - green_lo, plot->width * 2 / 3) << "across the plot";
+    EXPECT_GT(blacks, 1000) << "the axes, ticks and labels in the black pen";
 }
 
 }  // namespace

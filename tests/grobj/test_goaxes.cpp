@@ -223,9 +223,13 @@ TEST_F(Axes, TextOriginsAndLabelAngles)
             for (int exact = 0; exact < 2; exact++) {
                 SCOPED_TRACE(testing::Message() << "q " << q << " reversed " << rev << " exact " << exact);
                 const int angle = q * 90 + (exact ? 0 : 30);
-                // An x axis pointing left (180) is reversed; a y axis by its side.
+                // An x axis pointing left (180) is reversed; a y axis by its
+                // side: the labels of a left-hand axis (right side 0) stand
+                // left of it, the reversed side of an upward axis.  (Taking
+                // the right side as reversed ran the main axis's labels over
+                // the axis.)
                 EXPECT_EQ(go_pick_text_org(rev ? 180 : 0, angle + (rev ? 180 : 0), 0, 0), want[q][rev][exact ? 0 : 1]);
-                EXPECT_EQ(go_pick_text_org(90, angle + 90, 1, rev), want[q][rev][exact ? 0 : 1]);
+                EXPECT_EQ(go_pick_text_org(90, angle + 90, 1, rev ? 0 : 1), want[q][rev][exact ? 0 : 1]);
             }
     EXPECT_EQ(go_pick_text_org(270, 270 + 360, 0, 0), 7) << "270 lies in the reversed half; angles reduce";
 
@@ -235,9 +239,9 @@ TEST_F(Axes, TextOriginsAndLabelAngles)
         long angle, origin;
     } cases[] = {
         {0, 0, 0, 0, 270, 3},   // vertical x labels
-        {0, 0, 1, 90, 90, 1},   // vertical y labels
+        {0, 0, 1, 90, 90, 7},   // vertical y labels, their foot towards the axis
         {1, 0, 0, 0, 0, 1},     // horizontal
-        {1, 0, 1, 90, 0, 3},
+        {1, 0, 1, 90, 0, 5},    // ending left of the axis
         {2, 45, 0, 0, 45, 2},   // by the degrees property
         {2, 400, 0, 0, 40, 2},  // reduced into 0..359
     };
@@ -350,6 +354,70 @@ TEST_F(Axes, DivisionLabels)
     grec::clear();
     gomain_go_draw_division_labels(&f.g, 0);
     EXPECT_TRUE(texts_after("Drawing X Axis Division Labels").empty()) << "no x axis, no x labels";
+}
+
+// The points of the stroke text each label drew after the comment `from`.
+std::vector<grec::Points> strokes_after(const std::string &from)
+{
+    std::vector<grec::Points> out;
+    bool in = false;
+    for (const grec::Call &c : grec::calls()) {
+        if (c.slot == GEP_COMMENT_OUTPUT)
+            in = c.text == from;
+        else if (in && c.slot == GEP_DRAW_TEXT_LINES)
+            out.push_back(c.points.at(0));
+    }
+    return out;
+}
+
+// Division labels in the stroke font at the default label size: digits
+// stand 2.5 to 3.5% of the canvas height (they stood 0.7% and could not be
+// read), x labels below the x axis and y labels left of the y axis, upright
+// or turned (the y labels used to start at the axis and run over it).
+TEST_F(Axes, StrokeLabelsAreReadableAndStandClearOfTheirAxes)
+{
+    const int d = gokit::load({col(DOZ_T_REAL), col(DOZ_T_REAL)}, {{num(0), num(0)}, {num(10), num(10)}}, 1);
+    Frame f(d);
+    f.set(GP_LABELFONT, 1);
+    GCanvasRecord *c = f.g.canvas;
+    double origin[2], top[2];
+    device(c, 0, 0, origin);
+    device(c, 0, 10, top);
+    const double up = top[1] > origin[1] ? 1 : -1;  // device y may grow downwards
+    const double canvas_height = GTransformLength(c, 4, 1, c->modes.ccextent[1] + 1);
+    ASSERT_GT(canvas_height, 100);
+    struct Case {
+        const char *what;
+        int style;  // label angle style: 1 horizontal, 0 along the axis
+    } cases[] = {{"horizontal", 1}, {"turned", 0}};
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        f.set(GP_XLABELANGLE, k.style);
+        f.set(GP_YLABELANGLE, k.style);
+        grec::clear();
+        gomain_go_draw_division_labels(&f.g, 0);
+        const std::vector<grec::Points> xs = strokes_after("Drawing X Axis Division Labels"),
+                                        ys = strokes_after("Drawing Y Axis Division Labels");
+        ASSERT_EQ(xs.size(), 6u);
+        ASSERT_EQ(ys.size(), 6u);
+        for (const grec::Points &p : xs)
+            for (long i = 0; i < p.count(); i++)
+                ASSERT_LT((p.at(i, 1) - origin[1]) * up, -1) << "an x label reaches the x axis";
+        for (const grec::Points &p : ys) {
+            double lo = 1e9, hi = -1e9, lx = 1e9, hx = -1e9;
+            for (long i = 0; i < p.count(); i++) {
+                ASSERT_LT(p.at(i, 0), origin[0] - 1) << "a y label reaches the y axis";
+                lo = std::min(lo, p.at(i, 1));
+                hi = std::max(hi, p.at(i, 1));
+                lx = std::min(lx, p.at(i, 0));
+                hx = std::max(hx, p.at(i, 0));
+            }
+            // The digits' height: upright along y, turned along x.
+            const double h = k.style == 1 ? hi - lo : hx - lx;
+            EXPECT_GE(h / canvas_height, 0.025);
+            EXPECT_LE(h / canvas_height, 0.035);
+        }
+    }
 }
 
 // Secondary y axes stacked without a gap: the lower axis's top label would

@@ -395,4 +395,33 @@ TEST_F(Canvas, CanvasColour)
     EXPECT_EQ(grec::of(32).at(0).ints.at(0), 2);
 }
 
+// Line modes read and set again are the same modes: a caller that saves
+// the modes around its own drawing and puts them back must not move the
+// line style by one each time (a solid legend box came out dashed so).
+TEST_F(Canvas, LineModesReadBackAsTheyAreSet)
+{
+    open(GP_POSTSCRIPT);
+    canvas();
+    for (long stored : {-1L, 0L, 1L, 5L}) {
+        SCOPED_TRACE(stored);
+        GLineModes m{stored + 1, 7, GFN_XOR, 1, 3};  // styles numbered from 1, 0 the solid line
+        GSetLineModes(cv, GMASK_ALL, &m);
+        ASSERT_EQ(cv->line.style, stored);
+        GLineModes got{};
+        GGetLineModes(cv, &got);
+        EXPECT_EQ(got.style, stored + 1);
+        for (int round = 0; round < 3; round++) {
+            GSetLineModes(cv, GMASK_ALL, &got);
+            GGetLineModes(cv, &got);
+        }
+        EXPECT_EQ(cv->line.style, stored);
+        EXPECT_EQ(got.style, m.style);
+        EXPECT_EQ(got.colour, m.colour);
+        EXPECT_EQ(got.function, m.function);
+        EXPECT_EQ(got.flag, m.flag);
+        EXPECT_EQ(got.width, m.width);
+        EXPECT_EQ(grec::of(GEP_SET_LINE_MODES).back().line.style, stored) << "the driver sees the stored style";
+    }
+}
+
 }  // namespace

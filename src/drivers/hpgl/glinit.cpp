@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 
 namespace {
@@ -171,16 +172,19 @@ GList *colours_of(GDeviceRecord *d)
     return d->tables[GT_COLOURS];
 }
 
+// The pen of colour `index` of a colour table: its name read as a pen
+// number, else its palette position (from 1).
+long pen_of(const GColour *c, long index) { return c ? integer_of(c->name, index + 1) : index + 1; }
+
 void set_pen(GDeviceRecord *d, long colour)
 {
     GLDevicePart *p = part_of(d);
     GList *colours = colours_of(d);
     long n = GGetNumColoursIn(colours);
     long index = colour < 0 ? 0 : n > 0 ? colour % n : colour;
-    GColour *c = gcolour_GGetColour(colours, index);
     // A name that is not a pen number: the palette position (HP-GL/2 numbers
     // its palette from 1).
-    long pen = c ? integer_of(c->name, index + 1) : index + 1;
+    long pen = pen_of(gcolour_GGetColour(colours, index), index);
     if (pen == p->pen)
         return;
     if (!p->pen_up) {
@@ -233,6 +237,28 @@ void set_fill_type(GCanvasRecord *c)
         p->fill_type = 3;
         p->hatch_spacing = spacing;
         p->hatch_angle = angle;
+    }
+}
+
+// The HP-GL/2 palette: each pen that a colour of the device's own table
+// names gets that colour, the first colour naming it; pen 0 draws nothing
+// and keeps its paper colour.
+void write_palette(GDeviceRecord *d)
+{
+    GLDevicePart *p = part_of(d);
+    GList *colours = d->tables[GT_COLOURS];
+    const long n = GGetNumColoursIn(colours);
+    long pens = n;
+    for (long i = 0; i < n; i++)
+        pens = std::max(pens, pen_of(gcolour_GGetColour(colours, i), i) + 1);
+    put(p, "NP%ld;\n", pens);
+    std::set<long> given;
+    for (long i = 0; i < n; i++) {
+        const GColour *c = gcolour_GGetColour(colours, i);
+        const long pen = pen_of(c, i);
+        if (!c || pen <= 0 || !given.insert(pen).second)
+            continue;
+        put(p, "PC%ld,%d,%d,%d;\n", pen, c->red / 257, c->green / 257, c->blue / 257);
     }
 }
 
@@ -293,8 +319,11 @@ void set_clip(GCanvasRecord *c)
     if (memcmp(r, p->iw, sizeof p->iw) == 0)
         return;
     memcpy(p->iw, r, sizeof p->iw);
-    long ox = hpgl2(d) ? 0 : d->modes.dcxpos, oy = hpgl2(d) ? 0 : d->modes.dcypos;
-    put(p, "IW%ld,%ld,%ld,%ld;\n", r[0] + ox, r[1] + oy, r[2] + ox, r[3] + oy);
+    // The window is written after the scaling (SC) has switched the plotter
+    // to user units, which are device units: the rectangle as it stands.
+    // (Offset to plotter units it clipped the plot away from the page's
+    // margin.)
+    put(p, "IW%ld,%ld,%ld,%ld;\n", r[0], r[1], r[2], r[3]);
 }
 
 // ---- slots -----------------------------------------------------------------
@@ -336,7 +365,7 @@ int initialise_plotter(GDeviceRecord *d)
     p->kind = kind;
     p->pen_up = 1;
     p->pen = -1;
-    p->line_type = -2;  // nothing written yet
+    p->line_type = -1;  // the plotter starts with solid lines
     p->fill_type = 1;
     p->hatch_spacing = 10;
     p->hatch_angle = 0;
@@ -381,16 +410,8 @@ int initialise_plotter(GDeviceRecord *d)
         else
             m.dcxpos = (static_cast<int64_t>(px) - m.dcxdim) / 2;
     }
-    if (hpgl2(d)) {
-        // The palette of the device's own colours.
-        GList *colours = d->tables[GT_COLOURS];
-        long n = GGetNumColoursIn(colours);
-        put(p, "NP%ld;\n", n);
-        for (long i = 0; i < n; i++) {
-            const GColour *c = gcolour_GGetColour(colours, i);
-            put(p, "PC%ld,%d,%d,%d;\n", i + 1, c->red / 257, c->green / 257, c->blue / 257);
-        }
-    }
+    if (hpgl2(d))
+        write_palette(d);
     if (p->rotated)
         put(p, "RO90;IW;\n");
     put(p, "IP%ld,%ld,%ld,%ld;\n", static_cast<long>(m.dcxpos), static_cast<long>(m.dcypos),

@@ -196,6 +196,42 @@ TEST_F(Hpgl, DrawingStream)
     }
 }
 
+// HP-GL/2: the pen a colour selects holds that colour in the palette.  The
+// palette gave colour i to pen i + 1 while the configuration names pen i,
+// so black axes came out white and a green series red.  Pen 0 (white, the
+// paper) is no pen and gets no palette entry.
+TEST_F(Hpgl, ThePaletteGivesEachPenItsColour)
+{
+    dev = open(GP_HPGL2);
+    ASSERT_NE(dev, nullptr);
+    canvas();
+    struct Case {
+        long colour;
+        const char *pen;      // selected
+        const char *palette;  // that pen's palette entry, or none
+    } cases[] = {
+        {1, "SP1;", "PC1,0,0,0;"},    {2, "SP2;", "PC2,255,0,0;"}, {3, "SP3;", "PC3,0,255,0;"},
+        {8, "SP8;", "PC8,255,165,0;"}, {9, "SP1;", "PC1,0,0,0;"},  // 9 shares black's pen   {0, "SP0;", nullptr},
+    };
+    Pts a{10, 10}, b{500, 10};
+    for (const Case &c : cases) {
+        line(c.colour);
+        ep()->DrawLine(cv, &a, &b);
+    }
+    const std::string text = finish();
+    size_t from = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.colour);
+        from = text.find(c.pen, from);
+        EXPECT_NE(from, std::string::npos) << c.pen;
+        if (c.palette) {
+            EXPECT_NE(text.find(c.palette), std::string::npos) << c.palette;
+        }
+    }
+    EXPECT_EQ(text.find("PC0,"), std::string::npos) << "pen 0 is the paper";
+    EXPECT_EQ(text.find("PC1,255,255,255"), std::string::npos) << "white is no pen";
+}
+
 TEST_F(Hpgl, HatchAnglesRoundToFortyFiveDegrees)
 {
     struct Case {
