@@ -230,6 +230,7 @@ GCanvasRecord *GOpenCanvas(GDeviceRecord *device, uint64_t mask, const GCanvasMo
     gsurf_GSetDefaultSurfaceModes(c);
     gcolmap_GSetDefaultColourMapModes(c);
     ggrid_GSetDefaultGridModes(c);
+    gmesh_GSetDefaultMeshModes(c);
     gthresh_GSetDefaultThresholdModes(c);
     if (glist_GAppendToList(device->canvases, c, 1) != 0) {
         ep->CloseCanvas(c);

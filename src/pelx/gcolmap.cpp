@@ -88,3 +88,13 @@ long gcolmap_GPruneColourMap(GDeviceRecord *device, long index, long count)
     glist_GIndexList(l);
     return glist_GGetListLen(l);
 }
+
+int GSetColourMapColours(GDeviceRecord *device, long first, long count)
+{
+    if (!device || device->modes.protocol != GP_X)
+        return 0;
+    GColourMap *map = gcolmap_GGetColourMap(nullptr, 0);
+    if (!map || !map->colours)
+        return -1;
+    return cells->SetColours(device, map->colours, first, count);
+}

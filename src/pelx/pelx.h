@@ -291,8 +291,18 @@ struct GRasterImage {
     int16_t mask_width, mask_height;
     unsigned char invert_y;  // the driver's InvertYDim answer
     unsigned char thresholds;
-    unsigned char spare2;
+    unsigned char indices;   // 1: the values are colour indices (value type 5)
+    int16_t colours;         // colours of colour map 0 when the image was made
 };
+static_assert(offsetof(GRasterImage, x) == 0 && offsetof(GRasterImage, y) == 2);
+static_assert(offsetof(GRasterImage, width) == 4 && offsetof(GRasterImage, height) == 6);
+static_assert(offsetof(GRasterImage, spare) == 8 && offsetof(GRasterImage, depth) == 10);
+static_assert(offsetof(GRasterImage, bits) == 12 && offsetof(GRasterImage, data) == 16);
+static_assert(offsetof(GRasterImage, value_type) == 24 && offsetof(GRasterImage, offset) == 32);
+static_assert(offsetof(GRasterImage, scale) == 40 && offsetof(GRasterImage, pixels) == 48);
+static_assert(offsetof(GRasterImage, band_pixels) == 64 && offsetof(GRasterImage, mask_flag) == 72);
+static_assert(offsetof(GRasterImage, mask) == 80 && offsetof(GRasterImage, mask_width) == 88);
+static_assert(offsetof(GRasterImage, invert_y) == 92 && offsetof(GRasterImage, colours) == 96);
 
 // ---- transforms ----------------------------------------------------------
 
@@ -512,6 +522,20 @@ struct GGridModes {
     GGrid *cached;                   // the canvas's grid kept for redraws (owned)
 };
 
+// Mesh modes: the switches the shaded-surface kind sets for meshes, skirts
+// and images.
+enum : uint64_t { GMSM_SKIRT = 0x1, GMSM_BORDER = 0x2, GMSM_COLOURING = 0x4, GMSM_SHADING = 0x8, GMSM_COLOUR = 0x10 };
+struct GMeshModes {
+    unsigned char skirt;   // 1: a data class also draws its skirt
+    unsigned char border;  // 1: a cleared image keeps only the cells drawn later (masked)
+    int64_t colouring;     // 2: shaded colouring
+    int64_t shading;       // 0 mesh, 1 shaded rendering
+    int64_t colour;        // colour of the mesh lines
+};
+static_assert(offsetof(GMeshModes, skirt) == 0 && offsetof(GMeshModes, border) == 1);
+static_assert(offsetof(GMeshModes, colouring) == 8 && offsetof(GMeshModes, shading) == 16);
+static_assert(offsetof(GMeshModes, colour) == 24);
+
 struct GCanvasRecord {
     GXform xf[5];  // world, plot space, canvas and virtual device to device; fifth
     GXform *current;
@@ -523,6 +547,7 @@ struct GCanvasRecord {
     GSurfaceModes surface;
     GColourMapModes colourmap;
     GGridModes grid;
+    GMeshModes mesh;
     GThresholdModes threshold;
     void *reserved;
     void *driver;  // the driver's canvas part
@@ -828,3 +853,120 @@ int gclip_GSide(double x1, double y1, double x2, double y2, double x, double y);
 
 short gdraw_GDrawColouredRectangle(GCanvasRecord *canvas, const GVector *first, const GVector *second, int direction);
 short gdraw_GDrawColouredBar(GCanvasRecord *canvas, const GVector *first, const GVector *second);
+
+// ---- mesh modes ------------------------------------------------------------
+
+int gmesh_GSetMeshModes(GCanvasRecord *canvas, uint64_t mask, const GMeshModes *modes);
+int gmesh_GGetMeshModes(GCanvasRecord *canvas, GMeshModes *modes);
+int gmesh_GSetDefaultMeshModes(GCanvasRecord *canvas);
+
+// ---- raster images of values -----------------------------------------------
+
+enum : unsigned char { GIMG_DOUBLE = 0, GIMG_SHORT = 3, GIMG_INDEX = 5 };
+// A new image of width x height pixels whose lower-left corner is the
+// one-point `position` (in the canvas's coordinate system).  `range` holds
+// the minimum and maximum of the values: two doubles for GIMG_DOUBLE, two
+// 16-bit integers for GIMG_SHORT, nothing for GIMG_INDEX (values are colour
+// indices).  Null with (4, 21) on an HP-GL device, (3, 22) for a bad size or
+// value type, (4, 3) when memory runs out.
+GRasterImage *GCreateImage(GCanvasRecord *canvas, long width, long height, const GVector *position,
+                           const void *range, int value_type);
+// Frees the mask, the pixels (unless a driver consumed them) and the image;
+// -1 for none.
+int GDestroyImage(GRasterImage *image);
+// Stores the pixel of `value` at (column, row), row 0 the bottom row; a cell
+// outside the image is left alone.  Called once a cell, so it is inline.
+inline void GDoubleToPixel(GCanvasRecord *canvas, GRasterImage *image, long column, long row, double value);
+// Fills every pixel with the canvas background's pixel, or, while the mesh
+// modes' border switch is on, with 0 and marks the image as masked.
+int GClearImageData(GCanvasRecord *canvas, GRasterImage *image);
+// Builds the mask of a masked image and hands the image to the driver.
+int GDrawImage(GCanvasRecord *canvas, GRasterImage *image);
+long GImageMethod(long value);
+
+// ---- colour-map palette ------------------------------------------------------
+// Colour map 0 of the default table as a grid of cells on a canvas, and
+// the editor's operations on its cells.  Components are 0..255 for red,
+// green and blue, hue 0..359, saturation and value 0..100.
+
+// Draws the palette over the whole device: 0, or -1 with (3, 22) for a grid
+// whose cells would be under one pixel.
+int gcolmap_GDrawColourMapPalette(GCanvasRecord *canvas, long rows, long columns);
+// Cell lookups answer -1 until a palette was drawn.
+int gcolmap_GColourMapGetCell(GCanvasRecord *canvas, long x, long y, long *cell);
+int gcolmap_GColourMapCellBox(GCanvasRecord *canvas, long cell, long *x1, long *y1, long *x2, long *y2);
+int gcolmap_GColourMapGetPaletteEntry(GCanvasRecord *canvas, long cell, long rgb[3], long hsv[3]);
+// space 0: `in` is red, green, blue and `out` gets hue, saturation, value;
+// space 1 the other way round.
+int gcolmap_GColourMapSetPaletteEntry(GCanvasRecord *canvas, long cell, int space, const long in[3], long out[3]);
+// function 0 fill (from the last cell, or the first with end flag 1),
+// 1 linear, 2 exponential interpolation between the end cells.
+int gcolmap_GApplyColourMapFunction(GCanvasRecord *canvas, int function, long first, long last, int end_flag);
+// Clip lists of owned colour copies; null for a range outside the map.
+GList *gcolmap_GColourMapCut(GCanvasRecord *canvas, long first, long last);
+GList *gcolmap_GColourMapCopy(GCanvasRecord *canvas, long first, long last);
+int gcolmap_GColourMapFreeClip(GCanvasRecord *canvas, GList *clip);
+int gcolmap_GColourMapPaste(GCanvasRecord *canvas, long cell, GList *clip);
+// Passes changed cells of colour map 0 to the X colour cells (X devices
+// only; 0 elsewhere).
+int GSetColourMapColours(GDeviceRecord *device, long first, long count);
+
+// ---- the value-to-pixel step of images, inline ---------------------------------
+
+// The integer part of an index, held to 0 .. colours - 1 (NaN to 0).
+inline long gimage_GClampIndex(double index, long colours)
+{
+    if (!(index > 0) || colours < 1)
+        return 0;
+    long top = (colours < 256 ? colours : 256) - 1;
+    return index >= static_cast<double>(top) ? top : static_cast<long>(index);
+}
+
+// Stores a pixel in the image's storage width; a bitmap stores nothing.
+inline void gimage_GStore(GRasterImage *im, long at, long pixel)
+{
+    switch (im->bits) {
+    case 8: static_cast<uint8_t *>(im->data)[at] = static_cast<uint8_t>(pixel); break;
+    case 16: static_cast<uint16_t *>(im->data)[at] = static_cast<uint16_t>(pixel); break;
+    case 32: static_cast<uint32_t *>(im->data)[at] = static_cast<uint32_t>(pixel); break;
+    default: break;
+    }
+}
+
+// The pixel of a value through the thresholds: the colour map spread over
+// a band of colour -1 (the map's own pixels at every depth), else the
+// band's own colour.
+inline long gimage_GThresholdPixel(const GCanvasRecord *c, const GRasterImage *im, double value)
+{
+    const GThresholdModes &t = c->threshold;
+    int count = t.count < int(GTH_MAX) ? t.count : int(GTH_MAX);
+    int band = 0;
+    for (int i = 1; i < count; i++)
+        if (t.values[i] <= value)
+            band = i;
+    if (t.colours[band] != -1)
+        return im->threshold_pixels[band];
+    const GColourMapModes &m = c->colourmap;
+    double lower = band == 0 ? m.datamin : t.values[band];
+    double upper = band == count - 1 ? m.datamax : t.values[band + 1];
+    long levels = m.levels < im->colours ? m.levels : im->colours;
+    double index = 0;
+    if (levels > 1 && upper != lower)
+        index = (value - lower) * static_cast<double>(levels - 1) / (upper - lower);
+    return im->pixels[gimage_GClampIndex(index, levels > 0 ? levels : im->colours)];
+}
+
+inline void GDoubleToPixel(GCanvasRecord *canvas, GRasterImage *image, long column, long row, double value)
+{
+    if (!canvas || !image || !image->data || column < 0 || row < 0 || column >= image->width ||
+        row >= image->height || image->bits == 1)
+        return;
+    long pixel;
+    if (image->indices)
+        pixel = image->pixels[gimage_GClampIndex(value, image->colours)];
+    else if (image->thresholds && canvas->threshold.count > 0)
+        pixel = gimage_GThresholdPixel(canvas, image, value);
+    else
+        pixel = image->pixels[gimage_GClampIndex((value - image->offset) * image->scale, image->colours)];
+    gimage_GStore(image, column + row * image->width, pixel);
+}

@@ -503,6 +503,16 @@ int gitext_GIPutText(GCanvasRecord *canvas, const char *text, const GVector *pos
 
 // ---- raster images ----------------------------------------------------------------------
 
+namespace {
+// Whether a masked image keeps pixel (k, i); every pixel without a mask.
+bool kept(const GRasterImage *im, long k, long i)
+{
+    if (!im->mask_flag || !im->mask || k >= im->mask_width || i >= im->mask_height)
+        return !im->mask_flag || !im->mask;
+    return (im->mask[i * (im->mask_width / 8) + k / 8] >> (k % 8) & 1) != 0;
+}
+}  // namespace
+
 int GIDrawImage(GCanvasRecord *canvas, const void *image)
 {
     GIDevicePart *p = gi_part(canvas);
@@ -523,7 +533,7 @@ int GIDrawImage(GCanvasRecord *canvas, const void *image)
     for (long i = 0; i < H; i++)
         for (long k = 0; k < W; k++) {
             uint32_t v = px[i * W + k];
-            if ((v & 0xFFFFFF) == 0)
+            if ((v & 0xFFFFFF) == 0 || !kept(im, k, i))
                 continue;
             unsigned char rgb[3] = {static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 8),
                                     static_cast<unsigned char>(v)};

@@ -736,19 +736,16 @@ int gpdraw_GPCommentOutput(GCanvasRecord *canvas, const char *text)
     return 0;
 }
 
-int gpdraw_GPDrawImage(GCanvasRecord *canvas, const void *image)
+namespace {
+
+// One image operator over columns k0 .. k1 - 1 of rows r0 .. r1 - 1 of the
+// image's pixels, the picture's unit square mapped by the translate and
+// scale already written.  24-bit images store 0x00RRGGBB in 32 bits, 8-bit
+// ones a grey byte.
+void image_rows(GPDevicePart *p, const GRasterImage *im, long k0, long k1, long r0, long r1)
 {
-    GPDevicePart *p = gp_part(canvas);
-    const GRasterImage *im = static_cast<const GRasterImage *>(image);
-    // 24-bit images store 0x00RRGGBB in 32 bits, 8-bit ones a grey byte.
-    if (!p || !im || !im->data || im->width <= 0 || im->height <= 0 || (im->bits != 32 && im->bits != 8))
-        return -1;
     bool rgb = im->bits == 32;
-    long w = im->width, h = im->height;
-    long sw = std::lround(GTransformLength(canvas, 4, 0, canvas->modes.pssize[0]));
-    long sh = std::lround(GTransformLength(canvas, 4, 1, canvas->modes.pssize[1]));
-    gp_puts(p, "\tgsave\n");
-    gp_printf(p, "\n\t%d %d translate\n\t%ld %ld scale\n\n", im->x, im->y, sw, sh);
+    long w = k1 - k0, h = r1 - r0;
     gp_printf(p, "/datastr %ld string def\n", rgb ? w * 3 : w);
     gp_printf(p, "%ld %ld 8 [%ld 0 0 %ld 0 0]\n", w, h, w, h);
     gp_puts(p, rgb ? "{\n\tcurrentfile datastr readhexstring pop\n} bind false 3 colorimage\n"
@@ -758,22 +755,72 @@ int gpdraw_GPDrawImage(GCanvasRecord *canvas, const void *image)
     const unsigned char *bytes = static_cast<const unsigned char *>(im->data);
     std::string row;
     row.reserve(static_cast<size_t>(w * 6 + w / 40 + 2));
-    for (long r = 0; r < h; r++) {
+    for (long r = r0; r < r1; r++) {
         row.clear();
-        for (long k = 0; k < w; k++) {
+        for (long k = k0; k < k1; k++) {
+            long at = r * im->width + k;
             if (rgb) {
-                uint32_t px = words[r * w + k];
                 for (int shift : {16, 8, 0})
-                    row += gencode_GByteToHex(static_cast<unsigned char>(px >> shift));
+                    row += gencode_GByteToHex(static_cast<unsigned char>(words[at] >> shift));
             } else {
-                row += gencode_GByteToHex(bytes[r * w + k]);
+                row += gencode_GByteToHex(bytes[at]);
             }
-            if ((k + 1) % 40 == 0 && k + 1 < w)
+            if ((k - k0 + 1) % 40 == 0 && k + 1 < k1)
                 row += '\n';
         }
         row += '\n';
         gp_puts(p, row.c_str());
     }
+}
+
+bool kept(const GRasterImage *im, long k, long r)
+{
+    long bytes = im->mask_width / 8;
+    return (im->mask[r * bytes + k / 8] >> (k % 8) & 1) != 0;
+}
+
+// A masked image: level 1 has no masked image operator, so each row's runs
+// of kept pixels are images of their own, placed on the same grid.
+void masked_image(GPDevicePart *p, const GRasterImage *im, double sw, double sh)
+{
+    double cw = sw / im->width, ch = sh / im->height;
+    for (long r = 0; r < im->height && r < im->mask_height; r++) {
+        long k = 0, limit = std::min<long>(im->width, im->mask_width);
+        while (k < limit) {
+            if (!kept(im, k, r)) {
+                k++;
+                continue;
+            }
+            long k1 = k;
+            while (k1 < limit && kept(im, k1, r))
+                k1++;
+            gp_puts(p, "\tgsave\n");
+            gp_printf(p, "\n\t%.3f %.3f translate\n\t%.3f %.3f scale\n\n", im->x + k * cw, im->y + r * ch,
+                      (k1 - k) * cw, ch);
+            image_rows(p, im, k, k1, r, r + 1);
+            gp_puts(p, "\n\tgrestore\n");
+            k = k1;
+        }
+    }
+}
+
+}  // namespace
+
+int gpdraw_GPDrawImage(GCanvasRecord *canvas, const void *image)
+{
+    GPDevicePart *p = gp_part(canvas);
+    const GRasterImage *im = static_cast<const GRasterImage *>(image);
+    if (!p || !im || !im->data || im->width <= 0 || im->height <= 0 || (im->bits != 32 && im->bits != 8))
+        return -1;
+    long sw = std::lround(GTransformLength(canvas, 4, 0, canvas->modes.pssize[0]));
+    long sh = std::lround(GTransformLength(canvas, 4, 1, canvas->modes.pssize[1]));
+    if (im->mask_flag && im->mask && im->mask_width > 0) {
+        masked_image(p, im, static_cast<double>(sw), static_cast<double>(sh));
+        return 0;
+    }
+    gp_puts(p, "\tgsave\n");
+    gp_printf(p, "\n\t%d %d translate\n\t%ld %ld scale\n\n", im->x, im->y, sw, sh);
+    image_rows(p, im, 0, im->width, 0, im->height);
     gp_puts(p, "\n\tgrestore\n");
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "grecord.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace grec {
@@ -183,7 +184,28 @@ int comment(GCanvasRecord *c, const char *t)
     return 0;
 }
 int flush_canvas(GCanvasRecord *c) { return canvas_op(GEP_FLUSH_CANVAS, c); }
-int draw_image(GCanvasRecord *c, const void *) { return canvas_op(GEP_DRAW_IMAGE, c); }
+int draw_image(GCanvasRecord *c, const void *image)
+{
+    auto &k = add(GEP_DRAW_IMAGE, c);
+    const GRasterImage *im = static_cast<const GRasterImage *>(image);
+    if (!im)
+        return -1;
+    Image &copy = k.image;
+    copy.x = im->x, copy.y = im->y, copy.width = im->width, copy.height = im->height;
+    copy.depth = im->depth, copy.bits = im->bits, copy.invert_y = im->invert_y;
+    if (im->data && im->width > 0 && im->height > 0) {
+        size_t size = im->bits == 1 ? static_cast<size_t>((im->width + 7) / 8 * im->height)
+                                    : static_cast<size_t>(im->width) * static_cast<size_t>(im->height) *
+                                          static_cast<size_t>(std::max(im->bits / 8, 1));
+        const unsigned char *b = static_cast<const unsigned char *>(im->data);
+        copy.data.assign(b, b + size);
+    }
+    copy.mask_flag = im->mask_flag;
+    copy.mask_width = im->mask_width, copy.mask_height = im->mask_height;
+    if (im->mask && im->mask_width > 0 && im->mask_height > 0)
+        copy.mask.assign(im->mask, im->mask + (im->mask_width + 7) / 8 * im->mask_height);
+    return 0;
+}
 int canvas_colour(GCanvasRecord *c, long *colour, unsigned char selector)
 {
     auto &k = add(GEP_GET_CANVAS_COLOUR, c);
@@ -276,5 +298,29 @@ long count(int slot)
 }
 
 Answers &answers() { return the_answers; }
+
+unsigned long Image::pixel(long column, long row) const
+{
+    size_t at = static_cast<size_t>(row * width + column);
+    switch (bits) {
+    case 8: return data.at(at);
+    case 16: return static_cast<unsigned long>(data.at(at * 2)) | static_cast<unsigned long>(data.at(at * 2 + 1)) << 8;
+    case 32: {
+        unsigned long v = 0;
+        for (int i = 3; i >= 0; i--)
+            v = v << 8 | data.at(at * 4 + static_cast<size_t>(i));
+        return v;
+    }
+    default: return 0;
+    }
+}
+
+int Image::kept(long column, long row) const
+{
+    if (mask.empty())
+        return 1;
+    size_t bytes = static_cast<size_t>((mask_width + 7) / 8);
+    return mask.at(static_cast<size_t>(row) * bytes + static_cast<size_t>(column / 8)) >> (column % 8) & 1;
+}
 
 }  // namespace grec

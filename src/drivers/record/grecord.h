@@ -20,6 +20,20 @@ struct Points {
     double at(long i, int c) const { return values[static_cast<size_t>(i * dims + c)]; }
 };
 
+// A copy of the raster image DrawImage received.
+struct Image {
+    int x = 0, y = 0, width = 0, height = 0, depth = 0, bits = 0;
+    std::vector<unsigned char> data;  // the pixel buffer as it came
+    int mask_flag = 0;
+    std::vector<unsigned char> mask;  // mask rows as they came (empty: none)
+    int mask_width = 0, mask_height = 0;
+    int invert_y = 0;
+    // Pixel (column, row) by the storage bits.
+    unsigned long pixel(long column, long row) const;
+    // Mask bit (column, row); 1 when there is no mask.
+    int kept(long column, long row) const;
+};
+
 struct Call {
     int slot;  // GEP_*
     std::vector<long> ints;
@@ -28,6 +42,7 @@ struct Call {
     GLineModes line{};
     GFillModes fill{};
     GTextModes text_modes{};
+    Image image{};  // DrawImage only
 };
 
 extern const char *const slot_names[GEP_COUNT];

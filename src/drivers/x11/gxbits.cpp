@@ -342,11 +342,21 @@ int GXAllocateColours(GDeviceRecord *device, GList *colours)
 int gxbits_GXSetColours(GDeviceRecord *device, GList *colours, long first, long count)
 {
     GXDevicePart *part = gx_device(device);
-    // Shared cells cannot be changed: storing into one is an X error.
-    if (cells.read_only_visual || !cells.writable || !part)
+    if (!part)
         return -1;
-    std::vector<XColor> xc;
     long n = GGetNumColoursIn(colours);
+    // Shared cells cannot be changed (storing into one is an X error): the
+    // changed colours get cells of their own afresh, and their records the
+    // new pixels, so that what is drawn next shows them.
+    if (cells.read_only_visual || !cells.writable) {
+        for (long i = std::max(first, 0L); i < first + count && i < n; i++) {
+            GColour *c = gcolour_GGetColour(colours, i);
+            c->pixel = -1;
+            pixel_of(device, c);
+        }
+        return 0;
+    }
+    std::vector<XColor> xc;
     for (long i = std::max(first, 0L); i < first + count && i < n; i++) {
         GColour *c = gcolour_GGetColour(colours, i);
         if (c->pixel < 0)

@@ -462,6 +462,41 @@ TEST_F(Doc, Images)
               std::string::npos);
 }
 
+// A masked image draws only the pixels its mask keeps: each row's runs of
+// kept pixels become images of their own, one row high, on the image's grid.
+TEST_F(Doc, MaskedImagesDrawTheirKeptRunsOnly)
+{
+    open();
+    uint32_t px[8] = {0x000001, 0x000002, 0x000003, 0x000004, 0x000005, 0x000006, 0x000007, 0x000008};
+    GRasterImage im = raster(100, 200, 4, 2, px);
+    unsigned char mask[2] = {0x0D, 0x00};  // row 0 keeps pixels 0, 2 and 3; row 1 nothing
+    im.mask_flag = 1;
+    im.mask = mask;
+    im.mask_width = 8;
+    im.mask_height = 2;
+    ASSERT_EQ(ep()->DrawImage(cv, &im), 0);
+    std::string s = body(finish());
+    EXPECT_EQ(count(s, "colorimage"), 2u);
+    EXPECT_NE(s.find("/datastr 3 string def\n1 1 8 [1 0 0 1 0 0]\n{\n\tcurrentfile datastr readhexstring pop\n} "
+                     "bind false 3 colorimage\n000001\n"),
+              std::string::npos);
+    EXPECT_NE(s.find("/datastr 6 string def\n2 1 8 [2 0 0 1 0 0]\n{\n\tcurrentfile datastr readhexstring pop\n} "
+                     "bind false 3 colorimage\n000003000004\n"),
+              std::string::npos);
+    EXPECT_EQ(s.find("000002"), std::string::npos);
+    EXPECT_EQ(s.find("000005"), std::string::npos);
+    EXPECT_NE(s.find("\t100.000 200.000 translate\n"), std::string::npos);
+
+    // Without a mask buffer the whole image is drawn.
+    open();
+    GRasterImage whole = raster(0, 0, 4, 2, px);
+    whole.mask_flag = 1;
+    ASSERT_EQ(ep()->DrawImage(cv, &whole), 0);
+    s = body(finish());
+    EXPECT_EQ(count(s, "colorimage"), 1u);
+    EXPECT_NE(s.find("000001000002000003000004\n"), std::string::npos);
+}
+
 // The clip: by clipping mode (plot space only on a 2-D canvas), replaced
 // when the canvas asks for another, removed when the mode changes; a
 // polyline clip stays until removed.

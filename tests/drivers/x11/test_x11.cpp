@@ -813,7 +813,14 @@ TEST_F(X11, TrueColorGivesSharedPixels)
     ASSERT_EQ(GXAllocateColours(dev, map0()), 0);
     GXDevicePart *part = static_cast<GXDevicePart *>(dev->driver);
     expect_cells(display(), part->colourmap, map0());
-    EXPECT_EQ(gxbits_GXSetColours(dev, map0(), 0, 4), -1);  // read-only cells
+    // Read-only cells cannot be stored into: a changed colour gets a pixel
+    // of its own afresh.
+    GColour *c2 = gcolour_GGetColour(map0(), 2);
+    int64_t before = c2->pixel;
+    c2->red = 0xFF00, c2->green = 0, c2->blue = 0x4000;
+    EXPECT_EQ(gxbits_GXSetColours(dev, map0(), 0, 4), 0);
+    EXPECT_NE(c2->pixel, before);
+    expect_cells(display(), part->colourmap, map0());
     EXPECT_EQ(gcolmap_GIsColourMapWorthIt(), 0);
     GCloseDevice(dev);
     dev = nullptr;
