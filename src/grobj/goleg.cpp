@@ -7,10 +7,8 @@
 #include "gomain.h"
 #include "goprop.h"
 #include "goshell.h"
+#include "gotext.h"
 #include "seams.h"
-
-#include <X11/Intrinsic.h>
-#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -91,119 +89,7 @@ std::vector<Entry> entries_of(GoGraph *g, int kind)
 }
 
 // Device units (of the base device) to canvas units along x (0) or y (1).
-double to_cc(GCanvasRecord *c, int axis, double length)
-{
-    const double v = GTransformLength(c, 2, axis, GTransformLength(c, 5, axis, length));
-    return std::isfinite(v) ? v : 0;
-}
-
-// How the legend's texts are measured: the stroke font's own metrics, the
-// image device's text limits, or an X font.
-struct Measure {
-    GCanvasRecord *c = nullptr;
-    const GFont *font = nullptr;
-    bool stroke = true, image = false;
-    double size = 0;
-    Display *display = nullptr;
-    XFontStruct *xfont = nullptr;
-    double height = 0, unit = 0;
-
-    ~Measure()
-    {
-        if (xfont)
-            XFreeFont(display, xfont);
-    }
-
-    double stroke_width(const std::string &t) const
-    {
-        if (!font)
-            return 0;
-        if (font->glyphs) {
-            long w = 0, h = 0, d = 0, b = 0;
-            GFontMetrics(t.c_str(), font, 5 * size, &w, &h, &d, &b);
-            return static_cast<double>(w);
-        }
-        return static_cast<double>(t.size()) * 5 * size * font->width;
-    }
-
-    // The width and height of a text's limits on the device, in device units.
-    bool limits(const char *t, double *w, double *h) const
-    {
-        short k[8];
-        if (GGetRelativeTextLimits(c, t, k) != 0)
-            return false;
-        short x0 = k[0], x1 = k[0], y0 = k[1], y1 = k[1];
-        for (int i = 1; i < 4; i++) {
-            x0 = std::min(x0, k[2 * i]);
-            x1 = std::max(x1, k[2 * i]);
-            y0 = std::min(y0, k[2 * i + 1]);
-            y1 = std::max(y1, k[2 * i + 1]);
-        }
-        *w = x1 - x0;
-        *h = y1 - y0;
-        return true;
-    }
-
-    double width(const std::string &t) const
-    {
-        if (stroke)
-            return stroke_width(t);
-        if (image) {
-            double w = 0, h = 0;
-            return limits(t.c_str(), &w, &h) ? to_cc(c, 0, w) : 0;
-        }
-        if (xfont)
-            return to_cc(c, 0, XTextWidth(xfont, t.c_str(), static_cast<int>(t.size())));
-        return stroke_width(t);
-    }
-};
-
-Display *display_of(GCanvasRecord *c)
-{
-    if (c->device && c->device->modes.displayconn)
-        return static_cast<Display *>(c->device->modes.displayconn);
-    Widget top = go_dy_toplevel();
-    return top ? XtDisplay(top) : nullptr;
-}
-
-void measure(Measure &m, GoGraph *g, GCanvasRecord *c, int font_index)
-{
-    m.c = c;
-    m.size = dprop(g, GP_LGTEXTSIZE);
-    m.font = gfont_GGetCanvasFont(c, font_index);
-    if (!m.font)
-        m.font = gfont_GGetFont(gfont_GGetDefaultFontTable(), font_index);
-    m.stroke = !m.font || m.font->glyphs;
-    m.image = !m.stroke && c->device && c->device->modes.protocol == GP_IMAGE;
-    if (!m.stroke && !m.image) {
-        // A device font is measured with the X font of its name, when there
-        // is a display to ask.
-        m.display = display_of(c);
-        if (m.display) {
-            const char *name = m.font->name ? m.font->name : "";
-            m.xfont = XLoadQueryFont(m.display, name);
-            if (!m.xfont)
-                m.xfont = XLoadQueryFont(m.display, "fixed");
-            if (!m.xfont)
-                go_say(GO_LEG_NO_FONT, name);
-        }
-        if (!m.xfont)
-            m.stroke = true;
-    }
-    if (m.image) {
-        double w = 0, h = 0, sw = 0, sh = 0;
-        m.limits("Q", &w, &h);
-        m.limits(" ", &sw, &sh);
-        m.height = to_cc(c, 1, h);
-        m.unit = to_cc(c, 0, 6 * sw);
-    } else if (m.xfont) {
-        m.height = to_cc(c, 1, m.xfont->max_bounds.ascent + m.xfont->max_bounds.descent);
-        m.unit = to_cc(c, 0, m.xfont->max_bounds.width);
-    } else if (m.font) {
-        m.height = 5 * m.size * m.font->height;
-        m.unit = 5 * m.size * m.font->width;
-    }
-}
+double to_cc(GCanvasRecord *c, int axis, double length) { return gotext_to_cc(c, axis, length); }
 
 GVector point2(double *p) { return GVector{GV_DOUBLE, 0, 2, 1, {p, nullptr, nullptr}}; }
 
@@ -305,8 +191,8 @@ void goleg_go_draw_legend(GoGraph *graph, int legend_kind)
         const int columns = std::min(std::max(iprop(graph, GP_LGCOLUMNS), 1), n);
         const int lines = (n + columns - 1) / columns;
 
-        Measure me;
-        measure(me, graph, c, static_cast<int>(t.font));
+        GoTextMeasure me;
+        gotext_measure(me, c, static_cast<int>(t.font), dprop(graph, GP_LGTEXTSIZE), GO_LEG_NO_FONT);
         const double unit = me.unit;
         const double box_w = to_cc(c, 0, BOX_W), box_h = to_cc(c, 1, BOX_H);
         const double sample_w = to_cc(c, 0, SAMPLE_W), sample_h = to_cc(c, 1, SAMPLE_H);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -180,11 +181,6 @@ int gobj_go_set_obj_property(GoGraph *graph, int property, int qualifier, const 
     double place = 0;
     if (is_angle(property) && value) {
         angle = *static_cast<const int *>(value) == 1 ? 0 : 90;
-        // A y title across the axis hangs from its middle, one along it
-        // from its foot.
-        const int origin = *static_cast<const int *>(value) == 1 ? 3 : 1;
-        if (property != GP_ZANGLE)
-            d->set_property(GP_ORIGIN, &origin);
         value = &angle;
     } else if (is_place(property) && value) {
         place = *static_cast<const int *>(value);
@@ -193,11 +189,43 @@ int gobj_go_set_obj_property(GoGraph *graph, int property, int qualifier, const 
     return d->set_property(p, value) ? 1 : 0;
 }
 
+namespace {
+
+// The graph format's own properties whose values the object layer judges:
+// the limit texts (a number or an expression of at most 12 characters, or
+// none for automatic), the fail-spot style and the toggles.  -1 for any
+// other property.
+int format_check(int property, const void *value)
+{
+    const int *i = static_cast<const int *>(value);
+    switch (property) {
+    case GP_WFDIAMETER:
+    case GP_DIE_X:
+    case GP_DIE_Y:
+    case GP_WFCENTRE_X:
+    case GP_WFCENTRE_Y:
+    case GP_CENTRE_OFFSET:
+    case GP_BOX_LIMIT:
+    case GP_TAIL_LIMIT: return !value || strlen(static_cast<const char *>(value)) <= GO_LIMIT_LENGTH;
+    case GP_WFFSPOT: return i && *i >= 0 && *i <= 4;
+    case GP_WFOUTLINE:
+    case GP_CONNECT_MEANS:
+    case GP_THRESH_LINES:
+    case GP_LABELDIE:
+    case GP_POLAR_OUTPUT: return i && (*i == 0 || *i == 1);
+    default: return -1;
+    }
+}
+
+}  // namespace
+
 int gobj_go_check_obj_property(GoGraph *graph, int property, int qualifier, const void *value)
 {
     int id = 0, p = 0;
     if (property == GP_XANGLE)
         return 0;
+    if (const int format = format_check(property, value); format >= 0)
+        return format;
     if (!title_object(property, qualifier, &id, &p))
         return 0;
     if (p == GP_OBJTYPE)

@@ -3,8 +3,11 @@
 #include "goobjtext.h"
 
 #include "gomain.h"
+#include "goobj.h"
 #include "goprop.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -107,6 +110,120 @@ void Arrow::write_properties(FILE *file)
         const void *v = p == GP_OBJTYPE ? &cls->external_id : get_property(p, 0, &found);
         gobjdrw_do_write_property(file, name, id, type, v);
     }
+}
+
+}  // namespace gobj
+
+// ---- drawing ------------------------------------------------------------------------------------
+
+namespace {
+
+GVector points2(double *p, int count) { return GVector{GV_DOUBLE, 0, 2, count, {p, nullptr, nullptr}}; }
+
+double through(ScaleProc p, double v) { return p ? p(v) : v; }
+
+}  // namespace
+
+namespace gobj {
+
+void Arrow::draw(GoGraph *graph)
+{
+    head = false;
+    if (!graph || !graph->canvas)
+        return;
+    GCanvasRecord *c = graph->canvas;
+    // The tip: x, and y on a 2-D graph or z on a 2-D+z one.
+    int found = 0;
+    auto coordinate = [&](int property, double *v) {
+        const auto *d = static_cast<const double *>(get_property(property, 1, &found));
+        if (d)
+            *v = *d;
+        return d != nullptr;
+    };
+    double data[3] = {0, 0, 0};
+    if (!coordinate(GP_ARROW_X, &data[0]))
+        return;
+    if (graph->coords2dz) {
+        if (!coordinate(GP_ARROW_Z, &data[2]))
+            return;
+        coordinate(GP_ARROW_Y, &data[1]);
+    } else {
+        if (!coordinate(GP_ARROW_Y, &data[1]))
+            return;
+        coordinate(GP_ARROW_Z, &data[2]);
+    }
+    auto *text = static_cast<gobj::Object *>(gobj_go_get_an_object(graph, parent));
+    if (!text || text->cls != textClass)
+        return;
+    auto *from = static_cast<Text *>(text);
+    double start[2];
+    if (!from->position(graph, nullptr, false) || !from->attachment(origin, start))
+        return;
+    // Data values through the axes' scales (a logarithmic axis), the world
+    // transform, then back from the device to the canvas.
+    const double world[3] = {through(scale_GGetForwardScaleProc(&graph->xblock.scale), data[0]),
+                             through(scale_GGetForwardScaleProc(&graph->yblock.scale), data[1]),
+                             through(scale_GGetForwardScaleProc(&graph->zblock.scale), data[2])};
+    double device[3], cc[3];
+    gcoords_GApplyPart(&c->xf[GX_WC].forward, world, device);
+    gcoords_GApplyPart(&c->xf[GX_CC].inverse, device, cc);
+    if (!std::isfinite(cc[0]) || !std::isfinite(cc[1]))
+        return;
+
+    GCanvasModes saved{};
+    GGetCanvasModes(c, &saved);
+    GLineModes saved_line{};
+    GGetLineModes(c, &saved_line);
+    GFillModes saved_fill{};
+    GGetFillModes(c, &saved_fill);
+    GCanvasModes cm = saved;
+    cm.coords = GCS_CC;
+    GSetCanvasModes(c, GCM_COORDS, &cm);
+    GLineModes lm{};
+    lm.style = 0;
+    lm.colour = fgcol;
+    lm.width = linew;
+    GSetLineModes(c, GLM_STYLE | GLM_COLOUR | GLM_WIDTH, &lm);
+
+    double end[2] = {cc[0], cc[1]};
+    const double dx = cc[0] - start[0], dy = cc[1] - start[1], length = std::hypot(dx, dy);
+    if (tip_style != 0) {
+        const double l = gobjdrw_points_to_canvas(c, 0, head_size);
+        const double t = length > 0 ? std::atan2(dy, dx) : M_PI / 2;
+        const double a = std::tan(half_angle * M_PI / 180);
+        const double ct = std::cos(t), st = std::sin(t);
+        const double b[6] = {cc[0], cc[1], cc[0] - l * (ct - a * st), cc[1] - l * (st + a * ct),
+                             cc[0] - l * (ct + a * st), cc[1] - l * (st - a * ct)};
+        if (std::all_of(b, b + 6, [](double v) { return std::isfinite(v); })) {
+            std::copy(b, b + 6, barbs);
+            head = true;
+            // The head closed back to the tip; filled when opaque.
+            double outline[8] = {b[0], b[1], b[2], b[3], b[4], b[5], b[0], b[1]};
+            GVector v = points2(outline, 4);
+            if (opaque) {
+                GFillModes fm{};
+                fm.style = 1;
+                fm.colour = fgcol;
+                GSetFillModes(c, GFM_STYLE | GFM_COLOUR, &fm);
+                GVector filled = points2(outline, 3);
+                gdraw_GDrawFilledPolygon(c, &filled, nullptr);
+            }
+            gdraw_GDrawPolyLine(c, &v);
+            const double keep = length > 0 ? std::max(length - l, 0.0) / length : 0;
+            end[0] = start[0] + keep * dx;
+            end[1] = start[1] + keep * dy;
+        }
+    }
+    shaft[0] = start[0];
+    shaft[1] = start[1];
+    shaft[2] = end[0];
+    shaft[3] = end[1];
+    double a[2] = {start[0], start[1]};
+    GVector va = points2(a, 1), vb = points2(end, 1);
+    gdraw_GDrawLine(c, &va, &vb);
+    GSetFillModes(c, GFM_STYLE | GFM_COLOUR, &saved_fill);
+    GSetLineModes(c, GLM_STYLE | GLM_COLOUR | GLM_WIDTH, &saved_line);
+    GSetCanvasModes(c, GCM_COORDS, &saved);
 }
 
 }  // namespace gobj

@@ -393,6 +393,14 @@ void Drawn::write_properties(FILE *file)
 
 // ---- the public calls -------------------------------------------------------------------------------
 
+double gobjdrw_points_to_canvas(GCanvasRecord *canvas, int axis, double points)
+{
+    if (!canvas)
+        return 0;
+    const double v = base_to_canvas(canvas, axis, points / 72 * base_pixels_per_inch(axis));
+    return std::isfinite(v) ? v : 0;
+}
+
 void gobjdrw_do_write_property(FILE *file, const char *name, int id, int type, const void *value)
 {
     gofile_go_write_property_name(file, name);

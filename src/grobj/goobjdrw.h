@@ -105,6 +105,9 @@ int gobjdrw_transform_object_points(const Drawn *object, int mode, const double 
 // The offsets that would put the anchor at the device point; false when
 // the object cannot be placed.
 bool gobjdrw_point_to_offsets(Drawn *object, GoGraph *graph, const double point[2], double offsets[2]);
+// A length in points (1/72 inch of the base device) in canvas units along
+// x (0) or y (1).
+double gobjdrw_points_to_canvas(GCanvasRecord *canvas, int axis, double points);
 // One line of a graph format file: name, the object id as qualifier, the
 // value by type.
 void gobjdrw_do_write_property(FILE *file, const char *name, int id, int type, const void *value);

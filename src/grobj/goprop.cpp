@@ -798,8 +798,17 @@ void goprop_go_set_property(GoGraph *graph, int property, int qualifier, const v
     const bool own = p >= 0 && p < GO_FORMAT_PROPERTIES && !in_objects(p) && p != GP_XANGLE &&
                      p != GP_DATAFUNC && p != GP_DATACHARACTER && !constant_of(p, &constant);
     if (!own) {
-        if (!gobj_go_set_obj_property(graph, property, qualifier, value))
+        if (!gobj_go_set_obj_property(graph, property, qualifier, value)) {
             go_say(GO_ILLEGAL_SET, property);
+            return;
+        }
+        if ((p == GP_YANGLE || p == GP_SYANGLE) && value) {
+            // A y title across its axis hangs from its middle, one along it
+            // from its foot.
+            const int origin = *static_cast<const int *>(value) == 1 ? 3 : 1;
+            const int id = p == GP_YANGLE ? 11 : 13 + qualifier % GO_SECY;
+            gobj_go_set_obj_property(graph, GP_ORIGIN, id, &origin);
+        }
         return;
     }
     if (!f || !qualifier_in_range(p, &q, true)) {

@@ -303,7 +303,26 @@ TEST_F(Properties, TheCheckTableBounds)
             << property_info[c.property].name << " " << (c.value ? c.value : "(null)");
     int any = 1;
     EXPECT_EQ(goprop_go_check_property_value(&g, GP_GRAPHTYPE, 0, nullptr), 0) << "no value";
-    EXPECT_EQ(goprop_go_check_property_value(&g, GP_DIE_X, 0, "2"), 0) << "the object layer's, not here yet";
+    // The format properties the object layer judges: limit texts of up to
+    // 12 characters (none is automatic), the fail-spot style 0-4 and the
+    // toggles 0-1.
+    const struct {
+        int property;
+        const char *text;
+        int value, ok;
+    } judged[] = {
+        {GP_DIE_X, "2", 0, 1},           {GP_WFDIAMETER, "123456789012", 0, 1}, {GP_BOX_LIMIT, "1234567890123", 0, 0},
+        {GP_TAIL_LIMIT, nullptr, 0, 1},  {GP_CENTRE_OFFSET, "SQRT(2)", 0, 1},  {GP_WFCENTRE_Y, "", 0, 1},
+        {GP_WFFSPOT, nullptr, 4, 1},     {GP_WFFSPOT, nullptr, 5, 0},          {GP_WFFSPOT, nullptr, -1, 0},
+        {GP_WFOUTLINE, nullptr, 1, 1},   {GP_CONNECT_MEANS, nullptr, 2, 0},    {GP_THRESH_LINES, nullptr, -1, 0},
+        {GP_LABELDIE, nullptr, 0, 1},    {GP_POLAR_OUTPUT, nullptr, 1, 1},     {GP_POLAR_OUTPUT, nullptr, 2, 0},
+    };
+    for (const auto &c : judged) {
+        const void *v = property_info[c.property].type == GT_TEXT ? static_cast<const void *>(c.text) : &c.value;
+        EXPECT_EQ(goprop_go_check_property_value(&g, c.property, 0, v), c.ok)
+            << property_info[c.property].name << " " << (c.text ? c.text : std::to_string(c.value));
+    }
+    EXPECT_EQ(goprop_go_check_property_value(&g, GP_WFFSPOT, 0, nullptr), 0) << "no value";
     EXPECT_EQ(goprop_go_check_property_value(&g, GP_OPAQUE, 228, &any), 1) << "judged by a text's ranges";
 }
 
