@@ -160,10 +160,12 @@ void Arrow::draw(GoGraph *graph)
     if (!from->position(graph, nullptr, false) || !from->attachment(origin, start))
         return;
     // Data values through the axes' scales (a logarithmic axis), the world
-    // transform, then back from the device to the canvas.
-    const double world[3] = {through(scale_GGetForwardScaleProc(&graph->xblock.scale), data[0]),
-                             through(scale_GGetForwardScaleProc(&graph->yblock.scale), data[1]),
-                             through(scale_GGetForwardScaleProc(&graph->zblock.scale), data[2])};
+    // transform, then back from the device to the canvas.  With 2-D+z
+    // coordinates z is the vertical axis of the plane.
+    const double x = through(scale_GGetForwardScaleProc(&graph->xblock.scale), data[0]);
+    const double y = through(scale_GGetForwardScaleProc(&graph->yblock.scale), data[1]);
+    const double z = through(scale_GGetForwardScaleProc(&graph->zblock.scale), data[2]);
+    const double world[3] = {x, graph->coords2dz ? z : y, graph->coords2dz ? y : z};
     double device[3], cc[3];
     gcoords_GApplyPart(&c->xf[GX_WC].forward, world, device);
     gcoords_GApplyPart(&c->xf[GX_CC].inverse, device, cc);

@@ -22,6 +22,7 @@
 #include "gomain.h"
 #include "goobj.h"
 #include "goobjdrw.h"
+#include "goobjtext.h"
 #include "goprop.h"
 #include "mnmisc.h"
 #include "pelx.h"
@@ -596,6 +597,114 @@ TEST_F(GraphWindow, AnnotationOffsetsInPixelsFollowTheGraphsSize)
     expect_offsets("the window resized", double(g->width) / w, double(g->height) / h, true);
     for (const Placed &p : placed)
         gobj_go_set_text_object(g, p.id, "", nullptr);
+}
+
+// A text object's anchor in canvas pixels.
+std::array<int, 2> anchor_pixel(GoGraph *g, int id)
+{
+    auto *t = static_cast<Text *>(gobj_go_get_an_object(g, id));
+    if (!t)
+        return {-1, -1};
+    const double in[3] = {t->anchor[0], t->anchor[1], 0};
+    double out[3];
+    gcoords_GApplyPart(&g->canvas->xf[GX_CC].forward, in, out);
+    return {static_cast<int>(std::lround(out[0])), static_cast<int>(std::lround(out[1]))};
+}
+
+// The annotation texts as the display window edits them: the title found
+// at its pixels with its body and an outline around its ink; a new text
+// set at a point holds it; a user text emptied goes with its arrows; a
+// text placed in percent keeps its share of the graph when the window is
+// resized.
+TEST_F(GraphWindow, AnnotationTextsAreFoundSetAndRemoved)
+{
+    GoGraph *g = dygrph_dy_selected_graph();
+    ASSERT_NE(g, nullptr);
+    ASSERT_EQ(dygrph_dy_set_text(0, "Revenue by day", nullptr, 1), 1);
+    Picture p = shot();
+    const Colours c = graph_colours();
+    // The title's ink: above its anchor, 90% up the graph (the foot of the
+    // title's box), across the graph's middle.
+    int x0 = 1 << 20, y0 = 1 << 20, x1 = -1, y1 = -1;
+    const auto anchor = anchor_pixel(g, 0);
+    EXPECT_NEAR(anchor[1], g->y + 0.1 * g->height, 2);
+    for (int y = g->y + 2; y <= anchor[1]; y++)
+        for (int x = g->x + g->width / 4; x < g->x + 3 * g->width / 4; x++)
+            if (near(p.at(x, y), c.foreground)) {
+                x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+            }
+    ASSERT_GE(x1, 0) << "the title is drawn";
+    EXPECT_GT(x1 - x0, 30) << "a title of some width";
+    EXPECT_NEAR((x0 + x1) / 2.0, anchor[0], 4) << "centred on its anchor";
+
+    int id = -1, outline[8] = {};
+    const char *body = nullptr;
+    GoTextAdjust adjust = nullptr;
+    ASSERT_EQ(dygrph_dy_get_text((x0 + x1) / 2, (y0 + y1) / 2, &id, &body, outline, &adjust), 1);
+    EXPECT_EQ(id, 0);
+    EXPECT_STREQ(body, "Revenue by day");
+    EXPECT_NE(adjust, nullptr);
+    int ox0 = 1 << 20, oy0 = 1 << 20, ox1 = -(1 << 20), oy1 = -(1 << 20);
+    for (int k = 0; k < 4; k++) {
+        ox0 = std::min(ox0, anchor[0] + outline[2 * k]), ox1 = std::max(ox1, anchor[0] + outline[2 * k]);
+        oy0 = std::min(oy0, anchor[1] + outline[2 * k + 1]), oy1 = std::max(oy1, anchor[1] + outline[2 * k + 1]);
+    }
+    EXPECT_LE(ox0, x0 + 1);
+    EXPECT_GE(ox1, x1 - 1);
+    EXPECT_LE(oy0, y0 + 1);
+    EXPECT_GE(oy1, y1 - 1);
+    EXPECT_LT(ox1 - ox0, 2 * (x1 - x0) + 10) << "around the ink, not far beyond it";
+    EXPECT_LT(oy1 - oy0, 3 * (y1 - y0) + 10);
+    EXPECT_EQ(dygrph_dy_get_text(g->x + 3, g->y + g->height - 3, &id, &body, outline, nullptr), 0) << "no text";
+
+    // A new text set at a point holds it; it is found there.
+    const int user = dygrph_dy_new_text();
+    ASSERT_GE(user, 228);
+    const int at[2] = {g->x + g->width / 3, g->y + g->height / 2};
+    ASSERT_EQ(dygrph_dy_set_text(user, "Here", at, 1), 1);
+    const auto held = anchor_pixel(g, user);
+    EXPECT_NEAR(held[0], at[0], 1);
+    EXPECT_NEAR(held[1], at[1], 1);
+    ASSERT_EQ(dygrph_dy_get_text(at[0], at[1] + 4, &id, &body, outline, nullptr), 1);
+    EXPECT_EQ(id, user);
+    EXPECT_STREQ(body, "Here");
+
+    // Emptied, it goes, and its arrows with it.
+    const int arrow = gobj_go_create_arrow(g, user);
+    ASSERT_GE(arrow, 228);
+    ASSERT_EQ(dygrph_dy_set_text(user, "", nullptr, 1), 1);
+    EXPECT_EQ(gobj_go_get_an_object(g, user), nullptr);
+    EXPECT_EQ(gobj_go_get_an_object(g, arrow), nullptr);
+    EXPECT_EQ(dygrph_dy_get_text(at[0], at[1] + 4, &id, &body, outline, nullptr), 0);
+
+    // Placed at 25%, 50% of the graph area: after a resize of the window
+    // the text stands at the same share of the new size.
+    const int placed = dygrph_dy_new_text();
+    const double h = 25, v = 50;
+    goprop_go_set_property(g, GP_HOFFSET, placed, &h);
+    goprop_go_set_property(g, GP_VOFFSET, placed, &v);
+    ASSERT_EQ(dygrph_dy_set_text(placed, "Kept", nullptr, 1), 1);
+    auto share = [&] {
+        const auto a = anchor_pixel(g, placed);
+        return std::array<double, 2>{double(a[0] - g->x) / g->width, double(a[1] - g->y) / g->height};
+    };
+    const auto before = share();
+    EXPECT_NEAR(before[0], 0.25, 0.01);
+    EXPECT_NEAR(before[1], 0.5, 0.01);
+    const int w = g->width;
+    Dimension sw = 0, sh = 0;
+    XtVaGetValues(displevel, XmNwidth, &sw, XmNheight, &sh, nullptr);
+    XtVaSetValues(displevel, XmNwidth, sw + 80, XmNheight, sh - 40, nullptr);
+    ASSERT_TRUE(vxdl::pump_until([&] { return g->width != w; }));
+    shot();
+    EXPECT_EQ(*static_cast<const double *>(goprop_go_property(g, GP_HOFFSET, placed, 0)), 25);
+    const auto after = share();
+    EXPECT_NEAR(after[0], 0.25, 0.01);
+    EXPECT_NEAR(after[1], 0.5, 0.01);
+    gobj_go_set_text_object(g, placed, "", nullptr);
+    gobj_go_set_text_object(g, 0, "", nullptr);
+    XtVaSetValues(displevel, XmNwidth, sw, XmNheight, sh, nullptr);
+    ASSERT_TRUE(vxdl::pump_until([&] { return g->width == w; }));
 }
 
 // A kind whose draw divides by zero.

@@ -213,6 +213,47 @@ TEST_F(GraphObjects, UserTextsArrowsAndRefusedQualifiers)
     EXPECT_EQ(gobj_go_get_an_object(&g, arrow), nullptr);
 }
 
+// Formats are copied whole, the objects' manager pointer with them: a graph
+// from a copied format still gets its own 228 texts and its first user
+// text is 228.  Id -1 makes one more text and changes none of the others;
+// other negative ids change nothing.
+TEST_F(GraphObjects, CopiedFormatsAndNegativeIds)
+{
+    Graph a;
+    goprop_go_set_property(&a.g, GP_TITLE, 0, "A's title");
+    ASSERT_EQ(gobj_go_set_text_object(&a.g, -1, "A's note", nullptr), 228);
+    ASSERT_NE(a.format.objects, nullptr);
+
+    Graph b;
+    b.format = a.format;  // as a new graph copies the selected graph's format
+    EXPECT_EQ(sget(&b.g, GP_TITLE, 0), "");
+    EXPECT_EQ(gobj_go_set_text_object(&b.g, -1, "B's note", nullptr), 228);
+    EXPECT_EQ(gobj_go_get_an_object(&b.g, 227) != nullptr, true);
+    goprop_go_set_default_graph_format(&a.format);
+    {
+        Graph c;  // from the user default, itself a copy of a's
+        EXPECT_EQ(gobj_go_create_text(&c.g), 228);
+        gobj_go_destroy_objects(&c.g);
+    }
+
+    for (int id : {-1, -1, -1})
+        gobj_go_set_text_object(&a.g, id, "more", nullptr);
+    EXPECT_EQ(sget(&a.g, GP_TITLE, 0), "A's title");
+    EXPECT_EQ(sget(&a.g, GP_ANNOTBODY, 228), "A's note");
+    EXPECT_EQ(sget(&a.g, GP_ANNOTBODY, 231), "more");
+    EXPECT_EQ(sget(&b.g, GP_ANNOTBODY, 228), "B's note");
+    for (int id : {-2, -3, -4, -100}) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(gobj_go_set_text_object(&a.g, id, "x", nullptr), -1);
+        EXPECT_EQ(gobj_go_set_text_object(&a.g, id, "", nullptr), -1);
+        EXPECT_EQ(gobj_go_get_an_object(&a.g, id), nullptr);
+    }
+    EXPECT_EQ(sget(&a.g, GP_TITLE, 0), "A's title");
+    EXPECT_EQ(gobj_go_create_text(&a.g), 232);
+    gobj_go_destroy_objects(&a.g);
+    gobj_go_destroy_objects(&b.g);
+}
+
 TEST_F(GraphObjects, FormatFilesCarryTheObjects)
 {
     Graph g;
