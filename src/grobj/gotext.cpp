@@ -8,6 +8,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+// Last: it defines min and max as macros (for the close-display hook).
+#include <X11/Xlibint.h>
+#undef min
+#undef max
 
 namespace {
 
@@ -31,6 +39,49 @@ double stroke_width(const GoTextMeasure &m, const std::string &t)
     return static_cast<double>(t.size()) * 5 * m.size * m.font->width;
 }
 
+// The X fonts measured on a display, loaded once by name and kept until
+// the display closes; a name that did not load is remembered as null.
+struct DisplayFonts {
+    Display *display;
+    std::map<std::string, XFontStruct *> fonts;
+};
+std::vector<DisplayFonts> &font_cache()
+{
+    static std::vector<DisplayFonts> cache;
+    return cache;
+}
+
+int forget_display(Display *display, XExtCodes *)
+{
+    auto &cache = font_cache();
+    for (auto it = cache.begin(); it != cache.end(); ++it)
+        if (it->display == display) {
+            for (auto &[name, font] : it->fonts)
+                if (font)
+                    XFreeFont(display, font);
+            cache.erase(it);
+            break;
+        }
+    return 0;
+}
+
+XFontStruct *load_font(Display *display, const std::string &name)
+{
+    auto &cache = font_cache();
+    auto it = std::find_if(cache.begin(), cache.end(), [&](const DisplayFonts &f) { return f.display == display; });
+    if (it == cache.end()) {
+        // Told when the display closes, while its connection still serves.
+        if (XExtCodes *codes = XAddExtension(display))
+            XESetCloseDisplay(display, codes->extension, forget_display);
+        cache.push_back({display, {}});
+        it = cache.end() - 1;
+    }
+    auto [font, fresh] = it->fonts.try_emplace(name, nullptr);
+    if (fresh)
+        font->second = XLoadQueryFont(display, name.c_str());
+    return font->second;
+}
+
 }  // namespace
 
 double gotext_to_cc(GCanvasRecord *c, int axis, double length)
@@ -39,11 +90,7 @@ double gotext_to_cc(GCanvasRecord *c, int axis, double length)
     return std::isfinite(v) ? v : 0;
 }
 
-GoTextMeasure::~GoTextMeasure()
-{
-    if (xfont)
-        XFreeFont(display, xfont);
-}
+GoTextMeasure::~GoTextMeasure() = default;
 
 bool GoTextMeasure::limits(const char *t, double *w, double *h) const
 {
@@ -91,9 +138,9 @@ void gotext_measure(GoTextMeasure &m, GCanvasRecord *c, int font_index, double s
         m.display = display_of(c);
         if (m.display) {
             const char *name = m.font->name ? m.font->name : "";
-            m.xfont = XLoadQueryFont(m.display, name);
+            m.xfont = load_font(m.display, name);
             if (!m.xfont)
-                m.xfont = XLoadQueryFont(m.display, "fixed");
+                m.xfont = load_font(m.display, "fixed");
             if (!m.xfont)
                 go_say(no_font, name);
         }

@@ -4,7 +4,7 @@
 // and any other device font by the X font of its name ("fixed" when that
 // is missing) when there is a display to ask; without one, by the device's
 // text limits, or failing those the metrics of the font table.  Widths and
-// heights are canvas units.
+// heights are canvas units.  X fonts are loaded once per display and name.
 #pragma once
 
 #include "pelx.h"
@@ -23,7 +23,7 @@ struct GoTextMeasure {
     bool image = false;  // measured by the device's text limits
     double size = 0;  // the text modes' scale
     Display *display = nullptr;
-    XFontStruct *xfont = nullptr;
+    XFontStruct *xfont = nullptr;  // kept for the display's life
     double height = 0;  // of one line
     double unit = 0;    // the width of a wide character
 

@@ -3,13 +3,18 @@
 // the line kind with a title whose text variable the interpreter expands,
 // a note of two lines, the axis titles and a user text with a headed arrow
 // to the 182nd point.  First on the recording driver, then as EPS rendered
-// by Ghostscript and as PNG, probed at the same places.
+// by Ghostscript and as PNG, probed at the same places; last as a user sees
+// it: a procedure whose graph format carries them, replayed by the
+// installed program with -procedure on the demo database (its picture is
+// saved as annotations.png into $VX_IMAGE_DIR when set).
 
 #include "godemo.h"
+#include "dypicture.h"
 #include "gographkit.h"
 #include "gopicture.h"
 
 #include "giinit.h"
+#include "gofile.h"
 #include "goobjtext.h"
 #include "gpinit.h"
 #include "grkind.h"
@@ -17,7 +22,10 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -97,9 +105,21 @@ std::string number(double v)
 void annotate(GoGraph *g, const std::array<double, 2> &tip, int *text, int *arrow)
 {
     goprop_go_set_property(g, GP_TITLE, 0, "Revenue [1+41]");
+    // Room above the plot for the titles; the note from its upper right
+    // corner, 3% in from the canvas's; the y title above its axis, clear of
+    // the axis's labels.
+    const int top_margin = 70;
+    goprop_go_set_property(g, GP_TOPMARGIN, 0, &top_margin);
     goprop_go_set_property(g, GP_TITLE, 5, "Department 10\nby day");
+    const int in = 9700, upper_right = 2, lower_left = 6, above = 10400, across = 9500;
+    goprop_go_set_property(g, GP_TITLEX, 5, &in);
+    goprop_go_set_property(g, GP_TITLEY, 5, &in);
+    goprop_go_set_property(g, GP_ORIGIN, 5, &upper_right);
     goprop_go_set_property(g, GP_XTITLE, 0, "Date");
     goprop_go_set_property(g, GP_YTITLE, 0, "Revenue");
+    goprop_go_set_property(g, GP_YTITLEX, 0, &above);
+    goprop_go_set_property(g, GP_YTITLEY, 0, &across);
+    goprop_go_set_property(g, GP_ORIGIN, 11, &lower_left);
     *text = gobj_go_set_text_object(g, -1, "A busy day", nullptr);
     const double h = 60, v = 80;
     goprop_go_set_property(g, GP_HOFFSET, *text, &h);
@@ -175,7 +195,8 @@ TEST_F(DemoTexts, TitlesNotesAxisTitlesAndAnArrowToAPoint)
         const grec::Call *first = put("Department 10"), *second = put("by day");
         ASSERT_TRUE(first && second) << "the note's two lines";
         EXPECT_NEAR(second->points[0].at(0, 1) - first->points[0].at(0, 1), 10, 1) << "one under the other";
-        EXPECT_NEAR(second->points[0].at(0, 1), 450, 1) << "at the foot of the canvas";
+        EXPECT_NEAR(first->points[0].at(0, 0), 600 - 18 - 40, 1.5) << "3% in from the right";
+        EXPECT_NEAR(first->points[0].at(0, 1), 13.5 + 10, 1.5) << "3% down from the top";
 
         // The axis titles: x under the middle of the x axis, y left of the
         // y axis near its top.
@@ -211,7 +232,7 @@ TEST_F(DemoTexts, TitlesNotesAxisTitlesAndAnArrowToAPoint)
         EXPECT_GT(x[1], lo[1]);
         EXPECT_LE(x[3], 451);
         EXPECT_LT(y[0], lo[0]) << "the y title left of the axis";
-        EXPECT_LT(y[3], (lo[1] + hi[1]) / 2) << "in the axis's upper half";
+        EXPECT_LT(y[3], hi[1]) << "above the axis's top";
         EXPECT_GT(strokes_in(x), 10);
         EXPECT_GT(strokes_in(y), 10);
 
@@ -308,6 +329,102 @@ TEST_F(DemoTexts, InPictures)
     EXPECT_TRUE(gopic::found(ours.get(), x, y, red, 2)) << "the arrow's tip in the PNG at " << x << "," << y;
     EXPECT_TRUE(gopic::found(theirs.get(), x + ox, y + oy, red, 2)) << "the arrow's tip in the EPS";
     EXPECT_TRUE(gokit::boxes().empty());
+}
+
+// A top-level window of the program by its title.
+Window find_window(Display *dpy, Window w, const std::string &title)
+{
+    char *name = nullptr;
+    if (XFetchName(dpy, w, &name) && name) {
+        const bool match = title == name;
+        XFree(name);
+        if (match)
+            return w;
+    }
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    Window found = 0;
+    if (XQueryTree(dpy, w, &root, &parent, &children, &n)) {
+        for (unsigned i = 0; i < n && !found; i++)
+            found = find_window(dpy, children[i], title);
+        if (children)
+            XFree(children);
+    }
+    return found;
+}
+
+int ignore_x_errors(Display *, XErrorEvent *) { return 0; }
+
+TEST_F(DemoTexts, ReplayedFromAProcedure)
+{
+    using namespace std::chrono_literals;
+    // The procedure: a graph block whose format is the annotated graph's,
+    // as the format writer gives it, then the query.
+    const std::string procedures = vxtest::install_dir() + "/etc/procedures/DEMO.BRASK";
+    std::filesystem::create_directories(procedures);
+    const std::string file = procedures + "/ANNOTATE";
+    draw_graph(sales, [&](GoGraph *g, const std::array<double, 2> &, int) {
+        FILE *f = fopen(file.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fputs("graph\nstartgraph\nposition 0.00 0.00\nsize 100.00 100.00\norder 3\n", f);
+        gofile_go_write_graph(g, f);
+        fputs("endgraph\nstartquery\n\tdata\n"
+              "\tquery DISPLAY REVENUE, SDATE FROM SALES WHERE DEPTNO=10 SEQUENCE BY SDATE\nendquery\n",
+              f);
+        fclose(f);
+    });
+    const std::string written = vxtest::read_file(file);
+    ASSERT_NE(written.find("\"Revenue [1+41]\""), std::string::npos) << written;
+    ASSERT_NE(written.find("arrow_x 229 \""), std::string::npos) << written;
+
+    XSetErrorHandler(ignore_x_errors);
+    Display *dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(dpy, nullptr);
+    vxtest::Options o;
+    o.set_env["QYUSER"] = "BRASK";
+    auto child = vxtest::start({vxtest::install_dir() + "/bin/vostrelane", "-procedure", "ANNOTATE", "-database",
+                                "DEMO", "-displayname", "annotations"},
+                               o);
+    Window w = 0;
+    ASSERT_TRUE(vxtest::wait_for([&] { return (w = find_window(dpy, DefaultRootWindow(dpy), "annotations")) != 0; },
+                                 30s))
+        << child.err();
+    XResizeWindow(dpy, w, 640, 480);
+    XSync(dpy, False);
+    // The graph is drawn once the query's rows arrived: the title's ink in
+    // the band at the top, the arrow's red below it.
+    dypic::Picture p;
+    auto title_ink = [&] {
+        int n = 0;
+        for (int y = 2; y < p.height / 10; y++)
+            for (int x = p.width / 3; x < 2 * p.width / 3; x++) {
+                const long c = p.at(x, y);
+                n += c >= 0 && ((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255) > 600;
+            }
+        return n;
+    };
+    auto red = [&] {
+        int n = 0;
+        for (int y = 0; y < p.height; y++)
+            for (int x = 0; x < p.width; x++)
+                n += p.at(x, y) == 0xff0000;
+        return n;
+    };
+    const bool drawn = vxtest::wait_for(
+        [&] {
+            p = dypic::grab(dpy, w);
+            return p.width >= 600 && title_ink() > 20 && red() > 20;
+        },
+        60s);
+    EXPECT_TRUE(drawn) << "title ink " << title_ink() << ", red " << red() << "\n" << child.err();
+    const char *dir = getenv("VX_IMAGE_DIR");
+    const std::string out = dir ? std::string(dir) + "/annotations.png" : this->dir + "/annotations.png";
+    EXPECT_TRUE(dypic::save_png(p, out)) << out;
+    kill(child.pid, SIGTERM);
+    vxtest::Result r;
+    EXPECT_TRUE(child.wait(30s, r));
+    XCloseDisplay(dpy);
+    std::filesystem::remove(file);
 }
 
 }  // namespace
