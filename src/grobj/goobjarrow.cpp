@@ -189,7 +189,8 @@ void Arrow::draw(GoGraph *graph)
 
     double end[2] = {cc[0], cc[1]};
     const double dx = cc[0] - start[0], dy = cc[1] - start[1], length = std::hypot(dx, dy);
-    if (tip_style != 0) {
+    // A head needs a size and barbs that open less than square to the line.
+    if (tip_style != 0 && head_size > 0 && half_angle > -90 && half_angle < 90) {
         const double l = gobjdrw_points_to_canvas(c, 0, head_size);
         const double t = length > 0 ? std::atan2(dy, dx) : M_PI / 2;
         const double a = std::tan(half_angle * M_PI / 180);

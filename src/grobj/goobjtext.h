@@ -80,8 +80,9 @@ public:
     bool set_property(int property, const void *value) override;
     void write_properties(FILE *file) override;
     // From the parent's attachment point (the origin code) to the tip, with
-    // a head unless the tip style is 0; nothing when a needed coordinate
-    // of the tip or the parent is missing.
+    // a head unless the tip style is 0 (or the head's size is not above 0
+    // or its half-angle not within 90 degrees); nothing when a needed
+    // coordinate of the tip or the parent is missing.
     void draw(GoGraph *graph) override;
     // Arrows are never found by the hit test.
     bool interested(const double *, double *) override { return false; }

@@ -6,10 +6,12 @@
 
 #include "gographkit.h"
 
+#include "gofile.h"
 #include "goobjtext.h"
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -426,6 +428,47 @@ TEST_F(TextObjects, ArrowHeads)
     EXPECT_EQ(d.filled, 0);
     iset(g, GP_OPAQUE, a.arrow, 1);
     EXPECT_EQ(arrows_of(g).filled, 1);
+}
+
+// Values no dialog offers, from a hand-made format file: a font, size,
+// colour, angle and line height beyond their tables, an arrow whose tip does
+// not evaluate and one whose head cannot be formed (a negative size, a
+// half-angle of 90 degrees).  The text is drawn with the first table
+// entries; the first arrow is not drawn, the second without a head; nothing
+// fails.
+TEST_F(TextObjects, ValuesBeyondTheTablesFromAFile)
+{
+    ArrowGraph a;
+    GoGraph *g = &a.g;
+    std::string file = "\tobjtype 228 0\n\torigin 228 1\n\tposition 228 3\n\thoffset 228 50.0\n\tvoffset 228 90.0\n"
+                       "\tannotbody 228 \"From a file\"\n\tannotfont 228 99\n\tannotsize 228 7.5\n"
+                       "\tannotangle 228 99999\n\tfgcol 228 999\n\tlinew 228 5000\n\tannotlheight 228 100000\n"
+                       "\tobjtype 229 1\n\treference 229 228\n\torigin 229 1\n\tarrow_x 229 \"eight\"\n"
+                       "\tarrow_y 229 \"2\"\n"
+                       "\tobjtype 230 1\n\treference 230 228\n\torigin 230 1\n\tarrow_x 230 \"8\"\n"
+                       "\tarrow_y 230 \"2\"\n\tarrow_tip 230 1\n\tarrow_scale 230 -40000\n\tarrow_hangle 230 90\n\t;\n";
+    FILE *f = fmemopen(file.data(), file.size(), "r");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(gofile_go_read_graph(g, f), 1);
+    fclose(f);
+    quarter_plot(g);
+    grec::clear();
+    gobj_go_draw_title_objects(g, 1, 0);
+    const std::vector<grec::Call> put = grec::of(GEP_PUT_TEXT);
+    ASSERT_EQ(put.size(), 1u);
+    EXPECT_EQ(put[0].text, "From a file");
+    EXPECT_EQ(put[0].text_modes.font, 0);
+    EXPECT_EQ(put[0].text_modes.colour, 1);
+    EXPECT_LE(put[0].text_modes.scale, 1);
+    const Drawing d = arrows_of(g);
+    ASSERT_EQ(d.line.size(), 4u) << "the second arrow only";
+    EXPECT_TRUE(d.head.empty()) << "a head of half-angle 90 or a negative size has no barbs";
+    EXPECT_NEAR(d.line[2], 390, 2) << "the line goes all the way to the tip";
+    EXPECT_NEAR(d.line[3], 292.5, 2);
+    iset(g, GP_ARROW_SCALE, 230, 15);
+    EXPECT_TRUE(arrows_of(g).head.empty()) << "half-angle 90";
+    iset(g, GP_ARROW_HANGLE, 230, 30);
+    EXPECT_EQ(arrows_of(g).head.size(), 8u);
 }
 
 }  // namespace
