@@ -1,38 +1,43 @@
 // A graph's format written to and read from a graph format file, over the
-// property table.  Values held by the annotation objects are reached
-// through the object layer directly, so that a graph without objects
-// reads and writes them as automatic without complaint.
+// property table: values are taken with the property getter (unevaluated,
+// so text variables stay as written) and set with the property setter,
+// which reduces or refuses a qualifier and says so.
 
 #include "gofile.h"
 
 #include "gomain.h"
+#include "goobj.h"
 #include "goprop.h"
-#include "seams.h"
 
 namespace {
 
-const void *raw_value(GoGraph *graph, int property, int qualifier)
+// The longest text a property takes from a file: the bodies of the
+// annotation texts and the titles that land in them hold a page, every
+// other text is short.
+int string_bound(int property)
 {
-    if (goprop_go_property_in_objects(property)) {
-        void *v = nullptr;
-        gobj_go_get_obj_property(graph, property, qualifier, 0, &v);
-        return v;
+    switch (property) {
+    case GP_ANNOTBODY:
+    case GP_XTITLE:
+    case GP_YTITLE:
+    case GP_ZTITLE:
+    case GP_TITLE:
+    case GP_SYTITLE: return GOFILE_BODY_MAX;
+    default: return GOFILE_STRING_MAX;
     }
-    return goprop_go_property(graph, property, qualifier, 0);
 }
 
 bool lookup(void *, const char *name, GoFileProperty *row)
 {
-    return goprop_go_lookup_property(name, &row->index, &row->qualifiers, &row->access, &row->type) != 0;
+    if (!goprop_go_lookup_property(name, &row->index, &row->qualifiers, &row->access, &row->type))
+        return false;
+    row->bound = string_bound(row->index);
+    return true;
 }
 
 void set(void *client, const GoFileProperty &row, int qualifier, const void *value)
 {
-    auto *graph = static_cast<GoGraph *>(client);
-    if (goprop_go_property_in_objects(row.index))
-        gobj_go_set_obj_property(graph, row.index, qualifier, value);
-    else
-        goprop_go_set_property(graph, row.index, qualifier, value);
+    goprop_go_set_property(static_cast<GoGraph *>(client), row.index, qualifier, value);
 }
 
 }  // namespace
@@ -50,7 +55,7 @@ void gofile_go_write_graph(GoGraph *graph, FILE *stream)
             gofile_go_write_property_name(stream, name);
             if (count > 0)
                 gofile_go_write_qualifier_number(stream, q);
-            gofile_go_write_property_value(stream, type, raw_value(graph, p, q));
+            gofile_go_write_property_value(stream, type, goprop_go_property(graph, p, q, 0));
             putc('\n', stream);
         }
     }

@@ -90,8 +90,8 @@ bool parse_double(const std::string &text, double *value)
 }
 
 // A quoted text after its opening quote: a backslash takes the next
-// character as it is.
-bool read_string(FILE *f, std::string &text)
+// character as it is.  False at the end of the file or past `bound`.
+bool read_string(FILE *f, std::string &text, size_t bound)
 {
     text.clear();
     for (;;) {
@@ -102,7 +102,7 @@ bool read_string(FILE *f, std::string &text)
             return true;
         if (c == '\\' && (c = getc(f)) == EOF)
             return false;
-        if (text.size() >= static_cast<size_t>(GOFILE_STRING_MAX))
+        if (text.size() >= bound)
             return false;
         text.push_back(static_cast<char>(c));
     }
@@ -126,7 +126,8 @@ bool read_value(FILE *f, const GoFileSink &sink, const GoFileProperty &row, int 
     }
     std::string text;
     if (row.type == 0) {
-        if (c != '"' || !read_string(f, text))
+        const int bound = row.bound > 0 ? row.bound : GOFILE_STRING_MAX;
+        if (c != '"' || !read_string(f, text, static_cast<size_t>(bound)))
             return false;
         if (settable(row))
             sink.set(sink.client, row, qualifier, text.c_str());
@@ -185,8 +186,7 @@ int gofile_read_format(FILE *f, const GoFileSink &sink)
         if (row.qualifiers != 0) {
             long after_name = ftell(f);
             long q = 0;
-            if (read_word(f, word) != WORD_OK || !parse_int(word, row.qualifiers > 0 ? 0 : INT32_MIN,
-                                                            row.qualifiers > 0 ? row.qualifiers - 1 : INT32_MAX, &q))
+            if (read_word(f, word) != WORD_OK || !parse_int(word, INT32_MIN, INT32_MAX, &q))
                 return 0;
             qualifier = static_cast<int>(q);
             // Older files wrote `syallscale` as one value: when a property

@@ -12,9 +12,12 @@
 
 struct GoGraph;
 
-// Bounds of what a file may hold: a name or other word, a string value.
+// Bounds of what a file may hold: a name or other word, a string value,
+// and the string value of a property whose text lands in an annotation
+// body (the note and the titles).
 inline constexpr int GOFILE_WORD_MAX = 31;
 inline constexpr int GOFILE_STRING_MAX = 109;
+inline constexpr int GOFILE_BODY_MAX = 4095;
 
 // One row of the property table as the reader needs it.
 struct GoFileProperty {
@@ -22,6 +25,7 @@ struct GoFileProperty {
     int qualifiers;  // 0 single, n instances, -1 one per annotation object
     int access;      // 0 not settable, 1 saved, 2 settable and not saved
     int type;        // 0 text, 1 int, 2 short, 3 double
+    int bound;       // the longest text value (0: GOFILE_STRING_MAX)
 };
 
 // The reader's reach into the property table and the graph.
@@ -30,14 +34,16 @@ struct GoFileSink {
     // The row of a name; false when there is none.
     bool (*lookup)(void *client, const char *name, GoFileProperty *row);
     // Sets a property: `value` points to an int, a short, a double or a
-    // text by the row's type; null is automatic.
+    // text by the row's type; null is automatic.  The qualifier is any
+    // 32-bit number the file gave: reducing or refusing it is the sink's.
     void (*set)(void *client, const GoFileProperty &row, int qualifier, const void *value);
 };
 
 // Reads property lines from the current position up to and including the
 // end line.  1 when the end line was reached, 0 on any failure (unknown
-// name, bad qualifier or value, a word or string beyond its bound, the end
-// of the file first); properties set before a failure stay set.
+// name, a qualifier that is not a 32-bit decimal number, a bad value, a
+// word or string beyond its bound, the end of the file first); properties
+// set before a failure stay set.
 int gofile_read_format(FILE *stream, const GoFileSink &sink);
 
 // The writer's pieces: "\t<name> ", "<qualifier> ", and one value by type

@@ -247,8 +247,6 @@ const GoPropertyInfo property_info[GO_NUM_PROPERTIES] = {
 };
 
 int skip_text_eval_errors = 0;
-int gopix_num_colour_entries = 0, gopix_num_linestyle_entries = 0, gopix_num_marker_entries = 0,
-    gopix_num_hatch_entries = 0, gopix_num_font_entries = 0;
 
 namespace {
 
@@ -1064,23 +1062,4 @@ int goprop_eval_rstr(GoGraph *graph, const char *text, double *value)
     if (one_number(text, value))
         return 1;
     return gotvar_go_eval_real(graph, text, value);
-}
-
-// ---- style counts ----------------------------------------------------------------------
-
-int gopix_go_count_styles()
-{
-    if (gdev_GNumDevices() < 1)
-        return 0;
-    GDeviceEntry entry{};
-    if (GGetDevice(0, &entry) != 0)
-        return 0;
-    auto length = [&](int t) { return entry.tables[t] ? static_cast<int>(entry.tables[t]->length) : 0; };
-    gopix_num_colour_entries = static_cast<int>(GGetNumColoursIn(entry.tables[GT_COLOURS])) + 2;
-    gopix_num_linestyle_entries = length(GT_LINES);
-    gopix_num_marker_entries = std::max(0, length(GT_MARKERS) - 4);
-    gopix_num_hatch_entries = length(GT_HATCHES) + 2;
-    gopix_num_font_entries = length(GT_FONTS);
-    gdev_GFreeDeviceEntry(&entry);
-    return 1;
 }

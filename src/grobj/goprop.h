@@ -13,6 +13,7 @@
 #pragma once
 
 #include "dozproto.h"
+#include "gopix.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -414,12 +415,7 @@ int goprop_eval_rstr(GoGraph *graph, const char *text, double *value);
 extern int skip_text_eval_errors;
 
 // The style counts that bound colour, line-style, marker, hatch and font
-// indices, from the configured screen device (device 0).
-extern int gopix_num_colour_entries, gopix_num_linestyle_entries, gopix_num_marker_entries,
-    gopix_num_hatch_entries, gopix_num_font_entries;
-// Takes the counts from the graphics library's device 0; 0 when it has none
-// (the counts then stay as they were).
-int gopix_go_count_styles();
+// indices are the style pixmaps' (gopix.h).
 
 // ---- the point readers ---------------------------------------------------------
 

@@ -17,6 +17,7 @@
 #include "gx11.h"
 #include "gpinit.h"
 #include "goshell.h"
+#include "gopix.h"
 #include "grkind.h"
 #include "gsformat.h"
 #include "mainmsgs.h"
@@ -630,6 +631,9 @@ static void connect_menus_to_display()
 static void connect_graph_view()
 {
     gomain_go_initialise_objects(&adata);
+    // The formatting dialogs' style pictures, drawn by the installed X11
+    // driver; their counts bound every style index a graph takes.
+    go_initialise_pixmaps(displevel, nullptr);
     static const GoDisplayHooks go{
         .canvas_size = dymain_dy_get_canvas_size,
         .toplevel = [] { return displevel; },

@@ -124,7 +124,13 @@ TEST_F(FormatFiles, ReaderGrammar)
         {"empty", "", 0, nullptr},
         {"no end line", "\tcolour 0 1\n", 0, nullptr},
         {"qualifier missing", "\tcolour x 1\n\t;\n", 0, nullptr},
-        {"qualifier out of range", "\tcolour 216 1\n\t;\n", 0, nullptr},
+        {"qualifier out of range is refused by the setter", "\tcolour 216 1\n\tcolour 1 5\n\t;\n", 1,
+         [](GoGraph *g) {
+             Graph fresh;
+             EXPECT_EQ(ival(g, GP_COLOUR, 0), ival(&fresh, GP_COLOUR, 0));
+             EXPECT_EQ(ival(g, GP_COLOUR, 1), 5);
+         }},
+        {"qualifier beyond 32 bits", "\tcolour 4294967296 1\n\t;\n", 0, nullptr},
         {"value missing", "\tcolour 0", 0, nullptr},
         {"text without quotes", "\tymaximum 5\n\t;\n", 0, nullptr},
         {"text not closed", "\tymaximum \"5\n\t;\n", 0, nullptr},
@@ -138,6 +144,84 @@ TEST_F(FormatFiles, ReaderGrammar)
     for (const Case &c : cases) {
         Graph g;
         EXPECT_EQ(read_into(&g, c.input), c.result) << c.name;
+        if (c.check)
+            c.check(&g);
+    }
+}
+
+// Lines the setter or the object layer refuses, bounds of words and of
+// texts by property: the messages on standard error and what is stored.
+TEST_F(FormatFiles, MalformedLines)
+{
+    const std::string page(4095, 'p'), over(4096, 'o'), huge(5000, 'h');
+    struct Case {
+        const char *name;
+        std::string input;
+        int result;
+        std::string errors;
+        std::function<void(GoGraph *)> check;
+    } cases[] = {
+        {"unknown keyword", "\tcolour 0 7\n\tcolor 0 5\n\tcolour 1 9\n\t;\n", 0, "",
+         [](GoGraph *g) {
+             Graph fresh;
+             EXPECT_EQ(ival(g, GP_COLOUR, 0), 7);
+             EXPECT_EQ(ival(g, GP_COLOUR, 1), ival(&fresh, GP_COLOUR, 1)) << "nothing after the unknown word";
+         }},
+        {"not settable: warned, goes on", "\tdatacharacter 5\n\tcolour 2 6\n\t;\n", 1,
+         "Warning! GoFile. Unsettable property 'datacharacter'\n",
+         [](GoGraph *g) { EXPECT_EQ(ival(g, GP_COLOUR, 2), 6); }},
+        {"dataset qualifier past the slots: refused, goes on", "\tcolour 300 1\n\tlinestyle 3 2\n\t;\n", 1,
+         "Error! PropertyMgr. Illegal set property 3\n",
+         [](GoGraph *g) {
+             for (int q : {300 % 216, 300 - 216, 0})
+                 EXPECT_NE(ival(g, GP_COLOUR, q), 1) << q;
+             EXPECT_EQ(ival(g, GP_LINESTYLE, 3), 2);
+         }},
+        {"drawaxes past z: refused", "\tdrawaxes 3 0\n\tdrawaxes 2 0\n\t;\n", 1,
+         "Error! PropertyMgr. Illegal set property 88\n",
+         [](GoGraph *g) {
+             EXPECT_EQ(ival(g, GP_DRAWAXES, 2), 0);
+             EXPECT_EQ(ival(g, GP_DRAWAXES, 0), 1);
+         }},
+        {"extra y title folded onto its axis", "\tsytitle 218 \"Cost\"\n\t;\n", 1, "",
+         [](GoGraph *g) {
+             EXPECT_STREQ(text(g, GP_SYTITLE, 3), "Cost");
+             void *body = nullptr;
+             ASSERT_EQ(gobj_go_get_obj_property(g, GP_ANNOTBODY, 16, 0, &body), 1);
+             EXPECT_STREQ(static_cast<const char *>(body), "Cost");
+         }},
+        {"negative object id: refused, goes on", "\thoffset -3 5.000000\n\tcolour 0 2\n\t;\n", 1,
+         "Error! PropertyMgr. Illegal set property 201\n",
+         [](GoGraph *g) {
+             EXPECT_EQ(gobj_go_get_an_object(g, -3), nullptr);
+             EXPECT_EQ(ival(g, GP_COLOUR, 0), 2);
+         }},
+        {"a page of note text", "\ttitle 9 \"" + page + "\"\n\t;\n", 1, "",
+         [&](GoGraph *g) {
+             void *body = nullptr;
+             ASSERT_EQ(gobj_go_get_obj_property(g, GP_ANNOTBODY, 9, 0, &body), 1);
+             EXPECT_EQ(static_cast<const char *>(body), page);
+         }},
+        {"a page of user text", "\tobjtype 228 0\n\tannotbody 228 \"" + page + "\"\n\t;\n", 1, "",
+         [&](GoGraph *g) { EXPECT_EQ(text(g, GP_ANNOTBODY, 228), page); }},
+        {"a title one past the page", "\tcolour 0 3\n\txtitle \"" + over + "\"\n\t;\n", 0, "",
+         [](GoGraph *g) {
+             EXPECT_EQ(ival(g, GP_COLOUR, 0), 3);
+             EXPECT_STREQ(text(g, GP_XTITLE), "");
+         }},
+        {"5000 characters of user text", "\tannotbody 228 \"" + huge + "\"\n\t;\n", 0, "",
+         [](GoGraph *g) { EXPECT_EQ(gobj_go_get_an_object(g, 228), nullptr); }},
+        {"a short text keeps its bound", "\tlgdolext 0 \"" + std::string(110, 'l') + "\"\n\t;\n", 0, "",
+         [](GoGraph *g) { EXPECT_STREQ(text(g, GP_LGDOLEXT, 0), ""); }},
+        {"a 40-character word", "\t" + std::string(40, 'w') + " 1\n\t;\n", 0, "", nullptr},
+        {"a 40-character value", "\tcolour 0 " + std::string(40, '1') + "\n\t;\n", 0, "", nullptr},
+    };
+    for (const Case &c : cases) {
+        Graph g;
+        int result = -1;
+        const std::string errors = gokit::stderr_of([&] { result = read_into(&g, c.input); });
+        EXPECT_EQ(result, c.result) << c.name;
+        EXPECT_EQ(errors, c.errors) << c.name;
         if (c.check)
             c.check(&g);
     }
