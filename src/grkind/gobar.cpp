@@ -112,6 +112,10 @@ void bar_prepared(GkDraw &s)
 {
     GoGraph *g = s.graph;
     g->statopts &= ~GO_STAT_STACKED;
+    // A graph whose categories were never scaled, or are more than the
+    // scales take, has no coordinates to draw in.
+    if (g->xblock.scale.ndivs <= 0 || g->xblock.changes > 1000)
+        s.has_data = false;
     if (!s.has_data || !g->canvas || s.partial || (s.reason == GO_REOPEN && (*s.flags & GO_PREAMBLE_ONLY)))
         return;
     if (g->yblock.count == 1)
@@ -387,6 +391,11 @@ int vbar_auto_scale(GoGraph *graph, int)
                                   GP_YNUMTICKS};
     static const int sprops[7] = {GP_SYLOGARITHMIC, GP_SYORIGIN, GP_SYMAXIMUM, GP_SYMINIMUM, GP_SYDIVISION,
                                   GP_SYNUMDIVS, GP_SYNUMTICKS};
+    // The scales take at most 1000 divisions, one a category.
+    if (n > 1000) {
+        gomain_go_show_autoscale_error(SCERR_TOO_MANY);
+        return 0;
+    }
     const Settings xs(graph, xprops, 0);
     const int no_ticks = 0;
     if (!gomain_go_auto_scale(xs.plog, xs.porigin, &xmax, &xmin, xs.pdiv, &n, &no_ticks, xt, &x))

@@ -119,7 +119,7 @@ int goskel_draw(GoGraph *graph, int reason, uint64_t *flags, const GkKind &kind,
     s.has_data = has_data != 0;
     if (kind.prepared)
         kind.prepared(s);
-    const bool stop = (reason == GO_REOPEN && (*s.flags & GO_PREAMBLE_ONLY)) || !has_data || !s.canvas ||
+    const bool stop = (reason == GO_REOPEN && (*s.flags & GO_PREAMBLE_ONLY)) || !s.has_data || !s.canvas ||
                       graph->first < 0;
     if (stop) {
         if (kind.end)

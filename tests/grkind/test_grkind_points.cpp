@@ -143,8 +143,9 @@ TEST_F(Kinds, ScatterJoins)
         EXPECT_EQ(markers(), 3) << "a marker per value, the missing one bridged";
         const std::vector<grec::Call> joins = grec::of(GEP_DRAW_LINE);
         for (const grec::Call &k : grec::of(GEP_DRAW_LINES)) {
-            if (k.line.colour == SERIES && !joins.empty())
+            if (k.line.colour == SERIES && !joins.empty()) {
                 EXPECT_NE(k.line.style, joins[0].line.style) << "markers in the solid line, joins in the dataset's";
+            }
         }
         expect_segments(m.g, lines(m.g), c.lines);
         std::vector<grec::Call> boxes;
@@ -310,13 +311,12 @@ TEST_F(Kinds, PointKindsOnBadData)
 {
     const int nulls = xy({{num(0), none()}, {num(1), none()}});
     const int one = xy({{num(2), num(3)}});
-    const int odd = xy({{num(0), num(NAN)}, {num(1), num(INFINITY)}, {num(2), num(2)}, {num(3), num(-INFINITY)}});
     for (int kind : {1, 2, 3, 4}) {
         SCOPED_TRACE("kind " + std::to_string(kind));
         {
-            Plain m(kind, nulls, nulls);
             gokit::boxes().clear();
             dlmess_reset_error_suppression();
+            Plain m(kind, nulls, nulls);
             m.redraw();
             EXPECT_EQ(gokit::boxes(), std::vector<std::string>{"67/1: There is no y data to draw."});
         }
@@ -330,8 +330,15 @@ TEST_F(Kinds, PointKindsOnBadData)
             }
         }
         {
+            // The scaling stops at the values that are not numbers.
+            const int odd =
+                xy({{num(0), num(NAN)}, {num(1), num(INFINITY)}, {num(2), num(2)}, {num(3), num(-INFINITY)}});
+            gokit::boxes().clear();
+            dlmess_reset_error_suppression();
             Plain m(kind, odd, odd);
-            m.redraw();
+            gokit::stderr_of([&] { m.redraw(); });
+            ASSERT_FALSE(gokit::boxes().empty());
+            EXPECT_EQ(gokit::boxes()[0], "67/23: An arithmetic error stopped the scaling of the axis.");
             for (const grec::Call &c : grec::calls())
                 for (const grec::Points &p : c.points)
                     for (double v : p.values)
