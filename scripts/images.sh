@@ -2,7 +2,7 @@
 # Regenerates the pictures under docs/images/ from the running program: the
 # demo under a private Xvfb, its screen saved by ImageMagick's import and cut
 # to the program's windows; then a query result in the table view and as a
-# graph.
+# graph, and each chart kind.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${VX_DEMO_BUILD:-$root/build}"
@@ -26,6 +26,10 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S "$root" -B "$rel" "${launcher[@]}" -DVX_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$rel" -j"$(nproc)"
-(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x)$' --output-on-failure)
+(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x|display_kinds_x)$' --output-on-failure)
 echo "images: $root/docs/images/table.png"
 echo "images: $root/docs/images/graph.png"
+# The chart kinds' gallery, one picture a kind (saved by display_kinds_x).
+for f in "$root"/docs/images/kinds/*.png; do
+    echo "images: $f"
+done

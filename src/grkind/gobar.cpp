@@ -185,9 +185,10 @@ bool bar_point(GkDraw &s, const GkPoint &p)
     double base = b.base, top = p.y;
     if (b.stacked) {
         const int i = where_is_xval(0.5 * (left + right), &b.slots, &b.capacity, &b.count, &b.above, &b.below);
+        // Values pile up from 0, whatever the origin the axis shows.
         if (s.d != s.graph->first) {
-            base = p.y > b.base ? b.above[i] : b.below[i];
-            top = base + (p.y - b.base);
+            base = p.y > 0 ? b.above[i] : b.below[i];
+            top = base + p.y;
         }
         if (top > 0)
             b.above[i] = top;
@@ -373,6 +374,47 @@ struct Settings {
     }
 };
 
+// The statistics leave out the rows whose value is missing; their
+// categories still take a slot, left empty.  The x range and extreme
+// changes of the first dataset counted the same way over every row with
+// an x, when they reach further.
+void categories_with_missing_values(GoGraph *graph, double &lo, double &hi, double &changes)
+{
+    const GoClass *cls = gomain_go_class(graph);
+    auto reader = reinterpret_cast<GoTupleReader>(
+        goprop_go_property(graph, GP_DATAFUNC, cls ? cls->datafunc_qualifier : 0, 0));
+    if (!reader)
+        reader = goprop_triple_reader;
+    double a = HUGE_VAL, b = -HUGE_VAL, n = 0;
+    bool missing = false;
+    GoTuple t{};
+    t.dataset = graph->first;
+    const int was = goprop_go_tuple_autoinc_get();
+    goprop_go_tuple_autoinc(0);
+    for (;; goprop_go_next_point(&t)) {
+        reader(&t);
+        if (t.status & GT_S_END)
+            break;
+        if (!t.x)
+            continue;
+        missing = missing || goprop_null_tuple(&t);
+        if (*t.x < a) {
+            a = *t.x;
+            n++;
+        }
+        if (*t.x > b) {
+            b = *t.x;
+            n++;
+        }
+    }
+    goprop_go_tuple_autoinc(was);
+    if (missing && a <= b && (a < lo || b > hi)) {
+        lo = a;
+        hi = b;
+        changes = n - 1;
+    }
+}
+
 }  // namespace
 
 int vbar_auto_scale(GoGraph *graph, int)
@@ -382,9 +424,10 @@ int vbar_auto_scale(GoGraph *graph, int)
     const DozColDesc *xt = nullptr, *yt = nullptr, *zt = nullptr;
     gomain_go_get_tinfos(graph, graph->first, &xt, &yt, &zt);
     GoAxisBlock &x = graph->xblock;
-    const double changes = std::isfinite(x.changes) ? x.changes : 0;
+    double lo = x.min, hi = x.max, changes = std::isfinite(x.changes) ? x.changes : 0;
+    categories_with_missing_values(graph, lo, hi, changes);
     const int n = static_cast<int>(std::clamp(changes, 0.0, 2147483647.0));
-    const double xmin = x.min, xmax = n == 1 ? 2 * x.max : x.max + (x.max - x.min) / (n - 1);
+    const double xmin = lo, xmax = n == 1 ? 2 * hi : hi + (hi - lo) / (n - 1);
     static const int xprops[7] = {GP_XLOGARITHMIC, GP_XORIGIN, GP_XMAXIMUM, GP_XMINIMUM, GP_XDIVISION, GP_XNUMDIVS,
                                   GP_XNUMTICKS};
     static const int yprops[7] = {GP_YLOGARITHMIC, GP_YORIGIN, GP_YMAXIMUM, GP_YMINIMUM, GP_YDIVISION, GP_YNUMDIVS,
@@ -398,7 +441,15 @@ int vbar_auto_scale(GoGraph *graph, int)
     }
     const Settings xs(graph, xprops, 0);
     const int no_ticks = 0;
-    if (!gomain_go_auto_scale(xs.plog, xs.porigin, &xmax, &xmin, xs.pdiv, &n, &no_ticks, xt, &x))
+    // The scaling takes limits within the block's data range (and one past
+    // it): the range with the empty slots for the while.
+    const double kept_min = x.min, kept_max = x.max;
+    x.min = lo;
+    x.max = hi;
+    const int scaled = gomain_go_auto_scale(xs.plog, xs.porigin, &xmax, &xmin, xs.pdiv, &n, &no_ticks, xt, &x);
+    x.min = kept_min;
+    x.max = kept_max;
+    if (!scaled)
         return 0;
     if (!Settings(graph, yprops, 0).scale(yt, &graph->yblock))
         return 0;

@@ -11,6 +11,7 @@
 
 #include "gdriver.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -301,12 +302,27 @@ bool highlow_point(GkDraw &s, const GkPoint &c)
     return next(s, c.x, c.y, c.status);
 }
 
+// The high-low kind's y axis spans the lows (the rows' z) as well as the
+// highs.
+int highlow_auto_scale(GoGraph *graph, int axis_mode)
+{
+    if (!graph)
+        return 0;
+    GoAxisBlock &y = graph->yblock, &z = graph->zblock;
+    if (z.count > 0 && std::isfinite(z.min) && std::isfinite(z.max)) {
+        y.min = std::min(y.min, z.min);
+        y.max = std::max(y.max, z.max);
+    }
+    return std_auto_scale(graph, axis_mode);
+}
+
 constexpr GkKind point_kind(bool extra, int legend, void (*begin)(GkDraw &), bool (*start)(GkDraw &),
-                            bool (*point)(GkDraw &, const GkPoint &), void (*end)(GkDraw &))
+                            bool (*point)(GkDraw &, const GkPoint &), void (*end)(GkDraw &),
+                            GoAutoScaleProc scale = std_auto_scale)
 {
     return GkKind{
         .axis_mode = GO_AXES_SCALAR,
-        .auto_scale = std_auto_scale,
+        .auto_scale = scale,
         .coordinates = gomain_go_set_2d_coordinates,
         .walks_extra_axes = extra,
         .legend_kind = legend,
@@ -326,7 +342,8 @@ constexpr GkKind point_kind(bool extra, int legend, void (*begin)(GkDraw &), boo
 const GkKind scatter_kind = point_kind(true, 1, scatter_begin, scatter_start, scatter_point, scatter_end);
 const GkKind impulse_kind = point_kind(false, 0, nullptr, impulse_start, impulse_point, points_end);
 const GkKind vector_kind = point_kind(false, 0, vector_begin, vector_start, vector_point, vector_end);
-const GkKind highlow_kind = point_kind(false, 0, nullptr, highlow_start, highlow_point, points_end);
+const GkKind highlow_kind =
+    point_kind(false, 0, nullptr, highlow_start, highlow_point, points_end, highlow_auto_scale);
 
 }  // namespace
 
