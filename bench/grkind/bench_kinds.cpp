@@ -26,13 +26,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,11 +40,11 @@ namespace {
 
 using Columns = std::vector<std::vector<double>>;
 
-// The columns as a query result of REAL columns, characterised for
-// `order` and kept; its index, or -1.
-int columns_dataset(const Columns &cols, int order)
+// The columns `which` (in that order) as a query result of REAL columns,
+// characterised for `order` and kept; its index, or -1.
+int columns_dataset(const Columns &cols, std::vector<size_t> which, int order)
 {
-    const size_t nc = cols.size(), n = nc ? cols[0].size() : 0;
+    const size_t nc = which.size(), n = nc ? cols[which[0]].size() : 0;
     std::vector<DozColDesc> desc(nc);
     for (size_t c = 0; c < nc; c++) {
         desc[c] = DozColDesc{};
@@ -62,7 +62,7 @@ int columns_dataset(const Columns &cols, int order)
     for (size_t i = 0; i < n; i++) {
         unsigned char *row = buffer.data() + head + i * l.row_size;
         for (size_t c = 0; c < nc; c++)
-            doz_put(row, l.fields[c], &cols[c][i], 1, true);
+            doz_put(row, l.fields[c], &cols[which[c]][i], 1, true);
     }
     qymgr_qy_fake_query(buffer.data(), static_cast<int>(n), static_cast<int>(buffer.size()));
     const int index = dsmgr_ds_current();
@@ -71,20 +71,42 @@ int columns_dataset(const Columns &cols, int order)
     return index;
 }
 
-// The data file's lines as columns.
+// The data file's lines as columns (the file read whole, as gnuplot reads
+// it: numbers separated by blanks, one row a line).
 bool read_columns(const char *path, Columns &cols)
 {
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream s(line);
-        double v;
-        size_t c = 0;
-        while (s >> v) {
-            if (cols.size() <= c)
-                cols.emplace_back();
-            cols[c++].push_back(v);
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return false;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    std::string text(ec ? 0 : size, '\0');
+    const size_t got = text.empty() ? 0 : fread(text.data(), 1, text.size(), f);
+    fclose(f);
+    text.resize(got);
+    const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    const char *p = text.c_str();
+    size_t c = 0;
+    while (*p) {
+        if (*p == '\n') {
+            c = 0;
+            p++;
+            continue;
         }
+        if (*p == ' ' || *p == '\t' || *p == '\r') {
+            p++;
+            continue;
+        }
+        char *end = nullptr;
+        const double v = strtod(p, &end);
+        if (end == p)
+            return false;
+        p = end;
+        if (cols.size() <= c) {
+            cols.emplace_back();
+            cols.back().reserve(lines);
+        }
+        cols[c++].push_back(v);
     }
     return !cols.empty() && !cols[0].empty();
 }
@@ -175,15 +197,15 @@ int plot_main(const Row &r, bool png, const char *data, const char *out)
     int first = -1, last = -1;
     if (name == "stacked-bar") {
         for (size_t s = 1; s < cols.size(); s++) {
-            last = columns_dataset({cols[0], cols[s]}, 1);
+            last = columns_dataset(cols, {0, s}, 1);
             first = first < 0 ? last : first;
         }
     } else if (name == "high-low") {
-        first = last = columns_dataset({cols[1], cols[2], cols[0]}, 3);  // high, low, x
+        first = last = columns_dataset(cols, {1, 2, 0}, 3);  // high, low, x
     } else if (name == "horizontal-bar") {
-        first = last = columns_dataset({cols[1], cols[0]}, 1);  // the value on x, the category on y
+        first = last = columns_dataset(cols, {1, 0}, 1);  // the value on x, the category on y
     } else {
-        first = last = columns_dataset({cols[0], cols[1]}, 1);
+        first = last = columns_dataset(cols, {0, 1}, 1);
     }
     if (first < 0)
         return 1;
