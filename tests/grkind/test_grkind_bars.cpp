@@ -282,6 +282,23 @@ TEST_F(Kinds, BarKindsOnBadData)
         EXPECT_EQ(gokit::boxes(), std::vector<std::string>{c.box});
         EXPECT_TRUE(boxes(m.g, 5).empty());
     }
+    for (int kind : {5, 6}) {
+        SCOPED_TRACE("values that are not numbers, kind " + std::to_string(kind));
+        std::vector<std::vector<gokit::Cell>> rows = {{num(1), num(NAN)}, {num(2), num(INFINITY)}, {num(3), num(2)}};
+        if (kind == 6)
+            for (auto &r : rows)
+                std::swap(r[0], r[1]);
+        const int d = xy(rows);
+        gokit::boxes().clear();
+        dlmess_reset_error_suppression();
+        Plain m(kind, d, d);
+        gokit::stderr_of([&] { m.redraw(); });
+        ASSERT_FALSE(gokit::boxes().empty());
+        for (const grec::Call &c : grec::calls())
+            for (const grec::Points &p : c.points)
+                for (double v : p.values)
+                    ASSERT_TRUE(std::isfinite(v)) << grec::slot_names[c.slot];
+    }
     {
         SCOPED_TRACE("1001 categories");
         std::vector<std::vector<gokit::Cell>> rows;

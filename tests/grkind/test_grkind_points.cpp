@@ -204,6 +204,35 @@ TEST_F(Kinds, ScatterRowEndsAndOneRowDatasets)
     }
 }
 
+// A dataset of another character is spread over the x range, and the end
+// of its first array row ends it (for the line kind it only breaks).
+TEST_F(Kinds, ASpreadDatasetEndsAtItsFirstRowEnd)
+{
+    const int base = xy({{num(0), num(1)}, {num(1), num(3)}, {num(4), num(2)}, {num(6), num(5)}});
+    const int arrays = gokit::load({col(DOZ_T_REAL, 3)}, {{gokit::nums({1, 2, 3})}, {gokit::nums({6, 5, 4})}});
+    ASSERT_EQ(arrays, base + 1);
+    ASSERT_NE(dsmgr_ds_character(arrays), dsmgr_ds_character(base));
+    for (int kind : {1, 2}) {
+        SCOPED_TRACE("kind " + std::to_string(kind));
+        Plain m(kind, base, arrays);
+        m.set(GP_ASLINE, 0, 1);
+        m.set(GP_COLOUR, 6, 1);
+        m.set(GP_USEMARKERS, 1);
+        m.redraw();
+        EXPECT_EQ(markers(SERIES), 4);
+        EXPECT_EQ(markers(6), 3) << "the first row only";
+        if (kind == 2) {
+            // Spread evenly from the x minimum to the maximum.
+            const std::vector<Seg> l = lines(m.g, 6);
+            ASSERT_EQ(l.size(), 3u);
+            const W u = unit(m.g);
+            EXPECT_NEAR(l[0].a.x, 0, 2 * u.x);
+            EXPECT_NEAR(l[1].a.x, 1.2, 2 * u.x) << "six values over 0 to 6";
+            EXPECT_NEAR(l[2].a.x, 2.4, 2 * u.x);
+        }
+    }
+}
+
 TEST_F(Kinds, Impulses)
 {
     const int d = xy({{num(0), num(1)}, {num(1), num(3)}, {num(2), none()}, {num(3), num(-2)}});
