@@ -2,7 +2,8 @@
 # Regenerates the pictures under docs/images/ from the running program: the
 # demo under a private Xvfb, its screen saved by ImageMagick's import and cut
 # to the program's windows; then a query result in the table view and as a
-# graph, and the style pictures of the graph formatting dialogs.
+# graph, the style pictures of the graph formatting dialogs, and each chart
+# kind.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${VX_DEMO_BUILD:-$root/build}"
@@ -28,8 +29,12 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S "$root" -B "$rel" "${launcher[@]}" -DVX_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$rel" -j"$(nproc)"
-(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x|grobj_texts_demo|grobj_pixmaps_x)$' --output-on-failure)
+(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x|grobj_texts_demo|grobj_pixmaps_x|display_kinds_x)$' --output-on-failure)
 echo "images: $root/docs/images/table.png"
 echo "images: $root/docs/images/graph.png"
 echo "images: $root/docs/images/annotations.png"
 echo "images: $root/docs/images/styles.png"
+# The chart kinds' gallery, one picture a kind (saved by display_kinds_x).
+for f in "$root"/docs/images/kinds/*.png; do
+    echo "images: $f"
+done

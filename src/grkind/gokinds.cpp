@@ -10,6 +10,7 @@
 #include "vxutil.h"
 
 #include <cstring>
+#include <iterator>
 
 #define VXMSG(name, set, num, fb, ...) inline constexpr VxMsg<__VA_ARGS__> name{set, num, fb};
 #include "grkind_msgs.def"
@@ -119,6 +120,11 @@ const Methods methods[GK_KINDS] = {
     {STD, OWN, OWN, OWN, STD},
 };
 
+// The kinds drawn here; the ones after them draw through the seam.
+using Draw = int (*)(GoGraph *, int, uint64_t *);
+const Draw draws[] = {goline_draw_graph,   gopoint_scatter_draw, gopoint_impulse_draw, gopoint_highlow_draw,
+                      gopoint_vector_draw, gobar_bar_draw,       gobar_hbar_draw};
+
 GoClass *make(int kind)
 {
     auto *c = static_cast<GoClass *>(vx_malloc(sizeof(GoClass), 1));
@@ -142,7 +148,7 @@ GoClass *make(int kind)
     case 2: c->setdata = gostd_std_setdata_y_nonscalar_graph; break;
     default: c->setdata = no_setdata; break;
     }
-    c->draw = kind == 0 ? goline_draw_graph : unavailable_draw;
+    c->draw = kind < static_cast<int>(std::size(draws)) ? draws[kind] : unavailable_draw;
     c->input = m.input == OWN ? no_input : gostd_std_input_graph;
     switch (m.output) {
     case OWN: c->output = no_output; break;

@@ -7,6 +7,8 @@
 #include <string>
 
 inline constexpr int GK_KINDS = 22;
+// Kinds 0 to GK_BUILT - 1 draw; the others draw the "not available yet" seam.
+inline constexpr int GK_BUILT = 7;
 
 // The initialisers, one per kind: each returns its class record.
 GoClass *go_initialise_go_0();
@@ -40,5 +42,14 @@ void gomain_go_initialise_objects(const AppData *resources);
 // The kind's name (catalogue set 68).
 std::string gokind_name(int kind);
 
-// The line kind's draw, and the skeleton other kinds follow.
+// The draw methods: the line kind (goline), the scatter, impulse, high-low
+// and vector kinds (gopoint), the bar and horizontal bar kinds (gobar).
 int goline_draw_graph(GoGraph *graph, int reason, uint64_t *flags);
+int gopoint_scatter_draw(GoGraph *graph, int reason, uint64_t *flags);
+int gopoint_impulse_draw(GoGraph *graph, int reason, uint64_t *flags);
+int gopoint_highlow_draw(GoGraph *graph, int reason, uint64_t *flags);
+int gopoint_vector_draw(GoGraph *graph, int reason, uint64_t *flags);
+int gobar_bar_draw(GoGraph *graph, int reason, uint64_t *flags);
+int gobar_hbar_draw(GoGraph *graph, int reason, uint64_t *flags);
+// The bar kind's auto-scaling: the x range one category wider.
+int vbar_auto_scale(GoGraph *graph, int axis_mode);

@@ -4,8 +4,7 @@
 // driver, then as EPS and as PNG; Ghostscript renders the EPS at the
 // PNG's size and the two pictures are probed at the same places.
 
-#include "godemo.h"
-#include "gographkit.h"
+#include "kindpictures.h"
 
 #include "giinit.h"
 #include "glinit.h"
@@ -22,42 +21,7 @@
 
 namespace {
 
-struct ImageFree {
-    void operator()(IImage *i) const { IFreeImage(i); }
-};
-using Image = std::unique_ptr<IImage, ImageFree>;
-using RGB = std::array<int, 3>;
-
-Image read_png(const std::string &path)
-{
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return nullptr;
-    IImage *im = nullptr;
-    EXPECT_EQ(IReadImageFile(f, IFORMAT_PNG, 0, &im), 0) << path;
-    fclose(f);
-    return Image(im);
-}
-
-RGB at(const IImage *im, int x, int y)
-{
-    if (x < 0 || y < 0 || x >= im->width || y >= im->height)
-        return {-1, -1, -1};
-    const unsigned char *p = im->pixels + (static_cast<size_t>(y) * im->width + x) * 3;
-    return {p[0], p[1], p[2]};
-}
-
-bool near(const RGB &a, const RGB &b) { return a[0] >= 0 && std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]) < 60; }
-
-// Whether a pixel of colour `c` lies within `r` pixels of (x, y).
-bool found(const IImage *im, int x, int y, const RGB &c, int r = 2)
-{
-    for (int dy = -r; dy <= r; dy++)
-        for (int dx = -r; dx <= r; dx++)
-            if (near(at(im, x + dx, y + dy), c))
-                return true;
-    return false;
-}
+using namespace kindpic;
 
 class DemoGraph : public ::testing::Test {
 protected:
@@ -112,19 +76,6 @@ void make_graph(int dataset, const std::function<void(GoGraph *)> &inspect,
         inspect(g);
     gostd_std_destroy_graph(g);
     gomain_go_close_device();
-}
-
-GoPrintSettings file_settings(int kind, const std::string &path)
-{
-    GoPrintSettings s{};
-    s.kind = kind;
-    s.destination = 1;
-    snprintf(s.filename, sizeof s.filename, "%s", path.c_str());
-    s.page_width = 6;
-    s.page_height = 8;
-    s.left = s.right = s.top = s.bottom = 1;  // a 4 x 6 inch picture, upright
-    s.image_option = 1;
-    return s;
 }
 
 TEST_F(DemoGraph, RevenueByDateAsALineGraphOnEveryDevice)
