@@ -346,6 +346,9 @@ static void initialise_workspace()
     dy_hooks.get_mode = workspace_hooks.get_mode;
     dy_hooks.set_mode = workspace_hooks.set_mode;
     dy_hooks.set_stop_proc = workspace_hooks.set_stop_proc;
+    // Rows arriving in the display window end the query: Stop turns back
+    // into Run.
+    dy_hooks.enable_stop = wsmain_ws_enable_stop;
     mn_hooks.ws_interaction = wsevent_ws_interaction;
     mn_hooks.ws_canvas = wsmain_ws_canvas;
     mn_hooks.ws_set_database_label = wsmain_ws_set_db_name;
