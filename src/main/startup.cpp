@@ -625,7 +625,7 @@ static void connect_menus_to_display()
     // Tables print with the print menu's settings and mail through the
     // filters file's command runner.
     dy_hooks.print_settings = mnprint_table_settings;
-    dy_hooks.run_with_infile = mnprint_run_with_infile;
+    dy_hooks.run_with_infile = [](const char *command, const char *file) { mnprint_run_with_infile(command, file); };
 }
 
 // The graph model: the kind table, the display window's services, and the

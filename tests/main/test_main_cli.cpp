@@ -16,6 +16,7 @@
 #include <sstream>
 #include <sys/msg.h>
 #include <sys/shm.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -94,12 +95,25 @@ TEST(CommandLine, ExitStatuses)
         const std::string what = c.args.back() + (c.display ? " with a display" : " without a display");
         EXPECT_EQ(r.status, c.status) << what << ": " << r.err;
         EXPECT_EQ(r.err.rfind(c.starts, 0), 0u) << what << ": " << r.err;
-        if (c.status == 0 || c.starts == usage_head)
+        if (c.status == 0 || c.starts == usage_head) {
             EXPECT_EQ(r.err.find("Can't open display"), std::string::npos) << what << ": " << r.err;
-        if (!c.env.empty())
+        }
+        if (!c.env.empty()) {
             EXPECT_NE(r.err.find("Cannot start or attach to the DOZ server."), std::string::npos) << r.err;
+        }
     }
     fs::remove_all(empty_server);
+}
+
+// The directories every user makes settings in: all may add, none removes
+// or replaces what another made.
+TEST(Installation, SharedSettingsDirectoriesAreSticky)
+{
+    for (const char *dir : {"/etc/procedures", "/etc/tables"}) {
+        struct stat st {};
+        ASSERT_EQ(stat((vxtest::install_dir() + dir).c_str(), &st), 0) << dir;
+        EXPECT_EQ(st.st_mode & 07777, 01777u) << dir;
+    }
 }
 
 TEST(CommandLine, MissingApplicationDefaults)
@@ -240,9 +254,9 @@ TEST_F(Running, NumericResourcesOutOfRangeAreWarnedOfAndTakeTheirDefaults)
     std::vector<std::string> argv{launcher(), "-displayname", "range-test"};
     for (const char *name : names) {
         argv.push_back("-xrm");
-        argv.push_back(std::string("*") + name + ": 2147483647");
+        argv.push_back(std::string("vostrelane.") + name + ": 2147483647");
     }
-    argv.insert(argv.end(), {"-xrm", "*runMode: 99", "-xrm", "*xferCheckStopInterval: -5"});
+    argv.insert(argv.end(), {"-xrm", "vostrelane.runMode: 99", "-xrm", "vostrelane.xferCheckStopInterval: -5"});
     auto child = vxtest::start(argv);
     ASSERT_TRUE(window_appears("range-test")) << child.err();
     kill(child.pid, SIGTERM);

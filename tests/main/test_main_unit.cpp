@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "startup.h"
+#include "vxcat.h"
 #include "vxmain.h"
 
 #include <climits>

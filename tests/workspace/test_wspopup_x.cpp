@@ -213,8 +213,11 @@ TEST_F(QueryWindow, RowsArrivingTurnStopBackIntoRunAndTheIconShowsTheTarget)
     wsmain_ws_stop_state(&enabled, &pending, &caught);
     EXPECT_EQ(enabled, 0);
 
-    // Each target shows its own picture; going back shows the first again.
+    // Each target shows its own picture; going back shows the first again
+    // (the query window above the display window, which covers it).
     ASSERT_TRUE(vxdl::wait_viewable(icon));
+    XRaiseWindow(XtDisplay(toplevel), XtWindow(toplevel));
+    XSync(XtDisplay(toplevel), False);
     const int targets[] = {TARGET_PIPE, TARGET_TABLE, TARGET_DISPLAY};
     std::set<std::string> shown;
     vxdl::pump_idle();
