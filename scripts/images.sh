@@ -18,7 +18,9 @@ echo "images: $root/docs/images/workspace.png"
 
 # A query result in the table view and as a line graph: the display window
 # as start-up builds it, with the installed interpreter and the demo
-# database, saved by the tests that check them (in the optimised test build).
+# database; and the expression editor with its function picker over the
+# query window's canvas; saved by the tests that check them (in the
+# optimised test build).
 rel="${VX_TEST_BUILD_REL:-$root/build-rel}"
 launcher=()
 if command -v ccache >/dev/null; then
@@ -26,6 +28,7 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S "$root" -B "$rel" "${launcher[@]}" -DVX_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$rel" -j"$(nproc)"
-(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x)$' --output-on-failure)
+(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x|objdialogs_road_x)$' --output-on-failure)
 echo "images: $root/docs/images/table.png"
 echo "images: $root/docs/images/graph.png"
+echo "images: $root/docs/images/expression-editor.png"

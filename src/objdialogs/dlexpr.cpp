@@ -224,18 +224,22 @@ Widget push_button(Widget parent, const char *name, int id, int n)
     return b;
 }
 
-// The three pads under their labels, side by side below `above`; the
-// first (nine buttons, the most rows) is returned: the tallest.
+Dimension preferred_width(Widget w)
+{
+    XtWidgetGeometry g{};
+    XtQueryGeometry(w, nullptr, &g);
+    return g.width;
+}
+
+// The three pads under their labels, side by side below `above`, each
+// column as wide as the wider of its label and its frame; the first pad
+// (nine buttons, the most rows) is returned: the tallest.
 Widget make_pads(Widget form, Widget above, bool condition)
 {
     Widget left = nullptr, first = nullptr;
     for (int k = 1; k <= 3; k++) {
         Widget label = dl_label(form, dlmain_widget_name("exprCond%dL", k), EXPR_ID, 3 + k, dlmain_title_font);
-        dl_attach_top(label, above, 8);
-        dl_attach_left(label, left, left ? 12 : 0);
         Widget frame = XtVaCreateManagedWidget(dlmain_widget_name("frame%d", k), xmFrameWidgetClass, form, nullptr);
-        dl_attach_top(frame, label, 2);
-        dl_align_left(frame, label);
         Widget box = XtVaCreateWidget(dlmain_widget_name("exprBox%d", k), xmRowColumnWidgetClass, frame,
                                       XmNorientation, XmVERTICAL, XmNpacking, XmPACK_COLUMN, XmNnumColumns, 2,
                                       nullptr);
@@ -251,9 +255,13 @@ Widget make_pads(Widget form, Widget above, bool condition)
             XtAddCallback(b, XmNactivateCallback, button_cb, reinterpret_cast<XtPointer>(code));
         }
         XtManageChild(box);
+        dl_attach_top(label, above, 8);
+        dl_attach_left(label, left, left ? 12 : 0);
+        dl_attach_top(frame, label, 2);
+        dl_align_left(frame, label);
         if (!first)
             first = frame;
-        left = frame;
+        left = preferred_width(label) > preferred_width(frame) ? label : frame;
     }
     return first;
 }
