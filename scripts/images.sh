@@ -19,9 +19,10 @@ echo "images: $root/docs/images/workspace.png"
 
 # A query result in the table view and as a line graph: the display window
 # as start-up builds it, with the installed interpreter and the demo
-# database; and a graph with titles, a note, axis titles and an arrowed
-# text, replayed from a procedure by the installed program.  Saved by the
-# tests that check them (in the optimised test build).
+# database; a graph with titles, a note, axis titles and an arrowed text,
+# replayed from a procedure by the installed program; and the expression
+# editor with its function picker over the query window's canvas.  Saved
+# by the tests that check them (in the optimised test build).
 rel="${VX_TEST_BUILD_REL:-$root/build-rel}"
 launcher=()
 if command -v ccache >/dev/null; then
@@ -29,12 +30,13 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S "$root" -B "$rel" "${launcher[@]}" -DVX_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$rel" -j"$(nproc)"
-(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x|grobj_texts_demo|grobj_pixmaps_x|display_kinds_x)$' --output-on-failure)
+(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x|grobj_texts_demo|grobj_pixmaps_x|display_kinds_x|objdialogs_road_x)$' --output-on-failure)
 echo "images: $root/docs/images/table.png"
 echo "images: $root/docs/images/graph.png"
 echo "images: $root/docs/images/annotations.png"
 echo "images: $root/docs/images/styles.png"
-# The chart kinds' gallery, one picture a kind (saved by display_kinds_x).
+echo "images: $root/docs/images/expression-editor.png"
+# The chart kinds' gallery, one picture a kind (saved by display_kinds_x|objdialogs_road_x).
 for f in "$root"/docs/images/kinds/*.png; do
     echo "images: $f"
 done

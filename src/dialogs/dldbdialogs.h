@@ -1,6 +1,6 @@
 // The query window's database and query dialogs built on the kit: open
 // database (24), configuration (25), password (26), name prompt (7), file
-// selection (4), query target (29) and DOZ text (30).  Each initialiser
+// selection (4), function picker (6), query target (29) and DOZ text (30).  Each initialiser
 // fills its slot of `dlmain_dialogs`; the value records below belong to
 // the clients that open the dialogs.
 #pragma once
@@ -77,9 +77,18 @@ static_assert(offsetof(TargetValue, remove_duplicates) == 276);
 inline constexpr int DL_DOZ_MAX = 6000;
 using DozValue = char[DL_DOZ_MAX + 1];
 
+// Dialog 6: the functions file (filled once) and a function name.
+struct FuncValue {
+    char path[256];
+    char name[13];  // at most 12 characters
+};
+static_assert(offsetof(FuncValue, name) == 256);
+static_assert(sizeof(FuncValue) == 269);
+
 // ---- initialisers --------------------------------------------------------------------
 
 void dlfile_initialise_file_dialog(DialogRecord *rec);              // 4
+void dlfunc_initialise_function_dialog(DialogRecord *rec);          // 6
 void dlname_initialise_name_dialog(DialogRecord *rec);              // 7
 void dldblst_initialise_database_list_dialog(DialogRecord *rec);    // 24
 void dldblst_initialise_database_config_dialog(DialogRecord *rec);  // 25

@@ -5,6 +5,7 @@
 
 #include "LiteClue.h"
 #include "dldbdialogs.h"
+#include "dlexpr.h"
 #include "dlproc.h"
 #include "dlmain.h"
 #include "dlmess.h"
@@ -412,10 +413,10 @@ const StartupDialog startup_dialogs[] = {
     {2, dlconf_initialise_confirm_dialog, EVERY_MODE},
     {3, dlprompt_initialise_prompt_dialog, EVERY_MODE},
     {4, dlfile_initialise_file_dialog, MODE_0},  // file
-    {6, nullptr, MODE_0},   // function
+    {6, dlfunc_initialise_function_dialog, MODE_0},  // function
     {7, dlname_initialise_name_dialog, MODE_0},  // name
-    {8, nullptr, MODE_0},   // expression
-    {9, nullptr, MODE_0},   // condition
+    {8, dlexpr_initialise_expression_dialog, MODE_0},  // expression
+    {9, dlexpr_initialise_condition_dialog, MODE_0},   // condition
     {18, nullptr, MODE_0},  // user
     {11, nullptr, MODE_0},  // sort
     {13, nullptr, MODE_0},  // join
@@ -497,7 +498,10 @@ static void create_dialogs_pre_realize()
         if (functions->widget) {
             const char *env = getenv("VX_FUNCSFILE");
             std::string path = env ? env : std::string(adata.install_dir) + "/etc/funcs.txt";
-            functions->setval(functions, path.data());
+            // The picker reads a whole value record: the path and no name.
+            FuncValue value{};
+            safe_strcpy(value.path, path.c_str(), sizeof value.path);
+            functions->setval(functions, &value);
         }
         for (int id : {7, 8, 9, 18, 11, 13, 12, 10, 14, 16, 15, 17, 19, 22, 21, 20, 23, 24, 26, 25, 27, 28, 29, 30, 31})
             create_dialog(id, toplevel);
