@@ -36,7 +36,7 @@ echo "images: $root/docs/images/graph.png"
 echo "images: $root/docs/images/annotations.png"
 echo "images: $root/docs/images/styles.png"
 echo "images: $root/docs/images/expression-editor.png"
-# The chart kinds' gallery, one picture a kind (saved by display_kinds_x|objdialogs_road_x).
+# The chart kinds' gallery, one picture a kind (saved by display_kinds_x).
 for f in "$root"/docs/images/kinds/*.png; do
     echo "images: $f"
 done
