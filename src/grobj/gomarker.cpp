@@ -158,6 +158,11 @@ bool step_record(GoMarker &m, Move k)
     case TO_START: goprop_go_to_start(&t); break;
     case TO_END: goprop_go_to_end(&t); break;
     }
+    // A page of no rows (fewer than ten) goes nowhere.
+    if ((k == PAGE_NEXT || k == PAGE_PREV) && t.step == was.step) {
+        put_position(t, was);
+        return false;
+    }
     // Past nulls: forwards after the start, backwards from the end.
     const bool back = backward(k);
     for (;;) {
