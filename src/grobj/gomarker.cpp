@@ -77,9 +77,10 @@ void put_position(GoTuple &t, const TuplePlace &p)
 
 void copy_text(char *to, const char *from)
 {
-    to[0] = 0;
-    if (from)
-        strncat(to, from, GO_MARKER_TEXT);
+    const size_t n = from ? strnlen(from, GO_MARKER_TEXT) : 0;
+    if (n)
+        memcpy(to, from, n);
+    to[n] = 0;
 }
 
 // Reads the record's tuple where it stands.  The values read move into the
