@@ -27,6 +27,7 @@ all=(
     "bench_graph_1m|display/bench_graph|--points 1000000 --out $results/display-graph-1m.txt"
     "bench_grobj|grobj/bench_grobj|--out $results/grobj.txt"
     "bench_gopix|grobj/bench_gopix|--out $results/gopix.txt"
+    "bench_goover|grobj/bench_goover|--out $results/goover.txt"
     "bench_grkind|grkind/bench_grkind|--out $results/grkind.txt"
     "bench_pelx|pelx/bench_pelx|--out $results/pelx.txt"
     "bench_pelx_graded|pelx/bench_pelx_graded|--out $results/pelx-graded.txt"

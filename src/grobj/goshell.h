@@ -2,7 +2,8 @@
 // of its error boxes, the canvas size, the printer commands and prolog
 // names, and the print settings.  The display window fills the hooks; until
 // it does, headless defaults serve (no shell, no catalogue, a 600 x 450
-// canvas, empty commands, no print settings).
+// canvas, empty commands, no print settings, selection state 0, no value
+// read-out, no format dialogs to reset).
 #pragma once
 
 #include "dlmess.h"
@@ -43,6 +44,16 @@ struct GoDisplayHooks {
     const char *(*hpgl_epilog)();
     // Replaces the error box (tests): set, number and the formatted text.
     void (*show_error)(int set, int number, const std::string &text);
+    // The graph view's selection state (bit 0x40: data-point markers follow
+    // by point position, else by x value).
+    int (*get_selstate)();
+    // The value read-out: one line per marker slot (dataset slot, marker
+    // number, x, y and z texts), then shown at the flush.
+    void (*value_readout)(int slot, int marker, const char *x, const char *y, const char *z);
+    void (*flush_value_readout)();
+    // The format dialogs take the graph's format again (after overlays were
+    // switched off).
+    void (*reset_format_dialogs)();
 };
 
 // Installs the hooks (null: the headless defaults); a null member keeps
@@ -54,6 +65,10 @@ const GoDisplayHooks &go_display_hooks();
 void go_dy_canvas_size(int *width, int *height);
 Widget go_dy_toplevel();
 nl_catd go_dy_nlsfd();
+int go_dy_get_selstate();
+void go_dy_value_readout(int slot, int marker, const char *x, const char *y, const char *z);
+void go_dy_flush_value_readout();
+void go_mn_reset_format_dialogs();
 
 // Shows a message of the graph model in the display window's error box.
 template <class... A>
