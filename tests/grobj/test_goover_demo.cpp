@@ -36,9 +36,7 @@ protected:
     void SetUp() override
     {
         godemo::ensure_demo();
-        setenv("DOZ_CLIENT_DIR", vxtest::install_dir().c_str(), 1);
-        setenv("DOZ_SERVER_DIR", godemo::server_dir().c_str(), 1);
-        unsetenv("QYINT");
+        godemo::use_installed_interpreter();
         dsmgr_ds_init(nullptr, nullptr);
         GoDisplayHooks h{};
         h.show_error = gokit::record_box;
@@ -58,16 +56,7 @@ protected:
         (void)kinds;
         gomain_go_set_run_mode(0);
         gomain_go_set_wid(0);
-        AppData ad{};
-        ad.catd = NL_NO_CATALOGUE;
-        ad.user_name = const_cast<char *>("BRASK");
-        ad.server_name = const_cast<char *>("");
-        ad.buffer_size = ad.queryBufferSize = 200000;
-        qymgr_qy_set_ui(nullptr);
-        qymgr_qy_init(&ad, 0, 0, 0, nullptr, 0, 0);
-        ASSERT_GE(qymgr_qy_connection(), 0);
-        qymgr_qy_query("OPEN DEMO", QY_NOWAIT, QY_ASIS, QY_REPORT);
-        ASSERT_TRUE(qymgr_qy_ok());
+        ASSERT_NO_FATAL_FAILURE(godemo::open_demo());
     }
     void TearDown() override
     {
