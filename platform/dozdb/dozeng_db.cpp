@@ -11,6 +11,7 @@
 #include "dozeng_int.h"
 #include "dozeng_msgs.h"
 #include "dozeng_results.h"
+#include "dozids.h"
 #include "dozstore.h"
 
 #include <algorithm>
@@ -135,17 +136,23 @@ bool stopping(const SessionState &st)
     return (st.stop && st.stop->load(std::memory_order_relaxed)) || (st.stop_probe && st.stop_probe(st.stop_ctx));
 }
 
-// One statement's transaction: rolled back unless committed.
+// One statement's transaction: rolled back unless committed.  Inside a
+// transaction already open (a statement that reads what it changes opens
+// one before its read) it is part of that one: the outer one commits.
 struct Txn {
     ds::Database &db;
     bool open = false;
     explicit Txn(ds::Database &d) : db(d)
     {
+        if (db.in_transaction())
+            return;
         check(db.begin());
         open = true;
     }
     void commit()
     {
+        if (!open)
+            return;
         open = false;
         check(db.commit());
     }
@@ -1429,13 +1436,17 @@ void st_select(Stmt &s)
         txn.commit();
         s.status.rows = w.written;
     } else {
-        // The target is read as well: its rows as they were come first.
+        // The target is read as well: its rows as they were come first,
+        // read inside the transaction that writes them, so that no other
+        // connection's change falls between the read and the write.
+        Txn txn(db);
         std::vector<std::vector<Value>> rows;
         run_query(s, q, [&](const std::vector<Value> &v) {
             rows.push_back(v);
             return true;
         });
         s.status.rows = write_rows(s, db, table, to_result, q.items, unique, rows);
+        txn.commit();
     }
 }
 
@@ -1473,6 +1484,7 @@ void st_group(Stmt &s)
     describe_items(s.st, items, src);
     if (s.noeval)
         return;
+    Txn txn(db);  // the rows grouped are the rows of the moment of the write
     EvalCtx ctx{s.st, false};
     std::map<Value, std::vector<Acc>, ValueLess> groups;
     each_row(s.st, db, src, nullptr, where.get(), [&](const std::vector<Value> &row) {
@@ -1495,6 +1507,7 @@ void st_group(Stmt &s)
         rows.push_back(std::move(r));
     }
     s.status.rows = write_rows(s, db, prefix, true, items, false, rows);
+    txn.commit();
 }
 
 // SEQUENCE t BY keys: the table's reads follow the keys from now on;
@@ -1520,6 +1533,9 @@ void st_sequence(Stmt &s)
         bind_names(*k.expr, src, s.st, 107, s.st.config.result_prefix);
     if (s.noeval)
         return;
+    // The rows ordered are the rows stored when the order is written: no
+    // row added or deleted in between is left out or named.
+    Txn txn(db);
     EvalCtx ctx{s.st, false};
     std::vector<std::pair<std::vector<Value>, ds::RowId>> rows;
     ds::Cursor cur;
@@ -1534,7 +1550,8 @@ void st_sequence(Stmt &s)
     order.reserve(rows.size());
     for (auto &r : rows)
         order.push_back(r.second);
-    change(db, [&] { return db.sequence(table, order); });
+    check(db.sequence(table, order));
+    txn.commit();
 }
 
 // ---- databases -------------------------------------------------------------------
@@ -1924,6 +1941,9 @@ bool st_delete(Stmt &s)
         return true;
     if (!where)
         confirm(s.st, DZQ_CLEAR_TABLE, table);
+    // The condition is judged on the rows as they are when they go: the
+    // read is inside the transaction that deletes.
+    Txn txn(db);
     EvalCtx ctx{s.st, false};
     std::vector<ds::RowId> ids;
     ds::Cursor cur;
@@ -1943,7 +1963,6 @@ bool st_delete(Stmt &s)
         ids.push_back(id);
     }
     check(cur.fault());
-    Txn txn(db);
     for (ds::RowId r : ids)
         check(db.erase(table, r));
     txn.commit();
@@ -2193,12 +2212,14 @@ void st_delete_current(Stmt &s)
     EditCursor &ec = state(s.st).cursors[table];
     std::vector<Value> row;
     ds::RowId id = 0, next = 0;
+    Txn txn(db);  // the row and its neighbours as they are when it goes
     if (ec.current == 0 || !db.fetch(table, ds::Fetch::CURRENT, ec.current, id, row).ok())
         fail_db(ds::NO_CURRENT, table);
     if (!db.fetch(table, ds::Fetch::NEXT, ec.current, next, row).ok() &&
         !db.fetch(table, ds::Fetch::PREVIOUS, ec.current, next, row).ok())
         next = 0;
-    change(db, [&] { return db.erase(table, ec.current); });
+    check(db.erase(table, ec.current));
+    txn.commit();
     ec.current = next;
     s.status.rows = 1;
 }
@@ -2253,13 +2274,17 @@ void st_update_current(Stmt &s)
     if (s.noeval)
         return;
     EditCursor &ec = state(s.st).cursors[table];
-    std::vector<Value> stored;
-    ds::RowId id = 0;
-    if (ec.current == 0 || !db.fetch(table, ds::Fetch::CURRENT, ec.current, id, stored).ok())
+    if (ec.current == 0)
         fail_db(ds::NO_CURRENT, table);
     InputRows in = read_input(s, t.cols);
     if (in.rows.empty())
         fail_db(E_BAD_INPUT, table);
+    // The blobs kept are those of the row as it is when it is replaced.
+    Txn txn(db);
+    std::vector<Value> stored;
+    ds::RowId id = 0;
+    if (!db.fetch(table, ds::Fetch::CURRENT, ec.current, id, stored).ok())
+        fail_db(ds::NO_CURRENT, table);
     std::vector<int> map(t.cols.size());
     for (size_t i = 0; i < map.size(); i++)
         map[i] = static_cast<int>(i);
@@ -2269,7 +2294,8 @@ void st_update_current(Stmt &s)
     for (size_t i = 0; i < row.size(); i++)
         if (i < in.keep[0].size() && in.keep[0][i])
             row[i] = stored[i];
-    change(db, [&] { return db.update(table, ec.current, row); });
+    check(db.update(table, ec.current, row));
+    txn.commit();
     s.status.rows = 1;
 }
 
@@ -2403,7 +2429,11 @@ void st_print_blob(Stmt &s)
         fail_db(E_NO_BLOB, name);
     if (s.noeval)
         return;
-    FILE *f = fopen(file.c_str(), "wbe");
+    FILE *f = nullptr;
+    {
+        dozids::AsCaller named;  // a file the client names is opened with its own rights
+        f = fopen(file.c_str(), "wbe");
+    }
     if (!f)
         throw Error{FILER_CODE, 1, file};
     const std::string &bytes = found->second;
@@ -2499,8 +2529,8 @@ bool run(SessionState &st, Cursor &c, Sink &out, unsigned mode, Status &status)
         st_create_item(s);
     else if (word == "CREATE" && c.accept_word("INDEX"))
         st_create_index(s);
-    else if (word == "CREATE" && c.peek().kind == T_NAME && c.is_punct("[", 1))
-        st_create_table(s);
+    else if (word == "CREATE" && c.peek().kind == T_NAME && !c.is_word("VAR"))
+        st_create_table(s);  // CREATE t[n] AS ...: a missing size is a syntax error
     else if (word == "DROP" && st_drop(s))
         ;
     else if (word == "RENAME" && st_rename(s))
@@ -2512,6 +2542,34 @@ bool run(SessionState &st, Cursor &c, Sink &out, unsigned mode, Status &status)
         return false;
     }
     return true;
+}
+
+// The row count SYSINFO(..., 'SIZE') tells of a user table: the rows the
+// user may read, a restricted reader's count only the rows the
+// restriction lets through, none for a user who may not read it.
+int64_t visible_size(SessionState &st, ds::Database &db, const std::string &file, int64_t all)
+{
+    std::vector<std::string> names;
+    check(db.tables(names));
+    for (const std::string &t : names) {
+        ds::TableInfo info;
+        if (!db.table(t, info).ok() || info.dname != file)
+            continue;
+        Grant g = privilege(st, db, t, info.system);
+        if (g.priv < ds::PRIV_READ)
+            return 0;
+        if (g.restriction.empty())
+            return all;
+        Source src;
+        add_table(st, db, src, t);
+        int64_t n = 0;
+        each_row(st, db, src, nullptr, nullptr, [&](const std::vector<Value> &) {
+            n++;
+            return true;
+        });
+        return n;
+    }
+    return all;
 }
 
 Value locate(SessionState &st, const std::string &what)
@@ -2529,6 +2587,11 @@ int64_t sysinfo(SessionState &st, const std::string &location, const std::string
     ds::Database &db = need_db(st);
     int64_t out = 0;
     check(db.sysinfo(location, file, what, out));
+    std::string w = what;
+    for (char &ch : w)
+        ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+    if (w == "SIZE")
+        out = visible_size(st, db, file, out);
     return out;
 }
 

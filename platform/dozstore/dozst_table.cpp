@@ -377,7 +377,7 @@ bool same_definition(const Item &a, const Item &b)
     return a.type == b.type && a.len == b.len && a.frac == b.frac && a.arr == b.arr && a.dims == b.dims;
 }
 
-int open_lock(const std::string &path) { return ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644); }
+int open_lock(const std::string &path) { return ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600); }
 
 }  // namespace
 
@@ -2178,6 +2178,9 @@ Fault Database::create_user(const std::string &name_in, const std::string &passw
         return db_fault(BAD_LOGIN, name_in);
     if (password.size() > MAX_PASSWORD || access < ACCESS_SELECT || access > ACCESS_DBA)
         return db_fault(BAD_SETTING, name);
+    std::string hashed = hash_password(password);
+    if (hashed.empty())
+        return filer_fault(FILER_FAILURE, "crypt");
     VX_CHANGE({
         int64_t n = 0;
         if (Fault f = DbAccess::number(*this, "SELECT count(*) FROM doz_users WHERE name=?", n, 0, &name); !f.ok())
@@ -2186,7 +2189,7 @@ Fault Database::create_user(const std::string &name_in, const std::string &passw
             return db_fault(USER_EXISTS, name);
         if (Fault f = DbAccess::room(*this, "%USERS", 1); !f.ok())
             return f;
-        return DbAccess::step(*this, "INSERT INTO doz_users(name, password, access) VALUES(?, ?, ?)", name, password,
+        return DbAccess::step(*this, "INSERT INTO doz_users(name, password, access) VALUES(?, ?, ?)", name, hashed,
                               access);
     })
 }
@@ -2221,8 +2224,11 @@ Fault Database::set_password(const std::string &password)
 {
     if (password.size() > MAX_PASSWORD)
         return db_fault(BAD_SETTING, user_);
+    std::string hashed = hash_password(password);
+    if (hashed.empty())
+        return filer_fault(FILER_FAILURE, "crypt");
     VX_CHANGE({
-        if (Fault f = DbAccess::step(*this, "UPDATE doz_users SET password=? WHERE name=?", password, user_); !f.ok())
+        if (Fault f = DbAccess::step(*this, "UPDATE doz_users SET password=? WHERE name=?", hashed, user_); !f.ok())
             return f;
         return sqlite3_changes(db_) ? Fault{} : db_fault(NO_USER, user_);
     })

@@ -62,11 +62,7 @@ bool ended(pid_t pid)
 // record, nothing else.
 const std::string &own_server_dir()
 {
-    static std::string dir = [] {
-        std::string d = vxtest::temp_dir("tqlguard");
-        fs::copy_file(qytest::server_dir() + "/.orvanta_user", d + "/.orvanta_user");
-        return d;
-    }();
+    static std::string dir = qytest::own_server_dir("tqlguard");
     return dir;
 }
 
