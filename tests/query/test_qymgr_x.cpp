@@ -93,7 +93,9 @@ TEST_F(XManager, EventsAreHandledWhileABackgroundQueryRunsAndTheLoopEndsWithIt)
     // Once the query waits: an exposure, whose handler presses Stop.
     clear_wanted = true;
     XtAppAddTimeOut(vxdl::app().context, 50, clear_area, nullptr);
-    XtIntervalId late = XtAppAddTimeOut(vxdl::app().context, 10000, stop_late, nullptr);
+    // A guard against a hang only: a loaded machine can take seconds to
+    // deliver the exposure, so it is far beyond any normal wait.
+    XtIntervalId late = XtAppAddTimeOut(vxdl::app().context, 120000, stop_late, nullptr);
     qymgr_qy_query("TEST HOLD", QY_BGROUND, QY_FULL, QY_REPORT);
     clear_wanted = false;
     XtRemoveTimeOut(late);
