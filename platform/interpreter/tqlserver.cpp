@@ -70,14 +70,15 @@ Server srv;
 
 // The client ended without taking its queue and segment with it (killed,
 // say): they were given to us, and nobody else will remove them.
-// Whoever the client was: the queue and segment were made by our caller
-// (their creator's uid is our real one) and given to the database user,
-// or kept; whichever of the two ids owns them removes them.
+// Whoever the client was: the queue and segment our caller made (their
+// creator's uid is our real one), whether given to the database user or
+// kept, are removed by whichever of the two ids owns them now.  Those of
+// anyone else stay, whoever they were given to.
 template <class F>
-void remove_given(uid_t creator, uid_t owner, F &&remove)
+void remove_given(uid_t creator, F &&remove)
 {
-    if (creator != getuid() && owner != dozids::owner_uid())
-        return;  // not our client's
+    if (creator != getuid())
+        return;
     dozids::AsOwner me;
     if (remove() == 0)
         return;
@@ -89,10 +90,10 @@ void remove_given(uid_t creator, uid_t owner, F &&remove)
 {
     struct msqid_ds q;
     if (msgctl(srv.msqid, IPC_STAT, &q) == 0)
-        remove_given(q.msg_perm.cuid, q.msg_perm.uid, [] { return msgctl(srv.msqid, IPC_RMID, nullptr); });
+        remove_given(q.msg_perm.cuid, [] { return msgctl(srv.msqid, IPC_RMID, nullptr); });
     struct shmid_ds s;
     if (srv.shmid >= 0 && shmctl(srv.shmid, IPC_STAT, &s) == 0)
-        remove_given(s.shm_perm.cuid, s.shm_perm.uid, [] { return shmctl(srv.shmid, IPC_RMID, nullptr); });
+        remove_given(s.shm_perm.cuid, [] { return shmctl(srv.shmid, IPC_RMID, nullptr); });
     leave(0);
 }
 
