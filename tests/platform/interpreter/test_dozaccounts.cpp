@@ -187,6 +187,29 @@ TEST_F(Accounts, PathsASecondAccountNamesAreOpenedWithItsRights)
     fs::remove_all(closed);
 }
 
+// A server directory of the database account's that it cannot write:
+// every session is refused, and told so apart from too many connections.
+TEST_F(Accounts, AServerDirectoryNotWritableRefusesWithItsOwnCode)
+{
+    std::string dir = qytest::own_server_dir("accounts-server");
+    ASSERT_EQ(chmod(dir.c_str(), 0500), 0);
+    // In a copy of this process: the client library keeps the server
+    // directory of its first start.
+    std::string r = qytest::in_child([&] {
+        setenv("DOZ_SERVER_DIR", dir.c_str(), 1);
+        setenv("QYINT", (qytest::server_dir() + "/tqlserver").c_str(), 1);
+        int cid = -1;
+        if (doz_init(&cid, "", "BRASK", DOZ_START_WORD) == 0)
+            return std::string("started");
+        int st[6] = {};
+        doz_get_qstatus(cid, st);
+        return std::to_string(st[1]);
+    });
+    EXPECT_EQ(r, "30");
+    chmod(dir.c_str(), 0700);
+    fs::remove_all(dir);
+}
+
 // nobody's program killed again and again: each time its interpreter ends
 // and takes the queue and segment nobody gave to the database account.
 TEST_F(Accounts, AKilledProgramOfASecondAccountLeavesNothing)
@@ -218,11 +241,11 @@ TEST_F(Accounts, AKilledProgramOfASecondAccountLeavesNothing)
         int ids[3] = {-1, -1, -1};
         ssize_t n = read(fds[0], ids, sizeof ids);
         close(fds[0]);
-        ASSERT_EQ(n, static_cast<ssize_t>(sizeof ids));
-        ASSERT_GT(ids[0], 0) << "round " << round;
         kill(pid, SIGKILL);
         int st;
         waitpid(pid, &st, 0);
+        ASSERT_EQ(n, static_cast<ssize_t>(sizeof ids));
+        ASSERT_GT(ids[0], 0) << "round " << round;
         EXPECT_TRUE(vxtest::wait_for([&] { return ended(ids[0]); }, 30s)) << "interpreter, round " << round;
         EXPECT_TRUE(vxtest::wait_for(
             [&] { return !qytest::queue_exists(ids[1]) && !qytest::segment_exists(ids[2]); }, 30s))

@@ -308,6 +308,9 @@ TEST_F(Guard, NoFreePrefixRefusesTheConnection)
     }
     int second = -1;
     EXPECT_NE(doz_init(&second, "", "TESTER", DOZ_START_WORD), 0);
+    int st[6] = {};
+    doz_get_qstatus(second, st);
+    EXPECT_EQ(st[1], 29) << "too many connections";
     qytest::close_all();
     for (const std::string &path : planted)
         fs::remove(path);
