@@ -9,6 +9,13 @@ for p in "${wanted[@]}"; do
         missing+=("$p")
     fi
 done
+# Installed by root, the query interpreter runs as the system account
+# "orvanta" (never as root): made here when missing, without a login shell
+# or a home.
+if [ "$(id -u)" -eq 0 ] && ! getent passwd orvanta >/dev/null; then
+    useradd --system --user-group --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin orvanta
+    echo "setup: made the system account orvanta"
+fi
 if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi

@@ -2,12 +2,15 @@
 
 #include "dozeng_results.h"
 
+#include "dozids.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <optional>
 #include <vector>
 
 namespace doz {
@@ -78,6 +81,7 @@ std::string result_lock_path(const std::string &server_dir, const std::string &p
 void record_result_table(const std::string &server_dir, const std::string &prefix, const std::string &root,
                          const std::string &table)
 {
+    dozids::AsOwner me;  // the server directory's files are the database user's
     int fd = ::open(result_lock_path(server_dir, prefix).c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return;  // no lock file: a session without a server directory of its own
@@ -89,6 +93,9 @@ void sweep_result_tables(const std::string &server_dir, const std::string &own_p
                          const std::function<void(const std::string &table)> &drop)
 {
     std::vector<std::string> prefixes;
+    // The lock files are opened as the database user; the tables are
+    // dropped with the rights the open database was opened with.
+    std::optional<dozids::AsOwner> me(std::in_place);
     if (DIR *d = opendir(server_dir.c_str())) {
         while (dirent *e = readdir(d)) {
             std::string n = e->d_name;
@@ -98,10 +105,12 @@ void sweep_result_tables(const std::string &server_dir, const std::string &own_p
         }
         closedir(d);
     }
-    for (const std::string &p : prefixes) {
-        int fd = ::open(result_lock_path(server_dir, p).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            continue;
+    std::vector<std::pair<std::string, int>> files;
+    for (const std::string &p : prefixes)
+        if (int fd = ::open(result_lock_path(server_dir, p).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC); fd >= 0)
+            files.emplace_back(p, fd);
+    me.reset();
+    for (const auto &[p, fd] : files) {
         // The own record is ours to change (this process holds its lock
         // through another descriptor); another is free only when its lock is.
         if (p == own_prefix || flock(fd, LOCK_EX | LOCK_NB) == 0)

@@ -8,12 +8,15 @@
 // next; blank lines and lines starting with "#" are skipped.  The first
 // failing statement ends the run with its error texts on standard error
 // and exit status 1.  Result rows of queries go to standard output,
-// blank-separated, unless -q.
+// blank-separated, unless -q.  Run by root, it works as the owner of the
+// server directory.
 
 #include "dozeng_db.h"
 #include "dozeng_int.h"
 #include "vxcat.h"
 
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -101,6 +104,18 @@ int main(int argc, char **argv)
         perror(argv[optind + 1]);
         return 1;
     }
+    // Root builds a database as the account that owns the server
+    // directory (the interpreter's database account), never as root: the
+    // interpreter could not open root's files.
+    struct stat dir_st;
+    if (geteuid() == 0 && stat(argv[optind], &dir_st) == 0 && dir_st.st_uid != 0) {
+        if (setgroups(0, nullptr) != 0 || setresgid(dir_st.st_gid, dir_st.st_gid, dir_st.st_gid) != 0 ||
+            setresuid(dir_st.st_uid, dir_st.st_uid, dir_st.st_uid) != 0) {
+            perror("dozdemo: cannot take the server directory's owner's ids");
+            return 1;
+        }
+    }
+    umask(077);
     SessionConfig cfg;
     cfg.user = user;
     cfg.server_dir = argv[optind];

@@ -4,6 +4,8 @@
 
 #include "dozst_int.h"
 
+#include "dozids.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -46,7 +48,7 @@ struct Fd {
 int open_lock_file(const std::string &path)
 {
     // A link planted in a shared server directory is not followed.
-    return ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
 
 // Takes a lock without waiting; false when another holder has it.
@@ -93,6 +95,13 @@ std::string resolve(const std::string &server_dir, const std::string &location)
     return server_dir + "/" + location;
 }
 
+// A database directory a client named outside the server directory: its
+// files are opened with the client's own rights (see dozids.h).
+bool outside_server(const std::string &server_dir, const std::string &dir)
+{
+    return !dozids::inside(server_dir, dir) || dir.find("/..") != std::string::npos;
+}
+
 Fault check_location(const std::string &location)
 {
     if (location.size() > MAX_LOCATION)
@@ -111,6 +120,7 @@ struct Registry {
 
     Fault load(const std::string &server_dir, bool exclusive)
     {
+        dozids::AsOwner me;  // the server directory's files are the database user's
         dir = server_dir;
         if (!is_dir(server_dir))
             return db_fault(BAD_LOCATION, server_dir);
@@ -143,13 +153,14 @@ struct Registry {
     // never sees half a list and a crash leaves the old one or the new.
     Fault save() const
     {
+        dozids::AsOwner me;
         std::string tmp = dir + "/" + REGISTRY + ".new", text;
         for (auto &e : entries)
             text += e.first + '\t' + e.second + '\n';
         // A new file of ours (the registry lock is held): whatever lies
         // under the name, a planted link say, goes first.
         ::unlink(tmp.c_str());
-        Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (fd.fd < 0)
             return filer_fault(FILER_FAILURE, sys_error(tmp));
         size_t done = 0;
@@ -169,11 +180,6 @@ struct Registry {
     }
 };
 
-Fault exec(sqlite3 *db, const char *sql)
-{
-    int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    return rc == SQLITE_OK ? Fault{} : sql_fault(db, rc);
-}
 
 const char *const CATALOGUE = R"(
 CREATE TABLE doz_meta(key TEXT PRIMARY KEY, value);
@@ -233,19 +239,6 @@ Fault open_sqlite(const std::string &file, bool create, sqlite3 *&db)
     return f;
 }
 
-Fault set_meta(sqlite3 *db, const char *key, int64_t value)
-{
-    sqlite3_stmt *st = nullptr;
-    int rc = sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO doz_meta(key, value) VALUES(?, ?)", -1, &st, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_bind_text(st, 1, key, -1, SQLITE_STATIC);
-        sqlite3_bind_int64(st, 2, value);
-        rc = sqlite3_step(st);
-    }
-    Fault f = rc == SQLITE_DONE || rc == SQLITE_OK ? Fault{} : sql_fault(db, rc);
-    sqlite3_finalize(st);
-    return f;
-}
 
 // Removes the files the storage made in a database directory, then the
 // directory itself when nothing else is left in it.
@@ -284,12 +277,50 @@ Fault find_database(const Registry &reg, const std::string &server_dir, const st
     if (!loc)
         return db_fault(NO_DATABASE_FILE, name);
     dir = resolve(server_dir, *loc) + "/" + name;
+    dozids::Scope ids(outside_server(server_dir, dir));
     if (!is_file(dir + "/" + DB_FILE))
         return db_fault(NO_DATABASE_FILE, name);
     return {};
 }
 
 }  // namespace
+
+Fault exec(sqlite3 *db, const char *sql)
+{
+    int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK ? Fault{} : sql_fault(db, rc);
+}
+
+Fault set_meta(sqlite3 *db, const char *key, int64_t value)
+{
+    sqlite3_stmt *st = nullptr;
+    int rc = sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO doz_meta(key, value) VALUES(?, ?)", -1, &st, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, key, -1, SQLITE_STATIC);
+        sqlite3_bind_int64(st, 2, value);
+        rc = sqlite3_step(st);
+    }
+    Fault f = rc == SQLITE_DONE || rc == SQLITE_OK ? Fault{} : sql_fault(db, rc);
+    sqlite3_finalize(st);
+    return f;
+}
+
+// An empty file only its owner may read or write, made before SQLite
+// opens it: SQLite gives its journal files the modes of the database file.
+Fault make_private_file(const std::string &path)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return filer_fault(FILER_FAILURE, sys_error(path));
+    ::close(fd);
+    return {};
+}
+
+std::string text_of(sqlite3_stmt *st, int col)
+{
+    const unsigned char *t = sqlite3_column_text(st, col);
+    return t ? reinterpret_cast<const char *>(t) : "";
+}
 
 Fault sql_fault(sqlite3 *db, int rc)
 {
@@ -377,14 +408,18 @@ Fault create_database(const std::string &server_dir, const std::string &name_in,
     if (reg.find(name))
         return db_fault(DB_EXISTS, name);
     std::string base = resolve(server_dir, location);
+    dozids::Scope ids(outside_server(server_dir, base));
     if (!is_dir(base))
         return db_fault(BAD_LOCATION, location);
     std::string dir = base + "/" + name;
-    if (::mkdir(dir.c_str(), 0755) != 0)
+    // The database's directory and files are its owner's alone.
+    if (::mkdir(dir.c_str(), 0700) != 0)
         return errno == EEXIST ? db_fault(DB_EXISTS, dir) : filer_fault(FILER_FAILURE, sys_error(dir));
 
     sqlite3 *db = nullptr;
-    Fault f = open_sqlite(dir + "/" + DB_FILE, true, db);
+    Fault f = make_private_file(dir + "/" + DB_FILE);
+    if (f.ok())
+        f = open_sqlite(dir + "/" + DB_FILE, true, db);
     if (f.ok())
         f = exec(db, "BEGIN IMMEDIATE");
     if (f.ok())
@@ -402,7 +437,12 @@ Fault create_database(const std::string &server_dir, const std::string &name_in,
             f = set_meta(db, "%FILELOCKS", p.filelocks);
         if (f.ok())
             f = set_meta(db, "%MAXFILES", p.maxfiles);
+        if (f.ok())
+            f = set_meta(db, "passwords", 1);
     }
+    std::string hashed = hash_password(password);
+    if (f.ok() && hashed.empty())
+        f = filer_fault(FILER_FAILURE, "crypt");
     if (f.ok()) {
         sqlite3_stmt *st = nullptr;
         int rc = sqlite3_prepare_v2(db, "INSERT INTO doz_systables VALUES(?, ?, ?, 0, 0, ?)", -1, &st, nullptr);
@@ -422,7 +462,7 @@ Fault create_database(const std::string &server_dir, const std::string &name_in,
                                     nullptr);
             if (rc == SQLITE_OK) {
                 sqlite3_bind_text(st, 1, user.c_str(), -1, SQLITE_TRANSIENT);
-                sqlite3_bind_text(st, 2, password.c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_text(st, 2, hashed.c_str(), -1, SQLITE_TRANSIENT);
                 sqlite3_bind_int(st, 3, ACCESS_DBA);
                 rc = sqlite3_step(st);
             }
@@ -453,6 +493,7 @@ Fault drop_database(const std::string &server_dir, const std::string &name_in)
     if (!loc)
         return db_fault(NO_DATABASE_FILE, name);
     std::string dir = resolve(server_dir, *loc) + "/" + name;
+    dozids::Scope ids(outside_server(server_dir, dir));
     if (is_dir(dir)) {
         Fd lock;
         if (Fault f = lock_unused(dir, lock); !f.ok())
@@ -481,6 +522,7 @@ Fault configure_database(const std::string &server_dir, const std::string &name_
         return f;
     if (Fault f = find_database(reg, server_dir, name, dir); !f.ok())
         return f;
+    dozids::Scope ids(outside_server(server_dir, dir));
     Fd lock;
     if (Fault f = lock_unused(dir, lock); !f.ok())
         return f;
@@ -517,72 +559,102 @@ std::unique_ptr<Database> Database::open(const std::string &server_dir, const st
         if (fault = check_location(location); !fault.ok())
             return nullptr;
         dir = resolve(server_dir, location) + "/" + name;
-        if (!is_file(dir + "/" + DB_FILE)) {
-            fault = db_fault(NO_DATABASE_FILE, name);
-            return nullptr;
-        }
+    }
+    // Every file of the database is opened, for as long as it is open,
+    // with the rights its place calls for.
+    auto ids = std::make_unique<dozids::Scope>(outside_server(server_dir, dir));
+    if (!location.empty() && !is_file(dir + "/" + DB_FILE)) {
+        fault = db_fault(NO_DATABASE_FILE, name);
+        return nullptr;
     }
 
     std::unique_ptr<Database> d(new Database);
+    d->ids_ = std::move(ids);
     d->server_ = server_dir;
     d->name_ = name;
     d->dir_ = dir;
     d->user_ = user;
     d->mode_ = mode;
     d->cache_ = std::make_unique<DbCache>();
-    Fd open_fd(open_lock_file(dir + "/" + OPEN_LOCK));
-    if (open_fd.fd < 0) {
-        fault = filer_fault(FILER_FAILURE, sys_error(dir));
-        return nullptr;
-    }
-    if (mode == OpenMode::FORCED) {
-        // In regardless of the others; keeps later openers out.
-        Fd forced(open_lock_file(dir + "/" + FORCED_LOCK));
-        if (forced.fd < 0 || !try_flock(forced.fd, LOCK_EX)) {
-            fault = db_fault(DB_EXCLUSIVE, name);
-            return nullptr;
-        }
-        d->forced_fd_ = forced.release();
-    } else {
-        if (!try_flock(open_fd.fd, mode == OpenMode::EXCLUSIVE ? LOCK_EX : LOCK_SH)) {
-            fault = db_fault(mode == OpenMode::EXCLUSIVE ? DB_IN_USE : DB_EXCLUSIVE, name);
-            return nullptr;
-        }
-        if (!probe_shared(dir + "/" + FORCED_LOCK)) {
-            fault = db_fault(DB_EXCLUSIVE, name);
-            return nullptr;
-        }
-    }
-    d->open_fd_ = open_fd.release();
 
-    if (fault = open_sqlite(dir + "/" + DB_FILE, false, d->db_); !fault.ok())
-        return nullptr;
-    sqlite3_stmt *st = nullptr;
-    int rc = sqlite3_prepare_v2(d->db_, "SELECT value FROM doz_meta WHERE key='format'", -1, &st, nullptr);
-    bool good = rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == FORMAT;
-    sqlite3_finalize(st);
-    if (!good) {
-        fault = db_fault(NOT_A_DATABASE, dir + "/" + DB_FILE);
+    // The user is known and allowed, the database file one of ours.
+    int access = ACCESS_SELECT;
+    auto log_in = [&]() -> bool {
+        if (fault = open_sqlite(dir + "/" + DB_FILE, false, d->db_); !fault.ok())
+            return false;
+        sqlite3_stmt *st = nullptr;
+        int rc = sqlite3_prepare_v2(d->db_, "SELECT value FROM doz_meta WHERE key='format'", -1, &st, nullptr);
+        bool good = rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == FORMAT;
+        sqlite3_finalize(st);
+        if (!good) {
+            fault = db_fault(NOT_A_DATABASE, dir + "/" + DB_FILE);
+            return false;
+        }
+        // Databases made before whole numbers in keys were stored in order
+        // have no "keyorder" and keep the byte order they were made with.
+        rc = sqlite3_prepare_v2(d->db_, "SELECT value FROM doz_meta WHERE key='keyorder'", -1, &st, nullptr);
+        d->ordered_keys_ = rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 1;
+        sqlite3_finalize(st);
+        rc = sqlite3_prepare_v2(d->db_, "SELECT password, access FROM doz_users WHERE name=?", -1, &st, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_bind_text(st, 1, user.c_str(), -1, SQLITE_TRANSIENT);
+            rc = sqlite3_step(st);
+        }
+        bool known = rc == SQLITE_ROW && password_matches(d->db_, text_of(st, 0), password);
+        access = rc == SQLITE_ROW ? sqlite3_column_int(st, 1) : ACCESS_SELECT;
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            fault = sql_fault(d->db_, rc);
+        else if (!known)
+            fault = db_fault(BAD_LOGIN, user);
+        sqlite3_finalize(st);
+        if (!fault.ok())
+            return false;
+        return true;
+    };
+    // The open lock, shared or exclusive, or the forced lock.
+    auto take_locks = [&]() -> bool {
+        Fd open_fd(open_lock_file(dir + "/" + OPEN_LOCK));
+        if (open_fd.fd < 0) {
+            fault = filer_fault(FILER_FAILURE, sys_error(dir));
+            return false;
+        }
+        if (mode == OpenMode::FORCED) {
+            // In regardless of the others; keeps later openers out.
+            Fd forced(open_lock_file(dir + "/" + FORCED_LOCK));
+            if (forced.fd < 0 || !try_flock(forced.fd, LOCK_EX)) {
+                fault = db_fault(DB_EXCLUSIVE, name);
+                return false;
+            }
+            d->forced_fd_ = forced.release();
+        } else {
+            if (!try_flock(open_fd.fd, mode == OpenMode::EXCLUSIVE ? LOCK_EX : LOCK_SH)) {
+                fault = db_fault(mode == OpenMode::EXCLUSIVE ? DB_IN_USE : DB_EXCLUSIVE, name);
+                return false;
+            }
+            if (!probe_shared(dir + "/" + FORCED_LOCK)) {
+                fault = db_fault(DB_EXCLUSIVE, name);
+                return false;
+            }
+        }
+        d->open_fd_ = open_fd.release();
+        return true;
+    };
+    // Keeping everyone else out is the database's DBAs' to do: such a user
+    // is known before any lock is taken.  A shared open takes its lock first,
+    // so that a database in exclusive use says so whoever asks.
+    if (mode != OpenMode::SHARED) {
+        if (!log_in())
+            return nullptr;
+        if (access < ACCESS_DBA) {
+            fault = db_fault(NOT_ALLOWED, name);
+            return nullptr;
+        }
+        if (!take_locks())
+            return nullptr;
+    } else if (!take_locks() || !log_in()) {
         return nullptr;
     }
-    // Databases made before whole numbers in keys were stored in order
-    // have no "keyorder" and keep the byte order they were made with.
-    rc = sqlite3_prepare_v2(d->db_, "SELECT value FROM doz_meta WHERE key='keyorder'", -1, &st, nullptr);
-    d->ordered_keys_ = rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 1;
-    sqlite3_finalize(st);
-    rc = sqlite3_prepare_v2(d->db_, "SELECT password FROM doz_users WHERE name=?", -1, &st, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_bind_text(st, 1, user.c_str(), -1, SQLITE_TRANSIENT);
-        rc = sqlite3_step(st);
-    }
-    bool known = rc == SQLITE_ROW &&
-                 std::string(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))) == password;
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        fault = sql_fault(d->db_, rc);
-    else if (!known)
-        fault = db_fault(BAD_LOGIN, user);
-    sqlite3_finalize(st);
-    if (!fault.ok())
+    if (fault = hash_plain_passwords(d->db_); !fault.ok())
         return nullptr;
     return d;
 }

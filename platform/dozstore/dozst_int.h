@@ -47,6 +47,20 @@ inline Fault filer_fault(int code, std::string detail = {})
 // The fault of a failed SQLite call.
 Fault sql_fault(sqlite3 *db, int rc);
 
+// A statement without results run on `db`.
+Fault exec(sqlite3 *db, const char *sql);
+// A value of doz_meta set.
+Fault set_meta(sqlite3 *db, const char *key, int64_t value);
+// A text column of a row ("" for a null).
+std::string text_of(sqlite3_stmt *st, int col);
+
+// Passwords (dozst_pass.cpp): a new salted hash of a password typed; a
+// stored password matching one offered; every password of a database
+// still kept as typed turned into its hash.
+std::string hash_password(const std::string &plain);
+bool password_matches(sqlite3 *db, const std::string &stored, const std::string &offered);
+Fault hash_plain_passwords(sqlite3 *db);
+
 // Upper-cased copy; names are kept in upper case.
 std::string upper(std::string s);
 // A DOZ name: letters, digits, "#", "%", "_"; one character must be a

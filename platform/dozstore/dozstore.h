@@ -27,6 +27,10 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace dozids {
+class Scope;
+}
+
 namespace dozstore {
 
 // Codes of the status block.  The storage sets the database slot for
@@ -64,6 +68,7 @@ enum Code : int {
     BAD_SETTING = 146,      // a setting or keyword out of range
     TRANSACTION = 147,      // begin() inside a transaction, commit() without one
     NOT_A_DATABASE = 148,   // the database file is not one of this system's
+    NOT_ALLOWED = 151,      // an exclusive or forced open by a user without DBA access
     // filer slot
     FILER_FAILURE = 1,      // the storage failed (SQLite's text in the detail)
     FILER_FULL = 2,         // the disc is full
@@ -381,6 +386,7 @@ class Database {
     int savepoints_ = 0;
     bool ordered_keys_ = false;  // whole numbers in keys most significant byte first
     std::unique_ptr<struct DbCache> cache_;  // prepared statements and table definitions
+    std::unique_ptr<dozids::Scope> ids_;     // the ids its files are opened with (dozids.h)
 };
 
 }  // namespace dozstore

@@ -5,6 +5,7 @@
 
 #include "dozeng_db.h"
 #include "dozeng_int.h"
+#include "dozids.h"
 #include "dozrow.h"
 #include "dozstore.h"
 #include "vxcat.h"
@@ -277,23 +278,30 @@ int ask(void *ctx, const char *question)
 // The result-table prefix "RS" and two hex digits, unique among the live
 // connections of a server directory: each holds a lock on its own.  A lock
 // file we cannot open (another user's, a planted link) is passed over;
-// with none to be had the prefix is empty: the session cannot start.
-std::string claim_prefix(const std::string &dir, int &fd)
+// with none to be had the prefix is empty: the session cannot start, and
+// `refusal` tells whether every prefix is held by others (too many
+// connections) or none of the lock files could be opened at all (the
+// server directory is not ours to write).
+std::string claim_prefix(const std::string &dir, int &fd, int32_t &refusal)
 {
     unsigned start = static_cast<unsigned>(getpid()) & 0xffu;
     char prefix[8];
+    bool held = false;
+    dozids::AsOwner me;  // the lock files are the database user's alone
     for (unsigned k = 0; k < 256; k++) {
         snprintf(prefix, sizeof prefix, "RS%02X", (start + k) & 0xffu);
         std::string path = dir + "/.result." + prefix + ".lock";
-        int f = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        int f = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (f < 0)
             continue;
+        held = true;
         if (flock(f, LOCK_EX | LOCK_NB) == 0) {
             fd = f;
             return prefix;
         }
         ::close(f);
     }
+    refusal = held ? TQL_E_NO_PREFIX : TQL_E_NO_ACCESS;
     return "";
 }
 
@@ -360,7 +368,10 @@ constexpr int E_BLOB_REFUSED = 154;
 int deliver_blobs(Engine *e, TqlHost *host, const std::vector<std::pair<int32_t, std::string>> &blobs)
 {
     for (const auto &[number, bytes] : blobs) {
-        std::string path = e->server_dir + "/.blob.XXXXXX";
+        // In the client's own folder: the client reads the file itself
+        // when it cannot take the bytes through the fifo.
+        std::string path = dozids::exchange_dir() + "/blob.XXXXXX";
+        dozids::AsCaller named;
         int fd = mkostemp(path.data(), O_CLOEXEC);
         if (fd < 0)
             return -1;
@@ -393,7 +404,9 @@ bool fetch_blob(Engine *e, uint64_t spec, std::string &bytes)
 {
     if (!e->host || !e->host->write_blob)
         return false;
-    std::string path = e->server_dir + "/.blob.XXXXXX";
+    // A file in the client's own folder, which the client fills.
+    std::string path = dozids::exchange_dir() + "/blob.XXXXXX";
+    dozids::AsCaller named;
     int fd = mkostemp(path.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -560,14 +573,20 @@ void *open_engine(const TqlSession *s)
     e->server_dir = s && !s->server_dir.empty() ? s->server_dir : ".";
     cfg.server_dir = e->server_dir;
     cfg.db = &db_layer();
-    cfg.result_prefix = claim_prefix(e->server_dir, e->prefix_lock);
+    int32_t refusal = TQL_E_NO_PREFIX;
+    cfg.result_prefix = claim_prefix(e->server_dir, e->prefix_lock, refusal);
     if (cfg.result_prefix.empty()) {
+        if (s)
+            s->refusal = refusal;
         delete e;
         return nullptr;
     }
     std::string dir = vx_client_dir();
     int status = 0;
-    e->catalogue = open_msg_catalogue(dir.c_str(), "kernel", &status);
+    {
+        dozids::AsCaller named;  // the client's catalogues, where the client says they are
+        e->catalogue = open_msg_catalogue(dir.c_str(), "kernel", &status);
+    }
     cfg.catalogue = e->catalogue;
     e->session = std::make_unique<Session>(cfg);
     e->session->set_stop_probe(probe, e);

@@ -8,6 +8,7 @@
 #include "tqlserve.h"
 #include "tqlwriter.h"
 
+#include "dozids.h"
 #include "vxcat.h"
 
 #include <algorithm>
@@ -50,7 +51,7 @@ struct Server {
     const TqlEngine *engine = nullptr;
     void *engine_state = nullptr;
     TqlSession session;
-    std::string fifo_dir, fifo_path;  // for blobs to the retrieval procedure
+    std::string fifo_path;            // for blobs to the retrieval procedure
     bool client_dead = false;         // seen gone while a statement ran
 };
 
@@ -62,24 +63,37 @@ Server srv;
         shmdt(srv.buffer);
     if (srv.engine && srv.engine_state)
         srv.engine->close(srv.engine_state);
-    if (!srv.fifo_path.empty()) {
-        unlink(srv.fifo_path.c_str());
-        rmdir(srv.fifo_dir.c_str());
-    }
+    dozids::remove_exchange_dir();  // the fifo and any blob file left with it
     terminate_qerror_handling(0);
     exit(status);
 }
 
 // The client ended without taking its queue and segment with it (killed,
 // say): they were given to us, and nobody else will remove them.
+// Whoever the client was: the queue and segment our caller made (their
+// creator's uid is our real one), whether given to the database user or
+// kept, are removed by whichever of the two ids owns them now.  Those of
+// anyone else stay, whoever they were given to.
+template <class F>
+void remove_given(uid_t creator, F &&remove)
+{
+    if (creator != getuid())
+        return;
+    dozids::AsOwner me;
+    if (remove() == 0)
+        return;
+    dozids::AsCaller named;
+    remove();
+}
+
 [[noreturn]] void leave_orphaned()
 {
     struct msqid_ds q;
-    if (msgctl(srv.msqid, IPC_STAT, &q) == 0 && q.msg_perm.uid == getuid())
-        msgctl(srv.msqid, IPC_RMID, nullptr);
+    if (msgctl(srv.msqid, IPC_STAT, &q) == 0)
+        remove_given(q.msg_perm.cuid, [] { return msgctl(srv.msqid, IPC_RMID, nullptr); });
     struct shmid_ds s;
-    if (srv.shmid >= 0 && shmctl(srv.shmid, IPC_STAT, &s) == 0 && s.shm_perm.uid == getuid())
-        shmctl(srv.shmid, IPC_RMID, nullptr);
+    if (srv.shmid >= 0 && shmctl(srv.shmid, IPC_STAT, &s) == 0)
+        remove_given(s.shm_perm.cuid, [] { return shmctl(srv.shmid, IPC_RMID, nullptr); });
     leave(0);
 }
 
@@ -311,20 +325,19 @@ bool poll_reply(int code, DozMsg &m, int &n)
 }
 
 // The fifo through which result blobs reach the client's retrieval
-// procedure: made at first use in a folder of our own (its path must fit
-// the 31 characters SET_FIFO carries), removed when the program leaves.
+// procedure: made at first use in the client's own exchange folder (its
+// path must fit the 31 characters SET_FIFO carries), removed with that
+// folder when the program leaves.
 const char *blob_fifo()
 {
     if (srv.fifo_path.empty()) {
-        char dir[] = "/tmp/tqlXXXXXX";
-        if (!mkdtemp(dir))
+        std::string dir = dozids::exchange_dir();
+        if (dir.empty())
             return nullptr;
-        std::string path = std::string(dir) + "/fifo";
-        if (mkfifo(path.c_str(), 0600) != 0) {
-            rmdir(dir);
+        std::string path = dir + "/fifo";
+        dozids::AsCaller named;
+        if (mkfifo(path.c_str(), 0600) != 0)
             return nullptr;
-        }
-        srv.fifo_dir = dir;
         srv.fifo_path = path;
     }
     return srv.fifo_path.c_str();
@@ -347,7 +360,10 @@ int read_blob_by_fifo(const char *fifo, const char ident[28], int in, int *error
     int out = -1;
     bool replied = false;
     while (!replied) {
-        out = open(fifo, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        {
+            dozids::AsCaller named;
+            out = open(fifo, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        }
         if (out >= 0 || (errno != ENXIO && errno != EINTR))
             break;
         replied = poll_reply(DOZ_READ_BLOB_REPLY, r, n);
@@ -391,7 +407,11 @@ int host_read_blob(void *, const char ident[28], const char *source, const char 
     // read them; otherwise the client reads the source itself.
     if (!*destination && *source) {
         const char *fifo = blob_fifo();
-        int in = fifo ? open(source, O_RDONLY | O_CLOEXEC) : -1;
+        int in = -1;
+        if (fifo) {
+            dozids::AsCaller named;  // a file the client could read itself
+            in = open(source, O_RDONLY | O_CLOEXEC);
+        }
         if (in >= 0) {
             int r = read_blob_by_fifo(fifo, ident, in, error);
             close(in);
@@ -545,19 +565,36 @@ void serve_buff(const TqlRequest &q)
     ack_ok();
 }
 
+// The engine's session; none without a server directory of the database
+// user's.
+void *open_engine()
+{
+    return srv.session.server_dir.empty() ? nullptr : srv.engine->open(&srv.session);
+}
+
+// Why the engine gave no session.
+int32_t refusal()
+{
+    return srv.session.refusal ? srv.session.refusal : TQL_E_NO_PREFIX;
+}
+
 void serve_dump(const TqlRequest &q)
 {
     if (!q.complete)
         return ack_error(TQL_E_ARGUMENT);
     if (!srv.engine_state)
-        srv.engine_state = srv.engine->open(&srv.session);
+        srv.engine_state = open_engine();
     if (!srv.engine_state)
-        return ack_error(TQL_E_NO_PREFIX);
+        return ack_error(refusal());
     // A new file of ours: an old one goes first, and a link planted under
     // the name in a shared directory is removed, never followed.
+    // It is the database user's, readable by the client that asked.
+    dozids::AsOwner me;
     std::string path = srv.session.server_dir + "/.dump" + std::to_string(q.pid);
     unlink(path.c_str());
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0)
+        fchmod(fd, 0644);  // whatever the umask
     FILE *f = fd >= 0 ? fdopen(fd, "w") : nullptr;
     if (!f) {
         if (fd >= 0)
@@ -579,19 +616,19 @@ void serve(const TqlRequest &q)
         // goes, with its database and its result-table prefix.
         if (srv.engine_state)
             srv.engine->close(srv.engine_state);
-        srv.engine_state = srv.engine->open(&srv.session);
-        return srv.engine_state ? ack_ok() : ack_error(TQL_E_NO_PREFIX);
+        srv.engine_state = open_engine();
+        return srv.engine_state ? ack_ok() : ack_error(refusal());
     case DOZ_TERM: leave(0);
     case DOZ_BUFF: return serve_buff(q);
     case DOZ_QUERY:
     case DOZ_QUERYM: {
         uint32_t modes = q.with_modes ? q.modes : srv.modes;
         if (!srv.engine_state && q.complete)
-            srv.engine_state = srv.engine->open(&srv.session);
+            srv.engine_state = open_engine();
         if (!q.complete || !srv.engine_state) {
             srv.in_query = true;
             srv.query_modes = q.complete ? modes : srv.modes;
-            ack_error(q.complete ? TQL_E_NO_PREFIX : TQL_E_SYNTAX);
+            ack_error(q.complete ? refusal() : TQL_E_SYNTAX);
             srv.in_query = false;
             return;
         }
@@ -640,18 +677,29 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: %s msqid client-pid\n", argc > 0 ? argv[0] : "tqlserver");
         return 2;
     }
-    // The interpreter works with the caller's rights whatever the set-id
-    // bits of the installed program give it: the databases and dump files
-    // it writes under the server directory are the caller's.
-    if (setresgid(getgid(), getgid(), getgid()) != 0 || setresuid(getuid(), getuid(), getuid()) != 0)
+    // The interpreter keeps the database user's ids (its set-id bits) for
+    // its own files and takes its caller's for what a client names
+    // (dozids.h); never those of root for another user.
+    std::string why;
+    if (!dozids::init(why)) {
+        fprintf(stderr, "tqlserver: %s\n", why.c_str());
         return 1;
+    }
+    umask(077);  // what it makes is its own alone unless it says otherwise
     srv.msqid = atoi(argv[1]);
     srv.client_pid = srv.target_pid = atoi(argv[2]);
     srv.parent_pid = getppid();
     srv.engine = &tql_server_engine();
     srv.session.client_pid = srv.client_pid;
-    srv.session.server_dir = vx_server_dir();
-    init_qerror_handling(vx_client_dir().c_str());
+    // The server directory named in the environment only when it is the
+    // database user's own; else the program's own directory.
+    srv.session.server_dir = dozids::server_dir(vx_server_dir());
+    if (srv.session.server_dir.empty())
+        srv.session.refusal = TQL_E_NO_ACCESS;
+    {
+        dozids::AsCaller named;  // the client's catalogues, where the client says they are
+        init_qerror_handling(vx_client_dir().c_str());
+    }
 
     // Dispositions are set here, not inherited: SIGUSR1 may come in ignored.
     struct sigaction sa {};

@@ -21,6 +21,8 @@ struct TqlSession {
     std::string user;        // from INIT
     int client_pid = -1;
     std::string server_dir;  // where dump files go
+    // Why open() gave no session: TQL_E_NO_PREFIX or TQL_E_NO_ACCESS.
+    mutable int32_t refusal = 0;
 };
 
 // Services of the protocol side while a statement runs.
@@ -110,4 +112,5 @@ enum TqlCode : int32_t {
     TQL_E_INPUT = -6,     // the rows handed in do not fit the buffer
     TQL_E_STOPPED = 7,    // stopped by the client
     TQL_E_NO_PREFIX = 29, // no result-table prefix free: too many connections
+    TQL_E_NO_ACCESS = 30, // the server directory's lock files cannot be made or opened
 };

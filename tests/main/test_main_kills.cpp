@@ -145,8 +145,7 @@ protected:
     void SetUp() override
     {
         Interpreter::SetUp();
-        server_dir = vxtest::temp_dir("kills-server");
-        fs::copy_file(qytest::server_dir() + "/.orvanta_user", server_dir + "/.orvanta_user");
+        server_dir = qytest::own_server_dir("kills-server");
         setenv("DOZ_SERVER_DIR", server_dir.c_str(), 1);
         setenv("QYINT", (qytest::server_dir() + "/tqlserver").c_str(), 1);
         char n[16];

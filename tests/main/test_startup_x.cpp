@@ -197,6 +197,7 @@ TEST_F(Program, InteractiveWindowsRestartCommandAndClose)
     std::string dir = vxtest::temp_dir("startup-open");
     std::ofstream(dir + "/wrong") << "WRONG\n";
     std::ofstream(dir + "/right") << "GUEST\n";
+    std::ofstream(dir + "/dba") << "BRASK\n";
     struct Case {
         const char *user;
         std::vector<std::string> args;
@@ -206,8 +207,9 @@ TEST_F(Program, InteractiveWindowsRestartCommandAndClose)
         {"BRASK", {"-database", "demo"}, false, {"-database", "DEMO", "-shared"}},
         {"GUEST", {"-database", "demo", "-passwordfile", dir + "/wrong"}, true,
          {"-database", "%NODB%", "-passwordfile", dir + "/wrong", "-shared"}},
-        {"GUEST", {"-database", "demo", "-forced", "-passwordfile", dir + "/right"}, false,
-         {"-database", "DEMO", "-exclusive", "-passwordfile", dir + "/right"}},
+        // keeping everyone else out is for the database's DBAs
+        {"BRASK", {"-database", "demo", "-forced", "-passwordfile", dir + "/dba"}, false,
+         {"-database", "DEMO", "-exclusive", "-passwordfile", dir + "/dba"}},
     };
     int n = 0;
     for (const Case &c : cases) {

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
 #include <functional>
 #include <string>
 #include <sys/ipc.h>
@@ -20,6 +22,23 @@
 namespace qytest {
 
 inline std::string server_dir() { return vxtest::install_dir() + "/server"; }
+
+// A server directory of a test's own (the interpreter takes it from
+// DOZ_SERVER_DIR): the installed one's ownership record in it, and owned
+// by the account the installed server directory belongs to, the
+// database account the interpreter runs as (it takes a server directory
+// of no other account's).
+inline std::string own_server_dir(const std::string &tag)
+{
+    std::string d = vxtest::temp_dir(tag);
+    std::filesystem::copy_file(server_dir() + "/.orvanta_user", d + "/.orvanta_user");
+    struct stat st;
+    if (geteuid() == 0 && stat(server_dir().c_str(), &st) == 0 && st.st_uid != 0) {
+        if (chown(d.c_str(), st.st_uid, st.st_gid) != 0 || chown((d + "/.orvanta_user").c_str(), st.st_uid, st.st_gid) != 0)
+            ADD_FAILURE() << "cannot give " << d << " to the database account";
+    }
+    return d;
+}
 
 // Points the library at the installed tree.  The directories are settled
 // at the first start of the process, so every test calls this first.

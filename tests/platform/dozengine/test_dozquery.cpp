@@ -8,6 +8,8 @@
 #include "vxtest.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -407,8 +409,11 @@ TEST_F(Query, MalformedStatementsFailWithACodeAndAText)
         "GRANT 'READ' TO X ON EMP", "GRANT 'KING' TO BRASK ON EMP", "GRANT 'READ' TO BRASK ON EMP WHERE NOSUCH=1",
         "GRANT 'KING' TO BRASK", "CREATE USER X, 'Y' WITH 'KING'", "CREATE USER X 'Y' WITH 'DBA'", "DROP USER NOSUCH",
         "RENAME COLUMN NOSUCH AS X FROM EMP", "RENAME ITEM NAME AS OTHER", "PRINT BLOB $1 TO '/tmp/x'",
+        "CREATE T AS NAME PRIMARY",
         "DISPLAY NAME FROM EMP WHERE STR(NAME,1,1)=", "DISPLAY SAL/0 FROM EMP",
     };
+    // a table without its size is a statement out of form, with a database open
+    EXPECT_EQ(codes("CREATE T AS NAME PRIMARY"), "-10/0/0");
     for (const char *text : broken) {
         Status st = run(text);
         EXPECT_EQ(st.error, 1) << text;
@@ -764,6 +769,56 @@ TEST_F(Query, WriteCountsRowsWrittenAndRejectedAndOverwritesByKey)
     EXPECT_EQ(codes("WRITE K, NOSUCH TO BIG", MODE_FLAGS), "0/4/0");
 }
 
+// A database is its owner's alone: the directory 0700, every file in it
+// 0600, and no password kept as typed.  One made when passwords were kept
+// as typed still opens with them, and holds them hashed from then on.
+TEST_F(Query, DatabasesArePrivateAndKeepNoPasswordAsTyped)
+{
+    ok("CREATE USER JOE, 'SECRETPW' WITH 'SELECT'");
+    const std::string dir = server + "/DEMO";
+    auto files_hold = [&](const std::string &text) {
+        for (const auto &e : std::filesystem::directory_iterator(dir))
+            if (vxtest::read_file(e.path()).find(text) != std::string::npos)
+                return true;
+        return false;
+    };
+    struct stat st;
+    ASSERT_EQ(stat(dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    int files = 0;
+    for (const auto &e : std::filesystem::directory_iterator(dir)) {
+        ASSERT_EQ(stat(e.path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << e.path();
+        files++;
+    }
+    EXPECT_GE(files, 2);
+    EXPECT_FALSE(files_hold("SECRETPW"));
+
+    // As an older database holds them: typed, and not marked as hashed.
+    s.reset();
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir + "/doz.sqlite").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "UPDATE doz_users SET password='OLDPW' WHERE name='JOE';"
+                           "DELETE FROM doz_meta WHERE key='passwords'; PRAGMA wal_checkpoint(TRUNCATE);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_TRUE(files_hold("OLDPW"));
+    struct Try {
+        const char *password, *want;
+    } tries[] = {{"WRONG", "0/124/0"}, {"OLDPW", "ok"}, {"WRONG", "0/124/0"}, {"OLDPW", "ok"}};
+    for (const Try &t : tries) {
+        auto joe = session("JOE", "RS20");
+        ok_on(*joe, std::string("SET %PASS '") + t.password + "'");
+        EXPECT_EQ(codes("OPEN DEMO", 0, joe.get()), t.want) << t.password;
+    }
+    s = session();
+    ok("OPEN DEMO");
+    ok("CLOSE");
+    EXPECT_FALSE(files_hold("OLDPW")) << "hashed at the first open";
+}
+
 TEST_F(Query, PrivilegesLimitWhatAUserReadsAndChanges)
 {
     ok("CREATE USER JOE, 'PW' WITH 'SELECT'");
@@ -792,9 +847,18 @@ TEST_F(Query, PrivilegesLimitWhatAUserReadsAndChanges)
         {"CLEAR EMP", "0/151/0"},                     {"DROP EMP", "0/151/0"},
         {"SELECT NAME FROM EMP TO EMP", "0/151/0"},   {"CREATE ITEM Z AS LONG(3)", "0/151/0"},
         {"CREATE USER AL, 'X' WITH 'DBA'", "0/151/0"}, {"GRANT 'WRITE' TO JOE ON EMP", "0/151/0"},
+        // keeping everyone else out is for the database's DBAs
+        {"OPEN DEMO EXCLUSIVE", "0/151/0"},           {"OPEN DEMO FORCED", "0/151/0"},
     };
     for (const Refused &r : refused)
         EXPECT_EQ(codes(r.text, 0, joe.get()), r.want) << r.text;
+    ok_on(*joe, "OPEN DEMO");  // the refused opens left the database as it was
+    ok("OPEN DEMO");
+    // the size of a table is the rows the user may read
+    const std::string size = "DISPLAY SYSINFO(%DLOC,%DNAME,'SIZE') AS N FROM %RELATNS WHERE %RNAME=";
+    EXPECT_EQ(rows(size + "'EMP'", joe.get()), V{"2"});
+    EXPECT_EQ(rows(size + "'DEPTS'", joe.get()), V{"0"});
+    EXPECT_EQ(rows(size + "'EMP'"), V{"5"});
     // The refusal says why, before what was refused.
     Status refusal = run("CREATE ITEM ZZA AS LONG(4)", 0, nullptr, joe.get());
     EXPECT_EQ(refusal.database_text.rfind("Not allowed for this user: ", 0), 0u) << refusal.database_text;

@@ -62,11 +62,7 @@ bool ended(pid_t pid)
 // record, nothing else.
 const std::string &own_server_dir()
 {
-    static std::string dir = [] {
-        std::string d = vxtest::temp_dir("tqlguard");
-        fs::copy_file(qytest::server_dir() + "/.orvanta_user", d + "/.orvanta_user");
-        return d;
-    }();
+    static std::string dir = qytest::own_server_dir("tqlguard");
     return dir;
 }
 
@@ -312,6 +308,9 @@ TEST_F(Guard, NoFreePrefixRefusesTheConnection)
     }
     int second = -1;
     EXPECT_NE(doz_init(&second, "", "TESTER", DOZ_START_WORD), 0);
+    int st[6] = {};
+    doz_get_qstatus(second, st);
+    EXPECT_EQ(st[1], 29) << "too many connections";
     qytest::close_all();
     for (const std::string &path : planted)
         fs::remove(path);
