@@ -11,7 +11,7 @@
 //    written), pixels per second, beside a plain loop writing as many
 //    pixels of a colour table by an interpolated index; medians.
 //
-// Usage: bench_pelx_shade [--runs R] [--out FILE]
+// Usage: bench_pelx_shade [--runs R] [--out FILE] [--memory-only]
 //        bench_pelx_shade --render GRID PNG        (one rendering run)
 
 #include "ggridhook.h"
@@ -281,7 +281,11 @@ int main(int argc, char **argv)
     if (argc == 4 && !strcmp(argv[1], "--render"))
         return render_run(argv[2], argv[3]);
     int runs = 5;
+    bool memory_only = false;
     std::string out = VX_PELX_SHADE_RESULTS;
+    for (int i = 1; i < argc; i++)
+        if (!strcmp(argv[i], "--memory-only"))
+            memory_only = true;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!strcmp(argv[i], "--runs"))
             runs = atoi(argv[i + 1]);
@@ -307,7 +311,8 @@ int main(int argc, char **argv)
         perror(out.c_str());
         return 1;
     }
-    processes(f, self, dir, runs);
+    if (!memory_only)
+        processes(f, self, dir, runs);
     in_memory(f, runs);
     fclose(f);
     rmdir(dir);
