@@ -143,22 +143,21 @@ bool Raster::begin(bool indices)
 
 bool Raster::patch(std::vector<V4> &pts)
 {
-    for (const V4 &p : pts)
-        for (double v : p)
-            if (!std::isfinite(v))
-                return false;
     if (clip(c_, pts) != 0 || pts.size() > static_cast<size_t>(MAX_VERTICES))
         return false;
-    double px[MAX_VERTICES], py[MAX_VERTICES], sh[MAX_VERTICES];
+    double px[MAX_VERTICES] = {}, py[MAX_VERTICES] = {}, sh[MAX_VERTICES] = {};
     int n = static_cast<int>(pts.size());
+    if (n < 3)
+        return false;
+    const GXformPart &f = c_->current->forward;
     for (int i = 0; i < n; i++) {
-        double w[3] = {pts[static_cast<size_t>(i)][0], pts[static_cast<size_t>(i)][1], pts[static_cast<size_t>(i)][2]},
-               dc[3];
-        gcoords_GApplyPart(&c_->current->forward, w, dc);
-        px[i] = (dc[0] - x0_) * sx_;
-        py[i] = (dc[1] - y0_) * sy_;
-        sh[i] = pts[static_cast<size_t>(i)][3];
-        if (!std::isfinite(px[i]) || !std::isfinite(py[i]))
+        const V4 &p = pts[static_cast<size_t>(i)];
+        double dx = f.m[0] * p[0] + f.m[1] * p[1] + f.m[2] * p[2] + f.offset[0];
+        double dy = f.m[3] * p[0] + f.m[4] * p[1] + f.m[5] * p[2] + f.offset[1];
+        px[i] = (dx - x0_) * sx_;
+        py[i] = (dy - y0_) * sy_;
+        sh[i] = p[3];
+        if (!std::isfinite(px[i]) || !std::isfinite(py[i]) || !std::isfinite(sh[i]))
             return false;
     }
     fill(px, py, sh, n);
@@ -172,43 +171,74 @@ bool Raster::patch(std::vector<V4> &pts)
 // pixels along it exactly.
 void Raster::fill(const double *px, const double *py, const double *sh, int n)
 {
-    double ymin = py[0], ymax = py[0];
-    for (int i = 1; i < n; i++) {
-        ymin = std::min(ymin, py[i]);
-        ymax = std::max(ymax, py[i]);
+    struct Edge {
+        long first, last;  // rows whose centres it spans
+        double y, x, dx, s, ds;  // its lower end, and x and shade per unit of y
+    };
+    Edge edges[MAX_VERTICES];
+    int ne = 0;
+    long top = image_->height - 1, rows_first = top + 1, rows_last = -1;
+    for (int i = 0; i < n; i++) {
+        int a = i, b = (i + 1) % n;
+        if (py[b] < py[a] || (py[b] == py[a] && px[b] < px[a]))
+            std::swap(a, b);
+        if (py[b] == py[a])
+            continue;
+        double h = py[b] - py[a];
+        Edge e{static_cast<long>(std::ceil(py[a] - 0.5)), static_cast<long>(std::ceil(py[b] - 0.5)) - 1, py[a], px[a],
+               (px[b] - px[a]) / h, sh[a], (sh[b] - sh[a]) / h};
+        e.first = std::max(e.first, 0L);
+        e.last = std::min(e.last, top);
+        if (e.first > e.last)
+            continue;
+        rows_first = std::min(rows_first, e.first);
+        rows_last = std::max(rows_last, e.last);
+        edges[ne++] = e;
     }
-    long first = std::max(0L, static_cast<long>(std::ceil(ymin - 0.5)));
-    long last = std::min(static_cast<long>(image_->height) - 1, static_cast<long>(std::ceil(ymax - 0.5)) - 1);
     struct Crossing {
         double x, shade;
     };
     Crossing row[MAX_ACTIVE];
-    for (long r = first; r <= last; r++) {
+    const long width = image_->width;
+    const bool direct = image_->indices && image_->bits == 32 && image_->data;
+    const long colours = image_->colours;
+    for (long r = rows_first; r <= rows_last; r++) {
         double yc = static_cast<double>(r) + 0.5;
         int count = 0;
-        for (int i = 0; i < n; i++) {
-            int j = (i + 1) % n;
-            int a = i, b = j;
-            if (py[b] < py[a] || (py[b] == py[a] && px[b] < px[a]))
-                std::swap(a, b);
-            if (!(py[a] <= yc && yc < py[b]))
+        for (int i = 0; i < ne; i++) {
+            const Edge &e = edges[i];
+            if (r < e.first || r > e.last)
                 continue;
             if (count == MAX_ACTIVE)
                 return;  // more crossings than an outline of patches has
-            double t = (yc - py[a]) / (py[b] - py[a]);
-            row[count++] = Crossing{px[a] + t * (px[b] - px[a]), sh[a] + t * (sh[b] - sh[a])};
+            double t = yc - e.y;
+            Crossing c{e.x + t * e.dx, e.s + t * e.ds};
+            int at = count++;
+            while (at > 0 && row[at - 1].x > c.x) {
+                row[at] = row[at - 1];
+                at--;
+            }
+            row[at] = c;
         }
-        std::sort(row, row + count, [](const Crossing &p, const Crossing &q) { return p.x < q.x; });
         for (int k = 0; k + 1 < count; k += 2) {
             const Crossing &l = row[k], &rt = row[k + 1];
             long c0 = std::max(0L, static_cast<long>(std::ceil(l.x - 0.5)));
-            long c1 = std::min(static_cast<long>(image_->width), static_cast<long>(std::ceil(rt.x - 0.5)));
+            long c1 = std::min(width, static_cast<long>(std::ceil(rt.x - 0.5)));
+            if (c1 <= c0)
+                continue;
+            painted_ = true;
             double step = rt.x > l.x ? (rt.shade - l.shade) / (rt.x - l.x) : 0.0;
-            for (long col = c0; col < c1; col++) {
-                double s = l.shade + (static_cast<double>(col) + 0.5 - l.x) * step;
-                GDoubleToPixel(c_, image_, col, r, s);
+            double s = l.shade + (static_cast<double>(c0) + 0.5 - l.x) * step;
+            if (direct) {
+                // Colour indices into 32-bit pixels, the common case, inline.
+                uint32_t *out = static_cast<uint32_t *>(image_->data) + r * width;
+                const long *pixels = image_->pixels;
+                for (long col = c0; col < c1; col++, s += step)
+                    out[col] = static_cast<uint32_t>(pixels[gimage_GClampIndex(s, colours)]);
+            } else {
+                for (long col = c0; col < c1; col++, s += step)
+                    GDoubleToPixel(c_, image_, col, r, s);
             }
-            painted_ = painted_ || c1 > c0;
         }
     }
 }
