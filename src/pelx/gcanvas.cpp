@@ -231,6 +231,7 @@ GCanvasRecord *GOpenCanvas(GDeviceRecord *device, uint64_t mask, const GCanvasMo
     GSetDefaultContourModes(c);
     gcolmap_GSetDefaultColourMapModes(c);
     ggrid_GSetDefaultGridModes(c);
+    glight_GSetDefaultLightModes(c);
     gmesh_GSetDefaultMeshModes(c);
     gthresh_GSetDefaultThresholdModes(c);
     if (glist_GAppendToList(device->canvases, c, 1) != 0) {

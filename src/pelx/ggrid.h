@@ -185,3 +185,82 @@ int gmesh_GDrawSurfaceSkirt(GCanvasRecord *canvas, GSurface *surface);
 // a cell whose node is empty is drawn in the special colour when the grid's
 // mask keeps it and a special colour is set.  0.
 int gmesh_GDrawMeshMap(GCanvasRecord *canvas, const GGrid *grid);
+
+// ---- light, normals and shaded rendering ---------------------------------------
+
+// The vertex colours of a lit grid: one colour index per node (element
+// k * nx + i) from the patch normals averaged at the node, in a block the
+// caller frees with vx_free; the patches' depth list comes back in *list
+// (count in *count), the caller's to free.  Null (nothing kept) with (4, 3),
+// or with (3, 22) when the colour map in use has fewer than 2 colours.
+unsigned char *gnormal_GGridSetVertexNormalColours(GCanvasRecord *canvas, const GGrid *grid, const GLightSource *light,
+                                                   GDepthEntry **list, long *count);
+// The same for a surface: array n, point g at n * points per array + g; the
+// patch normals weighted by their size, d at most 1.
+unsigned char *gnormal_GSurfaceSetVertexNormalColours(GCanvasRecord *canvas, GSurface *surface,
+                                                      const GLightSource *light, GDepthEntry **list, long *count);
+// Flat shading of one polygon (its first three points): every one of the
+// polygon's entries of `colours` gets the one index.  The canvas.
+GCanvasRecord *gnormal_GSetVertexNormalColours(GCanvasRecord *canvas, const GVector *polygon,
+                                               const GLightSource *light, unsigned char *colours);
+// The patches of the depth list rasterised into a raster image of the plot
+// area (one tenth of the resolution on PostScript and EPS) with their
+// vertex colours (colour indices, thresholds not applied) or, without
+// them, their values interpolated across them, clipped to the world volume
+// while the canvas clips to it; then drawn.  0 (nothing drawn for an empty
+// list or where no patch painted a pixel); -1 with (4, 21) on a device
+// without raster images, or when the image cannot be made.
+int grender_GRenderGridData(GCanvasRecord *canvas, GGrid *grid, const unsigned char *colours, const GDepthEntry *list,
+                            long count);
+int grender_GRenderSurfaceData(GCanvasRecord *canvas, GSurface *surface, const unsigned char *colours,
+                               const GDepthEntry *list, long count);
+
+// ---- data classes ------------------------------------------------------------------
+
+enum { GDC_SURFACE = 0, GDC_GRID = 1 };
+struct GDataClass {
+    unsigned char kind;
+    void *data;              // the surface or grid (the class's once wrapped)
+    GLightSource *light;     // or null
+    unsigned char *colours;  // vertex colours or an overlay's indices, or null
+    GDepthEntry *list;       // or null
+    int32_t count;
+    // The kind's operations, in this order.
+    void *(*Create)(const double *arguments);
+    int (*Destroy)(void *data);
+    short (*AddPoint)(GCanvasRecord *canvas, void *data, const void *point, long a, long b);
+    int (*Render)(GCanvasRecord *canvas, void *data, const unsigned char *colours, const GDepthEntry *list,
+                  long count);
+    unsigned char *(*SetVertexNormalColours)(GCanvasRecord *canvas, void *data, const GLightSource *light,
+                                             GDepthEntry **list, long *count);
+    GDepthEntry *(*CreateDepthList)(GCanvasRecord *canvas, void *data, long *count);
+    int (*DrawSkirt)(GCanvasRecord *canvas, void *data);
+    short (*Complete)(GCanvasRecord *canvas, void *data, unsigned char *range_changed);
+};
+extern const GDataClass surface_class, grid_class;
+
+// A new class of the kind around the data: null with (3, 22) for a kind
+// other than GDC_SURFACE and GDC_GRID, with (4, 3) without memory.
+GDataClass *gdclass_GWrapDataClass(void *data, int kind);
+// A surface takes the point (of its element type) with column a and end
+// code b; a grid three doubles x, y, z.
+short gdclass_GAddDataPoint(GCanvasRecord *canvas, GDataClass *cls, const void *point, long a, long b);
+// Completes the data (-3 when completion recomputed the value range, or
+// the completer's negative result; else 0), lights it when the mesh modes
+// ask for shaded colouring (unshaded when that fails), orders its patches
+// and chooses the draw option: the mesh modes' shading method while the
+// line colour is -1, else the mesh.
+int gdclass_GCompleteData(GCanvasRecord *canvas, GDataClass *cls);
+// Render's result; then the skirt when the mesh modes ask for one.
+int gdclass_GRenderData(GCanvasRecord *canvas, GDataClass *cls);
+// Destroys the data and everything the class keeps.
+void gdclass_GFreeDataClass(GDataClass *cls);
+// The size of the data, for an overlay grid of the same size; a surface
+// sets the canvas's grid method to bilinear.
+int gdclass_GGetOverlaySize(GCanvasRecord *canvas, GDataClass *cls, long *first, long *second);
+// The overlay grid's colour indices become the main class's colours (those
+// before are freed); the overlay class is freed in any case.  -1 when the
+// indices cannot be made.
+int gdclass_GMergeOverlayData(GCanvasRecord *canvas, GDataClass *main, GDataClass *overlay);
+// 0 the mesh drawer, 1 the shaded renderer; -1 for another option.
+int gdclass_GSetClassDrawOption(GDataClass *cls, int option);

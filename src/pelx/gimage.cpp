@@ -212,13 +212,13 @@ int GClearImageData(GCanvasRecord *canvas, GRasterImage *image)
         return 0;
     }
     long pixel = background_pixel(canvas);
-    long n = static_cast<long>(image->width) * image->height;
-    gimage_GStore(image, 0, pixel);
+    size_t n = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
     if (image->bits == 8)
         memset(image->data, static_cast<unsigned char>(pixel), size);
+    else if (image->bits == 16)
+        std::fill_n(static_cast<uint16_t *>(image->data), n, static_cast<uint16_t>(pixel));
     else
-        for (long i = 1; i < n; i++)
-            gimage_GStore(image, i, pixel);
+        std::fill_n(static_cast<uint32_t *>(image->data), n, static_cast<uint32_t>(pixel));
     return 0;
 }
 

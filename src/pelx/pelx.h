@@ -529,6 +529,24 @@ struct GGridModes {
     GGrid *cached;                   // the canvas's grid kept for redraws (owned)
 };
 
+// Light modes: the light's angles (degrees, added to the view's elevation
+// and rotation), the ambient share and the diffuse coefficient.
+enum : uint64_t { GLTM_XANGLE = 0x1, GLTM_YANGLE = 0x2, GLTM_AMBIENT = 0x4, GLTM_INTENSITY = 0x8 };
+struct GLightModes {
+    int64_t x_angle, y_angle;
+    double ambient, intensity;
+};
+// A light source: the unit vector towards the light and the intensities
+// the shading takes (the source 1.0; two more, 0.4 each, that it does not).
+struct GLightSource {
+    double direction[3];
+    double source;
+    double other[2];
+    double intensity;  // Kd
+    double ambient;    // Ka
+    unsigned char in_use;
+};
+
 // Mesh modes: the switches the shaded-surface kind sets for meshes, skirts
 // and images.
 enum : uint64_t { GMSM_SKIRT = 0x1, GMSM_BORDER = 0x2, GMSM_COLOURING = 0x4, GMSM_SHADING = 0x8, GMSM_COLOUR = 0x10 };
@@ -555,6 +573,7 @@ struct GCanvasRecord {
     GContourModes contour;
     GColourMapModes colourmap;
     GGridModes grid;
+    GLightModes light;
     GMeshModes mesh;
     GThresholdModes threshold;
     void *reserved;
@@ -867,6 +886,17 @@ short gdraw_GDrawColouredBar(GCanvasRecord *canvas, const GVector *first, const 
 int gmesh_GSetMeshModes(GCanvasRecord *canvas, uint64_t mask, const GMeshModes *modes);
 int gmesh_GGetMeshModes(GCanvasRecord *canvas, GMeshModes *modes);
 int gmesh_GSetDefaultMeshModes(GCanvasRecord *canvas);
+
+// ---- light modes and light sources -------------------------------------------
+
+int glight_GSetLightModes(GCanvasRecord *canvas, uint64_t mask, const GLightModes *modes);
+int glight_GGetLightModes(GCanvasRecord *canvas, GLightModes *modes);
+// Angles 0, ambient 0.3, intensity 0.9.
+int glight_GSetDefaultLightModes(GCanvasRecord *canvas);
+// The light of the canvas's view and light angles; null with (4, 3).  The
+// caller frees it with glight_GFreeLightSource.
+GLightSource *glight_GCreateLightSource(GCanvasRecord *canvas);
+void glight_GFreeLightSource(GLightSource *light);
 
 // ---- contour modes ---------------------------------------------------------
 
