@@ -245,12 +245,13 @@ void graph_action(Widget, XEvent *, String *, Cardinal *) {}
 
 void add_actions(XtAppContext app)
 {
-    bool multibyte = MB_CUR_MAX > 1;
+    // Selection works by characters in every locale (the store keeps its
+    // ends off the middle of a multibyte character).
     XtActionsRec canvas_actions[] = {
-        {const_cast<char *>("start_select"), multibyte ? reselect_act : start_select_act},
-        {const_cast<char *>("drag_select"), multibyte ? reselect_act : drag_select_act},
-        {const_cast<char *>("end_select"), multibyte ? reselect_act : end_select_act},
-        {const_cast<char *>("adjust_select"), multibyte ? reselect_act : adjust_select_act},
+        {const_cast<char *>("start_select"), start_select_act},
+        {const_cast<char *>("drag_select"), drag_select_act},
+        {const_cast<char *>("end_select"), end_select_act},
+        {const_cast<char *>("adjust_select"), adjust_select_act},
         {const_cast<char *>("reselect"), reselect_act},
         {const_cast<char *>("toggle_box"), toggle_box_act},
         {const_cast<char *>("dy_popup"), popup_act},

@@ -3,6 +3,8 @@
 #include "dystore.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cwchar>
 
 namespace {
 const std::string no_text;
@@ -118,6 +120,28 @@ void DyLineStore::ordered(DyCell &from, DyCell &to) const
     to = std::max(sel_.anchor, sel_.end);
 }
 
+// Where the character holding byte `at` of `t` starts (`forward`: where
+// the next one starts), in the locale's encoding; bytes that are no
+// character count one each.
+static size_t character_edge(const std::string &t, size_t at, bool forward)
+{
+    if (MB_CUR_MAX == 1 || at == 0 || at >= t.size())
+        return std::min(at, t.size());
+    mbstate_t ps{};
+    size_t start = 0;
+    while (start < t.size()) {
+        size_t k = mbrtowc(nullptr, t.data() + start, t.size() - start, &ps);
+        if (k == 0 || k == static_cast<size_t>(-1) || k == static_cast<size_t>(-2)) {
+            k = 1;
+            ps = mbstate_t{};
+        }
+        if (start + k > at)
+            return start == at || !forward ? start : start + k;
+        start += k;
+    }
+    return t.size();
+}
+
 std::string DyLineStore::selection_text() const
 {
     DyCell from, to;
@@ -125,9 +149,10 @@ std::string DyLineStore::selection_text() const
     std::string out;
     for (int64_t l = std::max(from.line, first_); l <= to.line && l < end(); l++) {
         const std::string &t = text(static_cast<int>(l - first_));
-        size_t a = l == from.line ? std::min(t.size(), static_cast<size_t>(from.column)) : 0;
+        size_t a = l == from.line ? character_edge(t, static_cast<size_t>(from.column), false) : 0;
         if (l == to.line && static_cast<size_t>(to.column) < t.size()) {
-            out.append(t, a, std::max(a, static_cast<size_t>(to.column)) - a);
+            size_t b = character_edge(t, static_cast<size_t>(to.column), true);
+            out.append(t, a, std::max(a, b) - a);
             break;
         }
         out.append(t, a, std::string::npos);

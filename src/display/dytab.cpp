@@ -16,6 +16,7 @@
 
 #include <Xm/Xm.h>
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <chrono>
@@ -351,21 +352,76 @@ void drop_cache()
     tb.cache_valid = false;
 }
 
-Boolean convert_selection(Widget, Atom *selection, Atom *target, Atom *type, XtPointer *value,
+// PRIMARY's text in the form a requestor asks for: the locale's bytes
+// (STRING in a single-byte locale, where they are what the view shows),
+// else converted by Xlib from the locale's encoding; empty when the
+// conversion is not possible.
+bool selection_as(Display *d, Atom target, const std::string &text, Atom *type, std::string &out, int *format)
+{
+    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False), compound = XInternAtom(d, "COMPOUND_TEXT", False),
+               text_atom = XInternAtom(d, "TEXT", False);
+    *format = 8;
+    if (target == XA_STRING && MB_CUR_MAX == 1) {
+        *type = XA_STRING;
+        out = text;
+        return true;
+    }
+    XICCEncodingStyle style;
+    if (target == XA_STRING)
+        style = XStringStyle;
+    else if (target == utf8)
+        style = XUTF8StringStyle;
+    else if (target == compound)
+        style = XCompoundTextStyle;
+    else if (target == text_atom)
+        style = XStdICCTextStyle;
+    else
+        return false;
+    std::string copy = text;
+    char *list[] = {copy.data()};
+    XTextProperty prop{};
+    if (XmbTextListToTextProperty(d, list, 1, style, &prop) < Success || !prop.value) {
+        // The view's bytes are the text in a locale Xlib cannot convert.
+        if (target != utf8 && target != XA_STRING)
+            return false;
+        *type = target;
+        out = text;
+        return true;
+    }
+    *type = prop.encoding;
+    out.assign(reinterpret_cast<const char *>(prop.value), prop.nitems);
+    XFree(prop.value);
+    return true;
+}
+
+Boolean convert_selection(Widget w, Atom *selection, Atom *target, Atom *type, XtPointer *value,
                           unsigned long *length, int *format)
 {
-    if (*selection != XA_PRIMARY || *target != XA_STRING || !tb.store || !tb.store->selection().exists)
+    if (*selection != XA_PRIMARY || !tb.store || !tb.store->selection().exists)
         return False;
+    Display *d = XtDisplay(w);
+    if (*target == XInternAtom(d, "TARGETS", False)) {
+        const Atom offered[] = {XInternAtom(d, "TARGETS", False), XInternAtom(d, "UTF8_STRING", False), XA_STRING,
+                                XInternAtom(d, "COMPOUND_TEXT", False), XInternAtom(d, "TEXT", False)};
+        auto *list = reinterpret_cast<Atom *>(XtMalloc(sizeof offered));
+        memcpy(list, offered, sizeof offered);
+        *value = list;
+        *length = XtNumber(offered);
+        *format = 32;
+        *type = XA_ATOM;
+        return True;
+    }
     if (!tb.cache_valid) {
         tb.selection_cache = tb.store->selection_text();
         tb.cache_valid = true;
     }
-    char *copy = XtMalloc(static_cast<Cardinal>(tb.selection_cache.size() + 1));
-    memcpy(copy, tb.selection_cache.c_str(), tb.selection_cache.size() + 1);
+    std::string out;
+    if (!selection_as(d, *target, tb.selection_cache, type, out, format))
+        return False;
+    char *copy = XtMalloc(static_cast<Cardinal>(out.size() + 1));
+    memcpy(copy, out.c_str(), out.size() + 1);
     *value = copy;
-    *length = tb.selection_cache.size();
-    *format = 8;
-    *type = XA_STRING;
+    *length = out.size();
     return True;
 }
 

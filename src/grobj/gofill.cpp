@@ -121,8 +121,11 @@ int gomain_go_get_colourmap_for_axis(GoGraph *graph, GoAxisBlock *block, int dat
         const int *c = static_cast<const int *>(goprop_go_property(graph, GP_COLOUR, dataset - graph->first, 0));
         series = c ? *c : 0;
     }
-    // (The mesh modes' colouring request joins here once meshes are drawn.)
-    int enabled = series == -1 ? 1 : 0;
+    // Colouring by value for a series colour of -1, or when the mesh modes
+    // ask for shaded colouring.
+    GMeshModes mesh{};
+    gmesh_GGetMeshModes(canvas, &mesh);
+    int enabled = series == -1 || mesh.colouring == 2 ? 1 : 0;
     const int *range = static_cast<const int *>(goprop_go_property(graph, GP_CMAPRANGE, 0, 0));
     cm.range = static_cast<unsigned char>(range ? *range : 0);
     const int *axc = static_cast<const int *>(goprop_go_property(graph, GP_AXISCOLOUR, 0, 0));

@@ -347,6 +347,9 @@ static void initialise_workspace()
     dy_hooks.get_mode = workspace_hooks.get_mode;
     dy_hooks.set_mode = workspace_hooks.set_mode;
     dy_hooks.set_stop_proc = workspace_hooks.set_stop_proc;
+    // Rows arriving in the display window end the query: Stop turns back
+    // into Run.
+    dy_hooks.enable_stop = wsmain_ws_enable_stop;
     mn_hooks.ws_interaction = wsevent_ws_interaction;
     mn_hooks.ws_canvas = wsmain_ws_canvas;
     mn_hooks.ws_set_database_label = wsmain_ws_set_db_name;
@@ -623,7 +626,7 @@ static void connect_menus_to_display()
     // Tables print with the print menu's settings and mail through the
     // filters file's command runner.
     dy_hooks.print_settings = mnprint_table_settings;
-    dy_hooks.run_with_infile = mnprint_run_with_infile;
+    dy_hooks.run_with_infile = [](const char *command, const char *file) { mnprint_run_with_infile(command, file); };
 }
 
 // The graph model: the kind table, the display window's services, and the

@@ -2,6 +2,7 @@
 
 #include "vxmain.h"
 
+#include "mainmsgs.h"
 #include "startup.h"
 #include "vxcat.h"
 #include "vxutil.h"
@@ -9,6 +10,7 @@
 #include <Xm/Xm.h>
 #include <X11/StringDefs.h>
 
+#include <climits>
 #include <clocale>
 #include <cstddef>
 #include <cstdio>
@@ -242,6 +244,104 @@ static void print_version()
     fprintf(stderr, "%s\n", get_version(vx_build_ident).c_str());
 }
 
+// ---- requests answered before the display -------------------------------
+
+int early_request(int argc, char **argv)
+{
+    // The toolkit's own options that take a value: their values are
+    // passed over, so "-title -help" names a title.
+    static XrmOptionDescRec table[24 + 20];
+    static int count = 0;
+    if (count == 0) {
+        for (int i = 0; i < options_count; i++)
+            table[count++] = options[i];
+        static const char *const with_value[] = {"-bd", "-bordercolor", "-bg", "-background", "-bw",
+                                                 "-borderwidth", "-display", "-fg", "-foreground", "-fn",
+                                                 "-font", "-geometry", "-name", "-selectionTimeout", "-title",
+                                                 "-xnllanguage", "-xrm", "-xtsessionID", "-class"};
+        for (const char *o : with_value)
+            table[count++] = {const_cast<char *>(o), nullptr, XrmoptionSkipArg, nullptr};
+    }
+    static_assert(XtNumber(options) + 19 <= XtNumber(table));
+    std::vector<char *> copy(argv, argv + argc);
+    copy.push_back(nullptr);
+    int n = argc;
+    XrmInitialize();
+    XrmDatabase db = nullptr;
+    XrmParseCommand(&db, table, count, "vostrelane", &n, copy.data());
+    if (!db)
+        return 0;
+    int request = 0;
+    char *type = nullptr;
+    XrmValue value;
+    if (XrmGetResource(db, "vostrelane.version", "Vostrelane.Version", &type, &value) && value.addr)
+        request = 1;
+    else if (XrmGetResource(db, "vostrelane.runMode", "Vostrelane.RunMode", &type, &value) && value.addr &&
+             strcmp(value.addr, "-1") == 0)
+        request = 2;
+    XrmDestroyDatabase(db);
+    return request;
+}
+
+// ---- ranges of the numeric resources -------------------------------------
+
+// Where the resource itself gives no bound, the bound is what the code
+// built on it can hold: buffers it allocates, intervals it multiplies,
+// pixels on a canvas of at most 32767.
+const ResourceRange resource_ranges[] = {
+    {"singleClickInterval", &AppData::singleClickInterval, 1, 60000, 200},
+    {"doubleClickInterval", &AppData::doubleClickInterval, 1, 60000, 300},
+    {"tableXGap", &AppData::tableXGap, 0, 10000, 40},
+    {"tableYGap", &AppData::tableYGap, 0, 10000, 60},
+    {"tableXExtra", &AppData::tableXExtra, 0, 10000, 100},
+    {"displayBufferSize", &AppData::displayBufferSize, 1, 100000, 100},
+    // Below 1: polled every window of rows.
+    {"displayCheckStopLines", &AppData::displayCheckStopLines, INT_MIN, 1000000, 0},
+    {"printerPageLength", &AppData::printerPageLength, 0, 100000, 60},
+    {"printerPageWidth", &AppData::printerPageWidth, 1, 100000, 78},
+    {"useEditorThreshold", &AppData::useEditorThreshold, 0, 100000, 60},
+    {"percentagePan", &AppData::percentagePan, 1, 1000, 100},
+    {"julianStartDay", &AppData::julianStartDay, -1000000, 1000000, 0},
+    // Minutes; -1 arms no timer.
+    {"timeout", &AppData::timeout, -1, 525600, -1},
+    {"queryBufferSize", &AppData::queryBufferSize, 1024, 256 * 1024 * 1024, 200000},
+    {"runMode", &AppData::runMode, 0, 6, 0},
+    {"databaseMode", &AppData::databaseMode, 0, 2, 0},
+    {"noResize", &AppData::noResize, 0, 1, 0},
+    {"nomap", &AppData::nomap, 0, 1, 0},
+    // 0 or below: the default length.
+    {"maxTickPixel", &AppData::maxTickPixel, INT_MIN, 1000, 20},
+};
+const int resource_ranges_count = static_cast<int>(XtNumber(resource_ranges));
+
+std::vector<RangeFinding> check_resource_ranges(AppData &data)
+{
+    std::vector<RangeFinding> found;
+    for (const ResourceRange &r : resource_ranges) {
+        int &value = data.*r.field;
+        if (value >= r.min && value <= r.max)
+            continue;
+        found.push_back({r.name, std::to_string(value), std::to_string(r.min), std::to_string(r.max),
+                         std::to_string(r.fallback)});
+        value = r.fallback;
+    }
+    // Seconds between looks at Stop during a transfer.
+    const float interval = data.xferCheckStopInterval;
+    if (!(interval >= 0.01f && interval <= 3600.0f)) {
+        char text[64];
+        snprintf(text, sizeof text, "%g", static_cast<double>(interval));
+        found.push_back({"xferCheckStopInterval", text, "0.01", "3600", "1"});
+        data.xferCheckStopInterval = 1.0f;
+    }
+    return found;
+}
+
+std::string range_warning(const RangeFinding &f, nl_catd catd)
+{
+    return vx_msgf(catd, MAIN_RESOURCE_OUT_OF_RANGE, f.name.c_str(), f.value.c_str(), f.min.c_str(), f.max.c_str(),
+                   f.fallback.c_str());
+}
+
 // ---- class name, locale, fonts -------------------------------------------
 
 void get_class_name(int *argc, char **argv, char *class_buffer)
@@ -407,6 +507,16 @@ int vx_main(int argc, char **argv)
             argv[0] = instance.data();
         }
     }
+    // The banner and the usage text need no display.
+    switch (early_request(argc, argv)) {
+    case 1:
+        print_version();
+        exit(0);
+    case 2:
+        show_usage(false);
+        exit(1);
+    default: break;
+    }
     // 1. Time zone.
     if (const char *tz = getenv("DOZ_CLIENT_TIMEZONE")) {
         setenv("TZ", tz, 1);
@@ -438,6 +548,9 @@ int vx_main(int argc, char **argv)
         fputs("Vostrelane. Application defaults file was not loaded.\n", stderr);
         exit(1);
     }
+    // Values no code can work with go back to their defaults (told once
+    // the catalogue is open).
+    const std::vector<RangeFinding> out_of_range = check_resource_ranges(adata);
     bool bad = argc > 1 || (adata.procedure && !adata.database);
     if (adata.procedure)
         adata.runMode = RUN_CONNECTED;
@@ -470,6 +583,8 @@ int vx_main(int argc, char **argv)
         fputs("Vostrelane. Failed to open message catalogue for $LANG and C\n", stderr);
         exit(1);
     }
+    for (const RangeFinding &f : out_of_range)
+        fputs(range_warning(f, adata.catd).c_str(), stderr);
 
     // 12. The start-up sequence.
     startup_sequence(iconic);

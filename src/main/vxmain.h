@@ -6,7 +6,10 @@
 
 #include <X11/Intrinsic.h>
 
+#include <nl_types.h>
+
 #include <string>
+#include <vector>
 
 extern Widget toplevel;
 extern AppData adata;
@@ -39,3 +42,24 @@ Resolution resolve_identity(const char *server_res, const char *user_res, const 
 
 // The build ident that -version reports.
 extern const char vx_build_ident[];
+
+// What the command line asks for before a display is opened: 1 the
+// version banner (-version), 2 the usage text (-help), 0 neither.  The
+// standard X options' values are passed over, not read as options.
+int early_request(int argc, char **argv);
+
+// The numeric resources checked against their ranges: a value outside is
+// put back to the default, and each such finding is returned, to be told
+// on standard error once the catalogue is open (`range_warning`).
+struct ResourceRange {
+    const char *name;
+    int AppData::*field;
+    int min, max, fallback;
+};
+extern const ResourceRange resource_ranges[];
+extern const int resource_ranges_count;
+struct RangeFinding {
+    std::string name, value, min, max, fallback;
+};
+std::vector<RangeFinding> check_resource_ranges(AppData &data);
+std::string range_warning(const RangeFinding &finding, nl_catd catd);

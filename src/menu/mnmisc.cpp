@@ -190,18 +190,16 @@ MnResetProc mnmisc_reset_hook() { return user_reset_proc; }
 
 // ---- settings directories and files -------------------------------------------------
 
-int mnmisc_mn_make_dir(const char *path)
+int mnmisc_mn_make_dir(const char *path, bool shared)
 {
     if (!path || !*path)
         return 0;
     if (access(path, R_OK | W_OK) == 0)
         return 1;
-    // Settings directories are shared between users: made without the
-    // user's mask, which is put back at once so that later files keep it.
-    mode_t previous = umask(0);
-    int made = mkdir(path, 0777);
-    umask(previous);
-    return made == 0 ? 1 : 0;
+    const mode_t mode = shared ? 01777 : 0755;
+    if (mkdir(path, mode) != 0)
+        return 0;
+    return chmod(path, mode) == 0 ? 1 : 0;
 }
 
 static bool opens(const std::string &path)
@@ -243,6 +241,6 @@ int mnmisc_save_settings_file(const std::string &dir, const std::string &name,
     bool ok = write(f);
     if (fclose(f) != 0)
         ok = false;
-    chmod(path.c_str(), 0666);
+    chmod(path.c_str(), 0644);
     return ok ? MN_SAVED : MN_SAVE_WRITE_FAILED;
 }

@@ -87,10 +87,11 @@ std::string mnmisc_item_label(Widget item);
 
 // ---- settings directories and files ----------------------------------------------
 
-// 1 when the directory exists (readable and writable) or was made (mode
-// 0777, only the last component), else 0.  The file-creation mask is the
-// same afterwards.
-int mnmisc_mn_make_dir(const char *path);
+// 1 when the directory exists (readable and writable) or was made, else 0
+// (only the last component is made).  A user's own directory gets mode
+// 0755 whatever the file-creation mask; a directory several users write
+// into (`shared`) 01777, where none removes or replaces another's files.
+int mnmisc_mn_make_dir(const char *path, bool shared = false);
 
 // Finds a named settings file: through the search-path variable when it
 // is set and the file found there opens, else in the own directory, else
@@ -99,7 +100,7 @@ std::string mnmisc_find_settings_file(const char *path_variable, const std::stri
                                       const std::string &shared_dir, const std::string &name);
 
 // Saving a settings file: the directory is made when missing, the file
-// written by `write` and given mode 0666.
+// written by `write` and given mode 0644.
 enum MnSaveResult { MN_SAVED = 0, MN_SAVE_NO_DIR = 1, MN_SAVE_NOT_WRITABLE = 2, MN_SAVE_WRITE_FAILED = 3 };
 int mnmisc_save_settings_file(const std::string &dir, const std::string &name,
                               const std::function<bool(FILE *)> &write);

@@ -10,6 +10,8 @@
 #include "mnbld.h"
 #include "mndy.h"
 #include "mnmisc.h"
+#include "qycompat.h"
+#include "vxfilter.h"
 #include "vxutil.h"
 
 #include <cerrno>
@@ -18,6 +20,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // ---- the value ---------------------------------------------------------------------
@@ -126,6 +129,15 @@ void *mnprint_mn_hardcopy_property(int number, int defaulted)
     return f;
 }
 
+static Widget box_parent() { return nullptr; }
+
+// A filters file another user could have changed is told of, not used.
+static void tell_refused_filters()
+{
+    if (const char *path = filters_file_refused())
+        dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_FILE_NOT_TRUSTED, path);
+}
+
 // The conversion command of graph format n: the (n - 5)-th "CONV" entry,
 // empty for the built-in formats and for a format with no entry.
 static void copy_conversion(int format)
@@ -135,6 +147,8 @@ static void copy_conversion(int format)
         return;
     FilterEntry entries[20];
     int n = read_filters_file("CONV", entries, 20);
+    if (n == 0)
+        tell_refused_filters();
     if (format - 6 < n)
         memcpy(printer_dval.conversion, entries[format - 6].command, sizeof printer_dval.conversion);
 }
@@ -198,7 +212,6 @@ static void refresh_sensitivity()
         mn_hooks.print_sensitivity();
 }
 
-static Widget box_parent() { return nullptr; }
 
 // The file of `base` along VX_HARDCOPY_PATH that opens, or empty.
 static std::string along_search_path(const char *path)
@@ -222,10 +235,18 @@ int mnprint_mn_load_hardcopy_file(const char *path, int report)
     savedir.clear();
     std::string found = along_search_path(path);
     FILE *f = nullptr;
-    if (!found.empty() && (f = fopen(found.c_str(), "r")))
+    bool refused = false;
+    if (!found.empty() && (f = open_trusted_settings_file(found.c_str(), &refused)))
         savedir = found;
+    else if (refused)
+        path = found.c_str();
     else
-        f = fopen(path, "r");
+        f = open_trusted_settings_file(path, &refused);
+    if (!f && refused) {
+        // Another user's settings are never taken, reported or not.
+        dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_FILE_NOT_TRUSTED, path);
+        return 1;
+    }
     if (!f) {
         if (report) {
             dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_HC_FILE_ERROR, path);
@@ -318,7 +339,7 @@ int mnprint_mn_save_hardcopy_file(const char *path_in)
         dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_HC_FILE_ERROR, path.c_str());
         return 6;
     }
-    chmod(path.c_str(), 0666);
+    chmod(path.c_str(), 0644);
     hcpath = path;
     refresh_sensitivity();
     return 0;
@@ -529,13 +550,28 @@ std::string mnprint_create_temp(const char *format_head, long pid, int *count, c
     return "";
 }
 
-void mnprint_run_with_infile(const char *command, const char *file)
+int mnprint_run_with_infile(const char *command, const char *file)
 {
-    EnvPair pair{};
-    safe_strcpy(pair.name, "INFILE", sizeof pair.name - 1);
-    safe_strcpy(pair.value, file, sizeof pair.value - 1);
-    process_cmd_line(&pair, command, 1);
+    if (!command || !*command)
+        return 0;
+    // The file reaches the command through the environment only.
+    setenv("INFILE", file ? file : "", 1);
+    // The command's own children are not the interpreter.
+    query_death(0);
+    const int status = system(command);
+    query_death(1);
+    int code = 0;
+    if (status == -1)
+        code = -1;
+    else if (WIFSIGNALED(status))
+        code = 128 + WTERMSIG(status);
+    else if (WIFEXITED(status))
+        code = WEXITSTATUS(status);
+    if (code != 0)
+        dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_COMMAND_FAILED, command, code);
+    return code;
 }
+
 
 DyPrintSettings mnprint_table_settings()
 {
@@ -548,8 +584,10 @@ void mn_send_via_email(Widget w)
 {
     static int graph_count = 0, table_count = 0;
     FilterEntry email;
-    if (read_filters_file("EMAIL", &email, 1) < 1)
+    if (read_filters_file("EMAIL", &email, 1) < 1) {
+        tell_refused_filters();
         return;
+    }
     PrinterValue kept = printer_dval;
     bool graph = mndy_mn_output_mode() == 1;
     std::string file;
@@ -577,6 +615,9 @@ void mn_send_via_email(Widget w)
     }
     if (!file.empty() && print_view(w, graph) == 1)
         mnprint_run_with_infile(email.command, file.c_str());
+    // The mailed copy goes, whether the command ran or not.
+    if (!file.empty())
+        unlink(file.c_str());
     printer_dval.graphformat = kept.graphformat;
     printer_dval.tableformat = kept.tableformat;
     printer_dval.graphoutput = kept.graphoutput;
@@ -600,6 +641,8 @@ void mn_print_preview(Widget w)
             FilterEntry preview;
             if (read_filters_file("PSPREVIEW", &preview, 1) == 1)
                 mnprint_run_with_infile(preview.command, file.c_str());
+            else
+                tell_refused_filters();
         }
         unlink(file.c_str());
     }

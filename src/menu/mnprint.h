@@ -97,8 +97,10 @@ void mn_print_preview(Widget w);
 
 // What the table view prints with, as these settings hold it.
 DyPrintSettings mnprint_table_settings();
-// Runs a command of the filters file with INFILE naming `file`.
-void mnprint_run_with_infile(const char *command, const char *file);
+// Runs a filters file command with INFILE naming `file`; a command that
+// fails or cannot run is told in a box with its exit status.  The status
+// (0: it ran well; -1: it could not be started; 128 + n: signal n).
+int mnprint_run_with_infile(const char *command, const char *file);
 
 // The file e-mail and preview print to: the name, created afresh (never
 // through an existing name); empty when none could be made.

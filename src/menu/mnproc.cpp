@@ -22,6 +22,8 @@
 #include "vxproc.h"
 #include "wsdict.h"
 
+#include "vxfilter.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -161,7 +163,7 @@ bool write_procedure_file(const std::string &dir, const std::string &path)
     // empty graph block.
     void *graph = graph_view() && mnp_graph.focussed_graph ? mnp_graph.focussed_graph() : nullptr;
     int w = prmgr_pr_write_procedure(f, graph_view() ? 1 : 0, graph);
-    if (fclose(f) != 0 || w != 0 || chmod(tmp.c_str(), 0666) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
+    if (fclose(f) != 0 || w != 0 || chmod(tmp.c_str(), 0644) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
         unlink(tmp.c_str());
         return false;
     }
@@ -178,7 +180,7 @@ bool save_the_proc(bool ask)
     if (dir.empty())
         dir = flag_dir();
     std::string path = dir + "/" + name;
-    if (!mnmisc_mn_make_dir(dir.c_str())) {
+    if (!mnmisc_mn_make_dir(dir.c_str(), dir == shared_dir())) {
         dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_PROC_DIR_NOT_MADE, dir.c_str());
         return false;
     }
@@ -237,9 +239,11 @@ void load_and_run_proc(DialogRecord *rec, int *done)
     // 3. The file.
     std::string dir = path_dir(name);
     std::string path = (dir.empty() ? flag_dir() : dir) + "/" + name;
-    FILE *f = fopen(path.c_str(), "r");
+    bool refused = false;
+    FILE *f = open_trusted_settings_file(path.c_str(), &refused);
     if (!f) {
-        dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_PROC_FILE_ERROR, path.c_str());
+        dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, refused ? MN_FILE_NOT_TRUSTED : MN_PROC_FILE_ERROR,
+                                 path.c_str());
         mnmisc_mn_register(31, &proc_dval, load_and_run_proc);
         return;
     }
@@ -339,9 +343,13 @@ int mnproc_mn_execute_proc(const char *name, int report, int no_prompts, int no_
     std::string path = n.empty() || n.size() > DL_PROC_NAME_MAX || n.find('/') != std::string::npos
                            ? std::string()
                            : mnmisc_find_settings_file("VX_PROC_PATH", own_dir(), shared_dir(), n);
-    FILE *f = path.empty() ? nullptr : fopen(path.c_str(), "r");
+    bool refused = false;
+    FILE *f = path.empty() ? nullptr : open_trusted_settings_file(path.c_str(), &refused);
     if (!f) {
-        if (report)
+        // A planted file is told of even without reports: it is never run.
+        if (refused)
+            dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_FILE_NOT_TRUSTED, path.c_str());
+        else if (report)
             dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_PROC_NOT_FOUND, n.c_str());
         return 1;
     }

@@ -228,6 +228,7 @@ GCanvasRecord *GOpenCanvas(GDeviceRecord *device, uint64_t mask, const GCanvasMo
     gline_GSetDefaultLineModes(c);
     gfill_GSetDefaultFillModes(c);
     gsurf_GSetDefaultSurfaceModes(c);
+    GSetDefaultContourModes(c);
     gcolmap_GSetDefaultColourMapModes(c);
     ggrid_GSetDefaultGridModes(c);
     gmesh_GSetDefaultMeshModes(c);

@@ -104,8 +104,9 @@ GGrid *ggrid_GGridMergeOverlay(GGrid *grid, GGrid *other);
 // in a new array the caller frees with vx_free; null with count -1 and
 // (4, 3) when memory runs out.
 GDepthEntry *ggrid_GGridCreateDepthList(GCanvasRecord *canvas, const GGrid *grid, long *count);
-// Aux becomes the round mask: weight 1 for every patch whose four corners
-// lie within the radius of (cx, cz).  -1 with (4, 3), the grid then left
+// Aux becomes the round mask: weight 1 for every cell whose four corners
+// lie within the radius of (cx, cz), the cells of the last row and column
+// (one step past the last node) included.  -1 with (4, 3), the grid then left
 // without aux and without a mask.
 int ggrid_GGridMaskValues(GCanvasRecord *canvas, GGrid *grid, double cx, double cz, double radius);
 // The grid lines on the floor of the world box; with mark, a tick in
@@ -136,3 +137,51 @@ int ginterp_GPolynomial1D(const GVector *input, long n_out, long order, GVector 
 // The grid resampled onto nx_out x nz_out nodes over the same extent.
 int ginterp_GPolynomial2D(void *unused, GGrid *grid, long nx_out, long nz_out, long order);
 int GSpline2D(void *unused, GGrid *grid, long nx_out, long nz_out);
+
+// ---- contours ----------------------------------------------------------------
+// A grid's cell (i, k) is cut into four triangles that meet at its centre
+// (the patch centre in aux, or the mean of the four nodes when the grid
+// keeps none): triangle 0 on the edge k + 1, 1 on the edge i + 1, 2 on the
+// edge k, 3 on the edge i.  Contour points are 2-D: (x, z) in the canvas's
+// current coordinate system.
+
+// Whether a triangle of corner values c[3] holds the level: a side of
+// corner values a, b is crossed when a <= level < b or b <= level < a.
+int GContourInCell(const double c[3], double level);
+// Every line of the level, drawn in the current line modes (in the level's
+// colour while colouring by value), the label on a straight stretch of
+// each when the contour modes allow labels.  The result of the last trace
+// (0, or -1 for one that lost its way); 0 without anything to trace (a
+// level that is not finite, a grid under 3 x 3 nodes); -1 with (4, 3) when
+// the visited map cannot be had.
+int GDrawContour(GCanvasRecord *canvas, const GGrid *grid, double level, const char *label);
+// The label's length in canvas units.
+double GGetLabelLength(GCanvasRecord *canvas, const char *label);
+
+// ---- meshes, skirts and mesh maps --------------------------------------------
+
+// Each patch of the depth list as a filled quadrilateral, coloured by value
+// or, with overlay colours (one byte per node, element k * nx + i), by the
+// mean of its corners' bytes; the fill style is 0 afterwards.  0.
+int gmesh_GDrawGridMesh(GCanvasRecord *canvas, const GGrid *grid, const unsigned char *overlay,
+                        const GDepthEntry *list, long count);
+// The same for a surface's patches; overlay colours by array n * points per
+// array + point g.
+int gmesh_GDrawSurfaceMesh(GCanvasRecord *canvas, GSurface *surface, const unsigned char *overlay,
+                           const GDepthEntry *list, long count);
+// One edge polygon (1: z last, 2: x last, 3: z first, 4: x first, 5: the
+// floor) into the vector's data, a double interleaved 3-D vector whose count
+// gives its room on entry and the edge's points on return: nx + 3 or
+// nz + 3 points, 4 for the floor.  -1 with (3, 22) for another edge or too
+// little room.
+int ggrid_GGetGridEdge(GVector *vector, const GGrid *grid, int edge, double floor);
+// The sides facing the viewer filled down to the world box's floor in the
+// special colour, and the floor when it is seen from below.  0, or -1 with
+// (4, 3).
+int gmesh_GDrawGridSkirt(GCanvasRecord *canvas, const GGrid *grid);
+int gmesh_GDrawSurfaceSkirt(GCanvasRecord *canvas, GSurface *surface);
+// The flat map of a completed grid: every cell, the last row and column of
+// nodes included (one step past them), in the colour of its node's value;
+// a cell whose node is empty is drawn in the special colour when the grid's
+// mask keeps it and a special colour is set.  0.
+int gmesh_GDrawMeshMap(GCanvasRecord *canvas, const GGrid *grid);

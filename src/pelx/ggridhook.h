@@ -43,3 +43,7 @@ public:
 private:
     T *p_;
 };
+
+// Where a contour's runs of points go: gdraw_GDrawPolyLine, replaceable so
+// that tests can see the points before they are rounded to the device.
+extern short (*gcontour_polyline)(GCanvasRecord *canvas, GVector *points);

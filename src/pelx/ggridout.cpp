@@ -145,8 +145,10 @@ int ggrid_GGridMaskValues(GCanvasRecord *canvas, GGrid *grid, double cx, double 
         double a = node_x(grid, i) - cx, b = node_z(grid, k) - cz;
         return a * a + b * b <= radius * radius;
     };
-    for (long i = 0; i + 1 < grid->nx; i++)
-        for (long k = 0; k + 1 < grid->nz; k++)
+    // The cells of the last row and column reach one step past the last
+    // node, as the mesh map draws them.
+    for (long i = 0; i < grid->nx; i++)
+        for (long k = 0; k < grid->nz; k++)
             if (inside(i, k) && inside(i, k + 1) && inside(i + 1, k + 1) && inside(i + 1, k))
                 grid->aux[i][k].weight = 1.0;
     return 0;

@@ -462,6 +462,13 @@ struct GSurfaceModes {
     unsigned char spare;
 };
 
+// Contour modes: one flag (mask 0x1, default 1) that allows the labels of
+// contour lines.
+enum : uint64_t { GCTM_LABELS = 0x1 };
+struct GContourModes {
+    unsigned char labels;
+};
+
 enum { GX_WC = 0, GX_PS = 1, GX_CC = 2, GX_VDC = 3, GX_FIFTH = 4 };
 
 struct GCanvasRecord;
@@ -545,6 +552,7 @@ struct GCanvasRecord {
     GFillModes fill;
     GTextModes text;
     GSurfaceModes surface;
+    GContourModes contour;
     GColourMapModes colourmap;
     GGridModes grid;
     GMeshModes mesh;
@@ -859,6 +867,12 @@ short gdraw_GDrawColouredBar(GCanvasRecord *canvas, const GVector *first, const 
 int gmesh_GSetMeshModes(GCanvasRecord *canvas, uint64_t mask, const GMeshModes *modes);
 int gmesh_GGetMeshModes(GCanvasRecord *canvas, GMeshModes *modes);
 int gmesh_GSetDefaultMeshModes(GCanvasRecord *canvas);
+
+// ---- contour modes ---------------------------------------------------------
+
+int GSetContourModes(GCanvasRecord *canvas, uint64_t mask, const GContourModes *modes);
+int GGetContourModes(GCanvasRecord *canvas, GContourModes *modes);
+int GSetDefaultContourModes(GCanvasRecord *canvas);
 
 // ---- raster images of values -----------------------------------------------
 

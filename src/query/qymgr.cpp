@@ -611,7 +611,8 @@ int qymgr_qerror(int message, int panic)
     if (message == 0)
         say(vx_msgf(nlsfd, QY_CHECK_COMPATIBLE));
     qymgr_qy_term();
-    exit(0);
+    // The program could not go on: a failure, whatever brought it.
+    exit(1);
 }
 
 int qymgr_qconfirm(int message) { return ui->confirm(message); }

@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 static std::string install_dir;
 static std::string path_buffer;
@@ -19,6 +22,49 @@ const char *filters_file_path()
     path_buffer = install_dir.empty() ? std::string() : install_dir + "/etc/filters";
     return path_buffer.c_str();
 }
+
+static std::string refused_path;
+
+bool settings_file_trusted(int fd)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (st.st_mode & S_IWOTH)
+        return false;
+    if ((st.st_mode & S_IWGRP) && st.st_gid != getgid())
+        return false;
+    if (st.st_uid == getuid() || st.st_uid == 0)
+        return true;
+    // The installation's owner: the owner of the tree start-up named.
+    struct stat tree;
+    return !install_dir.empty() && stat(install_dir.c_str(), &tree) == 0 && st.st_uid == tree.st_uid;
+}
+
+FILE *open_trusted_settings_file(const char *path, bool *refused)
+{
+    if (refused)
+        *refused = false;
+    if (!path || !*path)
+        return nullptr;
+    // The file is judged by what was opened, not by its name: it cannot be
+    // swapped between the look and the read.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    if (!settings_file_trusted(fd)) {
+        close(fd);
+        if (refused)
+            *refused = true;
+        return nullptr;
+    }
+    FILE *f = fdopen(fd, "r");
+    if (!f)
+        close(fd);
+    return f;
+}
+
+const char *filters_file_refused() { return refused_path.empty() ? nullptr : refused_path.c_str(); }
 
 static bool blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -57,7 +103,9 @@ int read_filters_file(const char *keyword, FilterEntry *entries, int maximum)
     if (!keyword || !*keyword || maximum <= 0)
         return 0;
     const char *path = filters_file_path();
-    FILE *f = *path ? fopen(path, "r") : nullptr;
+    bool refused = false;
+    FILE *f = open_trusted_settings_file(path, &refused);
+    refused_path = refused ? path : "";
     if (!f)
         return 0;
     size_t klen = strlen(keyword);

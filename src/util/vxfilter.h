@@ -10,6 +10,8 @@
 // the line).  Commands get their files through the environment only.
 #pragma once
 
+#include <cstdio>
+
 inline constexpr int FILTER_LABEL_SIZE = 32;     // at most 31 characters
 inline constexpr int FILTER_COMMAND_SIZE = 512;  // at most 511 characters
 inline constexpr int FILTER_LINE_MAX = 1023;
@@ -30,3 +32,16 @@ const char *filters_file_path();
 // an empty keyword or a missing file.  Lines over 1023 characters and
 // entries whose command is over 511 are skipped; labels are cut at 31.
 int read_filters_file(const char *keyword, FilterEntry *entries, int maximum);
+
+// ---- settings files whose contents run -----------------------------------
+
+// A filters file, procedure or hardcopy set is taken only when it belongs
+// to the user, to root or to the installation's owner (the owner of the
+// directory filters_set_install_dir named), and no other user can write
+// it: a file another user could have planted or changed is refused.
+bool settings_file_trusted(int fd);
+// fopen(path, "r") of such a file.  Null when it cannot be opened, and
+// null with `*refused` set when it is there but not to be trusted.
+FILE *open_trusted_settings_file(const char *path, bool *refused);
+// The path of the filters file the last read refused, or null.
+const char *filters_file_refused();

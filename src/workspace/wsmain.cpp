@@ -674,7 +674,12 @@ int wsmain_ws_set_target_icon(int index)
     if (index < 0 || index > 3 || index == ws.target_index)
         return previous;
     ws.target_index = index;
-    if (ws.target && ws.targets[index] != XmUNSPECIFIED_PIXMAP && ws.targets[index])
+    if (ws.target && ws.targets[index] != XmUNSPECIFIED_PIXMAP && ws.targets[index]) {
         XtVaSetValues(ws.target, XmNlabelPixmap, ws.targets[index], nullptr);
+        // A pixmap of the same size does not redraw the label by itself:
+        // its window is exposed again so that the new picture shows.
+        if (XtIsRealized(ws.target))
+            XClearArea(XtDisplay(ws.target), XtWindow(ws.target), 0, 0, 0, 0, True);
+    }
     return previous;
 }

@@ -93,14 +93,15 @@ void insert_at(size_t at, const TableListEntry &e)
     table_list.insert(table_list.begin() + static_cast<long>(at), e);
 }
 
-// Opens the file for writing; a file made here gets the mode 0666.
+// Opens the file for writing; a file made here gets the mode 0644: the
+// user's own, read by others.
 FILE *open_for_writing()
 {
     struct stat st;
     const bool existed = stat(list_path, &st) == 0;
     FILE *f = fopen(list_path, "w");
     if (f && !existed)
-        chmod(list_path, 0666);
+        chmod(list_path, 0644);
     return f;
 }
 

@@ -23,6 +23,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
+#include <clocale>
 #include <fstream>
 #include <future>
 #include <memory>
@@ -52,7 +53,7 @@ void install_translations()
 
 void build_window()
 {
-    // Text is selected by dragging only in a single-byte locale.
+    // The C locale unless a test asks for another (LC_CTYPE).
     setenv("LC_ALL", "C", 1);
     vxdl::App &app = vxdl::app();
     adata = app.adata;
@@ -292,6 +293,10 @@ TEST_F(DisplayX, TenThousandRowsShowTheSameLines)
     for (int i = 0; i < 10000; i++)
         rows.push_back({L(i), i % 13 == 0 ? NUL() : STR(std::string(texts[i % 5]) + " " + std::to_string(i % 97)),
                         i % 17 == 0 ? NUL() : R(i * 0.125 - 300), day(i)});
+    // The lines are fixed for the C locale, where the accented letter's
+    // bytes are shown as octal escapes; whatever locale the test runs in.
+    const std::string was = setlocale(LC_CTYPE, nullptr);
+    setlocale(LC_CTYPE, "C");
     int ds = arrive(cols, rows);
     const std::vector<std::string> all = screen_lines(ds);
     uint64_t hash = 1469598103934665603ull;
@@ -302,6 +307,22 @@ TEST_F(DisplayX, TenThousandRowsShowTheSameLines)
     }
     EXPECT_EQ(all.size(), FIXED_LINES);
     EXPECT_EQ(hash, FIXED_HASH);
+    // In a UTF-8 locale the letter is printable and shown as itself: the
+    // lines differ exactly where it stands.
+    if (setlocale(LC_CTYPE, "C.UTF-8")) {
+        const std::vector<std::string> utf8 = screen_lines(ds);
+        ASSERT_EQ(utf8.size(), all.size());
+        size_t differing = 0;
+        for (size_t i = 0; i < all.size(); i++) {
+            if (all[i] == utf8[i])
+                continue;
+            differing++;
+            EXPECT_NE(all[i].find("caf\\303\\251"), std::string::npos) << all[i];
+            EXPECT_NE(utf8[i].find("caf\xc3\xa9"), std::string::npos) << utf8[i];
+        }
+        EXPECT_GT(differing, 0u);
+    }
+    setlocale(LC_CTYPE, "C");
     ASSERT_GE(all.size(), 100u);
     EXPECT_EQ(held(), std::vector<std::string>(all.end() - 100, all.end()));
     const DyLineStore *s = dytab_store();
@@ -310,6 +331,7 @@ TEST_F(DisplayX, TenThousandRowsShowTheSameLines)
     XmScrollBarGetValues(vxdl::find(shell, "displayVB"), &v, &slider, &inc, &page);
     EXPECT_EQ(v, s->top());
     EXPECT_TRUE(pixels() == redrawn());
+    setlocale(LC_CTYPE, was.c_str());
 }
 
 // ---- selection ---------------------------------------------------------------------------
@@ -322,11 +344,13 @@ struct Reader {
         XDestroyWindow(d, w);
         XCloseDisplay(d);
     }
-    // Asks for PRIMARY as STRING while the program's events are pumped.
-    bool read(std::string &text)
+    // Asks for PRIMARY as `target` (STRING unless named) while the
+    // program's events are pumped; true when the answer is of that type.
+    bool read(std::string &text, const char *target_name = nullptr)
     {
         Atom prop = XInternAtom(d, "VX_TEST_SELECTION", False);
-        XConvertSelection(d, XA_PRIMARY, XA_STRING, prop, w, CurrentTime);
+        const Atom target = target_name ? XInternAtom(d, target_name, False) : XA_STRING;
+        XConvertSelection(d, XA_PRIMARY, target, prop, w, CurrentTime);
         XFlush(d);
         XEvent ev{};
         bool got = vxdl::pump_until([&] { return XCheckTypedWindowEvent(d, w, SelectionNotify, &ev) == True; });
@@ -339,7 +363,7 @@ struct Reader {
         XGetWindowProperty(d, w, prop, 0, 1 << 20, True, AnyPropertyType, &type, &format, &n, &after, &data);
         text.assign(reinterpret_cast<char *>(data), n);
         XFree(data);
-        return type == XA_STRING && format == 8;
+        return type == target && format == 8;
     }
     void take()
     {
@@ -429,6 +453,44 @@ TEST_F(DisplayX, DraggedSelectionIsPrimaryUntilAnotherOwnerTakesIt)
     EXPECT_TRUE(s->selection().exists);
     EXPECT_TRUE(other.read(text));
     EXPECT_EQ(text, expected);
+}
+
+// Under a UTF-8 locale a drag selects by characters: an end in the middle
+// of a character takes the whole character, and PRIMARY is offered as
+// UTF8_STRING, as STRING in Latin-1, and as compound text.
+TEST_F(DisplayX, DragUnderUtf8SelectsWholeCharacters)
+{
+    const std::string was = setlocale(LC_CTYPE, nullptr);
+    if (!setlocale(LC_CTYPE, "C.UTF-8"))
+        GTEST_SKIP() << "no UTF-8 locale";
+    std::vector<std::vector<Cell>> rows;
+    for (int i = 0; i < 3; i++)
+        rows.push_back({L(i), STR("caf\xc3\xa9 " + std::to_string(i))});
+    int ds = arrive(two_columns(), rows);
+    ASSERT_TRUE(wait_lines(3 + 3 + 1));
+    std::vector<std::string> lines = screen_lines(ds);
+    ASSERT_GE(lines.size(), 6u);
+    const size_t accent = lines[3].find("\xc3\xa9");
+    ASSERT_NE(accent, std::string::npos) << lines[3];
+    int lh = 1, cw = 1;
+    dytab_metrics(&lh, &cw);
+    // From the start of the first row to the middle of the last row's
+    // accented letter: between its two bytes.
+    drag(1, lh * 3 + lh / 2, cw * static_cast<int>(accent + 1) + cw / 2, lh * 5 + lh / 2);
+    ASSERT_TRUE(dytab_store()->selection().owns_primary);
+    const std::string expected = lines[3] + "\n" + lines[4] + "\n" + lines[5].substr(0, accent + 2);
+    Reader other;
+    std::string utf8, latin1, compound;
+    EXPECT_TRUE(other.read(utf8, "UTF8_STRING"));
+    EXPECT_EQ(utf8, expected);
+    EXPECT_TRUE(other.read(latin1));
+    std::string expected_latin1 = expected;
+    for (size_t at; (at = expected_latin1.find("\xc3\xa9")) != std::string::npos;)
+        expected_latin1.replace(at, 2, "\xe9");
+    EXPECT_EQ(latin1, expected_latin1);
+    EXPECT_TRUE(other.read(compound, "COMPOUND_TEXT"));
+    EXPECT_NE(compound.find("caf"), std::string::npos);
+    setlocale(LC_CTYPE, was.c_str());
 }
 
 // ---- the rubber band ---------------------------------------------------------------------

@@ -384,9 +384,21 @@ TEST_F(Methods, ColourMapsByAxis)
     EXPECT_EQ(gomain_go_get_colourmap(&g.g, nullptr, b, 0), 1);
     gomain_go_forget_colourmap(&g.g);
 
-    // Thresholds 1, 5, 3: the decreasing one ends the list.
+    // The mesh modes' colouring 2 asks for the map whatever the series
+    // colour; other values do not.
+    goprop_go_set_property(&g.g, GP_COLOUR, 1, &five);
     l.colour = 3;
     GSetLineModes(c, 0x2, &l);
+    for (int64_t colouring : {2, 1, 0}) {
+        GMeshModes mesh{};
+        mesh.colouring = colouring;
+        gmesh_GSetMeshModes(c, GMSM_COLOURING, &mesh);
+        EXPECT_EQ(gomain_go_get_colourmap(&g.g, nullptr, a, 0), colouring == 2 ? 1 : 0) << colouring;
+        EXPECT_EQ(gomain_go_get_colourmap(&g.g, nullptr, b, 0), colouring == 2 ? 1 : 0) << colouring;
+        gomain_go_forget_colourmap(&g.g);
+    }
+
+    // Thresholds 1, 5, 3: the decreasing one ends the list.
     const int on = 1;
     goprop_go_set_property(&g.g, GP_USETHRESH, 0, &on);
     const char *values[] = {"1", "5", "3"};

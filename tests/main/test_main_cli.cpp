@@ -12,9 +12,11 @@
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <sys/msg.h>
 #include <sys/shm.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -57,6 +59,60 @@ TEST(CommandLine, HelpAndBadLines)
         EXPECT_EQ(r.err.rfind(expect, 0), 0u) << c.args[0] << ":\n" << r.err;
         EXPECT_NE(r.err.find("    -timeout    Set the Vostrelane idle timeout in minutes.\n"), std::string::npos);
         EXPECT_EQ(r.err.find("-displayid"), std::string::npos);
+    }
+}
+
+// -version and -help are answered before a display is opened: with one
+// and without, the same words and the same status; the display's error
+// never shows.  A program whose interpreter cannot start ends with 1.
+TEST(CommandLine, ExitStatuses)
+{
+    const std::string empty_server = vxtest::temp_dir("noserver");
+    struct Case {
+        std::vector<std::string> args;
+        bool display;
+        int status;
+        const char *starts;
+        std::map<std::string, std::string> env;
+    } cases[] = {
+        {{"-version"}, true, 0, "Vostrelane for Orvanta 5.3\n", {}},
+        {{"-version"}, false, 0, "Vostrelane for Orvanta 5.3\n", {}},
+        {{"-help"}, true, 1, usage_head, {}},
+        {{"-help"}, false, 1, usage_head, {}},
+        {{"-display", "nosuchhost:77", "-version"}, false, 0, "Vostrelane for Orvanta 5.3\n", {}},
+        {{"-tslnowin"}, false, 1, "Error: Can't open display", {}},
+        // An interpreter that cannot be started: the message, then 1.
+        {{"-displayname", "no-interpreter"}, true, 1, "", {{"DOZ_SERVER_DIR", empty_server}}},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> argv{launcher()};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        vxtest::Options o;
+        o.set_env = c.env;
+        if (!c.display)
+            o.unset_env = {"DISPLAY"};
+        auto r = vxtest::run(argv, o);
+        const std::string what = c.args.back() + (c.display ? " with a display" : " without a display");
+        EXPECT_EQ(r.status, c.status) << what << ": " << r.err;
+        EXPECT_EQ(r.err.rfind(c.starts, 0), 0u) << what << ": " << r.err;
+        if (c.status == 0 || c.starts == usage_head) {
+            EXPECT_EQ(r.err.find("Can't open display"), std::string::npos) << what << ": " << r.err;
+        }
+        if (!c.env.empty()) {
+            EXPECT_NE(r.err.find("Cannot start or attach to the DOZ server."), std::string::npos) << r.err;
+        }
+    }
+    fs::remove_all(empty_server);
+}
+
+// The directories every user makes settings in: all may add, none removes
+// or replaces what another made.
+TEST(Installation, SharedSettingsDirectoriesAreSticky)
+{
+    for (const char *dir : {"/etc/procedures", "/etc/tables"}) {
+        struct stat st {};
+        ASSERT_EQ(stat((vxtest::install_dir() + dir).c_str(), &st), 0) << dir;
+        EXPECT_EQ(st.st_mode & 07777, 01777u) << dir;
     }
 }
 
@@ -184,6 +240,43 @@ TEST_F(Running, WindowCloseEndsWithStatusZero)
     vxtest::Result r;
     ASSERT_TRUE(child.wait(20s, r));
     EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// Every numeric resource set beyond what it may be: a warning for each on
+// standard error, the defaults taken, and the program comes up and runs
+// (under the sanitizers too) until it is told to end.
+TEST_F(Running, NumericResourcesOutOfRangeAreWarnedOfAndTakeTheirDefaults)
+{
+    const char *names[] = {"singleClickInterval", "doubleClickInterval", "tableXGap", "tableYGap", "tableXExtra",
+                           "displayBufferSize", "displayCheckStopLines", "printerPageLength", "printerPageWidth",
+                           "useEditorThreshold", "percentagePan", "julianStartDay", "timeout", "queryBufferSize",
+                           "databaseMode", "noResize", "nomap", "maxTickPixel"};
+    std::vector<std::string> argv{launcher(), "-displayname", "range-test"};
+    for (const char *name : names) {
+        argv.push_back("-xrm");
+        argv.push_back(std::string("vostrelane.") + name + ": 2147483647");
+    }
+    argv.insert(argv.end(), {"-xrm", "vostrelane.runMode: 99", "-xrm", "vostrelane.xferCheckStopInterval: -5"});
+    auto child = vxtest::start(argv);
+    ASSERT_TRUE(window_appears("range-test")) << child.err();
+    kill(child.pid, SIGTERM);
+    vxtest::Result r;
+    ASSERT_TRUE(child.wait(20s, r));
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char *name : names)
+        EXPECT_NE(r.err.find(std::string("Vostrelane. The resource ") + name + " is 2147483647, outside "),
+                  std::string::npos)
+            << name << "\n" << r.err;
+    EXPECT_NE(r.err.find("The resource runMode is 99, outside 0 to 6: its default 0 is taken.\n"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("The resource xferCheckStopInterval is -5, outside 0.01 to 3600: its default 1 is taken.\n"),
+              std::string::npos)
+        << r.err;
+    // Nothing but the warnings.
+    size_t lines = 0;
+    for (char ch : r.err)
+        lines += ch == '\n';
+    EXPECT_EQ(lines, std::size(names) + 2) << r.err;
 }
 
 // The pids of the interpreters that `parent` started.

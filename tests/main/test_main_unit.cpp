@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "startup.h"
+#include "vxcat.h"
 #include "vxmain.h"
 
+#include <climits>
+#include <cmath>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -89,6 +94,102 @@ TEST(DateFormats, MissingTooLongOrBadInputFormatsComeFromTheLocale)
         EXPECT_STREQ(adata.dateInputFormat, c.want_input) << (c.input ? c.input : "unset");
         EXPECT_STREQ(adata.dateOutputFormat, c.want_output) << (c.input ? c.input : "unset");
         EXPECT_STREQ(adata.timeOutputFormat, c.want_time);
+    }
+}
+
+TEST(EarlyRequest, VersionAndHelpAreFoundWithoutADisplay)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int want;
+    } cases[] = {
+        {{"-version"}, 1},
+        {{"-help"}, 2},
+        {{"-tsl", "-help"}, 2},
+        {{"-version", "-help"}, 1},
+        {{"-display", ":99", "-version"}, 1},
+        // Values of options are not options.
+        {{"-title", "-help"}, 0},
+        {{"-xrm", "-version"}, 0},
+        {{"-user", "-help"}, 0},
+        {{"-database", "DEMO"}, 0},
+        {{}, 0},
+        {{"stray", "-nosuchoption"}, 0},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> words{"vostrelane"};
+        words.insert(words.end(), c.args.begin(), c.args.end());
+        std::vector<char *> argv;
+        for (std::string &w : words)
+            argv.push_back(w.data());
+        const std::vector<std::string> before = words;
+        EXPECT_EQ(early_request(static_cast<int>(argv.size()), argv.data()), c.want) << words.back();
+        // The command line is left as it was for the toolkit.
+        for (size_t i = 0; i < argv.size(); i++)
+            EXPECT_EQ(std::string(argv[i]), before[i]);
+    }
+}
+
+// A record holding every numeric resource's default.
+AppData defaults()
+{
+    AppData data{};
+    for (int k = 0; k < resource_ranges_count; k++)
+        data.*resource_ranges[k].field = resource_ranges[k].fallback;
+    data.xferCheckStopInterval = 1.0f;
+    return data;
+}
+
+TEST(ResourceRanges, OutsideTheRangeTheDefaultIsTaken)
+{
+    // Every integer resource of the table has a range.
+    int integers = 0;
+    for (int i = 0; i < resources_count; i++)
+        integers += std::string(resources[i].resource_type) == XtRInt;
+    EXPECT_EQ(resource_ranges_count, integers);
+    for (int i = 0; i < resource_ranges_count; i++) {
+        const ResourceRange &r = resource_ranges[i];
+        // The resource's own default lies in its range.
+        bool found = false;
+        for (int j = 0; j < resources_count; j++)
+            if (std::string(resources[j].resource_name) == r.name) {
+                found = true;
+                EXPECT_EQ(std::to_string(r.fallback), static_cast<const char *>(resources[j].default_addr)) << r.name;
+            }
+        EXPECT_TRUE(found) << r.name;
+        EXPECT_TRUE(r.fallback >= r.min && r.fallback <= r.max) << r.name;
+        const long long outside[] = {static_cast<long long>(r.min) - 1, static_cast<long long>(r.max) + 1};
+        for (long long v : outside) {
+            if (v < INT_MIN || v > INT_MAX)
+                continue;
+            AppData data = defaults();
+            data.*r.field = static_cast<int>(v);
+            std::vector<RangeFinding> found_ranges = check_resource_ranges(data);
+            ASSERT_EQ(found_ranges.size(), 1u) << r.name << " " << v;
+            EXPECT_EQ(data.*r.field, r.fallback) << r.name;
+            EXPECT_EQ(found_ranges[0].name, r.name);
+            EXPECT_EQ(found_ranges[0].value, std::to_string(v));
+            EXPECT_EQ(range_warning(found_ranges[0], NL_NO_CATALOGUE),
+                      "Vostrelane. The resource " + std::string(r.name) + " is " + std::to_string(v) + ", outside " +
+                          std::to_string(r.min) + " to " + std::to_string(r.max) + ": its default " +
+                          std::to_string(r.fallback) + " is taken.\n");
+        }
+        // The bounds themselves are kept.
+        for (int v : {r.min, r.max}) {
+            AppData data = defaults();
+            data.*r.field = v;
+            EXPECT_TRUE(check_resource_ranges(data).empty()) << r.name << " " << v;
+            EXPECT_EQ(data.*r.field, v);
+        }
+    }
+    // The one resource with a fraction: not a number, negative, too large.
+    for (float v : {std::nanf(""), -1.0f, 0.0f, 1e9f}) {
+        AppData data = defaults();
+        data.xferCheckStopInterval = v;
+        std::vector<RangeFinding> f = check_resource_ranges(data);
+        ASSERT_EQ(f.size(), 1u) << v;
+        EXPECT_EQ(f[0].name, "xferCheckStopInterval");
+        EXPECT_EQ(data.xferCheckStopInterval, 1.0f);
     }
 }
 

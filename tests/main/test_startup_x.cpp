@@ -310,11 +310,12 @@ TEST_F(Program, DatabaseAndProcedureOfTheCommandLine)
 }
 
 // PRIMARY as text, asked for from a window of the test's own.
-bool read_primary(Display *dpy, std::string &text)
+bool read_primary(Display *dpy, std::string &text, const char *target_name = "STRING")
 {
     Window w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
     Atom prop = XInternAtom(dpy, "VX_TEST_SELECTION", False);
-    XConvertSelection(dpy, XA_PRIMARY, XA_STRING, prop, w, CurrentTime);
+    const Atom target = XInternAtom(dpy, target_name, False);
+    XConvertSelection(dpy, XA_PRIMARY, target, prop, w, CurrentTime);
     XFlush(dpy);
     XEvent ev{};
     bool got = vxtest::wait_for([&] { return XCheckTypedWindowEvent(dpy, w, SelectionNotify, &ev) == True; }, 10s);
@@ -328,7 +329,7 @@ bool read_primary(Display *dpy, std::string &text)
         if (data) {
             text.assign(reinterpret_cast<char *>(data), n);
             XFree(data);
-            ok = type == XA_STRING;
+            ok = type == target;
         }
     }
     XDestroyWindow(dpy, w);
@@ -348,8 +349,9 @@ TEST_F(Program, ProcedureOfTheCommandLineShowsItsRows)
                            "\tquery DISPLAY DEPTNO, DNAME FROM DEPT\nendquery\n";
     vxtest::Options o;
     o.set_env["QYUSER"] = "BRASK";
-    // Text is selected by dragging in a single-byte locale.
-    o.set_env["LC_ALL"] = "C";
+    // The locale nearly every system runs: text is selected by characters.
+    o.set_env["LANG"] = "C.UTF-8";
+    o.unset_env = {"LC_ALL", "LC_CTYPE"};
     auto child = vxtest::start({launcher(), "-procedure", "CLDEPTS", "-database", "DEMO", "-displayname", "proc-run"}, o);
     Window display = wait_window("proc-run");
     ASSERT_NE(display, 0u) << child.err();
@@ -376,6 +378,9 @@ TEST_F(Program, ProcedureOfTheCommandLineShowsItsRows)
         60s);
     EXPECT_TRUE(shown) << text << child.err();
     EXPECT_NE(text.find("Research"), std::string::npos) << text;
+    std::string utf8;
+    EXPECT_TRUE(read_primary(dpy, utf8, "UTF8_STRING"));
+    EXPECT_EQ(utf8, text);
     vxtest::Result r;
     EXPECT_FALSE(child.wait(0ms, r)) << "ended with " << r.status << ": " << child.err();
     std::filesystem::remove(file);

@@ -137,15 +137,22 @@ protected:
     }
 };
 
+// A user's own directory is 0755 and a shared one 01777, whatever the
+// mask; the mask itself is left as it was.
 TEST_F(TempTree, MakeDirKeepsTheMaskAndMakesOnlyTheLastComponent)
 {
-    mode_t old = umask(022);
+    mode_t old = umask(0);
     std::string dir = (root / "settings").string();
     EXPECT_EQ(mnmisc_mn_make_dir(dir.c_str()), 1);
     struct stat st {};
     ASSERT_EQ(stat(dir.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0777u);
-    EXPECT_EQ(umask(022), 022u) << "the mask changed";
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    EXPECT_EQ(umask(077), 0u) << "the mask changed";
+    const std::string shared = (root / "shared").string();
+    EXPECT_EQ(mnmisc_mn_make_dir(shared.c_str(), true), 1);
+    ASSERT_EQ(stat(shared.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 01777u);
+    umask(022);
     EXPECT_EQ(mnmisc_mn_make_dir(dir.c_str()), 1);  // exists
     EXPECT_EQ(mnmisc_mn_make_dir((root / "a" / "b").c_str()), 0);
     EXPECT_EQ(mnmisc_mn_make_dir(""), 0);
@@ -200,7 +207,7 @@ TEST_F(TempTree, SaveMakesTheDirectoryAndShares)
               MN_SAVED);
     struct stat st {};
     ASSERT_EQ(stat((dir / "F1").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0666u);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_EQ(umask(022), 022u);
     EXPECT_EQ(mnmisc_save_settings_file((root / "x" / "y").string(), "F", [](FILE *) { return true; }),
               MN_SAVE_NO_DIR);

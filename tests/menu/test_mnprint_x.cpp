@@ -256,11 +256,16 @@ TEST_F(PrintMenu, ABadSettingsFileShowsItsErrorAndTheLoadRegistersAgain)
 {
     const fs::path dir = root / "install" / "etc" / "hardcopy";
     std::ofstream(dir / "ODD") << "tableformat 1\ncolour 3\ntableoutput 1\n";
+    // A set any user could have changed is not read at all.
+    std::ofstream(dir / "OPEN") << "tableformat 0\n";
+    fs::permissions(dir / "OPEN", fs::perms::others_write, fs::perm_options::add);
     struct {
         const char *name;
         std::string message;
     } cases[] = {
         {"NOSUCH", "Cannot open, read, write or remove the file" + (dir / "NOSUCH").string()},
+        {"OPEN", (dir / "OPEN").string() +
+                     "belongs to another user or can be changed by other users: it is not used."},
         {"ODD", "Unknown print setting \"colour\": the rest of the file was not read"},
     };
     for (const auto &c : cases) {
@@ -282,6 +287,50 @@ TEST_F(PrintMenu, ABadSettingsFileShowsItsErrorAndTheLoadRegistersAgain)
     // What was read before the unknown setting stays; the rest was not read.
     EXPECT_EQ(mnprint_mn_printer_setup()->tableformat, 1);
     EXPECT_EQ(mnprint_mn_printer_setup()->tableoutput, 0);
+}
+
+// The e-mail command of the filters file failing, not to be found, or in
+// a filters file others can change: each is told in a box (with the exit
+// status, or naming the file) and the mailed copy never stays behind.
+TEST_F(PrintMenu, MailThatFailsIsToldAndLeavesNoCopy)
+{
+    const fs::path filters = root / "filters";
+    const std::string kept = slurp(filters);
+    const fs::path marker = root / "planted-ran";
+    struct {
+        const char *name;
+        std::string line;
+        bool open_to_all;
+        std::string message;
+    } cases[] = {
+        {"no such command", "EMAIL :: nosuchmailcommand \"$INFILE\"", false,
+         "The commandnosuchmailcommand \"$INFILE\"failed: its exit status is 127."},
+        {"failing command", "EMAIL :: exit 3", false, "The commandexit 3failed: its exit status is 3."},
+        {"filters file open to all", "EMAIL :: touch " + marker.string(), true,
+         filters.string() + "belongs to another user or can be changed by other users: it is not used."},
+    };
+    // (The kit reads a box's text back without its line breaks.)
+    mndy_mn_set_output_mode(0);
+    const std::string prefix = "tablefile_" + std::to_string(getpid()) + "_";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(filters) << c.line << "\n";
+        if (c.open_to_all)
+            fs::permissions(filters, fs::perms::others_write, fs::perm_options::add);
+        std::string shown;
+        Answer box(0, [&](Widget w) {
+            shown = vxdl::message(w);
+            vxdl::press_box(w, XmDIALOG_OK_BUTTON);
+        });
+        mn_send_via_email(nullptr);
+        EXPECT_TRUE(box.ran);
+        EXPECT_EQ(shown, c.message);
+        for (const auto &e : fs::directory_iterator("/tmp"))
+            EXPECT_NE(e.path().filename().string().rfind(prefix, 0), 0u) << e.path();
+        EXPECT_FALSE(fs::exists(marker));
+        fs::remove(filters);
+    }
+    std::ofstream(filters) << kept;
 }
 
 // ---- with the installed interpreter ------------------------------------------------------

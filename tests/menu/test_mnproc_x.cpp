@@ -37,6 +37,7 @@
 #include <Xm/SelectioB.h>
 
 #include <filesystem>
+#include <pwd.h>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -229,9 +230,13 @@ TEST_F(Commands, TypedStatementSavedAndRunAgain)
     const std::string file = dir + "/DEPTS";
     EXPECT_EQ(slurp(file),
               "table\nstartgraph\nendgraph\nstartquery\n\tdata\n\tquery DISPLAY DEPTNO, DNAME FROM DEPT\nendquery\n");
+    // The file and its directory are the user's own: others read them,
+    // none changes them.
     struct stat st {};
     ASSERT_EQ(stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0666u);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    ASSERT_EQ(stat(dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
     EXPECT_STREQ(currentproc, "DEPTS");
 
     // Save as asks before replacing; No keeps the file.
@@ -274,6 +279,41 @@ TEST_F(Commands, TypedStatementSavedAndRunAgain)
         EXPECT_EQ(mnbld_mn_runmode, st.mode_after);
     }
     mnbld_mn_runmode = mode;
+
+    // A procedure another user could have planted or changed is refused,
+    // named in the box, and nothing of it runs: one writable by all, and
+    // (run as root) one of another account.
+    const std::string marker = vxtest::temp_dir("mnplant") + "/ran";
+    const std::string planted = "table\nstartgraph\nendgraph\nstartquery\n\tpipe cat > '" + marker +
+                                "'\n\tquery DISPLAY DEPTNO FROM DEPT\nendquery\n";
+    const passwd *nobody = getpwnam("nobody");
+    struct Plant {
+        const char *name;
+        mode_t mode;
+        bool other_owner;
+    } plants[] = {{"OPEN", 0666, false}, {"THEIRS", 0644, true}};
+    for (const Plant &pl : plants) {
+        if (pl.other_owner && (geteuid() != 0 || !nobody))
+            continue;
+        const std::string path = dir + "/" + pl.name;
+        std::ofstream(path) << planted;
+        chmod(path.c_str(), pl.mode);
+        if (pl.other_owner) {
+            ASSERT_EQ(chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        }
+        for (int report : {1, 0}) {
+            std::string told;
+            auto box = vxdl::when_shown("error", [&](Widget w) {
+                told = vxdl::message(w);
+                vxdl::press_box(w, XmDIALOG_OK_BUTTON);
+            });
+            EXPECT_EQ(mnproc_mn_execute_proc(pl.name, report, 1, 0, 0, nullptr), 1) << pl.name;
+            EXPECT_TRUE(box->ran) << pl.name;
+            EXPECT_EQ(told, path + "belongs to another user or can be changed by other users: it is not used.");
+        }
+        EXPECT_FALSE(std::filesystem::exists(marker)) << pl.name;
+    }
+    std::filesystem::remove_all(std::filesystem::path(marker).parent_path());
     std::filesystem::remove_all(dir);
 }
 

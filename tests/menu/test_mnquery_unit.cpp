@@ -123,7 +123,7 @@ TEST(Procedures, SaveWritesTheRecordingAndStartsTheTranslation)
         EXPECT_EQ(slurp(file), "table\nstartgraph\nendgraph\nstartquery\n\tnodata\n\tquery SET %DISPLAY TRUE\nendquery\n");
         struct stat st {};
         ASSERT_EQ(stat(file.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0666u);
+        EXPECT_EQ(st.st_mode & 0777, 0644u);
         EXPECT_STREQ(currentproc, "A B;C");
         ASSERT_TRUE(vxtest::wait_for([&] { return access(log.c_str(), F_OK) == 0; }, 20000ms));
         std::string args = slurp(log);

@@ -69,7 +69,7 @@ TEST(QueryManagerStart, AnOldInterpreterEndsTheProgram)
 TEST(QueryManagerStart, AnInterpreterThatCannotStartEndsTheProgram)
 {
     vxtest::Result r = probe("startup", vxtest::temp_dir("qyempty"));
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("\nCannot start or attach to the DOZ server.\n"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Check database"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "") << "nothing is sent";
@@ -78,7 +78,7 @@ TEST(QueryManagerStart, AnInterpreterThatCannotStartEndsTheProgram)
 TEST(QueryManagerStart, APanicQueryPrintsTheTextsAndEnds)
 {
     vxtest::Result r = probe("panic");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.find("still running"), std::string::npos);
     EXPECT_EQ(r.err.rfind("Query: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("\nCheck database is compatible with DOZ server\n"), std::string::npos) << r.err;

@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -63,6 +66,82 @@ TEST(Filters, Entries)
     EXPECT_EQ(std::string(filters_file_path()), std::string(dir) + "/etc/filters");
     filters_set_install_dir(nullptr);
     EXPECT_EQ(std::string(filters_file_path()), "");
+    rmdir(dir);
+}
+
+// A settings file whose commands run is taken only when it is the user's
+// (or root's) and no other user can write it; the filters reader says
+// which file it refused.
+TEST(SettingsFiles, OnlyFilesNoOtherUserCanChangeAreTaken)
+{
+    char dir[] = "/tmp/vxtrustXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/filters";
+    const passwd *nobody = getpwnam("nobody");
+    const bool can_give = geteuid() == 0 && nobody;
+    struct Case {
+        const char *name;
+        mode_t mode;
+        bool other_owner, other_group, want;
+    } cases[] = {
+        {"own, 0644", 0644, false, false, true},
+        {"own, 0600", 0600, false, false, true},
+        {"own, writable by all", 0666, false, false, false},
+        {"own, writable by all but not read by them", 0602, false, false, false},
+        {"own, group-writable, own group", 0664, false, false, true},
+        {"own, group-writable, another group", 0664, false, true, false},
+        {"another user's, 0644", 0644, true, false, false},
+        {"another user's, 0600 but readable here", 0600, true, false, false},
+    };
+    setenv("VX_FILTERS_FILE", path.c_str(), 1);
+    for (const Case &c : cases) {
+        if ((c.other_owner || c.other_group) && !can_give)
+            continue;
+        std::ofstream(path) << "EMAIL :: planted\n";
+        ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+        if (c.other_owner || c.other_group) {
+            ASSERT_EQ(chown(path.c_str(), c.other_owner ? nobody->pw_uid : static_cast<uid_t>(-1),
+                            c.other_group ? nobody->pw_gid : static_cast<gid_t>(-1)),
+                      0);
+        }
+        int fd = open(path.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(settings_file_trusted(fd), c.want) << c.name;
+        close(fd);
+        bool refused = true;
+        FILE *f = open_trusted_settings_file(path.c_str(), &refused);
+        EXPECT_EQ(f != nullptr, c.want) << c.name;
+        EXPECT_EQ(refused, !c.want) << c.name;
+        if (f)
+            fclose(f);
+        FilterEntry e[1];
+        EXPECT_EQ(read_filters_file("EMAIL", e, 1), c.want ? 1 : 0) << c.name;
+        EXPECT_STREQ(filters_file_refused(), c.want ? nullptr : path.c_str()) << c.name;
+        unlink(path.c_str());
+    }
+    // The installation's owner's files are taken, as the installation's.
+    if (can_give) {
+        const std::string tree = std::string(dir) + "/tree";
+        mkdir(tree.c_str(), 0755);
+        ASSERT_EQ(chown(tree.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        std::ofstream(path) << "EMAIL :: installed\n";
+        chmod(path.c_str(), 0644);
+        ASSERT_EQ(chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        FilterEntry e[1];
+        EXPECT_EQ(read_filters_file("EMAIL", e, 1), 0);
+        filters_set_install_dir(tree.c_str());
+        EXPECT_EQ(read_filters_file("EMAIL", e, 1), 1);
+        filters_set_install_dir(nullptr);
+        unlink(path.c_str());
+        rmdir(tree.c_str());
+    }
+    // Missing is not refused; a directory is not a settings file.
+    bool refused = true;
+    EXPECT_EQ(open_trusted_settings_file(path.c_str(), &refused), nullptr);
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(open_trusted_settings_file(dir, &refused), nullptr);
+    EXPECT_TRUE(refused);
+    unsetenv("VX_FILTERS_FILE");
     rmdir(dir);
 }
 

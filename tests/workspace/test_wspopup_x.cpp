@@ -8,6 +8,7 @@
 #include "dltestkit.h"
 
 #include "dlmain.h"
+#include "dymain.h"
 #include "mndb.h"
 #include "mndbstmt.h"
 #include "mnmisc.h"
@@ -31,6 +32,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -160,6 +162,75 @@ TEST_F(DemoWindow, NewAndRunCarryTheQueryCommandsAndFollowTheSelection)
     target_dval.target = TARGET_DISPLAY;
     mnquery_mn_set_target_icon();
     EXPECT_EQ(wsmain_ws_set_target_icon(0), 0);
+}
+
+// What a window shows: its pixels, read back from the server.
+std::string window_pixels(Widget w)
+{
+    Display *dpy = XtDisplay(w);
+    XSync(dpy, False);
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(dpy, XtWindow(w), &a) || a.width <= 0 || a.height <= 0)
+        return {};
+    XImage *image = XGetImage(dpy, XtWindow(w), 0, 0, static_cast<unsigned>(a.width),
+                              static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
+    if (!image)
+        return {};
+    std::string pixels;
+    for (int y = 0; y < a.height; y++)
+        for (int x = 0; x < a.width; x++)
+            pixels += std::to_string(XGetPixel(image, x, y)) + ",";
+    XDestroyImage(image);
+    return pixels;
+}
+
+// Rows arriving in the display window end the query: Stop, which Run
+// became while it ran, turns back into Run with its command and its
+// sensitivity.  The target icon shows each target's picture as the
+// target changes.
+TEST_F(QueryWindow, RowsArrivingTurnStopBackIntoRunAndTheIconShowsTheTarget)
+{
+    Widget run = vxdl::find(toplevel, "runBut"), icon = vxdl::find(toplevel, "targetIcon");
+    ASSERT_TRUE(run && icon);
+    Widget canvas = dymain_dy_canvas();
+    ASSERT_TRUE(canvas && XtIsRealized(canvas));
+    const std::string run_label = vxdl::label(run);
+    XtSetSensitive(run, True);
+    mnq_ws.enable_stop(1);
+    ASSERT_EQ(vxdl::label(run), ws_message(4));
+    // The notice the query manager posts when rows have come.
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.display = XtDisplay(canvas);
+    ev.xclient.window = XtWindow(canvas);
+    ev.xclient.message_type = qymgr_qy_newdata_atom();
+    ev.xclient.format = 32;
+    XSendEvent(XtDisplay(canvas), XtWindow(canvas), False, NoEventMask, &ev);
+    XFlush(XtDisplay(canvas));
+    EXPECT_TRUE(vxdl::pump_until([&] { return vxdl::label(run) == run_label; })) << vxdl::label(run);
+    EXPECT_TRUE(XtIsSensitive(run));
+    int enabled = 1, pending = 1, caught = 1;
+    wsmain_ws_stop_state(&enabled, &pending, &caught);
+    EXPECT_EQ(enabled, 0);
+
+    // Each target shows its own picture; going back shows the first again
+    // (the query window above the display window, which covers it).
+    ASSERT_TRUE(vxdl::wait_viewable(icon));
+    XRaiseWindow(XtDisplay(toplevel), XtWindow(toplevel));
+    XSync(XtDisplay(toplevel), False);
+    const int targets[] = {TARGET_PIPE, TARGET_TABLE, TARGET_DISPLAY};
+    std::set<std::string> shown;
+    vxdl::pump_idle();
+    const std::string first = window_pixels(icon);
+    shown.insert(first);
+    for (int target : targets) {
+        target_dval.target = target;
+        mnquery_mn_set_target_icon();
+        vxdl::pump_idle();
+        shown.insert(window_pixels(icon));
+    }
+    EXPECT_EQ(shown.size(), 3u);
+    EXPECT_EQ(window_pixels(icon), first);
 }
 
 // The view options dialog, standing in for the real one: its Apply turns

@@ -75,19 +75,20 @@ protected:
     }
 };
 
-TEST_F(TableList, AMissingFileIsCreatedFromTheDictionaryWithMode0666)
+// The file is the user's own: others read it, under any mask none writes it.
+TEST_F(TableList, AMissingFileIsCreatedFromTheDictionaryWithMode0644)
 {
     for (const char *t : {"%RELATNS", "ALPHA", "RS2A", "TMP01", "RS1FX"})
         table(t);
     table("HIDDEN", PRIV_NONE);
     table("NOENTRY", -1);
-    mode_t old = umask(022);
+    mode_t old = umask(0);
     wsobj_ws_read_table_list(0);
     umask(old);
     EXPECT_EQ(slurp(path), "ALPHA 1\nRS1FX 1\nHIDDEN 0\nNOENTRY 0\n");
     struct stat st;
     ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0666u);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_EQ(list(), "ALPHA+ RS1FX+ HIDDEN- NOENTRY- ");
     EXPECT_EQ(ws_get_num_displayed_tables(), 4);
 }

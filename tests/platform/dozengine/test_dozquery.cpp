@@ -795,6 +795,9 @@ TEST_F(Query, PrivilegesLimitWhatAUserReadsAndChanges)
     };
     for (const Refused &r : refused)
         EXPECT_EQ(codes(r.text, 0, joe.get()), r.want) << r.text;
+    // The refusal says why, before what was refused.
+    Status refusal = run("CREATE ITEM ZZA AS LONG(4)", 0, nullptr, joe.get());
+    EXPECT_EQ(refusal.database_text.rfind("Not allowed for this user: ", 0), 0u) << refusal.database_text;
     // with WRITE a restricted user deletes only the rows it sees
     ok("GRANT 'WRITE' TO JOE ON EMP WHERE DEPT=10");
     Status del = run("DELETE FROM EMP WHERE SAL>0 OR SAL=NULL", 0, nullptr, joe.get());
