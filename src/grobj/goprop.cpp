@@ -547,6 +547,7 @@ void *field_of(GoFormat *f, int p, int q)
     case GP_CBXOFFSET: return &f->cbxoffset;
     case GP_CBWIDTH: return &f->cbwidth;
     case GP_CBGRAVITY: return &f->cbgravity;
+    case GP_CBBORDER: return &f->cbborder;
     case GP_PROBAXIS: return &f->probaxis;
     case GP_BOXWIDTH: return &f->boxwidth;
     case GP_BOXSDX: return &f->boxsdx;
