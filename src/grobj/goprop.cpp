@@ -549,6 +549,7 @@ void *field_of(GoFormat *f, int p, int q)
     case GP_CBXOFFSET: return &f->cbxoffset;
     case GP_CBWIDTH: return &f->cbwidth;
     case GP_CBGRAVITY: return &f->cbgravity;
+    case GP_CBBORDER: return &f->cbborder;
     case GP_PROBAXIS: return &f->probaxis;
     case GP_BOXWIDTH: return &f->boxwidth;
     case GP_BOXSDX: return &f->boxsdx;
@@ -979,6 +980,7 @@ int goprop_go_check_property_value(GoGraph *graph, int property, int qualifier, 
     case GP_SYTYPE: return ival(0, 3) && uq <= 214;
     case GP_SYSPACING: return ival(0, 1000) && uq <= 214;
     case GP_PROBDIST:
+    case GP_CBBORDER:
     case GP_CMAPRANGE:
     case GP_PROBAXIS:
     case GP_SHADEMETHOD:
