@@ -172,7 +172,9 @@ struct SplineEval {
     double at(double v)
     {
         if (v < x[lo] || v > x[hi]) {
-            size_t i = 1;
+            // Forwards from the interval kept, or from the start for an x
+            // before it.
+            size_t i = v > x[hi] ? hi : 1;
             while (i + 1 < x.size() && !(x[i] > v))
                 i++;
             lo = i - 1;

@@ -987,6 +987,7 @@ int goprop_go_check_property_value(GoGraph *graph, int property, int qualifier, 
     case GP_SYTYPE: return ival(0, 3) && uq <= 214;
     case GP_SYSPACING: return ival(0, 1000) && uq <= 214;
     case GP_PROBDIST:
+    case GP_CBBORDER:
     case GP_CMAPRANGE:
     case GP_PROBAXIS:
     case GP_SHADEMETHOD:

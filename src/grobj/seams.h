@@ -1,7 +1,8 @@
-// The annotation objects of a graph (goobj.h), its overlays (goover.h) and
-// legend; the colour bar still to come.
+// The annotation objects of a graph (goobj.h), its overlays (goover.h),
+// colour bar (gocolbar.h) and legend.
 #pragma once
 
+#include "gocolbar.h"
 #include "goobj.h"
 #include "goover.h"
 
@@ -9,10 +10,5 @@
 
 struct GoGraph;
 
-// The colour bar of a graph: drawn by its own layer once that exists;
-// until then nothing is drawn.  The legend (goleg.cpp) is drawn when
-// `lgenable` is set.
-struct GoAxisBlock;
+// The legend (goleg.cpp), drawn when `lgenable` is set.
 void goleg_go_draw_legend(GoGraph *graph, int legend_kind);
-
-void gocolbar_go_draw_colourbar(GoGraph *graph, int dataset, GoAxisBlock *zaxis);
