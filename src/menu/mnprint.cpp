@@ -408,7 +408,11 @@ void mnprint_mn_set_hc_dirs()
 
 void mnprint_mn_mark_default_hc(Widget)
 {
-    if (hcpath.empty() || !getenv("HOME"))
+    if (hcpath.empty()) {
+        dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_HC_NOTHING_TO_MARK);
+        return;
+    }
+    if (!getenv("HOME"))
         return;
     write_default(vx::basename(hcpath.c_str()));
 }
@@ -419,8 +423,10 @@ void mnprint_load_proc(DialogRecord *, int *done)
 {
     again(mnprint_load_proc);
     *done = 0;
-    if (!hc_dval.name[0])
+    if (!hc_dval.name[0]) {
+        dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_NAME_NEEDED);
         return;
+    }
     std::string path = std::string(hc_dval.directory) + "/" + hc_dval.name;
     *done = mnprint_mn_load_hardcopy_file(path.c_str(), 1) == 0;
 }
@@ -429,8 +435,10 @@ void mnprint_save_as_proc(DialogRecord *rec, int *done)
 {
     again(mnprint_save_as_proc);
     *done = 0;
-    if (!hc_dval.name[0])
+    if (!hc_dval.name[0]) {
+        dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_NAME_NEEDED);
         return;
+    }
     std::string path = std::string(hc_dval.directory) + "/" + hc_dval.name;
     if (std::string found = along_search_path(path.c_str()); !found.empty())
         path = found;
@@ -446,8 +454,10 @@ void mnprint_delete_proc(DialogRecord *rec, int *done)
 {
     again(mnprint_delete_proc);
     *done = 0;
-    if (!hc_dval.name[0])
+    if (!hc_dval.name[0]) {
+        dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_NAME_NEEDED);
         return;
+    }
     Widget parent = rec && rec->widget ? mnmisc_item_shell(rec->widget) : nullptr;
     if (!dlmess_dialog_confirm(parent, mnbld_mn_nlsfd, MN_HC_CONFIRM_DELETE, -1, -1, 1, hc_dval.name))
         return;
@@ -482,13 +492,17 @@ void mnprint_mn_edit_hc(Widget w) { open_dialog(w, 41, &printer_dval, mnprint_ed
 
 void mnprint_mn_load_default_hc(Widget)
 {
-    if (!default_hc.empty())
+    if (default_hc.empty())
+        dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_HC_NO_DEFAULT);
+    else
         mnprint_mn_load_hardcopy_file((hc_dir + "/" + default_hc).c_str(), 1);
 }
 
 void mnprint_mn_save_hc(Widget)
 {
-    if (!hcpath.empty())
+    if (hcpath.empty())
+        dlmess_dialog_show_error(box_parent(), mnbld_mn_nlsfd, MN_HC_NO_NAME);
+    else
         mnprint_mn_save_hardcopy_file(hcpath.c_str());
 }
 

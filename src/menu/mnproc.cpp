@@ -174,8 +174,10 @@ bool save_the_proc(bool ask)
 {
     ensure_dirs();
     std::string name = name_of(proc_dval);
-    if (name.empty())
+    if (name.empty()) {
+        dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_NAME_NEEDED);
         return false;
+    }
     std::string dir = path_dir(name);
     if (dir.empty())
         dir = flag_dir();
@@ -209,8 +211,11 @@ void delete_proc(DialogRecord *, int *done)
 {
     *done = 0;
     std::string name = name_of(proc_dval);
-    if (name.empty())
+    if (name.empty()) {
+        dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_NAME_NEEDED);
+        mnmisc_mn_register(31, &proc_dval, delete_proc);
         return;
+    }
     if (!dlmess_dialog_confirm(nullptr, mnbld_mn_nlsfd, MN_CONFIRM_DELETE_PROC, -1, -1, 1, name.c_str())) {
         mnmisc_mn_register(31, &proc_dval, delete_proc);
         return;
@@ -227,8 +232,11 @@ void load_and_run_proc(DialogRecord *rec, int *done)
 {
     *done = 0;
     std::string name = name_of(proc_dval);
-    if (name.empty())
+    if (name.empty()) {
+        dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_NAME_NEEDED);
+        mnmisc_mn_register(31, &proc_dval, load_and_run_proc);
         return;
+    }
     // 2. Starting afresh loses what is shown and selected.
     if ((dsmgr_archive.current != 0 || dsmgr_ds_current_exists() ||
          (wsdict_dictionary && wsdict_ws_objects_selected())) &&

@@ -3,6 +3,7 @@
 #include "wsmgr.h"
 
 #include "dlmain.h"
+#include "obbox.h"
 #include "obmain.h"
 #include "vxadata.h"
 #include "vxhelp.h"
@@ -16,6 +17,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <span>
+#include <string>
 
 namespace {
 
@@ -118,10 +121,31 @@ int wsmgr_ws_validation() { return m.validate; }
 
 // ---- opening ---------------------------------------------------------------------------------
 
+// A dialog still to come (its slot was never filled): the box the menus
+// give, named after the tool (its tip's first words).  True when missing.
+static bool dialog_missing(int dialog)
+{
+    int (*const unsupported)(DialogRecord *, int, int, int, int) = dlmain_std_unsupported;
+    if (dlmain_dialogs[dialog].popup != unsupported)
+        return false;
+    std::string name;
+    const std::span<const WsTool> boxes[] = {query_tool_box, build_tool_box};
+    for (const std::span<const WsTool> box : boxes)
+        for (const WsTool &t : box)
+            if (t.dialog == dialog && name.empty()) {
+                const char *tip = vx_msg_text(obmain_ob_nlsfd, 70, t.tip, nullptr);
+                name = tip ? std::string(tip).substr(0, std::string(tip).find(':')) : t.name;
+            }
+    obbox_error(WS_TOOL_NOT_AVAILABLE, name.c_str());
+    return true;
+}
+
 void wsmgr_ws_perform_edit(QueryObject *object, const ObPoint *point)
 {
     ObClass *c = class_of(object);
     if (!c || c->dialog_id < 0 || c->dialog_id >= DL_NDIALOGS)
+        return;
+    if (dialog_missing(c->dialog_id))
         return;
     int answer = 0;
     c->permit(object, 1, &answer);
@@ -141,6 +165,8 @@ void wsmgr_ws_perform_create(int tool, const ObPoint *point, QueryObject *drop)
 {
     const int kind = kind_of_tool(tool);
     if (kind < 0 || kind >= OB_KINDS || tool < 0 || tool >= DL_NDIALOGS)
+        return;
+    if (dialog_missing(tool))
         return;
     ObClass *c = &obmain_object_class[kind];
     int answer = 0;

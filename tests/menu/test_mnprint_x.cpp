@@ -137,6 +137,51 @@ struct Answer {
     }
 };
 
+// Commands with nothing to act on say why, in a box, instead of doing
+// nothing without a word (first in the suite: nothing is loaded, saved or
+// marked yet).
+TEST_F(PrintMenu, CommandsWithNothingNamedSayWhy)
+{
+    struct {
+        const char *what;
+        std::function<void()> command;
+        const char *says;
+    } cases[] = {
+        {"Load default", [] { mnprint_mn_load_default_hc(nullptr); }, "No print settings are marked as the default"},
+        {"Save", [] { mnprint_mn_save_hc(nullptr); }, "These print settings have no name yet"},
+        {"Mark default", [] { mnprint_mn_mark_default_hc(nullptr); }, "No print settings were loaded or saved yet"},
+        {"Load with no name",
+         [] {
+             int done = -1;
+             mnprint_load_proc(&dlmain_dialogs[49], &done);
+         },
+         "Type a name first."},
+        {"Save as with no name",
+         [] {
+             int done = -1;
+             mnprint_save_as_proc(&dlmain_dialogs[49], &done);
+         },
+         "Type a name first."},
+        {"Delete with no name",
+         [] {
+             int done = -1;
+             mnprint_delete_proc(&dlmain_dialogs[49], &done);
+         },
+         "Type a name first."},
+    };
+    mnprint_hc_value()->name[0] = '\0';
+    for (const auto &c : cases) {
+        std::string shown;
+        Answer box(0, [&](Widget w) {
+            shown = vxdl::message(w);
+            vxdl::press_box(w, XmDIALOG_OK_BUTTON);
+        });
+        c.command();
+        EXPECT_TRUE(box.ran) << c.what;
+        EXPECT_EQ(shown.rfind(c.says, 0), 0u) << c.what << ": " << shown;
+    }
+}
+
 TEST_F(PrintMenu, CommandPromptsShowTheCurrentCommandAndAReplyReplacesIt)
 {
     const int commands[] = {HC_PLAINPRINT, HC_PSPRINT, HC_PSPLOT, HC_HPGLPLOT, HC_PCLPLOT};

@@ -233,6 +233,41 @@ TEST_F(QueryWindow, RowsArrivingTurnStopBackIntoRunAndTheIconShowsTheTarget)
     EXPECT_EQ(window_pixels(icon), first);
 }
 
+std::string shown;
+bool ran = false;
+int tries = 0;
+void answer_error_box(XtPointer, XtIntervalId *)
+{
+    Widget w = dlmain_dialogs[0].widget;
+    if (w && XtIsManaged(w)) {
+        ran = true;
+        shown = vxdl::message(w);
+        vxdl::press_box(w, XmDIALOG_OK_BUTTON);
+    } else if (++tries < 500) {
+        XtAppAddTimeOut(vxdl::app().context, 10, answer_error_box, nullptr);
+    }
+}
+
+// A tool dropped whose dialog is still to come gives the box the menus
+// give, and leaves nothing current.
+TEST_F(DemoWindow, AToolWhoseDialogIsMissingSaysItIsNotAvailable)
+{
+    ASSERT_EQ(dlmain_dialogs[8].widget, nullptr) << "the expression dialog exists now: pick another";
+    // The error box start-up made, answered from a timer while it waits
+    // (a few seconds at most).
+    shown.clear();
+    ran = false;
+    tries = 0;
+    XtAppAddTimeOut(vxdl::app().context, 10, answer_error_box, nullptr);
+    const ObPoint p{700, 20};
+    wsmgr_ws_perform_create(8, &p, nullptr);
+    vxdl::pump_until([] { return ran || tries >= 500; });
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(shown, "Expression is not available yet");
+    EXPECT_EQ(wsevent_ws_interaction(), 0);
+    EXPECT_EQ(wsmgr_ws_enquire_current_dialog_id(), -1);
+}
+
 // The view options dialog, standing in for the real one: its Apply turns
 // the system tables and the index marks on or off.
 MnqOptions wanted{};
