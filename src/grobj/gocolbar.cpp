@@ -6,9 +6,8 @@
 #include "gocolbar.h"
 
 #include "gomain.h"
+#include "gotext.h"
 
-#include <X11/Intrinsic.h>
-#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -18,112 +17,6 @@
 namespace {
 
 constexpr double GAP = 4, MARGIN = 5, LABEL_SPACE = 5;  // base-device units
-
-// Base-device units to canvas units along x (0) or y (1).
-double to_cc(GCanvasRecord *c, int axis, double length)
-{
-    const double v = GTransformLength(c, 2, axis, GTransformLength(c, 5, axis, length));
-    return std::isfinite(v) ? v : 0;
-}
-
-// How the bar's texts are measured, as the legend measures its own: a
-// stroke font by its metrics, a device font on the image device by the
-// device's text limits, any other device font by the X font of its name
-// ("fixed" when missing) when there is a display to ask, else by the
-// stroke metrics of the font table.  (To give way to the texts' shared
-// measure.)
-struct Measure {
-    GCanvasRecord *c = nullptr;
-    const GFont *font = nullptr;
-    bool stroke = true, image = false;
-    double size = 0;
-    Display *display = nullptr;
-    XFontStruct *xfont = nullptr;
-    double height = 0;
-
-    Measure() = default;
-    Measure(const Measure &) = delete;
-    Measure &operator=(const Measure &) = delete;
-    ~Measure()
-    {
-        if (xfont)
-            XFreeFont(display, xfont);
-    }
-
-    bool limits(const char *t, double *w, double *h) const
-    {
-        short k[8];
-        if (GGetRelativeTextLimits(c, t, k) != 0)
-            return false;
-        short x0 = k[0], x1 = k[0], y0 = k[1], y1 = k[1];
-        for (int i = 1; i < 4; i++) {
-            x0 = std::min(x0, k[2 * i]);
-            x1 = std::max(x1, k[2 * i]);
-            y0 = std::min(y0, k[2 * i + 1]);
-            y1 = std::max(y1, k[2 * i + 1]);
-        }
-        *w = x1 - x0;
-        *h = y1 - y0;
-        return true;
-    }
-    double stroke_width(const std::string &t) const
-    {
-        if (!font)
-            return 0;
-        if (font->glyphs) {
-            long w = 0, h = 0, d = 0, b = 0;
-            GFontMetrics(t.c_str(), font, 5 * size, &w, &h, &d, &b);
-            return static_cast<double>(w);
-        }
-        return static_cast<double>(t.size()) * 5 * size * font->width;
-    }
-    double width(const std::string &t) const
-    {
-        if (image) {
-            double w = 0, h = 0;
-            return limits(t.c_str(), &w, &h) ? to_cc(c, 0, w) : 0;
-        }
-        if (!stroke && xfont)
-            return to_cc(c, 0, XTextWidth(xfont, t.c_str(), static_cast<int>(t.size())));
-        return stroke_width(t);
-    }
-};
-
-void measure(Measure &m, GCanvasRecord *c, int font_index, double size)
-{
-    m.c = c;
-    m.size = size;
-    m.font = gfont_GGetCanvasFont(c, font_index);
-    if (!m.font)
-        m.font = gfont_GGetFont(gfont_GGetDefaultFontTable(), font_index);
-    m.stroke = !m.font || m.font->glyphs;
-    m.image = !m.stroke && c->device && c->device->modes.protocol == GP_IMAGE;
-    if (!m.stroke && !m.image) {
-        if (c->device && c->device->modes.displayconn)
-            m.display = static_cast<Display *>(c->device->modes.displayconn);
-        else if (Widget top = go_dy_toplevel())
-            m.display = XtDisplay(top);
-        if (m.display) {
-            const char *name = m.font->name ? m.font->name : "";
-            m.xfont = XLoadQueryFont(m.display, name);
-            if (!m.xfont)
-                m.xfont = XLoadQueryFont(m.display, "fixed");
-            if (!m.xfont)
-                go_say(GO_LEG_NO_FONT, name);
-        }
-        if (!m.xfont)
-            m.stroke = true;
-    }
-    if (m.image) {
-        double w = 0, h = 0;
-        m.limits("Q", &w, &h);
-        m.height = to_cc(c, 1, h);
-    } else if (m.xfont) {
-        m.height = to_cc(c, 1, m.xfont->max_bounds.ascent + m.xfont->max_bounds.descent);
-    } else if (m.font) {
-        m.height = 5 * m.size * m.font->height;
-    }
-}
 
 int iprop(GoGraph *g, int p, int q = 0)
 {
@@ -270,7 +163,7 @@ Axis axis_of(GoGraph *g, int dataset, GoAxisBlock *block)
     return a;
 }
 
-Layout layout_of(GoGraph *g, GCanvasRecord *c, const Measure &m, const Axis &axis)
+Layout layout_of(GoGraph *g, GCanvasRecord *c, const GoTextMeasure &m, const Axis &axis)
 {
     Layout l;
     const GCanvasModes &cm = c->modes;
@@ -284,16 +177,16 @@ Layout layout_of(GoGraph *g, GCanvasRecord *c, const Measure &m, const Axis &axi
         label_width = std::max(m.width(axis.label(g, axis.divs.front())), m.width(axis.label(g, axis.divs.back())));
     }
     l.label_area = label_width +
-                   to_cc(c, 0, iprop(g, GP_LONGTICKLEN) + iprop(g, GP_AXISWIDTH) + LABEL_SPACE);
+                   gotext_to_cc(c, 0, iprop(g, GP_LONGTICKLEN) + iprop(g, GP_AXISWIDTH) + LABEL_SPACE);
     l.axis_length = cm.pssize[1];
-    l.bar_width = to_cc(c, 0, iprop(g, GP_CBWIDTH));
-    l.gap = to_cc(c, 0, GAP);
-    const double gap_y = to_cc(c, 1, GAP);
-    l.box_width = std::max(l.gap + l.label_area + l.bar_width, l.title_width) + 2 * to_cc(c, 0, MARGIN);
-    l.box_height = l.axis_length + l.title_height + 2 * to_cc(c, 1, MARGIN);
+    l.bar_width = gotext_to_cc(c, 0, iprop(g, GP_CBWIDTH));
+    l.gap = gotext_to_cc(c, 0, GAP);
+    const double gap_y = gotext_to_cc(c, 1, GAP);
+    l.box_width = std::max(l.gap + l.label_area + l.bar_width, l.title_width) + 2 * gotext_to_cc(c, 0, MARGIN);
+    l.box_height = l.axis_length + l.title_height + 2 * gotext_to_cc(c, 1, MARGIN);
 
     const double left = cm.psorigin[0], bottom = cm.psorigin[1], width = cm.pssize[0], height = cm.pssize[1];
-    const double offset = to_cc(c, 0, iprop(g, GP_CBXOFFSET));
+    const double offset = gotext_to_cc(c, 0, iprop(g, GP_CBXOFFSET));
     l.bar_top = bottom + height;
     l.bar_height = height;
     l.title_y = bottom + height / 2;
@@ -374,9 +267,9 @@ void draw_axis(GoGraph *g, GCanvasRecord *c, const Layout &l, const Axis &axis)
         const double e = 1e-9 * std::fabs(hi - lo), t = axis.at(v);
         return t >= std::min(lo, hi) - e && t <= std::max(lo, hi) + e;
     };
-    const double long_len = to_cc(c, 0, iprop(g, GP_LONGTICKLEN));
-    const double small_len = to_cc(c, 0, iprop(g, GP_SMALLTICKLEN));
-    const double offset = to_cc(c, 0, iprop(g, GP_TICKSPACE));
+    const double long_len = gotext_to_cc(c, 0, iprop(g, GP_LONGTICKLEN));
+    const double small_len = gotext_to_cc(c, 0, iprop(g, GP_SMALLTICKLEN));
+    const double offset = gotext_to_cc(c, 0, iprop(g, GP_TICKSPACE));
     const bool across = iprop(g, GP_YLONGTICKS) != 0;
     GTextModes tm{};
     tm.alignment = side == 1 ? 3 : 5;
@@ -448,8 +341,8 @@ void gocolbar_go_draw_colourbar(GoGraph *graph, int dataset, GoAxisBlock *block)
     tm.alignment = 4;
     tm.angle = 0;
     GSetTextModes(c, GTM_FONT | GTM_COLOUR | GTM_SCALE | GTM_ANGLE | GTM_ALIGNMENT, &tm);
-    Measure m;
-    measure(m, c, static_cast<int>(tm.font), tm.scale);
+    GoTextMeasure m;
+    gotext_measure(m, c, static_cast<int>(tm.font), tm.scale, GO_LEG_NO_FONT);
 
     const Axis axis = axis_of(graph, dataset, block);
     const Layout l = layout_of(graph, c, m, axis);
