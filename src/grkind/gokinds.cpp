@@ -125,6 +125,28 @@ using Draw = int (*)(GoGraph *, int, uint64_t *);
 const Draw draws[] = {goline_draw_graph,   gopoint_scatter_draw, gopoint_impulse_draw, gopoint_highlow_draw,
                       gopoint_vector_draw, gobar_bar_draw,       gobar_hbar_draw};
 
+// Kinds with setdata, draw and input methods of their own (input null:
+// the standard one).
+struct Own {
+    int kind;
+    Draw draw;
+    int (*setdata)(GoGraph *, int);
+    decltype(GoClass::input) input;
+};
+const Own own_methods[] = {
+    {8, gosurf3d_surface_draw, gosurf3d_setdata_graph, nullptr},
+    {9, gosurf3d_impulse_draw, gosurf3d_setdata_graph, nullptr},
+    {10, gosurf3d_worm_draw, gosurf3d_setdata_graph, nullptr},
+};
+
+const Own *own_of(int kind)
+{
+    for (const Own &o : own_methods)
+        if (o.kind == kind)
+            return &o;
+    return nullptr;
+}
+
 GoClass *make(int kind)
 {
     auto *c = static_cast<GoClass *>(vx_malloc(sizeof(GoClass), 1));
@@ -158,11 +180,22 @@ GoClass *make(int kind)
     }
     c->zoom = gostd_std_zoom_graph;
     c->mutate = m.mutate == STD2DZ ? gostd_std_mutate_2dz_graph : gostd_std_mutate_graph;
+    if (const Own *o = own_of(kind)) {
+        c->draw = o->draw;
+        c->setdata = o->setdata;
+        if (o->input)
+            c->input = o->input;
+    }
     c->coordinates = nullptr;
     return c;
 }
 
 }  // namespace
+
+bool gokind_built(int kind)
+{
+    return (kind >= 0 && kind < static_cast<int>(std::size(draws))) || own_of(kind);
+}
 
 std::string gokind_name(int kind)
 {

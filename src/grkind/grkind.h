@@ -39,6 +39,9 @@ GoClass *go_initialise_go_21();
 struct AppData;
 void gomain_go_initialise_objects(const AppData *resources);
 
+// Whether the kind draws its own figure (else the "not available yet" seam).
+bool gokind_built(int kind);
+
 // The kind's name (catalogue set 68).
 std::string gokind_name(int kind);
 
@@ -53,3 +56,9 @@ int gobar_bar_draw(GoGraph *graph, int reason, uint64_t *flags);
 int gobar_hbar_draw(GoGraph *graph, int reason, uint64_t *flags);
 // The bar kind's auto-scaling: the x range one category wider.
 int vbar_auto_scale(GoGraph *graph, int axis_mode);
+
+// The 3-D surface, 3-D impulse and worm kinds (gosurf3d) and their setdata.
+int gosurf3d_surface_draw(GoGraph *graph, int reason, uint64_t *flags);
+int gosurf3d_impulse_draw(GoGraph *graph, int reason, uint64_t *flags);
+int gosurf3d_worm_draw(GoGraph *graph, int reason, uint64_t *flags);
+int gosurf3d_setdata_graph(GoGraph *graph, int dataset);
