@@ -6,6 +6,8 @@
 #include "LiteClue.h"
 #include "dldbdialogs.h"
 #include "dlexpr.h"
+#include "dlidx.h"
+#include "dluser.h"
 #include "dlproc.h"
 #include "dlmain.h"
 #include "dlmess.h"
@@ -417,7 +419,7 @@ const StartupDialog startup_dialogs[] = {
     {7, dlname_initialise_name_dialog, MODE_0},  // name
     {8, dlexpr_initialise_expression_dialog, MODE_0},  // expression
     {9, dlexpr_initialise_condition_dialog, MODE_0},   // condition
-    {18, nullptr, MODE_0},  // user
+    {18, dluser_initialise_user_dialog, MODE_0},  // user
     {11, nullptr, MODE_0},  // sort
     {13, nullptr, MODE_0},  // join
     {12, nullptr, MODE_0},  // group
@@ -425,8 +427,8 @@ const StartupDialog startup_dialogs[] = {
     {14, nullptr, MODE_0},  // variable
     {16, nullptr, MODE_0},  // table
     {15, nullptr, MODE_0},  // column
-    {17, nullptr, MODE_0},  // index
-    {19, nullptr, MODE_0},  // privilege
+    {17, dlidx_initialise_index_dialog, MODE_0},  // index
+    {19, dlpriv_initialise_privilege_dialog, MODE_0},  // privilege
     {22, nullptr, MODE_0},  // transfer
     {21, nullptr, MODE_0},  // array
     {20, nullptr, MODE_0},  // row edit
