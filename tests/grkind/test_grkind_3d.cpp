@@ -324,3 +324,133 @@ TEST_F(Kinds, ImageReadOut)
 }
 
 }  // namespace
+
+namespace {
+
+using gokit::num;
+using kindkit::Kinds;
+using kindkit::Made;
+
+// Scattered (x, y, z) points over a 5 x 5 square.
+int scattered(double lift = 0)
+{
+    std::vector<std::vector<gokit::Cell>> rows;
+    for (int i = 0; i < 5; i++)
+        for (int k = 0; k < 5; k++)
+            rows.push_back({num(i), num(lift + i * k), num(k)});
+    const int d = gokit::load({gokit::col(DOZ_T_REAL), gokit::col(DOZ_T_REAL), gokit::col(DOZ_T_REAL)}, rows, 1);
+    EXPECT_EQ(dsmgr_ds_character(d), DS_CH_XYZ);
+    return d;
+}
+
+struct Shaded : Made {
+    Shaded(int first, int last) : Made(15, first, last)
+    {
+        set(GP_GRIDX, 5);
+        set(GP_GRIDZ, 5);
+        set(GP_BINMETHOD, 2);
+    }
+    void redraw()
+    {
+        grec::clear();
+        dlmess_reset_error_suppression();
+        gokit::boxes().clear();
+        draw(GO_PROPERTIES);
+    }
+};
+
+TEST_F(Kinds, ShadedSurfaceModes)
+{
+    const int d = scattered();
+    Shaded m(d, d);
+    m.set(GP_DRAWSKIRT, 1);
+    struct Case {
+        int binning;
+        int skirt;
+        const char *box;  // the message shown, or ""
+    } cases[] = {
+        {2, 1, ""},
+        {0, 0, "67/27"},  // scattered points are gridded all the same
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE("binmethod " + std::to_string(c.binning));
+        m.set(GP_BINMETHOD, c.binning);
+        m.redraw();
+        EXPECT_EQ(m.g->canvas->mesh.skirt, c.skirt);
+        if (*c.box) {
+            ASSERT_EQ(gokit::boxes().size(), 1u);
+            EXPECT_EQ(gokit::boxes()[0].substr(0, 5), c.box);
+        } else {
+            EXPECT_TRUE(gokit::boxes().empty());
+        }
+        // Gridded either way: the mesh's patches are drawn.
+        EXPECT_GT(grec::count(GEP_DRAW_FILLED_POLYGON) + grec::count(GEP_DRAW_IMAGE), 0);
+    }
+}
+
+TEST_F(Kinds, ShadedSurfaceGridLinesInTheAxisColour)
+{
+    const int d = scattered();
+    Shaded m(d, d);
+    m.set(GP_COLOUR, -1);
+    m.set(GP_SHADEMETHOD, 0);
+    m.set(GP_AXISCOLOUR, 9);
+    auto axis_coloured = [] {
+        long n = 0;
+        for (int slot : {GEP_DRAW_LINE, GEP_DRAW_POLYLINE, GEP_DRAW_FILLED_POLYGON})
+            for (const grec::Call &c : grec::of(slot))
+                n += c.line.colour == 9;
+        return n;
+    };
+    m.set(GP_DRAWGRID, 0);
+    m.redraw();
+    const long without = axis_coloured();
+    m.set(GP_DRAWGRID, 1);
+    m.redraw();
+    EXPECT_EQ(m.g->canvas->mesh.colour, 2);
+    EXPECT_GT(axis_coloured(), without);
+    // The grid modes' lock is put back after the draw.
+    EXPECT_EQ(m.g->canvas->grid.line_colour_lock, 0);
+}
+
+TEST_F(Kinds, ShadedSurfaceRendersOneImage)
+{
+    const int d = scattered();
+    Shaded m(d, d);
+    m.set(GP_COLOUR, -1);
+    m.set(GP_COLOURSURF, 2);
+    m.set(GP_SHADEMETHOD, 1);
+    m.redraw();
+    EXPECT_EQ(grec::count(GEP_DRAW_IMAGE), 1);
+    EXPECT_TRUE(gokit::boxes().empty());
+}
+
+TEST_F(Kinds, ShadedSurfaceBadSettings)
+{
+    const int d = scattered();
+    struct Case {
+        int property, value;
+    } cases[] = {{GP_GRIDX, 0}, {GP_GRIDZ, -4}, {GP_BINMETHOD, 9}, {GP_SHADEMETHOD, 7}, {GP_AGGREGATION, 99}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.property) + " = " + std::to_string(c.value));
+        Shaded m(d, d);
+        m.set(GP_COLOUR, -1);
+        m.set(c.property, c.value);
+        m.redraw();  // draws with clamped values, or stops: never a crash
+    }
+}
+
+TEST_F(Kinds, ShadedSurfaceOverlayKeepsTheYAxis)
+{
+    const int a = scattered(), b = scattered(1000);
+    Shaded m(a, b);
+    m.set(GP_COLOUR, -1);
+    m.set(GP_SHADEMETHOD, 1);
+    m.set(GP_COLOURSURF, 2);
+    m.redraw();
+    EXPECT_EQ(grec::count(GEP_DRAW_IMAGE), 1);
+    // The y axis is the first dataset's (0 .. 16), not the overlay's.
+    EXPECT_LT(m.g->yblock.scale.max, 100);
+}
+
+}  // namespace
