@@ -137,6 +137,8 @@ const Own own_methods[] = {
     {8, gosurf3d_surface_draw, gosurf3d_setdata_graph, nullptr},
     {9, gosurf3d_impulse_draw, gosurf3d_setdata_graph, nullptr},
     {10, gosurf3d_worm_draw, gosurf3d_setdata_graph, nullptr},
+    {15, goshade_draw_graph, goshade_setdata_graph, nullptr},
+    {17, goimage_draw_graph, goimage_setdata_graph, goimage_input_graph},
 };
 
 const Own *own_of(int kind)

@@ -62,3 +62,19 @@ int gosurf3d_surface_draw(GoGraph *graph, int reason, uint64_t *flags);
 int gosurf3d_impulse_draw(GoGraph *graph, int reason, uint64_t *flags);
 int gosurf3d_worm_draw(GoGraph *graph, int reason, uint64_t *flags);
 int gosurf3d_setdata_graph(GoGraph *graph, int dataset);
+
+// The image kind (goimage): its draw, setdata and input methods, its
+// auto-scale and coordinate routines and the fixed linear scale of x and z.
+int goimage_draw_graph(GoGraph *graph, int reason, uint64_t *flags);
+int goimage_setdata_graph(GoGraph *graph, int dataset);
+int goimage_input_graph(GoGraph *graph, const int point[2], int clamp, double **values, const DozColDesc **xtype,
+                        const DozColDesc **ytype, char *text);
+int goimage_auto_scale(GoGraph *graph, int axis_mode);
+void goimage_set_image_coordinates(GoGraph *graph);
+int goimage_scale_axis(GoGraph *graph, GoAxisBlock *block, const double *minimum, const double *maximum);
+
+// The shaded surface kind (goshade): its draw and setdata methods, and an
+// overlay dataset's own y scale.
+int goshade_draw_graph(GoGraph *graph, int reason, uint64_t *flags);
+int goshade_setdata_graph(GoGraph *graph, int dataset);
+int goshade_scale_overlay_axis(GoGraph *graph, int dataset, GoAxisBlock *block);

@@ -4,6 +4,7 @@
 #include "kindkit.h"
 
 #include <cmath>
+#include <unistd.h>
 
 namespace {
 
@@ -154,6 +155,302 @@ TEST_F(Kinds, ThreeDeeWalkStopsAtAnEmptyDataset)
         EXPECT_GT(polylines() + static_cast<long>(lines().size()), 0);
     }
     EXPECT_TRUE(gokit::boxes().empty());
+}
+
+}  // namespace
+
+namespace {
+
+using gokit::nums;
+using kindkit::Kinds;
+using kindkit::Made;
+
+std::vector<grec::Image> images()
+{
+    std::vector<grec::Image> out;
+    for (const grec::Call &c : grec::of(GEP_DRAW_IMAGE))
+        out.push_back(c.image);
+    return out;
+}
+
+// A raster of rows of values: x the element, z the row.
+int raster(const std::vector<std::vector<double>> &rows)
+{
+    std::vector<std::vector<gokit::Cell>> cells;
+    for (const auto &r : rows)
+        cells.push_back({nums(r)});
+    return gokit::load({gokit::col(DOZ_T_REAL, static_cast<int>(rows.at(0).size()))}, cells, 1);
+}
+
+TEST_F(Kinds, ImageSizes)
+{
+    struct Case {
+        const char *name;
+        std::vector<std::vector<double>> rows;
+        int width, height;
+    } cases[] = {
+        {"one column", {{4}, {7}}, 1, 2},
+        {"one row", {{1, 2, 3}}, 3, 1},
+        {"three by two", {{1, 2, 3}, {4, 5, 6}}, 3, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int d = raster(c.rows);
+        Made m(17, d, d);
+        grec::clear();
+        m.draw(GO_PROPERTIES);
+        const std::vector<grec::Image> got = images();
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].width, c.width);
+        EXPECT_EQ(got[0].height, c.height);
+    }
+    EXPECT_TRUE(gokit::boxes().empty()) << gokit::boxes().front();
+}
+
+TEST_F(Kinds, ImageLargerThanThePlotAreaIsCut)
+{
+    // 700 cells across a graph 600 pixels wide.
+    std::vector<double> row(700);
+    for (size_t i = 0; i < row.size(); i++)
+        row[i] = static_cast<double>(i % 17);
+    const int d = raster({row, row});
+    Made m(17, d, d);
+    grec::clear();
+    m.draw(GO_PROPERTIES);
+    const std::vector<grec::Image> got = images();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_LT(got[0].width, 600);
+    EXPECT_GT(got[0].width, 300);
+    EXPECT_EQ(got[0].height, 2);
+    // The x axis ends where the shown cells end.
+    EXPECT_EQ(m.g->xblock.scale.max, static_cast<double>(got[0].width));
+    EXPECT_EQ(m.g->zblock.scale.max, 2.0);
+}
+
+TEST_F(Kinds, ImageColourRange)
+{
+    // On the image device, whose pixels are the colour map's colours.
+    GoPrintSettings s{};
+    s.kind = 5;
+    s.destination = 1;
+    snprintf(s.filename, sizeof s.filename, "/tmp/vx-image-kind-%d.png", static_cast<int>(getpid()));
+    s.page_width = 8.5;
+    s.page_height = 11;
+    s.left = s.right = s.top = s.bottom = -1;
+    s.image_option = 1;
+    ASSERT_EQ(gomain_go_set_device_type(5, &s, 1), 1);
+    {
+        const int d = raster({{20, 21, 22}});
+        Made m(17, d, d);
+        goprop_go_set_property(m.g, GP_YMINIMUM, 0, "-1000");
+        goprop_go_set_property(m.g, GP_YMAXIMUM, 0, "1000");
+        for (int range : {0, 1}) {
+            SCOPED_TRACE("cmaprange " + std::to_string(range));
+            m.set(GP_CMAPRANGE, range);
+            grec::clear();
+            m.draw(GO_PROPERTIES);
+            const std::vector<grec::Image> got = images();
+            ASSERT_EQ(got.size(), 1u);
+            ASSERT_EQ(got[0].width, 3);
+            const unsigned long a = got[0].pixel(0, 0), b = got[0].pixel(1, 0), c = got[0].pixel(2, 0);
+            if (range == 0) {
+                // The data's range: three different colours.
+                EXPECT_NE(a, b);
+                EXPECT_NE(b, c);
+            } else {
+                // The axis's range, -1000 to 1000: the three fall in one colour.
+                EXPECT_EQ(a, c);
+            }
+        }
+    }
+    gomain_go_close_device();
+    gomain_go_set_device_type(0, nullptr, 0);
+    unlink(s.filename);
+}
+
+TEST_F(Kinds, ImageRefusesALogarithmicAxis)
+{
+    const int d = raster({{1, 2}, {3, 4}});
+    for (int p : {GP_XLOGARITHMIC, GP_ZLOGARITHMIC}) {
+        SCOPED_TRACE(p);
+        Made m(17, d, d);
+        dlmess_reset_error_suppression();
+        gokit::boxes().clear();
+        m.set(p, 1);
+        grec::clear();
+        m.draw(GO_PROPERTIES);
+        ASSERT_FALSE(gokit::boxes().empty());
+        EXPECT_EQ(gokit::boxes()[0].substr(0, 6), "67/16:");
+    }
+}
+
+TEST_F(Kinds, ImageReadOut)
+{
+    const std::vector<std::vector<double>> rows = {{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}};
+    const int d = raster(rows);
+    Made m(17, d, d);
+    m.draw(GO_PROPERTIES);
+    // A device point inside a cell of the second row, away from the edges.
+    gomain_go_set_world_clip(0);
+    int at[2] = {-1, -1};
+    double cell[2] = {0, 0};
+    for (int x = 0; x < 600 && at[0] < 0; x++)
+        for (int y = 0; y < 450 && at[0] < 0; y++) {
+            const int p[2] = {x, y};
+            double w[2];
+            gomain_go_map_to_world(m.g->canvas, p, w);
+            if (std::floor(w[0]) >= 1 && std::floor(w[0]) <= 3 && std::floor(w[1]) == 1) {
+                at[0] = x;
+                at[1] = y;
+                cell[0] = std::floor(w[0]);
+                cell[1] = std::floor(w[1]);
+            }
+        }
+    gomain_go_set_world_clip(1);
+    ASSERT_GE(at[0], 0);
+    double *values = nullptr;
+    char text[GO_LABEL_TEXT] = "";
+    ASSERT_EQ(gomain_graph_class[17]->input(m.g, at, 0, &values, nullptr, nullptr, text), 1);
+    ASSERT_NE(values, nullptr);
+    const double want = rows[1][static_cast<size_t>(cell[0])];
+    EXPECT_EQ(values[0], cell[0]);
+    EXPECT_EQ(values[1], want);
+    EXPECT_EQ(values[2], 1);
+    char expected[80];
+    snprintf(expected, sizeof expected, "%.3f at x = %d.0, z = 1.0", want, static_cast<int>(cell[0]));
+    EXPECT_STREQ(text, expected);
+    // The event -1 is ignored.
+    EXPECT_EQ(gomain_graph_class[17]->input(m.g, at, -1, &values, nullptr, nullptr, text), 0);
+}
+
+}  // namespace
+
+namespace {
+
+using gokit::num;
+using kindkit::Kinds;
+using kindkit::Made;
+
+// Scattered (x, y, z) points over a 5 x 5 square.
+int scattered(double lift = 0)
+{
+    std::vector<std::vector<gokit::Cell>> rows;
+    for (int i = 0; i < 5; i++)
+        for (int k = 0; k < 5; k++)
+            rows.push_back({num(i), num(lift + i * k), num(k)});
+    const int d = gokit::load({gokit::col(DOZ_T_REAL), gokit::col(DOZ_T_REAL), gokit::col(DOZ_T_REAL)}, rows, 1);
+    EXPECT_EQ(dsmgr_ds_character(d), DS_CH_XYZ);
+    return d;
+}
+
+struct Shaded : Made {
+    Shaded(int first, int last) : Made(15, first, last)
+    {
+        set(GP_GRIDX, 5);
+        set(GP_GRIDZ, 5);
+        set(GP_BINMETHOD, 2);
+    }
+    void redraw()
+    {
+        grec::clear();
+        dlmess_reset_error_suppression();
+        gokit::boxes().clear();
+        draw(GO_PROPERTIES);
+    }
+};
+
+TEST_F(Kinds, ShadedSurfaceModes)
+{
+    const int d = scattered();
+    Shaded m(d, d);
+    m.set(GP_DRAWSKIRT, 1);
+    struct Case {
+        int binning;
+        int skirt;
+        const char *box;  // the message shown, or ""
+    } cases[] = {
+        {2, 1, ""},
+        {0, 0, "67/27"},  // scattered points are gridded all the same
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE("binmethod " + std::to_string(c.binning));
+        m.set(GP_BINMETHOD, c.binning);
+        m.redraw();
+        EXPECT_EQ(m.g->canvas->mesh.skirt, c.skirt);
+        if (*c.box) {
+            ASSERT_EQ(gokit::boxes().size(), 1u);
+            EXPECT_EQ(gokit::boxes()[0].substr(0, 5), c.box);
+        } else {
+            EXPECT_TRUE(gokit::boxes().empty());
+        }
+        // Gridded either way: the mesh's patches are drawn.
+        EXPECT_GT(grec::count(GEP_DRAW_FILLED_POLYGON) + grec::count(GEP_DRAW_IMAGE), 0);
+    }
+}
+
+TEST_F(Kinds, ShadedSurfaceGridLinesInTheAxisColour)
+{
+    const int d = scattered();
+    Shaded m(d, d);
+    m.set(GP_COLOUR, -1);
+    m.set(GP_SHADEMETHOD, 0);
+    m.set(GP_AXISCOLOUR, 9);
+    auto axis_coloured = [] {
+        long n = 0;
+        for (int slot : {GEP_DRAW_LINE, GEP_DRAW_POLYLINE, GEP_DRAW_FILLED_POLYGON})
+            for (const grec::Call &c : grec::of(slot))
+                n += c.line.colour == 9;
+        return n;
+    };
+    m.set(GP_DRAWGRID, 0);
+    m.redraw();
+    const long without = axis_coloured();
+    m.set(GP_DRAWGRID, 1);
+    m.redraw();
+    EXPECT_EQ(m.g->canvas->mesh.colour, 2);
+    EXPECT_GT(axis_coloured(), without);
+    // The grid modes' lock is put back after the draw.
+    EXPECT_EQ(m.g->canvas->grid.line_colour_lock, 0);
+}
+
+TEST_F(Kinds, ShadedSurfaceRendersOneImage)
+{
+    const int d = scattered();
+    Shaded m(d, d);
+    m.set(GP_COLOUR, -1);
+    m.set(GP_COLOURSURF, 2);
+    m.set(GP_SHADEMETHOD, 1);
+    m.redraw();
+    EXPECT_EQ(grec::count(GEP_DRAW_IMAGE), 1);
+    EXPECT_TRUE(gokit::boxes().empty());
+}
+
+TEST_F(Kinds, ShadedSurfaceBadSettings)
+{
+    const int d = scattered();
+    struct Case {
+        int property, value;
+    } cases[] = {{GP_GRIDX, 0}, {GP_GRIDZ, -4}, {GP_BINMETHOD, 9}, {GP_SHADEMETHOD, 7}, {GP_AGGREGATION, 99}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.property) + " = " + std::to_string(c.value));
+        Shaded m(d, d);
+        m.set(GP_COLOUR, -1);
+        m.set(c.property, c.value);
+        m.redraw();  // draws with clamped values, or stops: never a crash
+    }
+}
+
+TEST_F(Kinds, ShadedSurfaceOverlayKeepsTheYAxis)
+{
+    const int a = scattered(), b = scattered(1000);
+    Shaded m(a, b);
+    m.set(GP_COLOUR, -1);
+    m.set(GP_SHADEMETHOD, 1);
+    m.set(GP_COLOURSURF, 2);
+    m.redraw();
+    EXPECT_EQ(grec::count(GEP_DRAW_IMAGE), 1);
+    // The y axis is the first dataset's (0 .. 16), not the overlay's.
+    EXPECT_LT(m.g->yblock.scale.max, 100);
 }
 
 }  // namespace
