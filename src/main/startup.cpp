@@ -8,6 +8,9 @@
 #include "dlexpr.h"
 #include "dlidx.h"
 #include "dluser.h"
+#include "dlsgj.h"
+#include "dlstat.h"
+#include "dlvar.h"
 #include "dlproc.h"
 #include "dlmain.h"
 #include "dlmess.h"
@@ -420,11 +423,11 @@ const StartupDialog startup_dialogs[] = {
     {8, dlexpr_initialise_expression_dialog, MODE_0},  // expression
     {9, dlexpr_initialise_condition_dialog, MODE_0},   // condition
     {18, dluser_initialise_user_dialog, MODE_0},  // user
-    {11, nullptr, MODE_0},  // sort
-    {13, nullptr, MODE_0},  // join
-    {12, nullptr, MODE_0},  // group
-    {10, nullptr, MODE_0},  // statistic
-    {14, nullptr, MODE_0},  // variable
+    {11, dlsort_initialise_sort_dialog, MODE_0},  // sort
+    {13, dljoin_initialise_join_dialog, MODE_0},  // join
+    {12, dlgrp_initialise_group_dialog, MODE_0},  // group
+    {10, initialise_statistic_dialog, MODE_0},  // statistic
+    {14, dlvar_initialise_variable_dialog, MODE_0},  // variable
     {16, nullptr, MODE_0},  // table
     {15, nullptr, MODE_0},  // column
     {17, dlidx_initialise_index_dialog, MODE_0},  // index

@@ -208,6 +208,11 @@ bool confirmed(int message) { return qymgr_qconfirm(message) != 0; }
 
 }  // namespace
 
+const char *qybuild_aggregate_word(int function)
+{
+    return function >= 1 && function <= 6 ? doz_aggs[function - 1] : nullptr;
+}
+
 int qybuild_qy_build_query(char ***statements, int *count, const QyTarget *target)
 {
     if (statements)

@@ -19,3 +19,6 @@ struct QyTarget {
 // that would be too long.
 int qybuild_qy_build_query(char ***statements, int *count, const QyTarget *target);
 void qy_free_query(char **statements, int count);
+// The aggregate word a statistic of `function` (1-6) is built with, or
+// none (function 7 collects an array).
+const char *qybuild_aggregate_word(int function);

@@ -9,6 +9,7 @@
 #include "obcheck.h"
 #include "obdict.h"
 #include "obmain.h"
+#include "qybuild.h"
 #include "wsdict.h"
 #include "wsevent.h"
 #include "wsmgr.h"
@@ -433,17 +434,20 @@ TEST_F(Kinds, TheStatisticsLabelFollowsItsFunction)
     QueryObject *s = create(STATISTIC_TOOL, "X", 1);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->select.width, 5 * static_cast<int>(strlen("AVERAGE X")) + 6);
-    struct Step {
-        int function;
-        const char *label;
-    };
-    for (const Step &step : {Step{2, "COUNT X"}, Step{7, "ARRAY X"}, Step{6, "TOTAL X"}, Step{3, "MAXIMUM X"}}) {
-        SCOPED_TRACE(step.function);
+    // The label's word is the aggregate the query is built with (function
+    // 7 collects an array): every function, in an order that changes the
+    // label's width at each step.
+    for (int function : {2, 7, 6, 3, 5, 4, 1}) {
+        SCOPED_TRACE(function);
+        const char *word = function == 7 ? "ARRAY" : qybuild_aggregate_word(function);
+        ASSERT_NE(word, nullptr);
+        EXPECT_STREQ(obmain_ob_message(function + 2), word);
         ASSERT_TRUE(open_edit(s));
-        shown<ObStatisticData>().function = step.function;
+        shown<ObStatisticData>().function = function;
         EXPECT_EQ(apply(), 1);
         dismiss();
-        EXPECT_EQ(s->select.width, 5 * static_cast<int>(strlen(step.label)) + 6);
+        const std::string label = std::string(word) + " X";
+        EXPECT_EQ(s->select.width, 5 * static_cast<int>(label.size()) + 6);
         EXPECT_EQ(s->outer.width, s->select.width + 4);
     }
 }
