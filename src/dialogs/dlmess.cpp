@@ -6,6 +6,7 @@
 #include "vxcat.h"
 #include "vxutil.h"
 
+#include <Xm/MenuShell.h>
 #include <Xm/MessageB.h>
 #include <Xm/SelectioB.h>
 #include <Xm/TextF.h>
@@ -341,9 +342,59 @@ void run(DialogRecord *rec, Box which, void *value, Widget parent)
     XmUpdateDisplay(parent);
 }
 
+// The shell a box goes over when its caller names none: the window whose
+// command asked.  A menu command names its window for its whole run (a
+// query's nested loop may dispatch other windows' events meanwhile);
+// otherwise the window the user's last key or button went to, when it is
+// still on the screen (a dialog popped down for its command gives way to
+// the window it belongs to); else the alternate shell.
+Widget asking_shell = nullptr;
+Widget last_input_shell = nullptr;
+
+bool viewable(Widget shell)
+{
+    if (!XtIsRealized(shell))
+        return false;
+    XWindowAttributes a;
+    return XGetWindowAttributes(XtDisplay(shell), XtWindow(shell), &a) && a.map_state == IsViewable;
+}
+
+Widget shown_shell_of(Widget w)
+{
+    for (; w; w = XtParent(w)) {
+        if (!XtIsShell(w) || XmIsMenuShell(w) || !XtIsWMShell(w))
+            continue;
+        if (viewable(w))
+            return w;
+    }
+    return nullptr;
+}
+
+void last_input_destroyed_cb(Widget, XtPointer, XtPointer) { last_input_shell = nullptr; }
+
+Widget input_shell()
+{
+    XEvent *e = XtLastEventProcessed(XtDisplay(alternate_shell));
+    if (e && (e->type == KeyPress || e->type == KeyRelease || e->type == ButtonPress || e->type == ButtonRelease)) {
+        Widget shell = shown_shell_of(XtWindowToWidget(e->xany.display, e->xany.window));
+        if (shell && shell != last_input_shell) {
+            if (last_input_shell)
+                XtRemoveCallback(last_input_shell, XmNdestroyCallback, last_input_destroyed_cb, nullptr);
+            XtAddCallback(shell, XmNdestroyCallback, last_input_destroyed_cb, nullptr);
+            last_input_shell = shell;
+        }
+    }
+    return last_input_shell ? shown_shell_of(last_input_shell) : nullptr;
+}
+
 Widget resolve_parent(Widget parent)
 {
-    return parent ? parent : alternate_shell;
+    if (parent || !alternate_shell)
+        return parent ? parent : alternate_shell;
+    if (asking_shell && viewable(asking_shell))
+        return asking_shell;
+    Widget shell = input_shell();
+    return shell ? shell : alternate_shell;
 }
 
 void show(Box which, DialogRecord *rec, Widget parent, void *value)
@@ -431,6 +482,13 @@ const char *dlmess_dialog_prompt(Widget parent, nl_catd cd, int set, const char 
 void dlmess_dialog_register_alternate_shell(Widget shell)
 {
     alternate_shell = shell;
+}
+
+Widget dlmess_dialog_set_asking_shell(Widget shell)
+{
+    Widget previous = asking_shell;
+    asking_shell = shell;
+    return previous;
 }
 
 int dlmess_dialog_get_error_mode()

@@ -89,6 +89,20 @@ const char *dlmess_dialog_prompt(Widget parent, nl_catd cd, int set, int number,
 const char *dlmess_dialog_prompt(Widget parent, nl_catd cd, int set, const char *literal, const char *initial);
 
 void dlmess_dialog_register_alternate_shell(Widget shell);
+// The window whose command runs now: a box whose caller names no parent
+// goes over it.  Returns the one named before.
+Widget dlmess_dialog_set_asking_shell(Widget shell);
+// Names the asking window for one command's run.
+class DlAskingShell {
+public:
+    explicit DlAskingShell(Widget shell) : previous_(dlmess_dialog_set_asking_shell(shell)) {}
+    ~DlAskingShell() { dlmess_dialog_set_asking_shell(previous_); }
+    DlAskingShell(const DlAskingShell &) = delete;
+    DlAskingShell &operator=(const DlAskingShell &) = delete;
+
+private:
+    Widget previous_;
+};
 int dlmess_dialog_get_error_mode();
 void dlmess_dialog_set_error_mode(int mode);
 

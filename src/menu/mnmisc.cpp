@@ -108,14 +108,16 @@ void mnmisc_mn_popup_dialog(Widget widget, int id, int purpose)
     }
     DialogRecord *rec = &dlmain_dialogs[id];
     int x = 0, y = 0, mode = 0;
-    if (widget && XtIsRealized(mnmisc_item_shell(widget))) {
-        // A gadget has no window: its origin is a place in its parent's.
+    // A gadget has no window: its origin is a place in its parent's.
+    Widget at = widget && !XtIsWidget(widget) ? XtParent(widget) : widget;
+    XWindowAttributes shown{};
+    // An item of a menu that is not on the screen (its accelerator was
+    // typed) leaves the dialog to the toolkit: over the window it belongs to.
+    if (widget && XtIsRealized(mnmisc_item_shell(widget)) && XtIsRealized(at) &&
+        XGetWindowAttributes(XtDisplay(at), XtWindow(at), &shown) && shown.map_state == IsViewable) {
         Position rx = 0, ry = 0, gx = 0, gy = 0;
-        Widget at = widget;
-        if (!XtIsWidget(widget)) {
+        if (at != widget)
             XtVaGetValues(widget, XmNx, &gx, XmNy, &gy, nullptr);
-            at = XtParent(widget);
-        }
         XtTranslateCoords(at, gx, gy, &rx, &ry);
         x = rx;
         y = ry;

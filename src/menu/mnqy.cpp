@@ -201,6 +201,8 @@ void mnqy_qmenu_cb(Widget w, XtPointer client, XtPointer)
     }
     if (code >= 1 && code <= 5)
         return;
+    // Boxes the command shows go over the query window.
+    DlAskingShell asking(w ? mnmisc_item_shell(w) : query_shell);
     for (const MnRoutine &r : qmenu_routines) {
         if (r.code != code)
             continue;

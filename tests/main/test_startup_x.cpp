@@ -432,6 +432,103 @@ TEST_F(Program, AcceleratorsFire)
     EXPECT_EQ(end(child), 0) << child.err();
 }
 
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool holds(const Rect &o) const { return o.x >= x && o.y >= y && o.x + o.w <= x + w && o.y + o.h <= y + h; }
+};
+
+Rect root_rect(Display *dpy, Window w)
+{
+    Window root, child;
+    int x = 0, y = 0, rx = 0, ry = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    XGetGeometry(dpy, w, &root, &x, &y, &width, &height, &border, &depth);
+    XTranslateCoordinates(dpy, w, root, 0, 0, &rx, &ry, &child);
+    return {rx, ry, static_cast<int>(width), static_cast<int>(height)};
+}
+
+// Stacking order among the root's children, bottom first.
+int stacking(Display *dpy, Window w)
+{
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    int at = -1;
+    if (XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n)) {
+        for (unsigned i = 0; i < n; i++)
+            if (children[i] == w)
+                at = static_cast<int>(i);
+        XFree(children);
+    }
+    return at;
+}
+
+// A box goes over the window whose command asked for it, on top of both
+// windows: the query window moved off the display window (which lies over
+// it), a query-window command's confirm box lies within the query window,
+// a display-window command's box within the display window, and a box a
+// dialog's button asks for within that dialog (the dialog, opened by its
+// accelerator, within its window).
+TEST_F(Program, BoxesGoOverTheWindowThatAskedOnTop)
+{
+    vxtest::ensure_demo();
+    auto child = vxtest::start({launcher(), "-displayname", "boxes-test", "-database", "demo"});
+    Window display = wait_window("boxes-test");
+    ASSERT_NE(display, 0u) << child.err();
+    Window query = wait_window(nullptr, true);
+    ASSERT_NE(query, 0u);
+    ASSERT_TRUE(vxtest::wait_for([&] { return viewable(query) && viewable(display); }, 20s));
+    vxtest::run({xdotool, "windowmove", "--sync", std::to_string(query), "480", "420"});
+    ASSERT_TRUE(vxtest::wait_for([&] { return root_rect(dpy, query).x == 480; }, 20s));
+    const Window procedures = find_window(dpy, DefaultRootWindow(dpy), "Procedures");
+    struct Case {
+        Window typed_in;  // the window the keys go to
+        const char *keys;
+        const char *title;
+        Window over;      // 0: the dialog the keys opened, by its title
+        const char *dialog;
+    } cases[] = {
+        {query, "ctrl+e", "Confirm", query, nullptr},
+        {display, "shift+G", "Error", display, nullptr},
+        // Load and run's OK with no name: the box over the dialog.
+        {query, "ctrl+l", "Error", 0, "Procedures"},
+    };
+    for (const Case &c : cases) {
+        Window typed = c.typed_in;
+        if (c.dialog) {
+            // The dialog first, then its OK (Return) asks for the box.
+            for (int attempt = 0; attempt < 3 && !viewable(procedures); attempt++) {
+                vxtest::run({xdotool, "mousemove", "--window", std::to_string(typed), "5", "5"});
+                vxtest::run({xdotool, "windowfocus", "--sync", std::to_string(typed)});
+                vxtest::run({xdotool, "key", "--clearmodifiers", c.keys});
+                vxtest::wait_for([&] { return viewable(procedures); }, 10s);
+            }
+            ASSERT_TRUE(viewable(procedures)) << child.err();
+            // Opened by its accelerator, the dialog lies over its window too.
+            EXPECT_TRUE(root_rect(dpy, query).holds(root_rect(dpy, procedures)));
+            typed = procedures;
+        }
+        const Window over = c.over ? c.over : procedures;
+        Window box = 0;
+        for (int attempt = 0; attempt < 3 && !box; attempt++) {
+            vxtest::run({xdotool, "mousemove", "--window", std::to_string(typed), "5", "5"});
+            vxtest::run({xdotool, "windowfocus", "--sync", std::to_string(typed)});
+            vxtest::run({xdotool, "key", "--clearmodifiers", c.dialog ? "Return" : c.keys});
+            vxtest::wait_for(
+                [&] { return (box = find_window(dpy, DefaultRootWindow(dpy), c.title, false, true)) != 0; }, 10s);
+        }
+        ASSERT_NE(box, 0u) << c.keys << child.err();
+        const Rect b = root_rect(dpy, box), o = root_rect(dpy, over);
+        EXPECT_TRUE(o.holds(b)) << c.keys << ": box " << b.w << "x" << b.h << "+" << b.x << "+" << b.y << " over "
+                                << o.w << "x" << o.h << "+" << o.x << "+" << o.y;
+        EXPECT_GT(stacking(dpy, box), stacking(dpy, display)) << c.keys;
+        EXPECT_GT(stacking(dpy, box), stacking(dpy, query)) << c.keys;
+        vxtest::run({xdotool, "windowfocus", "--sync", std::to_string(box)});
+        vxtest::run({xdotool, "key", "Return"});
+        EXPECT_TRUE(vxtest::wait_for([&] { return !viewable(box); }, 20s)) << c.keys;
+    }
+    EXPECT_EQ(end(child), 0) << child.err();
+}
+
 // Quit (Ctrl-E in the query window) asks first; the answer OK ends the
 // program with status 0.
 TEST_F(Program, QuitAsksThenEnds)
