@@ -125,6 +125,31 @@ using Draw = int (*)(GoGraph *, int, uint64_t *);
 const Draw draws[] = {goline_draw_graph,   gopoint_scatter_draw, gopoint_impulse_draw, gopoint_highlow_draw,
                       gopoint_vector_draw, gobar_bar_draw,       gobar_hbar_draw};
 
+// The kinds after those with methods of their own (draw, and the own
+// slots of their rows above); null for a kind still to come.
+void own_methods(GoClass *c)
+{
+    switch (c->kind) {
+    case 11:
+        c->draw = gotrend_draw_graph;
+        c->setdata = gotrend_setdata;
+        c->input = gotrend_input_graph;
+        c->output = gotrend_output_graph;
+        break;
+    case 13:
+        c->draw = goprob_draw_graph;
+        c->setdata = goprob_setdata;
+        break;
+    case 20:
+        c->draw = gotrendbar_draw_graph;
+        c->setdata = gotrendbar_setdata;
+        c->input = gotrend_input_graph;
+        c->output = gotrend_output_graph;
+        break;
+    default: break;
+    }
+}
+
 GoClass *make(int kind)
 {
     auto *c = static_cast<GoClass *>(vx_malloc(sizeof(GoClass), 1));
@@ -159,10 +184,19 @@ GoClass *make(int kind)
     c->zoom = gostd_std_zoom_graph;
     c->mutate = m.mutate == STD2DZ ? gostd_std_mutate_2dz_graph : gostd_std_mutate_graph;
     c->coordinates = nullptr;
+    own_methods(c);
     return c;
 }
 
 }  // namespace
+
+bool gokind_built(int kind)
+{
+    // As the class table has it (none before it is filled).
+    if (kind < 0 || kind >= GK_KINDS || !gomain_graph_class[kind])
+        return false;
+    return gomain_graph_class[kind]->draw != unavailable_draw;
+}
 
 std::string gokind_name(int kind)
 {

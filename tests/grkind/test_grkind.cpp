@@ -89,6 +89,8 @@ TEST_F(Kinds, KindsNotBuiltSaySo)
 {
     const int d = xy({{num(1), num(2)}, {num(2), num(3)}, {num(3), num(1)}});
     for (int k = GK_BUILT; k < GK_KINDS; k++) {
+        if (gokind_built(k))
+            continue;
         SCOPED_TRACE(k);
         Made m(k, d, d);
         for (int reason = 1; reason <= 6; reason++) {
