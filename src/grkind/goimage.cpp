@@ -100,7 +100,7 @@ int goimage_auto_scale(GoGraph *graph, int)
     if (!graph)
         return 0;
     if (gk_iprop(graph, GP_XLOGARITHMIC) || gk_iprop(graph, GP_ZLOGARITHMIC)) {
-        go_show_error(GK_IMAGE_NO_LOG);
+        go_show_error(GK_LOG_REFUSED);
         return 0;
     }
     const DozColDesc *xt = nullptr, *yt = nullptr, *zt = nullptr;

@@ -125,20 +125,24 @@ using Draw = int (*)(GoGraph *, int, uint64_t *);
 const Draw draws[] = {goline_draw_graph,   gopoint_scatter_draw, gopoint_impulse_draw, gopoint_highlow_draw,
                       gopoint_vector_draw, gobar_bar_draw,       gobar_hbar_draw};
 
-// Kinds with setdata, draw and input methods of their own (input null:
-// the standard one).
+// Kinds with draw and setdata methods of their own, and input and output
+// methods where given (null: the ones their rows above give).
 struct Own {
     int kind;
     Draw draw;
     int (*setdata)(GoGraph *, int);
     decltype(GoClass::input) input;
+    decltype(GoClass::output) output;  // null: the standard one
 };
 const Own own_methods[] = {
-    {8, gosurf3d_surface_draw, gosurf3d_setdata_graph, nullptr},
-    {9, gosurf3d_impulse_draw, gosurf3d_setdata_graph, nullptr},
-    {10, gosurf3d_worm_draw, gosurf3d_setdata_graph, nullptr},
-    {15, goshade_draw_graph, goshade_setdata_graph, nullptr},
-    {17, goimage_draw_graph, goimage_setdata_graph, goimage_input_graph},
+    {8, gosurf3d_surface_draw, gosurf3d_setdata_graph, nullptr, nullptr},
+    {9, gosurf3d_impulse_draw, gosurf3d_setdata_graph, nullptr, nullptr},
+    {10, gosurf3d_worm_draw, gosurf3d_setdata_graph, nullptr, nullptr},
+    {11, gotrend_draw_graph, gotrend_setdata, gotrend_input_graph, gotrend_output_graph},
+    {13, goprob_draw_graph, goprob_setdata, nullptr, nullptr},
+    {15, goshade_draw_graph, goshade_setdata_graph, nullptr, nullptr},
+    {17, goimage_draw_graph, goimage_setdata_graph, goimage_input_graph, nullptr},
+    {20, gotrendbar_draw_graph, gotrendbar_setdata, gotrend_input_graph, gotrend_output_graph},
 };
 
 const Own *own_of(int kind)
@@ -187,6 +191,8 @@ GoClass *make(int kind)
         c->setdata = o->setdata;
         if (o->input)
             c->input = o->input;
+        if (o->output)
+            c->output = o->output;
     }
     c->coordinates = nullptr;
     return c;

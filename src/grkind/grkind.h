@@ -7,8 +7,10 @@
 #include <string>
 
 inline constexpr int GK_KINDS = 22;
-// Kinds 0 to GK_BUILT - 1 draw; the others draw the "not available yet" seam.
+// Kinds 0 to GK_BUILT - 1 draw, and those later ones for which
+// gokind_built says so; the others draw the "not available yet" seam.
 inline constexpr int GK_BUILT = 7;
+bool gokind_built(int kind);
 
 // The initialisers, one per kind: each returns its class record.
 GoClass *go_initialise_go_0();
@@ -78,3 +80,19 @@ int goimage_scale_axis(GoGraph *graph, GoAxisBlock *block, const double *minimum
 int goshade_draw_graph(GoGraph *graph, int reason, uint64_t *flags);
 int goshade_setdata_graph(GoGraph *graph, int dataset);
 int goshade_scale_overlay_axis(GoGraph *graph, int dataset, GoAxisBlock *block);
+// The trend kind (gotrend) with the time read-out and output it shares
+// with the trend-bar kind (gotrendbar), and the probability kind (goprob).
+int gotrend_draw_graph(GoGraph *graph, int reason, uint64_t *flags);
+int gotrend_setdata(GoGraph *graph, int dataset);
+int gotrend_input_graph(GoGraph *graph, const int point[2], int clamp, double **values, const DozColDesc **xtype,
+                        const DozColDesc **ytype, char *text);
+int gotrend_output_graph(GoGraph *graph, GoReadout *request, int dataset, char *xtext, char *ytext, char *ztext);
+int gotrendbar_draw_graph(GoGraph *graph, int reason, uint64_t *flags);
+int gotrendbar_setdata(GoGraph *graph, int dataset);
+int goprob_draw_graph(GoGraph *graph, int reason, uint64_t *flags);
+int goprob_setdata(GoGraph *graph, int dataset);
+// The probability kind's plotting position in per cent of the value of
+// rank i (from 0) among n (the median rank on Weibull paper, else the
+// mean rank), and its ascending order of two doubles (for qsort).
+double ranked_cdf(long i, long n, int weibull);
+int creal(const void *a, const void *b);
