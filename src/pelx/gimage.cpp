@@ -159,13 +159,12 @@ GRasterImage *GCreateImage(GCanvasRecord *canvas, long width, long height, const
 
     // Pixels start as 0, whatever the caller fills.
     size_t size = data_size(im);
-    im->data = vx_malloc(static_cast<long>(std::max<size_t>(size, 1)), 0);
+    im->data = vx_calloc(static_cast<long>(std::max<size_t>(size, 1)), 0);
     if (!im->data) {
         GDestroyImage(im);
         gerror_GRegisterError(4, 3, 0, nullptr);
         return nullptr;
     }
-    memset(im->data, 0, size);
     long n = 0;
     gcolmap_GColourMapInfo(canvas, &n, im->pixels, im->threshold_pixels, im->band_pixels);
     im->colours = static_cast<int16_t>(std::clamp<long>(n, 0, TABLE));

@@ -35,6 +35,16 @@ void *vx_malloc(long size, int panic)
     return p;
 }
 
+void *vx_calloc(long size, int panic)
+{
+    if (size < 1)
+        return nullptr;
+    void *p = calloc(1, static_cast<size_t>(size));
+    if (!p)
+        alloc_failed("Warning! Malloc of %d bytes failed.\n", size, panic);
+    return p;
+}
+
 void *vx_realloc(void *block, long size, int panic)
 {
     if (size < 1)

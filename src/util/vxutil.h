@@ -18,6 +18,9 @@
 // Every allocation of the program goes through these.  A failure prints a
 // warning; with `panic` set it then ends the process.
 void *vx_malloc(long size, int panic);
+// As vx_malloc, the block zeroed (large blocks come zeroed from the system
+// and are not written here).
+void *vx_calloc(long size, int panic);
 void *vx_realloc(void *block, long size, int panic);
 void vx_free(void *block);
 char *stralloc(const char *text);

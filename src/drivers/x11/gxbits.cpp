@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -16,6 +18,7 @@ namespace {
 struct CellState {
     bool visual_set = false;
     bool read_only_visual = false;
+    bool fixed_pixels = false;  // a TrueColor or StaticColor visual: a colour's pixel never changes
     bool freeable = false;
     bool writable = false;  // the cells of the loaded map were allocated writable
     Colormap private_cmap = 0;   // the X colour map in use
@@ -34,6 +37,25 @@ struct CellState {
     unsigned char use_private = 0;  // the examination's answer
 };
 CellState cells;
+
+// The pixels the server gave for colours on a visual whose pixels are
+// fixed, so that each colour costs one round trip per colour map rather
+// than one per device and per use.  Emptied with the visual's state.
+struct PixelKey {
+    Colormap map;
+    uint64_t rgb;
+    bool operator==(const PixelKey &) const = default;
+};
+struct PixelKeyHash {
+    size_t operator()(const PixelKey &k) const { return std::hash<uint64_t>()(k.rgb * 31 + k.map); }
+};
+std::unordered_map<PixelKey, unsigned long, PixelKeyHash> known_pixels;
+
+void reset_cells()
+{
+    cells = CellState{};
+    known_pixels.clear();
+}
 
 long default_map_size()
 {
@@ -143,8 +165,19 @@ unsigned long pixel_of(GDeviceRecord *device, GColour *c)
     x.flags = DoRed | DoGreen | DoBlue;
     int screen = part->screen >= 0 ? part->screen : DefaultScreen(d);
     Colormap cm = part->colourmap ? part->colourmap : DefaultColormap(d, screen);
+    const bool cached = cells.fixed_pixels && cells.display == d;
+    const PixelKey key{cm, (uint64_t{c->red} << 32) | (uint64_t{c->green} << 16) | c->blue};
+    if (cached) {
+        auto found = known_pixels.find(key);
+        if (found != known_pixels.end()) {
+            c->pixel = static_cast<int64_t>(found->second);
+            return found->second;
+        }
+    }
     if (XAllocColor(d, cm, &x)) {
         c->pixel = static_cast<int64_t>(x.pixel);
+        if (cached)
+            known_pixels[key] = x.pixel;
     } else {
         // No cell left: black stays black, anything else is drawn white.
         bool black = c->red == 0 && c->green == 0 && c->blue == 0;
@@ -160,7 +193,7 @@ int set_visual_info(GDeviceRecord *device);
 int gxbits_GXCMInfo(Display *d, unsigned char *use_private, Colormap *colourmap)
 {
     if (cells.visual_set && cells.display != d)
-        cells = CellState{};  // another connection: its own examination
+        reset_cells();  // another connection: its own examination
     if (cells.visual_set) {
         *use_private = cells.use_private;
         *colourmap = cells.private_cmap;
@@ -197,6 +230,7 @@ int gxbits_GXCMInfo(Display *d, unsigned char *use_private, Colormap *colourmap)
     if (info.c_class == StaticColor || info.c_class == TrueColor) {
         gcolmap_GColourMapImNotWorthy();
         cells.read_only_visual = true;
+        cells.fixed_pixels = true;
     }
     if (!gcolmap_GIsColourMapWorthIt())
         cells.read_only_visual = true;
@@ -274,8 +308,9 @@ int GXSetVisualInfo(GDeviceRecord *device) { return set_visual_info(device); }
 
 void gxbits_GXForgetVisual(Display *display)
 {
-    if (cells.display == display)
-        cells = CellState{};
+    if (cells.display == display) {
+        reset_cells();
+    }
 }
 
 int GXAllocateColours(GDeviceRecord *device, GList *colours)
@@ -314,7 +349,7 @@ int GXAllocateColours(GDeviceRecord *device, GList *colours)
             if (!cells.private_made) {
                 // Examined again, asking for a private map this time.
                 Display *dd = cells.display ? cells.display : d;
-                cells = CellState{};
+                reset_cells();
                 unsigned char use = 1;
                 Colormap cm = 0;
                 gxbits_GXCMInfo(dd, &use, &cm);
