@@ -4,7 +4,8 @@
 // points as scatter (`points`), impulse (`impulses`), vector (`vectors`
 // from the origin) and high-low (`financebars`, open = high, close = low);
 // 1000 categories of 50 stacked datasets (`histogram rowstacked`); 1000
-// horizontal bars (`boxxyerror`).
+// horizontal bars (`boxxyerror`); a shaded surface of 10,000 points on a
+// 100 x 100 grid (`set pm3d lighting`, `splot ... with pm3d`).
 //
 // Both sides are whole processes that start, read the same data file,
 // plot, write the file and exit, run in turn (which runs first
@@ -125,6 +126,7 @@ const Row rows[] = {
     {"stacked-bar", 5,
      "set style data histograms\nset style histogram rowstacked\nset style fill solid\nplot for [i=2:51] '%s' using i"},
     {"horizontal-bar", 6, "plot '%s' using ($2/2):1:($2/2):(0.4) with boxxyerror"},
+    {"shaded-surface", 15, "set pm3d lighting\nsplot '%s' using 1:2:3 with pm3d"},
 };
 
 const Row *row_named(const std::string &name)
@@ -152,6 +154,14 @@ bool write_data(const Row &r, const std::string &path)
     } else if (name == "horizontal-bar") {
         for (int k = 0; k < 1000; k++)
             fprintf(f, "%d %.6g\n", k, 10 * vxbench::wave(k, 1000));
+    } else if (name == "shaded-surface") {
+        // 10,000 points on a 100 x 100 grid: x, z, then the value; a blank
+        // line after each row of x, as gnuplot's surfaces read them.
+        for (int i = 0; i < 100; i++) {
+            for (int k = 0; k < 100; k++)
+                fprintf(f, "%d %d %.6g\n", i, k, 10 * vxbench::wave(i * 100 + k, 10000) + 0.001 * (i - 50) * (k - 50));
+            fputc('\n', f);
+        }
     } else if (name == "high-low") {
         for (long i = 0; i < 100000; i++) {
             const double m = vxbench::wave(i, 100000), spread = 0.1 + 0.05 * std::fabs(vxbench::wave(i * 7, 100000));
@@ -202,6 +212,8 @@ int plot_main(const Row &r, bool png, const char *data, const char *out)
         }
     } else if (name == "high-low") {
         first = last = columns_dataset(cols, {1, 2, 0}, 3);  // high, low, x
+    } else if (name == "shaded-surface") {
+        first = last = columns_dataset(cols, {0, 2, 1}, 1);  // x, the value, z
     } else if (name == "horizontal-bar") {
         first = last = columns_dataset(cols, {1, 0}, 1);  // the value on x, the category on y
     } else {
@@ -236,6 +248,15 @@ int plot_main(const Row &r, bool png, const char *data, const char *out)
     goprop_go_set_property(g, GP_MARKERSTYLE, 0, &one);
     if (name == "stacked-bar")
         goprop_go_set_property(g, GP_BARTYPE, 0, &one);
+    if (name == "shaded-surface") {
+        // Coloured by value, lit and rendered shaded, on a grid of the data's.
+        int automatic = -1, two = 2, hundred = 100;
+        goprop_go_set_property(g, GP_COLOUR, 0, &automatic);
+        goprop_go_set_property(g, GP_COLOURSURF, 0, &two);
+        goprop_go_set_property(g, GP_SHADEMETHOD, 0, &one);
+        goprop_go_set_property(g, GP_GRIDX, 0, &hundred);
+        goprop_go_set_property(g, GP_GRIDZ, 0, &hundred);
+    }
     for (int d = first; d <= last; d++)
         gomain_graph_class[r.kind]->setdata(g, d);
     uint64_t flags = 0;

@@ -440,6 +440,47 @@ TEST_F(Kinds, ShadedSurfaceBadSettings)
     }
 }
 
+TEST_F(Kinds, ShadedSurfaceTakesTheFirst49Datasets)
+{
+    // On the image device, whose pixels are the colour map's colours: the
+    // overlays colour the surface; an inverted one at place 48 changes the
+    // picture, at place 49 it takes no part.
+    GoPrintSettings s{};
+    s.kind = 5;
+    s.destination = 1;
+    snprintf(s.filename, sizeof s.filename, "/tmp/vx-shade-kind-%d.png", static_cast<int>(getpid()));
+    s.page_width = 4;
+    s.page_height = 3;
+    s.left = s.right = s.top = s.bottom = -1;
+    s.image_option = 1;
+    ASSERT_EQ(gomain_go_set_device_type(5, &s, 1), 1);
+    auto picture = [](int inverted_at) {
+        std::vector<int> d;
+        for (int i = 0; i < 51; i++) {
+            std::vector<std::vector<gokit::Cell>> rows;
+            for (int x = 0; x < 5; x++)
+                for (int z = 0; z < 5; z++)
+                    rows.push_back({num(x), num(i == inverted_at ? 16 - x * z : x * z), num(z)});
+            d.push_back(gokit::load({gokit::col(DOZ_T_REAL), gokit::col(DOZ_T_REAL), gokit::col(DOZ_T_REAL)}, rows, 1));
+        }
+        Shaded m(d.front(), d.back());
+        m.set(GP_COLOUR, -1);
+        m.set(GP_SHADEMETHOD, 1);
+        m.set(GP_COLOURSURF, 1);
+        m.redraw();
+        const std::vector<grec::Call> images = grec::of(GEP_DRAW_IMAGE);
+        EXPECT_EQ(images.size(), 1u);
+        return images.empty() ? std::vector<unsigned char>{} : images[0].image.data;
+    };
+    const std::vector<unsigned char> plain = picture(-1), at48 = picture(48), at49 = picture(49);
+    EXPECT_FALSE(plain.empty());
+    EXPECT_NE(plain, at48);
+    EXPECT_EQ(plain, at49);
+    gomain_go_close_device();
+    gomain_go_set_device_type(0, nullptr, 0);
+    unlink(s.filename);
+}
+
 TEST_F(Kinds, ShadedSurfaceOverlayKeepsTheYAxis)
 {
     const int a = scattered(), b = scattered(1000);
