@@ -56,7 +56,11 @@ void edit(QueryObject *object, void *kind_data)
     int ok = 0;
     if (DictPriv *priv = obdict_ob_find_priv(data->user, relation->name)) {
         ok = obdb_obq_create_privilege(data->level, data->user, relation->name, data->restriction);
-        if (ok) {
+        // Default gives the user the table's default privileges: the
+        // entry goes, as the database's own does.
+        if (ok && data->level == PRIV_DEFAULT) {
+            obdict_ob_delete_priv(priv);
+        } else if (ok) {
             priv->level = data->level;
             safe_strcpy(priv->restriction, data->restriction, sizeof priv->restriction);
         }

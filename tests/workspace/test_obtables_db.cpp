@@ -751,6 +751,19 @@ TEST_F(Objects, PrivilegesAreGrantedAndRevoked)
         p.level = PRIV_DEFAULT;
     });
     EXPECT_EQ(obdict_ob_find_priv("CARL", "A"), nullptr);
+    // Default on an existing entry takes the entry away, as the database
+    // does.
+    apply<ObPrivilegeData>([](ObPrivilegeData &p) {
+        safe_strcpy(p.user, "BEN", sizeof p.user);
+        p.level = PRIV_READ;
+    });
+    ASSERT_NE(obdict_ob_find_priv("BEN", "A"), nullptr);
+    apply<ObPrivilegeData>([](ObPrivilegeData &p) {
+        safe_strcpy(p.user, "BEN", sizeof p.user);
+        p.level = PRIV_DEFAULT;
+    });
+    EXPECT_EQ(obdict_ob_find_priv("BEN", "A"), nullptr);
+    EXPECT_EQ(wstest::read_full("DISPLAY %PRIV FROM %PRIVS WHERE %RNAME='A' AND %UNAME='BEN'"), Rows{});
     // An unknown user: nothing is sent.
     qykit::sent().clear();
     apply<ObPrivilegeData>([](ObPrivilegeData &p) {
