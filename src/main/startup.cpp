@@ -5,8 +5,10 @@
 
 #include "LiteClue.h"
 #include "dldbdialogs.h"
+#include "dlcol.h"
 #include "dlexpr.h"
 #include "dlproc.h"
+#include "dltab.h"
 #include "dlmain.h"
 #include "dlmess.h"
 #include "dsmgr.h"
@@ -423,8 +425,8 @@ const StartupDialog startup_dialogs[] = {
     {12, nullptr, MODE_0},  // group
     {10, nullptr, MODE_0},  // statistic
     {14, nullptr, MODE_0},  // variable
-    {16, nullptr, MODE_0},  // table
-    {15, nullptr, MODE_0},  // column
+    {16, dltab_initialise_table_dialog, MODE_0},   // table
+    {15, dlcol_initialise_column_dialog, MODE_0},  // column
     {17, nullptr, MODE_0},  // index
     {19, nullptr, MODE_0},  // privilege
     {22, nullptr, MODE_0},  // transfer
