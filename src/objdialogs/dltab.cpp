@@ -110,7 +110,8 @@ void column_apply(DialogRecord *editor, int *done)
     // A name the database would cut short, or a reserved word, is refused
     // here rather than when the table is made.
     int ok = 1;
-    obmain_object_class[OB_COLUMN].validate(&s.colval, wsmgr_ws_validation(), &ok);
+    if (ObValidateProc validate = obmain_object_class[OB_COLUMN].validate)
+        validate(&s.colval, wsmgr_ws_validation(), &ok);
     if (!ok) {
         *done = 0;
         return;
