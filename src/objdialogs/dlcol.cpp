@@ -4,6 +4,7 @@
 #include "dlcol.h"
 
 #include "dlcolchk.h"
+#include "dlcoltabmsgs.h"
 #include "dlkit.h"
 #include "wsdict.h"
 #include "wsobj.h"
@@ -223,18 +224,19 @@ void setup_checks(DialogRecord *rec)
         unsigned flags;
         const char *default_text, *minimum, *maximum;
         DlCheckProc check;
-        int message;
+        const VxMsg<const char *> &message;
     };
     const Row rows[] = {
-        {s.name, DL_VAL_DBNAME, nullptr, nullptr, nullptr, cname_vb, 14},
-        {s.alias, DL_VAL_DBNAME, nullptr, nullptr, nullptr, calias_vb, 14},
-        {s.length, DL_VAL_NUMERIC | DL_VAL_RANGE | DL_VAL_DEFAULT | DL_VAL_INTEGER, "9", "1", "99999", flen_vb, 15},
-        {s.fraction, DL_VAL_NUMERIC | DL_VAL_RANGE | DL_VAL_INTEGER, nullptr, "0", "99999", frac_vb, 16},
-        {s.dims, 0, nullptr, nullptr, nullptr, farr_vb, 17},
+        {s.name, DL_VAL_DBNAME, nullptr, nullptr, nullptr, cname_vb, DLCOL_NAME_TAKEN},
+        {s.alias, DL_VAL_DBNAME, nullptr, nullptr, nullptr, calias_vb, DLCOL_NAME_TAKEN},
+        {s.length, DL_VAL_NUMERIC | DL_VAL_RANGE | DL_VAL_DEFAULT | DL_VAL_INTEGER, "9", "1", "99999", flen_vb,
+         DLCOL_BAD_LENGTH},
+        {s.fraction, DL_VAL_NUMERIC | DL_VAL_RANGE | DL_VAL_INTEGER, nullptr, "0", "99999", frac_vb, DLCOL_BAD_FRACTION},
+        {s.dims, 0, nullptr, nullptr, nullptr, farr_vb, DLCOL_BAD_DIMENSIONS},
     };
     for (const Row &r : rows)
         dlmain_setup_text_validation(rec->widget, r.text, r.flags, r.default_text, r.minimum, r.maximum, r.check,
-                                     dl_text(COL_ID, r.message).c_str());
+                                     dlcoltab_format(dlmain_catd, r.message));
 }
 
 int create_dialog(DialogRecord *rec, Widget parent)

@@ -7,6 +7,7 @@
 #include "dltab.h"
 
 #include "dlcol.h"
+#include "dlcoltabmsgs.h"
 #include "dlkit.h"
 #include "dlnewcols.h"
 #include "obmain.h"
@@ -274,7 +275,7 @@ int create_dialog(DialogRecord *rec, Widget parent)
     dl_attach_bottom(s.rows_button);
 
     dlmain_setup_text_validation(rec->widget, s.name, DL_VAL_DBNAME | DL_VAL_MANDATORY, nullptr, nullptr, nullptr,
-                                 table_vb, dl_text(TAB_ID, 11).c_str());
+                                 table_vb, dlcoltab_format(dlmain_catd, DLTAB_NAME_TAKEN));
     dlmain_setup_text_validation(rec->widget, s.size, DL_VAL_NUMERIC | DL_VAL_RANGE | DL_VAL_DEFAULT | DL_VAL_INTEGER,
                                  "100", "1", nullptr, nullptr, nullptr);
     return 0;
