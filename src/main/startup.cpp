@@ -5,6 +5,7 @@
 
 #include "LiteClue.h"
 #include "dldbdialogs.h"
+#include "dlcol.h"
 #include "dlexpr.h"
 #include "dlidx.h"
 #include "dluser.h"
@@ -12,6 +13,7 @@
 #include "dlstat.h"
 #include "dlvar.h"
 #include "dlproc.h"
+#include "dltab.h"
 #include "dlmain.h"
 #include "dlmess.h"
 #include "dsmgr.h"
@@ -428,8 +430,8 @@ const StartupDialog startup_dialogs[] = {
     {12, dlgrp_initialise_group_dialog, MODE_0},  // group
     {10, initialise_statistic_dialog, MODE_0},  // statistic
     {14, dlvar_initialise_variable_dialog, MODE_0},  // variable
-    {16, nullptr, MODE_0},  // table
-    {15, nullptr, MODE_0},  // column
+    {16, dltab_initialise_table_dialog, MODE_0},   // table
+    {15, dlcol_initialise_column_dialog, MODE_0},  // column
     {17, dlidx_initialise_index_dialog, MODE_0},  // index
     {19, dlpriv_initialise_privilege_dialog, MODE_0},  // privilege
     {22, nullptr, MODE_0},  // transfer

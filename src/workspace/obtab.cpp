@@ -46,6 +46,16 @@ int lock(const char *table)
     return 0;
 }
 
+// Nothing but blanks (or nothing at all) in a text of at most `size` bytes.
+template <size_t N>
+bool blank(const char (&text)[N])
+{
+    for (size_t i = 0; i < N && text[i]; i++)
+        if (text[i] != ' ' && text[i] != '\t')
+            return false;
+    return true;
+}
+
 // ---- methods ----------------------------------------------------------------------------------
 
 void create(QueryObject **result, void *kind_data, int x, int y, QueryObject *drop)
@@ -115,6 +125,13 @@ void del(QueryObject *object, void *kind_data, int *result)
         obdb_obq_clear_table(name.c_str());
         break;
     case 3:
+        // No condition is every row: asked and done as a clear.
+        if (blank(data->condition)) {
+            if (!obbox_confirm(OB_ASK_CLEAR_TABLE, name.c_str()) || !lock(name.c_str()))
+                return;
+            obdb_obq_clear_table(name.c_str());
+            break;
+        }
         if (!obbox_confirm(OB_ASK_DELETE_ROWS, name.c_str()))
             return;
         obdb_obq_delete_rows_from_table(name.c_str(), data->condition);

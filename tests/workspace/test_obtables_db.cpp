@@ -362,12 +362,17 @@ TEST_F(Objects, DeleteRowsClearAndDropFollowTheRowCounts)
     });
     EXPECT_EQ(texts(), std::vector<std::string>{});
     EXPECT_EQ(tdata("A")->rows, 2);
+    // No condition (or blanks) is every row: the question is Clear's, and
+    // so is the command, the table given back after it.
     answer = 1;
+    boxes.clear();
     remove<ObTableData>([](ObTableData &t) {
         t.delete_op = 3;
-        t.condition[0] = '\0';
+        safe_strcpy(t.condition, "  ", sizeof t.condition);
     });
+    EXPECT_EQ(boxes, (std::vector<Box>{{C, 63, 7}}));
     EXPECT_EQ(tdata("A")->rows, 0);
+    EXPECT_TRUE(other_can_use("A"));
     ok("SELECT 4 AS K,'FOUR' AS S FROMVAR TO A");
     boxes.clear();
     remove<ObTableData>([](ObTableData &t) { t.delete_op = 2; });
