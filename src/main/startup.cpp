@@ -434,8 +434,8 @@ const StartupDialog startup_dialogs[] = {
     {24, dldblst_initialise_database_list_dialog, MODE_0},  // database list
     {26, dlpwd_initialise_password_dialog, MODE_0},  // password
     {25, dldblst_initialise_database_config_dialog, MODE_0},  // database configuration
-    {27, nullptr, MODE_0},  // view options
-    {28, nullptr, MODE_0},  // set tables
+    {27, dlvopt_initialise_view_options_dialog, MODE_0},  // view options
+    {28, dltlist_initialise_set_tables_dialog, MODE_0},  // set tables
     {29, dltarget_initialise_target_dialog, MODE_0},  // target
     {30, dltql_initialise_doz_dialog, MODE_0},  // DOZ
     {31, dlproc_initialise_procedure_dialog, MODE_0},  // procedure
