@@ -6,6 +6,7 @@
 #include "LiteClue.h"
 #include "dldbdialogs.h"
 #include "dlexpr.h"
+#include "dlxfer.h"
 #include "dlproc.h"
 #include "dlmain.h"
 #include "dlmess.h"
@@ -31,10 +32,12 @@
 #include "mnproc.h"
 #include "mnquery.h"
 #include "mnqy.h"
+#include "obbox.h"
 #include "obdb.h"
 #include "pelx.h"
 #include "prexec.h"
 #include "prgraph.h"
+#include "prmsgs.h"
 #include "prmgr.h"
 #include "qycompat.h"
 #include "qychk.h"
@@ -365,6 +368,17 @@ static void initialise_workspace()
         [] { return ob_stop_widget; }, [](const char *table) { obtab_reset_table_object_rows(table); },
         [] { return obmain_ob_options[0]; }, [] { wsmain_ws_refresh_from(0); }};
     wsxfer_set_workspace(&xfer_workspace);
+    // Errors and warnings are the object layer's boxes; the question before
+    // a file is replaced (the one the output of comma-separated text asks
+    // too) is always asked; the counts show in the dialog.
+    static const WsXferUser xfer_user{nullptr, nullptr,
+                                      [](int number, const char *name) {
+                                          if (number != XFER_ASK_REPLACE)
+                                              return 0;
+                                          return obbox_confirm(PR_CONFIRM_CSV_REPLACE, name);
+                                      },
+                                      dlxfer_set_transfer_status};
+    wsxfer_set_user(&xfer_user);
     connect_query_commands_to_workspace();
 }
 
@@ -427,7 +441,7 @@ const StartupDialog startup_dialogs[] = {
     {15, nullptr, MODE_0},  // column
     {17, nullptr, MODE_0},  // index
     {19, nullptr, MODE_0},  // privilege
-    {22, nullptr, MODE_0},  // transfer
+    {22, initialise_transfer_dialog, MODE_0},  // transfer
     {21, nullptr, MODE_0},  // array
     {20, nullptr, MODE_0},  // row edit
     {23, nullptr, MODE_0},  // long text
