@@ -1,6 +1,7 @@
 // The query window's database and query dialogs built on the kit: open
 // database (24), configuration (25), password (26), name prompt (7), file
-// selection (4), function picker (6), query target (29) and DOZ text (30).  Each initialiser
+// selection (4), function picker (6), view options (27), table list (28),
+// query target (29) and DOZ text (30).  Each initialiser
 // fills its slot of `dlmain_dialogs`; the value records below belong to
 // the clients that open the dialogs.
 #pragma once
@@ -85,6 +86,20 @@ struct FuncValue {
 static_assert(offsetof(FuncValue, name) == 256);
 static_assert(sizeof(FuncValue) == 269);
 
+// Dialog 27: the workspace view options.  The dialog shows the first,
+// second and fourth; the sample-data flag passes through untouched.
+struct ViewOptionsValue {
+    int32_t show_table_info;
+    int32_t show_index_info;
+    int32_t show_sample_data;
+    int32_t show_system_tables;
+};
+static_assert(offsetof(ViewOptionsValue, show_sample_data) == 8);
+static_assert(sizeof(ViewOptionsValue) == 16);
+
+// Dialog 28: the full path of the table list file.
+using TablesValue = char[256];
+
 // ---- initialisers --------------------------------------------------------------------
 
 void dlfile_initialise_file_dialog(DialogRecord *rec);              // 4
@@ -93,6 +108,8 @@ void dlname_initialise_name_dialog(DialogRecord *rec);              // 7
 void dldblst_initialise_database_list_dialog(DialogRecord *rec);    // 24
 void dldblst_initialise_database_config_dialog(DialogRecord *rec);  // 25
 void dlpwd_initialise_password_dialog(DialogRecord *rec);           // 26
+void dlvopt_initialise_view_options_dialog(DialogRecord *rec);      // 27
+void dltlist_initialise_set_tables_dialog(DialogRecord *rec);       // 28
 void dltarget_initialise_target_dialog(DialogRecord *rec);          // 29
 void dltql_initialise_doz_dialog(DialogRecord *rec);                // 30
 
@@ -129,3 +146,4 @@ struct PwdResult {
 // than one at once (a paste) is refused, the held text follows every
 // accepted change, and a text of more than 10 characters is refused.
 PwdResult dlpwd_mask(const std::string &held, const PwdChange &change);
+

@@ -12,6 +12,7 @@
 #include "dlsgj.h"
 #include "dlstat.h"
 #include "dlvar.h"
+#include "dlxfer.h"
 #include "dlproc.h"
 #include "dltab.h"
 #include "dlmain.h"
@@ -38,10 +39,12 @@
 #include "mnproc.h"
 #include "mnquery.h"
 #include "mnqy.h"
+#include "obbox.h"
 #include "obdb.h"
 #include "pelx.h"
 #include "prexec.h"
 #include "prgraph.h"
+#include "prmsgs.h"
 #include "prmgr.h"
 #include "qycompat.h"
 #include "qychk.h"
@@ -372,6 +375,17 @@ static void initialise_workspace()
         [] { return ob_stop_widget; }, [](const char *table) { obtab_reset_table_object_rows(table); },
         [] { return obmain_ob_options[0]; }, [] { wsmain_ws_refresh_from(0); }};
     wsxfer_set_workspace(&xfer_workspace);
+    // Errors and warnings are the object layer's boxes; the question before
+    // a file is replaced (the one the output of comma-separated text asks
+    // too) is always asked; the counts show in the dialog.
+    static const WsXferUser xfer_user{nullptr, nullptr,
+                                      [](int number, const char *name) {
+                                          if (number != XFER_ASK_REPLACE)
+                                              return 0;
+                                          return obbox_confirm(PR_CONFIRM_CSV_REPLACE, name);
+                                      },
+                                      dlxfer_set_transfer_status};
+    wsxfer_set_user(&xfer_user);
     connect_query_commands_to_workspace();
 }
 
@@ -434,15 +448,15 @@ const StartupDialog startup_dialogs[] = {
     {15, dlcol_initialise_column_dialog, MODE_0},  // column
     {17, dlidx_initialise_index_dialog, MODE_0},  // index
     {19, dlpriv_initialise_privilege_dialog, MODE_0},  // privilege
-    {22, nullptr, MODE_0},  // transfer
+    {22, initialise_transfer_dialog, MODE_0},  // transfer
     {21, nullptr, MODE_0},  // array
     {20, nullptr, MODE_0},  // row edit
     {23, nullptr, MODE_0},  // long text
     {24, dldblst_initialise_database_list_dialog, MODE_0},  // database list
     {26, dlpwd_initialise_password_dialog, MODE_0},  // password
     {25, dldblst_initialise_database_config_dialog, MODE_0},  // database configuration
-    {27, nullptr, MODE_0},  // view options
-    {28, nullptr, MODE_0},  // set tables
+    {27, dlvopt_initialise_view_options_dialog, MODE_0},  // view options
+    {28, dltlist_initialise_set_tables_dialog, MODE_0},  // set tables
     {29, dltarget_initialise_target_dialog, MODE_0},  // target
     {30, dltql_initialise_doz_dialog, MODE_0},  // DOZ
     {31, dlproc_initialise_procedure_dialog, MODE_0},  // procedure

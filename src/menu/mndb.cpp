@@ -26,6 +26,7 @@
 
 #include <Xm/Xm.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +41,11 @@ char file_dval[255];
 MnqOptions options_dval;
 MnqOptions mnqview_options;
 char tables_dval[256];
+// The view options and table list dialogs read these as their value records.
+static_assert(sizeof(MnqOptions) == sizeof(ViewOptionsValue) &&
+              offsetof(MnqOptions, show_sample_data) == offsetof(ViewOptionsValue, show_sample_data) &&
+              offsetof(MnqOptions, show_system_tables) == offsetof(ViewOptionsValue, show_system_tables));
+static_assert(sizeof tables_dval == sizeof(TablesValue));
 
 // The configure command's exclusive open, while its dialog is up.
 static bool config_open_pending = false;

@@ -1,9 +1,13 @@
 // Transfer requests: an action, not an object.  Create runs the load or
-// unload of the request and keeps nothing; validate and permit ask for the
-// privilege the transfer needs; newval keeps the request of the previous
-// transfer and only takes the table name afresh.
+// unload of the request and keeps nothing; validate asks for the privilege
+// the transfer needs and has the interpreter check an unload's WHERE text
+// before any file is opened; permit asks for the privilege to read; newval
+// keeps the request of the previous transfer and only takes the table name
+// afresh.  The first request unloads rows that load back: "," between the
+// fields and a line feed after each row.
 
 #include "obbox.h"
+#include "obcheck.h"
 #include "obdict.h"
 #include "obie.h"
 #include "obmain.h"
@@ -36,8 +40,18 @@ void transfer_validate(void *kind_data, int, int *result)
             level = t->overwrite ? PRIV_WRITE : PRIV_APPEND;
         allowed = obdict_ob_i_may(level, t->table);
     }
-    if (!allowed)
+    if (!allowed) {
         obbox_error(OB_TRANSFER_REFUSED);
+    } else if (t->direction == XFER_UNLOAD && t->use_where && t->where[0]) {
+        // A text the interpreter refuses would stop the unload only after
+        // its file had been emptied.
+        char text[sizeof t->where];
+        safe_strcpy(text, t->where, sizeof text - 1);
+        if (!obcheck_checks().condition(text)) {
+            allowed = 0;
+            obcheck_error(OB_BAD_CONDITION);
+        }
+    }
     if (result)
         *result = allowed;
 }
@@ -56,6 +70,8 @@ void transfer_newval(void **value, QueryObject *object)
 {
     if (!defaults_filled) {
         xfer_default_request(&transfer_value);
+        safe_strcpy(transfer_value.delimiter, ",", sizeof transfer_value.delimiter - 1);
+        transfer_value.terminator = XFER_LF;
         defaults_filled = true;
     }
     safe_strcpy(transfer_value.table, obtab_table_name_of(object), sizeof transfer_value.table - 1);

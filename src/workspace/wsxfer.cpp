@@ -25,6 +25,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -498,7 +499,8 @@ int perform_unload(const ObTransferData *request)
 
     const DictRelation *rel = obdict_ob_find_table(transfer.table);
     std::string statement = "DISPLAY " + column_list(rel) + " FROM " + transfer.table;
-    if (transfer.use_where)
+    // Use where with no text unloads every row.
+    if (transfer.use_where && std::string_view(transfer.where).find_first_not_of(" \t") != std::string_view::npos)
         statement += std::string(" WHERE ") + transfer.where;
     colnames_head.clear();
     for (const DictColumn *c = rel ? rel->columns : nullptr; c; c = c->next)

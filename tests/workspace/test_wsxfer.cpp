@@ -8,6 +8,7 @@
 
 #include "dsput.h"
 #include "obbox.h"
+#include "obcheck.h"
 #include "obdb.h"
 #include "vxutil.h"
 #include "wsxfer.h"
@@ -500,6 +501,69 @@ TEST_F(Transfers, WithoutUserHooksTheObjectLayersBoxesSpeak)
     EXPECT_EQ(boxes()[1].type, OB_BOX_WARNING);
     EXPECT_EQ(boxes()[1].set, 62);
     EXPECT_EQ(boxes()[1].number, 31);
+}
+
+// ---- the request of the transfer object ----------------------------------------------------
+
+void seen(int type, int set, int number, const std::string &text) { boxes().push_back({type, set, number, text}); }
+
+// An unload's WHERE text goes to the interpreter's check before anything
+// is opened: a text it refuses stops the transfer there, and the file
+// stays.  Switched on with no text, every row goes.  A new request
+// delimits with "," and ends rows with LF, so that it loads back.
+TEST_F(Transfers, TheRequestOfTheTransferObject)
+{
+    start_with(200000);
+    simple_table();
+    obxfer_initialise_transfer_object();
+    const ObClass &c = obmain_object_class[OB_TRANSFER];
+    void *value = nullptr;
+    c.newval(&value, nullptr);
+    ASSERT_NE(value, nullptr);
+    const auto *fresh = static_cast<const ObTransferData *>(value);
+    EXPECT_STREQ(fresh->delimiter, ",");
+    EXPECT_EQ(fresh->terminator, XFER_LF);
+    EXPECT_EQ(fresh->format, XFER_DELIMITED);
+
+    vxtest::write_file(dir + "/in.csv", "1,one,10\n2,two,20\n3,three,30\n");
+    ObTransferData load = request("T", XFER_LOAD, dir + "/in.csv");
+    ASSERT_EQ(perform_load(&load), XFER_DONE);
+
+    struct Case {
+        const char *what;
+        int direction, use_where;
+        const char *where;
+        int valid, rows;  // rows: the unload's lines (-1: not run)
+    } cases[] = {
+        {"use where without a text: every row", XFER_UNLOAD, 1, "", 1, 3},
+        {"a condition", XFER_UNLOAD, 1, "L>10", 1, 2},
+        {"a condition switched off", XFER_UNLOAD, 0, "L>", 1, 3},
+        {"a condition the interpreter refuses", XFER_UNLOAD, 1, "L>", 0, -1},
+        {"an unknown word", XFER_UNLOAD, 1, "L>10 AND", 0, -1},
+        {"a load reads no condition", XFER_LOAD, 1, "L>", 1, -1},
+    };
+    obcheck_set_box_observer(seen);
+    for (const Case &k : cases) {
+        boxes().clear();
+        const std::string out = dir + "/out.csv";
+        vxtest::write_file(out, "precious\n");
+        ObTransferData t = request("T", k.direction, out);
+        t.overwrite = 1;
+        t.use_where = k.use_where;
+        safe_strcpy(t.where, k.where, sizeof t.where - 1);
+        int valid = -1;
+        c.validate(&t, 1, &valid);
+        EXPECT_EQ(valid, k.valid) << k.what;
+        EXPECT_EQ(!boxes().empty() && boxes().back().set == 62 && boxes().back().number == 20, k.valid == 0)
+            << k.what;
+        if (k.rows >= 0) {
+            ASSERT_EQ(perform_unload(&t), XFER_DONE) << k.what;
+            EXPECT_EQ(lines(vxtest::read_file(out)), k.rows) << k.what;
+        } else {
+            EXPECT_EQ(vxtest::read_file(out), "precious\n") << k.what;
+        }
+    }
+    obcheck_set_box_observer(nullptr);
 }
 
 }  // namespace
