@@ -272,10 +272,10 @@ bool draw_dataset(GoGraph *g, int d, const Axes &base, GoTupleReader reader, boo
     }
     gsurf_GDraw2DMarkerSurface(c, surface);
     gsurf_GDestroySurface(surface);
-    if (full && (d == g->first || extra)) {
-        gk_clip_selector(c, 1);
+    // The lines stay inside the plot: the fit can leave the values' axis
+    // well before the paper ends.
+    if (full && (d == g->first || extra))
         draw_prob_overlays(g, ax, dscale, values);
-    }
     gomain_go_forget_colourmap(g);
     return true;
 }

@@ -453,7 +453,8 @@ void draw_labels(const LabelJob &j)
         else
             put_text(c, pos, at, label);
     };
-    const bool category = (!j.vertical && j.axis_mode == GO_AXES_CATEGORY_X) ||
+    // The trend bar's x axis is one of time: labelled by its divisions.
+    const bool category = (!j.vertical && j.axis_mode == GO_AXES_CATEGORY_X && g->kind != 20) ||
                           (j.vertical && j.axis_mode == GO_AXES_CATEGORY_Y);
     const bool skip_top = j.vertical && g->multiy && j.axis >= 0 && gomy_go_multiy_axis_above(g, j.axis);
     char label[96];

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "gomain.h"
+#include "grkind.h"
 #include "goprop.h"
 #include "gsscale.h"
 
@@ -154,6 +155,60 @@ inline const Case cases[] = {
          });
      },
      6},
+    {nullptr,
+     "DISPLAY REVENUE, SDATE FROM SALES WHERE DEPTNO=30 AND SDATE<STRTODATE('01/01/24')+91 SEQUENCE BY SDATE", 11,
+     [](GoGraph *g) {
+         set_int(g, GP_USEMARKERS, 1);
+         set_int(g, GP_MARKERJOIN, 1);
+         set_int(g, GP_MARKERSTYLE, 1);
+     },
+     [](GoGraph *, const std::vector<Row> &rows) {
+         return every(rows, 20, [](const Row &r, Probe &p) {
+             p = {r.x, r.y, true};
+             return !r.missing;
+         });
+     },
+     91},
+    {nullptr, "DISPLAY UNITS, SDATE FROM SALES WHERE DEPTNO=20 AND SDATE<STRTODATE('01/01/24')+28", 20,
+     [](GoGraph *g) {
+         set_int(g, GP_LABELBARS, 1);
+         set_int(g, GP_ASLINE, 0);
+         goprop_go_set_property(g, GP_YORIGIN, 0, "0");
+     },
+     [](GoGraph *g, const std::vector<Row> &rows) {
+         // The middle of each bar: its slot's centre, half its height.
+         const double s = half_slot(g, GO_AXES_CATEGORY_X), o = origin(g->yblock);
+         return every(rows, 20, [=](const Row &r, Probe &p) {
+             p = {r.x + s, (o + r.y) / 2, true};
+             return !r.missing && r.y != o;
+         });
+     },
+     28},
+    {nullptr, "DISPLAY THICK FROM WAFERS WHERE WAFER=1", 13,
+     [](GoGraph *g) {
+         for (int k = 2; k <= 5; k++)
+             set_int(g, GP_OVERLAYON, 1, k);
+         // Markers joined by lines: the points stand out of the overlays.
+         set_int(g, GP_LINESCAT_OPT, 1);
+         set_int(g, GP_MARKERSTYLE, 1);
+     },
+     [](GoGraph *g, const std::vector<Row> &rows) {
+         // The sorted values at their plotting positions on normal paper.
+         std::vector<double> v;
+         for (const Row &r : rows)
+             if (!r.missing)
+                 v.push_back(r.y);
+         std::sort(v.begin(), v.end());
+         std::vector<Row> at;
+         const long n = static_cast<long>(v.size());
+         for (long i = 0; i < n; i++)
+             at.push_back({forward(g->xblock, ranked_cdf(i, n, 0)), v[static_cast<size_t>(i)], 0, false});
+         return every(at, 20, [](const Row &r, Probe &p) {
+             p = {r.x, r.y, true};
+             return true;
+         });
+     },
+     100},
 };
 
 }  // namespace kindcase
