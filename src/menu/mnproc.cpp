@@ -282,8 +282,13 @@ void load_and_run_proc(DialogRecord *rec, int *done)
             mnq_ws.destroy_result_objects();
         if (has_result && wsdict_dictionary) {
             wsdict_ws_read_result_into_dictionary(wsdict_dictionary->result);
+            // The canvas names it as the user does, never by the
+            // connection's own name for it.
+            std::string shown = wsdict_dictionary->result;
+            if (shown.size() >= 4)
+                shown.replace(0, 4, "RSLT");
             if (mnq_ws.create_result_objects)
-                mnq_ws.create_result_objects(nullptr);
+                mnq_ws.create_result_objects(shown.c_str());
             if (mnq_ws.resize_drawing_area)
                 mnq_ws.resize_drawing_area();
         }
