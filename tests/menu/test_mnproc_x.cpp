@@ -418,6 +418,29 @@ TEST_F(Commands, AReplayedGroupShowsItsResultAsRslt)
     std::filesystem::remove_all(dir);
 }
 
+// A broken file's box says where it broke, as its second text.
+TEST_F(Commands, ABrokenProcedureSaysWhere)
+{
+    ASSERT_STREQ(mndb_mn_open_db("DEMO", "", "BRASK", 0), "DEMO");
+    const std::string dir = install + "/etc/procedures/DEMO.BRASK";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/BROKEN") << "table\nstartgraph\nendgraph\nstartquery\n\tdta\n";
+    chmod((dir + "/BROKEN").c_str(), 0644);
+    std::string shown;
+    auto e = vxdl::when_shown("error", [&](Widget box) {
+        shown = vxdl::message(box);
+        vxdl::press_box(box, XmDIALOG_OK_BUTTON);
+    });
+    procedure(mnproc_mn_load_and_run, "BROKEN");
+    EXPECT_TRUE(e->ran);
+    // The kit reads the box's lines without their breaks.
+    EXPECT_EQ(shown, "The procedure BROKEN could not be run to its end"
+                     "Line 5: \"dta\" does not belong here.");
+    if (XtIsManaged(dlmain_dialogs[31].widget))
+        dlmain_dialogs[31].popdown(&dlmain_dialogs[31]);
+    std::filesystem::remove_all(dir);
+}
+
 TEST_F(Commands, NewViewAsksThenStartsAfresh)
 {
     ASSERT_STREQ(mndb_mn_open_db("DEMO", "", "BRASK", 0), "DEMO");
