@@ -65,6 +65,17 @@ std::string path_dir(const std::string &name)
 
 void refresh_proc_pane() { mnqy_mn_set_proc_sensitivity(); }
 
+// A replay that did not run to its end; where the file is at fault, the
+// line and what was wrong there as the second text.
+void proc_failed(const std::string &name)
+{
+    const std::string &where = prexec_pr_fault_text();
+    if (where.empty())
+        dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_PROC_FAILED, name.c_str());
+    else
+        dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_PROC_FAILED_WHERE, name.c_str(), where.c_str());
+}
+
 // A new view starts a new recording.
 void new_view(int ask, int fresh_graph)
 {
@@ -271,7 +282,7 @@ void load_and_run_proc(DialogRecord *rec, int *done)
     if (prexec_pr_execute_procedure(f, 0, proc_dval.csv, csv_file.c_str(), 0)) {
         snprintf(currentproc, sizeof currentproc, "%s", name.c_str());
     } else {
-        dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_PROC_FAILED, name.c_str());
+        proc_failed(name);
         mnmisc_mn_register(31, &proc_dval, load_and_run_proc);
         new_view(0, 1);
     }
@@ -282,8 +293,13 @@ void load_and_run_proc(DialogRecord *rec, int *done)
             mnq_ws.destroy_result_objects();
         if (has_result && wsdict_dictionary) {
             wsdict_ws_read_result_into_dictionary(wsdict_dictionary->result);
+            // The canvas names it as the user does, never by the
+            // connection's own name for it.
+            std::string shown = wsdict_dictionary->result;
+            if (shown.size() >= 4)
+                shown.replace(0, 4, "RSLT");
             if (mnq_ws.create_result_objects)
-                mnq_ws.create_result_objects(nullptr);
+                mnq_ws.create_result_objects(shown.c_str());
             if (mnq_ws.resize_drawing_area)
                 mnq_ws.resize_drawing_area();
         }
@@ -378,7 +394,7 @@ int mnproc_mn_execute_proc(const char *name, int report, int no_prompts, int no_
     if (!r) {
         new_view(0, 0);
         if (report)
-            dlmess_dialog_show_error(nullptr, mnbld_mn_nlsfd, MN_PROC_FAILED, n.c_str());
+            proc_failed(n);
     }
     clear_graph_in_table_view(0, 0);
     fclose(f);

@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <unistd.h>
 
 PrExecHooks prexec_hooks{};
@@ -162,8 +163,40 @@ void end(void *)
 
 }  // namespace
 
+namespace {
+
+std::string fault_text;
+
+std::string text_of(const PrReadFault &f)
+{
+    const nl_catd cd = prexec_hooks.catd;
+    switch (f.kind) {
+    case PR_FAULT_END:
+        return vx_msgf(cd, PR_FAULT_END_TEXT, f.line);
+    case PR_FAULT_WORD:
+        return vx_msgf(cd, PR_FAULT_WORD_TEXT, f.line, f.word.c_str());
+    case PR_FAULT_NUMBER:
+        return vx_msgf(cd, PR_FAULT_NUMBER_TEXT, f.line);
+    case PR_FAULT_LINE:
+        return vx_msgf(cd, PR_FAULT_LINE_TEXT, f.line);
+    case PR_FAULT_PROMPT_NAME:
+        return vx_msgf(cd, PR_FAULT_PROMPT_NAME_TEXT, f.line, f.word.c_str());
+    case PR_FAULT_GRAPH:
+        return vx_msgf(cd, PR_FAULT_GRAPH_TEXT, f.line);
+    case PR_FAULT_VIEW:
+        return vx_msgf(cd, PR_FAULT_VIEW_TEXT, f.line);
+    case PR_FAULT_DATA:
+        return vx_msgf(cd, PR_FAULT_DATA_TEXT, f.line);
+    default:
+        return "";
+    }
+}
+
+}  // namespace
+
 int prexec_pr_execute_procedure(FILE *file, int no_prompts, int to_csv, const char *csv_path, int csv_mode)
 {
+    fault_text.clear();
     if (!file)
         return 0;
     if (to_csv)
@@ -171,8 +204,13 @@ int prexec_pr_execute_procedure(FILE *file, int no_prompts, int to_csv, const ch
     Replay r;
     r.no_prompts = no_prompts != 0;
     PrReplayOps ops{&r, header, graph, next_group, prompt, statement, end_block, end};
-    return prread_walk(file, ops, prexec_hooks.run_mode == 6);
+    int result = prread_walk(file, ops, prexec_hooks.run_mode == 6);
+    if (!result)
+        fault_text = text_of(prread_last_fault());
+    return result;
 }
+
+const std::string &prexec_pr_fault_text() { return fault_text; }
 
 void prexec_pr_on_eop(void (*callback)()) { peop = callback; }
 

@@ -13,6 +13,7 @@
 #include <nl_types.h>
 
 #include <cstdio>
+#include <string>
 
 struct PrExecHooks {
     // Whether the display shows graphs (null: the table).
@@ -52,6 +53,9 @@ extern PrExecHooks prexec_hooks;
 // came back otherwise than recorded.  With `to_csv` only the CSV file at
 // `csv_path` is written (exec_output_to_csv).
 int prexec_pr_execute_procedure(FILE *file, int no_prompts, int to_csv, const char *csv_path, int csv_mode);
+// Where and why the last replay that answered 0 stopped ("Line 7: ..."),
+// empty when the file was not at fault.
+const std::string &prexec_pr_fault_text();
 // The callback at the end of a replay (none: nothing).
 void prexec_pr_on_eop(void (*callback)());
 // The display has shown the new data.

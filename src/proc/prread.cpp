@@ -11,6 +11,41 @@ namespace {
 
 constexpr size_t WORD_MAX = 63;
 
+PrReadFault last_fault;
+
+// The line the reading stopped in: a line whose break was read is the
+// one that ended there.
+int line_at(FILE *f)
+{
+    long pos = ftell(f);
+    if (pos < 0 || fseek(f, 0, SEEK_SET) != 0)
+        return 0;
+    int line = 1;
+    int c = EOF;
+    for (long i = 0; i < pos && (c = getc(f)) != EOF; i++)
+        if (c == '\n' && i + 1 < pos)
+            line++;
+    fseek(f, pos, SEEK_SET);
+    return line;
+}
+
+// Records why the walk stops here; always 0.
+int fault(FILE *f, int kind, const std::string &word = "")
+{
+    if (last_fault.kind == PR_FAULT_NONE) {
+        last_fault.kind = kind;
+        last_fault.word = word;
+        last_fault.line = line_at(f);
+    }
+    return 0;
+}
+
+// A word that was expected but is not there: the end, or a wrong word.
+int wrong(FILE *f, bool read, const std::string &word)
+{
+    return fault(f, read ? PR_FAULT_WORD : PR_FAULT_END, word);
+}
+
 bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
 
 bool real_word(FILE *f, double &value)
@@ -43,7 +78,11 @@ bool int_word(FILE *f, int &value)
 bool expect(FILE *f, const char *keyword)
 {
     std::string w;
-    return prread_word(f, w) && w == keyword;
+    bool read = prread_word(f, w);
+    if (read && w == keyword)
+        return true;
+    wrong(f, read, w);
+    return false;
 }
 
 // Step 4: the graph block after "startgraph".
@@ -52,18 +91,24 @@ int graph_block(FILE *f, const PrReplayOps &ops, PrGraphBlock &g)
     g = PrGraphBlock{};
     std::string w;
     if (!prread_word(f, w))
-        return 0;
+        return fault(f, PR_FAULT_END);
     if (w == "endgraph")
         return 1;
-    if (w != "position" || !real_word(f, g.x) || !real_word(f, g.y))
+    if (w != "position")
+        return wrong(f, true, w);
+    if (!real_word(f, g.x) || !real_word(f, g.y))
+        return fault(f, PR_FAULT_NUMBER);
+    if (!expect(f, "size"))
         return 0;
-    if (!expect(f, "size") || !real_word(f, g.width) || !real_word(f, g.height))
+    if (!real_word(f, g.width) || !real_word(f, g.height))
+        return fault(f, PR_FAULT_NUMBER);
+    if (!expect(f, "order"))
         return 0;
-    if (!expect(f, "order") || !int_word(f, g.order) || g.order < 1 || g.order > 6)
-        return 0;
+    if (!int_word(f, g.order) || g.order < 1 || g.order > 6)
+        return fault(f, PR_FAULT_NUMBER);
     g.graph = true;
     if (!ops.graph(ops.client, g, f))
-        return 0;
+        return fault(f, PR_FAULT_GRAPH);
     return expect(f, "endgraph") ? 1 : 0;
 }
 
@@ -74,7 +119,7 @@ int query_block(FILE *f, const PrReplayOps &ops, const PrGraphBlock &g)
     PrQueryBlock b;
     std::string w, text;
     if (!prread_word(f, w))
-        return 0;
+        return fault(f, PR_FAULT_END);
     if (w == "data") {
         b.kind = PR_BLOCK_DATA;
     } else if (w == "nodata") {
@@ -82,31 +127,35 @@ int query_block(FILE *f, const PrReplayOps &ops, const PrGraphBlock &g)
     } else if (w == "pipe") {
         b.kind = PR_BLOCK_PIPE;
         if (!prread_rest(f, b.pipe, 128) || b.pipe.empty())
-            return 0;
+            return fault(f, PR_FAULT_LINE);
     } else {
-        return 0;
+        return wrong(f, true, w);
     }
     for (;;) {
         if (!prread_word(f, w))
-            return 0;
+            return fault(f, PR_FAULT_END);
         if (w == "prompt" && b.statements.empty()) {
             std::string name;
-            if (!prread_word(f, name) || name.size() > 12 || !prread_rest(f, text, 82))
-                return 0;
+            if (!prread_word(f, name))
+                return fault(f, PR_FAULT_END);
+            if (name.size() > 12)
+                return fault(f, PR_FAULT_PROMPT_NAME, name);
+            if (!prread_rest(f, text, 82))
+                return fault(f, PR_FAULT_LINE);
             ops.prompt(ops.client, b, name, text);
         } else if (w == "query") {
             if (!prread_rest(f, text, PR_STATEMENT_MAX) || text.empty())
-                return 0;
+                return fault(f, PR_FAULT_LINE);
             int r = ops.statement(ops.client, b, text, b.statements.empty(), g);
             if (r == PR_STATEMENT_FAILED)
                 return -1;
             if (r != PR_STATEMENT_OK)
-                return 0;
+                return fault(f, PR_FAULT_DATA);
             b.statements.push_back(text);
         } else if (w == "endquery" && !b.statements.empty()) {
-            return ops.end_block(ops.client, b, g) ? 1 : 0;
+            return ops.end_block(ops.client, b, g) ? 1 : fault(f, PR_FAULT_DATA);
         } else {
-            return 0;
+            return wrong(f, true, w);
         }
     }
 }
@@ -156,26 +205,31 @@ bool prread_rest(FILE *f, std::string &text, size_t max)
     return fits;
 }
 
+const PrReadFault &prread_last_fault() { return last_fault; }
+
 int prread_walk(FILE *f, const PrReplayOps &ops, bool graph_header)
 {
+    last_fault = PrReadFault{};
     std::string w;
-    if (!f || !prread_word(f, w))
+    if (!f)
         return 0;
+    if (!prread_word(f, w))
+        return fault(f, PR_FAULT_END);
     int graphs;
     if (w == "graph")
         graphs = 1;
     else if (w == "table")
         graphs = graph_header ? 1 : 0;
     else
-        return 0;
+        return wrong(f, true, w);
     if (!ops.header(ops.client, graphs))
-        return 0;
+        return fault(f, PR_FAULT_VIEW);
     if (!prread_word(f, w)) {
         ops.end(ops.client);
         return 1;
     }
     if (w != "startgraph")
-        return 0;
+        return wrong(f, true, w);
     PrGraphBlock g;
     for (;;) {
         if (!graph_block(f, ops, g))
@@ -195,7 +249,7 @@ int prread_walk(FILE *f, const PrReplayOps &ops, bool graph_header)
             if (w == "startquery")
                 continue;
             if (w != "startgraph")
-                return 0;
+                return wrong(f, true, w);
             ops.next_group(ops.client);
             break;
         }

@@ -62,6 +62,25 @@ struct PrReplayOps {
 // refused.  `graph_header` makes any header count as "graph".
 int prread_walk(FILE *file, const PrReplayOps &ops, bool graph_header = false);
 
+// Why the last walk answered 0, and where.
+enum PrReadFaultKind : int {
+    PR_FAULT_NONE = 0,
+    PR_FAULT_END,         // the file ends inside the procedure
+    PR_FAULT_WORD,        // a word the grammar does not allow there (`word`)
+    PR_FAULT_NUMBER,      // a position, size or data order that is no number or out of range
+    PR_FAULT_LINE,        // a statement, pipe command or prompt empty or too long
+    PR_FAULT_PROMPT_NAME, // a prompt's variable name longer than 12 characters
+    PR_FAULT_GRAPH,       // the graph's format could not be read or its graph made
+    PR_FAULT_VIEW,        // the display could not show the table or the graphs
+    PR_FAULT_DATA,        // data came back otherwise than recorded
+};
+struct PrReadFault {
+    int kind = PR_FAULT_NONE;
+    int line = 0;         // 1 the first; 0 unknown
+    std::string word;
+};
+const PrReadFault &prread_last_fault();
+
 // ---- the reading steps, shared with the CSV output -------------------------------
 
 // The next blank-separated word (at most 63 bytes; a longer one is read

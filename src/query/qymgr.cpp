@@ -85,6 +85,8 @@ QyWorkspaceHooks ws{};
 QyStopProc own_stop_proc = nullptr;
 bool stop_waiting = false;
 
+bool death_told = false;
+
 // ---- the headless pump -------------------------------------------------------
 
 void headless_process_event()
@@ -97,6 +99,7 @@ void headless_process_event()
     // still handled.
     if (doz_signal_fd() >= 0)
         doz_handle_signals();
+    qymgr_note_death();
 }
 
 void headless_show_error(int message, const char *text1, const char *text2)
@@ -686,6 +689,7 @@ void qymgr_qy_init(AppData *resources, pid_t pid, int msqid, int shmid, void *re
             qbsize = get_qbuffersize();
             default_cid = query_connection();
             own_started = true;
+            death_told = false;
         }
         query_attached = 1;
         query_on_eob(eob_handler);
@@ -766,6 +770,14 @@ void qymgr_qy_set_buffer_rows(int rows)
 }
 
 int qymgr_qy_connection() { return default_cid; }
+
+void qymgr_note_death()
+{
+    if (death_told || !own_started || default_cid < 0 || doz_dead(default_cid) != 1)
+        return;
+    death_told = true;
+    say(vx_msgf(nlsfd, QY_SERVER_DIED));
+}
 void qymgr_qy_interactive(int value) { interactive = value; }
 
 // ---- X atoms and waits -------------------------------------------------------------------

@@ -12,6 +12,8 @@ extern int qypipe[2];
 extern int qypipe_init;
 // Reads every byte waiting on the pipe.
 void qymgr_drain_pipe();
+// Once the own interpreter has died, one line on standard error says so.
+void qymgr_note_death();
 
 const QyUi *qymgr_ui();
 nl_catd qymgr_catd();

@@ -19,7 +19,11 @@ int pipe_source_fd = -1, signal_source_fd = -1;
 XtInputId pipe_source = 0, signal_source = 0;
 
 void pipe_input(XtPointer, int *, XtInputId *) { qymgr_drain_pipe(); }
-void signal_input(XtPointer, int *, XtInputId *) { doz_handle_signals(); }
+void signal_input(XtPointer, int *, XtInputId *)
+{
+    doz_handle_signals();
+    qymgr_note_death();
+}
 
 // A tick that bounds each turn of the loop, so that a wake-up that never
 // comes (a lost signal, no pipe) cannot hold a wait for ever.

@@ -322,6 +322,26 @@ TEST_F(Running, InteractiveModeStartsItsInterpreterAndEndsIt)
     EXPECT_TRUE(vxtest::wait_for([&] { return kill(servers[0], 0) != 0; }, 10s)) << "interpreter left running";
 }
 
+// An interpreter that dies while the program runs on is said once on
+// standard error; the program still ends as asked.
+TEST_F(Running, AnInterpreterThatDiesLaterIsSaidOnce)
+{
+    auto child = vxtest::start({launcher(), "-displayname", "death-test"});
+    ASSERT_TRUE(window_appears("death-test")) << child.err();
+    std::vector<int> servers;
+    ASSERT_TRUE(vxtest::wait_for([&] { return (servers = interpreters_of(child.pid)).size() == 1; }, 20s))
+        << child.err();
+    const std::string line = "Vostrelane. The DOZ server has ended: queries cannot run any more.\n";
+    EXPECT_EQ(child.err().find(line), std::string::npos);
+    kill(servers[0], SIGKILL);
+    EXPECT_TRUE(vxtest::wait_for([&] { return child.err().find(line) != std::string::npos; }, 20s)) << child.err();
+    kill(child.pid, SIGINT);
+    vxtest::Result r;
+    ASSERT_TRUE(child.wait(20s, r));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, line);
+}
+
 // The message queue the interpreter `server` serves (its first argument)
 // and the shared segments `program` created.
 int queue_of(int server)

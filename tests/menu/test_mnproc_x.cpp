@@ -392,6 +392,55 @@ TEST_F(Commands, GraphSavedAndMadeAgain)
 
 // Graph, New view (code 41) asks first: No keeps the rows and the
 // recording, Yes frees them and forgets the procedure's name.
+// A replayed group leaves the interpreter's result table: the canvas shows
+// it as RSLT, the name the user knows, not the connection's own name.
+TEST_F(Commands, AReplayedGroupShowsItsResultAsRslt)
+{
+    ASSERT_STREQ(mndb_mn_open_db("DEMO", "", "BRASK", 0), "DEMO");
+    const std::string dir = install + "/etc/procedures/DEMO.BRASK";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/GRP") << "table\nstartgraph\nendgraph\nstartquery\n\tnodata\n"
+                                   "\tquery GROUP DEPT BY CITY TOTAL BUDGET AS TOT\nendquery\n";
+    chmod((dir + "/GRP").c_str(), 0644);
+    procedure(mnproc_mn_load_and_run, "GRP");
+    auto shown_as = [](const char *prefix) {
+        std::string names;
+        for (DictRelation *r = wsdict_dictionary->relations; r; r = r->next)
+            if (r->table_object && strncmp(r->name, prefix, 4) == 0)
+                names += std::string(r->name) + " ";
+        return names;
+    };
+    ASSERT_TRUE(vxdl::pump_until([&] { return !shown_as("RSLT").empty(); })) << wsdict_dictionary->result;
+    EXPECT_EQ(shown_as("RSLT"), "RSLT ");
+    EXPECT_STRNE(wsdict_dictionary->result, "RSLT");  // the fixture shows the fault only so
+    EXPECT_EQ(shown_as(wsdict_dictionary->result), "") << wsdict_dictionary->result;
+    qymgr_qy_query("DROP RSLT", QY_WAIT, QY_ASIS, QY_IGNORE);
+    std::filesystem::remove_all(dir);
+}
+
+// A broken file's box says where it broke, as its second text.
+TEST_F(Commands, ABrokenProcedureSaysWhere)
+{
+    ASSERT_STREQ(mndb_mn_open_db("DEMO", "", "BRASK", 0), "DEMO");
+    const std::string dir = install + "/etc/procedures/DEMO.BRASK";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/BROKEN") << "table\nstartgraph\nendgraph\nstartquery\n\tdta\n";
+    chmod((dir + "/BROKEN").c_str(), 0644);
+    std::string shown;
+    auto e = vxdl::when_shown("error", [&](Widget box) {
+        shown = vxdl::message(box);
+        vxdl::press_box(box, XmDIALOG_OK_BUTTON);
+    });
+    procedure(mnproc_mn_load_and_run, "BROKEN");
+    EXPECT_TRUE(e->ran);
+    // The kit reads the box's lines without their breaks.
+    EXPECT_EQ(shown, "The procedure BROKEN could not be run to its end"
+                     "Line 5: \"dta\" does not belong here.");
+    if (XtIsManaged(dlmain_dialogs[31].widget))
+        dlmain_dialogs[31].popdown(&dlmain_dialogs[31]);
+    std::filesystem::remove_all(dir);
+}
+
 TEST_F(Commands, NewViewAsksThenStartsAfresh)
 {
     ASSERT_STREQ(mndb_mn_open_db("DEMO", "", "BRASK", 0), "DEMO");

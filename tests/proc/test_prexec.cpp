@@ -10,6 +10,7 @@
 #include "obdb.h"
 #include "prexec.h"
 #include "prmgr.h"
+#include "prread.h"
 #include "wsxfer.h"
 
 #include <fstream>
@@ -129,6 +130,57 @@ TEST_F(Replay, SmallFiles)
             EXPECT_EQ(sent.back(), "SET %DISPLAY TRUE");
         }
     }
+}
+
+// A file broken at each kind of line names the line and what was wrong
+// there; a file that replays, or stops at a failing statement, names none.
+TEST_F(Replay, ABrokenFileNamesItsLine)
+{
+    const std::string start = head + "startquery\n";
+    struct Case {
+        std::string file;
+        const char *fault;
+    } cases[] = {
+        {"tabel\n", "Line 1: \"tabel\" does not belong here."},
+        {"graph\nstartgraph\nendgraph\n", "Line 1: the display could not show the procedure's table or graphs."},
+        {"table\nstartgraf\n", "Line 2: \"startgraf\" does not belong here."},
+        {"table\nstartgraph\n", "Line 2: the file ends before the procedure does."},
+        {"table\nstartgraph\nposition 10 x\n", "Line 3: a position, size or data order is not a number in its range."},
+        {"table\nstartgraph\nposition 1 2\nsise 3 4\n", "Line 4: \"sise\" does not belong here."},
+        {"table\nstartgraph\nposition 1 2\nsize 3 4\norder 9\n",
+         "Line 5: a position, size or data order is not a number in its range."},
+        {head + "startqery\n", "Line 4: \"startqery\" does not belong here."},
+        {start + "\tdta\n", "Line 5: \"dta\" does not belong here."},
+        {start + "\tpipe\n" + depts + "endquery\n", "Line 5: a statement, pipe command or prompt is empty or too long."},
+        {start + "\tdata\n\tprompt AVERYLONGNAME1 Which?\n" + depts + "endquery\n",
+         "Line 6: the variable name AVERYLONGNAME1 is longer than 12 characters."},
+        {start + "\tdata\n\tquery\nendquery\n", "Line 6: a statement, pipe command or prompt is empty or too long."},
+        {start + "\tdata\n" + depts + "\tquery " + std::string(PR_STATEMENT_MAX + 1, 'x') + "\nendquery\n",
+         "Line 7: a statement, pipe command or prompt is empty or too long."},
+        {start + "\tnodata\n" + depts + "endquery\n",
+         "Line 7: the data came back otherwise than the procedure recorded."},
+        {start + "\tdata\n" + depts + depts + "endquery\n",
+         "Line 7: the data came back otherwise than the procedure recorded."},
+        {start + "\tdata\n" + depts + "\tquerry x\nendquery\n", "Line 7: \"querry\" does not belong here."},
+        {start + "\tdata\n" + depts, "Line 6: the file ends before the procedure does."},
+        {start + "\tdata\n" + depts + "endquery\nendgraph\n", "Line 8: \"endgraph\" does not belong here."},
+        // Not the file's fault.
+        {start + "\tdata\n" + depts + "endquery\n", ""},
+        {start + "\tdata\n\tquery DISPLAY NOSUCH FROM NOWHERE\nendquery\n", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file.substr(0, 200));
+        prmgr_pr_new_procedure();
+        const int answer = replay(c.file);
+        EXPECT_EQ(prexec_pr_fault_text(), c.fault);
+        EXPECT_EQ(answer, *c.fault ? 0 : 1);
+    }
+    // The comma-separated output names no line of an earlier replay.
+    replay("tabel\n");
+    FILE *f = fmemopen(const_cast<char *>("x"), 1, "r");
+    prexec_pr_execute_procedure(f, 1, 1, (dir + "/out.csv").c_str(), 1);
+    fclose(f);
+    EXPECT_EQ(prexec_pr_fault_text(), "");
 }
 
 // A replay records every block again (prompts too, even when they are not
