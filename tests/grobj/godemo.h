@@ -1,12 +1,13 @@
 // The demo database for the graph tests against the installed interpreter.
 #pragma once
 
+// gtest before the X headers, whose None macro it cannot take.
+#include <gtest/gtest.h>
+
 #include "qymgr.h"
 #include "vxadata.h"
 #include "vxcat.h"
 #include "vxtest_demo.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
