@@ -7,6 +7,7 @@
 #include "mngraph.h"
 #include "mnmisc.h"
 #include "mnprint.h"
+#include "mnquery.h"
 #include "vxhelp.h"
 #include "wsdict.h"
 
@@ -278,13 +279,13 @@ void mndy_mn_set_output_mode(int mode)
     mndy_mn_set_graph_sensitivity();
     mndy_mn_set_dview_sensitivity();
     mndy_mn_set_format_sensitivity();
-    // The selection and colour-map items, the print items and the query
-    // window's target icon follow through the hook.
+    // The selection and colour-map items join through the hook.
+    if (mn_hooks.output_mode_changed)
+        mn_hooks.output_mode_changed(mode);
     mndy_mn_set_print_sensitivity();
     mn_set_preview_sensitivity();
     mn_set_email_sensitivity();
-    if (mn_hooks.output_mode_changed)
-        mn_hooks.output_mode_changed(mode);
+    mnquery_mn_set_target_icon();
 }
 
 int mndy_mn_output_mode() { return output_mode; }

@@ -139,9 +139,11 @@ struct Probe {
     void (*change)(void *value) = nullptr;  // what the user "typed"
 };
 Probe probes[DL_NDIALOGS];
+std::vector<int> filled;  // the dialogs in the order they were filled
 
 int probe_setval(DialogRecord *rec, void *value)
 {
+    filled.push_back(rec->id);
     probes[rec->id].setvals++;
     probes[rec->id].last = value;
     return 1;
@@ -221,10 +223,16 @@ TEST_F(FormatCommands, AFormatDialogIsRegisteredFilledPoppedAndApplied)
     ASSERT_NE(g, nullptr);
     DialogRecord *axes = install_probe(32, "testAxes");
     DialogRecord *titles = install_probe(33, "testTitles");
+    DialogRecord *kind = install_probe(35, "testKind");
+    DialogRecord *options = install_probe(45, "testOptions");
 
     // The refill: every dialog there, in order, with the format (the
     // titles dialog with the graph), registered with the format's apply.
+    filled.clear();
     mnform_mn_reset_format_dialogs();
+    EXPECT_EQ(filled, (std::vector<int>{35, 32, 33, 45}));
+    EXPECT_EQ(kind->client_apply, setup_format);
+    EXPECT_EQ(options->client_value, g->format);
     EXPECT_EQ(probes[32].setvals, 1);
     EXPECT_EQ(probes[32].last, g->format);
     EXPECT_EQ(axes->client_value, g->format);
@@ -237,19 +245,24 @@ TEST_F(FormatCommands, AFormatDialogIsRegisteredFilledPoppedAndApplied)
     EXPECT_TRUE(XtIsManaged(axes->widget));
     EXPECT_EQ(probes[32].setvals, 2);
 
-    // Applied: a scatter graph, drawn as one, the dialog registered again.
+    // Applied: a scatter graph, drawn as one, the dialog registered again;
+    // the options of the new kind refilled.
     ASSERT_EQ(g->kind, 0);
     probes[32].change = [](void *v) { static_cast<GoFormat *>(v)->graphtype = 1; };
+    filled.clear();
     EXPECT_EQ(apply(32), 1);
     EXPECT_EQ(g->kind, 1);
     EXPECT_EQ(axes->client_apply, setup_format);
+    EXPECT_EQ(filled, (std::vector<int>{45}));
 
     // A kind the zoomed graph cannot take: put back, every dialog refilled
     // from the format as it is again, the dialog kept registered.
     g->zoomed = 1;
     probes[32].change = [](void *v) { static_cast<GoFormat *>(v)->graphtype = 6; };
     const int titles_before = probes[33].setvals;
+    filled.clear();
     EXPECT_EQ(apply(32), 0);
+    EXPECT_EQ(filled, (std::vector<int>{35, 32, 33, 45})) << "all refilled";
     EXPECT_EQ(g->format->graphtype, 1);
     EXPECT_EQ(g->kind, 1);
     EXPECT_EQ(probes[33].setvals, titles_before + 1) << "refilled";
@@ -273,8 +286,8 @@ TEST_F(FormatCommands, AFormatDialogIsRegisteredFilledPoppedAndApplied)
         EXPECT_EQ(axes->client_apply, nullptr);
     }
     dygraph_dy_select_graph(g, 1);
-    remove_probe(32);
-    remove_probe(33);
+    for (int id : {32, 33, 35, 45})
+        remove_probe(id);
 }
 
 TEST_F(FormatCommands, FormatFilesThroughTheirDialogAndTheGraphPane)
