@@ -30,7 +30,7 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S "$root" -B "$rel" "${launcher[@]}" -DVX_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$rel" -j"$(nproc)"
-(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x|grobj_texts_demo|grobj_pixmaps_x|display_kinds_x|objdialogs_road_x|objdialogs_tabroad_x|grobj_picture_demo)$' --output-on-failure)
+(cd "$rel" && VX_IMAGE_DIR="$root/docs/images" ctest -R '^(display_demo|display_graph_x|grobj_texts_demo|grobj_pixmaps_x|display_kinds_x|objdialogs_road_x|objdialogs_tabroad_x|grobj_picture_demo|menu_format_x)$' --output-on-failure)
 echo "images: $root/docs/images/table.png"
 echo "images: $root/docs/images/graph.png"
 echo "images: $root/docs/images/annotations.png"
@@ -38,6 +38,7 @@ echo "images: $root/docs/images/overlays.png"
 echo "images: $root/docs/images/styles.png"
 echo "images: $root/docs/images/expression-editor.png"
 echo "images: $root/docs/images/table-editor.png"
+echo "images: $root/docs/images/graph-format.png"
 # The chart kinds' gallery, one picture a kind (saved by display_kinds_x).
 for f in "$root"/docs/images/kinds/*.png; do
     echo "images: $f"

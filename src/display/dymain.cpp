@@ -2,6 +2,7 @@
 
 #include "dymain.h"
 
+#include "dygrph.h"
 #include "dymsgs.h"
 #include "qymgr.h"
 #include "vxcat.h"
@@ -860,30 +861,166 @@ int dymain_dy_get_line(XPoint *start, XPoint *end, int type)
     return succeed();
 }
 
-// The annotation texts belong to the graph view; until it is there these
-// operations say so in the footer.
+// ---- annotation texts ------------------------------------------------------------------
+
+namespace {
+
+// A text being dragged: its outline (window pixels from the anchor), the
+// graph's correction of the anchor, and the canvas origin on the root.
+struct TextDrag {
+    int id = -1;
+    int outline[8] = {};
+    GoTextAdjust adjust = nullptr;
+    int origin_x = 0, origin_y = 0;
+};
+TextDrag text_drag;
+
+// The anchor for a pointer at (root) px, py, in canvas pixels, corrected
+// by the graph.
+void text_anchor(int px, int py, int &x, int &y)
+{
+    x = px - text_drag.origin_x;
+    y = py - text_drag.origin_y;
+    if (text_drag.adjust)
+        text_drag.adjust(dygrph_dy_selected_graph(), text_drag.id, &x, &y);
+}
+
+void text_outline(Display *d, Window root, GC gc, int, int, int bx, int by)
+{
+    int x, y;
+    text_anchor(bx, by, x, y);
+    XPoint p[5];
+    for (int k = 0; k < 4; k++) {
+        p[k].x = static_cast<short>(text_drag.origin_x + x + text_drag.outline[2 * k]);
+        p[k].y = static_cast<short>(text_drag.origin_y + y + text_drag.outline[2 * k + 1]);
+    }
+    p[4] = p[0];
+    XDrawLines(d, root, gc, p, 5, CoordModeOrigin);
+}
+
+// Drags the picked text from the press; its new anchor (canvas pixels,
+// corrected) in x, y.  False when released elsewhere than on the canvas
+// or by another button.
+bool drag_text(const XEvent &press, int &x, int &y)
+{
+    Window child;
+    XTranslateCoordinates(XtDisplay(dy.canvas), XtWindow(dy.canvas), RootWindowOfScreen(XtScreen(dy.canvas)), 0, 0,
+                          &text_drag.origin_x, &text_drag.origin_y, &child);
+    int rx, ry;
+    if (!rubber_band(press, CURSOR_MOVE, text_outline, 0, 0, nullptr, rx, ry))
+        return false;
+    int qx, qy;
+    if (!to_canvas(rx, ry, qx, qy))
+        return false;
+    text_anchor(rx, ry, x, y);
+    return true;
+}
+
+// The text under a canvas point of the selected graph.
+bool pick_text(int x, int y, std::string &body)
+{
+    const char *text = nullptr;
+    text_drag = TextDrag{};
+    if (!dygrph_dy_get_text(x, y, &text_drag.id, &text, text_drag.outline, &text_drag.adjust))
+        return false;
+    body = text ? text : "";
+    return true;
+}
+
+// Waits for a release of button 1 on the canvas; its point in x, y.
+bool released_at(int &x, int &y)
+{
+    XEvent release;
+    return wait_button(false, release) && to_canvas(release.xbutton.x_root, release.xbutton.y_root, x, y);
+}
+
+}  // namespace
+
 int dymain_dy_move_text()
 {
-    dymain_dy_show_message(DY_TEXT_NOT_AVAILABLE.number);
-    return 0;
+    if (!usable())
+        return 0;
+    dymain_dy_show_message(DY_PROMPT_MOVE_TEXT.number);
+    set_cursor(CURSOR_LINE);
+    XEvent press;
+    int px, py;
+    std::string body;
+    if (!wait_button(true, press) || !to_canvas(press.xbutton.x_root, press.xbutton.y_root, px, py) ||
+        !pick_text(px, py, body))
+        return fail();
+    int x, y;
+    if (!drag_text(press, x, y))
+        return fail();
+    const int point[2] = {x, y};
+    dygrph_dy_set_text(text_drag.id, body.c_str(), point, 1);
+    return succeed();
 }
 
-int dymain_dy_add_text(const char *, int, int)
+int dymain_dy_add_text(const char *text, int id, int interactive)
 {
-    dymain_dy_show_message(DY_TEXT_NOT_AVAILABLE.number);
-    return 0;
+    const std::string body = text ? text : "";
+    if (!interactive || !usable()) {
+        dygrph_dy_set_text(id, body.c_str(), nullptr, 1);
+        return id;
+    }
+    dymain_dy_show_message(DY_PROMPT_ADD_TEXT.number);
+    set_cursor(CURSOR_LINE);
+    XEvent press;
+    int px, py;
+    if (!wait_button(true, press) || !to_canvas(press.xbutton.x_root, press.xbutton.y_root, px, py)) {
+        fail();
+        return id;
+    }
+    // Placed at the press and drawn once, so that it has a box to pick.
+    const int at[2] = {px, py};
+    dygrph_dy_set_text(id, body.c_str(), at, 0);
+    if (GoGraph *g = dygrph_dy_selected_graph())
+        dygrph_dy_draw_graph(g, GO_PROPERTIES, 0);
+    std::string picked;
+    bool found = false;
+    for (int r = 0; r <= 4 && !found; r++)
+        for (int dx = -r; dx <= r && !found; dx++)
+            for (int dy_ = -r; dy_ <= r && !found; dy_++)
+                found = pick_text(px + dx, py + dy_, picked) && text_drag.id == id;
+    int x = px, y = py;
+    if (found && !drag_text(press, x, y)) {
+        x = px;
+        y = py;
+    }
+    const int point[2] = {x, y};
+    dygrph_dy_set_text(id, body.c_str(), point, 1);
+    succeed();
+    return id;
 }
 
-int dymain_dy_edit_text(void *, void (*)(void *, int))
+int dymain_dy_edit_text(void *client, void (*proc)(void *client, int text_id))
 {
-    dymain_dy_show_message(DY_TEXT_NOT_AVAILABLE.number);
-    return 0;
+    if (!usable())
+        return 0;
+    dymain_dy_show_message(DY_PROMPT_EDIT_TEXT.number);
+    set_cursor(CURSOR_LINE);
+    int x, y;
+    std::string body;
+    if (!released_at(x, y) || !pick_text(x, y, body))
+        return fail();
+    succeed();
+    if (proc)
+        proc(client, text_drag.id);
+    return 1;
 }
 
 int dymain_dy_delete_text()
 {
-    dymain_dy_show_message(DY_TEXT_NOT_AVAILABLE.number);
-    return 0;
+    if (!usable())
+        return 0;
+    dymain_dy_show_message(DY_PROMPT_DELETE_TEXT.number);
+    set_cursor(CURSOR_LINE);
+    int x, y;
+    std::string body;
+    if (!released_at(x, y) || !pick_text(x, y, body))
+        return fail();
+    dygrph_dy_set_text(text_drag.id, "", nullptr, 1);
+    return succeed();
 }
 
 void dymain_dy_set_point(int x, int y)

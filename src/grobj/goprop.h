@@ -372,6 +372,9 @@ struct GoFormat {
     GoThreshold threshold[GO_THRESHOLDS];
     void *objects;  // the annotation object manager of the graph's titles and texts
     char graphname[GO_GRAPHNAME_LENGTH + 1];
+    // The file the format was last loaded from or saved to (no property,
+    // never written to a file).
+    char filename[256];
     char reserved5[49];
 };
 static_assert(std::is_trivially_copyable_v<GoFormat> && std::is_standard_layout_v<GoFormat>);

@@ -33,6 +33,7 @@
 #include "mnbld.h"
 #include "mndb.h"
 #include "mndy.h"
+#include "mnform.h"
 #include "mngraph.h"
 #include "mnmisc.h"
 #include "mnprint.h"
@@ -672,6 +673,7 @@ static void connect_graph_view()
         .hpgl_prolog = [] { return static_cast<const char *>(dymain_dy_hpgl_prolog); },
         .hpgl_epilog = [] { return static_cast<const char *>(dymain_dy_hpgl_epilog); },
         .show_error = nullptr,
+        .reset_format_dialogs = mnform_mn_reset_format_dialogs,
     };
     go_set_display_hooks(&go);
     dy_hooks.set_graph_background = [](unsigned long pixel) { gomain_go_set_background(static_cast<long>(pixel)); };
@@ -679,13 +681,18 @@ static void connect_graph_view()
     dy_hooks.data_sensitivity = [] {
         mndy_mn_set_graph_sensitivity();
         mndy_mn_set_dview_sensitivity();
+        mndy_mn_set_format_sensitivity();
     };
-    dygrph_hooks.selection_changed = dy_hooks.data_sensitivity;
-    // A double click on a graph does what the Format menu's Graph item does.
-    dygrph_hooks.setup_format = [](Widget) {
-        if (form_setup_graph_b)
-            dmenu_cb(form_setup_graph_b, reinterpret_cast<XtPointer>(static_cast<intptr_t>(50)), nullptr);
+    // A new selected graph: the format dialogs take its format, then the
+    // items follow.
+    dygrph_hooks.selection_changed = [] {
+        mnform_mn_reset_format_dialogs();
+        mndy_mn_set_graph_sensitivity();
+        mndy_mn_set_dview_sensitivity();
+        mndy_mn_set_format_sensitivity();
     };
+    // A double click on a graph opens its format dialog.
+    dygrph_hooks.setup_format = [](Widget) { mnform_mn_setup_format(form_setup_graph_b); };
     dygrph_hooks.dview_sensitivity = mndy_mn_set_dview_sensitivity;
     dygrph_hooks.data_order = mnform_mn_data_order;
     dygrph_hooks.set_data_order = mnform_mn_set_data_order;

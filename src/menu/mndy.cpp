@@ -2,10 +2,14 @@
 
 #include "mndy.h"
 
+#include "mnform.h"
+#include "mngfile.h"
 #include "mngraph.h"
 #include "mnmisc.h"
 #include "mnprint.h"
+#include "mnquery.h"
 #include "vxhelp.h"
+#include "wsdict.h"
 
 #include <Xm/ToggleB.h>
 #include <Xm/ToggleBG.h>
@@ -274,8 +278,14 @@ void mndy_mn_set_output_mode(int mode)
     output_mode = mode;
     mndy_mn_set_graph_sensitivity();
     mndy_mn_set_dview_sensitivity();
+    mndy_mn_set_format_sensitivity();
+    // The selection and colour-map items join through the hook.
     if (mn_hooks.output_mode_changed)
         mn_hooks.output_mode_changed(mode);
+    mndy_mn_set_print_sensitivity();
+    mn_set_preview_sensitivity();
+    mn_set_email_sensitivity();
+    mnquery_mn_set_target_icon();
 }
 
 int mndy_mn_output_mode() { return output_mode; }
@@ -330,15 +340,19 @@ struct MnRoutine {
 
 // The command of each code; the data orders (67-72) are handled in the
 // dispatcher.  Empty entries answer "not available yet" until their
-// commands are built: graphs and formats 44-66, 73-80, 83-88, 129, 131
-// (mngraph_*, mnform_*, mndview_*; those of the graph view are in mngraph.cpp), selection and markers 81, 89-91, 94-109
-// (mnsel_*), colour maps 110-116 (mncmap_*).
+// commands are built: zoom, unzoom, zoom tool and snapshot 83, 84, 88, 131
+// (they join with graph printing and zoom), selection and markers 81,
+// 89-91, 94-109 (mnsel_*), colour maps 110-116 (mncmap_*).
 static const MnRoutine dmenu_routines[] = {
-    {41, mngraph_new_view_item},  {42, mngraph_mn_new_graph}, {43, mngraph_mn_keep_dataset},  {44, nullptr},  {45, nullptr},  {46, nullptr},
-    {47, nullptr},  {48, nullptr},  {49, nullptr},  {50, nullptr},  {51, nullptr},  {52, nullptr},
-    {53, nullptr},  {54, nullptr},  {55, nullptr},  {56, nullptr},  {57, nullptr},  {59, nullptr},
-    {61, nullptr},  {62, nullptr},  {64, nullptr},  {65, nullptr},  {66, nullptr},  {73, nullptr},
-    {74, nullptr},  {75, nullptr},  {76, nullptr},
+    {41, mngraph_new_view_item},       {42, mngraph_mn_new_graph},         {43, mngraph_mn_keep_dataset},
+    {44, mngraph_mn_load_graph},       {45, mngraph_mn_load_default_graph}, {46, mngraph_mn_save_graph},
+    {47, mngraph_mn_save_as_graph},    {48, mngraph_mn_save_default_graph}, {49, mngraph_mn_delete_graph},
+    {50, mnform_mn_setup_format},      {51, mnform_mn_setup_axes},          {52, mnform_mn_setup_titles},
+    {53, mnform_mn_setup_overlays},    {54, mnform_mn_setup_fonts},         {55, mnform_mn_setup_layout},
+    {56, mnform_mn_setup_misc},        {57, mnform_mn_setup_multiy},        {59, mnform_mn_setup_options},
+    {61, mnform_mn_setup_implicit},    {62, mnform_mn_setup_background},    {64, mnform_mn_setup_legend_layout},
+    {65, mnform_mn_setup_legend_text}, {66, mnform_mn_setup_colour_bar},    {73, mnform_mn_add_text},
+    {74, mnform_mn_edit_text},         {75, mnform_mn_move_text},           {76, mnform_mn_delete_text},
     {77, mndview_mn_as_graph},         {78, mndview_mn_as_table},         {79, mndview_mn_position_graph},
     {80, mndview_mn_move_graph},       {81, nullptr},  {83, nullptr},  {84, nullptr},
     {85, mndview_mn_maximise_graph},   {86, mndview_mn_restore_graph},    {87, mndview_mn_refresh_display},  {88, nullptr},  {89, nullptr},  {90, nullptr},  {91, nullptr},  {94, nullptr},
@@ -350,7 +364,7 @@ static const MnRoutine dmenu_routines[] = {
     {120, mnprint_mn_load_hc},         {121, mnprint_mn_load_default_hc}, {122, mnprint_mn_save_hc},
     {123, mnprint_mn_save_as_hc},      {124, mnprint_mn_mark_default_hc}, {125, mnprint_mn_delete_hc},
     {126, mnprint_mn_edit_hc},         {127, mnprint_mn_edit_tabcom},     {128, mnprint_mn_edit_grpcom},
-    {129, nullptr}, {131, nullptr},
+    {129, mnform_mn_setup_thresholds}, {131, nullptr},
 };
 
 void dmenu_cb(Widget w, XtPointer client, XtPointer)
@@ -402,8 +416,11 @@ Widget mndy_mn_create_query_menu(Widget shell, Widget main_window, const AppData
     else
         XtVaSetValues(dm2, XmNpopupEnabled, XmPOPUP_AUTOMATIC, nullptr);
 
+    if (!mn_hooks.print_sensitivity)
+        mn_hooks.print_sensitivity = mndy_mn_set_print_sensitivity;
     mndy_mn_set_output_mode(0);
     set_toggle(order_toggle(data_order), true);
+    mngraph_mn_set_graph_dirs(wsdict_dictionary ? wsdict_dictionary->user : "");
     mnprint_mn_set_hc_dirs();
 
     struct {

@@ -11,20 +11,13 @@
 #include "menumsgs.h"
 #include "mnbld.h"
 #include "mndy.h"
+#include "mndysens.h"
 #include "mnproc.h"
 #include "mnqy.h"
 #include "prmgr.h"
 #include "vxadata.h"
 
 namespace {
-
-void sensitive(Widget w, bool on)
-{
-    if (w)
-        XtSetSensitive(w, on ? True : False);
-}
-
-bool graph_view() { return mndy_mn_output_mode() == 1; }
 
 Widget shell_of(Widget w)
 {
@@ -39,6 +32,7 @@ void refresh()
 {
     mndy_mn_set_graph_sensitivity();
     mndy_mn_set_dview_sensitivity();
+    mndy_mn_set_format_sensitivity();
 }
 
 }  // namespace
@@ -98,34 +92,3 @@ void mndview_mn_move_graph(Widget) { dygrph_dy_move_graph(nullptr); }
 void mndview_mn_maximise_graph(Widget) { dygrph_dy_maximise_graph(); }
 void mndview_mn_restore_graph(Widget) { dygrph_dy_restore_graph(1); }
 void mndview_mn_refresh_display(Widget) { dymain_dy_refresh_display(); }
-
-void mndy_mn_set_graph_sensitivity()
-{
-    const int mode = mndy_mn_run_mode();
-    if (mode == RUN_CONNECTED || mode == RUN_TSL || mode == RUN_TSL_NOMENU || mode == RUN_TSL_NOWIN)
-        return;
-    const bool full = mode == RUN_INTERACTIVE && graph_view();
-    sensitive(graph_new_graph_b, full && dygrph_dy_graph_has_primary_data());
-    const bool keep = full && dsmgr_ds_current_exists();
-    sensitive(graph_keep_b, keep);
-    sensitive(popup_keep_b, keep);
-}
-
-void mndy_mn_set_dview_sensitivity()
-{
-    const int mode = mndy_mn_run_mode();
-    if (mode == RUN_TSL_NOMENU || mode == RUN_TSL_NOWIN)
-        return;
-    const bool graphs = graph_view();
-    const bool chosen = graphs && dygrph_dy_selected_graph();
-    const bool maximised = dygrph_dy_is_maximised() != 0;
-    sensitive(view_as_graph_b, !graphs);
-    sensitive(view_as_table_b, graphs);
-    const bool place = chosen && (mode == RUN_INTERACTIVE || mode == RUN_TSL_EDIT);
-    sensitive(view_position_b, place);
-    sensitive(view_move_b, place);
-    sensitive(view_maximise_b, chosen && !maximised);
-    sensitive(popup_maximise_b, chosen && !maximised);
-    sensitive(view_restore_b, chosen && maximised);
-    sensitive(popup_restore_b, chosen && maximised);
-}

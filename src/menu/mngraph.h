@@ -23,6 +23,5 @@ void mndview_mn_maximise_graph(Widget w);
 void mndview_mn_restore_graph(Widget w);
 void mndview_mn_refresh_display(Widget w);
 
-// New graph and Keep (menu and popup), and the View pane's items.
-void mndy_mn_set_graph_sensitivity();
-void mndy_mn_set_dview_sensitivity();
+// The sensitivities of the items (mndysens.h).
+#include "mndysens.h"

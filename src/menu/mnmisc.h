@@ -34,8 +34,8 @@ struct MnHooks {
     void (*reread_dictionary)(Widget w);
     // The workspace's database label and the Verify toggle's receiver.
     void (*ws_set_database_label)(const char *name);
-    // Refreshes what depends on the output mode (item sensitivities, the
-    // target icon).
+    // Refreshes the selection and colour-map items after a change of
+    // output mode.
     void (*output_mode_changed)(int mode);
     // Printing of the display window's graph and table to the current
     // print settings (1 when printed, 0 when it failed), and the refresh of the Print items'
