@@ -15,6 +15,8 @@
 #include <Xm/ToggleBG.h>
 
 #include <cstdint>
+#include <pwd.h>
+#include <unistd.h>
 #include <cstdio>
 #include <iterator>
 
@@ -420,7 +422,13 @@ Widget mndy_mn_create_query_menu(Widget shell, Widget main_window, const AppData
         mn_hooks.print_sensitivity = mndy_mn_set_print_sensitivity;
     mndy_mn_set_output_mode(0);
     set_toggle(order_toggle(data_order), true);
-    mngraph_mn_set_graph_dirs(wsdict_dictionary ? wsdict_dictionary->user : "");
+    // The dictionary's user; before a database names one, the user the
+    // program was started for, else the login's.
+    const char *user = wsdict_dictionary && wsdict_dictionary->user[0] ? wsdict_dictionary->user : nullptr;
+    if (!user && adata->user_name && adata->user_name[0])
+        user = adata->user_name;
+    const passwd *pw = user ? nullptr : getpwuid(getuid());
+    mngraph_mn_set_graph_dirs(user ? user : pw && pw->pw_name ? pw->pw_name : "");
     mnprint_mn_set_hc_dirs();
 
     struct {

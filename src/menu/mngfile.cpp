@@ -97,7 +97,11 @@ void mngraph_mn_set_graph_dirs(const char *user)
     const std::string name = user ? user : "";
     char path[1024];
     snprintf(path, sizeof path, "%s/%s/%s", mnbld_mn_basedir.c_str(), "etc/graphs", name.c_str());
-    own_dir = path;
+    // A name that is no single directory name (empty, "." or "..", or
+    // with a "/") has no own directory: it would name another's or none.
+    const bool usable = !name.empty() && name != "." && name != ".." && name != "shared" &&
+                        name.find('/') == std::string::npos;
+    own_dir = usable ? path : "";
     snprintf(path, sizeof path, "%s/%s/%s", mnbld_mn_basedir.c_str(), "etc/graphs", "shared");
     shared_dir = path;
     copy_field(graph_dval.user_dir, sizeof graph_dval.user_dir, own_dir);
@@ -106,7 +110,7 @@ void mngraph_mn_set_graph_dirs(const char *user)
         return;
     // Another user's default never becomes this one's: without a
     // ".DEFAULT" of its own a user has the built-in default.
-    if (!read_user_default(own_dir + "/.DEFAULT"))
+    if (own_dir.empty() || !read_user_default(own_dir + "/.DEFAULT"))
         goprop_go_forget_default_graph_format();
     current_user = name;
     user_known = true;

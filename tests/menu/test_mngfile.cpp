@@ -278,6 +278,23 @@ TEST_F(FormatFiles, TheUsersDefaultIsReadOncePerUser)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+TEST_F(FormatFiles, AUserNameThatIsNoDirectoryNameHasNoOwnDirectory)
+{
+    for (const char *user : {"", ".", "..", "../ann", "a/b", "shared"}) {
+        SCOPED_TRACE(user);
+        mngraph_mn_set_graph_dirs(user);
+        EXPECT_EQ(mngraph_own_dir(), "");
+        EXPECT_EQ(mngraph_shared_dir(), shared.string());
+        errors.clear();
+        EXPECT_EQ(mngraph_mn_save_graph_format(g, "F", 1), 5);
+        EXPECT_EQ(errors.size(), 1u);
+    }
+    EXPECT_FALSE(fs::exists(install / "etc/graphs/F"));
+    EXPECT_FALSE(fs::exists(install / "etc/F"));
+    mngraph_mn_set_graph_dirs("ann");
+    EXPECT_EQ(mngraph_own_dir(), own.string());
+}
+
 // ---- sensitivities -----------------------------------------------------------------------
 
 TEST(DisplaySensitivity, EveryRuleOverRunModesAndViews)
