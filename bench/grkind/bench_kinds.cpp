@@ -5,7 +5,10 @@
 // from the origin) and high-low (`financebars`, open = high, close = low);
 // 1000 categories of 50 stacked datasets (`histogram rowstacked`); 1000
 // horizontal bars (`boxxyerror`); a shaded surface of 10,000 points on a
-// 100 x 100 grid (`set pm3d lighting`, `splot ... with pm3d`).
+// 100 x 100 grid (`set pm3d lighting`, `splot ... with pm3d`); 100,000
+// hourly points as a trend (`set xdata time`, `linespoints`) and as trend
+// bars (`boxes`); 100,000 values on normal paper (gnuplot given them
+// sorted, `invnorm` of the rank `with points`; our sort is timed).
 //
 // Both sides are whole processes that start, read the same data file,
 // plot, write the file and exit, run in turn (which runs first
@@ -127,6 +130,10 @@ const Row rows[] = {
      "set style data histograms\nset style histogram rowstacked\nset style fill solid\nplot for [i=2:51] '%s' using i"},
     {"horizontal-bar", 6, "plot '%s' using ($2/2):1:($2/2):(0.4) with boxxyerror"},
     {"shaded-surface", 15, "set pm3d lighting\nsplot '%s' using 1:2:3 with pm3d"},
+    {"trend", 11, "set xdata time\nset timefmt '%%s'\nplot '%s' using 1:2 with linespoints pt 1"},
+    {"trend-bar", 20, "set xdata time\nset timefmt '%%s'\nset style fill solid\nplot '%s' using 1:2 with boxes"},
+    // gnuplot is given the values sorted; ours sorts them.
+    {"probability", 13, "plot '%s.sorted' using (invnorm(($0+1)/100001.0)):1 with points pt 1"},
 };
 
 const Row *row_named(const std::string &name)
@@ -166,6 +173,28 @@ bool write_data(const Row &r, const std::string &path)
         for (long i = 0; i < 100000; i++) {
             const double m = vxbench::wave(i, 100000), spread = 0.1 + 0.05 * std::fabs(vxbench::wave(i * 7, 100000));
             fprintf(f, "%ld %.9g %.9g\n", i, m + spread, m - spread);
+        }
+    } else if (name == "trend" || name == "trend-bar") {
+        // Hourly from 2024-01-01.
+        for (long i = 0; i < 100000; i++)
+            fprintf(f, "%ld %.9g\n", 1704067200L + 3600 * i, 10 + vxbench::wave(i, 100000));
+    } else if (name == "probability") {
+        std::vector<double> v;
+        for (long i = 0; i < 100000; i++)
+            v.push_back(vxbench::wave(i * 7919, 100000) + 0.001 * static_cast<double>(i % 1000));
+        for (double x : v)
+            fprintf(f, "%.9g\n", x);
+        std::sort(v.begin(), v.end());
+        FILE *sorted = fopen((path + ".sorted").c_str(), "w");
+        if (!sorted) {
+            fclose(f);
+            return false;
+        }
+        for (double x : v)
+            fprintf(sorted, "%.9g\n", x);
+        if (fclose(sorted) != 0) {
+            fclose(f);
+            return false;
         }
     } else {
         for (long i = 0; i < 100000; i++)
@@ -216,6 +245,8 @@ int plot_main(const Row &r, bool png, const char *data, const char *out)
         first = last = columns_dataset(cols, {0, 2, 1}, 1);  // x, the value, z
     } else if (name == "horizontal-bar") {
         first = last = columns_dataset(cols, {1, 0}, 1);  // the value on x, the category on y
+    } else if (name == "probability") {
+        first = last = columns_dataset(cols, {0}, 3);  // the values alone
     } else {
         first = last = columns_dataset(cols, {0, 1}, 1);
     }
@@ -242,7 +273,7 @@ int plot_main(const Row &r, bool png, const char *data, const char *out)
     gomain_graph_class[r.kind]->mutate(g, 0);
     g->first = first;
     g->last = last;
-    int zero = 0, one = 1;
+    int zero = 0, one = 1, two = 2;
     for (int d = first; d <= last; d++)
         goprop_go_set_property(g, GP_ASLINE, d - first, &zero);
     goprop_go_set_property(g, GP_MARKERSTYLE, 0, &one);
@@ -257,6 +288,12 @@ int plot_main(const Row &r, bool png, const char *data, const char *out)
         goprop_go_set_property(g, GP_GRIDX, 0, &hundred);
         goprop_go_set_property(g, GP_GRIDZ, 0, &hundred);
     }
+    if (name == "trend") {
+        goprop_go_set_property(g, GP_USEMARKERS, 0, &one);
+        goprop_go_set_property(g, GP_MARKERJOIN, 0, &one);
+    }
+    if (name == "probability")
+        goprop_go_set_property(g, GP_LINESCAT_OPT, 0, &two);
     for (int d = first; d <= last; d++)
         gomain_graph_class[r.kind]->setdata(g, d);
     uint64_t flags = 0;
