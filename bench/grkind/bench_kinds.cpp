@@ -281,7 +281,7 @@ int plot_main(const Row &r, bool png, const char *data, const char *out)
         goprop_go_set_property(g, GP_BARTYPE, 0, &one);
     if (name == "shaded-surface") {
         // Coloured by value, lit and rendered shaded, on a grid of the data's.
-        int automatic = -1, two = 2, hundred = 100;
+        int automatic = -1, hundred = 100;
         goprop_go_set_property(g, GP_COLOUR, 0, &automatic);
         goprop_go_set_property(g, GP_COLOURSURF, 0, &two);
         goprop_go_set_property(g, GP_SHADEMETHOD, 0, &one);
