@@ -13,6 +13,7 @@
 //        bench_pelx_contour --contour GRID        (one contour run)
 //        bench_pelx_contour --map GRID PNG        (one mesh map run)
 
+#include "benchkit.h"
 #include "giinit.h"
 #include "ggridhook.h"
 
@@ -28,20 +29,14 @@
 #include <string>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
+using benchkit::Clock;
+using benchkit::median;
+using benchkit::seconds_since;
 
 namespace {
 
 constexpr int LEVELS = 20;
 constexpr double EXTENT = 10.0;
-
-double seconds_since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 double smooth(double x, double z) { return std::sin(x) * std::cos(0.7 * z) + 0.05 * x; }
 
@@ -185,39 +180,17 @@ int map_run(const char *path, const char *png, const char *build)
     return r == 0 ? 0 : 1;
 }
 
-double run_process(const std::vector<std::string> &args)
-{
-    std::vector<char *> argv;
-    for (auto &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    auto t = Clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    double s = seconds_since(t);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        fprintf(stderr, "bench_pelx_contour: %s failed\n", args[0].c_str());
-        exit(1);
-    }
-    return s;
-}
-
 void pair(FILE *out, const char *name, const std::vector<std::string> &ours, const std::vector<std::string> &theirs,
           int runs)
 {
     std::vector<double> a, b;
     for (int r = 0; r < runs; r++) {
         if (r % 2 == 0) {
-            a.push_back(run_process(ours));
-            b.push_back(run_process(theirs));
+            a.push_back(benchkit::run_process("bench_pelx_contour", ours));
+            b.push_back(benchkit::run_process("bench_pelx_contour", theirs));
         } else {
-            b.push_back(run_process(theirs));
-            a.push_back(run_process(ours));
+            b.push_back(benchkit::run_process("bench_pelx_contour", theirs));
+            a.push_back(benchkit::run_process("bench_pelx_contour", ours));
         }
     }
     fprintf(out, "%-34s %10.4f %10.4f %8.3f\n", name, median(a), median(b), median(a) / median(b));

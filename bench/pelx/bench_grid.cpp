@@ -13,6 +13,7 @@
 // Usage: bench_pelx_grid [--points N] [--runs R] [--out FILE]
 //        bench_pelx_grid --table POINTS METHOD OUTPUT   (one gridding run)
 
+#include "benchkit.h"
 #include "ggrid.h"
 #include "vxutil.h"
 
@@ -28,17 +29,11 @@
 #include <string>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
+using benchkit::Clock;
+using benchkit::median;
+using benchkit::seconds_since;
 
 namespace {
-
-double seconds_since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 struct Point {
     double x, y, z;
@@ -122,28 +117,6 @@ int table_run(const char *points, int method, const char *output)
     return 0;
 }
 
-double run_process(const std::vector<std::string> &args)
-{
-    std::vector<char *> argv;
-    for (auto &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    auto t = Clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    double s = seconds_since(t);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        fprintf(stderr, "bench_pelx_grid: %s failed\n", args[0].c_str());
-        exit(1);
-    }
-    return s;
-}
-
 // Part 1: adding points beside the plain snapping loop.
 void adding(FILE *out, long count, int runs)
 {
@@ -209,11 +182,11 @@ void gridding(FILE *out, const std::string &self, int runs)
         std::vector<double> a, b;
         for (int r = 0; r < runs; r++) {
             if (r % 2 == 0) {
-                a.push_back(run_process(ours));
-                b.push_back(run_process(theirs));
+                a.push_back(benchkit::run_process("bench_pelx_grid", ours));
+                b.push_back(benchkit::run_process("bench_pelx_grid", theirs));
             } else {
-                b.push_back(run_process(theirs));
-                a.push_back(run_process(ours));
+                b.push_back(benchkit::run_process("bench_pelx_grid", theirs));
+                a.push_back(benchkit::run_process("bench_pelx_grid", ours));
             }
         }
         fprintf(out, "%-24s %10.4f %10.4f %8.3f\n", p.name, median(a), median(b), median(a) / median(b));

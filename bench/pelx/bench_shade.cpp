@@ -16,6 +16,7 @@
 // Usage: bench_pelx_shade [--runs R] [--out FILE] [--memory-only]
 //        bench_pelx_shade --render GRID PNG        (one rendering run)
 
+#include "benchkit.h"
 #include "ggridhook.h"
 #include "giinit.h"
 #include "vxutil.h"
@@ -32,20 +33,14 @@
 #include <string>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
+using benchkit::Clock;
+using benchkit::median;
+using benchkit::seconds_since;
 
 namespace {
 
 constexpr long N = 200;
 constexpr double EXTENT = 10.0;
-
-double seconds_since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 double smooth(double x, double z) { return std::sin(x) * std::cos(0.7 * z) + 0.05 * x; }
 
@@ -173,28 +168,6 @@ int render_run(const char *path, const char *png)
     return r == 0 ? 0 : 1;
 }
 
-double run_process(const std::vector<std::string> &args)
-{
-    std::vector<char *> argv;
-    for (auto &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    auto t = Clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    double s = seconds_since(t);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        fprintf(stderr, "bench_pelx_shade: %s failed\n", args[0].c_str());
-        exit(1);
-    }
-    return s;
-}
-
 void processes(FILE *out, const std::string &self, const std::string &dir, int runs)
 {
     std::string grid = dir + "/grid.dat";
@@ -207,11 +180,11 @@ void processes(FILE *out, const std::string &self, const std::string &dir, int r
     std::vector<double> a, b;
     for (int r = 0; r < runs; r++) {
         if (r % 2 == 0) {
-            a.push_back(run_process(ours));
-            b.push_back(run_process(theirs));
+            a.push_back(benchkit::run_process("bench_pelx_shade", ours));
+            b.push_back(benchkit::run_process("bench_pelx_shade", theirs));
         } else {
-            b.push_back(run_process(theirs));
-            a.push_back(run_process(ours));
+            b.push_back(benchkit::run_process("bench_pelx_shade", theirs));
+            a.push_back(benchkit::run_process("bench_pelx_shade", ours));
         }
     }
     fprintf(out, "200 x 200 grid lit into a 1000 x 800 PNG, whole processes, median of %d runs\n\n", runs);
