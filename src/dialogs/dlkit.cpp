@@ -79,6 +79,9 @@ Widget make_file_selection(Widget parent, const char *name, int id, int title_nu
     DlXmString pat(pattern ? pattern : "*");
     add_arg(args, XmNdialogTitle, title.arg());
     add_arg(args, XmNpattern, pat.arg());
+    // Wide enough for a typical path: the lists alone would cut directory
+    // names.
+    add_arg(args, XmNtextColumns, 60);
     Widget box =
         XmCreateFileSelectionDialog(parent, const_cast<char *>(name), args.data(), static_cast<Cardinal>(args.size()));
     XtUnmanageChild(XmFileSelectionBoxGetChild(box, XmDIALOG_HELP_BUTTON));

@@ -72,7 +72,9 @@ int create_dialog(DialogRecord *rec, Widget parent)
     dl_attach_left(cmd, nullptr, 1);
     dl_attach_right(cmd, nullptr, 1);
     Widget text = XmCommandGetChild(cmd, XmDIALOG_COMMAND_TEXT);
-    XtVaSetValues(text, XmNmaxLength, DL_DOZ_MAX, nullptr);
+    // Wide enough for a typical statement while the history is still
+    // empty (the history alone would size the dialog to a few words).
+    XtVaSetValues(text, XmNmaxLength, DL_DOZ_MAX, XmNcolumns, 72, nullptr);
     if (dlmain_data_font)
         XtVaSetValues(text, XmNfontList, dlmain_data_font, nullptr);
     s.history = XmCommandGetChild(cmd, XmDIALOG_HISTORY_LIST);

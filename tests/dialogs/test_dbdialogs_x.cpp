@@ -429,6 +429,48 @@ TEST_F(Dialogs, QueryTargetGroupsChecksAndNames)
     EXPECT_STREQ(v.table, "Temp2");
 }
 
+// ---- widths ----------------------------------------------------------------------------------------------
+
+// The width a text takes in a text field's font.
+int text_width(Widget field, const char *text)
+{
+    XmFontList fonts = nullptr;
+    XtVaGetValues(field, XmNfontList, &fonts, nullptr);
+    XmString s = XmStringCreateLocalized(const_cast<char *>(text));
+    int w = fonts ? XmStringWidth(fonts, s) : 0;
+    XmStringFree(s);
+    return w;
+}
+
+// The DOZ dialog with an empty history and the file selection show a
+// typical statement and a typical path whole.
+TEST_F(Dialogs, DozAndFileDialogsShowATypicalStatementAndPath)
+{
+    struct Case {
+        int id;
+        void (*initialise)(DialogRecord *);
+        const char *text;
+    } cases[] = {
+        {30, dltql_initialise_doz_dialog, "DISPLAY DEPTNO, DNAME, CITY, BUDGET FROM DEPT WHERE BUDGET > 100000"},
+        {4, dlfile_initialise_file_dialog, "/home/analyst/reports/quarterly/schema_headers/sales.h"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.id);
+        make(c.id, c.initialise);
+        DozValue v = "";
+        char path[256] = "";
+        open(c.id == 30 ? static_cast<void *>(&v) : static_cast<void *>(path), 4);
+        Widget field = c.id == 30 ? XmCommandGetChild(rec->widget, XmDIALOG_COMMAND_TEXT)
+                                  : XmFileSelectionBoxGetChild(rec->widget, XmDIALOG_TEXT);
+        ASSERT_TRUE(vxdl::wait_viewable(field));
+        Dimension width = 0;
+        XtVaGetValues(field, XmNwidth, &width, nullptr);
+        EXPECT_GE(width, text_width(field, c.text)) << c.text;
+        rec->destroy(rec);
+        vxdl::pump_idle();
+    }
+}
+
 // ---- DOZ text -------------------------------------------------------------------------------------------
 
 TEST_F(Dialogs, DozStatementsRunAndStayInTheHistory)
